@@ -1,0 +1,82 @@
+// Status and Result: how every layer of the core reports failure.
+//
+// An operation returns a Status (or a Result<T> carrying a value) instead of
+// throwing. The status holds the error family and the exact message the caller
+// sees; the Python binding maps the family to a built-in exception class:
+//   Runtime -> RuntimeError, Value -> ValueError, OS -> OSError,
+//   Key -> KeyError, Type -> TypeError, Attribute -> AttributeError.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace vesk {
+
+enum class ErrorKind : unsigned char { Runtime, Value, OS, Key, Type, Attribute };
+
+class [[nodiscard]] Status {
+ public:
+  Status() = default;
+  static Status Ok() { return Status(); }
+  static Status Error(ErrorKind kind, std::string message) { return Status(kind, std::move(message)); }
+  static Status Runtime(std::string m) { return Status(ErrorKind::Runtime, std::move(m)); }
+  static Status Value(std::string m) { return Status(ErrorKind::Value, std::move(m)); }
+  static Status OS(std::string m) { return Status(ErrorKind::OS, std::move(m)); }
+  static Status Key(std::string m) { return Status(ErrorKind::Key, std::move(m)); }
+  static Status Type(std::string m) { return Status(ErrorKind::Type, std::move(m)); }
+
+  bool ok() const { return !failed_; }
+  explicit operator bool() const { return ok(); }
+  ErrorKind kind() const { return kind_; }
+  const std::string& message() const { return message_; }
+
+  // The same failure under another family (e.g. an I/O error surfacing from
+  // an operation whose family is Runtime).
+  Status as(ErrorKind kind) const {
+    Status s = *this;
+    if (failed_) s.kind_ = kind;
+    return s;
+  }
+
+ private:
+  Status(ErrorKind kind, std::string message) : failed_(true), kind_(kind), message_(std::move(message)) {}
+  bool failed_ = false;
+  ErrorKind kind_ = ErrorKind::Runtime;
+  std::string message_;
+};
+
+// A value or a failure.
+template <typename T>
+class [[nodiscard]] Result {
+ public:
+  Result(T value) : v_(std::move(value)) {}
+  Result(Status status) : v_(std::move(status)) {}
+
+  bool ok() const { return v_.index() == 0; }
+  explicit operator bool() const { return ok(); }
+  T& value() & { return std::get<0>(v_); }
+  const T& value() const& { return std::get<0>(v_); }
+  T&& value() && { return std::get<0>(std::move(v_)); }
+  T& operator*() & { return value(); }
+  const T& operator*() const& { return value(); }
+  T* operator->() { return &value(); }
+  const T* operator->() const { return &value(); }
+  const Status& status() const {
+    static const Status kOk;
+    return ok() ? kOk : std::get<1>(v_);
+  }
+
+ private:
+  std::variant<T, Status> v_;
+};
+
+}  // namespace vesk
+
+// Propagate a failed Status out of the current function.
+#define VESK_RETURN_IF_ERROR(expr)            \
+  do {                                        \
+    ::vesk::Status _vesk_st = (expr);         \
+    if (!_vesk_st.ok()) return _vesk_st;      \
+  } while (0)

@@ -1,0 +1,7 @@
+#include "model/version.h"
+
+namespace vesk {
+
+const char* version() { return "0.1.0"; }
+
+}  // namespace vesk
