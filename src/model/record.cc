@@ -1,0 +1,92 @@
+#include "model/record.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace vesk {
+
+std::optional<std::string> Record::connection_type(std::string_view target) const {
+  auto it = connection_types.find(std::string(target));
+  if (it == connection_types.end()) return std::nullopt;
+  return it->second;
+}
+
+void Record::set_connection(const std::string& target, float weight, const std::string& relation_type) {
+  // A NaN weight could not be written back as JSON; store it as 0.
+  if (std::isnan(weight) || weight < 0.0f) weight = 0.0f;
+  if (weight > 1.0f) weight = 1.0f;
+  connections[target] = weight;
+  connection_types[target] = relation_type;
+}
+
+Result<std::string> new_record_id() {
+  unsigned char b[16];
+  size_t got = 0;
+  while (got < sizeof b) {
+    ssize_t n = getrandom(b + got, sizeof b - got, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Status::Runtime(std::string("could not retrieve random bytes for uuid: ") + std::strerror(errno));
+    }
+    got += static_cast<size_t>(n);
+  }
+  b[6] = static_cast<unsigned char>((b[6] & 0x0f) | 0x40);
+  b[8] = static_cast<unsigned char>((b[8] & 0x3f) | 0x80);
+  static const char* hex = "0123456789abcdef";
+  std::string id(12, '0');
+  for (int i = 0; i < 6; ++i) {
+    id[2 * i] = hex[b[i] >> 4];
+    id[2 * i + 1] = hex[b[i] & 15];
+  }
+  return id;
+}
+
+double now_unix_seconds() {
+  auto d = std::chrono::system_clock::now().time_since_epoch();
+  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
+  if (ns < 0) return 0.0;
+  return static_cast<double>(ns / 1000000000) + static_cast<double>(ns % 1000000000) / 1000000000.0;
+}
+
+Result<Record> new_record(std::string content, Level level) {
+  double now = now_unix_seconds();
+  auto id = new_record_id();
+  if (!id.ok()) return id.status();
+  Record r;
+  r.id = std::move(id).value();
+  r.content = std::move(content);
+  r.level = level;
+  r.created_at = now;
+  r.last_activated = now;
+  return r;
+}
+
+Status validate_validity_window(std::optional<double> valid_from, std::optional<double> valid_until) {
+  if (valid_from && !std::isfinite(*valid_from)) return Status::Runtime("valid_from must be a finite Unix timestamp");
+  if (valid_until && !std::isfinite(*valid_until)) return Status::Runtime("valid_until must be a finite Unix timestamp");
+  if (valid_from && valid_until && *valid_from >= *valid_until)
+    return Status::Runtime("valid_from must be earlier than valid_until");
+  return Status::Ok();
+}
+
+Status validate_namespace(std::string_view ns) {
+  if (ns.empty()) return Status::Runtime("Namespace cannot be empty");
+  if (ns.size() > 64) return Status::Runtime("Namespace cannot exceed 64 characters");
+  for (unsigned char c : ns) {
+    bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    if (!ok) return Status::Runtime("Namespace must contain only ASCII alphanumeric, hyphens, or underscores");
+  }
+  return Status::Ok();
+}
+
+Status validate_source_type(std::string_view st) {
+  if (st == "recorded" || st == "retrieved" || st == "inferred" || st == "generated") return Status::Ok();
+  return Status::Runtime("Invalid source_type '" + std::string(st) +
+                         "'. Must be one of: recorded, retrieved, inferred, generated");
+}
+
+}  // namespace vesk

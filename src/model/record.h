@@ -1,0 +1,71 @@
+// Record: one memory of the store.
+//
+// A record is a plain value: it owns its texts, tags and maps, has no lock and
+// no back reference. The store's record map owns the live records and hands
+// out copies. Field order is also the key order of the record's JSON form.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "model/level.h"
+#include "model/status.h"
+
+namespace vesk {
+
+using StringMap = std::unordered_map<std::string, std::string>;
+using WeightMap = std::unordered_map<std::string, float>;
+
+struct Record {
+  std::string id;
+  std::string content;
+  Level level = Level::Working;
+  bool pinned = false;
+  float strength = 1.0f;
+  uint32_t activation_count = 0;
+  double created_at = 0.0;
+  double last_activated = 0.0;
+  std::optional<double> valid_from;
+  std::optional<double> valid_until;
+  std::optional<double> superseded_at;
+  std::vector<std::string> tags;
+  WeightMap connections;          // target id -> weight in [0, 1]
+  StringMap connection_types;     // target id -> relation type
+  std::string content_type = "text";
+  StringMap metadata;
+  std::optional<std::string> vesk_id;
+  std::optional<std::string> caused_by_id;
+  std::string namespace_ = "default";  // "namespace" is a C++ keyword
+  std::string source_type = "recorded";
+  std::string semantic_type = "fact";
+  float activation_velocity = 0.0f;
+  float salience = 0.0f;
+  float confidence = 0.9f;
+  uint32_t support_mass = 0;
+  uint32_t conflict_mass = 0;
+  float volatility = 0.0f;
+
+  // The relation type kept for a target, or none.
+  std::optional<std::string> connection_type(std::string_view target) const;
+  // Sets weight (clamped into [0, 1]) and type of the link to a target.
+  void set_connection(const std::string& target, float weight, const std::string& relation_type);
+
+  bool operator==(const Record&) const = default;
+};
+
+// 12 lower-case hex characters: the first 6 bytes of a random v4 UUID.
+Result<std::string> new_record_id();
+// Wall-clock Unix seconds with fraction; 0.0 before the epoch.
+double now_unix_seconds();
+// A record with every default set, the time read once, a fresh id.
+Result<Record> new_record(std::string content, Level level);
+
+Status validate_validity_window(std::optional<double> valid_from, std::optional<double> valid_until);
+Status validate_namespace(std::string_view ns);
+Status validate_source_type(std::string_view source_type);
+
+}  // namespace vesk
