@@ -1,0 +1,83 @@
+#include "storage/atomic_file.h"
+
+#include <cstdint>
+
+#include "storage/utf8.h"
+
+namespace vesk {
+
+fs::path atomic_temp_path(const fs::path& target, std::string_view uuid) {
+  std::string name = target.filename().string();
+  size_t dot = name.rfind('.');
+  std::string stem = (dot == std::string::npos || dot == 0) ? name : name.substr(0, dot);
+  std::string temp = stem + "." + std::string(uuid) + ".tmp";
+  return target.parent_path() / temp;
+}
+
+std::string random_uuid_v4() {
+  uint8_t b[16];
+  random_bytes(b, sizeof b);
+  b[6] = static_cast<uint8_t>((b[6] & 0x0f) | 0x40);
+  b[8] = static_cast<uint8_t>((b[8] & 0x3f) | 0x80);
+  static const char* hex = "0123456789abcdef";
+  std::string out;
+  out.reserve(36);
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
+    out.push_back(hex[b[i] >> 4]);
+    out.push_back(hex[b[i] & 15]);
+  }
+  return out;
+}
+
+namespace {
+
+Status write_through_temp(const fs::path& temp, const fs::path& target, std::string_view bytes, OpenMode mode,
+                          Env& env) {
+  auto file = env.open(temp, mode);
+  // Create-new failing means the name is someone else's: leave it alone.
+  if (!file.ok()) return file.status();
+  Status st = (*file)->write_at(0, bytes);
+  if (st.ok()) st = (*file)->sync();
+  if (st.ok()) st = (*file)->close();
+  if (st.ok()) st = env.rename(temp, target);
+  if (!st.ok()) {
+    file->reset();
+    (void)env.remove(temp);
+    return st;
+  }
+  // The rename is durable only once the directory entry is.
+  return env.sync_dir(target.parent_path());
+}
+
+}  // namespace
+
+Status write_file_atomic(const SecretKey* key, const fs::path& target, std::string_view bytes, Env& env) {
+  auto sealed = seal_payload(key, bytes);
+  if (!sealed.ok()) return sealed.status();
+  return write_through_temp(atomic_temp_path(target, random_uuid_v4()), target, *sealed, OpenMode::kWriteCreateNew,
+                            env);
+}
+
+Status replace_file_via(const fs::path& temp, const fs::path& target, std::string_view bytes, Env& env) {
+  return write_through_temp(temp, target, bytes, OpenMode::kWriteTruncate, env);
+}
+
+Result<std::string> read_sealed_text_file(const SecretKey* key, const fs::path& path, Env& env) {
+  auto stored = env.read_file(path);
+  if (!stored.ok()) return stored.status();
+  auto text = unseal_payload(key, *stored);
+  if (!text.ok()) return text.status();
+  if (auto bad = utf8_error_offset(*text)) {
+    return Status::Runtime("invalid UTF-8 at byte " + std::to_string(*bad) + " of " + path.string());
+  }
+  return text;
+}
+
+void fsync_path_full(const fs::path& path, Env& env) {
+  fs::path parent = path.parent_path();
+  if (parent.empty()) return;
+  (void)env.sync_dir(parent);
+}
+
+}  // namespace vesk

@@ -1,0 +1,111 @@
+// FaultEnv: an Env that breaks on command, for durability tests.
+//
+// It forwards to a base Env and injects, for files whose path contains a given
+// text: a torn write (the write that crosses a chosen byte count lands only up
+// to that byte, then fails, and so does every later write to a matching
+// file), a failed sync, a failed rename (matched on the target) or a failed
+// truncate. clear() heals the machine.
+#pragma once
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "storage/env.h"
+
+namespace vesk::testing {
+
+class FaultEnv : public Env {
+ public:
+  explicit FaultEnv(Env& base = Env::Default()) : base_(base) {}
+
+  // Writes to matching files land up to `bytes` more bytes from now, then fail.
+  // 0 makes the next write fail with nothing written.
+  void tear_writes_after(std::string match, uint64_t bytes) {
+    std::lock_guard<std::mutex> g(mu_);
+    write_match_ = std::move(match);
+    write_budget_ = bytes;
+  }
+  void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
+  void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
+  void fail_truncate(std::string match) { set(truncate_match_, std::move(match)); }
+  void clear() {
+    std::lock_guard<std::mutex> g(mu_);
+    write_match_.reset();
+    sync_match_.reset();
+    rename_match_.reset();
+    truncate_match_.reset();
+  }
+
+  Result<std::unique_ptr<File>> open(const fs::path& path, OpenMode mode) override {
+    auto f = base_.open(path, mode);
+    if (!f.ok()) return f.status();
+    return std::unique_ptr<File>(new FaultFile(this, path.string(), std::move(f).value()));
+  }
+  Status rename(const fs::path& from, const fs::path& to) override {
+    if (hits(rename_match_, to.string())) return Status::OS("injected rename failure");
+    return base_.rename(from, to);
+  }
+  Status remove(const fs::path& p) override { return base_.remove(p); }
+  Status create_dirs(const fs::path& d) override { return base_.create_dirs(d); }
+  Status sync_dir(const fs::path& d) override { return base_.sync_dir(d); }
+  Result<std::vector<std::string>> list_dir(const fs::path& d) override { return base_.list_dir(d); }
+  bool exists(const fs::path& p) override { return base_.exists(p); }
+  Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override { return base_.lock(p); }
+
+ private:
+  class FaultFile : public File {
+   public:
+    FaultFile(FaultEnv* env, std::string path, std::unique_ptr<File> base)
+        : env_(env), path_(std::move(path)), base_(std::move(base)) {}
+    Result<size_t> read_at(uint64_t o, char* d, size_t n) override { return base_->read_at(o, d, n); }
+    Status write_at(uint64_t offset, std::string_view data) override {
+      size_t allowed = env_->write_allowance(path_, data.size());
+      if (allowed == data.size()) return base_->write_at(offset, data);
+      if (allowed) (void)base_->write_at(offset, data.substr(0, allowed));
+      return Status::OS("injected write failure");
+    }
+    Status sync() override {
+      if (env_->hits(env_->sync_match_, path_)) return Status::OS("injected sync failure");
+      return base_->sync();
+    }
+    Status truncate(uint64_t size) override {
+      if (env_->hits(env_->truncate_match_, path_)) return Status::OS("injected truncate failure");
+      return base_->truncate(size);
+    }
+    Result<uint64_t> size() override { return base_->size(); }
+    Status close() override { return base_->close(); }
+
+   private:
+    FaultEnv* env_;
+    std::string path_;
+    std::unique_ptr<File> base_;
+  };
+
+  void set(std::optional<std::string>& slot, std::string match) {
+    std::lock_guard<std::mutex> g(mu_);
+    slot = std::move(match);
+  }
+  bool hits(const std::optional<std::string>& slot, const std::string& path) {
+    std::lock_guard<std::mutex> g(mu_);
+    return slot && path.find(*slot) != std::string::npos;
+  }
+  // How many of `n` bytes a write to `path` may put down.
+  size_t write_allowance(const std::string& path, size_t n) {
+    std::lock_guard<std::mutex> g(mu_);
+    if (!write_match_ || path.find(*write_match_) == std::string::npos) return n;
+    size_t allowed = n <= write_budget_ ? n : static_cast<size_t>(write_budget_);
+    write_budget_ -= allowed;
+    return allowed;
+  }
+
+  Env& base_;
+  std::mutex mu_;
+  std::optional<std::string> write_match_, sync_match_, rename_match_, truncate_match_;
+  uint64_t write_budget_ = 0;
+};
+
+}  // namespace vesk::testing
