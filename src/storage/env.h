@@ -35,7 +35,8 @@ enum class OpenMode {
 };
 
 // An open file. Reads and writes are positional, so one handle can be shared by
-// a writer that tracks its own end offset and readers that look anywhere.
+// a writer that tracks its own end offset and readers that look anywhere; an
+// append is a write at the end offset the writer keeps (BufferedWriter).
 // Destroying the handle closes it.
 class File {
  public:

@@ -3,8 +3,8 @@
 // It forwards to a base Env and injects, for files whose path contains a given
 // text: a torn write (the write that crosses a chosen byte count lands only up
 // to that byte, then fails, and so does every later write to a matching
-// file), a failed sync, a failed rename (matched on the target) or a failed
-// truncate. clear() heals the machine.
+// file), a failed read, a failed sync, a failed rename (matched on the
+// target) or a failed truncate. clear() heals the machine.
 #pragma once
 
 #include <cerrno>
@@ -29,12 +29,14 @@ class FaultEnv : public Env {
     write_match_ = std::move(match);
     write_budget_ = bytes;
   }
+  void fail_reads(std::string match) { set(read_match_, std::move(match)); }
   void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
   void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
   void fail_truncate(std::string match) { set(truncate_match_, std::move(match)); }
   void clear() {
     std::lock_guard<std::mutex> g(mu_);
     write_match_.reset();
+    read_match_.reset();
     sync_match_.reset();
     rename_match_.reset();
     truncate_match_.reset();
@@ -61,7 +63,10 @@ class FaultEnv : public Env {
    public:
     FaultFile(FaultEnv* env, std::string path, std::unique_ptr<File> base)
         : env_(env), path_(std::move(path)), base_(std::move(base)) {}
-    Result<size_t> read_at(uint64_t o, char* d, size_t n) override { return base_->read_at(o, d, n); }
+    Result<size_t> read_at(uint64_t o, char* d, size_t n) override {
+      if (env_->hits(env_->read_match_, path_)) return Status::OS("injected read failure");
+      return base_->read_at(o, d, n);
+    }
     Status write_at(uint64_t offset, std::string_view data) override {
       size_t allowed = env_->write_allowance(path_, data.size());
       if (allowed == data.size()) return base_->write_at(offset, data);
@@ -104,7 +109,7 @@ class FaultEnv : public Env {
 
   Env& base_;
   std::mutex mu_;
-  std::optional<std::string> write_match_, sync_match_, rename_match_, truncate_match_;
+  std::optional<std::string> write_match_, read_match_, sync_match_, rename_match_, truncate_match_;
   uint64_t write_budget_ = 0;
 };
 

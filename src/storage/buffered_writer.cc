@@ -1,0 +1,48 @@
+#include "storage/buffered_writer.h"
+
+namespace vesk {
+
+BufferedWriter::BufferedWriter(std::unique_ptr<File> file, uint64_t position, size_t capacity)
+    : file_(std::move(file)), base_(position), capacity_(capacity) {
+  buf_.reserve(capacity_);
+}
+
+Status BufferedWriter::write(std::string_view data) {
+  if (buf_.size() + data.size() > capacity_) {
+    VESK_RETURN_IF_ERROR(flush_buffer());
+    if (data.size() >= capacity_) {
+      VESK_RETURN_IF_ERROR(file_->write_at(base_, data));
+      base_ += data.size();
+      return Status::Ok();
+    }
+  }
+  buf_.append(data);
+  return Status::Ok();
+}
+
+Status BufferedWriter::flush_buffer() {
+  if (buf_.empty()) return Status::Ok();
+  VESK_RETURN_IF_ERROR(file_->write_at(base_, buf_));
+  base_ += buf_.size();
+  buf_.clear();
+  return Status::Ok();
+}
+
+Status BufferedWriter::rollback(uint64_t mark) {
+  if (mark >= base_) {
+    // The bytes before `mark` are still owed to the file; keep them buffered.
+    buf_.resize(static_cast<size_t>(mark - base_));
+  } else {
+    buf_.clear();
+    base_ = mark;
+  }
+  // Anything at or past base_ on disk is left over from a failed write-out.
+  return file_->truncate(base_);
+}
+
+void BufferedWriter::reposition(uint64_t position) {
+  buf_.clear();
+  base_ = position;
+}
+
+}  // namespace vesk
