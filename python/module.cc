@@ -1,25 +1,73 @@
 // Entry point of the extension module vesk._core.
+//
+// Importing the module creates it once per process and registers its
+// classes and functions in a fixed order, each name appended to __all__.
+// The module lives in one interpreter only: its objects and the stores they
+// hold are process-wide, so a second interpreter of the process is refused.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <atomic>
+#include <cstdint>
+
+#include "binding/call.h"
+#include "binding/classes.h"
+#include "functions.h"
 #include "model/version.h"
 
-static PyModuleDef core_module_def = {
-    PyModuleDef_HEAD_INIT, "_core", "", -1, nullptr, nullptr, nullptr, nullptr, nullptr,
+namespace vesk::py {
+namespace {
+
+// Per-module state size 0 (none) rather than -1: the host then calls the
+// entry point on every import instead of copying the first module's dict,
+// which lets re-imports return the one module and refusals reach other
+// interpreters.
+PyModuleDef core_module_def = {PyModuleDef_HEAD_INIT, "_core", "", 0, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+// The interpreter that first imported the module; -1 until then. Never cleared.
+std::atomic<int64_t> owning_interpreter{-1};
+// The module once initialised; written under the interpreter lock.
+PyObject* module_cell = nullptr;
+
+// One registration: a class or a module function, in __all__ order.
+struct Registration {
+  ClassObject* cls;
+  PyMethodDef* function;
 };
 
-PyMODINIT_FUNC PyInit__core(void) {
-  PyObject* m = PyModule_Create(&core_module_def);
-  if (!m) return nullptr;
-  PyObject* all = PyList_New(0);
-  if (!all || PyModule_AddObject(m, "__all__", all) < 0) {
-    Py_XDECREF(all);
-    Py_DECREF(m);
-    return nullptr;
+const Registration kRegistrations[] = {
+    {nullptr, &neighbor_mass_role_similarity_def},
+    {nullptr, &classify_causal_edge_def},
+    {nullptr, &world_fact_from_output_def},
+};
+
+int init_core_module(PyObject* module) {
+  for (const Registration& r : kRegistrations) {
+    int rc = r.cls ? register_class(module, r.cls->get()) : register_function(module, r.function);
+    if (rc < 0) return -1;
   }
-  if (PyModule_AddStringConstant(m, "__version__", vesk::version()) < 0) {
-    Py_DECREF(m);
-    return nullptr;
-  }
-  return m;
+  return PyModule_AddStringConstant(module, "__version__", vesk::version());
 }
+
+PyObject* create_core_module() {
+  int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
+  if (id < 0) return nullptr;
+  int64_t expected = -1;
+  if (!owning_interpreter.compare_exchange_strong(expected, id) && expected != id) {
+    PyErr_SetString(PyExc_ImportError,
+                    "vesk._core does not support sub-interpreters yet: import it in the main interpreter only");
+    return nullptr;
+  }
+  if (module_cell) return Py_NewRef(module_cell);
+
+  PyRef module = PyRef::steal(PyModule_Create(&core_module_def));
+  if (!module || init_core_module(module.get()) < 0) return nullptr;
+  if (module_cell) return Py_NewRef(module_cell);  // another import finished first
+  module_cell = Py_NewRef(module.get());
+  return module.release();
+}
+
+}  // namespace
+}  // namespace vesk::py
+
+PyMODINIT_FUNC PyInit__core(void) { return vesk::py::call_frame(vesk::py::create_core_module); }

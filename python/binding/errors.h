@@ -1,0 +1,51 @@
+// Failures on their way into Python.
+//
+// A failed operation of the core arrives as a vesk::Status and leaves as a
+// built-in exception of its family, with the message as its only argument:
+//   Runtime -> RuntimeError, Value -> ValueError, OS -> OSError,
+//   Key -> KeyError, Type -> TypeError, Attribute -> AttributeError.
+// A C++ exception that reaches the call frame is a broken invariant: it
+// becomes the module's internal-fault exception, a class derived directly
+// from BaseException so that `except Exception` does not swallow it.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <string_view>
+
+#include "model/status.h"
+
+namespace vesk::py {
+
+// The built-in exception class of an error family (borrowed).
+PyObject* exception_class(ErrorKind kind);
+
+// Sets `cls(message)` as the current exception; the message is UTF-8
+// (invalid bytes are replaced). Returns null for `return set_error(...)`.
+PyObject* set_error(PyObject* cls, std::string_view message);
+
+// Raises the exception of a failed status. Returns null.
+PyObject* raise(const Status& status);
+
+// The internal-fault class, made once per process (borrowed; null with an
+// exception set if it cannot be made).
+PyObject* internal_fault_class();
+// Raises the internal fault with `what`, or a generic text when empty.
+void raise_internal_fault(std::string_view what);
+
+// TypeError "'{type of given}' object cannot be converted to '{expected}'".
+// Returns false for `return conversion_error(...)` in converters.
+bool conversion_error(PyObject* given, std::string_view expected);
+
+// When the current exception is a TypeError, replaces it by a TypeError
+// "argument '{param}': {message}" that keeps the first one's cause.
+// Other exceptions stay as they are.
+void prefix_type_error(std::string_view param);
+
+// The current exception, taken out of the error indicator (new reference),
+// and the reverse (steals the reference).
+PyObject* fetch_exception();
+void restore_exception(PyObject* exc);
+
+}  // namespace vesk::py

@@ -1,0 +1,64 @@
+import importlib
+import subprocess
+import sys
+import textwrap
+
+import vesk._core as m
+
+REGISTERED = ["neighbor_mass_role_similarity", "classify_causal_edge", "world_fact_from_output"]
+
+
+def test_all_lists_registered_names_in_order():
+    assert m.__all__ == REGISTERED
+    for name in REGISTERED:
+        assert getattr(m, name).__module__ == "vesk._core"
+    assert m.__name__ == "vesk._core" and m.__doc__ == ""
+
+
+def test_reimport_returns_the_same_module():
+    first = sys.modules.pop("vesk._core")
+    try:
+        again = importlib.import_module("vesk._core")
+        assert again is first
+        assert again.__all__ == REGISTERED  # the initialiser did not run twice
+    finally:
+        sys.modules["vesk._core"] = first
+
+
+# Runs in a fresh process: imports the module, then tries it from a second
+# interpreter configured to share the process's extension modules, so the
+# module's own refusal is what answers.
+SUBINTERPRETER_SCRIPT = textwrap.dedent(
+    """
+    import sys
+    import vesk._core
+    code = "import vesk._core"
+    try:
+        import _interpreters as interpreters  # 3.13
+        iid = interpreters.create("legacy")
+        failure = interpreters.exec(iid, code)
+        outcome = "ok" if failure is None else f"{failure.type.__name__}: {failure.msg}"
+    except ImportError:
+        import _xxsubinterpreters as interpreters  # 3.11, 3.12
+        try:
+            iid = interpreters.create(isolated=False)
+        except TypeError:
+            iid = interpreters.create()
+        try:
+            interpreters.run_string(iid, code)
+            outcome = "ok"
+        except interpreters.RunFailedError as e:
+            outcome = str(e)
+    interpreters.destroy(iid)
+    print(outcome)
+    print(vesk._core.classify_causal_edge(3, 4, 2.0))
+    """
+)
+
+
+def test_second_interpreter_is_refused():
+    run = subprocess.run([sys.executable, "-c", SUBINTERPRETER_SCRIPT], capture_output=True, text=True, timeout=60)
+    assert run.returncode == 0, run.stderr
+    outcome, main_still_works = run.stdout.splitlines()[-2:]
+    assert "ImportError" in outcome and "sub-interpreters" in outcome, outcome
+    assert main_still_works == "precedes"
