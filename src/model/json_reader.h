@@ -142,7 +142,14 @@ class JsonReader {
   enum class Code : uint8_t;
 
   int peek() const { return pos_ < in_.size() ? static_cast<unsigned char>(in_[pos_]) : -1; }
-  int skip_ws();
+  int skip_ws() {
+    while (pos_ < in_.size()) {
+      const unsigned char c = static_cast<unsigned char>(in_[pos_]);
+      if (c != ' ' && c != '\n' && c != '\t' && c != '\r') return c;
+      ++pos_;
+    }
+    return -1;
+  }
   bool error_here(Code code);    // at the current position
   bool error_peek(Code code);    // one byte further (the byte looked at)
   bool error_at(size_t offset, std::string message);
