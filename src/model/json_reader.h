@@ -19,8 +19,8 @@
 // in the wrong place is consumed first, so the error points after it; a
 // container is not, so the error points at its bracket.
 //
-// Nesting deeper than 128 containers fails with "recursion limit exceeded",
-// also inside values that are skipped.
+// Nesting is limited: the 128th container open at once fails with
+// "recursion limit exceeded" (at its bracket), also inside skipped values.
 //
 // Strings must be valid UTF-8 ("invalid unicode code point"); both the text
 // and the byte flavour check, as the input of a C++ string_view carries no
