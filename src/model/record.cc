@@ -7,20 +7,31 @@
 #include <cmath>
 #include <cstring>
 
+#include "model/finite.h"
+
 namespace vesk {
 
 std::optional<std::string> Record::connection_type(std::string_view target) const {
-  auto it = connection_types.find(std::string(target));
+  auto it = connection_types.find(target);
   if (it == connection_types.end()) return std::nullopt;
   return it->second;
 }
 
-void Record::set_connection(const std::string& target, float weight, const std::string& relation_type) {
-  // A NaN weight could not be written back as JSON; store it as 0.
-  if (std::isnan(weight) || weight < 0.0f) weight = 0.0f;
-  if (weight > 1.0f) weight = 1.0f;
-  connections[target] = weight;
-  connection_types[target] = relation_type;
+bool Record::set_connection(std::string_view target, float weight, std::string_view relation_type) {
+  // A NaN weight has no JSON form: storing it would make the record unreadable.
+  auto w = clamp_unit(weight);
+  if (!w) return false;
+  auto it = connections.find(target);
+  if (it == connections.end())
+    connections.emplace(std::string(target), *w);
+  else
+    it->second = *w;
+  auto jt = connection_types.find(target);
+  if (jt == connection_types.end())
+    connection_types.emplace(std::string(target), std::string(relation_type));
+  else
+    jt->second.assign(relation_type);
+  return true;
 }
 
 Result<std::string> new_record_id() {
@@ -63,6 +74,24 @@ Result<Record> new_record(std::string content, Level level) {
   r.created_at = now;
   r.last_activated = now;
   return r;
+}
+
+std::optional<std::string_view> non_finite_field(const Record& r) {
+  auto bad = [](auto x) { return !std::isfinite(x); };
+  auto bad_opt = [](const std::optional<double>& x) { return x && !std::isfinite(*x); };
+  if (bad(r.strength)) return "strength";
+  if (bad(r.created_at)) return "created_at";
+  if (bad(r.last_activated)) return "last_activated";
+  if (bad_opt(r.valid_from)) return "valid_from";
+  if (bad_opt(r.valid_until)) return "valid_until";
+  if (bad_opt(r.superseded_at)) return "superseded_at";
+  for (const auto& [target, w] : r.connections)
+    if (bad(w)) return "connections";
+  if (bad(r.activation_velocity)) return "activation_velocity";
+  if (bad(r.salience)) return "salience";
+  if (bad(r.confidence)) return "confidence";
+  if (bad(r.volatility)) return "volatility";
+  return std::nullopt;
 }
 
 Status validate_validity_window(std::optional<double> valid_from, std::optional<double> valid_until) {
