@@ -7,20 +7,31 @@
 #include <cmath>
 #include <cstring>
 
+#include "model/finite.h"
+
 namespace vesk {
 
 std::optional<std::string> Record::connection_type(std::string_view target) const {
-  auto it = connection_types.find(std::string(target));
+  auto it = connection_types.find(target);
   if (it == connection_types.end()) return std::nullopt;
   return it->second;
 }
 
-void Record::set_connection(const std::string& target, float weight, const std::string& relation_type) {
-  // A NaN weight could not be written back as JSON; store it as 0.
-  if (std::isnan(weight) || weight < 0.0f) weight = 0.0f;
-  if (weight > 1.0f) weight = 1.0f;
-  connections[target] = weight;
-  connection_types[target] = relation_type;
+bool Record::set_connection(std::string_view target, float weight, std::string_view relation_type) {
+  // A NaN weight has no JSON form: storing it would make the record unreadable.
+  auto w = clamp_unit(weight);
+  if (!w) return false;
+  auto it = connections.find(target);
+  if (it == connections.end())
+    connections.emplace(std::string(target), *w);
+  else
+    it->second = *w;
+  auto jt = connection_types.find(target);
+  if (jt == connection_types.end())
+    connection_types.emplace(std::string(target), std::string(relation_type));
+  else
+    jt->second.assign(relation_type);
+  return true;
 }
 
 Result<std::string> new_record_id() {

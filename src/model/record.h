@@ -9,16 +9,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "model/level.h"
 #include "model/status.h"
+#include "model/string_hash.h"
 
 namespace vesk {
 
-using StringMap = std::unordered_map<std::string, std::string>;
-using WeightMap = std::unordered_map<std::string, float>;
+// Target record id -> connection weight in [0, 1].
+using WeightMap = StringKeyMap<float>;
 
 struct Record {
   std::string id;
@@ -51,8 +51,10 @@ struct Record {
 
   // The relation type kept for a target, or none.
   std::optional<std::string> connection_type(std::string_view target) const;
-  // Sets weight (clamped into [0, 1]) and type of the link to a target.
-  void set_connection(const std::string& target, float weight, const std::string& relation_type);
+  // Sets weight (clamped into [0, 1]; an infinity clamps like any other value)
+  // and type of the link to a target, replacing both. A NaN weight is refused:
+  // nothing changes and the result is false.
+  bool set_connection(std::string_view target, float weight, std::string_view relation_type);
 
   bool operator==(const Record&) const = default;
 };

@@ -1,0 +1,214 @@
+// JsonCodec<T>: how a C++ type is written to and read from JSON.
+//
+// Every persisted form is a JsonCodec specialisation with two static members:
+//   static bool read(JsonReader&, T&);        // false: the error is in the reader
+//   static void write(JsonWriter&, const T&);
+// This header gives the codecs of the building blocks: bool, the integer
+// widths (refusing out-of-range values with "invalid value: integer `n`,
+// expected u32" and the like), float and double (any JSON number; written in
+// the shortest form of their own width, non-finite as null), std::string,
+// std::optional (null or absent = none), std::vector (a JSON array; reading
+// replaces the whole content, as it does for maps and sets),
+// std::pair (an array of two) and text-keyed maps (a JSON object; a repeated
+// key keeps its last value). Structures use json_struct.h.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "model/json_reader.h"
+#include "model/json_writer.h"
+#include "model/status.h"
+
+namespace vesk {
+
+template <typename T, typename = void>
+struct JsonCodec;
+
+template <typename T>
+bool json_read(JsonReader& r, T& v) {
+  return JsonCodec<T>::read(r, v);
+}
+template <typename T>
+void json_write(JsonWriter& w, const T& v) {
+  JsonCodec<T>::write(w, v);
+}
+
+// A whole document holding one T; only whitespace may follow it.
+template <typename T>
+Result<T> json_parse(std::string_view text) {
+  JsonReader r(text);
+  T v{};
+  if (!JsonCodec<T>::read(r, v) || !r.end()) return r.status();
+  return v;
+}
+
+template <typename T>
+std::string json_to_string(const T& v, JsonStyle style = JsonStyle::Compact) {
+  std::string out;
+  JsonWriter w(out, style);
+  JsonCodec<T>::write(w, v);
+  return out;
+}
+
+template <>
+struct JsonCodec<bool> {
+  static bool read(JsonReader& r, bool& v) { return r.read_bool(v); }
+  static void write(JsonWriter& w, const bool& v) { w.boolean(v); }
+};
+template <>
+struct JsonCodec<uint64_t> {
+  static bool read(JsonReader& r, uint64_t& v) { return r.read_u64(v); }
+  static void write(JsonWriter& w, const uint64_t& v) { w.u64(v); }
+};
+template <>
+struct JsonCodec<uint32_t> {
+  static bool read(JsonReader& r, uint32_t& v) { return r.read_u32(v); }
+  static void write(JsonWriter& w, const uint32_t& v) { w.u64(v); }
+};
+template <>
+struct JsonCodec<uint16_t> {
+  static bool read(JsonReader& r, uint16_t& v) { return r.read_u16(v); }
+  static void write(JsonWriter& w, const uint16_t& v) { w.u64(v); }
+};
+template <>
+struct JsonCodec<uint8_t> {
+  static bool read(JsonReader& r, uint8_t& v) { return r.read_u8(v); }
+  static void write(JsonWriter& w, const uint8_t& v) { w.u64(v); }
+};
+template <>
+struct JsonCodec<int64_t> {
+  static bool read(JsonReader& r, int64_t& v) { return r.read_i64(v); }
+  static void write(JsonWriter& w, const int64_t& v) { w.i64(v); }
+};
+template <>
+struct JsonCodec<int32_t> {
+  static bool read(JsonReader& r, int32_t& v) { return r.read_i32(v); }
+  static void write(JsonWriter& w, const int32_t& v) { w.i64(v); }
+};
+template <>
+struct JsonCodec<double> {
+  static bool read(JsonReader& r, double& v) { return r.read_f64(v); }
+  static void write(JsonWriter& w, const double& v) { w.f64(v); }
+};
+template <>
+struct JsonCodec<float> {
+  static bool read(JsonReader& r, float& v) { return r.read_f32(v); }
+  static void write(JsonWriter& w, const float& v) { w.f32(v); }
+};
+template <>
+struct JsonCodec<std::string> {
+  static bool read(JsonReader& r, std::string& v) { return r.read_string(v); }
+  static void write(JsonWriter& w, const std::string& v) { w.string(v); }
+};
+
+template <typename T>
+struct JsonCodec<std::optional<T>> {
+  static bool read(JsonReader& r, std::optional<T>& v) {
+    bool was_null = false;
+    if (!r.read_null(was_null)) return false;
+    if (was_null) {
+      v.reset();
+      return true;
+    }
+    return JsonCodec<T>::read(r, v.emplace());
+  }
+  static void write(JsonWriter& w, const std::optional<T>& v) {
+    if (v)
+      JsonCodec<T>::write(w, *v);
+    else
+      w.null();
+  }
+};
+
+template <typename T>
+struct JsonCodec<std::vector<T>> {
+  static bool read(JsonReader& r, std::vector<T>& v) {
+    if (!r.begin_seq()) return false;
+    v.clear();
+    bool ok = true, has = false;
+    while ((ok = r.next_element(has)) && has) {
+      if (!(ok = JsonCodec<T>::read(r, v.emplace_back()))) break;
+    }
+    return r.end_seq(ok);
+  }
+  static void write(JsonWriter& w, const std::vector<T>& v) {
+    w.begin_array();
+    for (const auto& e : v) JsonCodec<T>::write(w, e);
+    w.end_array();
+  }
+};
+
+template <typename A, typename B>
+struct JsonCodec<std::pair<A, B>> {
+  static bool read(JsonReader& r, std::pair<A, B>& v) {
+    static constexpr std::string_view kExpecting = "a tuple of size 2";
+    if (!r.begin_seq(kExpecting)) return false;
+    bool has = false;
+    bool ok = r.next_element(has) && (has || r.fail_invalid_length(0, kExpecting)) && JsonCodec<A>::read(r, v.first) &&
+              r.next_element(has) && (has || r.fail_invalid_length(1, kExpecting)) && JsonCodec<B>::read(r, v.second);
+    return r.end_seq(ok);
+  }
+  static void write(JsonWriter& w, const std::pair<A, B>& v) {
+    w.begin_array();
+    JsonCodec<A>::write(w, v.first);
+    JsonCodec<B>::write(w, v.second);
+    w.end_array();
+  }
+};
+
+template <typename V, typename H, typename E, typename A>
+struct JsonCodec<std::unordered_map<std::string, V, H, E, A>> {
+  using Map = std::unordered_map<std::string, V, H, E, A>;
+  static bool read(JsonReader& r, Map& m) {
+    if (!r.begin_map()) return false;
+    m.clear();
+    bool ok = true, has = false;
+    std::string_view key;
+    while ((ok = r.next_key(has, key)) && has) {
+      std::string k(key);  // the key view does not survive reading the value
+      V value{};
+      if (!(ok = r.object_colon() && JsonCodec<V>::read(r, value))) break;
+      m.insert_or_assign(std::move(k), std::move(value));
+    }
+    return r.end_map(ok);
+  }
+  static void write(JsonWriter& w, const Map& m) {
+    w.begin_object();
+    for (const auto& [k, v] : m) {
+      w.key(k);
+      JsonCodec<V>::write(w, v);
+    }
+    w.end_object();
+  }
+};
+
+// Text sets are JSON arrays.
+template <typename H, typename E, typename A>
+struct JsonCodec<std::unordered_set<std::string, H, E, A>> {
+  using Set = std::unordered_set<std::string, H, E, A>;
+  static bool read(JsonReader& r, Set& s) {
+    if (!r.begin_seq()) return false;
+    s.clear();
+    bool ok = true, has = false;
+    while ((ok = r.next_element(has)) && has) {
+      std::string e;
+      if (!(ok = r.read_string(e))) break;
+      s.insert(std::move(e));
+    }
+    return r.end_seq(ok);
+  }
+  static void write(JsonWriter& w, const Set& s) {
+    w.begin_array();
+    for (const auto& e : s) w.string(e);
+    w.end_array();
+  }
+};
+
+}  // namespace vesk

@@ -1,0 +1,30 @@
+// Number texts of the JSON engine.
+//
+// Floats are written in the shortest decimal form that reads back to the same
+// value of the float's own width (a 32-bit 0.9f writes "0.9", never
+// "0.8999999761581421"). Layout, with d1d2..dn the shortest digits and kk the
+// decimal exponent such that value = 0.d1d2..dn x 10^kk:
+//   - plain form when -5 < kk <= 16 for 64-bit values (<= 13 for 32-bit):
+//       "123.45", "0.00012"; an integral value keeps ".0" ("1.0", "1e15" as
+//       "1000000000000000.0");
+//   - otherwise scientific: "d" or "d.ddd", then "e", then kk-1 in decimal with
+//     "-" when negative, no "+", no zero padding ("1e-7", "1.5e20", "1e16");
+//   - zero is "0.0" and negative zero "-0.0".
+// A float that is infinite or NaN has no JSON form: the writer puts null.
+#pragma once
+
+#include <string>
+
+namespace vesk {
+
+// Appends the JSON number text of a finite value (the caller handles
+// non-finite values).
+void append_json_f64(std::string& out, double v);
+void append_json_f32(std::string& out, float v);
+
+// The plain decimal form used inside error messages: the shortest digits
+// without an exponent, with ".0" added when no point would show
+// ("1e20" -> "100000000000000000000.0", "0.5" -> "0.5", "inf", "NaN").
+std::string display_f64(double v);
+
+}  // namespace vesk
