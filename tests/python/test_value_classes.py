@@ -7,6 +7,16 @@ test-only module _binding_probe declares one with an attribute of each kind.
 import pytest
 
 import _binding_probe as probe
+import vesk._core as m
+
+
+def test_value_class_without_attributes():
+    cls = m.NeighborMassFootprint
+    with pytest.raises(TypeError) as info:
+        cls()
+    assert str(info.value) == "No constructor defined for NeighborMassFootprint"
+    assert cls.__doc__.startswith("A presence footprint over an entity's neighbor mass.\n\nEach distinct")
+    assert cls.__text_signature__ is None
 
 
 def test_attributes_convert_each_member():
