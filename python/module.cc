@@ -12,7 +12,10 @@
 
 #include "binding/call.h"
 #include "binding/classes.h"
+#include "config_classes.h"
+#include "enum_classes.h"
 #include "functions.h"
+#include "value_classes.h"
 #include "model/version.h"
 
 namespace vesk::py {
@@ -35,10 +38,25 @@ struct Registration {
   PyMethodDef* function;
 };
 
+// The class objects are made here, at load, without touching the host; the
+// host builds them when the initialiser first asks.
 const Registration kRegistrations[] = {
+    {&NativeClass<ConsequencePolarity>::object(), nullptr},
+    {&NativeClass<OutcomeKind>::object(), nullptr},
+    {&NativeClass<Level>::object(), nullptr},
+    {&NativeClass<RouteStateClass>::object(), nullptr},
+    {&NativeClass<NeighborMassFootprint>::object(), nullptr},
     {nullptr, &neighbor_mass_role_similarity_def},
+    {&NativeClass<CausalEdgeKind>::object(), nullptr},
     {nullptr, &classify_causal_edge_def},
     {nullptr, &world_fact_from_output_def},
+    {&NativeClass<TagTaxonomy>::object(), nullptr},
+    {&NativeClass<TrustConfig>::object(), nullptr},
+    {&NativeClass<MaintenanceConfig>::object(), nullptr},
+    {&NativeClass<ArchivalRule>::object(), nullptr},
+    {&NativeClass<AgentPersona>::object(), nullptr},
+    {&NativeClass<PersonaTraits>::object(), nullptr},
+    {&NativeClass<CircuitBreakerConfig>::object(), nullptr},
 };
 
 int init_core_module(PyObject* module) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "binding/py_ref.h"
+
 namespace vesk::py {
 namespace {
 
@@ -13,7 +15,8 @@ std::string callee(const Signature& sig) {
     name += sig.cls;
     name += '.';
   }
-  name += sig.name;
+  // A constructor is declared by its class docstring, whose name is the class.
+  name += sig.name == sig.cls ? std::string_view("__new__") : sig.name;
   name += "()";
   return name;
 }
@@ -82,6 +85,27 @@ bool extract_arguments(const Signature& sig, PyObject* const* args, Py_ssize_t n
     m += "'";
   }
   return type_error(m);
+}
+
+bool extract_arguments(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** slots) {
+  Py_ssize_t nargs = PyTuple_GET_SIZE(args);
+  Py_ssize_t nkw = kwargs ? PyDict_GET_SIZE(kwargs) : 0;
+  // Borrowed: the tuple and the dict are the caller's and outlive the call.
+  std::vector<PyObject*> values(static_cast<size_t>(nargs + nkw));
+  for (Py_ssize_t i = 0; i < nargs; ++i) values[static_cast<size_t>(i)] = PyTuple_GET_ITEM(args, i);
+  PyRef kwnames;
+  if (nkw > 0) {
+    kwnames = PyRef::steal(PyTuple_New(nkw));
+    if (!kwnames) return false;
+    Py_ssize_t pos = 0, j = 0;
+    PyObject *key, *value;
+    while (PyDict_Next(kwargs, &pos, &key, &value)) {
+      PyTuple_SET_ITEM(kwnames.get(), j, Py_NewRef(key));
+      values[static_cast<size_t>(nargs + j)] = value;
+      ++j;
+    }
+  }
+  return extract_arguments(sig, values.data(), nargs, kwnames.get(), slots);
 }
 
 }  // namespace vesk::py

@@ -22,6 +22,8 @@
 // A parameter left out is the default value of its C++ type (std::nullopt
 // for an optional); std::optional<T> also takes None as "not given".
 //
+// A constructor is bound the same way from the class docstring (bind_new).
+//
 // Bodies receive `self` as `T&` for a class with a PyClass<T>
 // specialisation (see below) or as the raw `PyObject*`.
 #pragma once
@@ -109,6 +111,14 @@ consteval Signature parse_signature(const char* cls, std::string_view doc) {
 // vectorcall, or sets the host-worded TypeError and returns false.
 bool extract_arguments(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                        PyObject** slots);
+// The same from a positional tuple and a keyword dict (may be null), as the
+// new-object slot receives them.
+bool extract_arguments(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** slots);
+
+// Turns a constructor body's result into the new instance of `type`.
+// Specialised by binding/native.h for native values (T and Result<T>).
+template <class R>
+struct NewInstance;
 
 // ---- The shared call frame ---------------------------------------------------
 
@@ -248,8 +258,10 @@ class Bound {
     using type = typename SelfArg<Param<0>>::Storage;
   };
 
-  template <size_t... I>
-  static PyObject* convert_and_run(PyObject* self, PyObject* const* slots, std::index_sequence<I...>) {
+  // Converts `self` and the arguments, runs the body and hands its result to
+  // `out`, which makes the Python object.
+  template <class Out, size_t... I>
+  static PyObject* convert_and_run(PyObject* self, PyObject* const* slots, Out&& out, std::index_sequence<I...>) {
     typename SelfStorage<sig.takes_self>::type self_value{};
     if constexpr (sig.takes_self) {
       if (!SelfArg<Param<0>>::convert(self, self_value)) return nullptr;
@@ -275,25 +287,39 @@ class Bound {
       }
       return Py_NewRef(Py_None);
     } else if constexpr (M.gil == Gil::Released) {
-      return to_py<std::remove_cvref_t<Result>>(without_gil(run));
+      return out(without_gil(run));
     } else {
-      return to_py<std::remove_cvref_t<Result>>(run());
+      return out(run());
     }
   }
+
+  static constexpr auto result_to_py = [](const auto& r) { return to_py<std::remove_cvref_t<decltype(r)>>(r); };
 
   static PyObject* fast(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&]() -> PyObject* {
       std::array<PyObject*, kCount> slots{};
       if (!extract_arguments(sig, args, nargs, kwnames, slots.data())) return nullptr;
-      return convert_and_run(self, slots.data(), std::make_index_sequence<kCount>{});
+      return convert_and_run(self, slots.data(), result_to_py, std::make_index_sequence<kCount>{});
     });
   }
 
   static PyObject* no_args(PyObject* self, PyObject*) {
-    return call_frame([&] { return convert_and_run(self, nullptr, std::index_sequence<>{}); });
+    return call_frame([&] { return convert_and_run(self, nullptr, result_to_py, std::index_sequence<>{}); });
+  }
+
+  static PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    static_assert(!sig.takes_self && sig.name == sig.cls, "a constructor is declared by its class docstring");
+    return call_frame([&]() -> PyObject* {
+      std::array<PyObject*, kCount> slots{};
+      if (!extract_arguments(sig, args, kwargs, slots.data())) return nullptr;
+      auto out = [type](Result&& r) { return NewInstance<std::remove_cvref_t<Result>>::make(type, std::move(r)); };
+      return convert_and_run(nullptr, slots.data(), out, std::make_index_sequence<kCount>{});
+    });
   }
 
  public:
+  static newfunc new_slot() { return &construct; }
+
   static PyMethodDef def() {
     int flags = sig.cls.empty() || sig.takes_self ? 0 : METH_STATIC;
     if constexpr (sig.count == 0 && !sig.cls.empty()) {  // a module function always takes keywords
@@ -309,6 +335,19 @@ class Bound {
 template <const auto& M>
 PyMethodDef bind() {
   return Bound<M>::def();
+}
+
+// The new-object slot of a class from a Method whose owner is the class and
+// whose docstring is the class docstring ("Name(parameters)\n--\n\n..."):
+// arguments are extracted and converted as for any method, messages name
+// "Name.__new__()", and the body's native value becomes the new instance.
+//
+//   ArchivalRule new_rule(std::string tag, uint32_t max_age_days, uint64_t keep_recent);
+//   constexpr Method kNewRule{"ArchivalRule", kArchivalRuleDoc, new_rule};
+//   ... bind_new<kNewRule>() ...
+template <const auto& M>
+newfunc bind_new() {
+  return Bound<M>::new_slot();
 }
 
 }  // namespace vesk::py

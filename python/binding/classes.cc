@@ -31,7 +31,14 @@ PyTypeObject* ClassObject::get() {
   slots.push_back({0, nullptr});
   unsigned flags = static_cast<unsigned>(Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE) | flags_;
   PyType_Spec spec{qualname_, basicsize_, 0, flags, slots.data()};
-  type_ = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+  PyTypeObject* type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+  if (!type) return nullptr;
+  type_ = type;  // set first: finish() may make instances of the class
+  if (finish(type) < 0) {
+    type_ = nullptr;
+    Py_DECREF(type);
+    return nullptr;
+  }
   return type_;
 }
 

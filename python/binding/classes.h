@@ -13,6 +13,10 @@
 //   ClassObject record_class{"vesk._core.Record", "A single cognitive memory record.",
 //                            sizeof(RecordObject), 0, record_slots};
 //
+// Classes whose instances hold one C++ value (value, configuration and
+// enumeration classes) are declared with the tables of binding/native.h
+// and binding/enums.h, which build on this.
+//
 // Registration: `register_class` / `register_function` append the name to
 // the module's `__all__` (made when missing; TypeError when it is not a
 // list) and then set the module attribute.
@@ -34,6 +38,12 @@ class ClassObject {
   // The class object (borrowed), built on first use; null with an exception
   // set when the host cannot build it (a later call tries again).
   PyTypeObject* get();
+
+ protected:
+  // Runs once, right after the host has built the class object, to finish
+  // it (e.g. enumeration members as class attributes). 0 or -1; on failure
+  // the class object is dropped.
+  virtual int finish(PyTypeObject* type) { return 0; }
 
  private:
   const char* qualname_;     // "vesk._core.Name": __module__ and __name__

@@ -80,10 +80,16 @@ struct FromPy<T> {
       if (!convert_int64(o, v)) return false;
       if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) return integer_out_of_range();
       out = static_cast<T>(v);
+    } else if constexpr (sizeof(T) < sizeof(uint64_t)) {
+      // Narrow unsigned widths read a signed 64-bit value and check the range,
+      // so -1 is out of range like 2**32 rather than a "negative" error.
+      int64_t v;
+      if (!convert_int64(o, v)) return false;
+      if (v < 0 || static_cast<uint64_t>(v) > std::numeric_limits<T>::max()) return integer_out_of_range();
+      out = static_cast<T>(v);
     } else {
       uint64_t v;
       if (!convert_uint64(o, v)) return false;
-      if (v > std::numeric_limits<T>::max()) return integer_out_of_range();
       out = static_cast<T>(v);
     }
     return true;
@@ -154,6 +160,34 @@ struct FromPy<M> {
       if (!FromPy<typename M::mapped_type>::convert(value_ref.get(), value)) return false;
       out.insert_or_assign(std::move(key), std::move(value));
     }
+    return true;
+  }
+};
+
+template <class S>
+concept SetLike = requires(const S& s) {
+  typename S::key_type;
+  s.begin();
+  s.end();
+} && !MapLike<S> && requires(S& s, typename S::key_type k) { s.insert(std::move(k)); };
+
+// Set of texts (tag sets and the like): a set or frozenset, or a subclass;
+// each member converts. A list or tuple is refused: sets collapse duplicates
+// and have no order, so a caller passing a list has made a mistake.
+template <SetLike S>
+struct FromPy<S> {
+  static bool convert(PyObject* o, S& out) {
+    if (!PyAnySet_Check(o)) return conversion_error(o, "set");
+    PyRef iter = PyRef::steal(PyObject_GetIter(o));
+    if (!iter) return false;
+    S values;
+    while (PyRef item = PyRef::steal(PyIter_Next(iter.get()))) {
+      typename S::key_type value{};
+      if (!FromPy<typename S::key_type>::convert(item.get(), value)) return false;
+      values.insert(std::move(value));
+    }
+    if (PyErr_Occurred()) return false;
+    out = std::move(values);
     return true;
   }
 };
@@ -274,6 +308,20 @@ struct ToPy<M> {
       if (!value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
     }
     return dict.release();
+  }
+};
+
+// A new set with the members (its order carries no meaning).
+template <SetLike S>
+struct ToPy<S> {
+  static PyObject* convert(const S& values) {
+    PyRef set = PyRef::steal(PySet_New(nullptr));
+    if (!set) return nullptr;
+    for (const auto& v : values) {
+      PyRef item = PyRef::steal(to_py(v));
+      if (!item || PySet_Add(set.get(), item.get()) < 0) return nullptr;
+    }
+    return set.release();
   }
 };
 

@@ -5,7 +5,12 @@ import textwrap
 
 import vesk._core as m
 
-REGISTERED = ["neighbor_mass_role_similarity", "classify_causal_edge", "world_fact_from_output"]
+REGISTERED = [
+    "ConsequencePolarity", "OutcomeKind", "Level", "RouteStateClass", "NeighborMassFootprint",
+    "neighbor_mass_role_similarity", "CausalEdgeKind", "classify_causal_edge", "world_fact_from_output",
+    "TagTaxonomy", "TrustConfig", "MaintenanceConfig", "ArchivalRule",
+    "AgentPersona", "PersonaTraits", "CircuitBreakerConfig",
+]
 
 
 def test_all_lists_registered_names_in_order():
@@ -13,6 +18,12 @@ def test_all_lists_registered_names_in_order():
     for name in REGISTERED:
         assert getattr(m, name).__module__ == "vesk._core"
     assert m.__name__ == "vesk._core" and m.__doc__ == ""
+
+
+def test_unregistered_class_is_handed_out_but_not_named():
+    rule = m.MaintenanceConfig().completed_archival_rules[0]
+    assert type(rule).__name__ == "CompletedArchivalRule" and type(rule).__module__ == "vesk._core"
+    assert not hasattr(m, "CompletedArchivalRule") and "CompletedArchivalRule" not in m.__all__
 
 
 def test_reimport_returns_the_same_module():

@@ -16,6 +16,7 @@
 
 #include "binding/call.h"
 #include "binding/classes.h"
+#include "binding/native.h"
 #include "model/record.h"
 
 namespace vesk::py {
@@ -55,7 +56,60 @@ struct PyClass<Widget> {
   }
 };
 
+// A read-only value class with one attribute of each kind, and a nested
+// class that is never registered (built when the first one is handed out).
+struct Part {
+  std::string label;
+};
+struct Report {
+  uint64_t count = 0;
+  float ratio32 = 0;
+  std::string name;
+  std::vector<std::string> items;
+  std::optional<std::string> note;
+  std::map<std::string, uint64_t> counts;
+  Part part;
+  std::vector<Part> parts;
+};
+
+template <>
+struct NativeClass<Part> {
+  static ClassObject& object() {
+    static ValueClass<Part> cls{"_binding_probe.Part", nullptr, {field<&Part::label>("label")}};
+    return cls;
+  }
+};
+
+uint64_t twice_count(const Report& r) { return 2 * r.count; }
+
+template <>
+struct NativeClass<Report> {
+  static ClassObject& object() {
+    static ValueClass<Report> cls{"_binding_probe.Report", "A report.",
+                                  {
+                                      field<&Report::count>("count", "How many."),
+                                      field<&Report::ratio32>("ratio32"),
+                                      field<&Report::name>("name"),
+                                      field<&Report::items>("items"),
+                                      field<&Report::note>("note"),
+                                      field<&Report::counts>("counts"),
+                                      field<&Report::part>("part"),
+                                      field<&Report::parts>("parts"),
+                                      computed<&twice_count>("twice_count", "Twice the count."),
+                                  }};
+    return cls;
+  }
+};
+
 namespace {
+
+Report make_report(uint64_t count, std::optional<std::string> note) {
+  return Report{count, 0.9f, "r", {"a", "b"}, std::move(note), {{"x", 1}}, Part{"p"}, {Part{"q"}, Part{"r"}}};
+}
+constexpr Method kMakeReport{nullptr, "make_report(count, note=None)", make_report};
+
+std::string report_name(Report report) { return report.name; }
+constexpr Method kReportName{nullptr, "report_name(report)", report_name};
 
 int64_t widget_value(const Widget& self) { return self.value; }
 constexpr Method kWidgetValue{"Widget", "value($self)", widget_value};
@@ -166,7 +220,7 @@ PyMethodDef functions[] = {
     bind<kEchoReal32>(),   bind<kEchoInts>(),     bind<kEchoU64>(),      bind<kEchoTexts>(),
     bind<kEchoReals>(),    bind<kEchoMetadata>(), bind<kEchoNamespace>(), bind<kFail>(),
     bind<kThrow>(),        bind<kWaitForSignal>(), bind<kSignal>(),     bind<kDropOnNativeThread>(),
-    bind<kNoop>(),         bind<kRegisterNoop>(),
+    bind<kNoop>(),         bind<kRegisterNoop>(),     bind<kMakeReport>(),  bind<kReportName>(),
 };
 PyMethodDef noop_def = bind<kNoop>();
 
@@ -181,6 +235,7 @@ PyObject* create_probe() {
   PyRef module = PyRef::steal(PyModule_Create(&probe_def));
   if (!module) return nullptr;
   if (register_class(module.get(), widget_class.get()) < 0) return nullptr;
+  if (register_class(module.get(), NativeClass<Report>::object().get()) < 0) return nullptr;
   for (PyMethodDef& def : functions) {
     if (register_function(module.get(), &def) < 0) return nullptr;
   }

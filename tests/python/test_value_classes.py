@@ -1,0 +1,63 @@
+"""Value classes: read-only attributes that hand out fresh copies, no constructor.
+
+The module's value classes arrive with the operations that produce them; the
+test-only module _binding_probe declares one with an attribute of each kind.
+"""
+
+import pytest
+
+import _binding_probe as probe
+import vesk._core as m
+
+
+def test_value_class_without_attributes():
+    cls = m.NeighborMassFootprint
+    with pytest.raises(TypeError) as info:
+        cls()
+    assert str(info.value) == "No constructor defined for NeighborMassFootprint"
+    assert cls.__doc__.startswith("A presence footprint over an entity's neighbor mass.\n\nEach distinct")
+    assert cls.__text_signature__ is None
+
+
+def test_attributes_convert_each_member():
+    r = probe.make_report(3)
+    assert (r.count, r.ratio32, r.name, r.items, r.note, r.counts) == (3, 0.8999999761581421, "r", ["a", "b"], None,
+                                                                         {"x": 1})
+    assert r.twice_count == 6 and probe.make_report(2**64 - 1, "n").note == "n"
+    assert r.part.label == "p" and [p.label for p in r.parts] == ["q", "r"]
+    assert probe.report_name(r) == "r"
+
+
+def test_reads_are_fresh_copies():
+    r = probe.make_report(1)
+    assert r.items is not r.items and r.part is not r.part and r.parts[0] is not r.parts[0]
+    r.items.append("c")
+    r.counts["y"] = 2
+    assert r.items == ["a", "b"] and r.counts == {"x": 1}
+
+
+def test_read_only_identity_objects():
+    r = probe.make_report(1)
+    for attr in ("count", "part", "twice_count"):
+        with pytest.raises(AttributeError):
+            setattr(r, attr, 0)
+        with pytest.raises(AttributeError):
+            delattr(r, attr)
+    with pytest.raises(AttributeError):
+        r.extra = 1
+    other = probe.make_report(1)
+    assert r != other and r == r and len({r, other}) == 2
+    assert repr(r).startswith("<_binding_probe.Report object at ")
+    with pytest.raises(TypeError) as info:
+        probe.Report()
+    assert str(info.value) == "No constructor defined for Report"
+    with pytest.raises(TypeError) as info:
+        probe.report_name(r.part)
+    assert str(info.value) == "argument 'report': 'Part' object cannot be converted to 'Report'"
+
+
+def test_docs_and_unregistered_nested_class():
+    assert probe.Report.__doc__ == "A report." and probe.Report.count.__doc__ == "How many."
+    assert probe.Report.name.__doc__ is None
+    part = type(probe.make_report(1).part)
+    assert part.__name__ == "Part" and part.__doc__ is None and not hasattr(probe, "Part")
