@@ -1,0 +1,156 @@
+#include "index/sdr_encoder.h"
+
+#include <xxhash.h>
+
+#include <bit>
+#include <cstring>
+#include <string>
+
+#include "index/unicode_text.h"
+
+namespace vesk {
+namespace {
+
+constexpr int kFourGramPositions = 20;
+constexpr uint64_t kFourGramStep = 9999;
+constexpr uint64_t kSecondOffset = 1337;
+constexpr uint64_t kFourGramDigitMix = 0x1234567812345678ULL;
+constexpr int kFourGramDigitRotate = 61;
+constexpr uint64_t kThreeGramDigitMix = 0x5f3759df5f3759dfULL;
+constexpr int kThreeGramDigitRotate = 7;
+
+// Positions are deduplicated in a 65,536-bit set: setting a bit per emitted
+// position and reading the set back in order is far cheaper than sorting the
+// ~20 positions per character a text emits.
+struct PositionSet {
+  uint64_t words[1024] = {};
+  void add(uint16_t p) { words[p >> 6] |= uint64_t{1} << (p & 63); }
+  // Moves the positions out in ascending order and leaves the set empty.
+  Sdr take() {
+    size_t n = 0;
+    for (uint64_t w : words) n += static_cast<size_t>(std::popcount(w));
+    Sdr out;
+    out.reserve(n);
+    for (uint32_t i = 0; i < 1024; ++i) {
+      uint64_t w = words[i];
+      if (!w) continue;
+      words[i] = 0;
+      while (w) {
+        out.push_back(static_cast<uint16_t>((i << 6) | static_cast<uint32_t>(std::countr_zero(w))));
+        w &= w - 1;
+      }
+    }
+    return out;
+  }
+};
+
+struct CoreRange {
+  static uint16_t at(uint64_t v) { return static_cast<uint16_t>(SdrEncoder::kCoreStart + v % (SdrEncoder::kCoreEnd - SdrEncoder::kCoreStart)); }
+};
+struct GeneralRange {
+  static uint16_t at(uint64_t v) {
+    return static_cast<uint16_t>(SdrEncoder::kGeneralStart + v % (SdrEncoder::kGeneralEnd - SdrEncoder::kGeneralStart));
+  }
+};
+
+bool has_ascii_digit(const char* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (is_ascii_digit(static_cast<unsigned char>(p[i]))) return true;
+  return false;
+}
+
+uint64_t hash_bytes(const char* p, size_t n) { return XXH3_64bits(p, n); }
+
+// Emits the positions of a text whose characters start at the byte offsets
+// off[0..n) (off[n] = end). For an ASCII text off[i] == i.
+template <class R, class Offsets>
+void emit(const char* s, size_t n, const Offsets& off, PositionSet& set) {
+  auto span = [&](size_t i, size_t k) { return std::pair<const char*, size_t>(s + off(i), off(i + k) - off(i)); };
+  if (n >= 4) {
+    for (size_t i = 0; i + 4 <= n; ++i) {
+      auto [p, len] = span(i, 4);
+      uint64_t h = hash_bytes(p, len);
+      // Digit bytes never occur inside a multi-byte sequence, so a byte scan
+      // finds exactly the windows holding an ASCII digit character.
+      if (has_ascii_digit(p, len)) h = std::rotl(h ^ kFourGramDigitMix, kFourGramDigitRotate);
+      for (int k = 0; k < kFourGramPositions; ++k) set.add(R::at(h + static_cast<uint64_t>(k) * kFourGramStep));
+    }
+  }
+  if (n >= 3) {
+    for (size_t i = 0; i + 3 <= n; ++i) {
+      auto [p, len] = span(i, 3);
+      uint64_t h = hash_bytes(p, len);
+      if (has_ascii_digit(p, len)) h = std::rotl(h ^ kThreeGramDigitMix, kThreeGramDigitRotate);
+      set.add(R::at(h));
+      set.add(R::at(h + kSecondOffset));
+    }
+  } else {
+    auto [p, len] = span(0, n);
+    uint64_t h = hash_bytes(p, len);
+    set.add(R::at(h));
+    set.add(R::at(h + kSecondOffset));
+  }
+  if (n >= 2) {
+    for (size_t i = 0; i + 2 <= n; ++i) {
+      auto [p, len] = span(i, 2);
+      set.add(R::at(hash_bytes(p, len)));
+    }
+  }
+}
+
+template <class R>
+Sdr encode_in(std::string_view trimmed, SdrCase mode) {
+  thread_local PositionSet set;
+  thread_local std::string folded;
+  thread_local std::vector<uint32_t> offsets;
+  if (is_all_ascii(trimmed)) {
+    const char* s = trimmed.data();
+    if (mode == SdrCase::Fold) {
+      folded.resize(trimmed.size());
+      for (size_t i = 0; i < trimmed.size(); ++i) folded[i] = ascii_lower(trimmed[i]);
+      s = folded.data();
+    }
+    emit<R>(s, trimmed.size(), [](size_t i) { return i; }, set);
+    return set.take();
+  }
+  std::string lowered;
+  std::string_view text = trimmed;
+  if (mode == SdrCase::Fold) {
+    lowered = to_lower_full(trimmed);
+    text = lowered;
+  }
+  offsets.clear();
+  for (size_t i = 0; i < text.size();) {
+    offsets.push_back(static_cast<uint32_t>(i));
+    next_code_point(text, i);
+  }
+  size_t n = offsets.size();
+  offsets.push_back(static_cast<uint32_t>(text.size()));
+  const uint32_t* off = offsets.data();
+  emit<R>(text.data(), n, [off](size_t i) { return off[i]; }, set);
+  return set.take();
+}
+
+}  // namespace
+
+Sdr encode_sdr(const SdrEncoder&, std::string_view text, SdrRange range, SdrCase mode) {
+  std::string_view trimmed = trim_unicode_white_space(text);
+  if (trimmed.empty()) return {};
+  return range == SdrRange::Core ? encode_in<CoreRange>(trimmed, mode) : encode_in<GeneralRange>(trimmed, mode);
+}
+
+size_t sdr_overlap(const Sdr& a, const Sdr& b) {
+  size_t i = 0, j = 0, c = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i] < b[j]) {
+      ++i;
+    } else if (b[j] < a[i]) {
+      ++j;
+    } else {
+      ++c, ++i, ++j;
+    }
+  }
+  return c;
+}
+
+}  // namespace vesk

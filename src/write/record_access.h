@@ -1,0 +1,40 @@
+// Record access control: who may read a record.
+//
+// The rule lives in the record's metadata: "acl_visibility" ("public" or
+// "restricted"; absent means public) and, for restricted records, the allow
+// lists "acl_read_roles", "acl_read_groups" and "acl_read_principals"
+// (comma-separated). "acl_policy_version" is reported back, never interpreted.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "model/record.h"
+
+namespace vesk {
+
+// The subject asking to read. Empty means anonymous.
+struct AccessRequest {
+  std::optional<std::string> subject_id;
+  std::set<std::string> roles;
+  std::set<std::string> groups;
+};
+
+struct AccessDecision {
+  bool allowed = false;
+  // "public_or_legacy", "allow_list_match", "restricted_no_match" or
+  // "invalid_visibility_deny".
+  std::string_view reason;
+  std::optional<std::string> policy_version;
+};
+
+// Pure; never fails.
+AccessDecision record_access_allowed(const Record& record, const AccessRequest& request);
+
+// An allow list: split at ',', each entry trimmed of white space and
+// lower-cased, empty entries dropped. An absent value is the empty set.
+std::set<std::string> parse_acl_list(const std::string* value);
+
+}  // namespace vesk
