@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "model/json_number.h"
+#include "model/json_scan.h"
 #include "model/utf8.h"
 
 namespace vesk {
@@ -61,11 +62,7 @@ const char* code_text(int code) {
   return kTexts[code];
 }
 
-bool is_ws(int c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
-
-// Bytes that end a run of plain string characters.
-constexpr bool stops_string(unsigned char c) { return c == '"' || c == '\\' || c < 0x20; }
 
 void push_utf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -267,11 +264,6 @@ bool JsonReader::fail_unknown_variant(std::string_view name, std::span<const std
 
 // ---- low level -----------------------------------------------------------------
 
-int JsonReader::skip_ws() {
-  while (pos_ < in_.size() && is_ws(static_cast<unsigned char>(in_[pos_]))) ++pos_;
-  return peek();
-}
-
 bool JsonReader::enter() {
   if (--depth_left_ == 0) return error_peek(Code::RecursionLimitExceeded);
   first_[level()] = true;
@@ -437,7 +429,7 @@ bool JsonReader::parse_str(std::string_view& out) {
   size_t start = pos_;
   bool copied = false;
   for (;;) {
-    while (pos_ < len && !stops_string(static_cast<unsigned char>(data[pos_]))) ++pos_;
+    pos_ = json_scan_plain(data, pos_, len);
     if (pos_ == len) return error_here(Code::EofString);
     const char c = data[pos_];
     if (c == '"') {
@@ -469,7 +461,7 @@ bool JsonReader::parse_str(std::string_view& out) {
 
 bool JsonReader::ignore_str() {
   for (;;) {
-    while (pos_ < in_.size() && !stops_string(static_cast<unsigned char>(in_[pos_]))) ++pos_;
+    pos_ = json_scan_plain(in_.data(), pos_, in_.size());
     if (pos_ == in_.size()) return error_here(Code::EofString);
     const char c = in_[pos_];
     if (c == '"') {

@@ -19,8 +19,8 @@
 // in the wrong place is consumed first, so the error points after it; a
 // container is not, so the error points at its bracket.
 //
-// Nesting deeper than 128 containers fails with "recursion limit exceeded",
-// also inside values that are skipped.
+// Nesting is limited: the 128th container open at once fails with
+// "recursion limit exceeded" (at its bracket), also inside skipped values.
 //
 // Strings must be valid UTF-8 ("invalid unicode code point"); both the text
 // and the byte flavour check, as the input of a C++ string_view carries no
@@ -142,7 +142,14 @@ class JsonReader {
   enum class Code : uint8_t;
 
   int peek() const { return pos_ < in_.size() ? static_cast<unsigned char>(in_[pos_]) : -1; }
-  int skip_ws();
+  int skip_ws() {
+    while (pos_ < in_.size()) {
+      const unsigned char c = static_cast<unsigned char>(in_[pos_]);
+      if (c != ' ' && c != '\n' && c != '\t' && c != '\r') return c;
+      ++pos_;
+    }
+    return -1;
+  }
   bool error_here(Code code);    // at the current position
   bool error_peek(Code code);    // one byte further (the byte looked at)
   bool error_at(size_t offset, std::string message);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/json_number.h"
+#include "model/json_scan.h"
 
 namespace vesk {
 
@@ -27,10 +28,11 @@ void JsonWriter::append_json_string(std::string& out, std::string_view s) {
   const char* p = s.data();
   const char* end = p + s.size();
   const char* run = p;
-  for (; p < end; ++p) {
+  for (;;) {
+    p = s.data() + json_scan_plain(s.data(), static_cast<size_t>(p - s.data()), s.size());
+    if (p == end) break;
     unsigned char c = static_cast<unsigned char>(*p);
     unsigned char e = kEscape[c];
-    if (e == 0) continue;
     out.append(run, p);
     if (e == 'u') {
       char u[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
@@ -39,7 +41,7 @@ void JsonWriter::append_json_string(std::string& out, std::string_view s) {
       char two[2] = {'\\', static_cast<char>(e)};
       out.append(two, 2);
     }
-    run = p + 1;
+    run = ++p;
   }
   out.append(run, end);
   out.push_back('"');

@@ -76,6 +76,24 @@ Result<Record> new_record(std::string content, Level level) {
   return r;
 }
 
+std::optional<std::string_view> non_finite_field(const Record& r) {
+  auto bad = [](auto x) { return !std::isfinite(x); };
+  auto bad_opt = [](const std::optional<double>& x) { return x && !std::isfinite(*x); };
+  if (bad(r.strength)) return "strength";
+  if (bad(r.created_at)) return "created_at";
+  if (bad(r.last_activated)) return "last_activated";
+  if (bad_opt(r.valid_from)) return "valid_from";
+  if (bad_opt(r.valid_until)) return "valid_until";
+  if (bad_opt(r.superseded_at)) return "superseded_at";
+  for (const auto& [target, w] : r.connections)
+    if (bad(w)) return "connections";
+  if (bad(r.activation_velocity)) return "activation_velocity";
+  if (bad(r.salience)) return "salience";
+  if (bad(r.confidence)) return "confidence";
+  if (bad(r.volatility)) return "volatility";
+  return std::nullopt;
+}
+
 Status validate_validity_window(std::optional<double> valid_from, std::optional<double> valid_until) {
   if (valid_from && !std::isfinite(*valid_from)) return Status::Runtime("valid_from must be a finite Unix timestamp");
   if (valid_until && !std::isfinite(*valid_until)) return Status::Runtime("valid_until must be a finite Unix timestamp");

@@ -66,6 +66,12 @@ double now_unix_seconds();
 // A record with every default set, the time read once, a fresh id.
 Result<Record> new_record(std::string content, Level level);
 
+// The key of the first float field, in field order, that holds an infinity
+// or NaN ("connections" for a connection weight), or none. The JSON form
+// cannot carry such a value back, so writers of stored records check this
+// before writing and refuse rather than lose the frame.
+std::optional<std::string_view> non_finite_field(const Record& record);
+
 Status validate_validity_window(std::optional<double> valid_from, std::optional<double> valid_until);
 Status validate_namespace(std::string_view ns);
 Status validate_source_type(std::string_view source_type);

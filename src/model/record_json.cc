@@ -112,6 +112,7 @@ void JsonCodec<Record>::write(JsonWriter& w, const Record& r) {
 }
 
 void serialize_record(const Record& record, std::string& out) {
+  out.reserve(out.size() + record.content.size() + 600);
   JsonWriter w(out);
   JsonCodec<Record>::write(w, record);
 }

@@ -90,6 +90,17 @@ TEST(RecordJson, WriteThenReadGivesAnEqualRecord) {
   EXPECT_EQ(*list, two);
 }
 
+TEST(RecordJson, PrettyFormReadsBackTheSame) {
+  std::string pretty;
+  JsonWriter w(pretty, JsonStyle::Pretty);
+  json_write(w, fixed_record());
+  EXPECT_EQ(pretty.substr(0, 45), "{\n  \"id\": \"0123456789ab\",\n  \"content\": \"caf\xc3\xa9");
+  EXPECT_NE(pretty.find("\n  \"tags\": [\n    \"a\",\n    \"b\",\n    \"a\"\n  ],\n"), std::string::npos);
+  auto back = json_parse<Record>(pretty);
+  ASSERT_TRUE(back.ok()) << back.status().message();
+  EXPECT_EQ(*back, fixed_record());
+}
+
 TEST(RecordJson, RequiredKeysOnlyGiveTheDefaults) {
   auto r = json_parse<Record>(
       R"({"metadata":{},"id":"x","content":"c","level":{"Identity":null},"strength":1,"activation_count":0,)"

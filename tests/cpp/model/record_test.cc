@@ -115,6 +115,18 @@ TEST(Record, SetConnectionClampsAndNeverStoresNaN) {
   EXPECT_EQ(r.connection_type("u"), std::nullopt);
 }
 
+TEST(Record, NonFiniteFieldIsNamed) {
+  const float inf = std::numeric_limits<float>::infinity();
+  Record r;
+  EXPECT_EQ(non_finite_field(r), std::nullopt);
+  r.connections["t"] = -inf;
+  EXPECT_EQ(non_finite_field(r), "connections");
+  r.superseded_at = std::nan("");
+  EXPECT_EQ(non_finite_field(r), "superseded_at");
+  r.strength = std::nanf("");
+  EXPECT_EQ(non_finite_field(r), "strength");
+}
+
 TEST(Finite, Guards) {
   const double inf = std::numeric_limits<double>::infinity();
   EXPECT_EQ(finite_or(inf, 2.0), 2.0);
