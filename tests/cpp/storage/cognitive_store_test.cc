@@ -17,7 +17,7 @@ using testing::slurp;
 using testing::spit;
 using testing::TempDir;
 
-constexpr char kPlainHeader[] = "COG1\x02";
+const std::string kPlainHeader("COG1\x02", 5);
 
 Record rec(std::string id, std::string content = "") {
   Record r;
