@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include "index/embedding_format.h"
@@ -262,6 +263,8 @@ Status embedding_store_put(EmbeddingStore& store, std::string_view id, std::span
   }
   auto payload = seal_payload(store.key_.get(), text);
   if (!payload.ok()) return payload.status();
+  // The frame header holds a 32-bit length.
+  if (payload->size() > UINT32_MAX) return Status::Value("Embedding too large for one log frame");
   std::string frame;
   frame.reserve(kEmbeddingFrameHeaderSize + payload->size());
   put_le<uint32_t>(&frame, static_cast<uint32_t>(payload->size()));

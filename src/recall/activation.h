@@ -112,7 +112,7 @@ struct PlasticityState {
 // open; a failure it reports is dropped.
 using RetrieveAuditHook = std::function<Status(std::string_view query_preview, uint64_t results_count)>;
 
-// The parts of the main object the bookkeeping works on.
+// What the bookkeeping works on in the main object.
 struct RecallActivityTargets {
   std::shared_mutex& records_mu;
   MutableRecordLookup records;

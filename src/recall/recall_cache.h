@@ -42,7 +42,8 @@ class RecallCache {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
 
-  explicit RecallCache(MonotonicClock clock = &std::chrono::steady_clock::now, uint64_t ttl_secs = kRecallCacheTtlSecs,
+  explicit RecallCache(MonotonicClock clock = [] { return std::chrono::steady_clock::now(); },
+                       uint64_t ttl_secs = kRecallCacheTtlSecs,
                        uint64_t capacity = kRecallCacheCapacity)
       : clock_(std::move(clock)), ttl_secs_(ttl_secs), capacity_(capacity) {}
 
