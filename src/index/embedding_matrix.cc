@@ -1,0 +1,161 @@
+#include "index/embedding_matrix.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace vesk {
+
+namespace {
+
+using Lane8f = float __attribute__((vector_size(32)));
+
+// Dot products of the query with every row of `nblocks` consecutive blocks,
+// eight per block, written to out[b * 8 + lane]. Four blocks are in flight at
+// once so that the additions of independent accumulators overlap. The clones
+// let a machine with AVX2 do one block element per instruction; the others
+// use two SSE halves. Contraction into fused multiply-adds stays off on every
+// target: each lane must round its product and its sum apart, as the plain
+// in-order loop does.
+__attribute__((target_clones("avx2", "default"), optimize("fp-contract=off"))) void dot_blocks(
+    const float* data, size_t dim, size_t nblocks, const float* q, float* out) {
+  const size_t stride = dim * 8;
+  size_t b = 0;
+  for (; b + 4 <= nblocks; b += 4) {
+    const float* p = data + b * stride;
+    Lane8f a0 = {}, a1 = {}, a2 = {}, a3 = {};
+    for (size_t d = 0; d < dim; ++d) {
+      Lane8f x0, x1, x2, x3;
+      std::memcpy(&x0, p + d * 8, 32);
+      std::memcpy(&x1, p + stride + d * 8, 32);
+      std::memcpy(&x2, p + 2 * stride + d * 8, 32);
+      std::memcpy(&x3, p + 3 * stride + d * 8, 32);
+      const float qd = q[d];
+      a0 += x0 * qd;
+      a1 += x1 * qd;
+      a2 += x2 * qd;
+      a3 += x3 * qd;
+    }
+    std::memcpy(out + b * 8, &a0, 32);
+    std::memcpy(out + b * 8 + 8, &a1, 32);
+    std::memcpy(out + b * 8 + 16, &a2, 32);
+    std::memcpy(out + b * 8 + 24, &a3, 32);
+  }
+  for (; b < nblocks; ++b) {
+    const float* p = data + b * stride;
+    Lane8f a = {};
+    for (size_t d = 0; d < dim; ++d) {
+      Lane8f x;
+      std::memcpy(&x, p + d * 8, 32);
+      a += x * q[d];
+    }
+    std::memcpy(out + b * 8, &a, 32);
+  }
+}
+
+__attribute__((optimize("fp-contract=off"))) float sum_of_squares(const float* v, size_t n) {
+  float s = 0.0f;
+  for (size_t i = 0; i < n; ++i) s += v[i] * v[i];
+  return s;
+}
+
+}  // namespace
+
+float EmbeddingMatrix::norm(std::span<const float> v) { return std::sqrt(sum_of_squares(v.data(), v.size())); }
+
+std::optional<uint32_t> EmbeddingMatrix::find(std::string_view id) const {
+  auto it = index_.find(id);
+  if (it == index_.end()) return std::nullopt;
+  return it->second;
+}
+
+void EmbeddingMatrix::copy_row(size_t row, float* out) const {
+  const Lane8* b = block(row / kLanes);
+  const size_t lane = row % kLanes;
+  for (size_t d = 0; d < dim_; ++d) out[d] = b[d].f[lane];
+}
+
+std::vector<float> EmbeddingMatrix::row(size_t row) const {
+  std::vector<float> v(dim_);
+  copy_row(row, v.data());
+  return v;
+}
+
+void EmbeddingMatrix::write_row(size_t row, std::span<const float> v) {
+  Lane8* b = block(row / kLanes);
+  const size_t lane = row % kLanes;
+  for (size_t d = 0; d < dim_; ++d) b[d].f[lane] = v[d];
+  norms_[row] = norm(v);
+}
+
+void EmbeddingMatrix::set(std::string_view id, std::span<const float> v) {
+  if (auto row = find(id)) {
+    write_row(*row, v);
+    return;
+  }
+  if (ids_.empty()) dim_ = v.size();
+  const size_t row = ids_.size();
+  // A new block starts zeroed, so its unused lanes hold zero vectors.
+  if (row % kLanes == 0) data_.resize(data_.size() + dim_, Lane8{});
+  ids_.emplace_back(id);
+  norms_.push_back(0.0f);
+  index_.emplace(ids_.back(), static_cast<uint32_t>(row));
+  write_row(row, v);
+}
+
+bool EmbeddingMatrix::erase(std::string_view id) {
+  auto it = index_.find(id);
+  if (it == index_.end()) return false;
+  const size_t row = it->second;
+  const size_t last = ids_.size() - 1;
+  index_.erase(it);
+  if (row != last) {
+    // Move the last row into the hole.
+    Lane8* dst = block(row / kLanes);
+    const Lane8* src = block(last / kLanes);
+    for (size_t d = 0; d < dim_; ++d) dst[d].f[row % kLanes] = src[d].f[last % kLanes];
+    norms_[row] = norms_[last];
+    ids_[row] = std::move(ids_[last]);
+    index_[ids_[row]] = static_cast<uint32_t>(row);
+  }
+  Lane8* tail = block(last / kLanes);
+  for (size_t d = 0; d < dim_; ++d) tail[d].f[last % kLanes] = 0.0f;
+  ids_.pop_back();
+  norms_.pop_back();
+  if (last % kLanes == 0) data_.resize(data_.size() - dim_);
+  if (ids_.empty()) clear();
+  return true;
+}
+
+void EmbeddingMatrix::clear() {
+  dim_ = 0;
+  data_.clear();
+  norms_.clear();
+  ids_.clear();
+  index_.clear();
+}
+
+void EmbeddingMatrix::positive_cosines(std::span<const float> query,
+                                       std::vector<std::pair<float, uint32_t>>& out) const {
+  const size_t rows = ids_.size();
+  if (rows == 0 || query.size() != dim_) return;
+  const float qnorm = norm(query);
+  // Blocks are scored a chunk at a time so the dot products stay in cache.
+  constexpr size_t kChunkBlocks = 64;
+  float dots[kChunkBlocks * kLanes];
+  const size_t nblocks = (rows + kLanes - 1) / kLanes;
+  const float* base = &data_.data()->f[0];
+  for (size_t b0 = 0; b0 < nblocks; b0 += kChunkBlocks) {
+    const size_t nb = std::min(kChunkBlocks, nblocks - b0);
+    dot_blocks(base + b0 * dim_ * kLanes, dim_, nb, query.data(), dots);
+    const size_t r0 = b0 * kLanes;
+    const size_t r1 = std::min(rows, r0 + nb * kLanes);
+    for (size_t r = r0; r < r1; ++r) {
+      const float denominator = norms_[r] * qnorm;
+      if (denominator == 0.0f) continue;
+      const float score = dots[r - r0] / denominator;
+      if (score > 0.0f) out.emplace_back(score, static_cast<uint32_t>(r));
+    }
+  }
+}
+
+}  // namespace vesk

@@ -1,0 +1,82 @@
+// EmbeddingMatrix: the in-memory vectors of the embedding store, laid out for
+// a fast cosine scan.
+//
+// All vectors share one length (the dimension, fixed by the first vector and
+// forgotten when the last one goes). They live in one flat array, without a
+// heap object per vector: rows are grouped in blocks of eight, and a block
+// stores its vectors interleaved, element d of the eight rows side by side
+// (block b, element d, lane l at data[b * dim + d].f[l]). A scan then walks
+// memory once, front to back, and computes eight dot products per SIMD
+// operation, each lane accumulating its own vector's products in index order
+// with one rounding per multiply and per add: exactly the sum a plain loop
+// over one vector gives, only eight (and four blocks) at a time.
+//
+// Each row also keeps the square root of its sum of squares (accumulated the
+// same way), so a scan reads every element once. A row index maps ids to
+// rows; removal moves the last row into the hole.
+//
+// Not thread-safe: the embedding store guards it with its reader-writer lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "model/string_hash.h"
+
+namespace vesk {
+
+class EmbeddingMatrix {
+ public:
+  static constexpr size_t kLanes = 8;
+
+  size_t rows() const { return ids_.size(); }
+  bool empty() const { return ids_.empty(); }
+  // 0 when empty.
+  size_t dim() const { return dim_; }
+
+  std::optional<uint32_t> find(std::string_view id) const;
+  const std::string& id(size_t row) const { return ids_[row]; }
+  // Copies a row's elements into out (dim() floats).
+  void copy_row(size_t row, float* out) const;
+  std::vector<float> row(size_t row) const;
+
+  // Inserts or replaces the vector of an id. The caller has checked that the
+  // vector is nonempty and, unless the matrix is empty, of length dim().
+  void set(std::string_view id, std::span<const float> v);
+  // False when the id has no row.
+  bool erase(std::string_view id);
+  void clear();
+
+  // Cosine similarity of the query with every row, in 32-bit floats: the dot
+  // product over sqrt(sum of squares of the row) * sqrt(sum of squares of the
+  // query). Appends (score, row) for each row whose score is above 0; rows
+  // with a zero denominator, and scores that are NaN, are left out. The query
+  // must have dim() elements.
+  void positive_cosines(std::span<const float> query, std::vector<std::pair<float, uint32_t>>& out) const;
+
+  // sqrt of the in-order 32-bit sum of squares; the norm every row keeps.
+  static float norm(std::span<const float> v);
+
+ private:
+  struct alignas(32) Lane8 {
+    float f[kLanes];
+  };
+
+  Lane8* block(size_t b) { return data_.data() + b * dim_; }
+  const Lane8* block(size_t b) const { return data_.data() + b * dim_; }
+  void write_row(size_t row, std::span<const float> v);
+
+  size_t dim_ = 0;
+  std::vector<Lane8> data_;   // ceil(rows / 8) blocks of dim_ Lane8 each
+  std::vector<float> norms_;  // one per row
+  std::vector<std::string> ids_;
+  StringKeyMap<uint32_t> index_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,323 @@
+#include "index/embedding_store.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "index/embedding_format.h"
+#include "model/json_codec.h"
+#include "model/json_struct.h"
+#include "model/string_hash.h"
+#include "storage/atomic_file.h"
+#include "storage/coding.h"
+
+namespace vesk {
+
+namespace {
+
+struct LogFrame {
+  std::string id;
+  std::vector<float> v;
+};
+
+}  // namespace
+
+template <>
+struct JsonCodec<LogFrame> : JsonStructCodec<LogFrame> {
+  static const JsonStruct<LogFrame>& fields() {
+    static const JsonStruct<LogFrame> s("struct LogFrame",
+                                        {json_field<&LogFrame::id>("id"), json_field<&LogFrame::v>("v")});
+    return s;
+  }
+};
+
+namespace {
+
+using StagedVectors = StringKeyMap<std::vector<float>>;
+
+uint32_t crc32_of(std::string_view bytes) {
+  return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
+
+void write_vector(JsonWriter& w, std::span<const float> v) {
+  w.begin_array();
+  for (float x : v) w.f32(x);
+  w.end_array();
+}
+
+Status check_finite(std::span<const float> v) {
+  if (v.empty()) return Status::Value(std::string(kEmbeddingNotFiniteMessage));
+  for (float x : v)
+    if (!std::isfinite(x)) return Status::Value(std::string(kEmbeddingNotFiniteMessage));
+  return Status::Ok();
+}
+
+// The invariants every stored set of vectors keeps.
+Status check_vectors(const StagedVectors& vectors) {
+  for (const auto& [id, v] : vectors) VESK_RETURN_IF_ERROR(check_finite(v));
+  size_t dim = 0;
+  for (const auto& [id, v] : vectors) {
+    if (dim == 0) dim = v.size();
+    if (v.size() != dim) return Status::Value(std::string(kEmbeddingDimensionMessage));
+  }
+  return Status::Ok();
+}
+
+// The applied frames of a log and the end of the last one.
+struct Replay {
+  uint64_t frames = 0;
+  uint64_t end = 0;
+};
+
+Replay replay_log(std::string_view log, const SecretKey* key, StagedVectors& vectors) {
+  Replay r;
+  size_t pos = 0;
+  while (log.size() - pos >= kEmbeddingFrameHeaderSize) {
+    const uint32_t n = get_le<uint32_t>(log.data() + pos);
+    const uint32_t crc = get_le<uint32_t>(log.data() + pos + 4);
+    if (n > log.size() - pos - kEmbeddingFrameHeaderSize) break;
+    std::string_view payload = log.substr(pos + kEmbeddingFrameHeaderSize, n);
+    if (crc32_of(payload) != crc) break;
+    auto text = unseal_payload(key, payload);
+    if (!text.ok()) break;
+    JsonReader reader(*text);
+    LogFrame frame;
+    if (!JsonCodec<LogFrame>::read(reader, frame) || !reader.end()) break;
+    vectors.insert_or_assign(std::move(frame.id), std::move(frame.v));
+    pos += kEmbeddingFrameHeaderSize + n;
+    ++r.frames;
+    r.end = pos;
+  }
+  return r;
+}
+
+// Cuts a log back to `size` and forces it, so the dropped frames cannot come
+// back and nothing appended later sits behind them.
+Status cut_log(Env& env, const fs::path& path, uint64_t size) {
+  auto file = env.open(path, OpenMode::kReadWrite);
+  if (!file.ok()) return file.status();
+  VESK_RETURN_IF_ERROR((*file)->truncate(size));
+  VESK_RETURN_IF_ERROR((*file)->sync());
+  return (*file)->close();
+}
+
+}  // namespace
+
+EmbeddingStore::EmbeddingStore(const fs::path& dir, StoreKey key, Env& env)
+    : path_(dir / kEmbeddingSnapshotFileName),
+      log_path_(dir / kEmbeddingLogFileName),
+      key_(std::move(key)),
+      env_(env) {}
+
+size_t EmbeddingStore::size() const {
+  std::shared_lock lock(mu_);
+  return vectors_.rows();
+}
+
+size_t EmbeddingStore::dimension() const {
+  std::shared_lock lock(mu_);
+  return vectors_.dim();
+}
+
+std::optional<std::vector<float>> EmbeddingStore::vector(std::string_view id) const {
+  std::shared_lock lock(mu_);
+  auto row = vectors_.find(id);
+  if (!row) return std::nullopt;
+  return vectors_.row(*row);
+}
+
+uint64_t EmbeddingStore::log_frames() const {
+  std::lock_guard lock(log_mu_);
+  return log_frames_;
+}
+
+Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey key,
+                                                const std::function<bool(std::string_view)>& record_exists,
+                                                Env& env) {
+  EmbeddingStoreLoad out;
+  std::unique_ptr<EmbeddingStore> store(new EmbeddingStore(dir, std::move(key), env));
+  const SecretKey* k = store->key_.get();
+
+  StagedVectors staged;
+  if (env.exists(store->path_)) {
+    auto bytes = env.read_file(store->path_);
+    if (!bytes.ok()) return bytes.status();
+    auto text = unseal_payload(k, *bytes);
+    Status st = text.status();
+    if (st.ok()) {
+      JsonReader reader(*text);
+      if (!JsonCodec<StagedVectors>::read(reader, staged) || !reader.end()) st = reader.status();
+    }
+    if (!st.ok()) {
+      // The vectors are derived data: a damaged snapshot costs them, not the
+      // store. Start over from the log.
+      staged.clear();
+      out.recovered_error = st.message();
+    }
+  }
+
+  Replay replay;
+  if (env.exists(store->log_path_)) {
+    auto bytes = env.read_file(store->log_path_);
+    if (!bytes.ok()) return bytes.status();
+    replay = replay_log(*bytes, k, staged);
+    if (replay.end != bytes->size()) {
+      VESK_RETURN_IF_ERROR(cut_log(env, store->log_path_, replay.end));
+      out.log_cut = true;
+    }
+  }
+
+  std::erase_if(staged, [&](const auto& entry) { return !record_exists(entry.first); });
+  if (Status st = check_vectors(staged); !st.ok()) {
+    staged.clear();
+    out.recovered_error = st.message();
+  }
+  // Move the vectors into the matrix one by one, so the load never holds two
+  // full copies of them.
+  for (auto it = staged.begin(); it != staged.end();) {
+    store->vectors_.set(it->first, it->second);
+    it = staged.erase(it);
+  }
+  store->log_end_ = replay.end;
+  store->log_frames_ = replay.frames;
+  out.replayed_frames = replay.frames;
+
+  if (replay.frames > 0) {
+    std::unique_lock lock(store->mu_);
+    VESK_RETURN_IF_ERROR(store->compact(std::nullopt));
+  }
+  out.store = std::move(store);
+  return out;
+}
+
+Status EmbeddingStore::append_frame(std::string_view frame) {
+  if (!log_file_) {
+    auto file = env_.open(log_path_, OpenMode::kReadWriteCreate);
+    if (!file.ok()) return file.status();
+    log_file_ = std::move(file).value();
+    // Appends land right behind the last good frame. Bytes beyond it (a failed
+    // append whose cut-back failed too) are dropped first, so no acknowledged
+    // frame ever follows bytes that the next open would stop at.
+    auto size = log_file_->size();
+    if (size.ok() && *size < log_end_) log_end_ = *size;
+    if (size.ok() && *size > log_end_) (void)log_file_->truncate(log_end_);
+  }
+  Status st = log_file_->write_at(log_end_, frame);
+  if (!st.ok()) {
+    // Part of the frame may be in the file. Cut it back; should that fail
+    // too, the next append overwrites the same range from log_end_.
+    (void)log_file_->truncate(log_end_);
+    return st;
+  }
+  log_end_ += frame.size();
+  return Status::Ok();
+}
+
+Status EmbeddingStore::compact(std::optional<std::string_view> skip) {
+  std::lock_guard log_lock(log_mu_);
+  if (log_file_) {
+    (void)log_file_->close();
+    log_file_.reset();
+  }
+  std::string text;
+  const size_t rows = vectors_.rows();
+  const size_t dim = vectors_.dim();
+  text.reserve(2 + rows * (dim * 11 + 20));
+  std::vector<float> row(dim);
+  {
+    JsonWriter w(text);
+    w.begin_object();
+    for (size_t r = 0; r < rows; ++r) {
+      if (skip && vectors_.id(r) == *skip) continue;
+      vectors_.copy_row(r, row.data());
+      w.key(vectors_.id(r));
+      write_vector(w, row);
+    }
+    w.end_object();
+  }
+  VESK_RETURN_IF_ERROR(write_file_atomic(key_.get(), path_, text, env_));
+  if (env_.exists(log_path_)) VESK_RETURN_IF_ERROR(env_.remove(log_path_));
+  log_end_ = 0;
+  log_frames_ = 0;
+  return Status::Ok();
+}
+
+Status embedding_store_put(EmbeddingStore& store, std::string_view id, std::span<const float> vector) {
+  VESK_RETURN_IF_ERROR(check_finite(vector));
+  std::unique_lock lock(store.mu_);
+  if (!store.vectors_.empty() && vector.size() != store.vectors_.dim())
+    return Status::Value(std::string(kEmbeddingDimensionMessage));
+
+  std::string text;
+  {
+    JsonWriter w(text);
+    w.begin_object();
+    w.key("id");
+    w.string(id);
+    w.key("v");
+    write_vector(w, vector);
+    w.end_object();
+  }
+  auto payload = seal_payload(store.key_.get(), text);
+  if (!payload.ok()) return payload.status();
+  // The frame header holds a 32-bit length.
+  if (payload->size() > UINT32_MAX) return Status::Value("Embedding too large for one log frame");
+  std::string frame;
+  frame.reserve(kEmbeddingFrameHeaderSize + payload->size());
+  put_le<uint32_t>(&frame, static_cast<uint32_t>(payload->size()));
+  put_le<uint32_t>(&frame, crc32_of(*payload));
+  frame.append(*payload);
+
+  uint64_t frames;
+  {
+    std::lock_guard log_lock(store.log_mu_);
+    VESK_RETURN_IF_ERROR(store.append_frame(frame));
+    frames = ++store.log_frames_;
+  }
+  store.vectors_.set(id, vector);
+  if (frames > std::max<uint64_t>(kEmbeddingCompactionMinFrames, store.vectors_.rows())) {
+    return store.compact(std::nullopt);
+  }
+  return Status::Ok();
+}
+
+Status embedding_store_remove(EmbeddingStore& store, std::string_view id) {
+  std::unique_lock lock(store.mu_);
+  if (!store.vectors_.find(id)) return Status::Ok();
+  VESK_RETURN_IF_ERROR(store.compact(id));
+  store.vectors_.erase(id);
+  return Status::Ok();
+}
+
+std::optional<RankedList> embedding_scores(const EmbeddingStore& store, const std::optional<std::vector<float>>& query,
+                                           size_t n) {
+  if (!query) return std::nullopt;
+  std::shared_lock lock(store.mu_);
+  const EmbeddingMatrix& m = store.vectors_;
+  if (m.empty()) return std::nullopt;
+  RankedList out;
+  if (query->empty() || query->size() != m.dim() || n == 0) return out;
+
+  std::vector<std::pair<float, uint32_t>> hits;
+  hits.reserve(m.rows());
+  m.positive_cosines(*query, hits);
+  // Every kept score is above 0, so none is NaN and plain comparisons order
+  // them strictly; equal scores fall back to the id.
+  auto before = [&m](const std::pair<float, uint32_t>& a, const std::pair<float, uint32_t>& b) {
+    if (a.first != b.first) return a.first > b.first;
+    return m.id(a.second) < m.id(b.second);
+  };
+  if (hits.size() > n) {
+    std::nth_element(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(n), hits.end(), before);
+    hits.resize(n);
+  }
+  std::sort(hits.begin(), hits.end(), before);
+  out.reserve(hits.size());
+  for (const auto& [score, row] : hits) out.emplace_back(m.id(row), score);
+  return out;
+}
+
+}  // namespace vesk

@@ -1,0 +1,414 @@
+#include "index/embedding_store.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <random>
+#include <set>
+
+#include "storage/coding.h"
+#include "storage/fault_env.h"
+#include "storage/test_dir.h"
+
+namespace vesk {
+namespace {
+
+using testing::FaultEnv;
+using testing::slurp;
+using testing::spit;
+using testing::TempDir;
+using Vec = std::vector<float>;
+
+const std::function<bool(std::string_view)> kAllRecords = [](std::string_view) { return true; };
+
+EmbeddingStoreLoad load_ok(const fs::path& dir, StoreKey key = nullptr, Env& env = Env::Default(),
+                           const std::function<bool(std::string_view)>& exists = kAllRecords) {
+  auto r = load_embedding_store(dir, std::move(key), exists, env);
+  EXPECT_TRUE(r.ok()) << r.status().message();
+  return r.ok() ? std::move(r).value() : EmbeddingStoreLoad{};
+}
+
+void put_ok(EmbeddingStore& s, std::string_view id, const Vec& v) {
+  Status st = embedding_store_put(s, id, v);
+  ASSERT_TRUE(st.ok()) << st.message();
+}
+
+// The 8-byte frame header and payload of each frame of a log, in order.
+std::vector<std::string> frames_of(const std::string& log) {
+  std::vector<std::string> out;
+  for (size_t pos = 0; pos + 8 <= log.size();) {
+    uint32_t n = get_le<uint32_t>(log.data() + pos);
+    out.push_back(log.substr(pos, 8 + n));
+    pos += 8 + n;
+  }
+  return out;
+}
+
+TEST(EmbeddingStore, PutValidatesFiniteBeforeDimensionAndChangesNothingOnError) {
+  TempDir dir;
+  auto load = load_ok(dir.path());
+  EmbeddingStore& s = *load.store;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  EXPECT_EQ(embedding_store_put(s, "a", Vec{}).message(), "Embedding must be nonempty and finite");
+  put_ok(s, "a", {1, 2});  // the first vector fixes the dimension
+  const uint64_t log_size = fs::file_size(s.log_path());
+  struct Case {
+    Vec v;
+    const char* message;
+  } cases[] = {
+      {{}, "Embedding must be nonempty and finite"},
+      {{nan, 1}, "Embedding must be nonempty and finite"},
+      {{1, -inf}, "Embedding must be nonempty and finite"},
+      {{nan, 1, 2}, "Embedding must be nonempty and finite"},  // both rules broken: the first is reported
+      {{1, 2, 3}, "Embedding dimension mismatch"},
+      {{1}, "Embedding dimension mismatch"},
+  };
+  for (const auto& c : cases) {
+    Status st = embedding_store_put(s, "b", c.v);
+    EXPECT_EQ(st.message(), c.message);
+    EXPECT_EQ(st.kind(), ErrorKind::Value);
+  }
+  EXPECT_EQ(s.size(), 1u);
+  EXPECT_EQ(fs::file_size(s.log_path()), log_size);
+  EXPECT_EQ(s.log_frames(), 1u);
+
+  // Replacing appends a frame; once every vector is gone any length is taken.
+  put_ok(s, "a", {3, 4});
+  EXPECT_EQ(s.log_frames(), 2u);
+  EXPECT_EQ(s.vector("a"), (Vec{3, 4}));
+  ASSERT_TRUE(embedding_store_remove(s, "a").ok());
+  EXPECT_EQ(s.dimension(), 0u);
+  put_ok(s, "b", {1, 2, 3});
+  EXPECT_EQ(s.dimension(), 3u);
+}
+
+TEST(EmbeddingStore, VectorsSurviveReopenAndTheLogIsCompactedAway) {
+  TempDir dir;
+  {
+    auto load = load_ok(dir.path());
+    put_ok(*load.store, "a", {1, 0.5f});
+    put_ok(*load.store, "b", {1e20f, -0.25f});
+    put_ok(*load.store, "a", {2, 3});
+    EXPECT_FALSE(fs::exists(dir / "embeddings.cog"));
+    EXPECT_EQ(frames_of(slurp(dir / "embeddings.log")).size(), 3u);
+    EXPECT_EQ(frames_of(slurp(dir / "embeddings.log"))[0].substr(8), R"({"id":"a","v":[1.0,0.5]})");
+  }
+  auto load = load_ok(dir.path());
+  EXPECT_EQ(load.replayed_frames, 3u);
+  EXPECT_FALSE(load.recovered_error);
+  EXPECT_EQ(load.store->vector("a"), (Vec{2, 3}));
+  EXPECT_EQ(load.store->vector("b"), (Vec{1e20f, -0.25f}));
+  EXPECT_FALSE(fs::exists(dir / "embeddings.log"));
+  std::string snap = slurp(dir / "embeddings.cog");
+  EXPECT_TRUE(snap == R"({"a":[2.0,3.0],"b":[1e20,-0.25]})" || snap == R"({"b":[1e20,-0.25],"a":[2.0,3.0]})") << snap;
+}
+
+TEST(EmbeddingStore, ReaderAcceptsTheOtherFrameAndSnapshotForms) {
+  TempDir dir;
+  spit(dir / "embeddings.cog", " {\"a\":[1,2],\"b\":[0.5,1e0],\"a\":[3,4]} \n");
+  std::string log;
+  for (std::string text : {R"(["c",[5,6]])", R"({"v":[7,8],"x":1,"id":"d"})"}) {
+    put_le<uint32_t>(&log, static_cast<uint32_t>(text.size()));
+    put_le<uint32_t>(&log, static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), text.size())));
+    log += text;
+  }
+  spit(dir / "embeddings.log", log);
+  auto load = load_ok(dir.path());
+  EXPECT_EQ(load.replayed_frames, 2u);
+  EXPECT_EQ(load.store->vector("a"), (Vec{3, 4}));  // a repeated member keeps its last value
+  EXPECT_EQ(load.store->vector("b"), (Vec{0.5f, 1}));
+  EXPECT_EQ(load.store->vector("c"), (Vec{5, 6}));
+  EXPECT_EQ(load.store->vector("d"), (Vec{7, 8}));
+}
+
+TEST(EmbeddingStore, ThePutPastTheFrameLimitCompacts) {
+  TempDir dir;
+  auto load = load_ok(dir.path());
+  EmbeddingStore& s = *load.store;
+  for (int i = 1; i <= 1024; ++i) put_ok(s, "r", {static_cast<float>(i)});
+  EXPECT_EQ(s.log_frames(), 1024u);
+  EXPECT_EQ(frames_of(slurp(s.log_path())).size(), 1024u);
+  EXPECT_FALSE(fs::exists(s.path()));
+  put_ok(s, "r", {1025});
+  EXPECT_EQ(s.log_frames(), 0u);
+  EXPECT_FALSE(fs::exists(s.log_path()));
+  EXPECT_EQ(slurp(s.path()), R"({"r":[1025.0]})");
+}
+
+TEST(EmbeddingStore, ReplayStopsAtTheFirstBadFrameAndCutsTheLogThere) {
+  struct Case {
+    const char* name;
+    void (*damage)(std::string& log, const std::vector<std::string>& frames);
+    size_t kept;
+  } cases[] = {
+      {"torn last frame", [](std::string& log, const auto&) { log.resize(log.size() - 3); }, 2},
+      {"torn header", [](std::string& log, const auto&) { log += std::string("\x05\x00\x00", 3); }, 3},
+      {"bad CRC in the middle",
+       [](std::string& log, const auto& f) { log[f[0].size() + f[1].size() - 2] ^= 0x20; }, 1},
+      {"valid CRC over a bad frame text",
+       [](std::string& log, const auto& f) {
+         std::string bad = R"({"id":"x"})";
+         std::string frame;
+         put_le<uint32_t>(&frame, static_cast<uint32_t>(bad.size()));
+         put_le<uint32_t>(&frame, static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bad.data()), bad.size())));
+         log = f[0] + frame + bad + f[1] + f[2];
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    {
+      auto load = load_ok(dir.path());
+      for (const char* id : {"a", "b", "c"}) put_ok(*load.store, id, {1, 2});
+    }
+    std::string log = slurp(dir / "embeddings.log");
+    auto frames = frames_of(log);
+    c.damage(log, frames);
+    spit(dir / "embeddings.log", log);
+    size_t good_end = 0;
+    for (size_t i = 0; i < c.kept; ++i) good_end += frames[i].size();
+
+    // With the compaction failing, the cut itself is visible.
+    FaultEnv env;
+    env.fail_rename("embeddings.cog");
+    EXPECT_FALSE(load_embedding_store(dir.path(), nullptr, kAllRecords, env).ok());
+    EXPECT_EQ(fs::file_size(dir / "embeddings.log"), good_end);
+
+    auto load = load_ok(dir.path());
+    EXPECT_EQ(load.store->size(), c.kept);
+    EXPECT_EQ(load.replayed_frames, c.kept);
+    EXPECT_FALSE(load.recovered_error);
+    EXPECT_FALSE(fs::exists(dir / "embeddings.log"));
+  }
+}
+
+// A failed append must not leave bytes that a later acknowledged frame would
+// sit behind: the next open stops at the first bad frame and would cut it away.
+TEST(EmbeddingStore, AFailedAppendNeverCostsALaterPut) {
+  for (bool truncate_fails : {false, true}) {
+    SCOPED_TRACE(truncate_fails ? "cut-back fails too" : "cut-back works");
+    TempDir dir;
+    FaultEnv env;
+    {
+      auto load = load_ok(dir.path(), nullptr, env);
+      EmbeddingStore& s = *load.store;
+      put_ok(s, "a", {1, 2});
+      const uint64_t size = fs::file_size(s.log_path());
+      env.tear_writes_after("embeddings.log", 10);
+      if (truncate_fails) env.fail_truncate("embeddings.log");
+      EXPECT_FALSE(embedding_store_put(s, "b", Vec{3, 4}).ok());
+      EXPECT_FALSE(s.vector("b"));
+      if (!truncate_fails) {
+        EXPECT_EQ(fs::file_size(s.log_path()), size);
+      }
+      env.clear();
+      put_ok(s, "c", {5, 6});
+    }
+    auto load = load_ok(dir.path());
+    EXPECT_EQ(load.replayed_frames, 2u);
+    EXPECT_EQ(load.store->vector("a"), (Vec{1, 2}));
+    EXPECT_FALSE(load.store->vector("b"));
+    EXPECT_EQ(load.store->vector("c"), (Vec{5, 6}));
+  }
+}
+
+TEST(EmbeddingStore, ADamagedSnapshotOpensEmptyAndIsReportedButAnUnreadableOneFails) {
+  StoreKey key = std::make_shared<const SecretKey>(SecretKey::random());
+  struct Case {
+    const char* name;
+    std::string snapshot;
+    StoreKey key;
+    const char* error;
+  } cases[] = {
+      {"not JSON", "{\"a\":[1,2", nullptr, "EOF while parsing a list at line 1 column 9"},
+      {"not numbers", R"({"a":["x"]})", nullptr, nullptr},
+      {"plain under a key", R"({"a":[1,2]})", key, "Plaintext payload in encrypted memory; explicit migration required"},
+      {"sealed without a key", "AEF1" + std::string(40, 'x'), nullptr, "Password required for encrypted memory"},
+      {"mixed lengths", R"({"a":[1,2],"b":[1]})", nullptr, "Embedding dimension mismatch"},
+      {"empty vector", R"({"a":[]})", nullptr, "Embedding must be nonempty and finite"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    spit(dir / "embeddings.cog", c.snapshot);
+    auto load = load_ok(dir.path(), c.key);
+    ASSERT_TRUE(load.store);
+    EXPECT_EQ(load.store->size(), 0u);
+    ASSERT_TRUE(load.recovered_error);
+    if (c.error) {
+      EXPECT_EQ(*load.recovered_error, c.error);
+    }
+    // The store works, and its next compaction replaces the damaged file.
+    put_ok(*load.store, "z", {1, 2, 3});
+    ASSERT_TRUE(embedding_store_remove(*load.store, "z").ok());
+    EXPECT_FALSE(load_ok(dir.path(), c.key).recovered_error);
+  }
+
+  // Frames in the log still count when the snapshot is lost.
+  TempDir dir;
+  {
+    auto load = load_ok(dir.path());
+    put_ok(*load.store, "a", {1, 2});
+  }
+  spit(dir / "embeddings.cog", "garbage");
+  auto load = load_ok(dir.path());
+  EXPECT_TRUE(load.recovered_error);
+  EXPECT_EQ(load.store->vector("a"), (Vec{1, 2}));
+  EXPECT_EQ(slurp(dir / "embeddings.cog"), R"({"a":[1.0,2.0]})");
+
+  // A read failure is no damage: the file may be fine, so the open fails.
+  FaultEnv env;
+  env.fail_reads("embeddings.cog");
+  EXPECT_FALSE(load_embedding_store(dir.path(), nullptr, kAllRecords, env).ok());
+}
+
+TEST(EmbeddingStore, LoadDropsVectorsOfUnknownRecordsInMemoryOnly) {
+  TempDir dir;
+  spit(dir / "embeddings.cog", R"({"a":[1,2],"gone":[3]})");  // "gone" would break the dimension
+  auto load = load_ok(dir.path(), nullptr, Env::Default(), [](std::string_view id) { return id == "a"; });
+  EXPECT_FALSE(load.recovered_error);
+  EXPECT_EQ(load.store->size(), 1u);
+  EXPECT_FALSE(load.store->vector("gone"));
+  EXPECT_EQ(slurp(dir / "embeddings.cog"), R"({"a":[1,2],"gone":[3]})");
+}
+
+TEST(EmbeddingStore, RemoveCompactsOnlyWhenTheIdHasAVector) {
+  TempDir dir;
+  FaultEnv env;
+  auto load = load_ok(dir.path(), nullptr, env);
+  EmbeddingStore& s = *load.store;
+  ASSERT_TRUE(embedding_store_remove(s, "a").ok());
+  EXPECT_FALSE(fs::exists(s.path()));
+  put_ok(s, "a", {1, 2});
+  put_ok(s, "b", {3, 4});
+
+  env.fail_rename("embeddings.cog");
+  EXPECT_FALSE(embedding_store_remove(s, "a").ok());
+  EXPECT_EQ(s.vector("a"), (Vec{1, 2}));
+  EXPECT_EQ(frames_of(slurp(s.log_path())).size(), 2u);
+  env.clear();
+
+  ASSERT_TRUE(embedding_store_remove(s, "a").ok());
+  EXPECT_FALSE(s.vector("a"));
+  EXPECT_FALSE(fs::exists(s.log_path()));
+  EXPECT_EQ(slurp(s.path()), R"({"b":[3.0,4.0]})");
+  // Appending starts a fresh log after the compaction.
+  put_ok(s, "c", {5, 6});
+  EXPECT_EQ(frames_of(slurp(s.log_path())).size(), 1u);
+  auto again = load_ok(dir.path());
+  EXPECT_EQ(again.store->size(), 2u);
+  EXPECT_FALSE(again.store->vector("a"));
+}
+
+TEST(EmbeddingStore, AKeyedStoreSealsEachFrameAndTheSnapshot) {
+  TempDir dir;
+  StoreKey key = std::make_shared<const SecretKey>(SecretKey::random());
+  {
+    auto load = load_ok(dir.path(), key);
+    put_ok(*load.store, "a", {1, 2});
+    put_ok(*load.store, "b", {3, 4});
+  }
+  auto frames = frames_of(slurp(dir / "embeddings.log"));
+  ASSERT_EQ(frames.size(), 2u);
+  for (const auto& f : frames) {
+    std::string payload = f.substr(8);
+    EXPECT_EQ(payload.substr(0, 4), "AEF1");
+    EXPECT_EQ(get_le<uint32_t>(f.data() + 4),
+              static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(payload.data()), payload.size())));
+  }
+  auto load = load_ok(dir.path(), key);
+  EXPECT_EQ(load.store->vector("b"), (Vec{3, 4}));
+  EXPECT_EQ(slurp(dir / "embeddings.cog").substr(0, 4), "AEF1");
+}
+
+// The exact value a plain in-order loop gives, which the blocked scan must
+// match bit for bit.
+float reference_cosine(const Vec& q, const Vec& v) {
+  float dot = 0, qq = 0, vv = 0;
+  for (size_t i = 0; i < q.size(); ++i) {
+    volatile float p = q[i] * v[i];  // keep each product rounded on its own
+    dot += p;
+    volatile float a = q[i] * q[i];
+    qq += a;
+    volatile float b = v[i] * v[i];
+    vv += b;
+  }
+  float denominator = std::sqrt(vv) * std::sqrt(qq);
+  if (denominator == 0) return 0;
+  float s = dot / denominator;
+  return s > 0 ? s : 0;
+}
+
+TEST(EmbeddingScores, MatchTheInOrderCosineExactlyAcrossBlocksAndRemovals) {
+  TempDir dir;
+  auto load = load_ok(dir.path());
+  EmbeddingStore& s = *load.store;
+  std::mt19937 rng(5);
+  std::normal_distribution<float> normal;
+  std::map<std::string, Vec> model;
+  auto random_vec = [&] {
+    Vec v(19);
+    for (float& x : v) x = normal(rng);
+    return v;
+  };
+  auto name = [](int i) {
+    std::string id(1, 'r');
+    return id += std::to_string(i);
+  };
+  for (int i = 0; i < 70; ++i) {
+    std::string id = name(i);
+    model[id] = random_vec();
+    put_ok(s, id, model[id]);
+  }
+  for (int i = 0; i < 70; i += 3) {
+    std::string id = name(i);
+    ASSERT_TRUE(embedding_store_remove(s, id).ok());
+    model.erase(id);
+  }
+  model["r1"] = random_vec();
+  put_ok(s, "r1", model["r1"]);
+  model["zero"] = Vec(19, 0.0f);
+  put_ok(s, "zero", model["zero"]);
+
+  for (int round = 0; round < 5; ++round) {
+    Vec q = random_vec();
+    RankedList expected;
+    for (const auto& [id, v] : model)
+      if (float sc = reference_cosine(q, v); sc > 0) expected.emplace_back(id, sc);
+    std::stable_sort(expected.begin(), expected.end(), [](auto& a, auto& b) { return a.second > b.second; });
+    auto got = embedding_scores(s, q, 1000);
+    ASSERT_TRUE(got);
+    EXPECT_EQ(*got, expected);
+    auto top = embedding_scores(s, q, 5);
+    EXPECT_EQ(*top, RankedList(expected.begin(), expected.begin() + 5));
+  }
+}
+
+TEST(EmbeddingScores, AbsentEmptyTiedAndSkippedVectors) {
+  TempDir dir;
+  auto load = load_ok(dir.path());
+  EmbeddingStore& s = *load.store;
+  EXPECT_FALSE(embedding_scores(s, Vec{1, 0}, 10));  // nothing stored
+  put_ok(s, "b", {2, 0});
+  put_ok(s, "a", {1, 0});
+  put_ok(s, "c", {1, 1});
+  put_ok(s, "orthogonal", {0, 1});
+  put_ok(s, "opposite", {-1, 0});
+  put_ok(s, "zero", {0, 0});
+  EXPECT_FALSE(embedding_scores(s, std::nullopt, 10));
+  EXPECT_EQ(embedding_scores(s, Vec{}, 10), RankedList{});
+  EXPECT_EQ(embedding_scores(s, Vec{1, 0, 0}, 10), RankedList{});
+  EXPECT_EQ(embedding_scores(s, Vec{0, 0}, 10), RankedList{});
+  const float diag = 1.0f / (std::sqrt(2.0f) * 1.0f);
+  EXPECT_EQ(embedding_scores(s, Vec{1, 0}, 10), (RankedList{{"a", 1.0f}, {"b", 1.0f}, {"c", diag}}));
+  EXPECT_EQ(embedding_scores(s, Vec{1, 0}, 1), (RankedList{{"a", 1.0f}}));
+  EXPECT_EQ(embedding_scores(s, Vec{1, 0}, 0), RankedList{});
+}
+
+}  // namespace
+}  // namespace vesk
