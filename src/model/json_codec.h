@@ -9,11 +9,13 @@
 // the shortest form of their own width, non-finite as null), std::string,
 // std::optional (null or absent = none), std::vector (a JSON array; reading
 // replaces the whole content, as it does for maps and sets),
-// std::pair (an array of two) and text-keyed maps (a JSON object; a repeated
-// key keeps its last value). Structures use json_struct.h.
+// std::pair (an array of two) and text-keyed maps, hashed or ordered (a JSON
+// object; a repeated key keeps its last value; an ordered map is written in
+// ascending byte order of its keys). Structures use json_struct.h.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -163,9 +165,11 @@ struct JsonCodec<std::pair<A, B>> {
   }
 };
 
-template <typename V, typename H, typename E, typename A>
-struct JsonCodec<std::unordered_map<std::string, V, H, E, A>> {
-  using Map = std::unordered_map<std::string, V, H, E, A>;
+namespace json_detail {
+
+// Objects with text keys, for any map type with insert_or_assign.
+template <typename Map, typename V>
+struct TextKeyMapCodec {
   static bool read(JsonReader& r, Map& m) {
     if (!r.begin_map()) return false;
     m.clear();
@@ -188,6 +192,15 @@ struct JsonCodec<std::unordered_map<std::string, V, H, E, A>> {
     w.end_object();
   }
 };
+
+}  // namespace json_detail
+
+template <typename V, typename H, typename E, typename A>
+struct JsonCodec<std::unordered_map<std::string, V, H, E, A>>
+    : json_detail::TextKeyMapCodec<std::unordered_map<std::string, V, H, E, A>, V> {};
+
+template <typename V, typename C, typename A>
+struct JsonCodec<std::map<std::string, V, C, A>> : json_detail::TextKeyMapCodec<std::map<std::string, V, C, A>, V> {};
 
 // Text sets are JSON arrays.
 template <typename H, typename E, typename A>

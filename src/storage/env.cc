@@ -215,6 +215,12 @@ class PosixEnv final : public Env {
     return ::stat(path.c_str(), &st) == 0;
   }
 
+  Result<uint64_t> file_size(const fs::path& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return os_error(errno);
+    return static_cast<uint64_t>(st.st_size);
+  }
+
   Result<std::unique_ptr<FileLock>> lock(const fs::path& path) override {
     int fd;
     do {

@@ -85,6 +85,8 @@ class Env {
   virtual Result<std::vector<std::string>> list_dir(const fs::path& dir) = 0;
   // True when the path's metadata can be read.
   virtual bool exists(const fs::path& path) = 0;
+  // The length in bytes the path's metadata reports (no need to open it).
+  virtual Result<uint64_t> file_size(const fs::path& path) = 0;
   // Opens or creates `path` (read-write, 0666) and takes an exclusive,
   // non-blocking advisory lock on the whole file. The lock is exclusive per
   // holder: a second lock of the same file fails whether it comes from another

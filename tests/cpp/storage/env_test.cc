@@ -24,6 +24,17 @@ TEST(EnvLock, SecondHolderIsRefusedInThisProcess) {
   EXPECT_TRUE(env.lock(dir / "brain.lock").ok());
 }
 
+TEST(Env, FileSizeComesFromMetadata) {
+  TempDir dir;
+  Env& env = Env::Default();
+  testing::spit(dir / "f", "12345");
+  ASSERT_TRUE(env.file_size(dir / "f").ok());
+  EXPECT_EQ(*env.file_size(dir / "f"), 5u);
+  auto missing = env.file_size(dir / "nope");
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.status().message(), "No such file or directory");
+}
+
 TEST(EnvLock, SecondHolderIsRefusedInAnotherProcess) {
   TempDir dir;
   int to_parent[2], to_child[2];

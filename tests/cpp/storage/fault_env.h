@@ -3,8 +3,10 @@
 // It forwards to a base Env and injects, for files whose path contains a given
 // text: a torn write (the write that crosses a chosen byte count lands only up
 // to that byte, then fails, and so does every later write to a matching
-// file), a failed read, a failed sync, a failed rename (matched on the
-// target) or a failed truncate. clear() heals the machine.
+// file), a refused open for writing (as a write-protected file would be, which
+// chmod cannot arrange for a root test run), a failed read, a failed sync, a
+// failed rename (matched on the target) or a failed truncate. clear() heals
+// the machine.
 #pragma once
 
 #include <cerrno>
@@ -29,6 +31,8 @@ class FaultEnv : public Env {
     write_match_ = std::move(match);
     write_budget_ = bytes;
   }
+  // Opens of matching files in any mode but kRead fail with EACCES.
+  void fail_open_for_write(std::string match) { set(open_write_match_, std::move(match)); }
   void fail_reads(std::string match) { set(read_match_, std::move(match)); }
   void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
   void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
@@ -36,6 +40,7 @@ class FaultEnv : public Env {
   void clear() {
     std::lock_guard<std::mutex> g(mu_);
     write_match_.reset();
+    open_write_match_.reset();
     read_match_.reset();
     sync_match_.reset();
     rename_match_.reset();
@@ -43,6 +48,7 @@ class FaultEnv : public Env {
   }
 
   Result<std::unique_ptr<File>> open(const fs::path& path, OpenMode mode) override {
+    if (mode != OpenMode::kRead && hits(open_write_match_, path.string())) return os_error(EACCES);
     auto f = base_.open(path, mode);
     if (!f.ok()) return f.status();
     return std::unique_ptr<File>(new FaultFile(this, path.string(), std::move(f).value()));
@@ -56,6 +62,7 @@ class FaultEnv : public Env {
   Status sync_dir(const fs::path& d) override { return base_.sync_dir(d); }
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return base_.list_dir(d); }
   bool exists(const fs::path& p) override { return base_.exists(p); }
+  Result<uint64_t> file_size(const fs::path& p) override { return base_.file_size(p); }
   Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override { return base_.lock(p); }
 
  private:
@@ -109,7 +116,7 @@ class FaultEnv : public Env {
 
   Env& base_;
   std::mutex mu_;
-  std::optional<std::string> write_match_, read_match_, sync_match_, rename_match_, truncate_match_;
+  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, rename_match_, truncate_match_;
   uint64_t write_budget_ = 0;
 };
 

@@ -1,0 +1,52 @@
+// Stand-ins for the cognitive layer engines, the topology and the history
+// entries, until those types exist.
+//
+// PLACEHOLDER. The open sequence already loads every persisted surface and
+// holds what the loaders return; these empty types let it do so now. Each
+// parse function checks only that the payload is one JSON value of the right
+// outer shape (an object for an engine or the topology, an array for a
+// history; only white space may follow) and fails with the reader's
+// "{} at line {} column {}" otherwise. An engine therefore reports 0 entries;
+// a history holds one empty entry per array element, so its length (and the
+// recall replay cut) is already right.
+//
+// When a layer is built, its type replaces the struct here, its reader
+// replaces the parse function and its entry count replaces the count
+// function; the loaders in surface_loaders.h keep their shape.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "model/status.h"
+
+namespace vesk {
+
+struct BeliefEngine {};
+struct ConceptEngine {};
+struct CausalEngine {};
+struct PolicyEngine {};
+struct Topology {};
+struct MaintenanceTrendSnapshot {};
+struct ReflectionSummary {};
+struct RecallReplayBaseline {};
+
+Result<BeliefEngine> parse_belief_engine(std::string_view payload);
+Result<ConceptEngine> parse_concept_engine(std::string_view payload);
+Result<CausalEngine> parse_causal_engine(std::string_view payload);
+Result<PolicyEngine> parse_policy_engine(std::string_view payload);
+Result<Topology> parse_topology(std::string_view payload);
+
+// The numbers the "loaded" events report: beliefs, concept candidates, causal
+// patterns, policy hints. Always 0 for the placeholders.
+uint64_t belief_count(const BeliefEngine& engine);
+uint64_t concept_count(const ConceptEngine& engine);
+uint64_t causal_pattern_count(const CausalEngine& engine);
+uint64_t policy_hint_count(const PolicyEngine& engine);
+
+Result<std::vector<MaintenanceTrendSnapshot>> parse_maintenance_trends(std::string_view text);
+Result<std::vector<ReflectionSummary>> parse_reflection_summaries(std::string_view text);
+Result<std::vector<RecallReplayBaseline>> parse_recall_replay(std::string_view text);
+
+}  // namespace vesk
