@@ -1,7 +1,8 @@
 """Type stubs of the extension module vesk._core (the names registered so far)."""
 
 from collections.abc import Sequence
-from typing import Literal
+from collections.abc import Set as AbstractSet
+from typing import ClassVar, Literal, final
 
 __all__: list[str]
 __version__: str
@@ -26,3 +27,191 @@ def world_fact_from_output(
     failure_markers: Sequence[str],
 ) -> Literal["supports", "refutes", "inconclusive"]:
     """Derive a 3-state world fact from a real command's captured output."""
+
+# ---- Enumerations: members are class attributes; equal to their int value;
+# ---- unhashable; no ordering; no constructor.
+
+class _Enumeration:
+    def __int__(self) -> int: ...
+    def __eq__(self, other: object) -> bool: ...
+    def __ne__(self, other: object) -> bool: ...
+    __hash__: ClassVar[None]  # type: ignore[assignment]
+
+@final
+class ConsequencePolarity(_Enumeration):
+    Supports: ClassVar[ConsequencePolarity]
+    Refutes: ClassVar[ConsequencePolarity]
+    Inconclusive: ClassVar[ConsequencePolarity]
+
+@final
+class OutcomeKind(_Enumeration):
+    """Externally observed result for one retrieval attempt."""
+    Helpful: ClassVar[OutcomeKind]
+    Unhelpful: ClassVar[OutcomeKind]
+    Inconclusive: ClassVar[OutcomeKind]
+
+@final
+class Level(_Enumeration):
+    """Cognitive memory level — determines decay rate and importance."""
+    Working: ClassVar[Level]
+    Decisions: ClassVar[Level]
+    Domain: ClassVar[Level]
+    Identity: ClassVar[Level]
+    @property
+    def decay_rate(self) -> float: ...
+    @property
+    def dna(self) -> Literal["general", "user_core"]: ...
+    @property
+    def tier(self) -> Literal["cognitive", "core"]: ...
+    @property
+    def is_cognitive(self) -> bool: ...
+    @property
+    def is_core(self) -> bool: ...
+
+@final
+class RouteStateClass(_Enumeration):
+    """Consequence route-state class of a record, used by route-state-stratified decay."""
+    Candidate: ClassVar[RouteStateClass]
+    EvidenceDebt: ClassVar[RouteStateClass]
+    Confirmed: ClassVar[RouteStateClass]
+    Refuted: ClassVar[RouteStateClass]
+
+@final
+class CausalEdgeKind(_Enumeration):
+    """The semantic type of a causal edge."""
+    Precedes: ClassVar[CausalEdgeKind]
+    Causes: ClassVar[CausalEdgeKind]
+    Enables: ClassVar[CausalEdgeKind]
+    Refutes: ClassVar[CausalEdgeKind]
+
+# ---- Value classes: read-only attributes, no constructor.
+
+@final
+class NeighborMassFootprint:
+    """A presence footprint over an entity's neighbor mass."""
+
+# ---- Configuration classes: every attribute can be read and assigned; reads
+# ---- return copies; 32-bit floats read widened.
+
+@final
+class TagTaxonomy:
+    """User-configurable tag classification."""
+    def __new__(cls) -> TagTaxonomy: ...
+    @property
+    def identity_tags(self) -> set[str]: ...
+    @identity_tags.setter
+    def identity_tags(self, value: AbstractSet[str]) -> None: ...
+    @property
+    def stable_tags(self) -> set[str]: ...
+    @stable_tags.setter
+    def stable_tags(self, value: AbstractSet[str]) -> None: ...
+    @property
+    def volatile_tags(self) -> set[str]: ...
+    @volatile_tags.setter
+    def volatile_tags(self, value: AbstractSet[str]) -> None: ...
+    @property
+    def non_identity_tags(self) -> set[str]: ...
+    @non_identity_tags.setter
+    def non_identity_tags(self, value: AbstractSet[str]) -> None: ...
+    @property
+    def consolidation_skip_tags(self) -> set[str]: ...
+    @consolidation_skip_tags.setter
+    def consolidation_skip_tags(self, value: AbstractSet[str]) -> None: ...
+    @property
+    def archive_protected_tags(self) -> set[str]: ...
+    @archive_protected_tags.setter
+    def archive_protected_tags(self, value: AbstractSet[str]) -> None: ...
+    @property
+    def sensitive_tags(self) -> set[str]: ...
+    @sensitive_tags.setter
+    def sensitive_tags(self, value: AbstractSet[str]) -> None: ...
+
+@final
+class TrustConfig:
+    """User-configurable trust scoring model."""
+    source_trust: dict[str, float]
+    source_authority: dict[str, float]
+    recency_boost_max: float
+    recency_half_life_days: float
+    fusion_mode: str
+    def __new__(cls) -> TrustConfig: ...
+
+@final
+class ArchivalRule:
+    """Configurable archival rule for a tag category."""
+    tag: str
+    max_age_days: int
+    keep_recent: int
+    def __new__(cls, tag: str, max_age_days: int, keep_recent: int) -> ArchivalRule: ...
+
+# Not an attribute of the module: reach it with type() of an item of
+# MaintenanceConfig().completed_archival_rules.
+@final
+class CompletedArchivalRule:
+    """Completed archival rule — only deletes completed/done items."""
+    tag: str
+    max_age_days: int
+    def __new__(cls, tag: str, max_age_days: int) -> CompletedArchivalRule: ...
+
+@final
+class MaintenanceConfig:
+    """User-configurable maintenance settings."""
+    decay_enabled: bool
+    reflect_enabled: bool
+    insights_enabled: bool
+    consolidation_enabled: bool
+    synthesis_enabled: bool
+    archival_enabled: bool
+    level_fix_interval: int
+    max_clusters_per_run: int
+    @property
+    def archival_rules(self) -> list[ArchivalRule]: ...
+    @archival_rules.setter
+    def archival_rules(self, value: Sequence[ArchivalRule]) -> None: ...
+    @property
+    def completed_archival_rules(self) -> list[CompletedArchivalRule]: ...
+    @completed_archival_rules.setter
+    def completed_archival_rules(self, value: Sequence[CompletedArchivalRule]) -> None: ...
+    task_tag: str
+    def __new__(cls) -> MaintenanceConfig: ...
+
+@final
+class CircuitBreakerConfig:
+    """Per-tool circuit breaker configuration."""
+    failure_threshold: int
+    failure_window_secs: int
+    recovery_secs: int
+    def __new__(cls) -> CircuitBreakerConfig: ...
+
+@final
+class PersonaTraits:
+    """Agent persona trait values (0.0-1.0)."""
+    warmth: float
+    curiosity: float
+    conciseness: float
+    humor: float
+    formality: float
+    def __new__(cls) -> PersonaTraits: ...
+
+@final
+class AgentPersona:
+    """Agent persona configuration."""
+    name: str
+    role: str
+    scope: str
+    tone: str
+    motivations: str
+    @property
+    def languages(self) -> list[str]: ...
+    @languages.setter
+    def languages(self, value: Sequence[str]) -> None: ...
+    @property
+    def catchphrases(self) -> list[str]: ...
+    @catchphrases.setter
+    def catchphrases(self, value: Sequence[str]) -> None: ...
+    @property
+    def avoid(self) -> list[str]: ...
+    @avoid.setter
+    def avoid(self, value: Sequence[str]) -> None: ...
+    traits: PersonaTraits
+    def __new__(cls) -> AgentPersona: ...
