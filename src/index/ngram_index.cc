@@ -79,6 +79,74 @@ RankedList NgramIndex::query(std::string_view text, size_t limit) const {
   return out;
 }
 
+bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, size_t compare_budget) const {
+  if (positions <= 0) return ids_.size() > 0;
+  if (positions > kMinHashPermutations) return false;
+  const std::vector<uint64_t> shingles = shingle_text(text);
+  if (shingles.empty()) return false;
+  CompactSignature q;
+  compact_signature(shingles, q);
+  std::array<std::span<const uint32_t>, kMinHashPermutations> lists;
+  size_t n = 0;
+  for (int i = 0; i < kMinHashPermutations; ++i) {
+    std::span<const uint32_t> docs = buckets_[i].documents(q[i]);
+    if (!docs.empty()) lists[n++] = docs;
+  }
+  const size_t need = static_cast<size_t>(positions);
+  if (n < need) return false;
+  std::sort(lists.begin(), lists.begin() + static_cast<ptrdiff_t>(n),
+            [](const auto& a, const auto& b) { return a.size() < b.size(); });
+
+  // Two phases over the lists, shortest first. Phase one compares each new
+  // document with the text position by position: the short lists hold the
+  // rare values a close neighbour shares, so a witness turns up early. A
+  // document with `need` matches is in one of any n - need + 1 of the lists,
+  // so after that many lists nobody unseen can reach the bound. When phase
+  // one has compared its budget of documents first, phase two counts the
+  // remaining lists instead: a document not met in phase one has all its
+  // matches there, so its count is exact (a counted phase-one document is
+  // only ever undercounted, and it was compared already).
+  const size_t prefix = n - need + 1;
+  thread_local std::vector<uint8_t> marks_storage;
+  thread_local std::vector<uint32_t> touched_storage;
+  std::vector<uint8_t>& marks = marks_storage;  // compared: 0xff; else count in phase two
+  std::vector<uint32_t>& touched = touched_storage;
+  if (marks.size() < ids_.limit()) marks.resize(ids_.limit());
+  bool found = false;
+  size_t k = 0, compared = 0;
+  for (; k < prefix && !found && compared < compare_budget; ++k) {
+    for (uint32_t d : lists[k]) {
+      if (marks[d]) continue;
+      marks[d] = 0xff;
+      touched.push_back(d);
+      ++compared;
+      const CompactSignature& s = sig(d);
+      int same = 0;
+      for (int i = 0; i < kMinHashPermutations; ++i) same += s[i] == q[i];
+      if (same >= positions) {
+        found = true;
+        break;
+      }
+    }
+  }
+  if (!found && k < prefix) {
+    for (; k < n && !found; ++k) {
+      for (uint32_t d : lists[k]) {
+        uint8_t& m = marks[d];
+        if (m == 0xff) continue;
+        if (m == 0) touched.push_back(d);
+        if (++m >= need) {
+          found = true;
+          break;
+        }
+      }
+    }
+  }
+  for (uint32_t d : touched) marks[d] = 0;
+  touched.clear();
+  return found;
+}
+
 RankedList collect_ngram(const NgramIndex& index, const RecordLookup& records, std::string_view query, size_t top_k,
                          std::span<const std::string> namespaces, std::vector<size_t>* limits) {
   RankedList kept;

@@ -36,6 +36,14 @@ class NgramIndex {
 
   // Hits (id, count / 128) in ngram_hit_order, at most `limit`.
   RankedList query(std::string_view text, size_t limit) const;
+  // Whether some indexed document shares at least `positions` signature
+  // positions with the text, i.e. whether the best query(text, 1) hit scores
+  // at least positions / 128, answered without counting every document that
+  // shares a position: the short posting lists are searched first for a
+  // witness, comparing at most `compare_budget` documents before the rest
+  // are counted (see the .cc).
+  static constexpr size_t kCompareBudget = 2048;
+  bool has_match_of_at_least(std::string_view text, int positions, size_t compare_budget = kCompareBudget) const;
 
   size_t size() const { return ids_.size(); }
   // The XXH3-64 hash of the text an id was indexed with.

@@ -6,6 +6,13 @@
 
 namespace vesk {
 
+int promotion_match_positions() {
+  // The score is count / 128 in 32-bit floats, as the n-gram query gives it.
+  int c = 0;
+  while (c < 128 && static_cast<float>(c) / 128.0f < kPromotionNoveltyScore) ++c;
+  return c;
+}
+
 Level promoted_level(Level level, std::optional<float> best_score) {
   if (best_score && *best_score >= kPromotionNoveltyScore) return level;
   switch (level) {

@@ -13,6 +13,10 @@
 
 namespace vesk {
 
+// The fewest matching signature positions (of 128) whose n-gram score
+// reaches the novelty score: content with such a neighbour is not novel.
+int promotion_match_positions();
+
 // Automatic promotion looks at the n-gram index only from this many records on.
 inline constexpr size_t kPromotionMinRecords = 5;
 // A best n-gram score at or above this marks the content as not novel.

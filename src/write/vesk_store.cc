@@ -135,10 +135,12 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
     Level level = s.level;
     if (s.auto_promote) {
       auto map = records.read();
+      // Novel unless the best n-gram neighbour scores 0.2 or more; asked as
+      // "is there a neighbour that close" rather than by ranking them all.
       if (map->size() >= kPromotionMinRecords) {
-        auto index = ngram.read();
-        RankedList best = index->query(s.content, 1);
-        level = promoted_level(level, best.empty() ? std::nullopt : std::optional<float>(best[0].second));
+        static const int kPositions = promotion_match_positions();
+        bool near = ngram.read()->has_match_of_at_least(s.content, kPositions);
+        if (!near) level = promoted_level(level, std::nullopt);
       }
     }
     if (certainty == ClaimCertainty::Asserted && !s.level_given &&

@@ -135,5 +135,39 @@ TEST(SignatureBuckets, MatchAPlainModel) {
   EXPECT_EQ(b.values(), values);
 }
 
+// The threshold question answers exactly what the best query hit says, for
+// every bound, on texts whose neighbours score on both sides of it.
+TEST(NgramIndex, MatchBoundAgreesWithTheBestHit) {
+  std::mt19937 rng(11);
+  std::vector<std::string> words(200);
+  for (std::string& w : words) {
+    for (int i = 0; i < 4 + static_cast<int>(rng() % 4); ++i) w += static_cast<char>('a' + rng() % 26);
+  }
+  auto sentence = [&] {
+    std::string t;
+    for (int i = 0; i < 4 + static_cast<int>(rng() % 6); ++i) t += words[rng() % words.size()] + " ";
+    return t;
+  };
+  NgramIndex index;
+  for (int i = 0; i < 300; ++i) index.insert("d" + std::to_string(i), sentence());
+  for (int i = 0; i < 300; i += 3) index.remove("d" + std::to_string(i));
+  int near = 0, far = 0;
+  for (int i = 0; i < 200; ++i) {
+    const std::string q = sentence();
+    RankedList best = index.query(q, 1);
+    const int count = best.empty() ? 0 : static_cast<int>(best[0].second * 128.0f + 0.5f);
+    (count >= 26 ? near : far)++;
+    for (int bound : {1, 13, 26, 64, 128}) {
+      for (size_t budget : {size_t{0}, size_t{1}, size_t{40}, NgramIndex::kCompareBudget}) {
+        EXPECT_EQ(index.has_match_of_at_least(q, bound, budget), count >= bound) << q << " bound " << bound;
+      }
+    }
+  }
+  EXPECT_GT(near, 20);
+  EXPECT_GT(far, 20);
+  EXPECT_FALSE(NgramIndex().has_match_of_at_least("anything at all", 26));
+  EXPECT_FALSE(index.has_match_of_at_least("", 1));
+}
+
 }  // namespace
 }  // namespace vesk

@@ -26,6 +26,10 @@ TEST(StoreDerivations, PromotesNovelContentOneLevel) {
   }
 }
 
+TEST(StoreDerivations, NoveltyBoundIsTheFirstCountScoringPointTwo) {
+  EXPECT_EQ(promotion_match_positions(), 26);  // 25 / 128 < 0.2 <= 26 / 128
+}
+
 TEST(StoreDerivations, ConfidenceIsBaseTimesCertainty) {
   EXPECT_EQ(store_confidence("recorded", std::nullopt), 0.9f);
   EXPECT_EQ(store_confidence("inferred", ClaimCertainty::Hedged), 0.6f * 0.85f);
