@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/status.h"
+#include "recall/activation.h"  // Topology: the co-recall graph
 
 namespace vesk {
 
@@ -27,7 +28,6 @@ struct BeliefEngine {};
 struct ConceptEngine {};
 struct CausalEngine {};
 struct PolicyEngine {};
-struct Topology {};
 struct MaintenanceTrendSnapshot {};
 struct ReflectionSummary {};
 struct RecallReplayBaseline {};
