@@ -112,7 +112,7 @@ inline bool is_archive_protected(const Record& r, const StringSet& tags) {
   return false;
 }
 inline size_t prune_weak_records_on_load(RecordMap& records, const StringSet& protected_tags) {
-  return std::erase_if(records, [&](const auto& kv) {
+  return erase_if(records, [&](const auto& kv) {
     return !(kv.second.strength >= 0.05f) && !is_archive_protected(kv.second, protected_tags);
   });
 }
