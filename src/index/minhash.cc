@@ -118,7 +118,10 @@ __attribute__((target("avx2"))) void signature_avx2(const uint64_t* xs, size_t n
 }
 
 using SignatureFn = void (*)(const uint64_t*, size_t, const Coefficients&, uint32_t*);
-SignatureFn pick_signature_fn() { return __builtin_cpu_supports("avx2") ? signature_avx2 : signature_scalar; }
+SignatureFn pick_signature_fn() {
+  __builtin_cpu_init();  // may run before the runtime's own initialisation
+  return __builtin_cpu_supports("avx2") ? signature_avx2 : signature_scalar;
+}
 
 }  // namespace
 

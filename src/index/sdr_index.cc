@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
-#include <new>
-#include <type_traits>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <type_traits>
 #include <unordered_set>
 
 #include "index/index_manifest.h"
