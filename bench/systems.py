@@ -86,7 +86,10 @@ class Vesk:
         self.v = vesk.Vesk(path, password=pw) if pw else vesk.Vesk(path)
         if self.variant == "embeddings":
             self.v.set_embedding_fn(self.embedder)
-        self._store_kw = None
+        # Which optional arguments the methods take is read once, outside
+        # the timed calls.
+        self._store_kw = set(_kwargs_for(self.v.store, dict.fromkeys(("tags", "metadata", "namespace"))))
+        self._recall_kw = set(_kwargs_for(self.v.recall, dict.fromkeys(("token_budget", "top_k", "namespace"))))
 
     def create(self, path: str):
         self._open(path)
@@ -96,8 +99,6 @@ class Vesk:
 
     def store(self, rec) -> str:
         kw = {"tags": rec.tags, "metadata": rec.metadata, "namespace": rec.namespace}
-        if self._store_kw is None:
-            self._store_kw = set(_kwargs_for(self.v.store, kw))
         return self.v.store(rec.content, **{k: kw[k] for k in self._store_kw})
 
     def close(self):
@@ -106,9 +107,8 @@ class Vesk:
             self.v = None
 
     def recall_text(self, q) -> str:
-        kw = _kwargs_for(self.v.recall, {"token_budget": self.text_budget, "top_k": TOP_K,
-                                         "namespace": q.namespace})
-        return self.v.recall(q.text, **kw)
+        kw = {"token_budget": self.text_budget, "top_k": TOP_K, "namespace": q.namespace}
+        return self.v.recall(q.text, **{k: kw[k] for k in self._recall_kw})
 
     def recall_structured(self, q) -> list:
         return self.v.recall_structured(q.text, top_k=TOP_K, namespace=q.namespace)
