@@ -262,6 +262,7 @@ TEST(IndexManifest, Parse) {
       {"{\"next_doc_id\":1}", false},
       {"{\"next_doc_id\":1,\"next_doc_id\":1,\"id_map\":{}}", false},
       {"{\"next_doc_id\":1,\"id_map\":{}} x", false},
+      {"[1,{}]", false},
       {"{\"next_doc_id\":1,\"id_map\":{\"\\ud800\":0}}", false},
       {"{\"next_doc_id\":1,\"id_map\":{\"\xff\":0}}", false},
       {std::string(200, '[') , false},
