@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "index/index_manifest.h"
@@ -193,8 +190,8 @@ TEST(SdrIndexFiles, RunContainerVariantIsRead) {
 }
 
 TEST(SdrIndexFiles, OnlyBothFilesLoad) {
-  const std::string dir = ::testing::TempDir() + "/sdr_index_files_" + std::to_string(::getpid());
-  std::filesystem::remove_all(dir);
+  testing::TempDir tmp;
+  const std::string dir = (tmp / "index").string();
   {
     SdrIndex index(dir);
     fill(index);
@@ -209,7 +206,6 @@ TEST(SdrIndexFiles, OnlyBothFilesLoad) {
   EXPECT_TRUE(back.load().ok());
   EXPECT_EQ(back.size(), 0u);
   EXPECT_TRUE(back.contents().bitmaps.empty());
-  std::filesystem::remove_all(dir);
 }
 
 // A save that fails anywhere before its last rename leaves both old files
