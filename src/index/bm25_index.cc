@@ -184,12 +184,7 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
   // Only the best-scored documents need their record looked up: validate
   // every candidate scoring at least the k-th best score (ties included),
   // and look further down only while fewer than top_k of them qualify.
-  struct Hit {
-    float score;
-    uint64_t hash;
-    const std::string* id;
-  };
-  std::vector<Hit> hits;
+  std::vector<RecallHit> hits;
   auto higher = [](const Candidate& a, const Candidate& b) { return a.score > b.score; };
   size_t done = 0, k = std::min(candidates.size(), std::max<size_t>(4 * top_k, 64));
   for (;;) {
@@ -205,18 +200,13 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
       const std::string& id = index.ids_.id(candidates[i].doc);
       const Record* r = records(id);
       if (!r || std::find(namespaces.begin(), namespaces.end(), r->namespace_) == namespaces.end()) continue;
-      hits.push_back(Hit{candidates[i].score, content_hash(r->content), &id});
+      hits.push_back(RecallHit{candidates[i].score, content_hash(r->content), &id});
     }
     done = k;
     if (hits.size() >= top_k || k == candidates.size()) break;
     k = std::min(candidates.size(), 4 * k);
   }
-  const size_t keep = std::min(top_k, hits.size());
-  std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(keep), hits.end(),
-                    [](const Hit& a, const Hit& b) { return recall_order_before(a.score, a.hash, *a.id, b.score, b.hash, *b.id); });
-  out.reserve(keep);
-  for (size_t i = 0; i < keep; ++i) out.emplace_back(*hits[i].id, hits[i].score);
-  return out;
+  return top_hits_in_recall_order(hits, top_k);
 }
 
 }  // namespace vesk

@@ -106,8 +106,10 @@ void SdrIndex::for_each_present(F&& f) const {
 
 void SdrIndex::FreeSlots::operator()(Slot* s) const { std::free(s); }
 
-SdrIndex::SdrIndex(std::string index_dir)
-    : dir_(std::move(index_dir)), slots_(static_cast<Slot*>(std::calloc(kPositions, sizeof(Slot)))) {
+SdrIndex::SdrIndex(std::string index_dir) : SdrIndex(std::move(index_dir), Env::Default()) {}
+
+SdrIndex::SdrIndex(std::string index_dir, Env& env)
+    : dir_(std::move(index_dir)), env_(&env), slots_(static_cast<Slot*>(std::calloc(kPositions, sizeof(Slot)))) {
   if (!slots_) throw std::bad_alloc();
 }
 
@@ -241,28 +243,31 @@ Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
 }
 
 Status SdrIndex::save() const {
-  VESK_RETURN_IF_ERROR(create_directories(dir_));
-  const std::string manifest_path = dir_ + "/" + kIndexManifestFile, sdr_path = dir_ + "/" + kSdrIdxFile;
-  const std::string manifest_tmp = manifest_path + ".tmp", sdr_tmp = sdr_path + ".tmp";
+  Env& env = *env_;
+  const fs::path dir(dir_), manifest_path = dir / kIndexManifestFile, sdr_path = dir / kSdrIdxFile;
+  VESK_RETURN_IF_ERROR(env.create_dirs(dir));
+  auto manifest = StagedFile::open(dir / (std::string(kIndexManifestFile) + ".tmp"), manifest_path,
+                                   OpenMode::kWriteTruncate, env);
+  if (!manifest.ok()) return manifest.status();
+  auto sdr = StagedFile::open(dir / (std::string(kSdrIdxFile) + ".tmp"), sdr_path, OpenMode::kWriteTruncate, env);
+  if (!sdr.ok()) return sdr.status();
+  StagedFileSink manifest_sink(**manifest), sdr_sink(**sdr);
+  VESK_RETURN_IF_ERROR(save_to(manifest_sink, sdr_sink));
   // Both temporaries are complete and on stable storage before either
   // target is replaced.
-  auto manifest = FileSink::create(manifest_tmp);
-  if (!manifest.ok()) return manifest.status();
-  auto sdr = FileSink::create(sdr_tmp);
-  if (!sdr.ok()) return sdr.status();
-  VESK_RETURN_IF_ERROR(save_to(**manifest, **sdr));
   VESK_RETURN_IF_ERROR((*manifest)->finish());
   VESK_RETURN_IF_ERROR((*sdr)->finish());
-  VESK_RETURN_IF_ERROR(rename_path(sdr_tmp, sdr_path));
-  return rename_path(manifest_tmp, manifest_path);
+  VESK_RETURN_IF_ERROR((*sdr)->publish());
+  return (*manifest)->publish();
 }
 
 Status SdrIndex::load() {
-  const std::string manifest_path = dir_ + "/" + kIndexManifestFile, sdr_path = dir_ + "/" + kSdrIdxFile;
-  if (!path_exists(manifest_path) || !path_exists(sdr_path)) return Status::Ok();
-  auto manifest = read_file(manifest_path);
+  Env& env = *env_;
+  const fs::path dir(dir_), manifest_path = dir / kIndexManifestFile, sdr_path = dir / kSdrIdxFile;
+  if (!env.exists(manifest_path) || !env.exists(sdr_path)) return Status::Ok();
+  auto manifest = env.read_file(manifest_path);
   if (!manifest.ok()) return manifest.status();
-  auto sdr = FileSource::open(sdr_path);
+  auto sdr = FileSource::open(sdr_path, env);
   if (!sdr.ok()) return sdr.status();
   return load_from(*manifest, **sdr);
 }
