@@ -54,7 +54,6 @@ class Bm25Index {
   friend RankedList collect_bm25(const Bm25Index&, const RecordLookup&, std::string_view, size_t,
                                  std::span<const std::string>);
   struct Doc {
-    uint32_t ns = 0;
     uint64_t length = 0;
     std::vector<uint32_t> terms;  // distinct term numbers
   };
@@ -73,6 +72,9 @@ class Bm25Index {
 
   DocIds ids_;
   std::vector<Doc> docs_;
+  // Read for every posting a search visits, so kept apart and dense.
+  std::vector<uint32_t> doc_ns_;
+  std::vector<float> doc_length_;
   std::unordered_map<std::string, uint32_t, TransparentStringHash, std::equal_to<>> term_ids_;
   std::vector<Term> terms_;
   std::vector<uint32_t> free_terms_;

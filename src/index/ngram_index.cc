@@ -112,26 +112,42 @@ RankedList NgramIndex::query(std::string_view text, size_t limit) const {
     buckets_[i].for_each(q[i], [&](uint32_t d) {
       if (counts[d]++ == 0) touched.push_back(d);
     });
+  // Scores are count / 128, so the count orders hits as the score does.
+  // Only the hits that can make the first `limit` (all sharing the
+  // limit-th best count, ties included) need their text hash.
   struct Hit {
-    float score;
-    uint64_t hash;
+    uint32_t count;
     uint32_t doc;
+    uint64_t hash;
   };
   std::vector<Hit> hits;
   hits.reserve(touched.size());
   for (uint32_t d : touched) {
-    hits.push_back(Hit{static_cast<float>(counts[d]) / static_cast<float>(kMinHashPermutations), hash(d), d});
+    hits.push_back(Hit{counts[d], d, 0});
     counts[d] = 0;
   }
   touched.clear();
-  // Every indexed id has a text hash, so the order is on (score, hash, id).
+  if (hits.size() > limit) {
+    auto more = [](const Hit& a, const Hit& b) { return a.count > b.count; };
+    std::nth_element(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(limit - 1), hits.end(), more);
+    const uint32_t boundary = hits[limit - 1].count;
+    hits.erase(std::partition(hits.begin() + static_cast<ptrdiff_t>(limit), hits.end(),
+                              [boundary](const Hit& h) { return h.count == boundary; }),
+               hits.end());
+  }
+  for (Hit& h : hits) h.hash = hash(h.doc);
+  // Every indexed id has a text hash, so the order is on (score, hash, id);
+  // the id strings are read only to break a tie of both.
   auto before = [this](const Hit& a, const Hit& b) {
-    return ngram_hit_order(a.score, a.hash, ids_.id(a.doc), b.score, b.hash, ids_.id(b.doc));
+    if (a.count != b.count) return a.count > b.count;
+    if (a.hash != b.hash) return a.hash < b.hash;
+    return ids_.id(a.doc) < ids_.id(b.doc);
   };
   const size_t keep = std::min(limit, hits.size());
   std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(keep), hits.end(), before);
   out.reserve(keep);
-  for (size_t i = 0; i < keep; ++i) out.emplace_back(ids_.id(hits[i].doc), hits[i].score);
+  for (size_t i = 0; i < keep; ++i)
+    out.emplace_back(ids_.id(hits[i].doc), static_cast<float>(hits[i].count) / static_cast<float>(kMinHashPermutations));
   return out;
 }
 

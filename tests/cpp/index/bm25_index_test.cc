@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <unordered_map>
 
 #include "index/term_tokenizer.h"
@@ -135,6 +136,22 @@ TEST_F(Bm25Fixture, TiesGoByContentHashThenId) {
   EXPECT_EQ(search("same", 1).size(), 1u);
   auto built = bm25_index_from_records(records);
   EXPECT_EQ(collect_bm25(built, record_lookup(records), "same", 10, std::vector<std::string>{"default"}), hits);
+}
+
+// Small top_k looks up only the best candidates; the result must still be
+// the head of the full ranking, with ties and unlisted records around.
+TEST_F(Bm25Fixture, TopKIsTheHeadOfTheFullRanking) {
+  std::mt19937 rng(3);
+  const char* words[] = {"red", "green", "blue", "fast", "slow", "cat", "dog", "sun"};
+  for (int i = 0; i < 400; ++i) {
+    std::string text;
+    for (int w = 0, n = 1 + static_cast<int>(rng() % 6); w < n; ++w) text += std::string(words[rng() % 8]) + " ";
+    add("r" + std::to_string(i), i % 7 == 0 ? "red cat" : text, i % 3 == 0 ? "other" : "default");
+    if (i % 5 == 0) records.erase("r" + std::to_string(i));
+  }
+  const RankedList full = search("red cat sun", 1000);
+  ASSERT_GT(full.size(), 100u);
+  for (size_t k : {1, 3, 10, 40, 150}) EXPECT_EQ(search("red cat sun", k), RankedList(full.begin(), full.begin() + k)) << k;
 }
 
 }  // namespace

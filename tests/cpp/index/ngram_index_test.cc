@@ -104,6 +104,26 @@ TEST_F(NgramFixture, InvisibleHitsAreSkippedAndTheLimitWidens) {
   EXPECT_EQ(limits, std::vector<size_t>{20});
 }
 
+// A small limit must give the head of the full ranking, ties included.
+TEST(NgramQuery, LimitIsTheHeadOfTheFullRanking) {
+  NgramIndex index;
+  std::mt19937 rng(9);
+  const char* words[] = {"alpha", "beta", "gamma", "delta", "echo", "fox"};
+  for (int i = 0; i < 500; ++i) {
+    std::string t;
+    for (int w = 0; w < 4; ++w) t += std::string(words[rng() % 6]) + " ";
+    index.insert("n" + std::to_string(i), t);
+  }
+  const RankedList full = index.query("alpha beta gamma delta", 100000);
+  ASSERT_GT(full.size(), 300u);
+  for (size_t k : {1, 7, 20, 150}) EXPECT_EQ(index.query("alpha beta gamma delta", k), RankedList(full.begin(), full.begin() + k)) << k;
+  for (size_t i = 1; i < full.size(); ++i) {
+    const auto& a = full[i - 1];
+    const auto& b = full[i];
+    EXPECT_TRUE(ngram_hit_order(a.second, index.content_hash(a.first), a.first, b.second, index.content_hash(b.first), b.first)) << i;
+  }
+}
+
 // The flat buckets must agree with a plain multimap through adds, shared
 // values, removals and the table's growth.
 TEST(SignatureBuckets, MatchAPlainModel) {
