@@ -89,15 +89,23 @@ Status seed_store(const fs::path& dir, int64_t count) {
   return sdr_index.save();
 }
 
-// One seeded directory per size, kept for the whole run.
+// One seeded directory per size, kept for the whole run and removed at exit.
+struct SeededStores {
+  std::map<int64_t, fs::path> dirs;
+  ~SeededStores() {
+    std::error_code ec;
+    for (const auto& [count, dir] : dirs) fs::remove_all(dir.parent_path(), ec);
+  }
+};
+
 const fs::path& seeded(int64_t count) {
-  static std::map<int64_t, fs::path> dirs;
-  auto it = dirs.find(count);
-  if (it != dirs.end()) return it->second;
+  static SeededStores stores;
+  auto it = stores.dirs.find(count);
+  if (it != stores.dirs.end()) return it->second;
   std::string tmpl = (fs::temp_directory_path() / "vesk-open-bench-XXXXXX").string();
   fs::path dir = fs::path(::mkdtemp(tmpl.data())) / "store";
   if (Status s = seed_store(dir, count); !s.ok()) std::fprintf(stderr, "seeding failed: %s\n", s.message().c_str());
-  return dirs.emplace(count, dir).first->second;
+  return stores.dirs.emplace(count, dir).first->second;
 }
 
 void BM_Open(benchmark::State& state) {
