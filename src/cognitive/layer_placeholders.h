@@ -1,5 +1,5 @@
-// Stand-ins for the cognitive layer engines, the topology and the history
-// entries, until those types exist.
+// Stand-ins for the cognitive layer engines and the history entries, until
+// those types exist. The topology is the co-recall graph of recall/activation.h.
 //
 // PLACEHOLDER. The open sequence already loads every persisted surface and
 // holds what the loaders return; these empty types let it do so now. Each
