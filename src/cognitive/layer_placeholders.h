@@ -1,5 +1,6 @@
 // Readers of the cognitive layer files and the history files, until their
-// real readers exist; stand-ins for the history entries.
+// real readers exist; stand-ins for the history entries. The topology is the
+// co-recall graph of recall/activation.h.
 //
 // PLACEHOLDER. The open sequence already loads every persisted surface and
 // holds what the loaders return; these readers let it do so now. Each

@@ -72,6 +72,17 @@ inline bool recall_order_before(float score_a, uint64_t hash_a, std::string_view
   return id_a < id_b;
 }
 
+// A collector's hit before ranking. The id points at a string that outlives
+// the ranking (the index's id or the records map's key).
+struct RecallHit {
+  float score;
+  uint64_t hash;  // content_hash of the record
+  const std::string* id;
+};
+
+// The best top_k hits in the recall order, as a ranked list; reorders `hits`.
+RankedList top_hits_in_recall_order(std::vector<RecallHit>& hits, size_t top_k);
+
 // Stable sorts in the recall order.
 void sort_scored_records(std::vector<ScoredRecord>& results);
 void sort_ranked_list(RankedList& list, const RecordLookup& candidates);

@@ -8,13 +8,22 @@
 //  12 startup report    13 embeddings        14 defaults
 // A failing step ends the open; whatever was built is released on the way out,
 // and releasing the record log releases the directory lock.
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+#include <tbb/parallel_invoke.h>
+
+#include <atomic>
+
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "cognitive/surface_loaders.h"
 #include "model/config_taxonomy.h"
+#include "storage/cold_records.h"
 #include "storage/key_file.h"
 #include "storage/vesk.h"
 
@@ -121,27 +130,46 @@ std::string count_text(std::string_view before, size_t n, std::string_view after
 }  // namespace
 
 std::vector<std::string> apply_load_time_repairs(RecordMap& records, const VeskStorage& storage) {
+  // The pin and confidence repairs look at one record each (and the record
+  // log, under its read lock), so they run in parallel over the map's
+  // records; the ids are then listed in map order.
+  std::vector<std::pair<const std::string*, Record*>> order;
+  order.reserve(records.size());
+  for (auto& [id, record] : records) order.emplace_back(&id, &record);
+  std::vector<uint8_t> fixed(order.size(), 0);
+  std::atomic<bool> any_supersede{false};
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, order.size(), 512), [&](const tbb::blocked_range<size_t>& r) {
+    for (size_t i = r.begin(); i != r.end(); ++i) {
+      const std::string& id = *order[i].first;
+      Record& record = *order[i].second;
+      if (!record.pinned) {
+        bool pin = storage.is_user_core(id);
+        if (!pin) {
+          std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
+          pin = entry && entry->pin_factor >= kPinFactorThreshold;
+        }
+        if (pin) {
+          record.pinned = true;
+          fixed[i] = 1;
+        }
+      }
+      float default_confidence = source_type_default_confidence(record.source_type);
+      if (near(record.confidence, 0.9f) && !near(default_confidence, 0.9f)) {
+        record.confidence = default_confidence;
+        fixed[i] = 1;
+      }
+      if (record.metadata.contains("superseded_by")) any_supersede.store(true, std::memory_order_relaxed);
+    }
+  });
   RepairList repaired;
-  for (auto& [id, record] : records) {
-    if (!record.pinned) {
-      bool pin = storage.is_user_core(id);
-      if (!pin) {
-        std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
-        pin = entry && entry->pin_factor >= kPinFactorThreshold;
-      }
-      if (pin) {
-        record.pinned = true;
-        repaired.add(id);
-      }
-    }
-    float default_confidence = source_type_default_confidence(record.source_type);
-    if (near(record.confidence, 0.9f) && !near(default_confidence, 0.9f)) {
-      record.confidence = default_confidence;
-      repaired.add(id);
-    }
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (fixed[i]) repaired.add(*order[i].first);
   }
-  repair_incomplete_supersedes(records, repaired);
-  repair_missing_supersede_times(records, repaired);
+  // Both supersede repairs concern only records naming a successor.
+  if (any_supersede.load()) {
+    repair_incomplete_supersedes(records, repaired);
+    repair_missing_supersede_times(records, repaired);
+  }
   return repaired.take();
 }
 
@@ -160,18 +188,27 @@ size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskS
 namespace {
 
 // Step 9: the n-gram, term and tag indexes and the id map, from the records
-// that stay in memory.
+// that stay in memory, each filled in map order. The three are independent,
+// so they are built side by side; the n-gram signatures, the bulk of the
+// work, and the term lists are also spread over the thread pool.
 void build_indexes(Vesk& v) {
   const RecordMap& records = v.records.unguarded();
-  v.terms.unguarded() = bm25_index_from_records(records);
-  NgramIndex& ngram = v.ngram.unguarded();
-  TagIndex& tags = v.tags.unguarded();
-  IdMap& id_map = v.id_map.unguarded();
-  for (const auto& [id, record] : records) {
-    ngram.insert(id, record.content);
-    for (const std::string& tag : record.tags) tags[tag].insert(id);
-    if (record.vesk_id) id_map[*record.vesk_id] = id;
-  }
+  tbb::parallel_invoke(
+      [&] {
+        std::vector<NgramIndex::Entry> entries;
+        entries.reserve(records.size());
+        for (const auto& [id, record] : records) entries.push_back({id, record.content});
+        v.ngram.unguarded().insert_all(entries);
+      },
+      [&] { v.terms.unguarded() = bm25_index_from_records(records); },
+      [&] {
+        TagIndex& tags = v.tags.unguarded();
+        IdMap& id_map = v.id_map.unguarded();
+        for (const auto& [id, record] : records) {
+          tags.add(id, record.tags);
+          if (record.vesk_id) id_map[*record.vesk_id] = id;
+        }
+      });
 }
 
 }  // namespace
@@ -186,15 +223,21 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   Result<StoreKey> key = open_store_key(path, password, env);
   if (!key.ok()) return key.status();
 
+  // 4. The SDR index files, read while the record log is scanned: reading
+  //    them takes no lock (every save replaces them by rename) and their
+  //    result is used only once the record log is open. A load error is
+  //    dropped: the store opens with what was read, and the records the
+  //    files lack are filled in below. The future waits for the load on
+  //    every way out of this function.
+  auto sdr_index = std::make_shared<SdrIndex>((path / "index").string());
+  std::future<void> sdr_loaded = std::async(std::launch::async, [&sdr_index] {
+    if (Status s = sdr_index->load(); !s.ok()) {
+    }
+  });
+
   // 3. The record log; from here the directory is locked.
   Result<std::shared_ptr<VeskStorage>> storage = VeskStorage::open(path, *key, env);
   if (!storage.ok()) return storage.status();
-
-  // 4. The SDR index files. A load error is dropped: the store opens with
-  //    what was read, and the records the files lack are filled in below.
-  auto sdr_index = std::make_shared<SdrIndex>((path / "index").string());
-  if (Status s = sdr_index->load(); !s.ok()) {
-  }
 
   // 5. The journal header, created or checked.
   if (!env.exists(path)) VESK_RETURN_IF_ERROR(env.create_dirs(path).as(ErrorKind::OS));
@@ -205,7 +248,7 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   Result<CognitiveStore::LoadedState> loaded = (*journal)->load_cognitive_state();
   if (!loaded.ok()) return Status::OS("failed to load persisted records from " + display);
   RecordMap records = std::move(loaded->records);
-  StartupEvents events;
+  std::vector<StartupValidationEvent> events;
   events.push_back(StartupValidationEvent{"records", display, "loaded",
                                           count_text("loaded ", records.size(), " records"), false});
 
@@ -236,6 +279,7 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
 
   // 9. The in-memory indexes, rebuilt from the records.
   build_indexes(*v);
+  sdr_loaded.wait();
   // Records stored after the SDR index was last saved (a crash, a failed
   // save) would otherwise stay invisible to the SDR search for good: their
   // SDRs are still in the record log.
@@ -243,34 +287,43 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   v->sdr_index = std::move(sdr_index);
 
   // 10. The audit journal of this session.
-  Result<std::unique_ptr<AuditJournal>> audit = open_audit_session(path, *key, env);
+  AuditJournalOptions audit_options;
+  audit_options.env = &env;
+  Result<std::unique_ptr<AuditJournal>> audit = open_audit_session(path, *key, std::move(audit_options));
   if (!audit.ok()) return audit.status().as(ErrorKind::OS);
   v->audit = std::move(*audit);
 
   // 11. The cognitive layers and the side files; none of them can fail the
   //     open, each falls back to an empty state and records its event.
   const PersistenceTarget& target = v->persistence_target;
-  v->beliefs.unguarded() = load_belief_store(target, path / "beliefs.cog", events);
-  v->concepts.unguarded() = load_concept_store(target, path / "concepts.cog", events);
-  v->causal.unguarded() = load_causal_store(target, path / "causal.cog", events);
-  if (Result<Topology> topology = load_topology(target); topology.ok()) {
-    v->topology.unguarded() = std::move(*topology);
-  }
-  v->policies.unguarded() = load_policy_store(target, path / "policies.cog", events);
-  v->persistence_manifest.unguarded() = load_persistence_manifest(path, events);
-  v->maintenance_trends.unguarded() = load_maintenance_trends(path, *key, events);
-  v->reflection_summaries.unguarded() = load_reflection_summaries(path, *key, events);
-  v->recall_replay.unguarded() = load_recall_replay(path, *key, events);
+  const SecretKey* raw_key = key->get();
+  v->beliefs.unguarded() = load_belief_store(target, path / kBeliefStoreFile, events, env);
+  v->concepts.unguarded() = load_concept_store(target, path / kConceptStoreFile, events, env);
+  v->causal.unguarded() = load_causal_store(target, path / kCausalStoreFile, events, env);
+  v->plasticity.topology = topology_or_default(load_topology(target, env));
+  v->policies.unguarded() = load_policy_store(target, path / kPolicyStoreFile, events, env);
+  v->persistence_manifest.unguarded() = load_persistence_manifest(path, events, env);
+  v->maintenance_trends.unguarded() = load_maintenance_trends(path, raw_key, events, env);
+  v->reflection_summaries.unguarded() = load_reflection_summaries(path, raw_key, events, env);
+  v->recall_replay.unguarded() = load_recall_replay(path, raw_key, events, env);
 
   // 12. The report of this open.
-  v->startup_report.unguarded() = StartupValidationReport::from_events(std::move(events));
+  v->startup_report.unguarded() = StartupValidationReport::from_events(events);
 
-  // 13. The embeddings, keeping only vectors of records in memory.
+  // 13. The embeddings, keeping only vectors of records in memory. Damaged
+  //     vectors can be computed again: the store opens without them and the
+  //     report says so.
   const RecordMap& live = v->records.unguarded();
   Result<EmbeddingStoreLoad> embeddings = load_embedding_store(
       path, *key, [&live](std::string_view id) { return live.find(id) != live.end(); }, env);
   if (!embeddings.ok()) return embeddings.status().as(ErrorKind::OS);
   v->embeddings = std::move(embeddings->store);
+  if (embeddings->recovered_error) {
+    events.push_back(StartupValidationEvent{"embeddings", v->embeddings->path().string(),
+                                            std::string(kLoadErrorFallbackStatus), *embeddings->recovered_error,
+                                            true});
+    v->startup_report.unguarded() = StartupValidationReport::from_events(std::move(events));
+  }
 
   // 14. Research and credibility; the configuration block, the caches, the
   //     counters and the flags start at their defaults with the object.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audit/audit_action.h"
 #include "model/record_json.h"
 #include "storage/fault_env.h"
 #include "storage/snapshot_files.h"
@@ -179,6 +180,72 @@ TEST(VeskOpen, AFailedRepairFrameFailsTheOpenAndReleasesTheLock) {
   EXPECT_TRUE(Vesk::open(dir, std::nullopt, env).ok());
 }
 
+TEST(VeskOpen, DamagedLayerAndEmbeddingFilesOpenWithRecoveryEvents) {
+  TempDir tmp;
+  fs::path dir = tmp / "store";
+  ASSERT_TRUE(Vesk::open(dir, std::nullopt).ok());  // created, then dropped
+  testing::spit(dir / "beliefs.cog", "{not json");
+  testing::spit(dir / "embeddings.cog", "damaged");
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  auto report = (*v)->startup_report.read();
+  EXPECT_TRUE(report->has_recovery_warnings);
+  auto find = [&](std::string_view surface) -> const StartupValidationEvent* {
+    for (const auto& e : report->events)
+      if (e.surface == surface) return &e;
+    return nullptr;
+  };
+  const StartupValidationEvent* belief = find("belief");
+  ASSERT_NE(belief, nullptr);
+  EXPECT_EQ(belief->status, "load_error_fallback");
+  EXPECT_TRUE(belief->recovered);
+  EXPECT_EQ(belief->path, (dir / "beliefs.cog").string());
+  const StartupValidationEvent* embeddings = find("embeddings");
+  ASSERT_NE(embeddings, nullptr);
+  EXPECT_EQ(embeddings->status, "load_error_fallback");
+  EXPECT_TRUE(embeddings->recovered);
+  EXPECT_EQ(report->recovered_fallbacks, 2u);
+  EXPECT_EQ(report->events.back().surface, "embeddings");
+  EXPECT_EQ((*v)->embeddings->size(), 0u);
+}
+
+// What the store road writes for one record, in an encrypted store: the log
+// entry, the journal frame and the audit line. No store file may then hold
+// the record's text in plain bytes.
+TEST(VeskOpen, AnEncryptedStoreKeepsNoPlainText) {
+  TempDir tmp;
+  fs::path dir = tmp / "store";
+  const std::string secret_text = "the vault code is 4711-plain-marker";
+  {
+    auto v = Vesk::open(dir, "pw");
+    ASSERT_TRUE(v.ok()) << v.status().message();
+    Record r = rec("cccccccccccc", secret_text);
+    LogEntry e = log_entry(r.id, {5, 6});
+    e.content = secret_text;
+    ASSERT_TRUE((*v)->storage().append(e).ok());
+    std::string json;
+    serialize_record(r, json);
+    ASSERT_TRUE((*v)->journal().append_cognitive_frame(FrameKind::kRecordInsert, json, false).ok());
+    ASSERT_TRUE((*v)->audit->append_audit_entry(AuditAction::Store{r.id, secret_text.substr(0, 50)}).ok());
+    (*v)->records.write()->emplace(r.id, r);
+    (*v)->pending_activations.restore({r.id});
+    ASSERT_TRUE((*v)->close().ok());
+  }
+  {
+    auto v = Vesk::open(dir, "pw");
+    ASSERT_TRUE(v.ok()) << v.status().message();
+    EXPECT_EQ((*v)->records.read()->at("cccccccccccc").content, secret_text);
+  }
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    std::string bytes = slurp(entry.path());
+    EXPECT_EQ(bytes.find("4711-plain-marker"), std::string::npos) << entry.path();
+  }
+  EXPECT_GE(files, 6);  // key, lock, log, journal, audit, index files
+}
+
 class LoadRepairs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -296,7 +363,7 @@ TEST(VeskOpen, WeakUnprotectedRecordsStayOutOfMemory) {
     EXPECT_FALSE(records->contains("weak00000001"));
     EXPECT_EQ(records->size(), 3u);
   }
-  EXPECT_TRUE((*v)->tags.read()->at("person").contains("weak00000003"));
+  EXPECT_EQ((*v)->tags.read()->ids_with("person"), std::vector<std::string>{"weak00000003"});
   auto report = (*v)->startup_report.read();
   ASSERT_GE(report->events.size(), 2u);
   const StartupValidationEvent& cold = report->events[1];
@@ -341,8 +408,7 @@ class VeskFlush : public ::testing::Test {
     v_ = std::move(*v);
   }
   void note(std::initializer_list<const char*> ids) {
-    auto pending = v_->pending_activations.write();
-    for (const char* id : ids) pending->insert(id);
+    v_->pending_activations.restore(std::vector<std::string>(ids.begin(), ids.end()));
   }
 
   TempDir tmp_;
@@ -362,7 +428,7 @@ TEST_F(VeskFlush, PendingActivationsBecomeOneSortedFrame) {
   EXPECT_EQ(f.back().first, 4);
   EXPECT_EQ(ids_of_batch(f.back().second),
             (std::vector<std::string>{"bbbbbbbbbbb1", "bbbbbbbbbbb2", "bbbbbbbbbbb3"}));
-  EXPECT_TRUE(v_->pending_activations.read()->empty());
+  EXPECT_TRUE(v_->pending_activations.size() == 0);
 }
 
 TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
@@ -372,7 +438,7 @@ TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
   Status s = v_->flush();
   ASSERT_FALSE(s.ok());
   EXPECT_EQ(s.message(), "failed to persist recall activation state");
-  EXPECT_TRUE(v_->pending_activations.read()->contains("bbbbbbbbbbb1"));
+  EXPECT_TRUE(v_->pending_activations.contains("bbbbbbbbbbb1"));
   EXPECT_FALSE(v_->close().ok());
   // The directory was released by the first close.
   EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
@@ -382,12 +448,12 @@ TEST_F(VeskFlush, AFailedJournalForceLeavesTheStoreOpenAndCloseable) {
   note({"bbbbbbbbbbb1"});
   env_.fail_sync("brain.cog");
   ASSERT_FALSE(v_->close().ok());
-  EXPECT_TRUE(v_->pending_activations.read()->contains("bbbbbbbbbbb1"));  // its forced batch failed
+  EXPECT_TRUE(v_->pending_activations.contains("bbbbbbbbbbb1"));  // its forced batch failed
   EXPECT_FALSE(v_->journal().is_closed());
   EXPECT_FALSE(Vesk::open(dir_, std::nullopt).ok());  // still locked
   env_.clear();
   ASSERT_TRUE(v_->close().ok());
-  EXPECT_TRUE(v_->pending_activations.read()->empty());
+  EXPECT_TRUE(v_->pending_activations.size() == 0);
   EXPECT_TRUE(v_->journal().is_closed());
   EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
 }
