@@ -1,5 +1,9 @@
 #include "write/store_derivations.h"
 
+#include <string>
+
+#include "index/unicode_text.h"
+
 namespace vesk {
 
 Level promoted_level(Level level, std::optional<float> best_score) {
@@ -22,6 +26,14 @@ bool has_identity_phrase(std::string_view normalized_text) {
     if (normalized_text.find(phrase) != std::string_view::npos) return true;
   }
   return false;
+}
+
+std::optional<OutcomePolarity> parse_polarity(std::string_view text) {
+  std::string lower(trim_unicode_white_space(text));
+  for (char& c : lower) c = ascii_lower(c);
+  if (lower == "positive") return OutcomePolarity::Positive;
+  if (lower == "negative") return OutcomePolarity::Negative;
+  return std::nullopt;
 }
 
 float store_confidence(std::string_view source_type, std::optional<ClaimCertainty> certainty) {

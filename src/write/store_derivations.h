@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -26,6 +27,14 @@ Level promoted_level(Level level, std::optional<float> best_score);
 // identity phrases ("my name is", "i was born", ... in English and
 // Ukrainian) as whole words.
 bool has_identity_phrase(std::string_view normalized_text);
+
+// What an outcome classifier said of a text, kept as the metadata value
+// "outcome" = "positive" / "negative".
+enum class OutcomePolarity : uint8_t { Positive, Negative };
+
+// A classifier's answer: trimmed, ASCII letters lower-cased, exactly
+// "positive" or "negative"; anything else is no verdict.
+std::optional<OutcomePolarity> parse_polarity(std::string_view text);
 
 // 0.9 recorded, 0.75 retrieved, 0.6 inferred, 0.5 generated, times the
 // certainty's factor when one was classified; 32-bit arithmetic.
