@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "recall_methods.h"
 #include "store_methods.h"
 #include "taxonomy_methods.h"
 #include "write/namespace_list.h"
@@ -148,6 +149,7 @@ PyMethodDef vesk_methods[] = {
     bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
     bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),
     store_method(),               get_method(),            count_method(),
+    set_trust_config_method(),    set_recall_fusion_mode_method(),
     {},
 };
 
