@@ -5,6 +5,8 @@
 #include <cmath>
 #include <map>
 
+#include <tbb/parallel_for.h>
+
 #include "index/term_tokenizer.h"
 
 namespace vesk {
@@ -22,11 +24,29 @@ std::optional<uint32_t> Bm25Index::namespace_of(std::string_view ns) const {
 }
 
 void Bm25Index::insert(std::string_view id, std::string_view content, std::string_view ns) {
-  remove(id);
   std::vector<std::string> terms = tokenize_terms(content);
+  std::sort(terms.begin(), terms.end());
+  insert_sorted_terms(id, terms, ns);
+}
+
+void Bm25Index::insert_all(std::span<const Entry> entries) {
+  constexpr size_t kBatch = 8192;
+  std::vector<std::vector<std::string>> terms;
+  for (size_t start = 0; start < entries.size(); start += kBatch) {
+    const size_t n = std::min(kBatch, entries.size() - start);
+    terms.assign(n, {});
+    tbb::parallel_for(size_t{0}, n, [&](size_t i) {
+      terms[i] = tokenize_terms(entries[start + i].content);
+      std::sort(terms[i].begin(), terms[i].end());
+    });
+    for (size_t i = 0; i < n; ++i) insert_sorted_terms(entries[start + i].id, terms[i], entries[start + i].ns);
+  }
+}
+
+void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns) {
+  remove(id);
   if (terms.empty()) return;
   const uint64_t length = terms.size();
-  std::sort(terms.begin(), terms.end());
   const uint32_t d = ids_.intern(id);
   if (docs_.size() <= d) {
     docs_.resize(d + 1);

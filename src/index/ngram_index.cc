@@ -2,7 +2,11 @@
 
 #include <xxhash.h>
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
+#include <limits>
 
 namespace vesk {
 
@@ -18,6 +22,58 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   compact_signature(shingles, s);
   hash(d) = XXH3_64bits(text.data(), text.size());
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
+}
+
+void NgramIndex::insert_all(std::span<const Entry> entries) {
+  constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+  // 1. Number the documents in entry order. A document numbered earlier in
+  //    this call for the same id has nothing filed yet and is given up.
+  std::vector<uint32_t> doc_of(entries.size(), kNone);
+  std::vector<uint32_t> owner;  // by document numbered in this call: its entry, or kNone
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string_view id = entries[i].id;
+    if (const auto d = ids_.find(id)) {
+      if (*d < owner.size() && owner[*d] != kNone) {
+        doc_of[owner[*d]] = kNone;
+        owner[*d] = kNone;
+        ids_.release(*d);
+      } else {
+        remove(id);
+      }
+    }
+    const uint32_t d = ids_.intern(id);
+    while (chunks_.size() * kChunk <= d) chunks_.push_back(std::make_unique<Chunk>());
+    if (owner.size() <= d) owner.resize(d + 1, kNone);
+    owner[d] = static_cast<uint32_t>(i);
+    doc_of[i] = d;
+  }
+  // 2. Signatures and text hashes, each task writing its own documents' slots.
+  std::vector<uint8_t> indexed(entries.size(), 0);
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, entries.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
+    for (size_t i = r.begin(); i != r.end(); ++i) {
+      if (doc_of[i] == kNone) continue;
+      const std::vector<uint64_t> shingles = shingle_text(entries[i].text);
+      if (shingles.empty()) continue;
+      compact_signature(shingles, sig(doc_of[i]));
+      hash(doc_of[i]) = XXH3_64bits(entries[i].text.data(), entries[i].text.size());
+      indexed[i] = 1;
+    }
+  });
+  // 3. A text without shingles is not indexed.
+  std::vector<uint32_t> docs;
+  docs.reserve(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (doc_of[i] == kNone) continue;
+    if (indexed[i]) {
+      docs.push_back(doc_of[i]);
+    } else {
+      ids_.release(doc_of[i]);
+    }
+  }
+  // 4. Each signature position's bucket map on its own task.
+  tbb::parallel_for(0, kMinHashPermutations, [&](int p) {
+    for (uint32_t d : docs) buckets_[p].add(sig(d)[p], d);
+  });
 }
 
 void NgramIndex::remove(std::string_view id) {

@@ -156,3 +156,36 @@ TEST_F(Bm25Fixture, TopKIsTheHeadOfTheFullRanking) {
 
 }  // namespace
 }  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Bulk insertion leaves the index one insert() per entry would: later entries
+// for an id replace earlier ones across batch boundaries, and entries without
+// terms stay out.
+TEST(Bm25BulkInsert, MatchesInsertingOneByOne) {
+  std::vector<std::string> ids, texts, spaces;
+  for (int i = 0; i < 20000; ++i) {
+    ids.push_back("id" + std::to_string(i % 9000));
+    texts.push_back(i % 97 == 0 ? "-- !" : "word" + std::to_string(i % 31) + " shared w" + std::to_string(i));
+    spaces.push_back(i % 3 ? "default" : "work");
+  }
+  Bm25Index one_by_one, bulk;
+  std::vector<Bm25Index::Entry> entries;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    one_by_one.insert(ids[i], texts[i], spaces[i]);
+    entries.push_back({ids[i], texts[i], spaces[i]});
+  }
+  bulk.insert_all(entries);
+  EXPECT_EQ(bulk.size(), one_by_one.size());
+  for (const char* ns : {"default", "work"}) {
+    EXPECT_EQ(bulk.namespace_document_count(ns), one_by_one.namespace_document_count(ns));
+    EXPECT_EQ(bulk.namespace_total_length(ns), one_by_one.namespace_total_length(ns));
+  }
+  for (const char* term : {"shared", "word7", "w19999", "w5"}) {
+    EXPECT_EQ(bulk.posting_count(term), one_by_one.posting_count(term)) << term;
+  }
+}
+
+}  // namespace
+}  // namespace vesk

@@ -157,3 +157,38 @@ TEST(SignatureBuckets, MatchAPlainModel) {
 
 }  // namespace
 }  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Bulk insertion answers every query as one insert() per entry would: later
+// entries for an id replace earlier ones, texts without shingles stay out,
+// and ids indexed before the call are replaced too.
+TEST(NgramBulkInsert, MatchesInsertingOneByOne) {
+  std::mt19937 rng(3);
+  const char* words[] = {"alpha", "beta", "gamma", "delta", "omega", "sigma", "kappa", "rho"};
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 600; ++i) {
+    std::string text;
+    for (int w = 0; w < 6; ++w) text += std::string(words[rng() % 8]) + " ";
+    entries.emplace_back("id" + std::to_string(rng() % 400), i % 50 == 0 ? "  !! " : text);
+  }
+  NgramIndex one_by_one, bulk;
+  for (NgramIndex* idx : {&one_by_one, &bulk}) {
+    idx->insert("id1", "kept from before the call unless replaced");
+    idx->insert("old", "kept from before the call");
+  }
+  for (const auto& [id, text] : entries) one_by_one.insert(id, text);
+  std::vector<NgramIndex::Entry> views;
+  for (const auto& [id, text] : entries) views.push_back({id, text});
+  bulk.insert_all(views);
+
+  ASSERT_EQ(bulk.size(), one_by_one.size());
+  for (const auto& [id, text] : entries) EXPECT_EQ(bulk.content_hash(id), one_by_one.content_hash(id)) << id;
+  std::vector<std::string> queries = {"kept from before the call", "alpha beta gamma", "omega sigma kappa rho"};
+  for (int i = 0; i < 20; ++i) queries.push_back(entries[rng() % entries.size()].second);
+  for (const std::string& q : queries) EXPECT_EQ(bulk.query(q, 1000), one_by_one.query(q, 1000)) << q;
+}
+
+}  // namespace
+}  // namespace vesk
