@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "store_methods.h"
 #include "taxonomy_methods.h"
 #include "write/namespace_list.h"
 #include "write/security_profile.h"
@@ -146,6 +147,7 @@ PyMethodDef vesk_methods[] = {
     bind<kStopBackground>(),      bind<kListSnapshots>(),  bind<kClose>(),       bind<kExit>(),
     bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
     bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),
+    store_method(),               get_method(),            count_method(),
     {},
 };
 
