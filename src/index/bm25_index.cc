@@ -1,0 +1,183 @@
+#include "index/bm25_index.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <map>
+
+#include "index/term_tokenizer.h"
+
+namespace vesk {
+namespace {
+
+constexpr float kK1 = 1.2f;
+constexpr float kB = 0.75f;
+
+}  // namespace
+
+std::optional<uint32_t> Bm25Index::namespace_of(std::string_view ns) const {
+  for (uint32_t i = 0; i < namespaces_.size(); ++i)
+    if (namespaces_[i].name == ns) return i;
+  return std::nullopt;
+}
+
+void Bm25Index::insert(std::string_view id, std::string_view content, std::string_view ns) {
+  remove(id);
+  std::vector<std::string> terms = tokenize_terms(content);
+  if (terms.empty()) return;
+  const uint64_t length = terms.size();
+  std::sort(terms.begin(), terms.end());
+  const uint32_t d = ids_.intern(id);
+  if (docs_.size() <= d) docs_.resize(d + 1);
+  Doc& doc = docs_[d];
+  doc.length = length;
+  doc.terms.clear();
+  for (size_t i = 0; i < terms.size();) {
+    size_t j = i;
+    while (j < terms.size() && terms[j] == terms[i]) ++j;
+    uint32_t t;
+    if (auto it = term_ids_.find(terms[i]); it != term_ids_.end()) {
+      t = it->second;
+    } else {
+      if (!free_terms_.empty()) {
+        t = free_terms_.back();
+        free_terms_.pop_back();
+      } else {
+        t = static_cast<uint32_t>(terms_.size());
+        terms_.emplace_back();
+      }
+      terms_[t].text = &term_ids_.emplace(std::move(terms[i]), t).first->first;
+    }
+    terms_[t].postings.emplace_back(d, static_cast<uint32_t>(j - i));
+    doc.terms.push_back(t);
+    i = j;
+  }
+  doc.terms.shrink_to_fit();
+  auto n = namespace_of(ns);
+  if (!n) {
+    n = static_cast<uint32_t>(namespaces_.size());
+    namespaces_.push_back(Namespace{std::string(ns), 0, 0});
+  }
+  doc.ns = *n;
+  namespaces_[*n].documents += 1;
+  namespaces_[*n].total_length += length;
+}
+
+void Bm25Index::remove(std::string_view id) {
+  const auto d = ids_.find(id);
+  if (!d) return;
+  Doc& doc = docs_[*d];
+  Namespace& ns = namespaces_[doc.ns];
+  ns.documents = ns.documents <= 1 ? 0 : ns.documents - 1;
+  ns.total_length = ns.total_length <= doc.length ? 0 : ns.total_length - doc.length;
+  for (uint32_t t : doc.terms) {
+    Term& term = terms_[t];
+    auto& p = term.postings;
+    auto it = std::find_if(p.begin(), p.end(), [&](const auto& e) { return e.first == *d; });
+    if (it != p.end()) {
+      *it = p.back();
+      p.pop_back();
+    }
+    if (p.empty()) {
+      term_ids_.erase(term_ids_.find(*term.text));
+      term = Term{};
+      free_terms_.push_back(t);
+    }
+  }
+  doc = Doc{};
+  ids_.release(*d);
+}
+
+uint64_t Bm25Index::namespace_document_count(std::string_view ns) const {
+  auto n = namespace_of(ns);
+  return n ? namespaces_[*n].documents : 0;
+}
+
+uint64_t Bm25Index::namespace_total_length(std::string_view ns) const {
+  auto n = namespace_of(ns);
+  return n ? namespaces_[*n].total_length : 0;
+}
+
+size_t Bm25Index::posting_count(std::string_view term) const {
+  auto it = term_ids_.find(term);
+  return it == term_ids_.end() ? 0 : terms_[it->second].postings.size();
+}
+
+RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std::string_view query, size_t top_k,
+                        std::span<const std::string> namespaces) {
+  RankedList out;
+  if (top_k == 0 || index.ids_.size() == 0 || namespaces.empty()) return out;
+  std::vector<std::string> terms = tokenize_terms(query);
+  std::sort(terms.begin(), terms.end());
+  terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
+  if (terms.empty()) return out;
+  // Statistics over the distinct listed namespaces.
+  std::vector<char> listed(index.namespaces_.size(), 0);
+  uint64_t n_docs = 0, total = 0;
+  for (const std::string& ns : namespaces) {
+    auto n = index.namespace_of(ns);
+    if (!n || listed[*n]) continue;
+    listed[*n] = 1;
+    n_docs += index.namespaces_[*n].documents;
+    total += index.namespaces_[*n].total_length;
+  }
+  if (n_docs == 0) return out;
+  const float nf = static_cast<float>(n_docs);
+  const float avgdl = std::max(static_cast<float>(total) / nf, 1.0f);
+
+  // Scores by document, kept per thread. Whether a document's record is live
+  // in a listed namespace is the same for every term, so it is checked once
+  // at the end; the per-document sums still add up in ascending term order.
+  thread_local std::vector<float> scores;
+  thread_local std::vector<uint32_t> touched;
+  thread_local std::vector<char> seen;
+  if (scores.size() < index.ids_.limit()) {
+    scores.resize(index.ids_.limit());
+    seen.resize(index.ids_.limit());
+  }
+  for (const std::string& t : terms) {
+    auto it = index.term_ids_.find(t);
+    if (it == index.term_ids_.end()) continue;
+    const auto& postings = index.terms_[it->second].postings;
+    uint64_t df = 0;
+    for (const auto& [d, tf] : postings) df += listed[index.docs_[d].ns];
+    if (df == 0) continue;
+    const float dff = static_cast<float>(df);
+    const float idf = std::log((nf - dff + 0.5f) / (dff + 0.5f) + 1.0f);
+    for (const auto& [d, tf] : postings) {
+      const float tff = static_cast<float>(tf);
+      const float dl = static_cast<float>(index.docs_[d].length);
+      const float numerator = tff * (kK1 + 1.0f);
+      const float denominator = std::max(((dl / avgdl) * kB + (1.0f - kB)) * kK1 + tff, FLT_EPSILON);
+      if (!seen[d]) {
+        seen[d] = 1;
+        touched.push_back(d);
+      }
+      scores[d] += (numerator / denominator) * idf;
+    }
+  }
+  struct Hit {
+    float score;
+    uint64_t hash;
+    const std::string* id;
+  };
+  std::vector<Hit> hits;
+  for (uint32_t d : touched) {
+    const float s = scores[d];
+    scores[d] = 0.0f;
+    seen[d] = 0;
+    const std::string& id = index.ids_.id(d);
+    const Record* r = records(id);
+    if (!r || std::find(namespaces.begin(), namespaces.end(), r->namespace_) == namespaces.end()) continue;
+    hits.push_back(Hit{s, content_hash(r->content), &id});
+  }
+  touched.clear();
+  const size_t keep = std::min(top_k, hits.size());
+  std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(keep), hits.end(),
+                    [](const Hit& a, const Hit& b) { return recall_order_before(a.score, a.hash, *a.id, b.score, b.hash, *b.id); });
+  out.reserve(keep);
+  for (size_t i = 0; i < keep; ++i) out.emplace_back(*hits[i].id, hits[i].score);
+  return out;
+}
+
+}  // namespace vesk

@@ -1,0 +1,85 @@
+// Term index and BM25 search.
+//
+// An in-memory inverted index of record contents by term (term_tokenizer.h),
+// with per-namespace document counts and length sums, so that a search
+// computes its collection statistics over the namespaces it may see:
+//
+//   score(d) = sum over distinct query terms t, in ascending byte order, of
+//              idf(t) * tf * (k1 + 1) / (((dl / avgdl) * b + (1 - b)) * k1 + tf)
+//   idf(t)   = ln((N - df + 0.5) / (df + 0.5) + 1),   k1 = 1.2, b = 0.75
+//
+// all in 32-bit floats; N, df and avgdl count the documents indexed under the
+// listed namespaces. Rebuilt at every open; the store's term-index lock
+// guards it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "index/doc_ids.h"
+#include "recall/recall_result.h"
+
+namespace vesk {
+
+class Bm25Index {
+ public:
+  // Indexes one record, replacing what was indexed for the id. A content
+  // without terms leaves the id unindexed.
+  void insert(std::string_view id, std::string_view content, std::string_view ns);
+  // An id that is not indexed is left alone.
+  void remove(std::string_view id);
+
+  size_t size() const { return ids_.size(); }
+  // The namespace's indexed document count and length sum (0 when absent).
+  uint64_t namespace_document_count(std::string_view ns) const;
+  uint64_t namespace_total_length(std::string_view ns) const;
+  // The number of documents holding the term (any namespace).
+  size_t posting_count(std::string_view term) const;
+
+ private:
+  friend RankedList collect_bm25(const Bm25Index&, const RecordLookup&, std::string_view, size_t,
+                                 std::span<const std::string>);
+  struct Doc {
+    uint32_t ns = 0;
+    uint64_t length = 0;
+    std::vector<uint32_t> terms;  // distinct term numbers
+  };
+  struct Term {
+    const std::string* text = nullptr;  // null when the number is free
+    std::vector<std::pair<uint32_t, uint32_t>> postings;  // (document, term frequency)
+  };
+  struct Namespace {
+    std::string name;
+    uint64_t documents = 0;
+    uint64_t total_length = 0;
+  };
+  std::optional<uint32_t> namespace_of(std::string_view ns) const;
+
+  DocIds ids_;
+  std::vector<Doc> docs_;
+  std::unordered_map<std::string, uint32_t, TransparentStringHash, std::equal_to<>> term_ids_;
+  std::vector<Term> terms_;
+  std::vector<uint32_t> free_terms_;
+  std::vector<Namespace> namespaces_;
+};
+
+// Every record of the map (its id, content and namespace) in a new index.
+template <class Map>
+Bm25Index bm25_index_from_records(const Map& records) {
+  Bm25Index index;
+  for (const auto& [id, r] : records) index.insert(r.id, r.content, r.namespace_);
+  return index;
+}
+
+// The BM25 search over the listed namespaces: at most top_k hits in the
+// recall order. A document is scored only while its record is in the records
+// map with a listed namespace; access rules are applied later by the caller.
+RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std::string_view query, size_t top_k,
+                        std::span<const std::string> namespaces);
+
+}  // namespace vesk

@@ -1,0 +1,73 @@
+// N-gram index: near-duplicate search by MinHash signatures (minhash.h).
+//
+// For each of the 128 signature positions a bucket map goes from the value
+// at that position to the documents having it; a query scores each document
+// by the share of positions where its signature equals the query's, an
+// estimate of the Jaccard similarity of the two shingle sets. The index lives
+// in memory only and is rebuilt at every open. It has no lock: the store's
+// n-gram index lock guards it (queries under its read lock).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/doc_ids.h"
+#include "index/minhash.h"
+#include "index/signature_buckets.h"
+#include "recall/recall_result.h"
+
+namespace vesk {
+
+class NgramIndex {
+ public:
+  NgramIndex();
+
+  // Indexes one record under its text. A text without shingles is not
+  // indexed. An id indexed before is replaced: its earlier signature leaves
+  // the buckets first, so no id is ever listed twice.
+  void insert(std::string_view id, std::string_view text);
+  // An id that is not indexed is left alone.
+  void remove(std::string_view id);
+
+  // Hits (id, count / 128) in ngram_hit_order, at most `limit`.
+  RankedList query(std::string_view text, size_t limit) const;
+
+  size_t size() const { return ids_.size(); }
+  // The XXH3-64 hash of the text an id was indexed with.
+  std::optional<uint64_t> content_hash(std::string_view id) const;
+
+ private:
+  static constexpr size_t kChunk = 256;
+  struct Chunk {
+    CompactSignature sig[kChunk];
+    uint64_t hash[kChunk];
+  };
+  CompactSignature& sig(uint32_t d) { return chunks_[d / kChunk]->sig[d % kChunk]; }
+  const CompactSignature& sig(uint32_t d) const { return chunks_[d / kChunk]->sig[d % kChunk]; }
+  uint64_t& hash(uint32_t d) { return chunks_[d / kChunk]->hash[d % kChunk]; }
+  uint64_t hash(uint32_t d) const { return chunks_[d / kChunk]->hash[d % kChunk]; }
+
+  DocIds ids_;
+  std::vector<std::unique_ptr<Chunk>> chunks_;  // signatures and text hashes by document
+  std::array<SignatureBuckets, kMinHashPermutations> buckets_;
+};
+
+// The order of n-gram hits: score descending, then the hash of the indexed
+// text ascending (an id without one first), then id ascending.
+bool ngram_hit_order(float score_a, std::optional<uint64_t> hash_a, std::string_view id_a, float score_b,
+                     std::optional<uint64_t> hash_b, std::string_view id_b);
+
+// The n-gram search: queries 4 x max(top_k, 1) hits, keeps those whose record
+// is in the records map and visible to the namespaces, and asks four times as
+// many while the query filled its limit, fewer than top_k hits were kept and
+// the limit is below 256 x top_k. `limits`, when given, receives each limit
+// asked.
+RankedList collect_ngram(const NgramIndex& index, const RecordLookup& records, std::string_view query, size_t top_k,
+                         std::span<const std::string> namespaces, std::vector<size_t>* limits = nullptr);
+
+}  // namespace vesk

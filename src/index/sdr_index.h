@@ -1,0 +1,143 @@
+// SDR index: an inverted index from SDR positions to the records whose SDR
+// holds them, and the SDR search.
+//
+// Each indexed record id gets a 32-bit document number (handed out in
+// increasing order, never reused); each position owns a Roaring bitmap of
+// document numbers. The index is saved to and loaded from the "index"
+// directory (sdr_index_format.h) and is the only search index kept on disk.
+//
+// Memory. A record posts one document number in each of its ~3,000-4,000
+// positions, so postings dominate. New document numbers are always the
+// largest yet, so a record's postings are appended: each position keeps a
+// short buffer of pending document numbers that is moved into its bitmap in
+// one batch when full. Searches, saves and removals see bitmap and buffer as
+// one set. The index also keeps, per document it indexed in this process, the
+// record's SDR buffer (shared with the record log's entry cache, not copied)
+// so that a removal touches only that record's positions.
+//
+// Locks: `ids_mu_` (id map, reverse map, next document number) before
+// `bitmaps_mu_`. Insert and remove take both for writing, in that order; save
+// takes both for reading; the search takes each alone, one at a time.
+#pragma once
+
+#include <roaring/roaring.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <shared_mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "index/index_file_io.h"
+#include "index/sdr_encoder.h"
+#include "model/status.h"
+#include "recall/recall_result.h"
+
+namespace vesk {
+
+class SdrIndex {
+ public:
+  // index_dir: the store's "index" directory, where save and load work.
+  explicit SdrIndex(std::string index_dir = {});
+  ~SdrIndex();
+  SdrIndex(const SdrIndex&) = delete;
+  SdrIndex& operator=(const SdrIndex&) = delete;
+
+  // Adds the record's positions. A new id gets the next document number (an
+  // empty SDR too); an indexed id keeps its number and gains the positions.
+  void insert(std::string_view id, const SharedSdr& sdr);
+  // Removes the record from the maps and from every bitmap; bitmaps left
+  // empty stay. An id that is not indexed is left alone.
+  void remove(std::string_view id);
+
+  // Writes index_manifest.json and sdr.idx into the index directory, each
+  // through a temporary file forced to stable storage, then renames them.
+  Status save() const;
+  // Loads both files when both exist (otherwise does nothing). A malformed
+  // manifest changes nothing; a damaged sdr.idx keeps the records read before
+  // the damage. A manifest or bitmap that breaks the index's invariants
+  // (repeated document numbers, numbers at or above next_doc_id) leaves the
+  // index empty. Every failure is returned.
+  Status load();
+
+  // The same two operations on byte streams.
+  Status save_to(ByteSink& manifest, ByteSink& sdr_idx) const;
+  Status load_from(std::string_view manifest, ByteSource& sdr_idx);
+
+  // The whole state in plain containers, for inspection and tests.
+  struct Contents {
+    uint32_t next_doc_id = 0;
+    std::map<std::string, uint32_t> id_map;
+    std::map<uint32_t, std::string> reverse;
+    std::map<uint16_t, std::vector<uint32_t>> bitmaps;  // emptied bitmaps included
+    bool operator==(const Contents&) const = default;
+  };
+  Contents contents() const;
+  std::optional<uint32_t> doc_of(std::string_view id) const;
+  size_t size() const;
+
+  struct Slot;
+
+ private:
+  friend class SdrSearch;
+  void clear_locked();
+  Slot& slot_for_insert(uint16_t position);
+  template <class F>
+  void for_each_present(F&& f) const;
+
+  std::string dir_;
+
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  struct DocEntry {
+    const std::string* id;  // the key in id_map_
+    SharedSdr sdr;          // null for documents read from the files
+  };
+  mutable std::shared_mutex ids_mu_;
+  std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> id_map_;
+  std::unordered_map<uint32_t, DocEntry> reverse_;
+  uint32_t next_doc_id_ = 0;
+
+  mutable std::shared_mutex bitmaps_mu_;
+  struct FreeSlots {
+    void operator()(Slot* s) const;
+  };
+  std::unique_ptr<Slot[], FreeSlots> slots_;  // one per position; no bitmap = position absent
+  uint64_t present_[1024] = {};    // bit p set = slots_[p] has a bitmap
+  uint32_t doc_limit_ = 0;         // above every document number in a posting
+};
+
+// The record log's SDR of a record id (its entry cache), or null.
+using SdrLookup = std::function<const Sdr*(std::string_view id)>;
+// The record id the store's id map keeps under a key, or null.
+using IdMapLookup = std::function<const std::string*(std::string_view key)>;
+
+// What one pass of the search used, for tests and tuning.
+struct SdrSearchPass {
+  size_t budget = 0;
+  size_t bitmaps = 0;     // posting bitmaps counted
+  size_t candidates = 0;  // documents rescored
+  size_t resolved = 0;    // candidates with a record id
+  size_t hits = 0;
+};
+
+// The SDR search: encodes the query (general range, folded), counts the
+// query's rarest posting bitmaps per document, rescores the best-counted
+// documents by Tanimoto similarity against the SDR the record log keeps for
+// them, widens while too few visible hits were found, and returns at most
+// top_k hits in the recall order. Hits are under the record id the id map
+// resolves an indexed id to. The caller holds the read locks of the records
+// map, the id map and the record log's entry cache.
+RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const SdrLookup& log_sdrs,
+                       const IdMapLookup& id_map, const RecordLookup& records, std::string_view query, size_t top_k,
+                       std::span<const std::string> namespaces, std::vector<SdrSearchPass>* trace = nullptr);
+
+}  // namespace vesk

@@ -1,0 +1,61 @@
+// The bucket map of one MinHash signature position: value -> documents.
+//
+// A flat open-addressing table (linear probing, backward-shift deletion) of
+// 8-byte entries. Nearly every value belongs to one document, which the entry
+// holds inline; a value shared by several documents (near-duplicate texts)
+// points to a list kept aside. No allocation per value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vesk {
+
+class SignatureBuckets {
+ public:
+  // Document numbers must be below 2^31.
+  void add(uint32_t value, uint32_t doc);
+  // Removes every occurrence of the document under the value.
+  void remove(uint32_t value, uint32_t doc);
+
+  template <class F>
+  void for_each(uint32_t value, F&& f) const {
+    if (table_.empty()) return;
+    for (size_t i = home(value);; i = (i + 1) & mask_) {
+      const Entry& e = table_[i];
+      if (e.value == kEmpty) return;
+      if (e.value != value) continue;
+      if (e.ref & kList) {
+        for (uint32_t d : lists_[e.ref & ~kList]) f(d);
+      } else {
+        f(e.ref);
+      }
+      return;
+    }
+  }
+
+  size_t values() const { return used_; }
+
+ private:
+  struct Entry {
+    uint32_t value;
+    uint32_t ref;  // a document, or kList | index into lists_
+  };
+  static constexpr uint32_t kEmpty = 0xffffffffu;  // signature values are below 2^31 - 1
+  static constexpr uint32_t kList = 0x80000000u;
+
+  size_t home(uint32_t value) const { return (value * 0x9e3779b1u) >> shift_; }
+  size_t find_slot(uint32_t value) const;  // the value's slot, or its empty slot
+  void grow();
+  void erase_slot(size_t i);
+
+  std::vector<Entry> table_;
+  size_t mask_ = 0;
+  int shift_ = 32;
+  size_t used_ = 0;
+  std::vector<std::vector<uint32_t>> lists_;
+  std::vector<uint32_t> free_lists_;
+};
+
+}  // namespace vesk

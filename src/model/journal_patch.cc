@@ -1,0 +1,94 @@
+#include "model/journal_patch.h"
+
+#include "model/record_json.h"
+
+namespace vesk {
+
+const JsonStruct<TypedConnectionPatch>& JsonCodec<TypedConnectionPatch>::fields() {
+  static const JsonStruct<TypedConnectionPatch> s("struct TypedConnectionPatch",
+                                                  {
+                                                      json_field<&TypedConnectionPatch::target_id>("i"),
+                                                      json_field<&TypedConnectionPatch::weight>("w"),
+                                                      json_field<&TypedConnectionPatch::relation>("r"),
+                                                  });
+  return s;
+}
+
+const JsonStruct<RecordPatch>& JsonCodec<RecordPatch>::fields() {
+  static const JsonStruct<RecordPatch> s(
+      "struct RecordPatch",
+      {
+          json_field<&RecordPatch::record_id>("i"),
+          json_field<&RecordPatch::metadata>("m", kJsonDefault | kJsonOmitEmpty),
+          json_field<&RecordPatch::connections>("c", kJsonDefault | kJsonOmitEmpty),
+      });
+  return s;
+}
+
+const JsonStruct<CognitiveMutationBatch>& JsonCodec<CognitiveMutationBatch>::fields() {
+  static const JsonStruct<CognitiveMutationBatch> s(
+      "struct CognitiveMutationBatch",
+      {
+          json_field<&CognitiveMutationBatch::upserts>("u", kJsonDefault | kJsonOmitEmpty),
+          json_field<&CognitiveMutationBatch::deletions>("d", kJsonDefault | kJsonOmitEmpty),
+      });
+  return s;
+}
+
+void serialize_record_patches(std::span<const RecordPatch> patches, std::string& out) {
+  JsonWriter w(out);
+  w.begin_array();
+  for (const RecordPatch& p : patches) json_write(w, p);
+  w.end_array();
+}
+
+void serialize_mutation_batch(std::span<const Record> upserts, std::span<const std::string> deletions,
+                              std::string& out) {
+  JsonWriter w(out);
+  w.begin_object();
+  if (!upserts.empty()) {
+    w.key("u");
+    w.begin_array();
+    for (const Record& r : upserts) json_write(w, r);
+    w.end_array();
+  }
+  if (!deletions.empty()) {
+    w.key("d");
+    w.begin_array();
+    for (const std::string& id : deletions) w.string(id);
+    w.end_array();
+  }
+  w.end_object();
+}
+
+Result<std::vector<RecordPatch>> parse_record_patches(std::string_view payload) {
+  return json_parse<std::vector<RecordPatch>>(payload);
+}
+
+Result<CognitiveMutationBatch> parse_mutation_batch(std::string_view payload) {
+  return json_parse<CognitiveMutationBatch>(payload);
+}
+
+bool apply_record_patches(RecordMap& records, std::span<const RecordPatch> patches) {
+  // Checked up front so a frame never leaves the map half-patched.
+  if (records.empty()) return false;
+  for (const RecordPatch& p : patches) {
+    if (!records.contains(p.record_id)) return false;
+  }
+  for (const RecordPatch& p : patches) {
+    Record& r = records.find(p.record_id)->second;
+    for (const auto& [k, v] : p.metadata) r.metadata.insert_or_assign(k, v);
+    for (const TypedConnectionPatch& c : p.connections) r.set_connection(c.target_id, c.weight, c.relation);
+  }
+  return true;
+}
+
+void apply_mutation_batch(RecordMap& records, CognitiveMutationBatch batch) {
+  for (const std::string& id : batch.deletions) records.erase(id);
+  for (Record& r : batch.upserts) {
+    std::string id = r.id;
+    records.insert_or_assign(std::move(id), std::move(r));
+  }
+}
+
+}  // namespace vesk

@@ -1,0 +1,86 @@
+// AuditJournal: the open audit journal of a store (format in
+// audit_journal_format.h).
+//
+// Opened once by the store's open sequence and kept for the life of the store
+// object; any thread may append. Each append stamps the entry with the time
+// and the journal's session id, writes its line under the writer mutex and
+// writes the buffer out before the mutex is released, so lines never
+// interleave and a returned append is in the file. The JSON text and its
+// sealing are prepared before the mutex is taken; the size check and the
+// rotation happen under it, so two appends can never both rotate the file.
+//
+// Dropping the journal appends a final "close" entry, writes out and closes
+// the file and wipes its copy of the key. Closing the store does not drop it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "audit/audit_action.h"
+#include "model/status.h"
+#include "storage/audit_journal_format.h"
+#include "storage/buffered_writer.h"
+#include "storage/crypto.h"
+#include "storage/env.h"
+
+namespace vesk {
+
+struct AuditJournalOptions {
+  Env* env = &Env::Default();
+  // The size past which the file is rotated.
+  uint64_t rotate_bytes = kAuditRotateBytes;
+  // Unix milliseconds; the wall clock (unix_millis_now) when empty.
+  std::function<uint64_t()> clock;
+};
+
+class AuditJournal {
+ public:
+  AuditJournal(const AuditJournal&) = delete;
+  AuditJournal& operator=(const AuditJournal&) = delete;
+  ~AuditJournal();
+
+  // Appends one entry of `action` with an optional context text. Fails with
+  // the sealing or I/O error (the partial line is taken back), or with "audit
+  // writer is temporarily unavailable" when the file cannot be opened after a
+  // failed rotation. A rotation whose rename fails is reported as an error
+  // but the line is written and the journal keeps appending to the old file.
+  Status append_audit_entry(AuditAction action, std::optional<std::string> context = std::nullopt);
+
+  const std::string& session_id() const { return session_id_; }
+  const fs::path& path() const { return path_; }
+
+ private:
+  friend Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key,
+                                                                  AuditJournalOptions options);
+  AuditJournal(const fs::path& dir, StoreKey key, AuditJournalOptions options);
+
+  uint64_t now_ms() const;
+  Status open_writer_locked();
+  Status rotate_locked();
+
+  fs::path dir_;
+  fs::path path_;
+  std::string session_id_;
+  std::optional<SecretKey> key_;  // a private copy, wiped when it dies
+  bool enabled_ = false;          // set once opened; appends before do nothing
+  AuditJournalOptions options_;
+  std::mutex writer_mu_;
+  std::unique_ptr<BufferedWriter> writer_;  // null after a failed rotation
+};
+
+// Opens (creating, 0666) "brain.audit" in `dir` for appending, cutting away a
+// last line that has no line feed. The session id is "session_" and the
+// current Unix milliseconds.
+Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key,
+                                                         AuditJournalOptions options = {});
+
+// The JSON text of one journal line (without its line feed): a sealed line is
+// hex-decoded and unsealed with the key. Fails for a plain line in a keyed
+// store, a sealed line in a plain store, and bad hex or ciphertext.
+Result<std::string> audit_line_json(const SecretKey* key, std::string_view line);
+
+}  // namespace vesk

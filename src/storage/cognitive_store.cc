@@ -1,0 +1,421 @@
+#include "storage/cognitive_store.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "model/record_json.h"
+#include "storage/atomic_file.h"
+#include "storage/buffered_reader.h"
+#include "storage/coding.h"
+#include "storage/cognitive_snapshot_format.h"
+#include "storage/crc32.h"
+#include "storage/utf8.h"
+
+namespace vesk {
+
+namespace {
+
+Status closed_error() { return Status::Runtime("Cognitive store is closed"); }
+
+// Appends a frame head for `stored` to out, then the stored bytes.
+void append_frame(std::string& out, uint8_t kind, std::string_view stored) {
+  out.push_back(static_cast<char>(kind));
+  put_le<uint32_t>(&out, static_cast<uint32_t>(stored.size()));
+  put_le<uint32_t>(&out, crc32_ieee(stored));
+  out.append(stored);
+}
+
+// The offset just past the last frame that lies wholly inside the first
+// `size` bytes. Only the frame heads are read, through a window, so the scan
+// costs one read per 64 KiB of small frames and one per large frame.
+Result<uint64_t> whole_frames_end(File& file, uint64_t size) {
+  constexpr size_t kWindow = 64 * 1024;
+  std::string window;
+  uint64_t window_start = 0;
+  uint64_t p = kJournalHeaderSize;
+  while (p < size && size - p >= kFrameHeadSize) {
+    if (p < window_start || p + kFrameHeadSize > window_start + window.size()) {
+      window.resize(static_cast<size_t>(std::min<uint64_t>(kWindow, size - p)));
+      auto got = file.read_at(p, window.data(), window.size());
+      if (!got.ok()) return got.status();
+      window.resize(*got);
+      window_start = p;
+      if (*got < kFrameHeadSize) break;
+    }
+    const uint32_t n = get_le<uint32_t>(window.data() + (p - window_start) + 1);
+    if (n > size - p - kFrameHeadSize) break;
+    p += kFrameHeadSize + n;
+  }
+  return p;
+}
+
+// Applies one unsealed frame to the map. Payloads that do not read as their
+// kind's form, unknown kinds and short removals are skipped: one damaged
+// frame must not keep the rest of the journal from loading.
+void apply_frame(RecordMap& records, uint8_t kind, std::string_view payload) {
+  switch (static_cast<FrameKind>(kind)) {
+    case FrameKind::kRecordInsert:
+    case FrameKind::kRecordWrite: {
+      auto r = decode_record_payload(payload);
+      if (!r.ok()) return;
+      std::string id = r->id;
+      records.insert_or_assign(std::move(id), std::move(r).value());
+      return;
+    }
+    case FrameKind::kRecordRemove: {
+      if (payload.size() < kFrameIdSize) return;
+      records.erase(decode_utf8_lossy(payload.substr(0, kFrameIdSize)));
+      return;
+    }
+    case FrameKind::kRecordBatch: {
+      auto list = parse_record_list_json(payload);
+      if (!list.ok()) return;
+      for (Record& r : *list) {
+        std::string id = r.id;
+        records.insert_or_assign(std::move(id), std::move(r));
+      }
+      return;
+    }
+    case FrameKind::kRecordPatches: {
+      auto patches = parse_record_patches(payload);
+      if (patches.ok()) apply_record_patches(records, *patches);
+      return;
+    }
+    case FrameKind::kMutationBatch: {
+      auto batch = parse_mutation_batch(payload);
+      if (batch.ok()) apply_mutation_batch(records, std::move(batch).value());
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+Result<Record> decode_record_payload(std::string_view payload) {
+  return deserialize_record_slice(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(payload.data()), payload.size()));
+}
+
+CognitiveStore::CognitiveStore(const fs::path& dir, StoreKey key, Env& env)
+    : dir_(dir),
+      journal_path_(dir / kJournalFileName),
+      snapshot_path_(dir / kSnapshotFileName),
+      key_(std::move(key)),
+      env_(env) {}
+
+CognitiveStore::~CognitiveStore() {
+  std::lock_guard<std::mutex> g(writer_mu_);
+  if (writer_) {
+    (void)writer_->flush_buffer();
+    (void)writer_->file().close();
+  }
+}
+
+Result<std::unique_ptr<CognitiveStore>> CognitiveStore::open(const fs::path& dir, StoreKey key, Env& env) {
+  std::unique_ptr<CognitiveStore> s(new CognitiveStore(dir, std::move(key), env));
+  auto opened = [&]() -> Status {
+    const bool keyed = s->key_ != nullptr;
+    if (!env.exists(s->journal_path_)) {
+      // Created through a scratch file and a rename, so a crash can never
+      // leave a journal without its header behind.
+      std::string header(kJournalMagic);
+      header.push_back(static_cast<char>(journal_flags(keyed)));
+      VESK_RETURN_IF_ERROR(replace_file_via(dir / kJournalTempFileName, s->journal_path_, header, env));
+    }
+    auto file = env.open(s->journal_path_, OpenMode::kReadWrite);
+    if (!file.ok()) return file.status();
+    char header[kJournalHeaderSize];
+    VESK_RETURN_IF_ERROR((*file)->read_exact_at(0, header, sizeof header));
+    const auto flags = static_cast<uint8_t>(header[4]);
+    if (std::string_view(header, 4) != kJournalMagic ||
+        (flags != kJournalFlagsPlain && flags != kJournalFlagsKeyed)) {
+      return Status::OS("Unsupported cognitive journal format");
+    }
+    if ((flags == kJournalFlagsKeyed) != keyed) {
+      return Status::OS("Cognitive journal encryption mode mismatch; password or explicit migration required");
+    }
+    auto size = (*file)->size();
+    if (!size.ok()) return size.status();
+    auto end = whole_frames_end(**file, *size);
+    if (!end.ok()) return end.status();
+    if (*end < *size) {
+      // A torn tail: replay stops at it anyway, and a frame appended behind it
+      // would be read as part of the torn frame's payload and lost.
+      VESK_RETURN_IF_ERROR((*file)->truncate(*end));
+      VESK_RETURN_IF_ERROR((*file)->sync());
+    }
+    s->writer_ = std::make_unique<BufferedWriter>(std::move(file).value(), *end, kBufferSize);
+    return Status::Ok();
+  }();
+  if (!opened.ok()) return opened.as(ErrorKind::OS);
+  return s;
+}
+
+Result<std::string> CognitiveStore::stored_form(std::string_view payload) const {
+  if (payload.size() > std::numeric_limits<uint32_t>::max() - kEncryptionOverhead - kSealMagic.size()) {
+    return Status::Runtime("Cognitive frame payload too large");
+  }
+  return seal_payload(key_.get(), payload);
+}
+
+Status CognitiveStore::append_cognitive_frame(FrameKind kind, std::string_view payload, bool force) {
+  auto stored = stored_form(payload);
+  if (!stored.ok()) return stored.status();
+  std::string frame;
+  frame.reserve(kFrameHeadSize + stored->size());
+  append_frame(frame, static_cast<uint8_t>(kind), *stored);
+
+  std::lock_guard<std::mutex> g(writer_mu_);
+  if (!writer_) return closed_error();
+  const uint64_t mark = writer_->position();
+  Status st = writer_->write(frame);
+  if (st.ok()) st = writer_->flush_buffer();
+  if (st.ok() && force) st = writer_->file().sync();
+  if (!st.ok()) {
+    // Whatever part of the frame reached the file goes, so a caller that
+    // undoes its change on this error never sees it come back at replay.
+    if (!writer_->rollback(mark).ok()) {
+      (void)writer_->file().close();
+      writer_.reset();
+    }
+  }
+  return st;
+}
+
+Status CognitiveStore::log_record_batch(std::span<const Record> records) {
+  if (records.empty()) return Status::Ok();
+  std::string json;
+  serialize_record_array(records, json);
+  return append_cognitive_frame(FrameKind::kRecordBatch, json, true);
+}
+
+Status CognitiveStore::log_record_mutations(std::span<const Record> upserts, std::span<const std::string> deletions) {
+  if (upserts.empty() && deletions.empty()) return Status::Ok();
+  std::string json;
+  serialize_mutation_batch(upserts, deletions, json);
+  return append_cognitive_frame(FrameKind::kMutationBatch, json, true);
+}
+
+Status CognitiveStore::log_record_patches(std::span<const RecordPatch> patches) {
+  if (patches.empty()) return Status::Ok();
+  std::string json;
+  serialize_record_patches(patches, json);
+  return append_cognitive_frame(FrameKind::kRecordPatches, json, true);
+}
+
+std::optional<uint64_t> CognitiveStore::load_snapshot(RecordMap& out, uint64_t journal_size) const {
+  if (!env_.exists(snapshot_path_)) return std::nullopt;
+  auto file = env_.open(snapshot_path_, OpenMode::kRead);
+  if (!file.ok()) return std::nullopt;
+  auto size = (*file)->size();
+  if (!size.ok()) return std::nullopt;
+  BufferedReader in(**file, 0, kBufferSize);
+  auto read_exact = [&](char* dst, size_t n) {
+    auto got = in.read(dst, n);
+    return got.ok() && *got == n;
+  };
+
+  char head[kSnapshotHeaderSize];
+  if (!read_exact(head, sizeof head) || std::string_view(head, 4) != kSnapshotMagic) return std::nullopt;
+  const uint64_t covered = get_le<uint64_t>(head + 5);
+  const uint32_t count = get_le<uint32_t>(head + 13);
+  // A covered length inside the journal header cannot come from a compaction.
+  if (covered < kJournalHeaderSize || covered > journal_size) return std::nullopt;
+
+  RecordMap records;
+  std::string stored;
+  for (uint32_t i = 0; i < count; ++i) {
+    char len[4];
+    if (!read_exact(len, sizeof len)) return std::nullopt;
+    const uint32_t m = get_le<uint32_t>(len);
+    // Checked against the bytes left before anything is allocated.
+    if (m > *size - in.position()) return std::nullopt;
+    stored.resize(m);
+    if (!read_exact(stored.data(), m)) return std::nullopt;
+    auto plain = unseal_payload(key_.get(), stored);
+    if (!plain.ok()) return std::nullopt;
+    auto r = decode_record_payload(*plain);
+    if (!r.ok()) continue;
+    std::string id = r->id;
+    records.insert_or_assign(std::move(id), std::move(r).value());
+  }
+  out = std::move(records);
+  return covered;
+}
+
+Result<CognitiveStore::LoadedState> CognitiveStore::load_cognitive_state() const {
+  uint64_t journal_size;
+  {
+    auto file = env_.open(journal_path_, OpenMode::kRead);
+    if (!file.ok()) return file.status();
+    auto size = (*file)->size();
+    if (!size.ok()) return size.status();
+    journal_size = *size;
+  }
+  LoadedState state;
+  if (auto covered = load_snapshot(state.records, journal_size)) state.offset = *covered;
+  VESK_RETURN_IF_ERROR(replay_cognitive_log(state.records, state.offset));
+  return state;
+}
+
+Status CognitiveStore::replay_cognitive_log(RecordMap& records, uint64_t offset) const {
+  auto file = env_.open(journal_path_, OpenMode::kRead);
+  if (!file.ok()) return file.status();
+  // The length is taken once: frames appended meanwhile are not chased.
+  auto size = (*file)->size();
+  if (!size.ok()) return size.status();
+  const uint64_t end = *size;
+
+  BufferedReader in(**file, offset, kBufferSize);
+  std::string payload;
+  char head[kFrameHeadSize];
+  uint64_t pos = offset;
+  while (pos < end) {
+    // A read error is not a torn tail: stopping there would drop the frames
+    // behind it, and a later compaction would make that loss permanent.
+    if (end - pos < kFrameHeadSize) break;
+    auto got = in.read(head, sizeof head);
+    if (!got.ok()) return got.status();
+    if (*got < sizeof head) break;
+    const auto kind = static_cast<uint8_t>(head[0]);
+    const uint32_t n = get_le<uint32_t>(head + 1);
+    const uint32_t crc = get_le<uint32_t>(head + 5);
+    if (n > end - pos - kFrameHeadSize) break;  // torn: runs past the end
+    payload.resize(n);
+    got = in.read(payload.data(), n);
+    if (!got.ok()) return got.status();
+    if (*got < n) break;
+    pos += kFrameHeadSize + n;
+
+    if (crc32_ieee(payload) != crc) continue;
+    auto plain = unseal_payload(key_.get(), payload);
+    if (!plain.ok()) return plain.status();
+    apply_frame(records, kind, *plain);
+  }
+  return Status::Ok();
+}
+
+Status CognitiveStore::open_writer_locked(uint64_t position) {
+  auto file = env_.open(journal_path_, OpenMode::kReadWrite);
+  if (!file.ok()) return file.status();
+  writer_ = std::make_unique<BufferedWriter>(std::move(file).value(), position, kBufferSize);
+  return Status::Ok();
+}
+
+Result<RecordMap> CognitiveStore::compact_cognitive_store(std::optional<std::string_view> drop_id) {
+  std::lock_guard<std::mutex> g(writer_mu_);
+  if (writer_) {
+    VESK_RETURN_IF_ERROR(writer_->flush_buffer());
+    VESK_RETURN_IF_ERROR(writer_->file().sync());
+  }
+  return rewrite_locked(drop_id);
+}
+
+Result<RecordMap> CognitiveStore::rewrite_locked(std::optional<std::string_view> drop_id) {
+  auto loaded = load_cognitive_state();
+  if (!loaded.ok()) return loaded.status();
+  RecordMap records = std::move(loaded->records);
+  if (drop_id) {
+    if (auto it = records.find(*drop_id); it != records.end()) records.erase(it);
+  }
+
+  // Each record is encoded and sealed once; the journal frame and the
+  // snapshot entry hold the same stored bytes, in the same order.
+  std::vector<std::string> stored;
+  stored.reserve(records.size());
+  std::string json;
+  for (const auto& [id, r] : records) {
+    json.clear();
+    serialize_record(r, json);
+    auto s = stored_form(json);
+    if (!s.ok()) return s.status();
+    stored.push_back(std::move(s).value());
+  }
+
+  if (writer_) {
+    (void)writer_->flush_buffer();
+    (void)writer_->file().close();
+    writer_.reset();
+  }
+  const char flags = static_cast<char>(journal_flags(key_ != nullptr));
+
+  const fs::path journal_temp = dir_ / kJournalTempFileName;
+  uint64_t journal_size = 0;
+  {
+    auto file = env_.open(journal_temp, OpenMode::kWriteTruncate);
+    if (!file.ok()) return file.status();
+    BufferedWriter out(std::move(file).value(), 0, 64 * 1024);
+    std::string chunk(kJournalMagic);
+    chunk.push_back(flags);
+    VESK_RETURN_IF_ERROR(out.write(chunk));
+    for (const std::string& s : stored) {
+      chunk.clear();
+      append_frame(chunk, static_cast<uint8_t>(FrameKind::kRecordInsert), s);
+      VESK_RETURN_IF_ERROR(out.write(chunk));
+    }
+    VESK_RETURN_IF_ERROR(out.flush_buffer());
+    VESK_RETURN_IF_ERROR(out.file().sync());
+    VESK_RETURN_IF_ERROR(out.file().close());
+    journal_size = out.position();
+  }
+
+  if (env_.exists(snapshot_path_)) {
+    VESK_RETURN_IF_ERROR(env_.remove(snapshot_path_));
+    // The old snapshot must be gone for good before the new journal appears:
+    // its covered length means nothing in the rewritten journal.
+    VESK_RETURN_IF_ERROR(env_.sync_dir(dir_));
+  }
+  VESK_RETURN_IF_ERROR(env_.rename(journal_temp, journal_path_));
+  fsync_path_full(journal_path_, env_);
+
+  const fs::path snapshot_temp = dir_ / kSnapshotTempFileName;
+  {
+    auto file = env_.open(snapshot_temp, OpenMode::kWriteTruncate);
+    if (!file.ok()) return file.status();
+    BufferedWriter out(std::move(file).value(), 0, kBufferSize);
+    std::string head(kSnapshotMagic);
+    head.push_back(flags);
+    put_le<uint64_t>(&head, journal_size);
+    put_le<uint32_t>(&head, static_cast<uint32_t>(stored.size()));
+    VESK_RETURN_IF_ERROR(out.write(head));
+    std::string len;
+    for (const std::string& s : stored) {
+      len.clear();
+      put_le<uint32_t>(&len, static_cast<uint32_t>(s.size()));
+      VESK_RETURN_IF_ERROR(out.write(len));
+      VESK_RETURN_IF_ERROR(out.write(s));
+    }
+    VESK_RETURN_IF_ERROR(out.flush_buffer());
+    VESK_RETURN_IF_ERROR(out.file().sync());
+    VESK_RETURN_IF_ERROR(out.file().close());
+  }
+  VESK_RETURN_IF_ERROR(env_.rename(snapshot_temp, snapshot_path_));
+  fsync_path_full(snapshot_path_, env_);
+
+  VESK_RETURN_IF_ERROR(open_writer_locked(journal_size));
+  return records;
+}
+
+Status CognitiveStore::flush() {
+  std::lock_guard<std::mutex> g(writer_mu_);
+  if (!writer_) return Status::Ok();
+  VESK_RETURN_IF_ERROR(writer_->flush_buffer());
+  return writer_->file().sync();
+}
+
+Status CognitiveStore::close() {
+  std::lock_guard<std::mutex> g(writer_mu_);
+  if (!writer_) return Status::Ok();
+  VESK_RETURN_IF_ERROR(writer_->flush_buffer());
+  VESK_RETURN_IF_ERROR(writer_->file().sync());
+  (void)writer_->file().close();
+  writer_.reset();
+  return Status::Ok();
+}
+
+bool CognitiveStore::is_closed() const {
+  std::lock_guard<std::mutex> g(writer_mu_);
+  return writer_ == nullptr;
+}
+
+}  // namespace vesk

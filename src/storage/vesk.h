@@ -1,0 +1,254 @@
+// Vesk: the main object, one open store directory.
+//
+// Every public operation of the system is a method on one Vesk, and every
+// caller borrows it shared: several threads may be inside it at once. So the
+// object is a set of parts, each behind a lock of its own (a Guarded<T>), an
+// atomic, or fixed at open. Vesk::open (vesk_open.cc) builds the whole object
+// from the directory; there is no half-open Vesk. flush() and close()
+// (vesk_close.cc) make it durable and end it.
+//
+// Lock order. An operation that holds several parts at once takes them in
+// this order and never the reverse:
+//
+//   taxonomy -> trust config       (the configuration block, read locks)
+//   records                        (the record map)
+//   n-gram index -> term index -> tag index -> id map
+//   embedding store                (released before the next part is taken)
+//   belief -> concept -> causal -> policy layers
+//
+// The journal writer's mutex (inside CognitiveStore) may be taken while the
+// record map is held, never the reverse; pending recall activations may be
+// taken while the record map is held for reading. The record log and the SDR
+// index order their own internal locks (vesk_storage.h, sdr_index.h); the
+// post-recall bookkeeping takes records, then sessions, and the topology only
+// after both are released. No store lock is ever held while waiting for the
+// Python interpreter lock: callbacks are copied out of their slots and called
+// with every lock released.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "index/sdr_encoder.h"
+#include "index/sdr_index.h"
+#include "model/config_runtime.h"
+#include "model/journal_patch.h"
+#include "model/record.h"
+#include "model/status.h"
+#include "model/string_hash.h"
+#include "storage/cognitive_store.h"
+#include "storage/crypto.h"
+#include "storage/env.h"
+#include "storage/guarded.h"
+#include "storage/vesk_pending_parts.h"
+#include "storage/vesk_storage.h"
+#include "write/security_profile.h"
+#include "write/source_credibility.h"
+
+namespace vesk {
+
+// tag text (exact, as stored) -> ids of the records carrying it.
+using TagIndex = StringKeyMap<StringSet>;
+// vesk_id (or an old id) -> canonical record id.
+using IdMap = StringMap;
+// lower-case word -> its lower-case synonyms; only ever extended.
+using SynonymMap = StringKeyMap<StringSet>;
+// record id -> SDR of its content in the general range.
+using RecordSdrMap = StringKeyMap<SharedSdr>;
+
+// The background maintenance worker's state: nothing in the system starts
+// one yet, but close() stops it when present.
+struct BackgroundState {
+  std::atomic<bool> running{false};
+  std::mutex thread_mu;
+  std::optional<std::thread> thread;
+  std::atomic<uint64_t> cycle{0};
+};
+
+// The switches and limits that only the maintenance cycle reads.
+struct MaintenanceSettings {
+  std::array<bool, 3> switches{true, true, true};
+  uint64_t limit = 512;
+  uint64_t count = 3;
+};
+
+// A running container retention scheduler; stopping sends its thread the
+// stop message and joins it.
+struct RetentionScheduler {
+  std::function<void()> stop_and_join;
+};
+
+// A text classifier supplied by the caller (claim certainty, outcome): a
+// label, or none to defer to the built-in rules. Copied out of its slot and
+// called with no store lock held.
+using TextClassifier = std::function<std::optional<std::string>(std::string_view text)>;
+using ClassifierSlot = Guarded<std::shared_ptr<const TextClassifier>>;
+
+// State parts whose subsystems are not built yet; each is the empty state a
+// store opens with.
+struct ResearchProjects {};
+struct EpistemicRuntime {};
+struct ExperienceQueue {};
+
+// Modes of the recall variants and the write path, set by their setters.
+struct StoreFlags {
+  std::atomic<SecurityProfile> security_profile{SecurityProfile::Balanced};
+  std::atomic<bool> claim_rules{false};
+  std::atomic<bool> identity_block{true};
+  Guarded<std::string> context_dates{std::in_place, "first_hand"};
+  Guarded<std::string> belief_rerank{std::in_place, "limited"};
+  Guarded<std::string> concept_surface{std::in_place, "inspect"};
+  Guarded<std::string> causal_rerank{std::in_place, "limited"};
+  Guarded<std::string> policy_rerank{std::in_place, "limited"};
+};
+
+// Counters of the recall, search, cognitive and maintenance operations.
+struct StoreCounters {
+  std::atomic<uint64_t> recalls{0};
+  std::atomic<uint64_t> searches{0};
+  std::atomic<uint64_t> cognitive_ops{0};
+  std::atomic<uint64_t> maintenance_runs{0};
+};
+
+class Vesk {
+ public:
+  // Opens (creating when needed) the store in `path`. Every failure leaves
+  // nothing open and the directory unlocked; the message is the one the caller
+  // sees (the binding raises it as OSError).
+  static Result<std::unique_ptr<Vesk>> open(const fs::path& path, std::optional<std::string_view> password,
+                                            Env& env = Env::Default());
+
+  Vesk(const Vesk&) = delete;
+  Vesk& operator=(const Vesk&) = delete;
+  // A store dropped without close(): background work stops and the record
+  // log closes on the way (a failure is printed to standard error).
+  ~Vesk();
+
+  // Persists pending recall activations (one kind-4 frame, sorted by id),
+  // forces the journal, flushes the record log with its side map.
+  Status flush();
+  // stop_background, stop the retention scheduler, flush, save the SDR index
+  // (errors ignored), force and close the journal, close the record log
+  // (releasing the directory lock). A failed flush or journal force ends it
+  // there, leaving the store usable; close() may be repeated.
+  Status close();
+  // Stops the background worker if one was started.
+  void stop_background();
+  bool is_background_running() const;
+
+  // Labels of the snapshot files "<stem>_snapshot_<label>.json" beside the
+  // store directory, sorted; empty when the directory cannot be read.
+  std::vector<std::string> list_snapshots() const;
+
+  // Sets the security profile and clears both recall caches.
+  void set_security_profile(SecurityProfile profile);
+  SecurityProfile security_profile() const { return flags.security_profile.load(); }
+
+  // Empties the text-recall cache, then the structured-recall cache.
+  void clear_recall_caches();
+
+  // The path as given to open (shown by repr and in messages).
+  const fs::path& path() const { return path_; }
+  std::string path_display() const { return path_.string(); }
+  const StoreKey& key() const { return key_; }
+  bool is_encrypted() const { return key_ != nullptr; }
+  Env& env() const { return env_; }
+
+  // ---- Parts, in the order of the lock hierarchy where they take part ----
+
+  // The configuration block: taxonomy, trust, maintenance, circuit breaker.
+  RuntimeConfig config;
+
+  CognitiveStore& journal() { return *journal_; }
+  VeskStorage& storage() { return *storage_; }
+  const std::shared_ptr<VeskStorage>& storage_handle() const { return storage_; }
+
+  Guarded<RecordMap> records;
+  Guarded<NgramIndex> ngram;
+  Guarded<Bm25Index> terms;
+  Guarded<TagIndex> tags;
+  Guarded<IdMap> id_map;
+  Guarded<SynonymMap> synonyms;
+
+  const SdrEncoder sdr_encoder{};
+  // Shared with the recall calls that search it; locks itself.
+  std::shared_ptr<SdrIndex> sdr_index;
+  Guarded<RecordSdrMap> record_sdrs;
+
+  // Locks itself (vectors before the log writer).
+  std::unique_ptr<EmbeddingStore> embeddings;
+
+  Guarded<ResearchProjects> research;
+  Guarded<CredibilityTables> credibility;
+
+  Guarded<SessionMap> sessions;
+  Guarded<StringSet> pending_activations;
+  Guarded<std::vector<RecallReplayBaseline>> recall_replay;
+  RecallCache<std::string> text_cache;
+  RecallCache<std::vector<ScoredRecord>> structured_cache;
+
+  StoreCounters counters;
+
+  Guarded<BeliefEngine> beliefs;
+  Guarded<ConceptEngine> concepts;
+  Guarded<CausalEngine> causal;
+  Guarded<PolicyEngine> policies;
+  Guarded<Topology> topology;
+  Guarded<EpistemicRuntime> epistemic;
+  MutexGuarded<ExperienceQueue> experience_queue;
+
+  // Where the five layer files live: the store directory and the data key.
+  const PersistenceTarget persistence_target;
+  Guarded<std::vector<MaintenanceTrendSnapshot>> maintenance_trends;
+  Guarded<std::vector<ReflectionSummary>> reflection_summaries;
+  Guarded<PersistenceManifest> persistence_manifest;
+  // The report of this open; never changes afterwards.
+  Guarded<StartupValidationReport> startup_report;
+  Guarded<MaintenanceSettings> maintenance_settings;
+
+  Guarded<std::shared_ptr<BackgroundState>> background;
+  MutexGuarded<std::unique_ptr<RetentionScheduler>> retention_scheduler;
+  // Locks itself; open for the life of the object.
+  std::unique_ptr<AuditJournal> audit;
+
+  EmbeddingFnSlot embedding_fn;
+  ClassifierSlot claim_classifier;
+  ClassifierSlot outcome_classifier;
+
+  // Serialises record purges and outcome receipt captures; guards no data.
+  std::mutex destructive_mutation_mu;
+
+  StoreFlags flags;
+
+ private:
+  Vesk(fs::path path, StoreKey key, Env& env);
+
+  const fs::path path_;
+  const StoreKey key_;
+  Env& env_;
+  std::unique_ptr<CognitiveStore> journal_;
+  std::shared_ptr<VeskStorage> storage_;
+};
+
+// ---- Steps of the open sequence, exposed for tests -------------------------
+
+// Load-time repairs over the loaded map, in map order: pin from the record
+// log, source-type confidence, incomplete supersedes, missing supersede times.
+// Returns the repaired ids without repeats, in first-repair order.
+std::vector<std::string> apply_load_time_repairs(RecordMap& records, const VeskStorage& storage);
+
+// Inserts into the SDR index every record of the map it lacks, with the SDR
+// the record log keeps for it. Returns how many were added.
+size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskStorage& storage);
+
+}  // namespace vesk

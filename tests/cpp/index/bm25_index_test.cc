@@ -1,0 +1,141 @@
+#include "index/bm25_index.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <unordered_map>
+
+#include "index/term_tokenizer.h"
+
+namespace vesk {
+namespace {
+
+using Terms = std::vector<std::string>;
+
+TEST(TermTokenizer, Cases) {
+  const std::pair<std::string_view, Terms> cases[] = {
+      {"Paris PARIS paris", {"paris", "paris", "paris"}},
+      {"foo_bar foo-bar", {"foo_bar", "foo", "bar"}},
+      {"don't", {"don", "t"}},
+      {"café 2024 v1.2", {"café", "2024", "v1", "2"}},
+      {"ΟΔΟΣ ΣΑΣ", {"οδος", "σας"}},  // final sigma within each term
+      {"Ⅻ½ x²", {"ⅻ½", "x²"}},        // Nl and No are numeric
+      {"  ...--!! ", {}},
+      {"İstanbul", {"i̇stanbul"}},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(tokenize_terms(text), want) << text;
+}
+
+class Bm25Fixture : public ::testing::Test {
+ protected:
+  void add(const std::string& id, const std::string& content, const std::string& ns = "default") {
+    Record r;
+    r.id = id;
+    r.content = content;
+    r.namespace_ = ns;
+    records[id] = r;
+    index.insert(id, content, ns);
+  }
+  RankedList search(std::string_view q, size_t top_k = 10, std::vector<std::string> ns = {"default"}) {
+    return collect_bm25(index, record_lookup(records), q, top_k, ns);
+  }
+  static float score_of(const RankedList& l, const std::string& id) {
+    for (const auto& [i, s] : l)
+      if (i == id) return s;
+    return NAN;
+  }
+  Bm25Index index;
+  std::unordered_map<std::string, Record> records;
+};
+
+// The formula in 32-bit floats, for one term.
+float bm25(float tf, float dl, float avgdl, float n, float df) {
+  const float idf = std::log((n - df + 0.5f) / (df + 0.5f) + 1.0f);
+  return (tf * 2.2f) / (((dl / avgdl) * 0.75f + 0.25f) * 1.2f + tf) * idf;
+}
+
+TEST_F(Bm25Fixture, ScoresUseTheListedNamespacesStatistics) {
+  add("a", "apple banana apple");
+  add("b", "banana cherry");
+  add("c", "apple apple apple apple apple apple", "other");
+  RankedList hits = search("apple");
+  ASSERT_EQ(hits.size(), 1u);
+  // N = 2 and avgdl = 2.5 over "default" only; df(apple) = 1.
+  EXPECT_EQ(hits[0].second, bm25(2, 3, 2.5f, 2, 1));
+  RankedList both = search("apple", 10, {"default", "other"});
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_EQ(score_of(both, "a"), bm25(2, 3, 11.0f / 3, 3, 2));
+  EXPECT_EQ(search("apple", 10, {"default", "default"}), hits);  // a repeated namespace counts once
+  // Two terms add up in ascending term order.
+  const float want = bm25(1, 3, 2.5f, 2, 2) + bm25(2, 3, 2.5f, 2, 1);
+  EXPECT_EQ(score_of(search("banana apple"), "a"), want);
+  EXPECT_EQ(search("apple apple APPLE banana"), search("apple banana"));
+  // A term in every document still has a positive idf.
+  EXPECT_GT(score_of(search("banana"), "b"), 0.0f);
+  // Shorter documents score higher for the same tf.
+  RankedList ban = search("banana");
+  EXPECT_EQ(ban[0].first, "b");
+}
+
+TEST_F(Bm25Fixture, EmptyCases) {
+  EXPECT_TRUE(search("apple").empty());
+  add("a", "apple");
+  EXPECT_TRUE(search("apple", 0).empty());
+  EXPECT_TRUE(search("... --").empty());
+  EXPECT_TRUE(search("apple", 10, {}).empty());
+  EXPECT_TRUE(search("apple", 10, {"nowhere"}).empty());
+  add("p", "?!");
+  EXPECT_EQ(index.size(), 1u);
+  EXPECT_EQ(index.namespace_document_count("default"), 1u);
+}
+
+TEST_F(Bm25Fixture, MissingRecordsCountButAreNotReturned) {
+  add("a", "solar panel output");
+  add("b", "solar panel maintenance");
+  index.insert("ghost", "solar power", "default");  // indexed, not in the records map
+  RankedList hits = search("solar");
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(score_of(hits, "a"), bm25(1, 3, 8.0f / 3, 3, 3));
+  // A record whose live namespace is not listed is not scored either.
+  records["b"].namespace_ = "moved";
+  hits = search("solar");
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].first, "a");
+}
+
+TEST_F(Bm25Fixture, ReinsertLeavesNoTrace) {
+  add("a", "old words here");
+  add("b", "other text");
+  add("a", "fresh content", "work");
+  Bm25Index fresh;
+  fresh.insert("b", "other text", "default");
+  fresh.insert("a", "fresh content", "work");
+  for (const char* ns : {"default", "work"}) {
+    EXPECT_EQ(index.namespace_document_count(ns), fresh.namespace_document_count(ns)) << ns;
+    EXPECT_EQ(index.namespace_total_length(ns), fresh.namespace_total_length(ns)) << ns;
+  }
+  for (const char* t : {"old", "words", "fresh", "other"}) EXPECT_EQ(index.posting_count(t), fresh.posting_count(t)) << t;
+  index.remove("a");
+  index.remove("a");
+  EXPECT_EQ(index.namespace_document_count("work"), 0u);
+  EXPECT_EQ(index.posting_count("fresh"), 0u);
+}
+
+TEST_F(Bm25Fixture, TiesGoByContentHashThenId) {
+  add("b", "same words");
+  add("a", "same words");
+  add("c", "words same");
+  RankedList hits = search("same");
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits[0].second, hits[2].second);
+  const bool same_first = content_hash("same words") < content_hash("words same");
+  EXPECT_EQ(hits[same_first ? 0 : 1].first, "a");
+  EXPECT_EQ(hits[same_first ? 1 : 2].first, "b");
+  EXPECT_EQ(hits[same_first ? 2 : 0].first, "c");
+  EXPECT_EQ(search("same", 1).size(), 1u);
+  auto built = bm25_index_from_records(records);
+  EXPECT_EQ(collect_bm25(built, record_lookup(records), "same", 10, std::vector<std::string>{"default"}), hits);
+}
+
+}  // namespace
+}  // namespace vesk

@@ -1,0 +1,139 @@
+#include "index/ngram_index.h"
+
+#include <gtest/gtest.h>
+#include <xxhash.h>
+
+#include <map>
+#include <random>
+#include <set>
+#include <unordered_map>
+
+#include "index/signature_buckets.h"
+
+namespace vesk {
+namespace {
+
+class NgramFixture : public ::testing::Test {
+ protected:
+  void add(const std::string& id, const std::string& text, std::string ns = "default", StringMap metadata = {}) {
+    Record r;
+    r.id = id;
+    r.content = text;
+    r.namespace_ = std::move(ns);
+    r.metadata = std::move(metadata);
+    records[id] = r;
+    index.insert(id, text);
+  }
+  RankedList collect(std::string_view q, size_t top_k, std::vector<std::string> ns = {"default"},
+                     std::vector<size_t>* limits = nullptr) {
+    return collect_ngram(index, record_lookup(records), q, top_k, ns, limits);
+  }
+  NgramIndex index;
+  std::unordered_map<std::string, Record> records;
+};
+
+TEST_F(NgramFixture, NormalisedTextsMatchExactly) {
+  add("a", "Hello, World!");
+  add("b", "quarterly revenue report for the board");
+  for (std::string_view q : {"hello world", "  HELLO   world ", "Hello, World!"}) {
+    RankedList hits = collect(q, 5);
+    ASSERT_EQ(hits.size(), 1u) << q;
+    EXPECT_EQ(hits[0], (std::pair<std::string, float>{"a", 1.0f}));
+  }
+  EXPECT_TRUE(collect("!!! ...", 5).empty());
+  EXPECT_TRUE(collect("hello world", 0).empty());
+  EXPECT_TRUE(collect("hello world", 5, {}).empty());
+  add("p", " ,;; ");
+  EXPECT_EQ(index.size(), 2u);  // no shingles, not indexed
+}
+
+TEST_F(NgramFixture, ScoresAreMultiplesOfOneOver128AndTiesGoByTextHash) {
+  add("x1", "the meeting moved to thursday afternoon");
+  add("x2", "the meeting moved to thursday morning");
+  add("y", "the meeting moved to thursday afternoon");
+  add("z", "the meeting moved to thursday afternoon");
+  RankedList hits = index.query("the meeting moved to thursday afternoon", 10);
+  ASSERT_EQ(hits.size(), 4u);
+  for (const auto& [id, s] : hits) EXPECT_EQ(s * 128.0f, std::floor(s * 128.0f)) << id;
+  // Three equal texts at 1.0: equal hashes, so by id.
+  EXPECT_EQ(hits[0].first, "x1");
+  EXPECT_EQ(hits[1].first, "y");
+  EXPECT_EQ(hits[2].first, "z");
+  EXPECT_EQ(hits[3].first, "x2");
+  EXPECT_LT(hits[3].second, 1.0f);
+  // Equal scores, different texts: by the hash of the indexed text.
+  NgramIndex two;
+  two.insert("b", "abc");
+  two.insert("a", "ABC!");  // same shingles, another text hash
+  RankedList t = two.query("abc", 5);
+  ASSERT_EQ(t.size(), 2u);
+  const bool b_first = XXH3_64bits("abc", 3) < XXH3_64bits("ABC!", 4);
+  EXPECT_EQ(t[0].first, b_first ? "b" : "a");
+}
+
+TEST_F(NgramFixture, RemoveAndReplace) {
+  add("a", "pick up the dry cleaning");
+  add("b", "pick up the dry cleaning today");
+  index.remove("a");
+  index.remove("unknown");
+  for (const auto& [id, s] : collect("pick up the dry cleaning", 10)) EXPECT_NE(id, "a");
+  // Re-inserting replaces the old signature: queries see exactly what a
+  // fresh index with the new text sees.
+  index.insert("b", "water the plants");
+  NgramIndex fresh;
+  fresh.insert("b", "water the plants");
+  for (std::string_view q : {"pick up the dry cleaning today", "water the plants", "the plan"})
+    EXPECT_EQ(collect(q, 10), collect_ngram(fresh, record_lookup(records), q, 10, std::vector<std::string>{"default"})) << q;
+}
+
+TEST_F(NgramFixture, InvisibleHitsAreSkippedAndTheLimitWidens) {
+  const std::string text = "standup notes for the platform team";
+  for (int i = 0; i < 1300; ++i) add("o" + std::to_string(i), text, "other");
+  add("restricted", text, "default", {{"acl_visibility", "restricted"}});
+  index.insert("ghost", text);  // indexed, but not in the records map
+  std::vector<size_t> limits;
+  EXPECT_TRUE(collect(text, 5, {"default"}, &limits).empty());
+  EXPECT_EQ(limits, (std::vector<size_t>{20, 80, 320, 1280}));
+  add("v", "standup notes for the platform team!");
+  limits.clear();
+  RankedList hits = collect(text, 5, {"default"}, &limits);
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].first, "v");
+  limits.clear();
+  EXPECT_EQ(collect(text, 5, {"other"}, &limits).size(), 5u);
+  EXPECT_EQ(limits, std::vector<size_t>{20});
+}
+
+// The flat buckets must agree with a plain multimap through adds, shared
+// values, removals and the table's growth.
+TEST(SignatureBuckets, MatchAPlainModel) {
+  SignatureBuckets b;
+  std::map<uint32_t, std::multiset<uint32_t>> model;
+  std::mt19937 rng(5);
+  for (int step = 0; step < 60000; ++step) {
+    const uint32_t v = rng() % 3000 * 7919 % 2147483647, d = rng() % 400;
+    if (rng() % 3) {
+      b.add(v, d);
+      model[v].insert(d);
+    } else {
+      b.remove(v, d);
+      if (auto it = model.find(v); it != model.end()) {
+        it->second.erase(d);
+        if (it->second.empty()) model.erase(it);
+      }
+    }
+  }
+  size_t values = 0;
+  for (uint32_t v = 0; v < 3000; ++v) {
+    const uint32_t value = v * 7919 % 2147483647;
+    std::multiset<uint32_t> got;
+    b.for_each(value, [&](uint32_t d) { got.insert(d); });
+    auto it = model.find(value);
+    EXPECT_EQ(got, it == model.end() ? std::multiset<uint32_t>{} : it->second) << value;
+    values += !got.empty();
+  }
+  EXPECT_EQ(b.values(), values);
+}
+
+}  // namespace
+}  // namespace vesk
