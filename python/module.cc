@@ -16,6 +16,7 @@
 #include "enum_classes.h"
 #include "functions.h"
 #include "value_classes.h"
+#include "vesk_object.h"
 #include "model/version.h"
 
 namespace vesk::py {
@@ -41,6 +42,7 @@ struct Registration {
 // The class objects are made here, at load, without touching the host; the
 // host builds them when the initialiser first asks.
 const Registration kRegistrations[] = {
+    {&vesk_class(), nullptr},
     {&NativeClass<ConsequencePolarity>::object(), nullptr},
     {&NativeClass<OutcomeKind>::object(), nullptr},
     {&NativeClass<Level>::object(), nullptr},

@@ -288,6 +288,10 @@ Status CognitiveStore::replay_cognitive_log(RecordMap& records, uint64_t offset)
     pos += kFrameHeadSize + n;
 
     if (crc32_ieee(payload) != crc) continue;
+    if (!key_ && !std::string_view(payload).starts_with(kSealMagic)) {
+      apply_frame(records, kind, payload);  // plain bytes need no copy
+      continue;
+    }
     auto plain = unseal_payload(key_.get(), payload);
     if (!plain.ok()) return plain.status();
     apply_frame(records, kind, *plain);

@@ -1,0 +1,192 @@
+"""Opening, closing and flushing a store from Python; the store object's
+status queries and security profile.
+
+Records are seeded by appending frames to the journal "brain.cog" in its
+documented format: "COG1", a flags byte (2 for a plain store), then frames of
+(kind u8, length u32 LE, CRC-32 u32 LE, payload); kind 1 is one record as JSON.
+"""
+
+import json
+import os
+import pathlib
+import struct
+import threading
+import zlib
+
+import pytest
+
+from vesk._core import Vesk
+
+PROFILE_ERROR = 'unknown security profile {}; expected one of ["balanced", "strict"]'
+
+
+def record(rid, content=None, **fields):
+    r = {"id": rid, "content": content or f"text of {rid}", "level": "Working", "strength": 1.0,
+         "activation_count": 0, "created_at": 1700000000.5, "last_activated": 1700000000.5, "tags": [],
+         "connections": {}, "content_type": "text", "metadata": {}}
+    r.update(fields)
+    return r
+
+
+def frame(kind, payload):
+    return struct.pack("<BII", kind, len(payload), zlib.crc32(payload)) + payload
+
+
+def seed(path, *records):
+    """Writes a plain journal holding one kind-1 frame per record."""
+    os.makedirs(path, exist_ok=True)
+    with open(os.path.join(path, "brain.cog"), "wb") as f:
+        f.write(b"COG1\x02")
+        for r in records:
+            f.write(frame(1, json.dumps(r).encode()))
+
+
+def frames(path):
+    data = pathlib.Path(path, "brain.cog").read_bytes()
+    out, at = [], 5
+    while at + 9 <= len(data):
+        kind, n, _ = struct.unpack_from("<BII", data, at)
+        out.append((kind, data[at + 9:at + 9 + n]))
+        at += 9 + n
+    return out
+
+
+@pytest.fixture
+def store_dir(tmp_path):
+    return str(tmp_path / "store")
+
+
+@pytest.mark.parametrize("given", ["Strict", " strict", "", 'a"b'])
+def test_unknown_security_profile_touches_nothing(store_dir, given):
+    with pytest.raises(ValueError) as info:
+        Vesk(store_dir, security=given)
+    assert str(info.value) == PROFILE_ERROR.format(json.dumps(given))
+    assert not os.path.exists(store_dir)
+
+
+def test_new_store_repr_and_status(store_dir):
+    v = Vesk(store_dir)
+    assert repr(v) == f"Vesk(path='{store_dir}', records=0, encrypted=false)"
+    assert pathlib.Path(store_dir, "brain.cog").read_bytes() == b"COG1\x02"
+    assert (v.is_encrypted(), v.is_background_running(), v.has_synonyms()) == (False, False, False)
+    assert v.stop_background() is None
+    assert v.security_profile == "balanced"
+    with pytest.raises(AttributeError):
+        v.security_profile = "strict"
+    assert v.flush() is None and v.close() is None
+
+
+def test_constructor_arguments_are_strict(store_dir):
+    with pytest.raises(TypeError) as info:
+        Vesk(pathlib.Path(store_dir))
+    assert str(info.value).startswith("argument 'path': ")
+    with pytest.raises(TypeError) as info:
+        Vesk(store_dir, password=b"pw")
+    assert str(info.value).startswith("argument 'password': ")
+    with pytest.raises(TypeError) as info:
+        Vesk()
+    assert str(info.value) == "Vesk.__new__() missing 1 required positional argument: 'path'"
+    assert not os.path.exists(store_dir)
+    assert Vesk.__doc__ == "Unified cognitive memory for AI agents."
+    assert Vesk.__text_signature__ == "(path, password=None, security=None)"
+
+
+def test_security_profile_setter(store_dir):
+    v = Vesk(store_dir, security="strict")
+    assert v.security_profile == "strict"
+    for bad in ["Strict", " strict"]:
+        with pytest.raises(ValueError) as info:
+            v.set_security_profile(bad)
+        assert str(info.value) == PROFILE_ERROR.format(json.dumps(bad))
+        assert v.security_profile == "strict"
+    assert v.set_security_profile("balanced") is None
+    assert v.security_profile == "balanced"
+    assert Vesk.set_security_profile.__doc__ == 'Choose the security profile: "balanced" (default) or "strict".'
+
+
+def test_directory_is_locked_while_open(store_dir):
+    v = Vesk(store_dir)
+    with pytest.raises(OSError) as info:
+        Vesk(store_dir)
+    assert "is already open in another process or handle" in str(info.value)
+    v.close()
+    v.close()  # a second close succeeds too
+    Vesk(store_dir).close()
+
+
+def test_context_manager_closes_and_lets_exceptions_through(store_dir):
+    with pytest.raises(ValueError, match="inside"):
+        with Vesk(store_dir) as v:
+            assert isinstance(v, Vesk)
+            raise ValueError("inside")
+    with Vesk(store_dir) as v:
+        entered = v
+    assert entered is v
+    assert v.__exit__() is False and v.__exit__(1, 2, 3) is False
+    Vesk(store_dir).close()
+
+
+def test_dropping_an_open_store_releases_the_directory(store_dir):
+    v = Vesk(store_dir)
+    del v
+    Vesk(store_dir).close()
+
+
+def test_repairs_and_weak_records_at_open(store_dir):
+    seed(store_dir,
+         record("aaaaaaaaaaa1", source_type="inferred", confidence=0.9),
+         record("aaaaaaaaaaa2", confidence=0.9),
+         record("aaaaaaaaaaa3", strength=0.04),
+         record("aaaaaaaaaaa4", strength=0.04, pinned=True))
+    v = Vesk(store_dir)
+    assert repr(v).endswith("records=3, encrypted=false)")  # the weak, unpinned one stays out
+    v.close()
+    appended = frames(store_dir)[4:]
+    assert [kind for kind, _ in appended] == [4]
+    (repaired,) = json.loads(appended[0][1])
+    assert (repaired["id"], repaired["confidence"]) == ("aaaaaaaaaaa1", 0.6)
+    Vesk(store_dir).close()
+    assert len(frames(store_dir)) == 5  # nothing left to repair
+
+
+def test_encrypted_store(store_dir):
+    v = Vesk(store_dir, password="secret")
+    assert v.is_encrypted() and repr(v).endswith("encrypted=true)")
+    v.close()
+    with pytest.raises(OSError) as info:
+        Vesk(store_dir, password="wrong")
+    assert str(info.value) == "Unable to unlock memory: invalid password or damaged key file"
+    with pytest.raises(OSError) as info:
+        Vesk(store_dir)
+    assert str(info.value) == "Password required for encrypted memory"
+    Vesk(store_dir, password="secret").close()
+
+
+def test_list_snapshots_finds_files_beside_the_store(tmp_path):
+    store = tmp_path / "mem.db"
+    for name in ["mem_snapshot_b.json", "mem_snapshot_a.json", "mem_snapshot_x.txt", "other_snapshot_c.json"]:
+        (tmp_path / name).write_text("[]")
+    with Vesk(str(store)) as v:
+        assert v.list_snapshots() == ["a", "b"]
+
+
+def test_threads_share_one_store(store_dir):
+    v = Vesk(store_dir)
+    errors = []
+
+    def work():
+        try:
+            for _ in range(200):
+                v.flush()
+                repr(v)
+                v.is_background_running()
+        except Exception as e:  # pragma: no cover - reported below
+            errors.append(e)
+
+    threads = [threading.Thread(target=work) for _ in range(4)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    v.close()
+    assert errors == []
