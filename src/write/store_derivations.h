@@ -9,6 +9,7 @@
 
 #include "model/level.h"
 #include "write/claim_certainty.h"
+#include "write/claim_rules.h"  // has_identity_phrase
 
 namespace vesk {
 
@@ -21,11 +22,6 @@ inline constexpr float kPromotionNoveltyScore = 0.2f;
 // moves up one level: Working -> Decisions -> Domain; Domain and Identity
 // stay. `best_score` is the best candidate's score, none without one.
 Level promoted_level(Level level, std::optional<float> best_score);
-
-// Whether the normalised text (normalize_claim_text) holds one of the
-// identity phrases ("my name is", "i was born", ... in English and
-// Ukrainian) as whole words.
-bool has_identity_phrase(std::string_view normalized_text);
 
 // 0.9 recorded, 0.75 retrieved, 0.6 inferred, 0.5 generated, times the
 // certainty's factor when one was classified; 32-bit arithmetic.
