@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "taxonomy_methods.h"
+#include "write/namespace_list.h"
 #include "write/security_profile.h"
 
 namespace vesk::py {
@@ -68,8 +70,22 @@ constexpr Method kIsEncrypted{"Vesk", "is_encrypted($self)", is_encrypted};
 bool is_background_running(Vesk& self) { return self.is_background_running(); }
 constexpr Method kIsBackgroundRunning{"Vesk", "is_background_running($self)", is_background_running};
 
-bool has_synonyms(Vesk& self) { return !self.synonyms.read()->empty(); }
-constexpr Method kHasSynonyms{"Vesk", "has_synonyms($self)", has_synonyms};
+// ---- Tag taxonomy, synonyms and namespaces -----------------------------------------
+
+void set_taxonomy(Vesk& self, TagTaxonomy taxonomy) { taxonomy::set_taxonomy(self.config, std::move(taxonomy)); }
+constexpr Method kSetTaxonomy{"Vesk", taxonomy::kSetTaxonomySignature, set_taxonomy};
+
+TagTaxonomy get_taxonomy(Vesk& self) { return taxonomy::get_taxonomy(self.config); }
+constexpr Method kGetTaxonomy{"Vesk", taxonomy::kGetTaxonomySignature, get_taxonomy};
+
+Result<uint64_t> load_synonyms(Vesk& self, std::string path) { return taxonomy::load_synonyms(self.synonyms, path); }
+constexpr Method kLoadSynonyms{"Vesk", taxonomy::kLoadSynonymsSignature, load_synonyms};
+
+bool has_synonyms(Vesk& self) { return taxonomy::has_synonyms(self.synonyms); }
+constexpr Method kHasSynonyms{"Vesk", taxonomy::kHasSynonymsSignature, has_synonyms};
+
+std::vector<std::string> list_namespaces(Vesk& self) { return vesk::list_namespaces(*self.records.read()); }
+constexpr Method kListNamespaces{"Vesk", taxonomy::kListNamespacesSignature, list_namespaces};
 
 std::vector<std::string> list_snapshots(Vesk& self) { return self.list_snapshots(); }
 constexpr Method kListSnapshots{"Vesk", "list_snapshots($self)", list_snapshots};
@@ -128,7 +144,8 @@ void vesk_dealloc(PyObject* self) {
 PyMethodDef vesk_methods[] = {
     bind<kIsBackgroundRunning>(), bind<kEnter>(),          bind<kIsEncrypted>(), bind<kHasSynonyms>(),
     bind<kStopBackground>(),      bind<kListSnapshots>(),  bind<kClose>(),       bind<kExit>(),
-    bind<kFlush>(),               bind<kSetSecurityProfile>(),
+    bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
+    bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),
     {},
 };
 

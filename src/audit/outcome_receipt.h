@@ -30,11 +30,10 @@
 #include <string>
 #include <vector>
 
+#include "audit/outcome_kind.h"
 #include "model/json_struct.h"
 
 namespace vesk {
-
-enum class OutcomeKind : uint8_t { Helpful, Unhelpful, Inconclusive };
 
 std::string_view outcome_kind_name(OutcomeKind v);
 

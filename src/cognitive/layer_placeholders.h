@@ -1,5 +1,5 @@
-// Stand-ins for the cognitive layer engines, the topology and the history
-// entries, until those types exist.
+// Stand-ins for the cognitive layer engines and the history entries, until
+// those types exist. The topology is the co-recall graph of recall/activation.h.
 //
 // PLACEHOLDER. The open sequence already loads every persisted surface and
 // holds what the loaders return; these empty types let it do so now. Each
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/status.h"
+#include "recall/activation.h"
 
 namespace vesk {
 
@@ -27,7 +28,6 @@ struct BeliefEngine {};
 struct ConceptEngine {};
 struct CausalEngine {};
 struct PolicyEngine {};
-struct Topology {};
 struct MaintenanceTrendSnapshot {};
 struct ReflectionSummary {};
 struct RecallReplayBaseline {};

@@ -26,12 +26,10 @@
 
 #include "model/json_struct.h"
 #include "model/record.h"
+#include "model/record_map.h"
 #include "model/string_hash.h"
 
 namespace vesk {
-
-// The in-memory record map of a store: record id -> record.
-using RecordMap = StringKeyMap<Record>;
 
 struct TypedConnectionPatch {
   std::string target_id;

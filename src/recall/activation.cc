@@ -100,6 +100,11 @@ StringSet PendingActivations::take() {
   return out;
 }
 
+void PendingActivations::restore(std::vector<std::string> ids) {
+  std::lock_guard lock(mu_);
+  for (std::string& id : ids) ids_.insert(std::move(id));
+}
+
 bool PendingActivations::contains(std::string_view id) const {
   std::lock_guard lock(mu_);
   return ids_.find(id) != ids_.end();

@@ -94,6 +94,8 @@ class PendingActivations {
  public:
   void note(std::span<const ScoredRecord> results, size_t limit = kActivatedResults);
   StringSet take();
+  // Puts ids back after a failed flush; ids noted meanwhile stay.
+  void restore(std::vector<std::string> ids);
   bool contains(std::string_view id) const;
   size_t size() const;
 

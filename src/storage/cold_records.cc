@@ -6,8 +6,8 @@
 
 namespace vesk {
 
-size_t prune_weak_records_on_load(std::unordered_map<std::string, Record>& records, const StringSet& protected_tags) {
-  return std::erase_if(records, [&](const auto& entry) {
+size_t prune_weak_records_on_load(RecordMap& records, const StringSet& protected_tags) {
+  return erase_if(records, [&](const auto& entry) {
     const Record& r = entry.second;
     const bool weak = !(r.strength >= kColdStrengthFloor);  // NaN is weak
     return weak && !is_archive_protected(r, protected_tags);

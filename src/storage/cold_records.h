@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "cognitive/startup_validation.h"
+#include "model/journal_patch.h"
 #include "model/record.h"
 #include "model/string_hash.h"
 
@@ -22,7 +23,7 @@ inline constexpr float kColdStrengthFloor = 0.05f;
 // Removes from `records` every record whose strength is below the floor (a NaN
 // strength counts as below) and that is_archive_protected does not protect
 // under `protected_tags`. Returns how many were removed.
-size_t prune_weak_records_on_load(std::unordered_map<std::string, Record>& records, const StringSet& protected_tags);
+size_t prune_weak_records_on_load(RecordMap& records, const StringSet& protected_tags);
 
 // The event for records kept out of memory: surface "cold_records", status
 // "excluded_from_active_indexes", not a recovery. `path` is the journal file

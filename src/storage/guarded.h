@@ -65,6 +65,10 @@ class Guarded {
     std::swap(value_, value);
   }
 
+  // The lock itself, for helpers that take it on their own (they document
+  // which way).
+  Mutex& mutex() const { return mu_; }
+
   // The value without its lock: only while the owner is not shared yet
   // (during the store's open) or is being destroyed.
   T& unguarded() { return value_; }

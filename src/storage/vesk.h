@@ -39,31 +39,40 @@
 #include <thread>
 #include <vector>
 
+#include "cognitive/layer_placeholders.h"
+#include "cognitive/persistence_manifest.h"
+#include "cognitive/persistence_target.h"
+#include "cognitive/startup_validation.h"
+#include "index/bm25_index.h"
+#include "index/embedding_fn.h"
+#include "index/embedding_store.h"
+#include "index/ngram_index.h"
 #include "index/sdr_encoder.h"
 #include "index/sdr_index.h"
+#include "index/tag_index.h"
 #include "model/config_runtime.h"
 #include "model/journal_patch.h"
 #include "model/record.h"
 #include "model/status.h"
 #include "model/string_hash.h"
+#include "recall/activation.h"
+#include "recall/recall_cache.h"
+#include "recall/recall_result.h"
+#include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
 #include "storage/env.h"
 #include "storage/guarded.h"
-#include "storage/vesk_pending_parts.h"
 #include "storage/vesk_storage.h"
 #include "write/security_profile.h"
 #include "write/source_credibility.h"
+#include "write/synonyms.h"
 #include "write/text_classifiers.h"
 
 namespace vesk {
 
-// tag text (exact, as stored) -> ids of the records carrying it.
-using TagIndex = StringKeyMap<StringSet>;
 // vesk_id (or an old id) -> canonical record id.
 using IdMap = StringMap;
-// lower-case word -> its lower-case synonyms; only ever extended.
-using SynonymMap = StringKeyMap<StringSet>;
 // record id -> SDR of its content in the general range.
 using RecordSdrMap = StringKeyMap<SharedSdr>;
 
@@ -173,7 +182,8 @@ class Vesk {
   Guarded<Bm25Index> terms;
   Guarded<TagIndex> tags;
   Guarded<IdMap> id_map;
-  Guarded<SynonymMap> synonyms;
+  // Locks itself; only ever extended.
+  SynonymMap synonyms;
 
   const SdrEncoder sdr_encoder{};
   // Shared with the recall calls that search it; locks itself.
@@ -187,7 +197,8 @@ class Vesk {
   Guarded<CredibilityTables> credibility;
 
   Guarded<SessionMap> sessions;
-  Guarded<StringSet> pending_activations;
+  // Locks itself; may be taken while the record map is held for reading.
+  PendingActivations pending_activations;
   Guarded<std::vector<RecallReplayBaseline>> recall_replay;
   RecallCache<std::string> text_cache;
   RecallCache<std::vector<ScoredRecord>> structured_cache;
@@ -198,7 +209,8 @@ class Vesk {
   Guarded<ConceptEngine> concepts;
   Guarded<CausalEngine> causal;
   Guarded<PolicyEngine> policies;
-  Guarded<Topology> topology;
+  // The co-recall graph, behind its own lock (the plasticity state).
+  PlasticityState plasticity;
   Guarded<EpistemicRuntime> epistemic;
   MutexGuarded<ExperienceQueue> experience_queue;
 
@@ -216,6 +228,7 @@ class Vesk {
   // Locks itself; open for the life of the object.
   std::unique_ptr<AuditJournal> audit;
 
+  // Locks itself; copied out and called with no store lock held.
   EmbeddingFnSlot embedding_fn;
   ClassifierSlot claim_classifier;
   ClassifierSlot outcome_classifier;

@@ -13,15 +13,9 @@ Status Vesk::flush() {
   // Recall changes records in memory only and notes their ids; they reach
   // the journal here, as one forced batch in id order. The set is taken out
   // so that recalls finishing meanwhile fill a new one.
-  std::vector<std::string> taken;
-  {
-    auto pending = pending_activations.write();
-    if (!pending->empty()) {
-      taken.assign(pending->begin(), pending->end());
-      pending->clear();
-    }
-  }
-  if (!taken.empty()) {
+  StringSet taken_set = pending_activations.take();
+  if (!taken_set.empty()) {
+    std::vector<std::string> taken(taken_set.begin(), taken_set.end());
     std::sort(taken.begin(), taken.end());
     auto map = records.read();
     std::vector<Record> batch;
@@ -32,8 +26,7 @@ Status Vesk::flush() {
     }
     if (Status s = journal_->log_record_batch(batch); !s.ok()) {
       // Pending again, together with whatever recalls added meanwhile.
-      auto pending = pending_activations.write();
-      for (std::string& id : taken) pending->insert(std::move(id));
+      pending_activations.restore(std::move(taken));
       return Status::Runtime("failed to persist recall activation state");
     }
   }

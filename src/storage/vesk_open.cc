@@ -14,7 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "cognitive/surface_loaders.h"
 #include "model/config_taxonomy.h"
+#include "storage/cold_records.h"
 #include "storage/key_file.h"
 #include "storage/vesk.h"
 
@@ -169,7 +171,7 @@ void build_indexes(Vesk& v) {
   IdMap& id_map = v.id_map.unguarded();
   for (const auto& [id, record] : records) {
     ngram.insert(id, record.content);
-    for (const std::string& tag : record.tags) tags[tag].insert(id);
+    tags.add(id, record.tags);
     if (record.vesk_id) id_map[*record.vesk_id] = id;
   }
 }
@@ -205,7 +207,7 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   Result<CognitiveStore::LoadedState> loaded = (*journal)->load_cognitive_state();
   if (!loaded.ok()) return Status::OS("failed to load persisted records from " + display);
   RecordMap records = std::move(loaded->records);
-  StartupEvents events;
+  std::vector<StartupValidationEvent> events;
   events.push_back(StartupValidationEvent{"records", display, "loaded",
                                           count_text("loaded ", records.size(), " records"), false});
 
@@ -243,34 +245,43 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   v->sdr_index = std::move(sdr_index);
 
   // 10. The audit journal of this session.
-  Result<std::unique_ptr<AuditJournal>> audit = open_audit_session(path, *key, env);
+  AuditJournalOptions audit_options;
+  audit_options.env = &env;
+  Result<std::unique_ptr<AuditJournal>> audit = open_audit_session(path, *key, std::move(audit_options));
   if (!audit.ok()) return audit.status().as(ErrorKind::OS);
   v->audit = std::move(*audit);
 
   // 11. The cognitive layers and the side files; none of them can fail the
   //     open, each falls back to an empty state and records its event.
   const PersistenceTarget& target = v->persistence_target;
-  v->beliefs.unguarded() = load_belief_store(target, path / "beliefs.cog", events);
-  v->concepts.unguarded() = load_concept_store(target, path / "concepts.cog", events);
-  v->causal.unguarded() = load_causal_store(target, path / "causal.cog", events);
-  if (Result<Topology> topology = load_topology(target); topology.ok()) {
-    v->topology.unguarded() = std::move(*topology);
-  }
-  v->policies.unguarded() = load_policy_store(target, path / "policies.cog", events);
-  v->persistence_manifest.unguarded() = load_persistence_manifest(path, events);
-  v->maintenance_trends.unguarded() = load_maintenance_trends(path, *key, events);
-  v->reflection_summaries.unguarded() = load_reflection_summaries(path, *key, events);
-  v->recall_replay.unguarded() = load_recall_replay(path, *key, events);
+  const SecretKey* raw_key = key->get();
+  v->beliefs.unguarded() = load_belief_store(target, path / kBeliefStoreFile, events, env);
+  v->concepts.unguarded() = load_concept_store(target, path / kConceptStoreFile, events, env);
+  v->causal.unguarded() = load_causal_store(target, path / kCausalStoreFile, events, env);
+  v->plasticity.topology = topology_or_default(load_topology(target, env));
+  v->policies.unguarded() = load_policy_store(target, path / kPolicyStoreFile, events, env);
+  v->persistence_manifest.unguarded() = load_persistence_manifest(path, events, env);
+  v->maintenance_trends.unguarded() = load_maintenance_trends(path, raw_key, events, env);
+  v->reflection_summaries.unguarded() = load_reflection_summaries(path, raw_key, events, env);
+  v->recall_replay.unguarded() = load_recall_replay(path, raw_key, events, env);
 
   // 12. The report of this open.
-  v->startup_report.unguarded() = StartupValidationReport::from_events(std::move(events));
+  v->startup_report.unguarded() = StartupValidationReport::from_events(events);
 
-  // 13. The embeddings, keeping only vectors of records in memory.
+  // 13. The embeddings, keeping only vectors of records in memory. Damaged
+  //     vectors can be computed again: the store opens without them and the
+  //     report says so.
   const RecordMap& live = v->records.unguarded();
   Result<EmbeddingStoreLoad> embeddings = load_embedding_store(
       path, *key, [&live](std::string_view id) { return live.find(id) != live.end(); }, env);
   if (!embeddings.ok()) return embeddings.status().as(ErrorKind::OS);
   v->embeddings = std::move(embeddings->store);
+  if (embeddings->recovered_error) {
+    events.push_back(StartupValidationEvent{"embeddings", v->embeddings->path().string(),
+                                            std::string(kLoadErrorFallbackStatus), *embeddings->recovered_error,
+                                            true});
+    v->startup_report.unguarded() = StartupValidationReport::from_events(std::move(events));
+  }
 
   // 14. Research and credibility; the configuration block, the caches, the
   //     counters and the flags start at their defaults with the object.

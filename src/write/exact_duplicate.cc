@@ -1,9 +1,8 @@
 #include "write/exact_duplicate.h"
 
-#include <xxhash.h>
-
 #include <algorithm>
 
+#include "recall/recall_result.h"
 #include "write/record_access.h"
 
 namespace vesk {
@@ -13,8 +12,6 @@ bool same_bound(const std::optional<double>& a, const std::optional<double>& b) 
   if (a.has_value() != b.has_value()) return false;
   return !a || *a == *b;  // NaN != NaN
 }
-
-uint64_t content_hash(std::string_view content) { return XXH3_64bits(content.data(), content.size()); }
 
 }  // namespace
 

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "model/level.h"
 #include "write/claim_certainty.h"
-#include "write/claim_rules.h"  // has_identity_phrase
+#include "write/claim_rules.h"        // has_identity_phrase
+#include "write/text_classifiers.h"  // OutcomePolarity, parse_polarity
 
 namespace vesk {
 

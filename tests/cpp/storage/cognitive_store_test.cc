@@ -17,7 +17,7 @@ using testing::slurp;
 using testing::spit;
 using testing::TempDir;
 
-constexpr char kPlainHeader[] = "COG1\x02";
+const std::string kPlainHeader("COG1\x02", 5);
 
 Record rec(std::string id, std::string content = "") {
   Record r;
@@ -193,8 +193,12 @@ TEST(CognitiveStore, ReplaySkipsDamagedFramesAndStopsAtATornOne) {
 
 TEST(CognitiveStore, EveryCutOfTheLastFrameKeepsTheFramesBeforeIt) {
   TempDir dir;
-  const std::string good = kPlainHeader + frame(1, json_of(rec("aaaaaaaaaaaa"))) + frame(2, json_of(rec("bbbbbbbbbbbb")));
-  const std::string last = frame(4, "[" + json_of(rec("cccccccccccc")) + "]");
+  const std::string good =
+      kPlainHeader + frame(1, json_of(rec("aaaaaaaaaaaa"))) + frame(2, json_of(rec("bbbbbbbbbbbb")));
+  std::string batch = json_of(rec("cccccccccccc"));
+  batch.insert(batch.begin(), '[');
+  batch.push_back(']');
+  const std::string last = frame(4, batch);
   // Every cut inside the 9-byte head, and cuts at the start, middle and end
   // of the payload (each open forces the cut file, so not every byte).
   std::vector<size_t> cuts = {9, 10, last.size() / 2, last.size() - 1};

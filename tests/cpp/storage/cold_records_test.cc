@@ -10,7 +10,7 @@ namespace vesk {
 namespace {
 
 TEST(ColdRecords, PruneDropsOnlyUnprotectedWeakRecords) {
-  std::unordered_map<std::string, Record> records;
+  RecordMap records;
   auto add = [&](const char* id, float strength, bool pinned = false, const char* tag = nullptr) {
     Record r;
     r.id = id;

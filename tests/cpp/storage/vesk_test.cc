@@ -296,7 +296,7 @@ TEST(VeskOpen, WeakUnprotectedRecordsStayOutOfMemory) {
     EXPECT_FALSE(records->contains("weak00000001"));
     EXPECT_EQ(records->size(), 3u);
   }
-  EXPECT_TRUE((*v)->tags.read()->at("person").contains("weak00000003"));
+  EXPECT_EQ((*v)->tags.read()->ids_with("person"), std::vector<std::string>{"weak00000003"});
   auto report = (*v)->startup_report.read();
   ASSERT_GE(report->events.size(), 2u);
   const StartupValidationEvent& cold = report->events[1];
@@ -341,8 +341,7 @@ class VeskFlush : public ::testing::Test {
     v_ = std::move(*v);
   }
   void note(std::initializer_list<const char*> ids) {
-    auto pending = v_->pending_activations.write();
-    for (const char* id : ids) pending->insert(id);
+    v_->pending_activations.restore(std::vector<std::string>(ids.begin(), ids.end()));
   }
 
   TempDir tmp_;
@@ -362,7 +361,7 @@ TEST_F(VeskFlush, PendingActivationsBecomeOneSortedFrame) {
   EXPECT_EQ(f.back().first, 4);
   EXPECT_EQ(ids_of_batch(f.back().second),
             (std::vector<std::string>{"bbbbbbbbbbb1", "bbbbbbbbbbb2", "bbbbbbbbbbb3"}));
-  EXPECT_TRUE(v_->pending_activations.read()->empty());
+  EXPECT_TRUE(v_->pending_activations.size() == 0);
 }
 
 TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
@@ -372,7 +371,7 @@ TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
   Status s = v_->flush();
   ASSERT_FALSE(s.ok());
   EXPECT_EQ(s.message(), "failed to persist recall activation state");
-  EXPECT_TRUE(v_->pending_activations.read()->contains("bbbbbbbbbbb1"));
+  EXPECT_TRUE(v_->pending_activations.contains("bbbbbbbbbbb1"));
   EXPECT_FALSE(v_->close().ok());
   // The directory was released by the first close.
   EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
@@ -382,12 +381,12 @@ TEST_F(VeskFlush, AFailedJournalForceLeavesTheStoreOpenAndCloseable) {
   note({"bbbbbbbbbbb1"});
   env_.fail_sync("brain.cog");
   ASSERT_FALSE(v_->close().ok());
-  EXPECT_TRUE(v_->pending_activations.read()->contains("bbbbbbbbbbb1"));  // its forced batch failed
+  EXPECT_TRUE(v_->pending_activations.contains("bbbbbbbbbbb1"));  // its forced batch failed
   EXPECT_FALSE(v_->journal().is_closed());
   EXPECT_FALSE(Vesk::open(dir_, std::nullopt).ok());  // still locked
   env_.clear();
   ASSERT_TRUE(v_->close().ok());
-  EXPECT_TRUE(v_->pending_activations.read()->empty());
+  EXPECT_TRUE(v_->pending_activations.size() == 0);
   EXPECT_TRUE(v_->journal().is_closed());
   EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
 }

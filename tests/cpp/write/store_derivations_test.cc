@@ -61,3 +61,18 @@ TEST(ClaimText, NormalisesToSpacedLowerCaseWords) {
 
 }  // namespace
 }  // namespace vesk
+
+namespace vesk {
+namespace {
+
+TEST(StoreDerivations, ParsesOutcomeAnswers) {
+  const std::vector<std::pair<std::string, std::optional<OutcomePolarity>>> cases = {
+      {"NEGATIVE", OutcomePolarity::Negative}, {" positive\n", OutcomePolarity::Positive},
+      {"", std::nullopt},                      {"positively", std::nullopt},
+      {"n\u00e9gative", std::nullopt},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(parse_polarity(text), expected) << text;
+}
+
+}  // namespace
+}  // namespace vesk
