@@ -72,6 +72,7 @@
 #include "write/store_derivations.h"
 #include "write/store_request.h"
 #include "write/synonyms.h"
+#include "write/text_classifiers.h"
 
 namespace vesk {
 
@@ -101,12 +102,6 @@ struct MaintenanceSettings {
 struct RetentionScheduler {
   std::function<void()> stop_and_join;
 };
-
-// A text classifier supplied by the caller (claim certainty, outcome): a
-// label, or none to defer to the built-in rules. Copied out of its slot and
-// called with no store lock held.
-using TextClassifier = std::function<std::optional<std::string>(std::string_view text)>;
-using ClassifierSlot = Guarded<std::shared_ptr<const TextClassifier>>;
 
 // State parts whose subsystems are not built yet; each is the empty state a
 // store opens with.
