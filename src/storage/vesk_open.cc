@@ -188,10 +188,10 @@ size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskS
 namespace {
 
 // Step 9: the n-gram, term and tag indexes, the id map and the content index
-// of possible duplicates, from the records that stay in memory, each filled in
-// map order. They are independent, so they are built side by side; the n-gram
-// signatures, the bulk of the work, and the term lists are also spread over
-// the thread pool.
+// of possible duplicates, from the records that stay in memory, each filled
+// in map order. They are independent, so they are built side by side; the
+// n-gram signatures, the bulk of the work, and the term lists are also spread
+// over the thread pool.
 void build_indexes(Vesk& v) {
   const RecordMap& records = v.records.unguarded();
   tbb::parallel_invoke(
@@ -205,14 +205,12 @@ void build_indexes(Vesk& v) {
       [&] {
         TagIndex& tags = v.tags.unguarded();
         IdMap& id_map = v.id_map.unguarded();
+        DuplicateIndex& duplicates = v.duplicates.unguarded();
         for (const auto& [id, record] : records) {
           tags.add(id, record.tags);
+          duplicates.note_insert(record);
           if (record.vesk_id) id_map[*record.vesk_id] = id;
         }
-      },
-      [&] {
-        DuplicateIndex& duplicates = v.duplicates.unguarded();
-        for (const auto& [id, record] : records) duplicates.note_insert(record);
       });
 }
 
