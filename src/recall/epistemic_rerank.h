@@ -36,11 +36,9 @@
 #include "cognitive/concept_layer.h"
 #include "cognitive/policy_layer.h"
 #include "recall/recall_result.h"
+#include "recall/rerank_modes.h"
 
 namespace vesk {
-
-enum class BeliefRerankMode : uint8_t { Off = 0, Shadow = 1, Limited = 2 };
-enum class ConceptSurfaceMode : uint8_t { Off = 0, Inspect = 1, Limited = 2 };
 
 struct RerankContext {
   const BeliefEngine& beliefs;

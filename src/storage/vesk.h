@@ -58,6 +58,7 @@
 #include "model/string_hash.h"
 #include "recall/activation.h"
 #include "recall/recall_cache.h"
+#include "recall/rerank_modes.h"
 #include "recall/recall_result.h"
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
@@ -115,10 +116,11 @@ struct StoreFlags {
   std::atomic<bool> claim_rules{false};
   std::atomic<bool> identity_block{true};
   Guarded<std::string> context_dates{std::in_place, "first_hand"};
-  Guarded<std::string> belief_rerank{std::in_place, "limited"};
-  Guarded<std::string> concept_surface{std::in_place, "inspect"};
-  Guarded<std::string> causal_rerank{std::in_place, "limited"};
-  Guarded<std::string> policy_rerank{std::in_place, "limited"};
+  // Read by recalls without any lock; relaxed loads and stores suffice.
+  std::atomic<BeliefRerankMode> belief_rerank{BeliefRerankMode::Limited};
+  std::atomic<ConceptSurfaceMode> concept_surface{ConceptSurfaceMode::Inspect};
+  std::atomic<CausalRerankMode> causal_rerank{CausalRerankMode::Limited};
+  std::atomic<PolicyRerankMode> policy_rerank{PolicyRerankMode::Limited};
 };
 
 // Counters of the recall, search, cognitive and maintenance operations.
