@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model/debug_text.h"
+#include "storage/vesk.h"
 
 namespace vesk {
 namespace {
@@ -24,11 +25,12 @@ std::string quoted_list(const std::array<std::string_view, N>& items) {
 
 }  // namespace
 
-void RecallModes::set_full_stack(bool enabled) {
-  belief.store(enabled ? BeliefRerankMode::Limited : BeliefRerankMode::Off, kRelaxed);
-  concept_surface.store(enabled ? ConceptSurfaceMode::Limited : ConceptSurfaceMode::Off, kRelaxed);
-  causal.store(enabled ? CausalRerankMode::Limited : CausalRerankMode::Off, kRelaxed);
-  policy.store(enabled ? PolicyRerankMode::Limited : PolicyRerankMode::Off, kRelaxed);
+void set_full_cognitive_stack(Vesk& store, bool enabled) {
+  StoreFlags& f = store.flags;
+  f.belief_rerank.store(enabled ? BeliefRerankMode::Limited : BeliefRerankMode::Off, kRelaxed);
+  f.concept_surface.store(enabled ? ConceptSurfaceMode::Limited : ConceptSurfaceMode::Off, kRelaxed);
+  f.causal_rerank.store(enabled ? CausalRerankMode::Limited : CausalRerankMode::Off, kRelaxed);
+  f.policy_rerank.store(enabled ? PolicyRerankMode::Limited : PolicyRerankMode::Off, kRelaxed);
 }
 
 Result<BeliefRerankMode> parse_belief_rerank_mode(std::string_view text) {
@@ -72,12 +74,6 @@ Result<ContextDateMode> parse_context_date_mode(std::string_view text) {
     if (text == kContextDateModes[i]) return kModes[i];
   return Status::Value("unknown context date mode " + quote_debug(text) + "; expected one of " +
                        quoted_list(kContextDateModes));
-}
-
-Result<std::string_view> parse_fusion_mode(std::string_view text) {
-  for (std::string_view mode : kFusionModes)
-    if (text == mode) return mode;
-  return Status::Value("unknown fusion mode " + quote_debug(text) + "; expected one of " + quoted_list(kFusionModes));
 }
 
 void RecallHitCounters::count_recall(bool empty) {

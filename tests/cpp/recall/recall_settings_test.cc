@@ -18,30 +18,14 @@ TEST(RecallSettings, ExactCaseSensitiveMatch) {
   EXPECT_EQ(*parse_causal_rerank_mode("off"), CausalRerankMode::Off);
   EXPECT_EQ(*parse_policy_rerank_mode("limited"), PolicyRerankMode::Limited);
   EXPECT_EQ(*parse_context_date_mode("first_hand"), ContextDateMode::FirstHand);
-  EXPECT_EQ(*parse_fusion_mode("bm25_embedding"), "bm25_embedding");
 
   EXPECT_EQ(error_of(parse_belief_rerank_mode("Limited")), "unknown mode \"Limited\"; expected one of off, shadow, limited");
   EXPECT_EQ(error_of(parse_concept_surface_mode("shadow")),
             "unknown mode \"shadow\"; expected one of off, inspect, limited");
   EXPECT_EQ(error_of(parse_causal_rerank_mode(" off")), "unknown mode \" off\"; expected one of off, limited");
   EXPECT_EQ(error_of(parse_policy_rerank_mode("a\"b\n")), "unknown mode \"a\\\"b\\n\"; expected one of off, limited");
-  EXPECT_EQ(error_of(parse_fusion_mode("bm25")),
-            "unknown fusion mode \"bm25\"; expected one of [\"equal\", \"embedding_only\", \"family\", "
-            "\"bm25_embedding\"]");
   EXPECT_EQ(error_of(parse_context_date_mode("none")),
             "unknown context date mode \"none\"; expected one of [\"off\", \"first_hand\", \"all\"]");
-}
-
-TEST(RecallSettings, FullStackAndDefaults) {
-  RecallModes modes;
-  EXPECT_EQ(modes.concept_mode(), ConceptSurfaceMode::Inspect);
-  modes.set_full_stack(false);
-  EXPECT_EQ(modes.belief_mode(), BeliefRerankMode::Off);
-  EXPECT_EQ(modes.policy_mode(), PolicyRerankMode::Off);
-  modes.set_full_stack(true);
-  EXPECT_EQ(modes.belief_mode(), BeliefRerankMode::Limited);
-  EXPECT_EQ(modes.concept_mode(), ConceptSurfaceMode::Limited);  // not the opening Inspect
-  EXPECT_EQ(modes.causal_mode(), CausalRerankMode::Limited);
 }
 
 }  // namespace
