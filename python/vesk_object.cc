@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "classifier_methods.h"
+#include "record_access_methods.h"
 #include "taxonomy_methods.h"
 #include "write/namespace_list.h"
 #include "write/security_profile.h"
@@ -146,6 +148,9 @@ PyMethodDef vesk_methods[] = {
     bind<kStopBackground>(),      bind<kListSnapshots>(),  bind<kClose>(),       bind<kExit>(),
     bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
     bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),
+    clear_outcome_classifier_method(), clear_claim_classifier_method(), set_record_acl_method(),
+    check_record_access_method(),      set_claim_classifier_method(),   set_claim_rules_enabled_method(),
+    set_outcome_classifier_method(),
     {},
 };
 
