@@ -15,6 +15,7 @@
 #include "config_classes.h"
 #include "enum_classes.h"
 #include "functions.h"
+#include "record_class.h"
 #include "value_classes.h"
 #include "vesk_object.h"
 #include "model/version.h"
@@ -46,6 +47,7 @@ const Registration kRegistrations[] = {
     {&NativeClass<ConsequencePolarity>::object(), nullptr},
     {&NativeClass<OutcomeKind>::object(), nullptr},
     {&NativeClass<Level>::object(), nullptr},
+    {&NativeClass<Record>::object(), nullptr},
     {&NativeClass<RouteStateClass>::object(), nullptr},
     {&NativeClass<NeighborMassFootprint>::object(), nullptr},
     {nullptr, &neighbor_mass_role_similarity_def},

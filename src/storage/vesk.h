@@ -12,6 +12,7 @@
 //
 //   taxonomy -> trust config       (the configuration block, read locks)
 //   records                        (the record map)
+//   duplicates                     (only while records is held)
 //   n-gram index -> term index -> tag index -> id map
 //   embedding store                (released before the next part is taken)
 //   belief -> concept -> causal -> policy layers
@@ -64,8 +65,12 @@
 #include "storage/env.h"
 #include "storage/guarded.h"
 #include "storage/vesk_storage.h"
+#include "write/claim_certainty.h"
+#include "write/exact_duplicate.h"
 #include "write/security_profile.h"
 #include "write/source_credibility.h"
+#include "write/store_derivations.h"
+#include "write/store_request.h"
 #include "write/synonyms.h"
 #include "write/text_classifiers.h"
 
@@ -161,6 +166,34 @@ class Vesk {
   // Empties the text-recall cache, then the structured-recall cache.
   void clear_recall_caches();
 
+  // ---- The store road (write/vesk_store.cc) ----
+
+  // Stores a new record, or touches the exact duplicate of a text record
+  // already held, and returns a copy of what the record map now holds. Takes
+  // no Python lock itself: the callbacks it calls take it for their call.
+  Result<Record> store_with_channel_and_validity(StoreRequest request);
+  // The system's own writers: no causal parent, no validity window, External.
+  Result<Record> store_with_channel(StoreRequest request);
+  // The Python store: External authority; the stored (or touched) id.
+  Result<std::string> store(StoreRequest request);
+
+  // A copy of the record with exactly this id, or none. No namespace, access
+  // or validity filter.
+  std::optional<Record> get(std::string_view id) const;
+  // Records held in memory, all namespaces; only those of `level` when given.
+  size_t count(std::optional<Level> level = std::nullopt) const;
+
+  // The claim certainty of a text (the caller's classifier, then the built-in
+  // rules when on), or not classified.
+  std::optional<ClaimCertainty> classify_certainty(std::string_view text) const;
+  // The outcome classifier's verdict on a text, or none without one.
+  std::optional<OutcomePolarity> classify_outcome(std::string_view text) const;
+
+  // Where new record ids come from: random v4 UUID prefixes unless a test
+  // sets a source (before any store runs) to force collisions.
+  using RecordIdSource = std::function<Result<std::string>()>;
+  void set_record_id_source(RecordIdSource source) { id_source_ = std::move(source); }
+
   // The path as given to open (shown by repr and in messages).
   const fs::path& path() const { return path_; }
   std::string path_display() const { return path_.string(); }
@@ -178,6 +211,9 @@ class Vesk {
   const std::shared_ptr<VeskStorage>& storage_handle() const { return storage_; }
 
   Guarded<RecordMap> records;
+  // The possible exact duplicates by content; taken only while `records` is
+  // held, and kept in step by every writer of the record map.
+  MutexGuarded<DuplicateIndex> duplicates;
   Guarded<NgramIndex> ngram;
   Guarded<Bm25Index> terms;
   Guarded<TagIndex> tags;
@@ -241,11 +277,22 @@ class Vesk {
  private:
   Vesk(fs::path path, StoreKey key, Env& env);
 
+  // Steps of the store road.
+  Result<std::string> draw_record_id() const;
+  Result<std::optional<Record>> touch_exact_duplicate(const ResolvedStore& s);
+  Result<Record> persist_new_record(Record r);
+  // Links of a new record to its causal parent and to records that share its
+  // tags, before its journal frame is written.
+  void link_new_record(Record& r);
+  // Relations of the new record's namespace inferred after it is stored.
+  Status infer_store_relations(const Record& r);
+
   const fs::path path_;
   const StoreKey key_;
   Env& env_;
   std::unique_ptr<CognitiveStore> journal_;
   std::shared_ptr<VeskStorage> storage_;
+  RecordIdSource id_source_;
 };
 
 // ---- Steps of the open sequence, exposed for tests -------------------------

@@ -161,17 +161,19 @@ size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskS
 
 namespace {
 
-// Step 9: the n-gram, term and tag indexes and the id map, from the records
-// that stay in memory.
+// Step 9: the n-gram, term and tag indexes, the id map and the content index
+// of possible duplicates, from the records that stay in memory.
 void build_indexes(Vesk& v) {
   const RecordMap& records = v.records.unguarded();
   v.terms.unguarded() = bm25_index_from_records(records);
   NgramIndex& ngram = v.ngram.unguarded();
   TagIndex& tags = v.tags.unguarded();
   IdMap& id_map = v.id_map.unguarded();
+  DuplicateIndex& duplicates = v.duplicates.unguarded();
   for (const auto& [id, record] : records) {
     ngram.insert(id, record.content);
     tags.add(id, record.tags);
+    duplicates.note_insert(record);
     if (record.vesk_id) id_map[*record.vesk_id] = id;
   }
 }

@@ -7,7 +7,7 @@ import vesk._core as m
 
 REGISTERED = [
     "Vesk",
-    "ConsequencePolarity", "OutcomeKind", "Level", "RouteStateClass", "NeighborMassFootprint",
+    "ConsequencePolarity", "OutcomeKind", "Level", "Record", "RouteStateClass", "NeighborMassFootprint",
     "neighbor_mass_role_similarity", "CausalEdgeKind", "classify_causal_edge", "world_fact_from_output",
     "TagTaxonomy", "TrustConfig", "MaintenanceConfig", "ArchivalRule",
     "AgentPersona", "PersonaTraits", "CircuitBreakerConfig",
