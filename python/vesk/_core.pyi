@@ -2,10 +2,63 @@
 
 from collections.abc import Sequence
 from collections.abc import Set as AbstractSet
-from typing import ClassVar, Literal, final
+from typing import ClassVar, Literal, TypedDict, final
 
 __all__: list[str]
 __version__: str
+
+class _AccessDecision(TypedDict):
+    allowed: bool
+    reason: Literal["public_or_legacy", "allow_list_match", "restricted_no_match", "invalid_visibility_deny"]
+    policy_version: str | None
+
+class Vesk:
+    """Unified cognitive memory for AI agents."""
+
+    def __new__(cls, path: str, password: str | None = None, security: str | None = None) -> "Vesk": ...
+    @property
+    def security_profile(self) -> Literal["balanced", "strict"]:
+        """Current security profile name."""
+    def set_security_profile(self, profile: str) -> None:
+        """Choose the security profile: "balanced" (default) or "strict"."""
+    def __enter__(self) -> "Vesk": ...
+    def __exit__(self, _exc_type: object = None, _exc_val: object = None, _exc_tb: object = None) -> Literal[False]: ...
+    def close(self) -> None: ...
+    def flush(self) -> None: ...
+    def stop_background(self) -> None: ...
+    def is_encrypted(self) -> bool: ...
+    def is_background_running(self) -> bool: ...
+    def has_synonyms(self) -> bool: ...
+    def load_synonyms(self, path: str) -> int: ...
+    def list_snapshots(self) -> list[str]: ...
+    def list_namespaces(self) -> list[str]: ...
+    def set_taxonomy(self, taxonomy: TagTaxonomy) -> None: ...
+    def get_taxonomy(self) -> TagTaxonomy: ...
+    def set_claim_rules_enabled(self, enabled: bool) -> None: ...
+    def set_claim_classifier(self, func: object) -> None:
+        """Set a Python callable that classifies each written text."""
+    def clear_claim_classifier(self) -> None:
+        """Remove the Python claim classifier."""
+    def set_outcome_classifier(self, func: object) -> None:
+        """Set a Python callable that labels each written text's outcome."""
+    def clear_outcome_classifier(self) -> None:
+        """Remove the Python outcome classifier."""
+    def set_record_acl(
+        self,
+        record_id: str,
+        visibility: Literal["public", "restricted"],
+        read_roles: Sequence[str] | None = None,
+        read_groups: Sequence[str] | None = None,
+        read_principals: Sequence[str] | None = None,
+        policy_version: str | None = None,
+    ) -> "Record | None": ...
+    def check_record_access(
+        self,
+        record_id: str,
+        subject_id: str | None = None,
+        roles: Sequence[str] | None = None,
+        groups: Sequence[str] | None = None,
+    ) -> _AccessDecision | None: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""

@@ -82,7 +82,7 @@ class SdrIndex {
   std::optional<uint32_t> doc_of(std::string_view id) const;
   size_t size() const;
 
-  struct Slot;
+  struct Slot;  // one position's bitmap and pending buffer (sdr_index.cc)
 
  private:
   friend class SdrSearch;

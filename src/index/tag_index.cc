@@ -92,16 +92,18 @@ RankedList collect_tags(const TagIndex& index, const RecordLookup& records, std:
     const std::string* id;
   };
   std::vector<Hit> hits;
-  std::vector<std::string> u;
+  std::vector<std::string> extra;  // the record's lower-cased tags that are not query tokens
   for (const auto& [d, m] : matched) {
     const std::string& id = index.ids_.id(d);
     const Record* r = records(id);
     if (!r || !record_visible(*r, namespaces)) continue;
-    u = q;
-    for (const std::string& tag : r->tags) u.push_back(to_lower_full(tag));
-    std::sort(u.begin(), u.end());
-    const size_t distinct = static_cast<size_t>(std::unique(u.begin(), u.end()) - u.begin());
-    if (distinct == 0) continue;
+    extra.clear();
+    for (const std::string& tag : r->tags) {
+      std::string lowered = to_lower_full(tag);
+      if (std::binary_search(q.begin(), q.end(), lowered)) continue;
+      if (std::find(extra.begin(), extra.end(), lowered) == extra.end()) extra.push_back(std::move(lowered));
+    }
+    const size_t distinct = q.size() + extra.size();  // |L u Q|, never 0
     hits.push_back(Hit{static_cast<float>(m) / static_cast<float>(distinct), content_hash(r->content), &id});
   }
   const size_t keep = std::min(top_k, hits.size());

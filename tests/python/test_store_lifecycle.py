@@ -190,3 +190,10 @@ def test_threads_share_one_store(store_dir):
         t.join()
     v.close()
     assert errors == []
+
+
+def test_damaged_layer_file_does_not_prevent_opening(store_dir):
+    seed(store_dir, record("aaaaaaaaaaa1"))
+    pathlib.Path(store_dir, "beliefs.cog").write_bytes(b"{not json")
+    with Vesk(store_dir) as v:
+        assert repr(v).endswith("records=1, encrypted=false)")
