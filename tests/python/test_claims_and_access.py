@@ -146,9 +146,11 @@ def test_outcome_classifier_yields_to_caller_metadata(brain):
 
 def test_classifier_is_called_from_concurrent_stores(brain):
     """Four threads store at once through a Python classifier: the road runs
-    without the interpreter lock and the classifier takes it for each call."""
+    without the interpreter lock, the classifier takes it for each call, and
+    no store lock is held meanwhile (the classifier reads the store)."""
 
     def classify(text):
+        brain.count()
         return "hedged" if int(text[-1]) % 2 else "speculative"
 
     brain.set_claim_classifier(classify)
