@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "classifier_methods.h"
+#include "record_access_methods.h"
 #include "store_methods.h"
 #include "taxonomy_methods.h"
 #include "write/namespace_list.h"
@@ -148,6 +150,9 @@ PyMethodDef vesk_methods[] = {
     bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
     bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),
     store_method(),               get_method(),            count_method(),
+    clear_outcome_classifier_method(), clear_claim_classifier_method(), set_record_acl_method(),
+    check_record_access_method(),      set_claim_classifier_method(),   set_claim_rules_enabled_method(),
+    set_outcome_classifier_method(),
     {},
 };
 

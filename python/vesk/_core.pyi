@@ -2,10 +2,15 @@
 
 from collections.abc import Sequence
 from collections.abc import Set as AbstractSet
-from typing import ClassVar, Literal, final
+from typing import ClassVar, Literal, TypedDict, final
 
 __all__: list[str]
 __version__: str
+
+class _AccessDecision(TypedDict):
+    allowed: bool
+    reason: Literal["public_or_legacy", "allow_list_match", "restricted_no_match", "invalid_visibility_deny"]
+    policy_version: str | None
 
 class Vesk:
     """Unified cognitive memory for AI agents."""
@@ -29,6 +34,31 @@ class Vesk:
     def list_namespaces(self) -> list[str]: ...
     def set_taxonomy(self, taxonomy: TagTaxonomy) -> None: ...
     def get_taxonomy(self) -> TagTaxonomy: ...
+    def set_claim_rules_enabled(self, enabled: bool) -> None: ...
+    def set_claim_classifier(self, func: object) -> None:
+        """Set a Python callable that classifies each written text."""
+    def clear_claim_classifier(self) -> None:
+        """Remove the Python claim classifier."""
+    def set_outcome_classifier(self, func: object) -> None:
+        """Set a Python callable that labels each written text's outcome."""
+    def clear_outcome_classifier(self) -> None:
+        """Remove the Python outcome classifier."""
+    def set_record_acl(
+        self,
+        record_id: str,
+        visibility: Literal["public", "restricted"],
+        read_roles: Sequence[str] | None = None,
+        read_groups: Sequence[str] | None = None,
+        read_principals: Sequence[str] | None = None,
+        policy_version: str | None = None,
+    ) -> "Record | None": ...
+    def check_record_access(
+        self,
+        record_id: str,
+        subject_id: str | None = None,
+        roles: Sequence[str] | None = None,
+        groups: Sequence[str] | None = None,
+    ) -> _AccessDecision | None: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""
