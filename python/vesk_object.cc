@@ -8,6 +8,7 @@
 
 #include "classifier_methods.h"
 #include "record_access_methods.h"
+#include "recall_methods.h"
 #include "store_methods.h"
 #include "taxonomy_methods.h"
 #include "write/namespace_list.h"
@@ -153,6 +154,7 @@ PyMethodDef vesk_methods[] = {
     clear_outcome_classifier_method(), clear_claim_classifier_method(), set_record_acl_method(),
     check_record_access_method(),      set_claim_classifier_method(),   set_claim_rules_enabled_method(),
     set_outcome_classifier_method(),
+    set_trust_config_method(),    set_recall_fusion_mode_method(),
     {},
 };
 

@@ -59,6 +59,10 @@ class Vesk:
         roles: Sequence[str] | None = None,
         groups: Sequence[str] | None = None,
     ) -> _AccessDecision | None: ...
+    def set_trust_config(self, config: TrustConfig) -> None: ...
+    def set_recall_fusion_mode(self, mode: Literal["equal", "embedding_only", "family", "bm25_embedding"]) -> None:
+        """Choose how recall fuses its ranked signals: "family" (default),
+        "equal", "embedding_only" or "bm25_embedding"."""
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""
