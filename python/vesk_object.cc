@@ -11,6 +11,7 @@
 #include "recall_methods.h"
 #include "store_methods.h"
 #include "taxonomy_methods.h"
+#include "value_classes.h"
 #include "write/namespace_list.h"
 #include "write/security_profile.h"
 
@@ -94,6 +95,15 @@ constexpr Method kListNamespaces{"Vesk", taxonomy::kListNamespacesSignature, lis
 std::vector<std::string> list_snapshots(Vesk& self) { return self.list_snapshots(); }
 constexpr Method kListSnapshots{"Vesk", "list_snapshots($self)", list_snapshots};
 
+// ---- What the open found -----------------------------------------------------------
+
+StartupValidationReport get_startup_validation_report(Vesk& self) { return *self.startup_report.read(); }
+constexpr Method kGetStartupValidationReport{"Vesk", "get_startup_validation_report($self)",
+                                             get_startup_validation_report};
+
+PersistenceManifest get_persistence_manifest(Vesk& self) { return *self.persistence_manifest.read(); }
+constexpr Method kGetPersistenceManifest{"Vesk", "get_persistence_manifest($self)", get_persistence_manifest};
+
 // ---- Security profile -------------------------------------------------------------
 
 Status set_security_profile(Vesk& self, std::string profile) {
@@ -149,7 +159,8 @@ PyMethodDef vesk_methods[] = {
     bind<kIsBackgroundRunning>(), bind<kEnter>(),          bind<kIsEncrypted>(), bind<kHasSynonyms>(),
     bind<kStopBackground>(),      bind<kListSnapshots>(),  bind<kClose>(),       bind<kExit>(),
     bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
-    bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),
+    bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),  bind<kGetStartupValidationReport>(),
+    bind<kGetPersistenceManifest>(),
     store_method(),               get_method(),            count_method(),
     clear_outcome_classifier_method(), clear_claim_classifier_method(), set_record_acl_method(),
     check_record_access_method(),      set_claim_classifier_method(),   set_claim_rules_enabled_method(),
