@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "classifier_methods.h"
+#include "embedding_methods.h"
 #include "record_access_methods.h"
 #include "recall_methods.h"
 #include "store_methods.h"
 #include "taxonomy_methods.h"
+#include "text_recall_methods.h"
 #include "value_classes.h"
 #include "write/namespace_list.h"
 #include "write/security_profile.h"
@@ -166,6 +168,13 @@ PyMethodDef vesk_methods[] = {
     check_record_access_method(),      set_claim_classifier_method(),   set_claim_rules_enabled_method(),
     set_outcome_classifier_method(),
     set_trust_config_method(),    set_recall_fusion_mode_method(),
+    recall_method(),              recall_structured_method(),        history_method(),
+    end_session_method(),         recall_hit_stats_method(),         reset_recall_hit_stats_method(),
+    enable_full_cognitive_stack_method(), disable_full_cognitive_stack_method(),
+    set_belief_rerank_mode_method(),      set_concept_surface_mode_method(),
+    set_causal_rerank_mode_method(),      set_policy_rerank_mode_method(),
+    set_embedding_fn_method(),    set_context_dates_method(),        set_identity_block_enabled_method(),
+    clear_embedding_fn_method(),  store_embedding_method(),          has_embeddings_method(),
     {},
 };
 
