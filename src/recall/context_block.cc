@@ -189,7 +189,8 @@ std::string render_memory_context(std::span<const ScoredRecord> results, const R
   for (const ScoredRecord& result : results) {
     const Record& record = result.record;
     const bool own = effective_source_type(record) == "recorded";
-    std::string entry = own ? render_first_hand_entry(record, records, dates, now) : render_untrusted_entry(record, dates);
+    std::string entry =
+        own ? render_first_hand_entry(record, records, dates, now) : render_untrusted_entry(record, dates);
     const uint64_t cost = estimate_tokens(entry);
     if (used + cost > token_budget) break;
     used += cost;

@@ -19,7 +19,8 @@ TEST(RecallSettings, ExactCaseSensitiveMatch) {
   EXPECT_EQ(*parse_policy_rerank_mode("limited"), PolicyRerankMode::Limited);
   EXPECT_EQ(*parse_context_date_mode("first_hand"), ContextDateMode::FirstHand);
 
-  EXPECT_EQ(error_of(parse_belief_rerank_mode("Limited")), "unknown mode \"Limited\"; expected one of off, shadow, limited");
+  EXPECT_EQ(error_of(parse_belief_rerank_mode("Limited")),
+            "unknown mode \"Limited\"; expected one of off, shadow, limited");
   EXPECT_EQ(error_of(parse_concept_surface_mode("shadow")),
             "unknown mode \"shadow\"; expected one of off, inspect, limited");
   EXPECT_EQ(error_of(parse_causal_rerank_mode(" off")), "unknown mode \" off\"; expected one of off, limited");
