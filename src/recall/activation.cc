@@ -105,6 +105,11 @@ void PendingActivations::restore(std::vector<std::string> ids) {
   for (std::string& id : ids) ids_.insert(std::move(id));
 }
 
+void PendingActivations::note_ids(std::span<const std::string> ids) {
+  std::lock_guard lock(mu_);
+  for (const std::string& id : ids) ids_.insert(id);
+}
+
 bool PendingActivations::contains(std::string_view id) const {
   std::lock_guard lock(mu_);
   return ids_.find(id) != ids_.end();

@@ -96,6 +96,8 @@ class PendingActivations {
   StringSet take();
   // Puts ids back after a failed flush; ids noted meanwhile stay.
   void restore(std::vector<std::string> ids);
+  // Notes records changed outside a recall (the links of an ended session).
+  void note_ids(std::span<const std::string> ids);
   bool contains(std::string_view id) const;
   size_t size() const;
 
