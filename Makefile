@@ -57,10 +57,12 @@ test: test-cpp test-python
 demo: build
 	$(PY) examples/quickstart.py
 
+# Builds the C++ benchmarks and runs them and the end-to-end comparison
+# (bench/run.py installs the peers it needs); pass e.g. BENCH_ARGS=--quick.
 bench: venv
 	$(PY) -m pip install -q --no-build-isolation --no-deps -e . \
 	  -C build-dir=$(BUILD_DIR) -C cmake.define.VESK_BUILD_TESTS=ON -C cmake.define.VESK_BUILD_BENCH=ON
-	$(PY) bench/run.py
+	$(PY) bench/run.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build $(VENV)

@@ -15,4 +15,34 @@ ClassObject& NativeClass<NeighborMassFootprint>::object() {
   return cls;
 }
 
+// What opening the store found for each persisted surface. No docstrings.
+ClassObject& NativeClass<StartupValidationEvent>::object() {
+  using T = StartupValidationEvent;
+  static ValueClass<T> cls{"vesk._core.StartupValidationEvent",
+                           "",
+                           {field<&T::surface>("surface"), field<&T::path>("path"), field<&T::status>("status"),
+                            field<&T::detail>("detail"), field<&T::recovered>("recovered")}};
+  return cls;
+}
+
+ClassObject& NativeClass<StartupValidationReport>::object() {
+  using T = StartupValidationReport;
+  static ValueClass<T> cls{"vesk._core.StartupValidationReport",
+                           "",
+                           {field<&T::loaded_surfaces>("loaded_surfaces"),
+                            field<&T::missing_fallbacks>("missing_fallbacks"),
+                            field<&T::recovered_fallbacks>("recovered_fallbacks"),
+                            field<&T::derived_skips>("derived_skips"),
+                            field<&T::has_recovery_warnings>("has_recovery_warnings"), field<&T::events>("events")}};
+  return cls;
+}
+
+ClassObject& NativeClass<PersistenceManifest>::object() {
+  using T = PersistenceManifest;
+  static ValueClass<T> cls{"vesk._core.PersistenceManifest",
+                           "",
+                           {field<&T::schema_version>("schema_version"), field<&T::surfaces>("surfaces")}};
+  return cls;
+}
+
 }  // namespace vesk::py

@@ -4,10 +4,15 @@
 #pragma once
 
 #include "binding/native.h"
+#include "cognitive/persistence_manifest.h"
+#include "cognitive/startup_validation.h"
 #include "entities/neighbor_mass.h"
 
 namespace vesk::py {
 
 template <> struct NativeClass<NeighborMassFootprint> { static ClassObject& object(); };
+template <> struct NativeClass<StartupValidationEvent> { static ClassObject& object(); };
+template <> struct NativeClass<StartupValidationReport> { static ClassObject& object(); };
+template <> struct NativeClass<PersistenceManifest> { static ClassObject& object(); };
 
 }  // namespace vesk::py

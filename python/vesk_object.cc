@@ -6,8 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "classifier_methods.h"
+#include "embedding_methods.h"
+#include "record_access_methods.h"
+#include "recall_methods.h"
 #include "store_methods.h"
 #include "taxonomy_methods.h"
+#include "text_recall_methods.h"
+#include "value_classes.h"
 #include "write/namespace_list.h"
 #include "write/security_profile.h"
 
@@ -91,6 +97,15 @@ constexpr Method kListNamespaces{"Vesk", taxonomy::kListNamespacesSignature, lis
 std::vector<std::string> list_snapshots(Vesk& self) { return self.list_snapshots(); }
 constexpr Method kListSnapshots{"Vesk", "list_snapshots($self)", list_snapshots};
 
+// ---- What the open found -----------------------------------------------------------
+
+StartupValidationReport get_startup_validation_report(Vesk& self) { return *self.startup_report.read(); }
+constexpr Method kGetStartupValidationReport{"Vesk", "get_startup_validation_report($self)",
+                                             get_startup_validation_report};
+
+PersistenceManifest get_persistence_manifest(Vesk& self) { return *self.persistence_manifest.read(); }
+constexpr Method kGetPersistenceManifest{"Vesk", "get_persistence_manifest($self)", get_persistence_manifest};
+
 // ---- Security profile -------------------------------------------------------------
 
 Status set_security_profile(Vesk& self, std::string profile) {
@@ -146,8 +161,20 @@ PyMethodDef vesk_methods[] = {
     bind<kIsBackgroundRunning>(), bind<kEnter>(),          bind<kIsEncrypted>(), bind<kHasSynonyms>(),
     bind<kStopBackground>(),      bind<kListSnapshots>(),  bind<kClose>(),       bind<kExit>(),
     bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
-    bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),
+    bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),  bind<kGetStartupValidationReport>(),
+    bind<kGetPersistenceManifest>(),
     store_method(),               get_method(),            count_method(),
+    clear_outcome_classifier_method(), clear_claim_classifier_method(), set_record_acl_method(),
+    check_record_access_method(),      set_claim_classifier_method(),   set_claim_rules_enabled_method(),
+    set_outcome_classifier_method(),
+    set_trust_config_method(),    set_recall_fusion_mode_method(),
+    recall_method(),              recall_structured_method(),        history_method(),
+    end_session_method(),         recall_hit_stats_method(),         reset_recall_hit_stats_method(),
+    enable_full_cognitive_stack_method(), disable_full_cognitive_stack_method(),
+    set_belief_rerank_mode_method(),      set_concept_surface_mode_method(),
+    set_causal_rerank_mode_method(),      set_policy_rerank_mode_method(),
+    set_embedding_fn_method(),    set_context_dates_method(),        set_identity_block_enabled_method(),
+    clear_embedding_fn_method(),  store_embedding_method(),          has_embeddings_method(),
     {},
 };
 

@@ -2,10 +2,140 @@
 
 from collections.abc import Sequence
 from collections.abc import Set as AbstractSet
-from typing import ClassVar, Literal, final
+from typing import Callable, ClassVar, Literal, NotRequired, TypedDict, final
 
 __all__: list[str]
 __version__: str
+
+class _AccessDecision(TypedDict):
+    allowed: bool
+    reason: Literal["public_or_legacy", "allow_list_match", "restricted_no_match", "invalid_visibility_deny"]
+    policy_version: str | None
+
+class _StructuredRecallItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    salience: float
+    tags: list[str]
+    source_type: str
+    created_at: float
+    valid_from: float | None
+    valid_until: float | None
+    superseded_at: float | None
+    trust: NotRequired[str]
+    source: NotRequired[str]
+    concepts: NotRequired[list[dict[str, object]]]
+
+class _RecallHitStats(TypedDict):
+    recall_total: int
+    recall_empty: int
+    search_total: int
+    search_empty: int
+
+class _EndSessionResult(TypedDict, total=False):
+    pairs_strengthened: int
+    session_records: int
+
+_Namespaces = str | list[str] | None
+
+class Vesk:
+    """Unified cognitive memory for AI agents."""
+
+    def __new__(cls, path: str, password: str | None = None, security: str | None = None) -> "Vesk": ...
+    @property
+    def security_profile(self) -> Literal["balanced", "strict"]:
+        """Current security profile name."""
+    def set_security_profile(self, profile: str) -> None:
+        """Choose the security profile: "balanced" (default) or "strict"."""
+    def __enter__(self) -> "Vesk": ...
+    def __exit__(self, _exc_type: object = None, _exc_val: object = None, _exc_tb: object = None) -> Literal[False]: ...
+    def close(self) -> None: ...
+    def flush(self) -> None: ...
+    def stop_background(self) -> None: ...
+    def is_encrypted(self) -> bool: ...
+    def is_background_running(self) -> bool: ...
+    def has_synonyms(self) -> bool: ...
+    def load_synonyms(self, path: str) -> int: ...
+    def list_snapshots(self) -> list[str]: ...
+    def list_namespaces(self) -> list[str]: ...
+    def set_taxonomy(self, taxonomy: TagTaxonomy) -> None: ...
+    def get_taxonomy(self) -> TagTaxonomy: ...
+    def set_claim_rules_enabled(self, enabled: bool) -> None: ...
+    def set_claim_classifier(self, func: object) -> None:
+        """Set a Python callable that classifies each written text."""
+    def clear_claim_classifier(self) -> None:
+        """Remove the Python claim classifier."""
+    def set_outcome_classifier(self, func: object) -> None:
+        """Set a Python callable that labels each written text's outcome."""
+    def clear_outcome_classifier(self) -> None:
+        """Remove the Python outcome classifier."""
+    def set_record_acl(
+        self,
+        record_id: str,
+        visibility: Literal["public", "restricted"],
+        read_roles: Sequence[str] | None = None,
+        read_groups: Sequence[str] | None = None,
+        read_principals: Sequence[str] | None = None,
+        policy_version: str | None = None,
+    ) -> "Record | None": ...
+    def check_record_access(
+        self,
+        record_id: str,
+        subject_id: str | None = None,
+        roles: Sequence[str] | None = None,
+        groups: Sequence[str] | None = None,
+    ) -> _AccessDecision | None: ...
+    def set_trust_config(self, config: TrustConfig) -> None: ...
+    def set_recall_fusion_mode(self, mode: Literal["equal", "embedding_only", "family", "bm25_embedding"]) -> None:
+        """Choose how recall fuses its ranked signals: "family" (default),
+        "equal", "embedding_only" or "bm25_embedding"."""
+    def recall(
+        self,
+        query: str,
+        token_budget: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+        format: Literal["provenance", "levels"] | None = None,
+    ) -> str: ...
+    def recall_structured(
+        self,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[_StructuredRecallItem]: ...
+    def history(self, record_id: str) -> dict[str, str]:
+        """Return access/strength timeline snapshot for a single record."""
+    def end_session(self, session_id: str) -> _EndSessionResult: ...
+    def recall_hit_stats(self) -> _RecallHitStats: ...
+    def reset_recall_hit_stats(self) -> None: ...
+    def enable_full_cognitive_stack(self) -> None:
+        """Enable all four cognitive recall reranking signals (Python binding)."""
+    def disable_full_cognitive_stack(self) -> None:
+        """Disable all four cognitive recall reranking signals (Python binding)."""
+    def set_belief_rerank_mode(self, mode: Literal["off", "shadow", "limited"]) -> None: ...
+    def set_concept_surface_mode(self, mode: Literal["off", "inspect", "limited"]) -> None: ...
+    def set_causal_rerank_mode(self, mode: Literal["off", "limited"]) -> None: ...
+    def set_policy_rerank_mode(self, mode: Literal["off", "limited"]) -> None: ...
+    def set_embedding_fn(self, func: Callable[[str], Sequence[float]] | object) -> None:
+        """Set a Python callable as the embedding function."""
+    def set_context_dates(self, mode: Literal["off", "first_hand", "all"]) -> None:
+        """Which provenance-context entries show their event date."""
+    def set_identity_block_enabled(self, enabled: bool) -> None:
+        """Show (default) or hide the always-on block of first-hand identity facts."""
+    def clear_embedding_fn(self) -> None:
+        """Clear the embedding function."""
+    def store_embedding(self, record_id: str, embedding: Sequence[float]) -> None:
+        """Store an embedding vector for a specific record."""
+    def has_embeddings(self) -> bool:
+        """Check if embedding support is active."""
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""

@@ -56,21 +56,24 @@ void load_backed_up_history_text(const fs::path& dir, const SecretKey* key, cons
                                  const HistoryTextParser& parse, const HistoryTrimmer& keep_last, size_t limit,
                                  std::vector<StartupValidationEvent>& events, Env& env);
 
+// A HistoryTextParser that reads the whole text with `parse` into `list`.
+template <typename T>
+HistoryTextParser parse_history_into(std::vector<T>& list, Result<std::vector<T>> (*parse)(std::string_view text)) {
+  return [&list, parse](std::string_view text) -> Result<uint64_t> {
+    auto parsed = parse(text);
+    if (!parsed.ok()) return parsed.status();
+    list = std::move(parsed).value();
+    return list.size();
+  };
+}
+
 // The typed forms: `parse` reads the whole text as an array of T.
 template <typename T>
 std::vector<T> load_history_file(const fs::path& dir, const SecretKey* key, const HistoryFile& file,
                                  Result<std::vector<T>> (*parse)(std::string_view text),
                                  std::vector<StartupValidationEvent>& events, Env& env) {
   std::vector<T> list;
-  load_history_text(
-      dir, key, file,
-      [&](std::string_view text) -> Result<uint64_t> {
-        auto parsed = parse(text);
-        if (!parsed.ok()) return parsed.status();
-        list = std::move(parsed).value();
-        return list.size();
-      },
-      events, env);
+  load_history_text(dir, key, file, parse_history_into(list, parse), events, env);
   return list;
 }
 
@@ -80,13 +83,7 @@ std::vector<T> load_recall_replay_file(const fs::path& dir, const SecretKey* key
                                        std::vector<StartupValidationEvent>& events, Env& env) {
   std::vector<T> list;
   load_backed_up_history_text(
-      dir, key, file,
-      [&](std::string_view text) -> Result<uint64_t> {
-        auto parsed = parse(text);
-        if (!parsed.ok()) return parsed.status();
-        list = std::move(parsed).value();
-        return list.size();
-      },
+      dir, key, file, parse_history_into(list, parse),
       [&](size_t n) -> uint64_t {
         if (list.size() > n) list.erase(list.begin(), list.end() - static_cast<std::ptrdiff_t>(n));
         return list.size();

@@ -57,10 +57,10 @@ Result<PolicyEngine> parse_policy_engine(std::string_view p) {
 }
 Result<Topology> parse_topology(std::string_view p) { return parse_object<Topology>(p, "struct Topology"); }
 
-uint64_t belief_count(const BeliefEngine&) { return 0; }
-uint64_t concept_count(const ConceptEngine&) { return 0; }
-uint64_t causal_pattern_count(const CausalEngine&) { return 0; }
-uint64_t policy_hint_count(const PolicyEngine&) { return 0; }
+uint64_t belief_count(const BeliefEngine& e) { return e.beliefs.size(); }
+uint64_t concept_count(const ConceptEngine& e) { return e.concepts.size(); }
+uint64_t causal_pattern_count(const CausalEngine& e) { return e.patterns.size(); }
+uint64_t policy_hint_count(const PolicyEngine& e) { return e.hints.size(); }
 
 Result<std::vector<MaintenanceTrendSnapshot>> parse_maintenance_trends(std::string_view t) {
   return parse_array<MaintenanceTrendSnapshot>(t);

@@ -1,8 +1,9 @@
-// Stand-ins for the cognitive layer engines and the history entries, until
-// those types exist. The topology is the co-recall graph of recall/activation.h.
+// Readers of the cognitive layer files and the history files, until their
+// real readers exist; stand-ins for the history entries. The topology is the
+// co-recall graph of recall/activation.h.
 //
 // PLACEHOLDER. The open sequence already loads every persisted surface and
-// holds what the loaders return; these empty types let it do so now. Each
+// holds what the loaders return; these readers let it do so now. Each
 // parse function checks only that the payload is one JSON value of the right
 // outer shape (an object for an engine or the topology, an array for a
 // history; only white space may follow) and fails with the reader's
@@ -19,15 +20,15 @@
 #include <string_view>
 #include <vector>
 
+#include "cognitive/belief_layer.h"
+#include "cognitive/causal_layer.h"
+#include "cognitive/concept_layer.h"
+#include "cognitive/policy_layer.h"
 #include "model/status.h"
-#include "recall/activation.h"
+#include "recall/activation.h"  // Topology: the co-recall graph
 
 namespace vesk {
 
-struct BeliefEngine {};
-struct ConceptEngine {};
-struct CausalEngine {};
-struct PolicyEngine {};
 struct MaintenanceTrendSnapshot {};
 struct ReflectionSummary {};
 struct RecallReplayBaseline {};
@@ -39,7 +40,7 @@ Result<PolicyEngine> parse_policy_engine(std::string_view payload);
 Result<Topology> parse_topology(std::string_view payload);
 
 // The numbers the "loaded" events report: beliefs, concept candidates, causal
-// patterns, policy hints. Always 0 for the placeholders.
+// patterns, policy hints.
 uint64_t belief_count(const BeliefEngine& engine);
 uint64_t concept_count(const ConceptEngine& engine);
 uint64_t causal_pattern_count(const CausalEngine& engine);

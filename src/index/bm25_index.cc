@@ -5,6 +5,8 @@
 #include <cmath>
 #include <map>
 
+#include <tbb/parallel_for.h>
+
 #include "index/term_tokenizer.h"
 
 namespace vesk {
@@ -22,13 +24,35 @@ std::optional<uint32_t> Bm25Index::namespace_of(std::string_view ns) const {
 }
 
 void Bm25Index::insert(std::string_view id, std::string_view content, std::string_view ns) {
-  remove(id);
   std::vector<std::string> terms = tokenize_terms(content);
+  std::sort(terms.begin(), terms.end());
+  insert_sorted_terms(id, terms, ns);
+}
+
+void Bm25Index::insert_all(std::span<const Entry> entries) {
+  constexpr size_t kBatch = 8192;
+  std::vector<std::vector<std::string>> terms;
+  for (size_t start = 0; start < entries.size(); start += kBatch) {
+    const size_t n = std::min(kBatch, entries.size() - start);
+    terms.assign(n, {});
+    tbb::parallel_for(size_t{0}, n, [&](size_t i) {
+      terms[i] = tokenize_terms(entries[start + i].content);
+      std::sort(terms[i].begin(), terms[i].end());
+    });
+    for (size_t i = 0; i < n; ++i) insert_sorted_terms(entries[start + i].id, terms[i], entries[start + i].ns);
+  }
+}
+
+void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns) {
+  remove(id);
   if (terms.empty()) return;
   const uint64_t length = terms.size();
-  std::sort(terms.begin(), terms.end());
   const uint32_t d = ids_.intern(id);
-  if (docs_.size() <= d) docs_.resize(d + 1);
+  if (docs_.size() <= d) {
+    docs_.resize(d + 1);
+    doc_ns_.resize(d + 1);
+    doc_length_.resize(d + 1);
+  }
   Doc& doc = docs_[d];
   doc.length = length;
   doc.terms.clear();
@@ -58,7 +82,8 @@ void Bm25Index::insert(std::string_view id, std::string_view content, std::strin
     n = static_cast<uint32_t>(namespaces_.size());
     namespaces_.push_back(Namespace{std::string(ns), 0, 0});
   }
-  doc.ns = *n;
+  doc_ns_[d] = *n;
+  doc_length_[d] = static_cast<float>(length);
   namespaces_[*n].documents += 1;
   namespaces_[*n].total_length += length;
 }
@@ -67,7 +92,7 @@ void Bm25Index::remove(std::string_view id) {
   const auto d = ids_.find(id);
   if (!d) return;
   Doc& doc = docs_[*d];
-  Namespace& ns = namespaces_[doc.ns];
+  Namespace& ns = namespaces_[doc_ns_[*d]];
   ns.documents = ns.documents <= 1 ? 0 : ns.documents - 1;
   ns.total_length = ns.total_length <= doc.length ? 0 : ns.total_length - doc.length;
   for (uint32_t t : doc.terms) {
@@ -122,33 +147,40 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
     total += index.namespaces_[*n].total_length;
   }
   if (n_docs == 0) return out;
+  // When every namespace holding documents is listed, df is a posting count.
+  bool all_listed = true;
+  for (size_t i = 0; i < listed.size(); ++i) all_listed &= listed[i] || index.namespaces_[i].documents == 0;
   const float nf = static_cast<float>(n_docs);
   const float avgdl = std::max(static_cast<float>(total) / nf, 1.0f);
 
   // Scores by document, kept per thread. Whether a document's record is live
-  // in a listed namespace is the same for every term, so it is checked once
-  // at the end; the per-document sums still add up in ascending term order.
+  // in a listed namespace is the same for every term, so it is checked at the
+  // end; each document's sum still adds up in ascending term order.
   thread_local std::vector<float> scores;
-  thread_local std::vector<uint32_t> touched;
   thread_local std::vector<char> seen;
+  thread_local std::vector<uint32_t> touched;
   if (scores.size() < index.ids_.limit()) {
     scores.resize(index.ids_.limit());
     seen.resize(index.ids_.limit());
   }
+  const uint32_t* doc_ns = index.doc_ns_.data();
+  const float* doc_length = index.doc_length_.data();
   for (const std::string& t : terms) {
     auto it = index.term_ids_.find(t);
     if (it == index.term_ids_.end()) continue;
     const auto& postings = index.terms_[it->second].postings;
-    uint64_t df = 0;
-    for (const auto& [d, tf] : postings) df += listed[index.docs_[d].ns];
+    uint64_t df = postings.size();
+    if (!all_listed) {
+      df = 0;
+      for (const auto& [d, tf] : postings) df += listed[doc_ns[d]];
+    }
     if (df == 0) continue;
     const float dff = static_cast<float>(df);
     const float idf = std::log((nf - dff + 0.5f) / (dff + 0.5f) + 1.0f);
     for (const auto& [d, tf] : postings) {
       const float tff = static_cast<float>(tf);
-      const float dl = static_cast<float>(index.docs_[d].length);
       const float numerator = tff * (kK1 + 1.0f);
-      const float denominator = std::max(((dl / avgdl) * kB + (1.0f - kB)) * kK1 + tff, FLT_EPSILON);
+      const float denominator = std::max(((doc_length[d] / avgdl) * kB + (1.0f - kB)) * kK1 + tff, FLT_EPSILON);
       if (!seen[d]) {
         seen[d] = 1;
         touched.push_back(d);
@@ -156,28 +188,45 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
       scores[d] += (numerator / denominator) * idf;
     }
   }
-  struct Hit {
+  struct Candidate {
     float score;
-    uint64_t hash;
-    const std::string* id;
+    uint32_t doc;
   };
-  std::vector<Hit> hits;
+  std::vector<Candidate> candidates;
+  candidates.reserve(touched.size());
   for (uint32_t d : touched) {
-    const float s = scores[d];
+    candidates.push_back(Candidate{scores[d], d});
     scores[d] = 0.0f;
     seen[d] = 0;
-    const std::string& id = index.ids_.id(d);
-    const Record* r = records(id);
-    if (!r || std::find(namespaces.begin(), namespaces.end(), r->namespace_) == namespaces.end()) continue;
-    hits.push_back(Hit{s, content_hash(r->content), &id});
   }
   touched.clear();
-  const size_t keep = std::min(top_k, hits.size());
-  std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(keep), hits.end(),
-                    [](const Hit& a, const Hit& b) { return recall_order_before(a.score, a.hash, *a.id, b.score, b.hash, *b.id); });
-  out.reserve(keep);
-  for (size_t i = 0; i < keep; ++i) out.emplace_back(*hits[i].id, hits[i].score);
-  return out;
+
+  // Only the best-scored documents need their record looked up: validate
+  // every candidate scoring at least the k-th best score (ties included),
+  // and look further down only while fewer than top_k of them qualify.
+  std::vector<RecallHit> hits;
+  auto higher = [](const Candidate& a, const Candidate& b) { return a.score > b.score; };
+  size_t done = 0, k = std::min(candidates.size(), std::max<size_t>(4 * top_k, 64));
+  for (;;) {
+    if (k < candidates.size()) {
+      std::nth_element(candidates.begin() + static_cast<ptrdiff_t>(done), candidates.begin() + static_cast<ptrdiff_t>(k - 1),
+                       candidates.end(), higher);
+      const float t = candidates[k - 1].score;
+      k = static_cast<size_t>(std::partition(candidates.begin() + static_cast<ptrdiff_t>(k), candidates.end(),
+                                             [t](const Candidate& c) { return c.score == t; }) -
+                              candidates.begin());
+    }
+    for (size_t i = done; i < k; ++i) {
+      const std::string& id = index.ids_.id(candidates[i].doc);
+      const Record* r = records(id);
+      if (!r || std::find(namespaces.begin(), namespaces.end(), r->namespace_) == namespaces.end()) continue;
+      hits.push_back(RecallHit{candidates[i].score, content_hash(r->content), &id});
+    }
+    done = k;
+    if (hits.size() >= top_k || k == candidates.size()) break;
+    k = std::min(candidates.size(), 4 * k);
+  }
+  return top_hits_in_recall_order(hits, top_k);
 }
 
 }  // namespace vesk

@@ -33,6 +33,15 @@ class Bm25Index {
   void insert(std::string_view id, std::string_view content, std::string_view ns);
   // An id that is not indexed is left alone.
   void remove(std::string_view id);
+  // The same as insert() for each entry in order, with the texts tokenised
+  // in parallel on the thread pool (batch by batch, to bound the memory the
+  // terms take meanwhile).
+  struct Entry {
+    std::string_view id;
+    std::string_view content;
+    std::string_view ns;
+  };
+  void insert_all(std::span<const Entry> entries);
 
   size_t size() const { return ids_.size(); }
   // The namespace's indexed document count and length sum (0 when absent).
@@ -45,7 +54,6 @@ class Bm25Index {
   friend RankedList collect_bm25(const Bm25Index&, const RecordLookup&, std::string_view, size_t,
                                  std::span<const std::string>);
   struct Doc {
-    uint32_t ns = 0;
     uint64_t length = 0;
     std::vector<uint32_t> terms;  // distinct term numbers
   };
@@ -59,9 +67,14 @@ class Bm25Index {
     uint64_t total_length = 0;
   };
   std::optional<uint32_t> namespace_of(std::string_view ns) const;
+  // insert() after tokenising: `terms` sorted, `length` the count with repeats.
+  void insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns);
 
   DocIds ids_;
   std::vector<Doc> docs_;
+  // Read for every posting a search visits, so kept apart and dense.
+  std::vector<uint32_t> doc_ns_;
+  std::vector<float> doc_length_;
   std::unordered_map<std::string, uint32_t, TransparentStringHash, std::equal_to<>> term_ids_;
   std::vector<Term> terms_;
   std::vector<uint32_t> free_terms_;
@@ -71,8 +84,11 @@ class Bm25Index {
 // Every record of the map (its id, content and namespace) in a new index.
 template <class Map>
 Bm25Index bm25_index_from_records(const Map& records) {
+  std::vector<Bm25Index::Entry> entries;
+  entries.reserve(records.size());
+  for (const auto& [id, r] : records) entries.push_back({r.id, r.content, r.namespace_});
   Bm25Index index;
-  for (const auto& [id, r] : records) index.insert(r.id, r.content, r.namespace_);
+  index.insert_all(entries);
   return index;
 }
 

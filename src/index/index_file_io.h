@@ -1,11 +1,9 @@
-// Byte streams for the index files, and the file operations behind them.
+// Byte streams for the index files.
 //
 // The index file codecs write to a ByteSink and read from a ByteSource, so
-// they run the same against memory (tests) and files. The file versions here
-// are this module's own stop-gap until the store's Env seam and shared atomic
-// writer are in the tree: a buffered writer to a temporary file that is
-// forced to stable storage before the caller renames it over the target, and
-// a buffered reader. Swap them for the Env seam when it lands.
+// they run the same against memory (tests) and files. The file versions go
+// through the Env seam: a sink that stages a whole-file replacement
+// (storage/atomic_file.h) and a buffered source over an open file.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +12,9 @@
 #include <string_view>
 
 #include "model/status.h"
+#include "storage/atomic_file.h"
+#include "storage/buffered_reader.h"
+#include "storage/env.h"
 
 namespace vesk {
 
@@ -55,44 +56,30 @@ class MemorySource final : public ByteSource {
   size_t pos_ = 0;
 };
 
-// Writes a new file (created or truncated, mode 0666 before the umask)
-// through an 8 KB buffer. finish() flushes, forces the file to stable
-// storage and closes it; a sink dropped without finish() is closed unsynced.
-class FileSink final : public ByteSink {
+// Appends to a staged replacement of a file; the owner finishes and
+// publishes it.
+class StagedFileSink final : public ByteSink {
  public:
-  static Result<std::unique_ptr<FileSink>> create(const std::string& path);
-  ~FileSink() override;
-  Status append(std::string_view bytes) override;
-  Status finish();
+  explicit StagedFileSink(StagedFile& file) : file_(file) {}
+  Status append(std::string_view bytes) override { return file_.append(bytes); }
 
  private:
-  FileSink(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  Status flush_buffer();
-  int fd_;
-  std::string path_;
-  std::string buf_;
+  StagedFile& file_;
 };
 
+// Reads a whole file from its start through an 8 KB buffer. remaining()
+// counts against the size the file had when it was opened.
 class FileSource final : public ByteSource {
  public:
-  static Result<std::unique_ptr<FileSource>> open(const std::string& path);
-  ~FileSource() override;
+  static Result<std::unique_ptr<FileSource>> open(const fs::path& path, Env& env = Env::Default());
   Result<size_t> read(char* dst, size_t n) override;
-  uint64_t remaining() const override { return size_ - consumed_; }
+  uint64_t remaining() const override;
 
  private:
-  FileSource(int fd, std::string path, uint64_t size) : fd_(fd), path_(std::move(path)), size_(size) {}
-  int fd_;
-  std::string path_;
+  FileSource(std::unique_ptr<File> file, uint64_t size);
+  std::unique_ptr<File> file_;
+  BufferedReader reader_;
   uint64_t size_;
-  uint64_t consumed_ = 0;
-  std::string buf_;
-  size_t buf_pos_ = 0;
 };
-
-bool path_exists(const std::string& path);
-Status create_directories(const std::string& dir);
-Status rename_path(const std::string& from, const std::string& to);
-Result<std::string> read_file(const std::string& path);
 
 }  // namespace vesk

@@ -4,11 +4,9 @@
 //
 // Written compactly, "next_doc_id" first, the id map in the order given. A
 // reader takes the members in any order, skips members it does not know,
-// requires both, and refuses numbers outside the unsigned 32-bit range and
-// anything but white space after the object.
-//
-// This is a small reader and writer for exactly this form; it stands in for
-// the store's JSON module until that is in the tree.
+// requires both, and refuses a member given twice, the positional array form,
+// numbers outside the unsigned 32-bit range and anything but white space
+// after the object.
 #pragma once
 
 #include <cstdint>

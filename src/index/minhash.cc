@@ -1,5 +1,6 @@
 #include "index/minhash.h"
 
+#include <immintrin.h>
 #include <xxhash.h>
 
 #include <algorithm>
@@ -51,18 +52,19 @@ std::string normalise(std::string_view text) {
   return out;
 }
 
-struct Coefficients32 {
-  alignas(64) uint32_t a[kMinHashPermutations];
-  alignas(64) uint32_t b[kMinHashPermutations];
+// The process coefficients, aligned for vector loads.
+struct Coefficients {
+  alignas(32) uint64_t a[kMinHashPermutations];
+  alignas(32) uint64_t b[kMinHashPermutations];
 };
 
-const Coefficients32& coefficients32() {
-  static const Coefficients32 c = [] {
-    Coefficients32 r;
+const Coefficients& aligned_coefficients() {
+  static const Coefficients c = [] {
+    Coefficients r;
     const MinHashCoefficients& w = minhash_coefficients();
     for (int i = 0; i < kMinHashPermutations; ++i) {
-      r.a[i] = static_cast<uint32_t>(w.a[i]);
-      r.b[i] = static_cast<uint32_t>(w.b[i]);
+      r.a[i] = w.a[i];
+      r.b[i] = w.b[i];
     }
     return r;
   }();
@@ -71,23 +73,54 @@ const Coefficients32& coefficients32() {
 
 // x * a + b < 2^62 + 2^31; since 2^31 = 1 (mod p), folding the high bits onto
 // the low 31 twice leaves a value of at most p + 2, and one conditional
-// subtraction finishes the reduction. The loop over the 128 functions has no
-// dependency between lanes, so it vectorises.
-__attribute__((target_clones("avx2", "default"))) void signature_loop(const uint64_t* xs, size_t n,
-                                                                      const uint32_t* a, const uint32_t* b,
-                                                                      uint32_t* out) {
+// subtraction finishes the reduction. No division anywhere.
+inline uint64_t mod_prime(uint64_t v) {
+  v = (v & kMinHashPrime) + (v >> 31);
+  v = (v & kMinHashPrime) + (v >> 31);
+  return v >= kMinHashPrime ? v - kMinHashPrime : v;
+}
+
+void signature_scalar(const uint64_t* xs, size_t n, const Coefficients& c, uint32_t* out) {
   for (int i = 0; i < kMinHashPermutations; ++i) out[i] = 0xffffffffu;
-  for (size_t k = 0; k < n; ++k) {
-    const uint32_t x = static_cast<uint32_t>(xs[k]);
+  for (size_t k = 0; k < n; ++k)
     for (int i = 0; i < kMinHashPermutations; ++i) {
-      uint64_t v = static_cast<uint64_t>(x) * a[i] + b[i];
-      v = (v & kMinHashPrime) + (v >> 31);
-      v = (v & kMinHashPrime) + (v >> 31);
-      v = v >= kMinHashPrime ? v - kMinHashPrime : v;
-      uint32_t r = static_cast<uint32_t>(v);
+      const uint32_t r = static_cast<uint32_t>(mod_prime(xs[k] * c.a[i] + c.b[i]));
       out[i] = r < out[i] ? r : out[i];
     }
+}
+
+// Four functions per instruction: the 32x32->64-bit multiply, the folds and
+// the running minimum all stay in 64-bit lanes (values are below 2^63, so the
+// signed compares order them correctly).
+__attribute__((target("avx2"))) void signature_avx2(const uint64_t* xs, size_t n, const Coefficients& c,
+                                                    uint32_t* out) {
+  constexpr long long kUnset = 0x7fffffffffffffffLL;
+  alignas(32) uint64_t m[kMinHashPermutations];
+  const __m256i p = _mm256_set1_epi64x(static_cast<long long>(kMinHashPrime));
+  const __m256i p_minus_1 = _mm256_set1_epi64x(static_cast<long long>(kMinHashPrime - 1));
+  for (int i = 0; i < kMinHashPermutations; i += 4)
+    _mm256_store_si256(reinterpret_cast<__m256i*>(m + i), _mm256_set1_epi64x(kUnset));
+  for (size_t k = 0; k < n; ++k) {
+    const __m256i x = _mm256_set1_epi64x(static_cast<long long>(xs[k]));
+    for (int i = 0; i < kMinHashPermutations; i += 4) {
+      const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.a + i));
+      const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(c.b + i));
+      __m256i v = _mm256_add_epi64(_mm256_mul_epu32(x, a), b);
+      v = _mm256_add_epi64(_mm256_and_si256(v, p), _mm256_srli_epi64(v, 31));
+      v = _mm256_add_epi64(_mm256_and_si256(v, p), _mm256_srli_epi64(v, 31));
+      v = _mm256_sub_epi64(v, _mm256_and_si256(_mm256_cmpgt_epi64(v, p_minus_1), p));
+      const __m256i cur = _mm256_load_si256(reinterpret_cast<const __m256i*>(m + i));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(m + i), _mm256_blendv_epi8(cur, v, _mm256_cmpgt_epi64(cur, v)));
+    }
   }
+  for (int i = 0; i < kMinHashPermutations; ++i)
+    out[i] = m[i] == static_cast<uint64_t>(kUnset) ? 0xffffffffu : static_cast<uint32_t>(m[i]);
+}
+
+using SignatureFn = void (*)(const uint64_t*, size_t, const Coefficients&, uint32_t*);
+SignatureFn pick_signature_fn() {
+  __builtin_cpu_init();  // may run before the runtime's own initialisation
+  return __builtin_cpu_supports("avx2") ? signature_avx2 : signature_scalar;
 }
 
 }  // namespace
@@ -121,8 +154,12 @@ const MinHashCoefficients& minhash_coefficients() {
 }
 
 void compact_signature(const std::vector<uint64_t>& shingles, CompactSignature& out) {
-  const Coefficients32& c = coefficients32();
-  signature_loop(shingles.data(), shingles.size(), c.a, c.b, out.data());
+  static const SignatureFn fn = pick_signature_fn();
+  fn(shingles.data(), shingles.size(), aligned_coefficients(), out.data());
+}
+
+void compact_signature_portable(const std::vector<uint64_t>& shingles, CompactSignature& out) {
+  signature_scalar(shingles.data(), shingles.size(), aligned_coefficients(), out.data());
 }
 
 MinHashSignature minhash_signature(const MinHashCoefficients& c, const std::vector<uint64_t>& shingles) {

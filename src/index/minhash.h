@@ -42,5 +42,7 @@ MinHashSignature minhash_signature(const MinHashCoefficients& c, const std::vect
 // unreached position holds 2^32 - 1).
 using CompactSignature = std::array<uint32_t, kMinHashPermutations>;
 void compact_signature(const std::vector<uint64_t>& shingles, CompactSignature& out);
+// The same without vector instructions (what machines without AVX2 run).
+void compact_signature_portable(const std::vector<uint64_t>& shingles, CompactSignature& out);
 
 }  // namespace vesk

@@ -2,7 +2,11 @@
 
 #include <xxhash.h>
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
+#include <limits>
 
 namespace vesk {
 
@@ -18,6 +22,58 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   compact_signature(shingles, s);
   hash(d) = XXH3_64bits(text.data(), text.size());
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
+}
+
+void NgramIndex::insert_all(std::span<const Entry> entries) {
+  constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+  // 1. Number the documents in entry order. A document numbered earlier in
+  //    this call for the same id has nothing filed yet and is given up.
+  std::vector<uint32_t> doc_of(entries.size(), kNone);
+  std::vector<uint32_t> owner;  // by document numbered in this call: its entry, or kNone
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string_view id = entries[i].id;
+    if (const auto d = ids_.find(id)) {
+      if (*d < owner.size() && owner[*d] != kNone) {
+        doc_of[owner[*d]] = kNone;
+        owner[*d] = kNone;
+        ids_.release(*d);
+      } else {
+        remove(id);
+      }
+    }
+    const uint32_t d = ids_.intern(id);
+    while (chunks_.size() * kChunk <= d) chunks_.push_back(std::make_unique<Chunk>());
+    if (owner.size() <= d) owner.resize(d + 1, kNone);
+    owner[d] = static_cast<uint32_t>(i);
+    doc_of[i] = d;
+  }
+  // 2. Signatures and text hashes, each task writing its own documents' slots.
+  std::vector<uint8_t> indexed(entries.size(), 0);
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, entries.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
+    for (size_t i = r.begin(); i != r.end(); ++i) {
+      if (doc_of[i] == kNone) continue;
+      const std::vector<uint64_t> shingles = shingle_text(entries[i].text);
+      if (shingles.empty()) continue;
+      compact_signature(shingles, sig(doc_of[i]));
+      hash(doc_of[i]) = XXH3_64bits(entries[i].text.data(), entries[i].text.size());
+      indexed[i] = 1;
+    }
+  });
+  // 3. A text without shingles is not indexed.
+  std::vector<uint32_t> docs;
+  docs.reserve(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (doc_of[i] == kNone) continue;
+    if (indexed[i]) {
+      docs.push_back(doc_of[i]);
+    } else {
+      ids_.release(doc_of[i]);
+    }
+  }
+  // 4. Each signature position's bucket map on its own task.
+  tbb::parallel_for(0, kMinHashPermutations, [&](int p) {
+    for (uint32_t d : docs) buckets_[p].add(sig(d)[p], d);
+  });
 }
 
 void NgramIndex::remove(std::string_view id) {
@@ -56,26 +112,42 @@ RankedList NgramIndex::query(std::string_view text, size_t limit) const {
     buckets_[i].for_each(q[i], [&](uint32_t d) {
       if (counts[d]++ == 0) touched.push_back(d);
     });
+  // Scores are count / 128, so the count orders hits as the score does.
+  // Only the hits that can make the first `limit` (all sharing the
+  // limit-th best count, ties included) need their text hash.
   struct Hit {
-    float score;
-    uint64_t hash;
+    uint32_t count;
     uint32_t doc;
+    uint64_t hash;
   };
   std::vector<Hit> hits;
   hits.reserve(touched.size());
   for (uint32_t d : touched) {
-    hits.push_back(Hit{static_cast<float>(counts[d]) / static_cast<float>(kMinHashPermutations), hash(d), d});
+    hits.push_back(Hit{counts[d], d, 0});
     counts[d] = 0;
   }
   touched.clear();
-  // Every indexed id has a text hash, so the order is on (score, hash, id).
+  if (hits.size() > limit) {
+    auto more = [](const Hit& a, const Hit& b) { return a.count > b.count; };
+    std::nth_element(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(limit - 1), hits.end(), more);
+    const uint32_t boundary = hits[limit - 1].count;
+    hits.erase(std::partition(hits.begin() + static_cast<ptrdiff_t>(limit), hits.end(),
+                              [boundary](const Hit& h) { return h.count == boundary; }),
+               hits.end());
+  }
+  for (Hit& h : hits) h.hash = hash(h.doc);
+  // Every indexed id has a text hash, so the order is on (score, hash, id);
+  // the id strings are read only to break a tie of both.
   auto before = [this](const Hit& a, const Hit& b) {
-    return ngram_hit_order(a.score, a.hash, ids_.id(a.doc), b.score, b.hash, ids_.id(b.doc));
+    if (a.count != b.count) return a.count > b.count;
+    if (a.hash != b.hash) return a.hash < b.hash;
+    return ids_.id(a.doc) < ids_.id(b.doc);
   };
   const size_t keep = std::min(limit, hits.size());
   std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(keep), hits.end(), before);
   out.reserve(keep);
-  for (size_t i = 0; i < keep; ++i) out.emplace_back(ids_.id(hits[i].doc), hits[i].score);
+  for (size_t i = 0; i < keep; ++i)
+    out.emplace_back(ids_.id(hits[i].doc), static_cast<float>(hits[i].count) / static_cast<float>(kMinHashPermutations));
   return out;
 }
 

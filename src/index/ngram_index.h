@@ -33,6 +33,15 @@ class NgramIndex {
   void insert(std::string_view id, std::string_view text);
   // An id that is not indexed is left alone.
   void remove(std::string_view id);
+  // The same as insert() for each entry in order (a later entry for an id
+  // replaces an earlier one), with the signatures computed in parallel on the
+  // thread pool and the 128 bucket maps filled side by side: rebuilding the
+  // index of a whole store at open is dominated by the signatures.
+  struct Entry {
+    std::string_view id;
+    std::string_view text;
+  };
+  void insert_all(std::span<const Entry> entries);
 
   // Hits (id, count / 128) in ngram_hit_order, at most `limit`.
   RankedList query(std::string_view text, size_t limit) const;

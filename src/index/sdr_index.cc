@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
-#include <new>
-#include <type_traits>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <type_traits>
 #include <unordered_set>
 
 #include "index/index_manifest.h"
@@ -97,22 +97,24 @@ struct SdrIndex::Slot {
 static_assert(sizeof(SdrIndex::Slot) == 64);
 static_assert(std::is_trivial_v<SdrIndex::Slot>);
 
-void SdrIndex::FreeSlots::operator()(Slot* s) const { std::free(s); }
-
-SdrIndex::SdrIndex(std::string index_dir)
-    : dir_(std::move(index_dir)), slots_(static_cast<Slot*>(std::calloc(kPositions, sizeof(Slot)))) {
-  if (!slots_) throw std::bad_alloc();
-}
-
-SdrIndex::~SdrIndex() {
-  for_each_present([this](uint16_t p) { slots_[p].reset(); });
-}
-
 template <class F>
 void SdrIndex::for_each_present(F&& f) const {
   for (uint32_t w = 0; w < kPositions / 64; ++w)
     for (uint64_t bits = present_[w]; bits; bits &= bits - 1)
       f(static_cast<uint16_t>(w * 64 + static_cast<uint32_t>(std::countr_zero(bits))));
+}
+
+void SdrIndex::FreeSlots::operator()(Slot* s) const { std::free(s); }
+
+SdrIndex::SdrIndex(std::string index_dir) : SdrIndex(std::move(index_dir), Env::Default()) {}
+
+SdrIndex::SdrIndex(std::string index_dir, Env& env)
+    : dir_(std::move(index_dir)), env_(&env), slots_(static_cast<Slot*>(std::calloc(kPositions, sizeof(Slot)))) {
+  if (!slots_) throw std::bad_alloc();
+}
+
+SdrIndex::~SdrIndex() {
+  for_each_present([this](uint16_t p) { slots_[p].reset(); });
 }
 
 SdrIndex::Slot& SdrIndex::slot_for_insert(uint16_t p) {
@@ -241,28 +243,31 @@ Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
 }
 
 Status SdrIndex::save() const {
-  VESK_RETURN_IF_ERROR(create_directories(dir_));
-  const std::string manifest_path = dir_ + "/" + kIndexManifestFile, sdr_path = dir_ + "/" + kSdrIdxFile;
-  const std::string manifest_tmp = manifest_path + ".tmp", sdr_tmp = sdr_path + ".tmp";
+  Env& env = *env_;
+  const fs::path dir(dir_), manifest_path = dir / kIndexManifestFile, sdr_path = dir / kSdrIdxFile;
+  VESK_RETURN_IF_ERROR(env.create_dirs(dir));
+  auto manifest = StagedFile::open(dir / (std::string(kIndexManifestFile) + ".tmp"), manifest_path,
+                                   OpenMode::kWriteTruncate, env);
+  if (!manifest.ok()) return manifest.status();
+  auto sdr = StagedFile::open(dir / (std::string(kSdrIdxFile) + ".tmp"), sdr_path, OpenMode::kWriteTruncate, env);
+  if (!sdr.ok()) return sdr.status();
+  StagedFileSink manifest_sink(**manifest), sdr_sink(**sdr);
+  VESK_RETURN_IF_ERROR(save_to(manifest_sink, sdr_sink));
   // Both temporaries are complete and on stable storage before either
   // target is replaced.
-  auto manifest = FileSink::create(manifest_tmp);
-  if (!manifest.ok()) return manifest.status();
-  auto sdr = FileSink::create(sdr_tmp);
-  if (!sdr.ok()) return sdr.status();
-  VESK_RETURN_IF_ERROR(save_to(**manifest, **sdr));
   VESK_RETURN_IF_ERROR((*manifest)->finish());
   VESK_RETURN_IF_ERROR((*sdr)->finish());
-  VESK_RETURN_IF_ERROR(rename_path(sdr_tmp, sdr_path));
-  return rename_path(manifest_tmp, manifest_path);
+  VESK_RETURN_IF_ERROR((*sdr)->publish());
+  return (*manifest)->publish();
 }
 
 Status SdrIndex::load() {
-  const std::string manifest_path = dir_ + "/" + kIndexManifestFile, sdr_path = dir_ + "/" + kSdrIdxFile;
-  if (!path_exists(manifest_path) || !path_exists(sdr_path)) return Status::Ok();
-  auto manifest = read_file(manifest_path);
+  Env& env = *env_;
+  const fs::path dir(dir_), manifest_path = dir / kIndexManifestFile, sdr_path = dir / kSdrIdxFile;
+  if (!env.exists(manifest_path) || !env.exists(sdr_path)) return Status::Ok();
+  auto manifest = env.read_file(manifest_path);
   if (!manifest.ok()) return manifest.status();
-  auto sdr = FileSource::open(sdr_path);
+  auto sdr = FileSource::open(sdr_path, env);
   if (!sdr.ok()) return sdr.status();
   return load_from(*manifest, **sdr);
 }
@@ -381,6 +386,24 @@ struct Hit {
   uint64_t hash;
 };
 
+// The query's positions as a 65,536-bit set: counting the common positions
+// of a stored SDR is then one branch-free test per stored position instead
+// of a merge.
+struct QueryBits {
+  uint64_t words[1024] = {};
+  void set(const Sdr& q) {
+    for (uint16_t p : q) words[p >> 6] |= uint64_t{1} << (p & 63);
+  }
+  void clear(const Sdr& q) {
+    for (uint16_t p : q) words[p >> 6] = 0;
+  }
+  size_t overlap(const Sdr& s) const {
+    size_t c = 0;
+    for (uint16_t p : s) c += (words[p >> 6] >> (p & 63)) & 1;
+    return c;
+  }
+};
+
 size_t bitmap_limit(size_t budget) { return budget <= 10 ? 128 : budget <= 50 ? 256 : 512; }
 
 }  // namespace
@@ -388,7 +411,8 @@ size_t bitmap_limit(size_t budget) { return budget <= 10 ? 128 : budget <= 50 ? 
 class SdrSearch {
  public:
   // One pass; returns the hits and sets `resolved` (R).
-  static std::vector<Hit> pass(const SdrIndex& index, const Sdr& q, size_t budget, const SdrLookup& log_sdrs,
+  static std::vector<Hit> pass(const SdrIndex& index, const Sdr& q, const QueryBits& qbits, size_t budget,
+                               const SdrLookup& log_sdrs,
                                const IdMapLookup& id_map, const RecordLookup& records,
                                std::span<const std::string> namespaces, SdrSearchPass& info) {
     thread_local OverlapCounts counts;
@@ -448,7 +472,7 @@ class SdrSearch {
       if (!rec || !record_visible(*rec, namespaces)) continue;
       const Sdr* stored = log_sdrs(x);
       if (!stored || stored->empty()) continue;
-      const size_t c = sdr_overlap(q, *stored);
+      const size_t c = qbits.overlap(*stored);
       const float cf = static_cast<float>(c);
       const float score = cf / (static_cast<float>(q.size()) + static_cast<float>(stored->size()) - cf);
       if (score > 0.0f) hits.push_back(Hit{resolved, score, content_hash(rec->content)});
@@ -465,12 +489,14 @@ RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const S
   if (top_k == 0 || namespaces.empty()) return out;
   const Sdr q = encode_sdr(encoder, query, SdrRange::General, SdrCase::Fold);
   if (q.empty()) return out;
+  thread_local QueryBits qbits;
+  qbits.set(q);
   size_t budget = 2 * top_k;
   std::vector<Hit> hits;
   for (;;) {
     SdrSearchPass info;
     info.budget = budget;
-    hits = SdrSearch::pass(index, q, budget, log_sdrs, id_map, records, namespaces, info);
+    hits = SdrSearch::pass(index, q, qbits, budget, log_sdrs, id_map, records, namespaces, info);
     if (trace) trace->push_back(info);
     // Widen while the pass resolved as many candidates as the budget, the
     // budget is below 256 x top_k, and too few visible hits were found.
@@ -480,6 +506,7 @@ RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const S
     }
     break;
   }
+  qbits.clear(q);
   std::stable_sort(hits.begin(), hits.end(),
                    [](const Hit& a, const Hit& b) { return recall_order_before(a.score, a.hash, a.id, b.score, b.hash, b.id); });
   if (hits.size() > top_k) hits.resize(top_k);

@@ -37,14 +37,17 @@
 #include "index/index_file_io.h"
 #include "index/sdr_encoder.h"
 #include "model/status.h"
+#include "storage/env.h"
 #include "recall/recall_result.h"
 
 namespace vesk {
 
 class SdrIndex {
  public:
-  // index_dir: the store's "index" directory, where save and load work.
+  // index_dir: the store's "index" directory, where save and load work,
+  // through `env` (the process's POSIX Env by default).
   explicit SdrIndex(std::string index_dir = {});
+  SdrIndex(std::string index_dir, Env& env);
   ~SdrIndex();
   SdrIndex(const SdrIndex&) = delete;
   SdrIndex& operator=(const SdrIndex&) = delete;
@@ -56,8 +59,12 @@ class SdrIndex {
   // empty stay. An id that is not indexed is left alone.
   void remove(std::string_view id);
 
-  // Writes index_manifest.json and sdr.idx into the index directory, each
-  // through a temporary file forced to stable storage, then renames them.
+  // Writes index_manifest.json and sdr.idx into the index directory, plain
+  // also in an encrypted store. Each is written to a temporary file with
+  // ".tmp" appended to its name and forced to stable storage; only when both
+  // are complete is sdr.idx.tmp renamed over sdr.idx, then the manifest over
+  // its target. On failure the temporary files are removed and a target
+  // whose rename had not happened keeps its old content.
   Status save() const;
   // Loads both files when both exist (otherwise does nothing). A malformed
   // manifest changes nothing; a damaged sdr.idx keeps the records read before
@@ -82,7 +89,7 @@ class SdrIndex {
   std::optional<uint32_t> doc_of(std::string_view id) const;
   size_t size() const;
 
-  struct Slot;
+  struct Slot;  // one position's bitmap and pending buffer (sdr_index.cc)
 
  private:
   friend class SdrSearch;
@@ -92,6 +99,7 @@ class SdrIndex {
   void for_each_present(F&& f) const;
 
   std::string dir_;
+  Env* env_;
 
   struct Hash {
     using is_transparent = void;

@@ -86,30 +86,22 @@ RankedList collect_tags(const TagIndex& index, const RecordLookup& records, std:
       i = j;
     }
   }
-  struct Hit {
-    float score;
-    uint64_t hash;
-    const std::string* id;
-  };
-  std::vector<Hit> hits;
-  std::vector<std::string> u;
+  std::vector<RecallHit> hits;
+  std::vector<std::string> extra;  // the record's lower-cased tags that are not query tokens
   for (const auto& [d, m] : matched) {
     const std::string& id = index.ids_.id(d);
     const Record* r = records(id);
     if (!r || !record_visible(*r, namespaces)) continue;
-    u = q;
-    for (const std::string& tag : r->tags) u.push_back(to_lower_full(tag));
-    std::sort(u.begin(), u.end());
-    const size_t distinct = static_cast<size_t>(std::unique(u.begin(), u.end()) - u.begin());
-    if (distinct == 0) continue;
-    hits.push_back(Hit{static_cast<float>(m) / static_cast<float>(distinct), content_hash(r->content), &id});
+    extra.clear();
+    for (const std::string& tag : r->tags) {
+      std::string lowered = to_lower_full(tag);
+      if (std::binary_search(q.begin(), q.end(), lowered)) continue;
+      if (std::find(extra.begin(), extra.end(), lowered) == extra.end()) extra.push_back(std::move(lowered));
+    }
+    const size_t distinct = q.size() + extra.size();  // |L u Q|, never 0
+    hits.push_back(RecallHit{static_cast<float>(m) / static_cast<float>(distinct), content_hash(r->content), &id});
   }
-  const size_t keep = std::min(top_k, hits.size());
-  std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(keep), hits.end(),
-                    [](const Hit& a, const Hit& b) { return recall_order_before(a.score, a.hash, *a.id, b.score, b.hash, *b.id); });
-  out.reserve(keep);
-  for (size_t i = 0; i < keep; ++i) out.emplace_back(*hits[i].id, hits[i].score);
-  return out;
+  return top_hits_in_recall_order(hits, top_k);
 }
 
 }  // namespace vesk

@@ -203,6 +203,14 @@ bool json_read_struct(JsonReader& r, T& out, const JsonStruct<T>& s) {
   return r.end_struct(array_form, ok);
 }
 
+// Reads a structure from the object form only, for files whose layout has no
+// positional array form; an array fails as any other wrong type does.
+template <typename T>
+bool json_read_struct_object(JsonReader& r, T& out, const JsonStruct<T>& s) {
+  if (!r.begin_map(s.expecting)) return false;
+  return r.end_map(json_detail::read_members(r, out, s));
+}
+
 template <typename T>
 void json_write_struct(JsonWriter& w, const T& v, const JsonStruct<T>& s) {
   w.begin_object();

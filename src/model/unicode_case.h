@@ -12,4 +12,7 @@ namespace vesk {
 // become U+FFFD.
 std::string unicode_lower(std::string_view utf8);
 
+// The same mapping under the name the indexes and the recall use.
+inline std::string to_lower_full(std::string_view s) { return unicode_lower(s); }
+
 }  // namespace vesk

@@ -105,6 +105,11 @@ void PendingActivations::restore(std::vector<std::string> ids) {
   for (std::string& id : ids) ids_.insert(std::move(id));
 }
 
+void PendingActivations::note_ids(std::span<const std::string> ids) {
+  std::lock_guard lock(mu_);
+  for (const std::string& id : ids) ids_.insert(id);
+}
+
 bool PendingActivations::contains(std::string_view id) const {
   std::lock_guard lock(mu_);
   return ids_.find(id) != ids_.end();
@@ -117,14 +122,12 @@ size_t PendingActivations::size() const {
 
 void record_recall_activity(const RecallActivityTargets& t, std::span<const ScoredRecord> results,
                             std::string_view query, std::optional<std::string_view> session_id) {
-  {
-    std::unique_lock records_lock(t.records_mu);
-    std::unique_lock sessions_lock(t.sessions_mu);
-    apply_recall_activation(results, t.records, t.sessions, session_id, t.now);
+  t.records_and_sessions([&](const MutableRecordLookup& records, SessionMap& sessions) {
+    apply_recall_activation(results, records, sessions, session_id, t.now);
     // The retrieval is journaled even when it found nothing; a failed append
     // must not fail the recall that already happened.
     if (t.audit_retrieve) (void)t.audit_retrieve(unicode_prefix(query, kQueryPreviewChars), results.size());
-  }
+  });
   t.pending.note(results);
   if (results.size() < 2) return;
 

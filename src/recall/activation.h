@@ -96,6 +96,8 @@ class PendingActivations {
   StringSet take();
   // Puts ids back after a failed flush; ids noted meanwhile stay.
   void restore(std::vector<std::string> ids);
+  // Notes records changed outside a recall (the links of an ended session).
+  void note_ids(std::span<const std::string> ids);
   bool contains(std::string_view id) const;
   size_t size() const;
 
@@ -114,12 +116,27 @@ struct PlasticityState {
 // open; a failure it reports is dropped.
 using RetrieveAuditHook = std::function<Status(std::string_view query_preview, uint64_t results_count)>;
 
+// Runs the activation step with the records map and the session map writable,
+// holding the records map's write lock and then the session map's for the
+// whole call.
+using ActivationStep = std::function<void(const MutableRecordLookup& records, SessionMap& sessions)>;
+using RecordsAndSessionsLock = std::function<void(const ActivationStep& step)>;
+
+// The lock of a plain records map and session map, each behind its own
+// reader-writer lock.
+template <class Map>
+RecordsAndSessionsLock lock_records_and_sessions(std::shared_mutex& records_mu, Map& records,
+                                                 std::shared_mutex& sessions_mu, SessionMap& sessions) {
+  return [&](const ActivationStep& step) {
+    std::unique_lock records_lock(records_mu);
+    std::unique_lock sessions_lock(sessions_mu);
+    step(mutable_record_lookup(records), sessions);
+  };
+}
+
 // What the bookkeeping works on in the main object.
 struct RecallActivityTargets {
-  std::shared_mutex& records_mu;
-  MutableRecordLookup records;
-  std::shared_mutex& sessions_mu;
-  SessionMap& sessions;
+  RecordsAndSessionsLock records_and_sessions;
   RetrieveAuditHook audit_retrieve;
   PendingActivations& pending;
   PlasticityState& plasticity;

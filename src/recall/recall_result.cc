@@ -15,32 +15,49 @@ uint64_t content_hash_of(const RecordLookup& records, std::string_view id) {
   return r ? content_hash(r->content) : 0;
 }
 
-void sort_scored_records(std::vector<ScoredRecord>& results) {
-  std::vector<std::pair<uint64_t, size_t>> keys(results.size());
-  for (size_t i = 0; i < results.size(); ++i) keys[i] = {content_hash(results[i].record.content), i};
+RankedList top_hits_in_recall_order(std::vector<RecallHit>& hits, size_t top_k) {
+  const size_t keep = std::min(top_k, hits.size());
+  std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(keep), hits.end(),
+                    [](const RecallHit& a, const RecallHit& b) {
+                      return recall_order_before(a.score, a.hash, *a.id, b.score, b.hash, *b.id);
+                    });
+  RankedList out;
+  out.reserve(keep);
+  for (size_t i = 0; i < keep; ++i) out.emplace_back(*hits[i].id, hits[i].score);
+  return out;
+}
+
+namespace {
+
+// Stable sort in the recall order; each content hash is computed once.
+template <class T, class Hash, class Score, class Id>
+void stable_sort_in_recall_order(std::vector<T>& items, Hash hash_of, Score score_of, Id id_of) {
+  std::vector<std::pair<uint64_t, size_t>> keys(items.size());
+  for (size_t i = 0; i < items.size(); ++i) keys[i] = {hash_of(items[i]), i};
   std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-    const ScoredRecord& x = results[a.second];
-    const ScoredRecord& y = results[b.second];
-    return recall_order_before(x.score, a.first, x.record.id, y.score, b.first, y.record.id);
+    const T& x = items[a.second];
+    const T& y = items[b.second];
+    return recall_order_before(score_of(x), a.first, id_of(x), score_of(y), b.first, id_of(y));
   });
-  std::vector<ScoredRecord> sorted;
-  sorted.reserve(results.size());
-  for (const auto& k : keys) sorted.push_back(std::move(results[k.second]));
-  results = std::move(sorted);
+  std::vector<T> sorted;
+  sorted.reserve(items.size());
+  for (const auto& k : keys) sorted.push_back(std::move(items[k.second]));
+  items = std::move(sorted);
+}
+
+}  // namespace
+
+void sort_scored_records(std::vector<ScoredRecord>& results) {
+  stable_sort_in_recall_order(
+      results, [](const ScoredRecord& r) { return content_hash(r.record.content); },
+      [](const ScoredRecord& r) { return r.score; }, [](const ScoredRecord& r) -> std::string_view { return r.record.id; });
 }
 
 void sort_ranked_list(RankedList& list, const RecordLookup& candidates) {
-  std::vector<std::pair<uint64_t, size_t>> keys(list.size());
-  for (size_t i = 0; i < list.size(); ++i) keys[i] = {content_hash_of(candidates, list[i].first), i};
-  std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-    const auto& x = list[a.second];
-    const auto& y = list[b.second];
-    return recall_order_before(x.second, a.first, x.first, y.second, b.first, y.first);
-  });
-  RankedList sorted;
-  sorted.reserve(list.size());
-  for (const auto& k : keys) sorted.push_back(std::move(list[k.second]));
-  list = std::move(sorted);
+  using Entry = RankedList::value_type;
+  stable_sort_in_recall_order(
+      list, [&](const Entry& e) { return content_hash_of(candidates, e.first); }, [](const Entry& e) { return e.second; },
+      [](const Entry& e) -> std::string_view { return e.first; });
 }
 
 bool record_visible(const Record& record, std::span<const std::string> namespaces) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,8 +20,14 @@
 namespace vesk {
 
 struct ScoredRecord {
+  ScoredRecord() = default;
+  ScoredRecord(float s, Record r) : score(s), record(std::move(r)) {}
+
   float score = 0.0f;
   Record record;
+  // The result's score as it entered the trust stage of the pipeline (its
+  // fused and expanded relevance); none until then. Never stored.
+  std::optional<float> pre_trust_score;
 };
 
 // (record id, score) pairs; the position of a pair is its rank.
@@ -34,7 +41,12 @@ using RecordLookup = std::function<const Record*(std::string_view id)>;
 template <class Map>
 RecordLookup record_lookup(const Map& records) {
   return [&records](std::string_view id) -> const Record* {
-    auto it = records.find(std::string(id));
+    auto it = [&] {
+      if constexpr (requires { records.find(id); })
+        return records.find(id);
+      else
+        return records.find(std::string(id));
+    }();
     return it == records.end() ? nullptr : &it->second;
   };
 }
@@ -59,6 +71,17 @@ inline bool recall_order_before(float score_a, uint64_t hash_a, std::string_view
   if (hash_a != hash_b) return hash_a < hash_b;
   return id_a < id_b;
 }
+
+// A collector's hit before ranking. The id points at a string that outlives
+// the ranking (the index's id or the records map's key).
+struct RecallHit {
+  float score;
+  uint64_t hash;  // content_hash of the record
+  const std::string* id;
+};
+
+// The best top_k hits in the recall order, as a ranked list; reorders `hits`.
+RankedList top_hits_in_recall_order(std::vector<RecallHit>& hits, size_t top_k);
 
 // Stable sorts in the recall order.
 void sort_scored_records(std::vector<ScoredRecord>& results);

@@ -1,5 +1,6 @@
 #include "storage/atomic_file.h"
 
+#include <cerrno>
 #include <cstdint>
 
 #include "storage/utf8.h"
@@ -30,24 +31,57 @@ std::string random_uuid_v4() {
   return out;
 }
 
+StagedFile::StagedFile(Env& env, fs::path temp, fs::path target, std::unique_ptr<File> file)
+    : env_(env), temp_(std::move(temp)), target_(std::move(target)) {
+  writer_.emplace(std::move(file), 0);
+}
+
+Result<std::unique_ptr<StagedFile>> StagedFile::open(const fs::path& temp, const fs::path& target, OpenMode mode,
+                                                     Env& env) {
+  auto file = env.open(temp, mode);
+  if (!file.ok()) return file.status();
+  return std::unique_ptr<StagedFile>(new StagedFile(env, temp, target, std::move(file).value()));
+}
+
+StagedFile::~StagedFile() {
+  if (published_) return;
+  writer_.reset();  // closes the handle before the name goes
+  (void)env_.remove(temp_);
+}
+
+Status StagedFile::append(std::string_view bytes) {
+  if (!writer_) return os_error(EBADF);
+  return writer_->write(bytes);
+}
+
+Status StagedFile::finish() {
+  if (!writer_) return os_error(EBADF);
+  Status st = writer_->flush_buffer();
+  if (st.ok()) st = writer_->file().sync();
+  Status closed = writer_->file().close();
+  writer_.reset();
+  if (st.ok()) st = closed;
+  finished_ = st.ok();
+  return st;
+}
+
+Status StagedFile::publish() {
+  if (!finished_ || published_) return os_error(EBADF);
+  VESK_RETURN_IF_ERROR(env_.rename(temp_, target_));
+  published_ = true;
+  // The rename is durable only once the directory entry is.
+  return env_.sync_dir(target_.parent_path());
+}
+
 namespace {
 
 Status write_through_temp(const fs::path& temp, const fs::path& target, std::string_view bytes, OpenMode mode,
                           Env& env) {
-  auto file = env.open(temp, mode);
-  // Create-new failing means the name is someone else's: leave it alone.
-  if (!file.ok()) return file.status();
-  Status st = (*file)->write_at(0, bytes);
-  if (st.ok()) st = (*file)->sync();
-  if (st.ok()) st = (*file)->close();
-  if (st.ok()) st = env.rename(temp, target);
-  if (!st.ok()) {
-    file->reset();
-    (void)env.remove(temp);
-    return st;
-  }
-  // The rename is durable only once the directory entry is.
-  return env.sync_dir(target.parent_path());
+  auto staged = StagedFile::open(temp, target, mode, env);
+  if (!staged.ok()) return staged.status();
+  VESK_RETURN_IF_ERROR((*staged)->append(bytes));
+  VESK_RETURN_IF_ERROR((*staged)->finish());
+  return (*staged)->publish();
 }
 
 }  // namespace

@@ -7,10 +7,13 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "model/status.h"
+#include "storage/buffered_writer.h"
 #include "storage/crypto.h"
 #include "storage/env.h"
 
@@ -36,6 +39,40 @@ Status write_file_atomic(const SecretKey* key, const fs::path& target, std::stri
 // emptied (not create-new) and not sealed. For files with a fixed scratch name.
 Status replace_file_via(const fs::path& temp, const fs::path& target, std::string_view bytes,
                         Env& env = Env::Default());
+
+// A whole-file replacement written piece by piece, for files too large to
+// build in memory first; the two calls above are made of it. Bytes go through
+// an 8 KB buffer into the temporary file (never sealed). finish() writes out
+// the buffer, forces the file to stable storage and closes it; publish()
+// renames it over the target and forces the directory. Several staged files
+// can all be finished before any is published, so that no target is replaced
+// until every new file is complete. Dropped before a successful publish, the
+// object removes its temporary file.
+class StagedFile {
+ public:
+  // Opens `temp` in `mode` (kWriteTruncate or kWriteCreateNew). When the open
+  // fails nothing is removed: under create-new the name is someone else's.
+  static Result<std::unique_ptr<StagedFile>> open(const fs::path& temp, const fs::path& target,
+                                                   OpenMode mode = OpenMode::kWriteTruncate,
+                                                   Env& env = Env::Default());
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  Status append(std::string_view bytes);
+  Status finish();
+  // Fails unless finish() succeeded first.
+  Status publish();
+
+ private:
+  StagedFile(Env& env, fs::path temp, fs::path target, std::unique_ptr<File> file);
+
+  Env& env_;
+  fs::path temp_, target_;
+  std::optional<BufferedWriter> writer_;  // empty once closed
+  bool finished_ = false;
+  bool published_ = false;
+};
 
 // The whole file, unsealed under the key, as UTF-8 text. I/O errors (a missing
 // file too) come back unchanged; bytes that are not UTF-8 are an error.

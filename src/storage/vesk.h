@@ -35,6 +35,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -58,7 +59,10 @@
 #include "model/string_hash.h"
 #include "recall/activation.h"
 #include "recall/recall_cache.h"
+#include "recall/rerank_modes.h"
 #include "recall/recall_result.h"
+#include "recall/recall_sessions.h"
+#include "recall/recall_settings.h"
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
@@ -72,6 +76,7 @@
 #include "write/store_derivations.h"
 #include "write/store_request.h"
 #include "write/synonyms.h"
+#include "write/text_classifiers.h"
 
 namespace vesk {
 
@@ -102,12 +107,6 @@ struct RetentionScheduler {
   std::function<void()> stop_and_join;
 };
 
-// A text classifier supplied by the caller (claim certainty, outcome): a
-// label, or none to defer to the built-in rules. Copied out of its slot and
-// called with no store lock held.
-using TextClassifier = std::function<std::optional<std::string>(std::string_view text)>;
-using ClassifierSlot = Guarded<std::shared_ptr<const TextClassifier>>;
-
 // State parts whose subsystems are not built yet; each is the empty state a
 // store opens with.
 struct ResearchProjects {};
@@ -118,12 +117,14 @@ struct ExperienceQueue {};
 struct StoreFlags {
   std::atomic<SecurityProfile> security_profile{SecurityProfile::Balanced};
   std::atomic<bool> claim_rules{false};
+  // Shown by default; read by text recalls without any lock.
   std::atomic<bool> identity_block{true};
-  Guarded<std::string> context_dates{std::in_place, "first_hand"};
-  Guarded<std::string> belief_rerank{std::in_place, "limited"};
-  Guarded<std::string> concept_surface{std::in_place, "inspect"};
-  Guarded<std::string> causal_rerank{std::in_place, "limited"};
-  Guarded<std::string> policy_rerank{std::in_place, "limited"};
+  std::atomic<ContextDateMode> context_dates{ContextDateMode::FirstHand};
+  // Read by recalls without any lock; relaxed loads and stores suffice.
+  std::atomic<BeliefRerankMode> belief_rerank{BeliefRerankMode::Limited};
+  std::atomic<ConceptSurfaceMode> concept_surface{ConceptSurfaceMode::Inspect};
+  std::atomic<CausalRerankMode> causal_rerank{CausalRerankMode::Limited};
+  std::atomic<PolicyRerankMode> policy_rerank{PolicyRerankMode::Limited};
 };
 
 // Counters of the recall, search, cognitive and maintenance operations.
@@ -194,6 +195,49 @@ class Vesk {
   // The outcome classifier's verdict on a text, or none without one.
   std::optional<OutcomePolarity> classify_outcome(std::string_view text) const;
 
+  // ---- Text and structured recall, sessions, embeddings (recall/) ----
+
+  // The rendered context of a query in the "provenance" layout (default 40
+  // candidates, budget 8192, min_strength 0.1, connections expanded), or in
+  // the "levels" layout (20 candidates, budget 2048). Served from the text
+  // recall cache when no session id is given. Never fails; counts nothing
+  // (the caller counts the answer in recall_hits).
+  std::string recall(std::string_view query, std::optional<uint64_t> token_budget = std::nullopt,
+                     std::optional<float> min_strength = std::nullopt,
+                     std::optional<bool> expand_connections = std::nullopt,
+                     std::optional<std::string> session_id = std::nullopt,
+                     std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  std::string recall_levels(std::string_view query, std::optional<uint64_t> token_budget = std::nullopt,
+                            std::optional<float> min_strength = std::nullopt,
+                            std::optional<bool> expand_connections = std::nullopt,
+                            std::optional<std::string> session_id = std::nullopt,
+                            std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // The scored results of a query (defaults top_k 20, min_strength 0.1,
+  // connections expanded), served from the structured recall cache when no
+  // session id is given; counted in recall_hits. Never fails.
+  std::vector<ScoredRecord> recall_structured(std::string_view query, std::optional<size_t> top_k = std::nullopt,
+                                              std::optional<float> min_strength = std::nullopt,
+                                              std::optional<bool> expand_connections = std::nullopt,
+                                              std::optional<std::string> session_id = std::nullopt,
+                                              std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // True when a record of the namespaces (none: "default") has valid_from or
+  // valid_until set; such recalls empty both caches first and are not served
+  // from them.
+  bool has_temporal_validity(const std::optional<std::vector<std::string>>& namespaces) const;
+
+  // Links the records a session noted (link_session_records) and forgets the
+  // session; the changed records are queued for the next flush. None for a
+  // session without an entry.
+  std::optional<SessionLinks> end_session(std::string_view session_id);
+  // record_history of the record with exactly this id; a Runtime error
+  // "Record not found: {id}" otherwise.
+  Result<StringMap> history(std::string_view record_id) const;
+
+  // Stores a vector for an existing record and clears both recall caches.
+  // Value errors: "Embedding record not found", and those of the put.
+  Status store_embedding(std::string_view record_id, std::span<const float> vector);
+  bool has_embeddings() const;
+
   // Where new record ids come from: random v4 UUID prefixes unless a test
   // sets a source (before any store runs) to force collisions.
   using RecordIdSource = std::function<Result<std::string>()>;
@@ -245,6 +289,7 @@ class Vesk {
   RecallCache<std::vector<ScoredRecord>> structured_cache;
 
   StoreCounters counters;
+  RecallHitCounters recall_hits;
 
   Guarded<BeliefEngine> beliefs;
   Guarded<ConceptEngine> concepts;

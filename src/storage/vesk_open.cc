@@ -8,8 +8,15 @@
 //  12 startup report    13 embeddings        14 defaults
 // A failing step ends the open; whatever was built is released on the way out,
 // and releasing the record log releases the directory lock.
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+#include <tbb/parallel_invoke.h>
+
+#include <atomic>
+
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,27 +130,46 @@ std::string count_text(std::string_view before, size_t n, std::string_view after
 }  // namespace
 
 std::vector<std::string> apply_load_time_repairs(RecordMap& records, const VeskStorage& storage) {
+  // The pin and confidence repairs look at one record each (and the record
+  // log, under its read lock), so they run in parallel over the map's
+  // records; the ids are then listed in map order.
+  std::vector<std::pair<const std::string*, Record*>> order;
+  order.reserve(records.size());
+  for (auto& [id, record] : records) order.emplace_back(&id, &record);
+  std::vector<uint8_t> fixed(order.size(), 0);
+  std::atomic<bool> any_supersede{false};
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, order.size(), 512), [&](const tbb::blocked_range<size_t>& r) {
+    for (size_t i = r.begin(); i != r.end(); ++i) {
+      const std::string& id = *order[i].first;
+      Record& record = *order[i].second;
+      if (!record.pinned) {
+        bool pin = storage.is_user_core(id);
+        if (!pin) {
+          std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
+          pin = entry && entry->pin_factor >= kPinFactorThreshold;
+        }
+        if (pin) {
+          record.pinned = true;
+          fixed[i] = 1;
+        }
+      }
+      float default_confidence = source_type_default_confidence(record.source_type);
+      if (near(record.confidence, 0.9f) && !near(default_confidence, 0.9f)) {
+        record.confidence = default_confidence;
+        fixed[i] = 1;
+      }
+      if (record.metadata.contains("superseded_by")) any_supersede.store(true, std::memory_order_relaxed);
+    }
+  });
   RepairList repaired;
-  for (auto& [id, record] : records) {
-    if (!record.pinned) {
-      bool pin = storage.is_user_core(id);
-      if (!pin) {
-        std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
-        pin = entry && entry->pin_factor >= kPinFactorThreshold;
-      }
-      if (pin) {
-        record.pinned = true;
-        repaired.add(id);
-      }
-    }
-    float default_confidence = source_type_default_confidence(record.source_type);
-    if (near(record.confidence, 0.9f) && !near(default_confidence, 0.9f)) {
-      record.confidence = default_confidence;
-      repaired.add(id);
-    }
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (fixed[i]) repaired.add(*order[i].first);
   }
-  repair_incomplete_supersedes(records, repaired);
-  repair_missing_supersede_times(records, repaired);
+  // Both supersede repairs concern only records naming a successor.
+  if (any_supersede.load()) {
+    repair_incomplete_supersedes(records, repaired);
+    repair_missing_supersede_times(records, repaired);
+  }
   return repaired.take();
 }
 
@@ -162,20 +188,30 @@ size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskS
 namespace {
 
 // Step 9: the n-gram, term and tag indexes, the id map and the content index
-// of possible duplicates, from the records that stay in memory.
+// of possible duplicates, from the records that stay in memory, each filled
+// in map order. They are independent, so they are built side by side; the
+// n-gram signatures, the bulk of the work, and the term lists are also spread
+// over the thread pool.
 void build_indexes(Vesk& v) {
   const RecordMap& records = v.records.unguarded();
-  v.terms.unguarded() = bm25_index_from_records(records);
-  NgramIndex& ngram = v.ngram.unguarded();
-  TagIndex& tags = v.tags.unguarded();
-  IdMap& id_map = v.id_map.unguarded();
-  DuplicateIndex& duplicates = v.duplicates.unguarded();
-  for (const auto& [id, record] : records) {
-    ngram.insert(id, record.content);
-    tags.add(id, record.tags);
-    duplicates.note_insert(record);
-    if (record.vesk_id) id_map[*record.vesk_id] = id;
-  }
+  tbb::parallel_invoke(
+      [&] {
+        std::vector<NgramIndex::Entry> entries;
+        entries.reserve(records.size());
+        for (const auto& [id, record] : records) entries.push_back({id, record.content});
+        v.ngram.unguarded().insert_all(entries);
+      },
+      [&] { v.terms.unguarded() = bm25_index_from_records(records); },
+      [&] {
+        TagIndex& tags = v.tags.unguarded();
+        IdMap& id_map = v.id_map.unguarded();
+        DuplicateIndex& duplicates = v.duplicates.unguarded();
+        for (const auto& [id, record] : records) {
+          tags.add(id, record.tags);
+          duplicates.note_insert(record);
+          if (record.vesk_id) id_map[*record.vesk_id] = id;
+        }
+      });
 }
 
 }  // namespace
@@ -190,15 +226,21 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   Result<StoreKey> key = open_store_key(path, password, env);
   if (!key.ok()) return key.status();
 
+  // 4. The SDR index files, read while the record log is scanned: reading
+  //    them takes no lock (every save replaces them by rename) and their
+  //    result is used only once the record log is open. A load error is
+  //    dropped: the store opens with what was read, and the records the
+  //    files lack are filled in below. The future waits for the load on
+  //    every way out of this function.
+  auto sdr_index = std::make_shared<SdrIndex>((path / "index").string());
+  std::future<void> sdr_loaded = std::async(std::launch::async, [&sdr_index] {
+    if (Status s = sdr_index->load(); !s.ok()) {
+    }
+  });
+
   // 3. The record log; from here the directory is locked.
   Result<std::shared_ptr<VeskStorage>> storage = VeskStorage::open(path, *key, env);
   if (!storage.ok()) return storage.status();
-
-  // 4. The SDR index files. A load error is dropped: the store opens with
-  //    what was read, and the records the files lack are filled in below.
-  auto sdr_index = std::make_shared<SdrIndex>((path / "index").string());
-  if (Status s = sdr_index->load(); !s.ok()) {
-  }
 
   // 5. The journal header, created or checked.
   if (!env.exists(path)) VESK_RETURN_IF_ERROR(env.create_dirs(path).as(ErrorKind::OS));
@@ -240,6 +282,7 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
 
   // 9. The in-memory indexes, rebuilt from the records.
   build_indexes(*v);
+  sdr_loaded.wait();
   // Records stored after the SDR index was last saved (a crash, a failed
   // save) would otherwise stay invisible to the SDR search for good: their
   // SDRs are still in the record log.

@@ -24,6 +24,16 @@ float claim_certainty_factor(ClaimCertainty c) {
   return 1.0f;
 }
 
+std::optional<ClaimCertainty> parse_claim_certainty(std::string_view text) {
+  std::string word(trim_unicode_white_space(text));
+  for (char& c : word) c = ascii_lower(c);
+  if (word == "hedged") return ClaimCertainty::Hedged;
+  if (word == "hearsay") return ClaimCertainty::Hearsay;
+  if (word == "asserted") return ClaimCertainty::Asserted;
+  if (word == "speculative") return ClaimCertainty::Speculative;
+  return std::nullopt;
+}
+
 std::string normalize_claim_text(std::string_view text) {
   std::string lower = to_lower_full(text);
   std::string out = " ";

@@ -19,6 +19,11 @@ std::string_view claim_certainty_label(ClaimCertainty c);
 // 0.7, 0.7, 0.85, 1.0 as 32-bit values.
 float claim_certainty_factor(ClaimCertainty c);
 
+// A certainty given as text (a classifier's answer, a caller's value):
+// surrounding white space removed, ASCII letters lower-cased, then one of the
+// four labels; anything else is not classified.
+std::optional<ClaimCertainty> parse_claim_certainty(std::string_view text);
+
 // The text in which claim and identity phrases are sought: one space, the
 // lower-cased words (Unicode letters and digits, "'" and U+2019 written as
 // "'") separated by single spaces, and a closing space. A text without

@@ -33,6 +33,24 @@ std::set<std::string> parse_acl_list(const std::string* value) {
   return out;
 }
 
+void write_record_acl(StringMap& metadata, const std::string& key, const std::vector<std::string>& entries) {
+  if (entries.empty()) {
+    metadata.erase(key);
+    return;
+  }
+  std::set<std::string> normalized;
+  for (const std::string& e : entries) {
+    std::string_view trimmed = trim_unicode_white_space(e);
+    if (!trimmed.empty()) normalized.insert(to_lower_full(trimmed));
+  }
+  std::string joined;
+  for (const std::string& e : normalized) {
+    if (!joined.empty()) joined += ',';
+    joined += e;
+  }
+  metadata[key] = std::move(joined);
+}
+
 AccessDecision record_access_allowed(const Record& record, const AccessRequest& request) {
   static const std::string kVisibility = "acl_visibility", kRoles = "acl_read_roles", kGroups = "acl_read_groups",
                            kPrincipals = "acl_read_principals", kPolicy = "acl_policy_version";

@@ -10,8 +10,10 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/record.h"
+#include "model/string_hash.h"
 
 namespace vesk {
 
@@ -36,5 +38,11 @@ AccessDecision record_access_allowed(const Record& record, const AccessRequest& 
 // An allow list: split at ',', each entry trimmed of white space and
 // lower-cased, empty entries dropped. An absent value is the empty set.
 std::set<std::string> parse_acl_list(const std::string* value);
+
+// Writes an allow list under `key`: the entries trimmed of white space and
+// lower-cased, blank ones dropped, sorted by bytes without repeats and joined
+// by "," ("admin,ops"). An empty list removes the key; a list of blank
+// entries only writes an empty value, which reads as no entry.
+void write_record_acl(StringMap& metadata, const std::string& key, const std::vector<std::string>& entries);
 
 }  // namespace vesk

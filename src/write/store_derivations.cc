@@ -1,9 +1,5 @@
 #include "write/store_derivations.h"
 
-#include <string>
-
-#include "index/unicode_text.h"
-
 namespace vesk {
 
 int promotion_match_positions() {
@@ -20,27 +16,6 @@ Level promoted_level(Level level, std::optional<float> best_score) {
     case Level::Decisions: return Level::Domain;
     default: return level;
   }
-}
-
-bool has_identity_phrase(std::string_view normalized_text) {
-  // Each phrase with the spaces that make it match whole words only.
-  static constexpr std::string_view kPhrases[] = {
-      " я народився ",  " я народилася ", " мій день народження ", " мене звати ",
-      " моє ім'я ",     " у мене алергія ", " i was born ",          " my birthday ",
-      " my name is ",   " i am allergic ",  " i'm allergic ",
-  };
-  for (std::string_view phrase : kPhrases) {
-    if (normalized_text.find(phrase) != std::string_view::npos) return true;
-  }
-  return false;
-}
-
-std::optional<OutcomePolarity> parse_polarity(std::string_view text) {
-  std::string lower(trim_unicode_white_space(text));
-  for (char& c : lower) c = ascii_lower(c);
-  if (lower == "positive") return OutcomePolarity::Positive;
-  if (lower == "negative") return OutcomePolarity::Negative;
-  return std::nullopt;
 }
 
 float store_confidence(std::string_view source_type, std::optional<ClaimCertainty> certainty) {

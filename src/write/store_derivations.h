@@ -10,6 +10,8 @@
 
 #include "model/level.h"
 #include "write/claim_certainty.h"
+#include "write/claim_rules.h"        // has_identity_phrase
+#include "write/text_classifiers.h"  // OutcomePolarity, parse_polarity
 
 namespace vesk {
 
@@ -26,19 +28,6 @@ inline constexpr float kPromotionNoveltyScore = 0.2f;
 // moves up one level: Working -> Decisions -> Domain; Domain and Identity
 // stay. `best_score` is the best candidate's score, none without one.
 Level promoted_level(Level level, std::optional<float> best_score);
-
-// Whether the normalised text (normalize_claim_text) holds one of the
-// identity phrases ("my name is", "i was born", ... in English and
-// Ukrainian) as whole words.
-bool has_identity_phrase(std::string_view normalized_text);
-
-// What an outcome classifier said of a text, kept as the metadata value
-// "outcome" = "positive" / "negative".
-enum class OutcomePolarity : uint8_t { Positive, Negative };
-
-// A classifier's answer: trimmed, ASCII letters lower-cased, exactly
-// "positive" or "negative"; anything else is no verdict.
-std::optional<OutcomePolarity> parse_polarity(std::string_view text);
 
 // 0.9 recorded, 0.75 retrieved, 0.6 inferred, 0.5 generated, times the
 // certainty's factor when one was classified; 32-bit arithmetic.

@@ -29,6 +29,7 @@
 #include "model/record_json.h"
 #include "storage/vesk.h"
 #include "write/claim_certainty.h"
+#include "write/claim_rules.h"
 #include "write/exact_duplicate.h"
 #include "write/guard_patterns.h"
 #include "write/ingress_stamp.h"
@@ -51,17 +52,12 @@ std::string text_preview(std::string_view text) {
 
 // ---- Hooks of the derivations and links built elsewhere -----------------------
 
-std::optional<ClaimCertainty> Vesk::classify_certainty(std::string_view) const {
-  // The claim classifier and the built-in phrase rules are not built yet:
-  // every text is left not classified.
-  return std::nullopt;
+std::optional<ClaimCertainty> Vesk::classify_certainty(std::string_view text) const {
+  return vesk::classify_certainty(claim_classifier, flags.claim_rules.load(), text);
 }
 
 std::optional<OutcomePolarity> Vesk::classify_outcome(std::string_view text) const {
-  std::shared_ptr<const TextClassifier> classifier = *outcome_classifier.read();
-  if (!classifier || !*classifier) return std::nullopt;
-  std::optional<std::string> answer = (*classifier)(text);
-  return answer ? parse_polarity(*answer) : std::nullopt;
+  return call_outcome_classifier(outcome_classifier, text);
 }
 
 void Vesk::link_new_record(Record&) {

@@ -140,6 +140,12 @@ def test_repairs_and_weak_records_at_open(store_dir):
          record("aaaaaaaaaaa4", strength=0.04, pinned=True))
     v = Vesk(store_dir)
     assert repr(v).endswith("records=3, encrypted=false)")  # the weak, unpinned one stays out
+    events = v.get_startup_validation_report().events
+    assert [(e.surface, e.status, e.detail) for e in events[:2]] == [
+        ("records", "loaded", "loaded 4 records"),
+        ("cold_records", "excluded_from_active_indexes", "kept 1 demoted records in the durable journal"),
+    ]
+    assert events[1].path == os.path.join(store_dir, "brain.cog")
     v.close()
     appended = frames(store_dir)[4:]
     assert [kind for kind, _ in appended] == [4]
@@ -176,7 +182,7 @@ def test_threads_share_one_store(store_dir):
 
     def work():
         try:
-            for _ in range(200):
+            for _ in range(20):  # each flush forces two files to disk
                 v.flush()
                 repr(v)
                 v.is_background_running()
@@ -190,3 +196,33 @@ def test_threads_share_one_store(store_dir):
         t.join()
     v.close()
     assert errors == []
+
+
+def test_damaged_layer_file_does_not_prevent_opening(store_dir):
+    seed(store_dir, record("aaaaaaaaaaa1"))
+    pathlib.Path(store_dir, "beliefs.cog").write_bytes(b"{not json")
+    with Vesk(store_dir) as v:
+        assert repr(v).endswith("records=1, encrypted=false)")
+        report = v.get_startup_validation_report()
+        (belief,) = [e for e in report.events if e.surface == "belief"]
+        assert belief.status == "load_error_fallback" and belief.recovered
+        assert belief.detail.endswith("at line 1 column 2")
+        assert report.recovered_fallbacks == 1 and report.has_recovery_warnings
+
+
+def test_new_store_reports_what_it_loaded(store_dir):
+    with Vesk(store_dir) as v:
+        report = v.get_startup_validation_report()
+        first = report.events[0]
+        assert (first.surface, first.path, first.status, first.detail, first.recovered) == (
+            "records", store_dir, "loaded", "loaded 0 records", False)
+        assert [e.surface for e in report.events[1:]] == [
+            "belief", "concept", "causal", "policy", "persistence_manifest", "persistence_manifest",
+            "maintenance_trends", "reflection_summaries", "recall_replay"]
+        assert (report.loaded_surfaces, report.missing_fallbacks, report.recovered_fallbacks,
+                report.derived_skips) == (2, 8, 0, 0)
+        manifest = v.get_persistence_manifest()
+        assert manifest.schema_version == 1
+        assert list(manifest.surfaces) == sorted(manifest.surfaces) and set(manifest.surfaces.values()) == {1}
+        assert manifest.surfaces is not v.get_persistence_manifest().surfaces
+    assert os.path.getsize(os.path.join(store_dir, "brain.cog")) == 5

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <unordered_map>
 
 #include "index/term_tokenizer.h"
@@ -135,6 +136,55 @@ TEST_F(Bm25Fixture, TiesGoByContentHashThenId) {
   EXPECT_EQ(search("same", 1).size(), 1u);
   auto built = bm25_index_from_records(records);
   EXPECT_EQ(collect_bm25(built, record_lookup(records), "same", 10, std::vector<std::string>{"default"}), hits);
+}
+
+// Small top_k looks up only the best candidates; the result must still be
+// the head of the full ranking, with ties and unlisted records around.
+TEST_F(Bm25Fixture, TopKIsTheHeadOfTheFullRanking) {
+  std::mt19937 rng(3);
+  const char* words[] = {"red", "green", "blue", "fast", "slow", "cat", "dog", "sun"};
+  for (int i = 0; i < 400; ++i) {
+    std::string text;
+    for (int w = 0, n = 1 + static_cast<int>(rng() % 6); w < n; ++w) text += std::string(words[rng() % 8]) + " ";
+    add("r" + std::to_string(i), i % 7 == 0 ? "red cat" : text, i % 3 == 0 ? "other" : "default");
+    if (i % 5 == 0) records.erase("r" + std::to_string(i));
+  }
+  const RankedList full = search("red cat sun", 1000);
+  ASSERT_GT(full.size(), 100u);
+  for (size_t k : {1, 3, 10, 40, 150}) EXPECT_EQ(search("red cat sun", k), RankedList(full.begin(), full.begin() + k)) << k;
+}
+
+}  // namespace
+}  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Bulk insertion leaves the index one insert() per entry would: later entries
+// for an id replace earlier ones across batch boundaries, and entries without
+// terms stay out.
+TEST(Bm25BulkInsert, MatchesInsertingOneByOne) {
+  std::vector<std::string> ids, texts, spaces;
+  for (int i = 0; i < 20000; ++i) {
+    ids.push_back("id" + std::to_string(i % 9000));
+    texts.push_back(i % 97 == 0 ? "-- !" : "word" + std::to_string(i % 31) + " shared w" + std::to_string(i));
+    spaces.push_back(i % 3 ? "default" : "work");
+  }
+  Bm25Index one_by_one, bulk;
+  std::vector<Bm25Index::Entry> entries;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    one_by_one.insert(ids[i], texts[i], spaces[i]);
+    entries.push_back({ids[i], texts[i], spaces[i]});
+  }
+  bulk.insert_all(entries);
+  EXPECT_EQ(bulk.size(), one_by_one.size());
+  for (const char* ns : {"default", "work"}) {
+    EXPECT_EQ(bulk.namespace_document_count(ns), one_by_one.namespace_document_count(ns));
+    EXPECT_EQ(bulk.namespace_total_length(ns), one_by_one.namespace_total_length(ns));
+  }
+  for (const char* term : {"shared", "word7", "w19999", "w5"}) {
+    EXPECT_EQ(bulk.posting_count(term), one_by_one.posting_count(term)) << term;
+  }
 }
 
 }  // namespace

@@ -35,6 +35,10 @@ TEST(MinHash, FastSignatureEqualsReference) {
   for (std::string_view t : {"a", "hello world", "The quick brown fox jumps over the lazy dog, 1234567890 times!"}) {
     auto sh = shingle_text(t);
     EXPECT_EQ(minhash_signature(minhash_coefficients(), sh), minhash_signature(copy, sh)) << t;
+    CompactSignature fast, portable;
+    compact_signature(sh, fast);
+    compact_signature_portable(sh, portable);
+    EXPECT_EQ(fast, portable) << t;
   }
   std::vector<uint64_t> extremes = {0, 1, kShingleMask - 1, kShingleMask};
   EXPECT_EQ(minhash_signature(minhash_coefficients(), extremes), minhash_signature(copy, extremes));

@@ -104,6 +104,26 @@ TEST_F(NgramFixture, InvisibleHitsAreSkippedAndTheLimitWidens) {
   EXPECT_EQ(limits, std::vector<size_t>{20});
 }
 
+// A small limit must give the head of the full ranking, ties included.
+TEST(NgramQuery, LimitIsTheHeadOfTheFullRanking) {
+  NgramIndex index;
+  std::mt19937 rng(9);
+  const char* words[] = {"alpha", "beta", "gamma", "delta", "echo", "fox"};
+  for (int i = 0; i < 500; ++i) {
+    std::string t;
+    for (int w = 0; w < 4; ++w) t += std::string(words[rng() % 6]) + " ";
+    index.insert("n" + std::to_string(i), t);
+  }
+  const RankedList full = index.query("alpha beta gamma delta", 100000);
+  ASSERT_GT(full.size(), 300u);
+  for (size_t k : {1, 7, 20, 150}) EXPECT_EQ(index.query("alpha beta gamma delta", k), RankedList(full.begin(), full.begin() + k)) << k;
+  for (size_t i = 1; i < full.size(); ++i) {
+    const auto& a = full[i - 1];
+    const auto& b = full[i];
+    EXPECT_TRUE(ngram_hit_order(a.second, index.content_hash(a.first), a.first, b.second, index.content_hash(b.first), b.first)) << i;
+  }
+}
+
 // The flat buckets must agree with a plain multimap through adds, shared
 // values, removals and the table's growth.
 TEST(SignatureBuckets, MatchAPlainModel) {
@@ -167,6 +187,41 @@ TEST(NgramIndex, MatchBoundAgreesWithTheBestHit) {
   EXPECT_GT(far, 20);
   EXPECT_FALSE(NgramIndex().has_match_of_at_least("anything at all", 26));
   EXPECT_FALSE(index.has_match_of_at_least("", 1));
+}
+
+}  // namespace
+}  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Bulk insertion answers every query as one insert() per entry would: later
+// entries for an id replace earlier ones, texts without shingles stay out,
+// and ids indexed before the call are replaced too.
+TEST(NgramBulkInsert, MatchesInsertingOneByOne) {
+  std::mt19937 rng(3);
+  const char* words[] = {"alpha", "beta", "gamma", "delta", "omega", "sigma", "kappa", "rho"};
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 600; ++i) {
+    std::string text;
+    for (int w = 0; w < 6; ++w) text += std::string(words[rng() % 8]) + " ";
+    entries.emplace_back("id" + std::to_string(rng() % 400), i % 50 == 0 ? "  !! " : text);
+  }
+  NgramIndex one_by_one, bulk;
+  for (NgramIndex* idx : {&one_by_one, &bulk}) {
+    idx->insert("id1", "kept from before the call unless replaced");
+    idx->insert("old", "kept from before the call");
+  }
+  for (const auto& [id, text] : entries) one_by_one.insert(id, text);
+  std::vector<NgramIndex::Entry> views;
+  for (const auto& [id, text] : entries) views.push_back({id, text});
+  bulk.insert_all(views);
+
+  ASSERT_EQ(bulk.size(), one_by_one.size());
+  for (const auto& [id, text] : entries) EXPECT_EQ(bulk.content_hash(id), one_by_one.content_hash(id)) << id;
+  std::vector<std::string> queries = {"kept from before the call", "alpha beta gamma", "omega sigma kappa rho"};
+  for (int i = 0; i < 20; ++i) queries.push_back(entries[rng() % entries.size()].second);
+  for (const std::string& q : queries) EXPECT_EQ(bulk.query(q, 1000), one_by_one.query(q, 1000)) << q;
 }
 
 }  // namespace

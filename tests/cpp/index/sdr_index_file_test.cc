@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "index/index_manifest.h"
 #include "index/roaring_portable.h"
 #include "index/sdr_index.h"
 #include "index/sdr_index_format.h"
+#include "storage/fault_env.h"
+#include "storage/test_dir.h"
 
 namespace vesk {
 namespace {
@@ -85,9 +84,13 @@ TEST(SdrIndexFiles, ByteLayout) {
   for (auto [pos, off] : recs) {
     const uint64_t len = u64_at(f.sdr, off + 2);
     EXPECT_EQ(u32_at(f.sdr, off + 10), kRoaringCookieNoRuns) << pos;
-    if (pos == 7) EXPECT_EQ(len, 8u);
-    if (pos == 7) EXPECT_EQ(u32_at(f.sdr, off + 14), 0u);
-    if (pos == 9000) EXPECT_EQ(len, 4 + 4 + 4 + 4 + 8192u);  // one bitset container
+    if (pos == 7) {
+      EXPECT_EQ(len, 8u);
+      EXPECT_EQ(u32_at(f.sdr, off + 14), 0u);
+    }
+    if (pos == 9000) {
+      EXPECT_EQ(len, 4 + 4 + 4 + 4 + 8192u);  // one bitset container
+    }
     end = off + 10 + len;
   }
   EXPECT_EQ(end, f.sdr.size());
@@ -187,8 +190,8 @@ TEST(SdrIndexFiles, RunContainerVariantIsRead) {
 }
 
 TEST(SdrIndexFiles, OnlyBothFilesLoad) {
-  const std::string dir = ::testing::TempDir() + "/sdr_index_files_" + std::to_string(::getpid());
-  std::filesystem::remove_all(dir);
+  testing::TempDir tmp;
+  const std::string dir = (tmp / "index").string();
   {
     SdrIndex index(dir);
     fill(index);
@@ -203,7 +206,38 @@ TEST(SdrIndexFiles, OnlyBothFilesLoad) {
   EXPECT_TRUE(back.load().ok());
   EXPECT_EQ(back.size(), 0u);
   EXPECT_TRUE(back.contents().bitmaps.empty());
-  std::filesystem::remove_all(dir);
+}
+
+// A save that fails anywhere before its last rename leaves both old files
+// as they were and no temporary file behind.
+TEST(SdrIndexFiles, FailedSaveKeepsTheOldFiles) {
+  enum Fault { kManifestWrite, kSdrTornWrite, kSdrSync, kSdrRename };
+  for (Fault fault : {kManifestWrite, kSdrTornWrite, kSdrSync, kSdrRename}) {
+    testing::TempDir tmp;
+    const std::string dir = (tmp / "index").string();
+    testing::FaultEnv env;
+    SdrIndex index(dir, env);
+    index.insert("old", sdr_of({1, 2}));
+    ASSERT_TRUE(index.save().ok());
+    const std::string old_manifest = testing::slurp(dir + "/index_manifest.json");
+    const std::string old_sdr = testing::slurp(dir + "/sdr.idx");
+    fill(index);
+    if (fault == kManifestWrite) env.tear_writes_after("index_manifest.json.tmp", 0);
+    if (fault == kSdrTornWrite) env.tear_writes_after("sdr.idx.tmp", 100);
+    if (fault == kSdrSync) env.fail_sync("sdr.idx.tmp");
+    if (fault == kSdrRename) env.fail_rename("sdr.idx");
+    EXPECT_FALSE(index.save().ok()) << "fault " << fault;
+    EXPECT_EQ(testing::slurp(dir + "/index_manifest.json"), old_manifest) << "fault " << fault;
+    EXPECT_EQ(testing::slurp(dir + "/sdr.idx"), old_sdr) << "fault " << fault;
+    size_t entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) entries += e.is_regular_file();
+    EXPECT_EQ(entries, 2u) << "fault " << fault;
+    env.clear();
+    ASSERT_TRUE(index.save().ok());
+    SdrIndex back(dir, env);
+    ASSERT_TRUE(back.load().ok());
+    EXPECT_EQ(back.contents(), index.contents());
+  }
 }
 
 TEST(IndexManifest, Parse) {
@@ -224,6 +258,7 @@ TEST(IndexManifest, Parse) {
       {"{\"next_doc_id\":1}", false},
       {"{\"next_doc_id\":1,\"next_doc_id\":1,\"id_map\":{}}", false},
       {"{\"next_doc_id\":1,\"id_map\":{}} x", false},
+      {"[1,{}]", false},
       {"{\"next_doc_id\":1,\"id_map\":{\"\\ud800\":0}}", false},
       {"{\"next_doc_id\":1,\"id_map\":{\"\xff\":0}}", false},
       {std::string(200, '[') , false},

@@ -136,10 +136,7 @@ struct Bookkeeping {
 
   RecallActivityTargets targets() {
     return RecallActivityTargets{
-        .records_mu = records_mu,
-        .records = mutable_record_lookup(records),
-        .sessions_mu = sessions_mu,
-        .sessions = sessions,
+        .records_and_sessions = lock_records_and_sessions(records_mu, records, sessions_mu, sessions),
         .audit_retrieve =
             [this](std::string_view preview, uint64_t count) {
               locks_held_during_audit &= !records_mu.try_lock_shared() && !sessions_mu.try_lock_shared();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audit/audit_action.h"
 #include "model/record_json.h"
 #include "storage/fault_env.h"
 #include "storage/snapshot_files.h"
@@ -177,6 +178,72 @@ TEST(VeskOpen, AFailedRepairFrameFailsTheOpenAndReleasesTheLock) {
   EXPECT_EQ(v.status().message(), "failed to persist recovered legacy record state");
   env.clear();
   EXPECT_TRUE(Vesk::open(dir, std::nullopt, env).ok());
+}
+
+TEST(VeskOpen, DamagedLayerAndEmbeddingFilesOpenWithRecoveryEvents) {
+  TempDir tmp;
+  fs::path dir = tmp / "store";
+  ASSERT_TRUE(Vesk::open(dir, std::nullopt).ok());  // created, then dropped
+  testing::spit(dir / "beliefs.cog", "{not json");
+  testing::spit(dir / "embeddings.cog", "damaged");
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  auto report = (*v)->startup_report.read();
+  EXPECT_TRUE(report->has_recovery_warnings);
+  auto find = [&](std::string_view surface) -> const StartupValidationEvent* {
+    for (const auto& e : report->events)
+      if (e.surface == surface) return &e;
+    return nullptr;
+  };
+  const StartupValidationEvent* belief = find("belief");
+  ASSERT_NE(belief, nullptr);
+  EXPECT_EQ(belief->status, "load_error_fallback");
+  EXPECT_TRUE(belief->recovered);
+  EXPECT_EQ(belief->path, (dir / "beliefs.cog").string());
+  const StartupValidationEvent* embeddings = find("embeddings");
+  ASSERT_NE(embeddings, nullptr);
+  EXPECT_EQ(embeddings->status, "load_error_fallback");
+  EXPECT_TRUE(embeddings->recovered);
+  EXPECT_EQ(report->recovered_fallbacks, 2u);
+  EXPECT_EQ(report->events.back().surface, "embeddings");
+  EXPECT_EQ((*v)->embeddings->size(), 0u);
+}
+
+// What the store road writes for one record, in an encrypted store: the log
+// entry, the journal frame and the audit line. No store file may then hold
+// the record's text in plain bytes.
+TEST(VeskOpen, AnEncryptedStoreKeepsNoPlainText) {
+  TempDir tmp;
+  fs::path dir = tmp / "store";
+  const std::string secret_text = "the vault code is 4711-plain-marker";
+  {
+    auto v = Vesk::open(dir, "pw");
+    ASSERT_TRUE(v.ok()) << v.status().message();
+    Record r = rec("cccccccccccc", secret_text);
+    LogEntry e = log_entry(r.id, {5, 6});
+    e.content = secret_text;
+    ASSERT_TRUE((*v)->storage().append(e).ok());
+    std::string json;
+    serialize_record(r, json);
+    ASSERT_TRUE((*v)->journal().append_cognitive_frame(FrameKind::kRecordInsert, json, false).ok());
+    ASSERT_TRUE((*v)->audit->append_audit_entry(AuditAction::Store{r.id, secret_text.substr(0, 50)}).ok());
+    (*v)->records.write()->emplace(r.id, r);
+    (*v)->pending_activations.restore({r.id});
+    ASSERT_TRUE((*v)->close().ok());
+  }
+  {
+    auto v = Vesk::open(dir, "pw");
+    ASSERT_TRUE(v.ok()) << v.status().message();
+    EXPECT_EQ((*v)->records.read()->at("cccccccccccc").content, secret_text);
+  }
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    std::string bytes = slurp(entry.path());
+    EXPECT_EQ(bytes.find("4711-plain-marker"), std::string::npos) << entry.path();
+  }
+  EXPECT_GE(files, 6);  // key, lock, log, journal, audit, index files
 }
 
 class LoadRepairs : public ::testing::Test {

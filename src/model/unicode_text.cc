@@ -1,9 +1,9 @@
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
-#include <unicode/bytestream.h>
-#include <unicode/casemap.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
+
+#include "model/utf8.h"
 
 namespace vesk {
 
@@ -56,20 +56,8 @@ std::string_view trim_unicode_white_space(std::string_view s) {
   return s.substr(begin, end - begin);
 }
 
-std::string to_lower_full(std::string_view s) {
-  std::string out;
-  if (is_all_ascii(s)) {
-    out.resize(s.size());
-    for (size_t i = 0; i < s.size(); ++i) out[i] = ascii_lower(s[i]);
-    return out;
-  }
-  out.reserve(s.size());
-  icu::StringByteSink<std::string> sink(&out);
-  UErrorCode err = U_ZERO_ERROR;
-  // The root locale gives the language-independent mapping.
-  icu::CaseMap::utf8ToLower("", 0, icu::StringPiece(s.data(), static_cast<int32_t>(s.size())), sink, nullptr, err);
-  if (U_FAILURE(err)) return std::string(s);
-  return out;
+bool is_blank_text(std::string_view text) {
+  return is_valid_utf8(text) && trim_unicode_white_space(text).empty();
 }
 
 }  // namespace vesk

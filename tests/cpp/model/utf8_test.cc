@@ -1,4 +1,4 @@
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,53 @@
+// The concept layer: beliefs that speak about one subject, grouped into
+// concept candidates with the records behind them and an abstraction score
+// that decides their state.
+//
+// Rebuilt by every maintenance cycle's concept phase; read between cycles
+// (surfacing, recall reranking, reports) under the main object's concept lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/string_hash.h"
+
+namespace vesk {
+
+enum class ConceptState : uint8_t { Candidate = 0, Stable = 1, Rejected = 2 };
+enum class ConceptSeedMode : uint8_t { Standard = 0, Warmup = 1, Relaxed = 2 };
+enum class ConceptSimilarityMode : uint8_t { SdrTanimoto = 0, CanonicalFeature = 1 };
+enum class ConceptPartitionMode : uint8_t { Standard = 0, NamespaceOnly = 1 };
+enum class ConceptUnionMode : uint8_t { Standard = 0, SingleTagFactDecisionBridge = 1 };
+
+struct ConceptCandidate {
+  std::string id;
+  std::string key;
+  std::string namespace_;
+  std::string semantic_type;
+  std::vector<std::string> belief_ids;
+  std::vector<std::string> record_ids;  // ascending, no repeats
+  std::vector<std::string> core_terms;
+  std::vector<std::string> shell_terms;
+  std::vector<std::string> tags;
+  float support_mass = 0.0f;
+  float confidence = 0.0f;
+  float stability = 0.0f;
+  float cohesion = 0.0f;
+  float abstraction_score = 0.0f;
+  ConceptState state = ConceptState::Candidate;
+  double last_updated = 0.0;
+
+  bool operator==(const ConceptCandidate&) const = default;
+};
+
+struct ConceptEngine {
+  StringKeyMap<ConceptCandidate> concepts;  // id -> candidate, all three states
+  StringMap key_index;                      // key -> id
+  ConceptSeedMode seed_mode = ConceptSeedMode::Standard;
+  ConceptSimilarityMode similarity_mode = ConceptSimilarityMode::CanonicalFeature;
+  ConceptPartitionMode partition_mode = ConceptPartitionMode::Standard;
+  ConceptUnionMode union_mode = ConceptUnionMode::Standard;
+};
+
+}  // namespace vesk

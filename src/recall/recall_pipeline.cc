@@ -1,0 +1,330 @@
+#include "recall/recall_pipeline.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+
+#include "recall/trust_multiplier.h"
+#include "write/provenance.h"
+
+namespace vesk {
+namespace {
+
+using ScoreById = std::unordered_map<std::string_view, float, StringHash, StringEq>;
+using IdSet = std::unordered_set<std::string_view, StringHash, StringEq>;
+
+// The reciprocal-rank term of rank r.
+float rrf_term(size_t rank) { return 1.0f / (static_cast<float>(rank) + (kRrfConstant + 1.0f)); }
+
+size_t saturating_mul(size_t a, size_t b) {
+  if (a != 0 && b > std::numeric_limits<size_t>::max() / a) return std::numeric_limits<size_t>::max();
+  return a * b;
+}
+
+// A record that may be returned: present, strong enough, visible.
+const Record* returnable(const RecordLookup& candidates, std::string_view id, float min_strength,
+                         std::span<const std::string> namespaces) {
+  const Record* r = candidates(id);
+  if (!r || !(r->strength >= min_strength) || !record_visible(*r, namespaces)) return nullptr;
+  return r;
+}
+
+std::string sorted_tags(const Record& record) {
+  std::vector<std::string_view> tags(record.tags.begin(), record.tags.end());
+  std::sort(tags.begin(), tags.end());
+  std::string out;
+  for (size_t i = 0; i < tags.size(); ++i) {
+    if (i) out += ',';
+    out += tags[i];
+  }
+  return out;
+}
+
+bool first_hand(const Record& record) { return effective_source_type(record) == "recorded"; }
+
+// (score, id) pairs of a map in the recall order.
+RankedList sorted_pairs(const ScoreById& scores, const RecordLookup& candidates) {
+  RankedList list;
+  list.reserve(scores.size());
+  for (const auto& [id, score] : scores) list.emplace_back(std::string(id), score);
+  sort_ranked_list(list, candidates);
+  return list;
+}
+
+}  // namespace
+
+std::vector<std::string> recall_namespaces(const std::optional<std::vector<std::string>>& namespaces) {
+  if (namespaces) return *namespaces;
+  return {"default"};
+}
+
+std::optional<std::string> diversity_key(const Record& record) {
+  if (first_hand(record)) return std::nullopt;
+  std::string key = record.namespace_;
+  key += '|';
+  key += sorted_tags(record);
+  key += '|';
+  key += record.source_type;
+  key += '|';
+  if (auto it = record.metadata.find("channel"); it != record.metadata.end()) key += it->second;
+  return key;
+}
+
+std::string namespace_tags_key(const Record& record) {
+  std::string key = record.namespace_;
+  key += '|';
+  key += sorted_tags(record);
+  return key;
+}
+
+RankedList collect_with_diversity_cap(const std::function<RankedList(size_t count)>& collector, size_t k,
+                                      const RecordLookup& candidates) {
+  RankedList hits = collector(k);
+  if (hits.empty()) return hits;
+
+  bool crowded = false;
+  {
+    StringKeyMap<size_t> counts;
+    for (const auto& [id, score] : hits) {
+      const Record* r = candidates(id);
+      if (!r) continue;
+      std::optional<std::string> key = diversity_key(*r);
+      if (key && ++counts[*key] >= 3) {
+        crowded = true;
+        break;
+      }
+    }
+  }
+  if (!crowded) return hits;
+
+  RankedList more = collector(std::max(saturating_mul(3, k), k));
+  if (more.size() <= k) return more;
+
+  // The kept pairs with their keys; a pair whose record is missing has none.
+  struct Kept {
+    std::pair<std::string, float> pair;
+    bool found = false;
+    std::string ns_tags;
+    std::optional<std::string> diversity;
+  };
+  std::vector<Kept> kept;
+  kept.reserve(k);
+  for (size_t i = 0; i < k; ++i) {
+    Kept e{more[i], false, {}, std::nullopt};
+    if (const Record* r = candidates(e.pair.first)) {
+      e.found = true;
+      e.ns_tags = namespace_tags_key(*r);
+      e.diversity = diversity_key(*r);
+    }
+    kept.push_back(std::move(e));
+  }
+
+  for (size_t i = k; i < more.size(); ++i) {
+    const Record* r = candidates(more[i].first);
+    if (!r || !first_hand(*r)) continue;
+    const std::string key = namespace_tags_key(*r);
+    StringKeyMap<size_t> counts;
+    std::optional<size_t> position;
+    for (size_t p = 0; p < kept.size(); ++p) {
+      const Kept& e = kept[p];
+      if (!e.found || !e.diversity || e.ns_tags != key) continue;
+      if (++counts[*e.diversity] >= 3) position = p;
+    }
+    if (!position) continue;
+    kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(*position));
+    kept.push_back(Kept{more[i], true, key, std::nullopt});
+  }
+
+  RankedList out;
+  out.reserve(kept.size());
+  for (Kept& e : kept) out.push_back(std::move(e.pair));
+  return out;
+}
+
+std::vector<RankedList> choose_fusion_lists(std::string_view fusion_mode, std::vector<RankedList> lexical,
+                                            const std::optional<RankedList>& embedding,
+                                            const RecordLookup& candidates) {
+  std::vector<RankedList> lists;
+  auto take_nonempty_lexical = [&] {
+    for (RankedList& list : lexical)
+      if (!list.empty()) lists.push_back(std::move(list));
+  };
+  if (!embedding || embedding->empty()) {
+    take_nonempty_lexical();
+    return lists;
+  }
+  if (fusion_mode == "family") {
+    ScoreById family;
+    for (const RankedList& list : lexical)
+      for (size_t r = 0; r < list.size(); ++r) family[list[r].first] += rrf_term(r);
+    if (!family.empty()) lists.push_back(sorted_pairs(family, candidates));
+  } else if (fusion_mode == "embedding_only") {
+    // the embedding ranking alone
+  } else if (fusion_mode == "bm25_embedding") {
+    if (lexical.size() > 1 && !lexical[1].empty()) lists.push_back(std::move(lexical[1]));
+  } else {
+    take_nonempty_lexical();
+  }
+  lists.push_back(*embedding);
+  return lists;
+}
+
+std::vector<ScoredRecord> rrf_fuse(const RecordLookup& candidates, std::span<const RankedList> lists, size_t k,
+                                   float min_strength, std::span<const std::string> namespaces) {
+  ScoreById fused;
+  for (const RankedList& list : lists)
+    for (size_t r = 0; r < list.size(); ++r) fused[list[r].first] += rrf_term(r);
+  const float norm = static_cast<float>(lists.size()) / (kRrfConstant + 1.0f);
+
+  struct Entry {
+    float score;
+    uint64_t hash;
+    std::string_view id;
+    const Record* record;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(fused.size());
+  for (const auto& [id, sum] : fused) {
+    const Record* r = returnable(candidates, id, min_strength, namespaces);
+    if (!r) continue;
+    entries.push_back({norm > 0.0f ? sum / norm : sum, content_hash(r->content), id, r});
+  }
+  auto before = [](const Entry& a, const Entry& b) {
+    return recall_order_before(a.score, a.hash, a.id, b.score, b.hash, b.id);
+  };
+  const size_t n = std::min(k, entries.size());
+  std::partial_sort(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(n), entries.end(), before);
+
+  std::vector<ScoredRecord> results;
+  results.reserve(n);
+  for (size_t i = 0; i < n; ++i) results.push_back({entries[i].score, *entries[i].record});
+  return results;
+}
+
+void expand_along_connections(std::vector<ScoredRecord>& results, const RecordLookup& candidates,
+                              float min_strength, std::span<const std::string> namespaces) {
+  StringSet seen;
+  std::vector<std::pair<float, std::string>> frontier;
+  for (const ScoredRecord& r : results) {
+    seen.insert(r.record.id);
+    frontier.emplace_back(r.score, r.record.id);
+  }
+  size_t added = 0;
+  for (int pass = 0; pass < 2 && !frontier.empty(); ++pass) {
+    ScoreById noted;
+    for (const auto& [score, id] : frontier) {
+      const Record* from = candidates(id);
+      if (!from) continue;
+      for (const auto& [target, weight] : from->connections) {
+        if (seen.contains(target)) continue;
+        const float c = score * weight * 0.6f;
+        if (!(c >= 0.05f)) continue;  // too weak (or NaN)
+        auto [it, inserted] = noted.try_emplace(target, c);
+        if (!inserted && c > it->second) it->second = c;
+      }
+    }
+    std::vector<std::pair<float, std::string>> next;
+    for (const auto& [target, score] : sorted_pairs(noted, candidates)) {
+      if (added > kMaxConnectionExpansion - 1) break;
+      const Record* r = returnable(candidates, target, min_strength, namespaces);
+      if (!r) continue;
+      results.push_back({score, *r});
+      seen.insert(target);
+      next.emplace_back(score, target);
+      ++added;
+    }
+    frontier = std::move(next);
+  }
+}
+
+void expand_cause_chains(std::vector<ScoredRecord>& results, const RecordLookup& candidates, float min_strength,
+                         std::span<const std::string> namespaces) {
+  StringSet seen;
+  for (const ScoredRecord& r : results) seen.insert(r.record.id);
+  std::vector<ScoredRecord> additions;
+  for (const ScoredRecord& result : results) {
+    const Record* current = &result.record;
+    float decay = 1.0f;  // 0.9 to the power of the chain depth
+    for (size_t depth = 0; depth < kMaxCausesPerResult; ++depth) {
+      if (!current->caused_by_id || seen.contains(*current->caused_by_id)) break;
+      const Record* cause = returnable(candidates, *current->caused_by_id, min_strength, namespaces);
+      if (!cause) break;
+      additions.push_back({(result.score * 0.8f) * decay, *cause});
+      seen.insert(cause->id);
+      current = cause;
+      decay *= 0.9f;
+    }
+  }
+  for (ScoredRecord& a : additions) results.push_back(std::move(a));
+}
+
+void apply_trust_stage(std::vector<ScoredRecord>& results, const TrustConfig& trust, double now) {
+  for (ScoredRecord& r : results) {
+    r.pre_trust_score = r.score;
+    r.score = r.score * r.record.strength * trust_multiplier(r.record.metadata, trust, r.record.source_type, now);
+  }
+}
+
+void apply_diversity_penalty(std::vector<ScoredRecord>& results) {
+  StringSet first_hand_keys;
+  for (const ScoredRecord& r : results)
+    if (first_hand(r.record)) first_hand_keys.insert(namespace_tags_key(r.record));
+  if (first_hand_keys.empty()) return;
+
+  // Visit in the recall order of the current scores.
+  std::vector<std::pair<uint64_t, size_t>> order(results.size());
+  for (size_t i = 0; i < results.size(); ++i) order[i] = {content_hash(results[i].record.content), i};
+  std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+    const ScoredRecord& x = results[a.second];
+    const ScoredRecord& y = results[b.second];
+    return recall_order_before(x.score, a.first, x.record.id, y.score, b.first, y.record.id);
+  });
+  StringKeyMap<size_t> seen_per_key;
+  for (const auto& [hash, i] : order) {
+    ScoredRecord& r = results[i];
+    if (!first_hand_keys.contains(namespace_tags_key(r.record))) continue;
+    std::optional<std::string> key = diversity_key(r.record);
+    if (!key) continue;
+    size_t& c = seen_per_key[*key];
+    for (size_t halvings = c > 0 ? c - 1 : 0; halvings > 0; --halvings) r.score *= 0.5f;
+    ++c;
+  }
+}
+
+void keep_best(std::vector<ScoredRecord>& results, size_t k) {
+  sort_scored_records(results);
+  if (results.size() > k) results.resize(k);
+}
+
+std::vector<ScoredRecord> recall_pipeline(const RecallPipelineInput& in, const LexicalCollectors& collectors) {
+  const std::vector<std::string> namespaces = recall_namespaces(in.namespaces);
+  const size_t k = in.top_k;
+
+  std::vector<RankedList> lexical;
+  lexical.reserve(4);
+  for (const SignalCollector* c : {&collectors.sdr, &collectors.bm25, &collectors.ngram, &collectors.tags}) {
+    if (!*c) {
+      lexical.emplace_back();
+      continue;
+    }
+    auto collect = [&](size_t count) { return (*c)(in.query, namespaces, count); };
+    lexical.push_back(collect_with_diversity_cap(collect, k, in.candidates));
+  }
+
+  std::vector<RankedList> lists =
+      choose_fusion_lists(in.trust.fusion_mode, std::move(lexical), in.embedding, in.candidates);
+  if (lists.empty()) return {};
+
+  std::vector<ScoredRecord> results = rrf_fuse(in.candidates, lists, k, in.min_strength, namespaces);
+  if (in.expand_connections) {
+    expand_along_connections(results, in.candidates, in.min_strength, namespaces);
+    expand_cause_chains(results, in.candidates, in.min_strength, namespaces);
+  }
+  apply_trust_stage(results, in.trust, in.now);
+  apply_diversity_penalty(results);
+  keep_best(results, k);
+  return results;
+}
+
+}  // namespace vesk
