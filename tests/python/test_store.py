@@ -170,3 +170,32 @@ def test_causal_parent_and_validity(store):
                                   valid_from=10, valid_until=20.5))
     assert child.caused_by_id == parent
     assert (child.valid_from, child.valid_until) == (10.0, 20.5)
+
+
+def test_reads_run_while_a_store_waits_in_its_embedding_function(store):
+    import threading
+
+    first = store.store("an earlier record to read back")
+    entered, release = threading.Event(), threading.Event()
+
+    def slow_embedding(text):
+        entered.set()
+        assert release.wait(10)
+        return [1.0, 0.5, 0.25]
+
+    store.set_embedding_fn(slow_embedding)
+    result = {}
+    writer = threading.Thread(target=lambda: result.update(id=store.store("stored by the writer thread")))
+    writer.start()
+    try:
+        assert entered.wait(10)
+        # The writer is inside store(), in the callback, its record already in
+        # the map: no store lock is held.
+        assert store.get(first).content == "an earlier record to read back"
+        assert store.count() == 2
+    finally:
+        release.set()
+        writer.join(10)
+    assert not writer.is_alive()
+    assert store.get(result["id"]).content == "stored by the writer thread"
+    assert store.count() == 2
