@@ -1,56 +1,84 @@
 """store() calls per second from Python, single-threaded, no embedding
 function: into an empty store and into one already holding many records.
 
-    .venv/bin/python bench/store_rate.py [--records 100000] [--batch 20000]
+    .venv/bin/python bench/store_rate.py [--records 100000] [--batch 10000]
 
-Each text is distinct (so every call creates a record) and of typical memory
-length (60-120 bytes). The rate is measured over `batch` calls right after
-opening an empty store, and over the same number of calls once the store
-holds `records` records (filled with the same kind of texts first).
+The texts are English sentences taken from the docstrings and comments of the
+running Python's standard library (so the n-gram and term indexes see real
+word and trigram frequencies), each joined with the opening words of another
+sentence so that every text is distinct and 40-250 bytes long. The rate is
+measured over `batch` calls right after opening an empty store, then after
+the store was filled to `records` records with texts of the same kind.
 """
 
 import argparse
+import ast
+import pathlib
 import random
+import re
+import sysconfig
 import tempfile
 import time
 
 from vesk._core import Vesk
 
-WORDS = ("meeting project deadline coffee report budget client server deploy review design "
-         "garden travel invoice family doctor recipe music train weather ticket email phone "
-         "database index memory agent schedule friday monday launch bug fix release note").split()
+
+def stdlib_sentences():
+    found = set()
+    for path in sorted(pathlib.Path(sysconfig.get_paths()["stdlib"]).rglob("*.py")):
+        try:
+            src = path.read_text(encoding="utf-8")
+            tree = ast.parse(src)
+        except (OSError, SyntaxError, UnicodeDecodeError, ValueError):
+            continue
+        pieces = [m.group(1) for m in re.finditer(r"#\s*(.+)", src)]
+        for node in ast.walk(tree):
+            if isinstance(node, (ast.Module, ast.ClassDef, ast.FunctionDef, ast.AsyncFunctionDef)):
+                doc = ast.get_docstring(node)
+                if doc:
+                    pieces += re.split(r"(?<=[.!?])\s+|\n\s*\n", doc)
+        for p in pieces:
+            s = " ".join(p.split())
+            if 30 <= len(s) <= 160 and sum(c.isalpha() for c in s) > 0.7 * len(s):
+                found.add(s)
+    return sorted(found)
 
 
-def texts(rng, n, start):
-    for i in range(start, start + n):
-        words = rng.sample(WORDS, rng.randint(8, 14))
-        yield f"{' '.join(words)} #{i}"
+def texts(n, seed=7):
+    sentences = stdlib_sentences()
+    rng = random.Random(seed)
+    seen = set()
+    while len(seen) < n:
+        a, b = rng.choice(sentences), rng.choice(sentences)
+        t = f"{a} {' '.join(b.split()[:rng.randint(2, 6)])}"
+        if t not in seen:
+            seen.add(t)
+            yield t
 
 
-def rate(v, rng, n, start):
-    batch = list(texts(rng, n, start))
+def rate(v, batch):
     t0 = time.perf_counter()
     for t in batch:
         v.store(t)
-    return n / (time.perf_counter() - t0)
+    return len(batch) / (time.perf_counter() - t0)
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--records", type=int, default=100_000)
-    ap.add_argument("--batch", type=int, default=20_000)
+    ap.add_argument("--batch", type=int, default=10_000)
     args = ap.parse_args()
-    rng = random.Random(7)
+    all_texts = list(texts(args.records + args.batch))
     with tempfile.TemporaryDirectory() as d:
         v = Vesk(d + "/store")
-        empty = rate(v, rng, args.batch, 0)
-        print(f"empty store:            {empty:10.0f} stores/s over {args.batch} calls")
-        fill_start = time.perf_counter()
-        for t in texts(rng, args.records - args.batch, args.batch):
+        empty = rate(v, all_texts[:args.batch])
+        print(f"empty store:               {empty:8.0f} stores/s over {args.batch} calls")
+        t0 = time.perf_counter()
+        for t in all_texts[args.batch:args.records]:
             v.store(t)
-        print(f"filled to {v.count()} records in {time.perf_counter() - fill_start:.1f} s")
-        full = rate(v, rng, args.batch, args.records)
-        print(f"store with {args.records} records: {full:10.0f} stores/s over {args.batch} calls")
+        print(f"filled to {v.count()} records in {time.perf_counter() - t0:.1f} s")
+        full = rate(v, all_texts[args.records:])
+        print(f"store with {args.records} records: {full:8.0f} stores/s over {args.batch} calls")
         t0 = time.perf_counter()
         v.close()
         print(f"close: {time.perf_counter() - t0:.2f} s")
