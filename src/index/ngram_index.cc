@@ -181,13 +181,19 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
   const size_t prefix = n - need + 1;
   thread_local std::vector<uint8_t> marks_storage;
   thread_local std::vector<uint32_t> touched_storage;
-  std::vector<uint8_t>& marks = marks_storage;  // compared: 0xff; else count in phase two
+  std::vector<uint8_t>& marks_vec = marks_storage;
   std::vector<uint32_t>& touched = touched_storage;
-  if (marks.size() < ids_.limit()) marks.resize(ids_.limit());
+  if (marks_vec.size() < ids_.limit()) marks_vec.resize(ids_.limit());
+  uint8_t* const marks = marks_vec.data();  // compared: 0xff; else the count of phase two
   bool found = false;
   size_t k = 0, compared = 0;
   for (; k < prefix && !found && compared < compare_budget; ++k) {
-    for (uint32_t d : lists[k]) {
+    const std::span<const uint32_t> docs = lists[k];
+    for (size_t j = 0; j < docs.size(); ++j) {
+      // The signatures are 512 bytes apart in memory: ask for the next ones
+      // while this one is compared.
+      if (j + 4 < docs.size()) __builtin_prefetch(sig(docs[j + 4]).data());
+      const uint32_t d = docs[j];
       if (marks[d]) continue;
       marks[d] = 0xff;
       touched.push_back(d);
