@@ -38,6 +38,8 @@ def test_store_stamps_defaults_and_survives_reopen(tmp_path):
         again = v.get(rid)
         assert {name: getattr(again, name) for name in before} == before
         assert v.get(rid.upper()) is None
+        # The reopened store still knows its texts as duplicates.
+        assert v.store("remember to buy oat milk") == rid and v.count() == 1
 
 
 @pytest.mark.parametrize("kwargs, message", [
