@@ -35,6 +35,7 @@
 #include <cstddef>
 #include <exception>
 #include <new>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -320,13 +321,25 @@ class Bound {
  public:
   static newfunc new_slot() { return &construct; }
 
+  // The host takes a text signature only when "\n--\n\n" follows it; a
+  // method without docstring text gets the separator here, so its signature
+  // still shows (inspect.signature, IDEs) while its __doc__ stays empty.
+  static const char* doc() {
+    static const std::string text = [] {
+      std::string d = M.doc;
+      if (d.find("\n--\n\n") == std::string::npos) d += "\n--\n\n";
+      return d;
+    }();
+    return text.c_str();
+  }
+
   static PyMethodDef def() {
     int flags = sig.cls.empty() || sig.takes_self ? 0 : METH_STATIC;
     if constexpr (sig.count == 0 && !sig.cls.empty()) {  // a module function always takes keywords
-      return PyMethodDef{kName.data(), &no_args, flags | METH_NOARGS, M.doc};
+      return PyMethodDef{kName.data(), &no_args, flags | METH_NOARGS, doc()};
     } else {
       return PyMethodDef{kName.data(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fast)),
-                         flags | METH_FASTCALL | METH_KEYWORDS, M.doc};
+                         flags | METH_FASTCALL | METH_KEYWORDS, doc()};
     }
   }
 };

@@ -98,3 +98,14 @@ def test_second_interpreter_is_refused():
     outcome, main_still_works = run.stdout.splitlines()[-2:]
     assert "ImportError" in outcome and "sub-interpreters" in outcome, outcome
     assert main_still_works == "precedes"
+
+
+def test_every_store_method_shows_its_signature():
+    import inspect
+    names = [n for n in dir(m.Vesk) if not n.startswith("__") or n in ("__enter__", "__exit__")]
+    methods = [n for n in names if callable(getattr(m.Vesk, n))]
+    assert {"store", "recall", "recall_structured", "close"} <= set(methods)
+    for name in methods:
+        params = inspect.signature(getattr(m.Vesk, name)).parameters
+        assert next(iter(params)) == "self", name
+    assert list(inspect.signature(m.Vesk.recall).parameters)[1:3] == ["query", "token_budget"]
