@@ -84,6 +84,15 @@ def test_restricted_record_is_no_duplicate(brain):
     assert brain.count() == 2
 
 
+def test_restricted_record_never_reaches_an_anonymous_recall(brain):
+    secret = brain.store("The vault rotation schedule is every ninety days")
+    brain.store("The vault door was painted green last spring")
+    assert secret in [item["id"] for item in brain.recall_structured("vault rotation schedule")]
+    brain.set_record_acl(secret, "restricted", read_roles=["ops"])
+    assert secret not in [item["id"] for item in brain.recall_structured("vault rotation schedule")]
+    assert "ninety days" not in brain.recall("vault rotation schedule")
+
+
 # ---- Claim certainty ---------------------------------------------------------------
 
 

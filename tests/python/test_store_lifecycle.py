@@ -165,7 +165,25 @@ def test_encrypted_store(store_dir):
     with pytest.raises(OSError) as info:
         Vesk(store_dir)
     assert str(info.value) == "Password required for encrypted memory"
-    Vesk(store_dir, password="secret").close()
+    with Vesk(store_dir, password="secret") as v:
+        v.store("the hidden orchard lies past the third bridge", tags=["orchard"])
+    for root, _, names in os.walk(store_dir):
+        for name in names:
+            data = pathlib.Path(root, name).read_bytes()
+            assert b"hidden orchard" not in data and b"third bridge" not in data, name
+    with Vesk(store_dir, password="secret") as v:
+        assert "hidden orchard" in v.recall("orchard bridge")
+
+
+def test_pending_activations_after_close_fail_the_flush(store_dir):
+    v = Vesk(store_dir)
+    v.store("the kiln was fired on a cold morning")
+    v.close()
+    v.flush()  # nothing pending: succeeds on a closed store
+    assert v.recall("kiln fired morning")  # recall still answers and marks its records
+    with pytest.raises(RuntimeError, match="^failed to persist recall activation state$"):
+        v.flush()
+    assert v.count() == 1  # the object still answers reads
 
 
 def test_list_snapshots_finds_files_beside_the_store(tmp_path):
