@@ -51,3 +51,17 @@ def test_load_synonyms_failures_are_os_errors(store, tmp_path, make):
 
 def test_list_namespaces_of_an_empty_store(store):
     assert store.list_namespaces() == []
+
+
+def test_list_namespaces_sorts_by_bytes(store):
+    for ns in ["work", "default", "Alpha", "work"]:
+        store.store(f"a note kept in the {ns} namespace for listing", namespace=ns)
+    assert store.list_namespaces() == ["Alpha", "default", "work"]
+
+
+def test_new_taxonomy_steers_later_stores(store):
+    t = TagTaxonomy()
+    t.stable_tags = {"fact"}
+    store.set_taxonomy(t)
+    rid = store.store("water boils at one hundred degrees at sea level", tags=["fact"])
+    assert store.get(rid).metadata["volatility"] == "stable"
