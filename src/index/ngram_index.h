@@ -46,6 +46,13 @@ class NgramIndex {
   // Hits (id, count / 128) in ngram_hit_order, at most `limit`.
   RankedList query(std::string_view text, size_t limit) const;
 
+  // The best score (count / 128) of any indexed text against `text` when it
+  // is at least `floor` (which must be above 0); none when no indexed text
+  // scores that much. The same as the first hit of query(text, 1) when that
+  // reaches the floor, but a text that is far from everything is settled
+  // without counting the longest bucket lists: see ngram_index.cc.
+  std::optional<float> best_score(std::string_view text, float floor) const;
+
   size_t size() const { return ids_.size(); }
   // The XXH3-64 hash of the text an id was indexed with.
   std::optional<uint64_t> content_hash(std::string_view id) const;

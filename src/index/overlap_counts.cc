@@ -188,7 +188,8 @@ void OverlapCounts::add(std::span<const PostingList* const> lists) {
   std::vector<Input> inputs;
   const uint16_t last_key = static_cast<uint16_t>(max_doc_ >> 16);
   for (const PostingList* l : lists) {
-    for (const PostingList::Chunk& c : l->chunks()) {
+    for (size_t i = 0, n = l->chunk_count(); i < n; ++i) {
+      const PostingList::Chunk& c = l->chunk(i);
       if (c.key > last_key) break;
       if (!c.is_bitset() && c.card < kSmallArray) {
         inputs.push_back(Input{c.key, nullptr, c.values(), c.card});

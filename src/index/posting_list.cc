@@ -80,10 +80,11 @@ void put32(std::string& out, uint32_t v) {
 }  // namespace
 
 size_t PostingList::find_chunk(uint16_t key) const {
-  size_t lo = 0, hi = nchunks_;
+  if (last_.data && last_.key <= key) return last_.key == key ? nolder_ : nolder_ + 1;
+  size_t lo = 0, hi = nolder_;
   while (lo < hi) {
     const size_t mid = (lo + hi) / 2;
-    if (chunks_[mid].key < key) {
+    if (older_[mid].key < key) {
       lo = mid + 1;
     } else {
       hi = mid;
@@ -93,37 +94,53 @@ size_t PostingList::find_chunk(uint16_t key) const {
 }
 
 PostingList::Chunk* PostingList::insert_chunk(size_t at, uint16_t key) {
-  // The chunk array's capacity is nchunks_ rounded up to a power of two.
-  if (nchunks_ == 0 || std::has_single_bit(nchunks_)) {
-    const size_t cap = nchunks_ == 0 ? 1 : size_t{nchunks_} * 2;
-    chunks_ = static_cast<Chunk*>(checked(std::realloc(chunks_, cap * sizeof(Chunk))));
+  auto grow_older = [this] {
+    // The array's capacity is nolder_ rounded up to a power of two.
+    if (nolder_ == 0 || std::has_single_bit(nolder_)) {
+      const size_t cap = nolder_ == 0 ? 1 : size_t{nolder_} * 2;
+      older_ = static_cast<Chunk*>(checked(std::realloc(older_, cap * sizeof(Chunk))));
+    }
+  };
+  Chunk fresh{key, 8, 0, checked(std::malloc(16))};
+  if (at == chunk_count()) {
+    // A new last chunk; the current one joins the older.
+    if (last_.data) {
+      grow_older();
+      older_[nolder_++] = last_;
+    }
+    last_ = fresh;
+    return &last_;
   }
-  std::memmove(chunks_ + at + 1, chunks_ + at, (nchunks_ - at) * sizeof(Chunk));
-  ++nchunks_;
-  Chunk& c = chunks_[at];
-  c.key = key;
-  c.card = 0;
-  c.cap = 8;
-  c.data = checked(std::malloc(size_t{c.cap} * 2));
-  return &c;
+  grow_older();
+  std::memmove(older_ + at + 1, older_ + at, (nolder_ - at) * sizeof(Chunk));
+  ++nolder_;
+  older_[at] = fresh;
+  return &older_[at];
 }
 
 void PostingList::erase_chunk(size_t at) {
-  std::free(chunks_[at].data);
-  std::memmove(chunks_ + at, chunks_ + at + 1, (nchunks_ - at - 1) * sizeof(Chunk));
-  if (--nchunks_ == 0) {
-    std::free(chunks_);
-    chunks_ = nullptr;
-  } else if (std::has_single_bit(nchunks_)) {
+  std::free(chunk(at).data);
+  if (at == nolder_) {
+    // The last chunk: the largest older one takes its place.
+    last_ = Chunk{};
+    if (nolder_ == 0) return;
+    last_ = older_[--nolder_];
+  } else {
+    std::memmove(older_ + at, older_ + at + 1, (nolder_ - at - 1) * sizeof(Chunk));
+    --nolder_;
+  }
+  if (nolder_ == 0) {
+    std::free(older_);
+    older_ = nullptr;
+  } else if (std::has_single_bit(nolder_)) {
     // Back to the capacity the count implies.
-    chunks_ = static_cast<Chunk*>(checked(std::realloc(chunks_, nchunks_ * sizeof(Chunk))));
+    older_ = static_cast<Chunk*>(checked(std::realloc(older_, nolder_ * sizeof(Chunk))));
   }
 }
 
 void PostingList::flush() {
   if (!nbuffered_) return;
-  Chunk* c = nchunks_ && chunks_[nchunks_ - 1].key == buffered_key_ ? &chunks_[nchunks_ - 1]
-                                                                    : insert_chunk(nchunks_, buffered_key_);
+  Chunk* c = last_.data && last_.key == buffered_key_ ? &last_ : insert_chunk(chunk_count(), buffered_key_);
   append_values(*c, buffered_, nbuffered_);
   nbuffered_ = 0;
 }
@@ -132,15 +149,15 @@ bool PostingList::contains(uint32_t d) const {
   const uint16_t key = static_cast<uint16_t>(d >> 16), low = static_cast<uint16_t>(d);
   if (nbuffered_ && key == buffered_key_ && std::binary_search(buffered_, buffered_ + nbuffered_, low)) return true;
   const size_t i = find_chunk(key);
-  if (i == nchunks_ || chunks_[i].key != key) return false;
-  const Chunk& c = chunks_[i];
+  if (i == chunk_count() || chunk(i).key != key) return false;
+  const Chunk& c = chunk(i);
   if (c.is_bitset()) return test_bit(c.words(), low);
   return std::binary_search(c.values(), c.values() + c.card, low);
 }
 
 uint32_t PostingList::maximum() const {
   if (nbuffered_) return uint32_t{buffered_key_} << 16 | buffered_[nbuffered_ - 1];
-  const Chunk& c = chunks_[nchunks_ - 1];
+  const Chunk& c = last_;
   uint32_t low = 0;
   if (c.is_bitset()) {
     for (size_t i = kBitsetWords; i-- > 0;)
@@ -159,7 +176,7 @@ void PostingList::add(uint32_t d) {
   flush();
   const uint16_t key = static_cast<uint16_t>(d >> 16), low = static_cast<uint16_t>(d);
   size_t i = find_chunk(key);
-  Chunk& c = i < nchunks_ && chunks_[i].key == key ? chunks_[i] : *insert_chunk(i, key);
+  Chunk& c = i < chunk_count() && chunk(i).key == key ? chunk(i) : *insert_chunk(i, key);
   if (!c.is_bitset() && c.card == kArrayMax) to_bitset(c);
   if (c.is_bitset()) {
     set_bit(static_cast<uint64_t*>(c.data), low);
@@ -187,8 +204,8 @@ bool PostingList::remove(uint32_t d) {
     }
   }
   const size_t i = find_chunk(key);
-  if (i == nchunks_ || chunks_[i].key != key) return false;
-  Chunk& c = chunks_[i];
+  if (i == chunk_count() || chunk(i).key != key) return false;
+  Chunk& c = chunk(i);
   if (c.is_bitset()) {
     auto* w = static_cast<uint64_t*>(c.data);
     if (!test_bit(w, low)) return false;
@@ -205,8 +222,9 @@ bool PostingList::remove(uint32_t d) {
 }
 
 void PostingList::release() {
-  for (uint32_t i = 0; i < nchunks_; ++i) std::free(chunks_[i].data);
-  std::free(chunks_);
+  for (uint32_t i = 0; i < nolder_; ++i) std::free(older_[i].data);
+  std::free(older_);
+  std::free(last_.data);
   std::memset(static_cast<void*>(this), 0, sizeof *this);
 }
 
@@ -220,8 +238,8 @@ void PostingList::encode_portable(std::string& out) const {
     uint32_t card;
   };
   std::vector<Out> parts;
-  parts.reserve(nchunks_ + 1);
-  for (uint32_t i = 0; i < nchunks_; ++i) parts.push_back(Out{&chunks_[i], false, chunks_[i].key, chunks_[i].card});
+  parts.reserve(chunk_count() + 1);
+  for (size_t i = 0; i < chunk_count(); ++i) parts.push_back(Out{&chunk(i), false, chunk(i).key, chunk(i).card});
   if (nbuffered_) {
     if (!parts.empty() && parts.back().key == buffered_key_) {
       parts.back().with_buffered = true;
@@ -282,7 +300,7 @@ Status PostingList::decode_portable(std::string_view bytes) {
   std::memset(static_cast<void*>(&fresh), 0, sizeof fresh);
   try {
     for (const RoaringContainerView& v : views) {
-      Chunk& c = *fresh.insert_chunk(fresh.nchunks_, v.key);
+      Chunk& c = *fresh.insert_chunk(fresh.chunk_count(), v.key);
       if (v.card > kArrayMax) {
         std::free(c.data);
         c.data = new_bitset();

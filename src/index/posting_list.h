@@ -13,7 +13,9 @@
 // when the buffer fills: an index holds 65,536 lists and a record posts into
 // ~3,500 of them, so each append otherwise costs a cache miss on its chunk.
 // Every reader sees buffer and chunks as one set; the buffered numbers are
-// the largest.
+// the largest. The last chunk (the one appends go to) is held inside the
+// list itself, so that moving the buffer costs one cache miss (the chunk's
+// end), which the appender can prefetch.
 //
 // The struct is one cache line, trivially copyable, and all zero bytes are
 // the empty list, so an index can calloc its 65,536 lists. Memory is owned
@@ -34,7 +36,7 @@ namespace vesk {
 struct PostingList {
   static constexpr uint32_t kArrayMax = 4096;    // values of an array chunk at most
   static constexpr size_t kBitsetWords = 1024;  // 65,536 bits
-  static constexpr int kBuffered = 22;
+  static constexpr int kBuffered = 14;
 
   struct Chunk {
     uint16_t key;   // the high 16 bits of its numbers
@@ -60,16 +62,12 @@ struct PostingList {
   // moves the buffer into the last chunk, and two steps of prefetching what
   // that touches (the chunk's descriptor, then the end of its data).
   bool next_append_flushes() const { return nbuffered_ == kBuffered - 1; }
-  void prefetch_last_chunk() const {
-    if (nchunks_) __builtin_prefetch(&chunks_[nchunks_ - 1], 1);
-  }
   void prefetch_chunk_end() const {
-    if (!nchunks_) return;
-    const Chunk& c = chunks_[nchunks_ - 1];
-    if (c.is_bitset()) {
-      __builtin_prefetch(c.words() + (buffered_[0] >> 6), 1);
+    if (!last_.data) return;
+    if (last_.is_bitset()) {
+      __builtin_prefetch(last_.words() + (buffered_[0] >> 6), 1);
     } else {
-      __builtin_prefetch(c.values() + c.card, 1);
+      __builtin_prefetch(last_.values() + last_.card, 1);
     }
   }
 
@@ -85,7 +83,8 @@ struct PostingList {
   uint32_t maximum() const;
 
   // The chunks, keys ascending, without the buffered numbers.
-  std::span<const Chunk> chunks() const { return {chunks_, nchunks_}; }
+  size_t chunk_count() const { return nolder_ + (last_.data ? 1 : 0); }
+  const Chunk& chunk(size_t i) const { return i < nolder_ ? older_[i] : last_; }
   // The buffered numbers: their low halves, ascending, all under one key and
   // above every number in the chunks.
   std::span<const uint16_t> buffered() const { return {buffered_, nbuffered_}; }
@@ -94,7 +93,8 @@ struct PostingList {
   // Calls f(d) for every number, ascending.
   template <class F>
   void for_each(F&& f) const {
-    for (const Chunk& c : chunks()) {
+    for (size_t i = 0, n = chunk_count(); i < n; ++i) {
+      const Chunk& c = chunk(i);
       const uint32_t high = uint32_t{c.key} << 16;
       if (c.is_bitset()) {
         for (size_t w = 0; w < kBitsetWords; ++w)
@@ -122,12 +122,14 @@ struct PostingList {
   void flush();
 
  private:
+  Chunk& chunk(size_t i) { return i < nolder_ ? older_[i] : last_; }
   Chunk* insert_chunk(size_t at, uint16_t key);
   void erase_chunk(size_t at);
   size_t find_chunk(uint16_t key) const;  // index of the first chunk with key >= `key`
 
-  Chunk* chunks_;
-  uint32_t nchunks_;
+  Chunk last_;      // the chunk with the largest key; data null when there is none
+  Chunk* older_;    // the others, keys ascending
+  uint32_t nolder_;
   uint32_t card_;  // buffered numbers included
   uint16_t buffered_key_;
   uint16_t nbuffered_;

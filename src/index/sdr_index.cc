@@ -119,14 +119,12 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
   const size_t n = sdr->size();
   PostingList* lists = lists_.get();
   // A new record touches ~3,500 lists in random places: each list is
-  // prefetched some steps ahead, and for a list whose buffer the append will
-  // move, its last chunk and then that chunk's end, in later steps.
+  // prefetched some steps ahead and, when the append will move its buffer,
+  // the end of its last chunk a few steps later.
   for (size_t i = 0; i < n; ++i) {
     if (i + kAhead < n) __builtin_prefetch(&lists[p[i + kAhead]], 1);
     if (fresh && i + kAhead / 2 < n && lists[p[i + kAhead / 2]].next_append_flushes())
-      lists[p[i + kAhead / 2]].prefetch_last_chunk();
-    if (fresh && i + kAhead / 4 < n && lists[p[i + kAhead / 4]].next_append_flushes())
-      lists[p[i + kAhead / 4]].prefetch_chunk_end();
+      lists[p[i + kAhead / 2]].prefetch_chunk_end();
     PostingList& l = list_for_insert(p[i]);
     if (fresh) {
       l.append(d);

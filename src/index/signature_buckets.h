@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace vesk {
@@ -32,6 +33,18 @@ class SignatureBuckets {
         f(e.ref);
       }
       return;
+    }
+  }
+
+  // The documents under a value (empty for a value not present).
+  std::span<const uint32_t> docs(uint32_t value) const {
+    if (table_.empty()) return {};
+    for (size_t i = home(value);; i = (i + 1) & mask_) {
+      const Entry& e = table_[i];
+      if (e.value == kEmpty) return {};
+      if (e.value != value) continue;
+      if (e.ref & kList) return lists_[e.ref & ~kList];
+      return {&e.ref, 1};
     }
   }
 

@@ -132,9 +132,7 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
     if (s.auto_promote) {
       auto map = records.read();
       if (map->size() >= kPromotionMinRecords) {
-        auto index = ngram.read();
-        RankedList best = index->query(s.content, 1);
-        level = promoted_level(level, best.empty() ? std::nullopt : std::optional<float>(best[0].second));
+        level = promoted_level(level, ngram.read()->best_score(s.content, kPromotionNoveltyScore));
       }
     }
     if (certainty == ClaimCertainty::Asserted && !s.level_given &&
