@@ -98,20 +98,107 @@ bool ngram_hit_order(float score_a, std::optional<uint64_t> hash_a, std::string_
   return id_a < id_b;
 }
 
+namespace {
+
+// Counts by document, kept per thread between queries; at most 128 each.
+struct QueryCounts {
+  std::vector<uint8_t> counts;
+  std::vector<uint32_t> touched;
+};
+// Out of line so that the thread-local address is taken once per query,
+// not inside the counting loops (it is a call in a shared library).
+[[gnu::noinline]] QueryCounts& thread_query_counts() {
+  static thread_local QueryCounts c;
+  return c;
+}
+
+}  // namespace
+
+// The bucket lists are counted shortest first. Once r lists are left, a
+// document can still gain at most r, so only documents already counted at
+// least floor_count - r can reach the floor (none unseen, once r is below
+// floor_count). When those are few against the documents the remaining
+// lists hold, they are finished by comparing their signatures at the
+// remaining positions instead. For a text unlike the store, the longest
+// lists (the query's commonest minimum values, which hold most of the
+// postings) are never read.
+std::optional<float> NgramIndex::best_score(std::string_view text, float floor) const {
+  const std::vector<uint64_t> shingles = shingle_text(text);
+  if (shingles.empty()) return std::nullopt;
+  uint32_t need = 1;  // the smallest count whose score reaches the floor
+  while (need <= kMinHashPermutations && static_cast<float>(need) / static_cast<float>(kMinHashPermutations) < floor)
+    ++need;
+  if (need > kMinHashPermutations) return std::nullopt;
+  CompactSignature q;
+  compact_signature(shingles, q);
+
+  struct List {
+    std::span<const uint32_t> docs;
+    int position;
+  };
+  std::array<List, kMinHashPermutations> lists;
+  for (int i = 0; i < kMinHashPermutations; ++i) lists[i] = List{buckets_[i].documents(q[i]), i};
+  std::sort(lists.begin(), lists.end(), [](const List& a, const List& b) { return a.docs.size() < b.docs.size(); });
+  std::array<size_t, kMinHashPermutations + 1> after{};  // postings in lists[k..]
+  for (int k = kMinHashPermutations - 1; k >= 0; --k) after[k] = after[k + 1] + lists[k].docs.size();
+
+  QueryCounts& qc = thread_query_counts();
+  std::vector<uint8_t>& counts = qc.counts;
+  std::vector<uint32_t>& touched = qc.touched;
+  if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
+  // reached[c]: documents whose count has reached c.
+  std::array<uint32_t, kMinHashPermutations + 1> reached{};
+  uint32_t best = 0;
+  int k = 0;
+  for (; k < kMinHashPermutations; ++k) {
+    const uint32_t left = static_cast<uint32_t>(kMinHashPermutations - k);
+    if (left < need) {
+      const uint32_t at_least = need - left;
+      if (best < at_least) break;  // nobody can reach the floor
+      // Finishing a candidate by its signature (cache misses on scattered
+      // values) costs about as much as counting a hundred postings.
+      if (size_t{reached[at_least]} * 128 <= after[k]) break;
+    }
+    for (uint32_t d : lists[k].docs) {
+      const uint32_t c = ++counts[d];
+      if (c == 1) touched.push_back(d);
+      ++reached[c];
+      best = std::max(best, c);
+    }
+  }
+  if (k < kMinHashPermutations) {
+    const uint32_t left = static_cast<uint32_t>(kMinHashPermutations - k);
+    const uint32_t at_least = need > left ? need - left : 1;
+    best = 0;
+    if (reached[at_least] > 0) {
+      for (uint32_t d : touched) {
+        if (counts[d] < at_least) continue;
+        uint32_t c = counts[d];
+        const CompactSignature& s = sig(d);
+        for (int j = k; j < kMinHashPermutations; ++j) c += s[lists[j].position] == q[lists[j].position];
+        best = std::max(best, c);
+      }
+    }
+  }
+  for (uint32_t d : touched) counts[d] = 0;
+  touched.clear();
+  if (best < need) return std::nullopt;
+  return static_cast<float>(best) / static_cast<float>(kMinHashPermutations);
+}
+
 RankedList NgramIndex::query(std::string_view text, size_t limit) const {
   RankedList out;
   const std::vector<uint64_t> shingles = shingle_text(text);
   if (shingles.empty() || limit == 0) return out;
   CompactSignature q;
   compact_signature(shingles, q);
-  // Counts by document, kept per thread between queries; at most 128 each.
-  thread_local std::vector<uint8_t> counts;
-  thread_local std::vector<uint32_t> touched;
+  QueryCounts& qc = thread_query_counts();
+  std::vector<uint8_t>& counts = qc.counts;
+  std::vector<uint32_t>& touched = qc.touched;
   if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
   for (int i = 0; i < kMinHashPermutations; ++i)
-    buckets_[i].for_each(q[i], [&](uint32_t d) {
+    for (uint32_t d : buckets_[i].documents(q[i]))
       if (counts[d]++ == 0) touched.push_back(d);
-    });
   // Scores are count / 128, so the count orders hits as the score does.
   // Only the hits that can make the first `limit` (all sharing the
   // limit-th best count, ties included) need their text hash.

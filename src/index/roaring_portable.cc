@@ -127,6 +127,47 @@ Result<roaring_bitmap_t*> decode_roaring_portable(std::string_view bytes) {
   return bm;
 }
 
+Status read_roaring_containers(std::string_view bytes, std::vector<RoaringContainerView>& out) {
+  out.clear();
+  VESK_RETURN_IF_ERROR(validate_roaring_portable(bytes));
+  // The layout is known good from here on.
+  Cursor c(bytes);
+  uint32_t cookie = 0, n = 0;
+  (void)c.u32(&cookie);
+  const bool runs = cookie != kRoaringCookieNoRuns;
+  const char* run_flags = nullptr;
+  if (runs) {
+    n = (cookie >> 16) + 1;
+    (void)c.take((n + 7) / 8, &run_flags);
+  } else {
+    (void)c.u32(&n);
+  }
+  const char* header = nullptr;
+  (void)c.take(size_t{4} * n, &header);
+  const char* skipped;
+  if (!runs || n >= kOffsetThreshold) (void)c.take(size_t{4} * n, &skipped);
+  out.reserve(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    RoaringContainerView v;
+    v.key = u16_at(header, 2 * i);
+    v.card = uint32_t{u16_at(header, 2 * i + 1)} + 1;
+    const bool is_run = runs && (static_cast<uint8_t>(run_flags[i / 8]) >> (i % 8) & 1);
+    if (is_run) {
+      v.kind = RoaringContainerView::Kind::Run;
+      (void)c.take(2, &v.data);
+      (void)c.take(size_t{4} * u16_at(v.data, 0), &skipped);
+    } else if (v.card <= kArrayMax) {
+      v.kind = RoaringContainerView::Kind::Array;
+      (void)c.take(size_t{2} * v.card, &v.data);
+    } else {
+      v.kind = RoaringContainerView::Kind::Bitset;
+      (void)c.take(kBitsetBytes, &v.data);
+    }
+    out.push_back(v);
+  }
+  return Status::Ok();
+}
+
 void encode_roaring_portable(const roaring_bitmap_t* bitmap, std::string& out) {
   const size_t at = out.size();
   out.resize(at + roaring_bitmap_portable_size_in_bytes(bitmap));

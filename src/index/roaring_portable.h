@@ -24,8 +24,10 @@
 
 #include <roaring/roaring.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/status.h"
 
@@ -43,5 +45,16 @@ Result<roaring_bitmap_t*> decode_roaring_portable(std::string_view bytes);
 
 // Appends the portable form without run containers.
 void encode_roaring_portable(const roaring_bitmap_t* bitmap, std::string& out);
+
+// One container of validated portable bytes, pointing into them.
+struct RoaringContainerView {
+  enum class Kind : uint8_t { Array, Bitset, Run };
+  uint16_t key;
+  uint32_t card;
+  Kind kind;
+  const char* data;  // array: card x u16; bitset: 1024 x u64; run: u16 r, then r x (u16 start, u16 length - 1)
+};
+// Validates the bytes and lists their containers in order.
+Status read_roaring_containers(std::string_view bytes, std::vector<RoaringContainerView>& out);
 
 }  // namespace vesk

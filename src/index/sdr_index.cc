@@ -1,5 +1,7 @@
 #include "index/sdr_index.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
@@ -10,92 +12,16 @@
 #include <unordered_set>
 
 #include "index/index_manifest.h"
-#include "index/roaring_portable.h"
+#include "index/overlap_counts.h"
 #include "index/sdr_index_format.h"
 
 namespace vesk {
 
 namespace {
 constexpr uint32_t kPositions = 65536;
-// Pending document numbers per position; with the bitmap pointer and the
-// buffer's shared high half a slot fills one 64-byte cache line.
-constexpr int kPending = 25;
+// How many positions ahead an insert prefetches its posting lists.
+constexpr size_t kAhead = 16;
 }  // namespace
-
-// All zero bytes is an absent position: the slots are calloc'ed, so an index
-// costs no memory for positions never posted.
-struct SdrIndex::Slot {
-  roaring_bitmap_t* bm;
-  uint32_t pending_high;  // the high 16 bits shared by the pending numbers
-  uint16_t npending;
-  uint16_t pending[kPending];
-
-  void flush() {
-    if (!npending) return;
-    uint32_t v[kPending];
-    for (int i = 0; i < npending; ++i) v[i] = pending_high | pending[i];
-    roaring_bitmap_add_many(bm, npending, v);
-    npending = 0;
-  }
-  // d is larger than every number in this slot.
-  void append_new(uint32_t d) {
-    const uint32_t high = d & 0xffff0000u;
-    if (npending && high != pending_high) flush();
-    if (!npending) pending_high = high;
-    pending[npending++] = static_cast<uint16_t>(d);
-    if (npending == kPending) flush();
-  }
-  int pending_index(uint32_t d) const {
-    if (!npending || (d & 0xffff0000u) != pending_high) return -1;
-    for (int i = 0; i < npending; ++i)
-      if (pending[i] == static_cast<uint16_t>(d)) return i;
-    return -1;
-  }
-  void add(uint32_t d) {
-    if (pending_index(d) < 0) roaring_bitmap_add(bm, d);
-  }
-  void remove(uint32_t d) {
-    int i = pending_index(d);
-    if (i >= 0) {
-      std::memmove(pending + i, pending + i + 1, sizeof(uint16_t) * static_cast<size_t>(npending - i - 1));
-      --npending;
-      return;
-    }
-    roaring_bitmap_remove(bm, d);
-  }
-  uint64_t cardinality() const { return roaring_bitmap_get_cardinality(bm) + npending; }
-  template <class F>
-  void for_each(F&& f) const {
-    roaring_uint32_iterator_t it;
-    roaring_init_iterator(bm, &it);
-    uint32_t buf[256];
-    for (;;) {
-      uint32_t n = roaring_read_uint32_iterator(&it, buf, 256);
-      for (uint32_t i = 0; i < n; ++i) f(buf[i]);
-      if (n < 256) break;
-    }
-    for (int i = 0; i < npending; ++i) f(pending_high | pending[i]);
-  }
-  // The portable bytes of bitmap and buffer together.
-  void encode(std::string& out) const {
-    if (!npending) return encode_roaring_portable(bm, out);
-    roaring_bitmap_t* merged = roaring_bitmap_copy(bm);
-    uint32_t v[kPending];
-    for (int i = 0; i < npending; ++i) v[i] = pending_high | pending[i];
-    roaring_bitmap_add_many(merged, npending, v);
-    encode_roaring_portable(merged, out);
-    roaring_bitmap_free(merged);
-  }
-  void reset() {
-    if (!bm) return;  // leave untouched slots unwritten
-    roaring_bitmap_free(bm);
-    bm = nullptr;
-    npending = 0;
-  }
-};
-
-static_assert(sizeof(SdrIndex::Slot) == 64);
-static_assert(std::is_trivial_v<SdrIndex::Slot>);
 
 template <class F>
 void SdrIndex::for_each_present(F&& f) const {
@@ -104,35 +30,38 @@ void SdrIndex::for_each_present(F&& f) const {
       f(static_cast<uint16_t>(w * 64 + static_cast<uint32_t>(std::countr_zero(bits))));
 }
 
-void SdrIndex::FreeSlots::operator()(Slot* s) const { std::free(s); }
+void SdrIndex::FreeLists::operator()(PostingList* l) const { std::free(l); }
 
 SdrIndex::SdrIndex(std::string index_dir) : SdrIndex(std::move(index_dir), Env::Default()) {}
 
 SdrIndex::SdrIndex(std::string index_dir, Env& env)
-    : dir_(std::move(index_dir)), env_(&env), slots_(static_cast<Slot*>(std::calloc(kPositions, sizeof(Slot)))) {
-  if (!slots_) throw std::bad_alloc();
+    : dir_(std::move(index_dir)),
+      env_(&env),
+      lists_(static_cast<PostingList*>(std::calloc(kPositions, sizeof(PostingList)))) {
+  if (!lists_) throw std::bad_alloc();
 }
 
 SdrIndex::~SdrIndex() {
-  for_each_present([this](uint16_t p) { slots_[p].reset(); });
+  for_each_present([this](uint16_t p) { lists_[p].release(); });
 }
 
-SdrIndex::Slot& SdrIndex::slot_for_insert(uint16_t p) {
-  Slot& s = slots_[p];
-  if (!s.bm) {
-    s.bm = roaring_bitmap_create();
-    present_[p >> 6] |= uint64_t{1} << (p & 63);
-  }
-  return s;
+PostingList& SdrIndex::list_for_insert(uint16_t p) {
+  present_[p >> 6] |= uint64_t{1} << (p & 63);
+  return lists_[p];
+}
+
+const PostingList* SdrIndex::postings(uint16_t p) const {
+  std::shared_lock bl(bitmaps_mu_);
+  return present(p) ? &lists_[p] : nullptr;
 }
 
 void SdrIndex::clear_locked() {
   id_map_.clear();
   reverse_.clear();
-  for_each_present([this](uint16_t p) { slots_[p].reset(); });
+  for_each_present([this](uint16_t p) { lists_[p].release(); });
   std::fill(std::begin(present_), std::end(present_), 0);
   next_doc_id_ = 0;
-  doc_limit_ = 0;
+  ++version_;
 }
 
 namespace {
@@ -184,19 +113,25 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
     reverse_[d] = DocEntry{&pos->first, sdr ? sdr : std::make_shared<const Sdr>()};
   }
   std::unique_lock bl(bitmaps_mu_);
+  ++version_;
   if (!sdr) return;
   const uint16_t* p = sdr->data();
   const size_t n = sdr->size();
+  PostingList* lists = lists_.get();
+  // A new record touches ~3,500 lists in random places: each list is
+  // prefetched some steps ahead and, when the append will move its buffer,
+  // the end of its last chunk a few steps later.
   for (size_t i = 0; i < n; ++i) {
-    if (i + 8 < n) __builtin_prefetch(&slots_[p[i + 8]], 1);
-    Slot& s = slot_for_insert(p[i]);
+    if (i + kAhead < n) __builtin_prefetch(&lists[p[i + kAhead]], 1);
+    if (fresh && i + kAhead / 2 < n && lists[p[i + kAhead / 2]].next_append_flushes())
+      lists[p[i + kAhead / 2]].prefetch_chunk_end();
+    PostingList& l = list_for_insert(p[i]);
     if (fresh) {
-      s.append_new(d);
+      l.append(d);
     } else {
-      s.add(d);
+      l.add(d);
     }
   }
-  if (n && d >= doc_limit_) doc_limit_ = d + 1;
 }
 
 void SdrIndex::remove(std::string_view id) {
@@ -211,11 +146,11 @@ void SdrIndex::remove(std::string_view id) {
   }
   id_map_.erase(it);
   std::unique_lock bl(bitmaps_mu_);
+  ++version_;
   if (sdr) {
-    for (uint16_t p : *sdr)
-      if (slots_[p].bm) slots_[p].remove(d);
+    for (uint16_t p : *sdr) lists_[p].remove(d);
   } else {
-    for_each_present([this, d](uint16_t p) { slots_[p].remove(d); });
+    for_each_present([this, d](uint16_t p) { lists_[p].remove(d); });
   }
 }
 
@@ -231,9 +166,8 @@ Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
   Status st;
   for_each_present([&](uint16_t p) {
     if (!st.ok()) return;
-    const Slot& s = slots_[p];
     bitmap.clear();
-    s.encode(bitmap);
+    lists_[p].encode_portable(bitmap);
     record.clear();
     append_sdr_idx_header(record, p, bitmap.size());
     record += bitmap;
@@ -279,6 +213,7 @@ Status SdrIndex::load_from(std::string_view manifest_bytes, ByteSource& sdr_idx)
   std::unique_lock ids(ids_mu_);
   std::unique_lock bl(bitmaps_mu_);
   clear_locked();
+  ++version_;
   {
     std::unordered_set<uint32_t> seen;
     seen.reserve(m.id_map.size());
@@ -304,22 +239,22 @@ Status SdrIndex::load_from(std::string_view manifest_bytes, ByteSource& sdr_idx)
     auto more = reader.next(position, bytes);
     if (!more.ok()) return more.status();
     if (!*more) return Status::Ok();
-    auto bm = decode_roaring_portable(bytes);
-    if (!bm.ok()) return Status::Runtime("sdr.idx: position " + std::to_string(position) + ": " + bm.status().message());
-    if (!roaring_bitmap_is_empty(*bm)) {
-      const uint32_t max = roaring_bitmap_maximum(*bm);
+    PostingList decoded;
+    std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
+    if (Status st = decoded.decode_portable(bytes); !st.ok())
+      return Status::Runtime("sdr.idx: position " + std::to_string(position) + ": " + st.message());
+    if (!decoded.empty()) {
+      const uint32_t max = decoded.maximum();
       if (max >= next_doc_id_) {
-        roaring_bitmap_free(*bm);
+        decoded.release();
         clear_locked();
         return Status::Runtime("sdr.idx: position " + std::to_string(position) + " holds document number " +
                                std::to_string(max) + ", not below next_doc_id");
       }
-      doc_limit_ = std::max(doc_limit_, max + 1);
     }
-    Slot& s = slot_for_insert(position);
-    roaring_bitmap_free(s.bm);
-    s.npending = 0;
-    s.bm = *bm;
+    PostingList& l = list_for_insert(position);
+    l.release();
+    l = decoded;
   }
 }
 
@@ -332,7 +267,7 @@ SdrIndex::Contents SdrIndex::contents() const {
   for (const auto& [d, e] : reverse_) c.reverse.emplace(d, *e.id);
   for_each_present([&](uint16_t p) {
     auto& v = c.bitmaps[p];
-    slots_[p].for_each([&v](uint32_t d) { v.push_back(d); });
+    lists_[p].for_each([&v](uint32_t d) { v.push_back(d); });
     std::sort(v.begin(), v.end());
   });
   return c;
@@ -355,130 +290,202 @@ size_t SdrIndex::size() const {
 
 namespace {
 
-// Overlap counters by document number, kept per thread between searches.
-// They live in pages of 65,536 allocated on first touch, so their memory
-// follows the document numbers actually posted, not next_doc_id (which a
-// damaged manifest can set to anything).
-struct OverlapCounts {
-  std::vector<std::unique_ptr<uint16_t[]>> pages;
-  std::vector<uint32_t> touched;
-
-  OverlapCounts() { touched.reserve(128); }
-  void prepare(uint32_t doc_limit) {
-    const size_t need = (static_cast<size_t>(doc_limit) + 0xffff) >> 16;
-    if (pages.size() < need) pages.resize(need);
-  }
-  void add(uint32_t d) {
-    auto& page = pages[d >> 16];
-    if (!page) page.reset(new uint16_t[65536]());
-    if (page[d & 0xffff]++ == 0) touched.push_back(d);
-  }
-  uint16_t get(uint32_t d) const { return pages[d >> 16][d & 0xffff]; }
-  void reset() {
-    for (uint32_t d : touched) pages[d >> 16][d & 0xffff] = 0;
-    touched.clear();
-  }
-};
-
 struct Hit {
-  std::string id;
+  std::string_view id;  // the resolved id: an id map value or the search's own copy
   float score;
   uint64_t hash;
 };
 
 // The query's positions as a 65,536-bit set: counting the common positions
 // of a stored SDR is then one branch-free test per stored position instead
-// of a merge.
+// of a merge; with AVX2 the tests run eight at a time on gathered words.
+size_t overlap_scalar(const uint64_t* words, const uint16_t* p, size_t n) {
+  size_t c0 = 0, c1 = 0, c2 = 0, c3 = 0, i = 0;
+  for (; i + 4 <= n; i += 4) {
+    c0 += (words[p[i] >> 6] >> (p[i] & 63)) & 1;
+    c1 += (words[p[i + 1] >> 6] >> (p[i + 1] & 63)) & 1;
+    c2 += (words[p[i + 2] >> 6] >> (p[i + 2] & 63)) & 1;
+    c3 += (words[p[i + 3] >> 6] >> (p[i + 3] & 63)) & 1;
+  }
+  for (; i < n; ++i) c0 += (words[p[i] >> 6] >> (p[i] & 63)) & 1;
+  return c0 + c1 + c2 + c3;
+}
+
+__attribute__((target("avx2"))) size_t overlap_avx2(const uint64_t* words, const uint16_t* p, size_t n) {
+  // The set as 32-bit words (little-endian: bit b of 64-bit word w is bit
+  // b % 32 of 32-bit word 2w + b / 32), so position x is bit x % 32 of
+  // word x / 32.
+  const int* w32 = reinterpret_cast<const int*>(words);
+  const __m256i low5 = _mm256_set1_epi32(31), one = _mm256_set1_epi32(1);
+  __m256i acc = _mm256_setzero_si256();
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i x = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    const __m256i w = _mm256_i32gather_epi32(w32, _mm256_srli_epi32(x, 5), 4);
+    acc = _mm256_add_epi32(acc, _mm256_and_si256(_mm256_srlv_epi32(w, _mm256_and_si256(x, low5)), one));
+  }
+  alignas(32) uint32_t lanes[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), acc);
+  size_t c = 0;
+  for (uint32_t v : lanes) c += v;
+  return c + overlap_scalar(words, p + i, n - i);
+}
+
+using OverlapFn = size_t (*)(const uint64_t*, const uint16_t*, size_t);
+
+OverlapFn overlap_impl() {
+  static const OverlapFn f = __builtin_cpu_supports("avx2") ? overlap_avx2 : overlap_scalar;
+  return f;
+}
+
 struct QueryBits {
-  uint64_t words[1024] = {};
+  alignas(64) uint64_t words[1024] = {};
   void set(const Sdr& q) {
     for (uint16_t p : q) words[p >> 6] |= uint64_t{1} << (p & 63);
   }
   void clear(const Sdr& q) {
     for (uint16_t p : q) words[p >> 6] = 0;
   }
-  size_t overlap(const Sdr& s) const {
-    size_t c = 0;
-    for (uint16_t p : s) c += (words[p >> 6] >> (p & 63)) & 1;
-    return c;
-  }
+  size_t overlap(const Sdr& s) const { return overlap_impl()(words, s.data(), s.size()); }
 };
 
+// What one search keeps from pass to pass, and what a thread keeps from
+// search to search (the buffers).
+struct SearchState {
+  OverlapCounts counts;
+  QueryBits qbits;
+  // The posting lists in `counts` and the index state they were read in.
+  std::vector<uint16_t> counted;  // positions, ascending
+  bool valid = false;
+  uint64_t version = 0;
+  uint32_t n_docs = 0;
+  // Per pass.
+  std::vector<std::pair<uint32_t, uint32_t>> ranked;  // (document, count)
+  std::string id_bytes;
+  std::vector<std::pair<size_t, size_t>> id_spans;  // into id_bytes
+  struct Visible {
+    std::string_view x, resolved;
+    const Record* rec;
+    const Sdr* stored;
+  };
+  std::vector<Visible> visible;
+};
+
+}  // namespace
+
+size_t count_positions_in(const uint64_t* bits, const Sdr& sdr, bool vector_instructions) {
+  return (vector_instructions ? overlap_impl() : overlap_scalar)(bits, sdr.data(), sdr.size());
+}
+
+namespace {
+
 size_t bitmap_limit(size_t budget) { return budget <= 10 ? 128 : budget <= 50 ? 256 : 512; }
+
+// The calling thread's search state. Out of line so that the compiler takes
+// the reference once instead of recomputing the thread-local address (a call
+// in a shared library) inside the loops that use it.
+[[gnu::noinline]] SearchState& thread_search_state() {
+  static thread_local SearchState state;
+  return state;
+}
 
 }  // namespace
 
 class SdrSearch {
  public:
   // One pass; returns the hits and sets `resolved` (R).
-  static std::vector<Hit> pass(const SdrIndex& index, const Sdr& q, const QueryBits& qbits, size_t budget,
-                               const SdrLookup& log_sdrs,
-                               const IdMapLookup& id_map, const RecordLookup& records,
-                               std::span<const std::string> namespaces, SdrSearchPass& info) {
-    thread_local OverlapCounts counts;
-    std::vector<Hit> hits;
+  static void pass(const SdrIndex& index, const Sdr& q, SearchState& st, size_t budget, const SdrLookup& log_sdrs,
+                   const IdMapLookup& id_map, const RecordLookup& records, std::span<const std::string> namespaces,
+                   std::vector<Hit>& hits, SdrSearchPass& info) {
+    hits.clear();
     uint32_t n_docs;
     {
       std::shared_lock ids(index.ids_mu_);
       n_docs = index.next_doc_id_;
     }
-    std::vector<std::pair<uint16_t, uint32_t>> ranked;  // (count, document)
     {
       std::shared_lock bl(index.bitmaps_mu_);
-      std::vector<const SdrIndex::Slot*> kept;
+      std::vector<uint16_t> kept;
+      kept.reserve(q.size());
       for (uint16_t p : q)
-        if (index.slots_[p].bm) kept.push_back(&index.slots_[p]);
-      if (kept.empty()) return hits;
+        if (index.present(p)) kept.push_back(p);
+      if (kept.empty()) return;
       const size_t limit = bitmap_limit(budget);
       if (kept.size() > limit) {
-        std::vector<std::pair<uint64_t, const SdrIndex::Slot*>> by_card;
+        // The rarest first; which of equally rare bitmaps straddling the
+        // limit survive is the selection's own choice.
+        std::vector<std::pair<uint64_t, uint16_t>> by_card;
         by_card.reserve(kept.size());
-        for (const auto* s : kept) by_card.emplace_back(s->cardinality(), s);
+        for (uint16_t p : kept) by_card.emplace_back(index.lists_[p].cardinality(), p);
         std::nth_element(by_card.begin(), by_card.begin() + static_cast<ptrdiff_t>(limit), by_card.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         kept.resize(limit);
         for (size_t i = 0; i < limit; ++i) kept[i] = by_card[i].second;
       }
       info.bitmaps = kept.size();
-      counts.prepare(index.doc_limit_);
-      for (const auto* s : kept)
-        s->for_each([&](uint32_t d) {
-          if (d <= n_docs) counts.add(d);
-        });
+      std::sort(kept.begin(), kept.end());
+      // A wider pass over an unchanged index usually keeps every bitmap the
+      // last pass counted: only the new ones are added then.
+      const bool reuse = st.valid && st.version == index.version_ && st.n_docs == n_docs &&
+                         std::includes(kept.begin(), kept.end(), st.counted.begin(), st.counted.end());
+      std::vector<const PostingList*> lists;
+      lists.reserve(kept.size());
+      if (reuse) {
+        auto c = st.counted.begin();
+        for (uint16_t p : kept) {
+          if (c != st.counted.end() && *c == p) {
+            ++c;
+          } else {
+            lists.push_back(&index.lists_[p]);
+          }
+        }
+      } else {
+        st.counts.reset(n_docs);
+        for (uint16_t p : kept) lists.push_back(&index.lists_[p]);
+      }
+      st.counts.add(lists);
+      st.counted = std::move(kept);
+      st.valid = true;
+      st.version = index.version_;
+      st.n_docs = n_docs;
     }
-    ranked.reserve(counts.touched.size());
-    for (uint32_t d : counts.touched) ranked.emplace_back(counts.get(d), d);
-    counts.reset();
-    if (ranked.empty()) return hits;
-    const size_t take = std::min({10 * budget, ranked.size(), size_t{500}});
-    auto order = [](const auto& a, const auto& b) { return a.first != b.first ? a.first > b.first : a.second < b.second; };
-    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<ptrdiff_t>(take), ranked.end(), order);
-    ranked.resize(take);
+    const uint64_t counted = st.counts.counted();
+    if (counted == 0) return;
+    const size_t take = static_cast<size_t>(std::min<uint64_t>({10 * budget, counted, 500}));
+    st.counts.best(take, st.ranked);
     info.candidates = take;
-    std::vector<std::string> ids;
-    ids.reserve(take);
+    st.id_bytes.clear();
+    st.id_spans.clear();
     {
       std::shared_lock lk(index.ids_mu_);
-      for (const auto& [count, d] : ranked) {
+      for (const auto& [d, count] : st.ranked) {
         auto it = index.reverse_.find(d);
-        if (it != index.reverse_.end()) ids.push_back(*it->second.id);
+        if (it == index.reverse_.end()) continue;
+        st.id_spans.emplace_back(st.id_bytes.size(), it->second.id->size());
+        st.id_bytes += *it->second.id;
       }
     }
-    info.resolved = ids.size();
-    for (const std::string& x : ids) {
+    info.resolved = st.id_spans.size();
+    // Visibility first for all candidates, then the stored SDRs: the map
+    // lookups of successive candidates overlap in the processor instead of
+    // each waiting behind the previous candidate's rescoring.
+    st.visible.clear();
+    for (const auto& [at, len] : st.id_spans) {
+      const std::string_view x(st.id_bytes.data() + at, len);
       const std::string* mapped = id_map ? id_map(x) : nullptr;
-      const std::string& resolved = mapped ? *mapped : x;
+      const std::string_view resolved = mapped ? std::string_view(*mapped) : x;
       const Record* rec = records(resolved);
-      if (!rec || !record_visible(*rec, namespaces)) continue;
-      const Sdr* stored = log_sdrs(x);
-      if (!stored || stored->empty()) continue;
-      const size_t c = qbits.overlap(*stored);
-      const float cf = static_cast<float>(c);
-      const float score = cf / (static_cast<float>(q.size()) + static_cast<float>(stored->size()) - cf);
-      if (score > 0.0f) hits.push_back(Hit{resolved, score, content_hash(rec->content)});
+      if (rec && record_visible(*rec, namespaces)) st.visible.push_back(SearchState::Visible{x, resolved, rec, nullptr});
+    }
+    for (SearchState::Visible& v : st.visible) v.stored = log_sdrs(v.x);
+    const float qn = static_cast<float>(q.size());
+    for (const SearchState::Visible& v : st.visible) {
+      if (!v.stored || v.stored->empty()) continue;
+      const float cf = static_cast<float>(st.qbits.overlap(*v.stored));
+      const float score = cf / (qn + static_cast<float>(v.stored->size()) - cf);
+      if (score > 0.0f) hits.push_back(Hit{v.resolved, score, content_hash(v.rec->content)});
     }
     info.hits = hits.size();
-    return hits;
   }
 };
 
@@ -489,14 +496,15 @@ RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const S
   if (top_k == 0 || namespaces.empty()) return out;
   const Sdr q = encode_sdr(encoder, query, SdrRange::General, SdrCase::Fold);
   if (q.empty()) return out;
-  thread_local QueryBits qbits;
-  qbits.set(q);
+  SearchState& st = thread_search_state();
+  st.valid = false;
+  st.qbits.set(q);
   size_t budget = 2 * top_k;
   std::vector<Hit> hits;
   for (;;) {
     SdrSearchPass info;
     info.budget = budget;
-    hits = SdrSearch::pass(index, q, qbits, budget, log_sdrs, id_map, records, namespaces, info);
+    SdrSearch::pass(index, q, st, budget, log_sdrs, id_map, records, namespaces, hits, info);
     if (trace) trace->push_back(info);
     // Widen while the pass resolved as many candidates as the budget, the
     // budget is below 256 x top_k, and too few visible hits were found.
@@ -506,12 +514,12 @@ RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const S
     }
     break;
   }
-  qbits.clear(q);
+  st.qbits.clear(q);
   std::stable_sort(hits.begin(), hits.end(),
                    [](const Hit& a, const Hit& b) { return recall_order_before(a.score, a.hash, a.id, b.score, b.hash, b.id); });
   if (hits.size() > top_k) hits.resize(top_k);
   out.reserve(hits.size());
-  for (Hit& h : hits) out.emplace_back(std::move(h.id), h.score);
+  for (const Hit& h : hits) out.emplace_back(std::string(h.id), h.score);
   return out;
 }
 

@@ -7,20 +7,17 @@
 // directory (sdr_index_format.h) and is the only search index kept on disk.
 //
 // Memory. A record posts one document number in each of its ~3,000-4,000
-// positions, so postings dominate. New document numbers are always the
-// largest yet, so a record's postings are appended: each position keeps a
-// short buffer of pending document numbers that is moved into its bitmap in
-// one batch when full. Searches, saves and removals see bitmap and buffer as
-// one set. The index also keeps, per document it indexed in this process, the
-// record's SDR buffer (shared with the record log's entry cache, not copied)
-// so that a removal touches only that record's positions.
+// positions, so postings dominate. Each position's postings are a
+// PostingList (posting_list.h): chunks by the numbers' high 16 bits, with a
+// small buffer that batches the appends of new records, whose numbers are
+// always the largest yet. The index also keeps, per document it indexed in
+// this process, the record's SDR buffer (shared with the record log's entry
+// cache, not copied) so that a removal touches only that record's positions.
 //
 // Locks: `ids_mu_` (id map, reverse map, next document number) before
 // `bitmaps_mu_`. Insert and remove take both for writing, in that order; save
 // takes both for reading; the search takes each alone, one at a time.
 #pragma once
-
-#include <roaring/roaring.h>
 
 #include <cstdint>
 #include <functional>
@@ -35,6 +32,7 @@
 #include <vector>
 
 #include "index/index_file_io.h"
+#include "index/posting_list.h"
 #include "index/sdr_encoder.h"
 #include "model/status.h"
 #include "storage/env.h"
@@ -89,12 +87,14 @@ class SdrIndex {
   std::optional<uint32_t> doc_of(std::string_view id) const;
   size_t size() const;
 
-  struct Slot;  // one position's bitmap and pending buffer (sdr_index.cc)
+  // The posting list of a position, or null (for tests).
+  const PostingList* postings(uint16_t position) const;
 
  private:
   friend class SdrSearch;
   void clear_locked();
-  Slot& slot_for_insert(uint16_t position);
+  PostingList& list_for_insert(uint16_t position);
+  bool present(uint16_t p) const { return present_[p >> 6] >> (p & 63) & 1; }
   template <class F>
   void for_each_present(F&& f) const;
 
@@ -115,18 +115,24 @@ class SdrIndex {
   uint32_t next_doc_id_ = 0;
 
   mutable std::shared_mutex bitmaps_mu_;
-  struct FreeSlots {
-    void operator()(Slot* s) const;
+  struct FreeLists {
+    void operator()(PostingList* l) const;
   };
-  std::unique_ptr<Slot[], FreeSlots> slots_;  // one per position; no bitmap = position absent
-  uint64_t present_[1024] = {};    // bit p set = slots_[p] has a bitmap
-  uint32_t doc_limit_ = 0;         // above every document number in a posting
+  std::unique_ptr<PostingList[], FreeLists> lists_;  // one per position
+  uint64_t present_[1024] = {};  // bit p set = position p has a bitmap (maybe emptied)
+  uint64_t version_ = 0;         // changes with every change of the postings
 };
 
 // The record log's SDR of a record id (its entry cache), or null.
 using SdrLookup = std::function<const Sdr*(std::string_view id)>;
 // The record id the store's id map keeps under a key, or null.
 using IdMapLookup = std::function<const std::string*(std::string_view key)>;
+
+// The number of positions of `sdr` that are set in a 65,536-bit set (bit p
+// of word p / 64): how the search rescores a candidate against the query.
+// `vector_instructions` allows AVX2 where the processor has it (tests turn it
+// off to check the portable code).
+size_t count_positions_in(const uint64_t* bits, const Sdr& sdr, bool vector_instructions = true);
 
 // What one pass of the search used, for tests and tuning.
 struct SdrSearchPass {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <map>
 #include <random>
 #include <set>
@@ -159,6 +160,195 @@ TEST_F(SdrFixture, CoreRangeRecordsMatchOnlyThroughLowPositions) {
   for (uint16_t p : *log["core"]) ASSERT_LT(p, 4096);
   RankedList hits = search("my name is Ada Lovelace", 5);
   for (const auto& [id, s] : hits) EXPECT_LT(s, 0.5f);
+}
+
+// The search as its rules read, done the plain way on the index's contents:
+// a counter per document, a full sort of the counted documents, the stored
+// SDRs compared by merging. The fast search must give the same hits, scores
+// and order, and use the same bitmaps and candidates in each pass.
+struct ReferenceSearch {
+  const SdrIndex::Contents c;  // the index, unchanged while the searches run
+  const std::unordered_map<std::string, SharedSdr>& log;
+  const std::unordered_map<std::string, std::string>& id_map;
+  const std::unordered_map<std::string, Record>& records;
+  struct Hit {
+    std::string id;
+    float score;
+  };
+
+  RankedList run(std::string_view query, size_t top_k, const std::vector<std::string>& ns,
+                 std::vector<SdrSearchPass>& trace) const {
+    if (top_k == 0 || ns.empty()) return {};
+    const Sdr q = encode_sdr(SdrEncoder{}, query, SdrRange::General, SdrCase::Fold);
+    if (q.empty()) return {};
+    std::vector<Hit> hits;
+    for (size_t budget = 2 * top_k;;) {
+      SdrSearchPass info;
+      info.budget = budget;
+      hits = pass(q, budget, ns, info);
+      trace.push_back(info);
+      if (info.resolved >= budget && budget < top_k * 256) {
+        budget *= 4;
+        if (hits.size() < top_k) continue;
+      }
+      break;
+    }
+    auto hash = [&](const std::string& id) { return content_hash(records.at(id).content); };
+    std::stable_sort(hits.begin(), hits.end(), [&](const Hit& a, const Hit& b) {
+      if (a.score != b.score) return a.score > b.score;
+      if (hash(a.id) != hash(b.id)) return hash(a.id) < hash(b.id);
+      return a.id < b.id;
+    });
+    RankedList out;
+    for (size_t i = 0; i < hits.size() && i < top_k; ++i) out.emplace_back(hits[i].id, hits[i].score);
+    return out;
+  }
+
+  std::vector<Hit> pass(const Sdr& q, size_t budget, const std::vector<std::string>& ns,
+                        SdrSearchPass& info) const {
+    std::vector<std::pair<uint64_t, uint16_t>> kept;  // (cardinality, position) in query order
+    for (uint16_t p : q)
+      if (auto it = c.bitmaps.find(p); it != c.bitmaps.end()) kept.emplace_back(it->second.size(), p);
+    if (kept.empty()) return {};
+    const size_t limit = budget <= 10 ? 128 : budget <= 50 ? 256 : 512;
+    if (kept.size() > limit) {
+      // The index's own choice among equally rare bitmaps at the limit.
+      std::nth_element(kept.begin(), kept.begin() + static_cast<ptrdiff_t>(limit), kept.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+      kept.resize(limit);
+    }
+    info.bitmaps = kept.size();
+    std::vector<uint32_t> counts(size_t{c.next_doc_id} + 1);
+    for (const auto& [card, p] : kept)
+      for (uint32_t d : c.bitmaps.at(p))
+        if (d <= c.next_doc_id) ++counts[d];
+    std::vector<std::pair<uint32_t, uint32_t>> ranked;  // (count, document)
+    for (uint32_t d = 0; d <= c.next_doc_id; ++d)
+      if (counts[d]) ranked.emplace_back(counts[d], d);
+    if (ranked.empty()) return {};
+    std::sort(ranked.begin(), ranked.end(),
+              [](const auto& a, const auto& b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
+    ranked.resize(std::min({10 * budget, ranked.size(), size_t{500}}));
+    info.candidates = ranked.size();
+    std::vector<Hit> hits;
+    for (const auto& [count, d] : ranked) {
+      auto r = c.reverse.find(d);
+      if (r == c.reverse.end()) continue;
+      ++info.resolved;
+      const std::string& x = r->second;
+      auto m = id_map.find(x);
+      const std::string& resolved = m == id_map.end() ? x : m->second;
+      auto rec = records.find(resolved);
+      if (rec == records.end() || !record_visible(rec->second, ns)) continue;
+      auto stored = log.find(x);
+      if (stored == log.end() || stored->second->empty()) continue;
+      const float cf = static_cast<float>(sdr_overlap(q, *stored->second));
+      const float score = cf / (static_cast<float>(q.size()) + static_cast<float>(stored->second->size()) - cf);
+      if (score > 0.0f) hits.push_back(Hit{resolved, score});
+    }
+    info.hits = hits.size();
+    return hits;
+  }
+};
+
+// A store of 70,000 documents whose SDRs are drawn from the queries' own
+// positions with a skew, so that posting lists range from a handful of
+// documents to bitset chunks, across two chunk keys; with records in
+// other namespaces or restricted, ids the id map redirects, indexed ids
+// without a record, log SDRs that are missing, empty or differ from the
+// postings, removals and re-inserts.
+TEST(SdrSearch, MatchesThePlainSearch) {
+  const std::vector<std::string> queries = {"quarterly planning review of the launch", "zebra", "ab",
+                                            "notes about memory and recall in agents", "1234 5678"};
+  std::set<uint16_t> pool_set;
+  for (const auto& q : queries)
+    for (uint16_t p : encode_sdr(SdrEncoder{}, q, SdrRange::General, SdrCase::Fold)) pool_set.insert(p);
+  std::mt19937 rng(23);
+  while (pool_set.size() < 1200) pool_set.insert(static_cast<uint16_t>(rng()));
+  std::vector<uint16_t> pool(pool_set.begin(), pool_set.end());
+  std::shuffle(pool.begin(), pool.end(), rng);
+
+  SdrIndex index;
+  std::unordered_map<std::string, SharedSdr> log;
+  std::unordered_map<std::string, std::string> id_map;
+  std::unordered_map<std::string, Record> records;
+  auto random_sdr = [&] {
+    std::set<uint16_t> s;
+    for (size_t n = 1 + rng() % 40; s.size() < n;) {
+      const size_t a = rng() % pool.size(), b = rng() % pool.size();
+      s.insert(pool[a * b / pool.size()]);  // skewed to the front of the pool
+    }
+    return std::make_shared<const Sdr>(s.begin(), s.end());
+  };
+  const int n = 70000;
+  for (int i = 0; i < n; ++i) {
+    const std::string id = "r" + std::to_string(i);
+    SharedSdr sdr = random_sdr();
+    index.insert(id, sdr);
+    const int kind = static_cast<int>(rng() % 100);
+    if (kind < 3) continue;  // indexed, no record, no log entry
+    Record r;
+    r.id = id;
+    r.content = "content " + std::to_string(rng() % 5000);  // repeated contents tie on their hash
+    r.namespace_ = kind < 20 ? "other" : "default";
+    if (kind >= 20 && kind < 24) r.metadata["acl_visibility"] = "restricted";
+    records[id] = r;
+    log[id] = kind == 30 ? std::make_shared<const Sdr>() : kind == 31 ? random_sdr() : sdr;
+    if (kind == 32) log.erase(id);
+    if (kind == 33) id_map[id] = "r" + std::to_string(rng() % (i + 1));
+    if (kind == 34 && i > 10) index.remove("r" + std::to_string(i - 10));
+    if (kind == 35) index.insert("r" + std::to_string(rng() % (i + 1)), random_sdr());
+  }
+  ReferenceSearch ref{index.contents(), log, id_map, records};
+  SdrLookup sdrs = [&](std::string_view id) -> const Sdr* {
+    auto it = log.find(std::string(id));
+    return it == log.end() ? nullptr : it->second.get();
+  };
+  IdMapLookup ids = [&](std::string_view k) -> const std::string* {
+    auto it = id_map.find(std::string(k));
+    return it == id_map.end() ? nullptr : &it->second;
+  };
+  const std::vector<std::vector<std::string>> scopes = {{"default"}, {"other"}, {"default", "other"}, {"nobody"}};
+  size_t widened = 0;
+  for (const auto& q : queries)
+    for (size_t top_k : {1, 4, 10, 20, 60})
+      for (const auto& ns : scopes) {
+        if (ns[0] == "nobody" && top_k > 4) continue;  // widens to the end: slow for the plain search
+        std::vector<SdrSearchPass> want_trace, got_trace;
+        const RankedList want = ref.run(q, top_k, ns, want_trace);
+        const RankedList got = collect_sdr(SdrEncoder{}, index, sdrs, ids, record_lookup(records), q, top_k, ns, &got_trace);
+        const std::string where = q + " / " + std::to_string(top_k) + " / " + ns[0];
+        ASSERT_EQ(got.size(), want.size()) << where;
+        for (size_t i = 0; i < got.size(); ++i) {
+          EXPECT_EQ(got[i].first, want[i].first) << where << " #" << i;
+          EXPECT_EQ(std::bit_cast<uint32_t>(got[i].second), std::bit_cast<uint32_t>(want[i].second)) << where << " #" << i;
+        }
+        ASSERT_EQ(got_trace.size(), want_trace.size()) << where;
+        for (size_t i = 0; i < got_trace.size(); ++i) {
+          EXPECT_EQ(got_trace[i].budget, want_trace[i].budget) << where;
+          EXPECT_EQ(got_trace[i].bitmaps, want_trace[i].bitmaps) << where;
+          EXPECT_EQ(got_trace[i].candidates, want_trace[i].candidates) << where;
+          EXPECT_EQ(got_trace[i].resolved, want_trace[i].resolved) << where;
+          EXPECT_EQ(got_trace[i].hits, want_trace[i].hits) << where;
+        }
+        widened += got_trace.size() > 1;
+      }
+  EXPECT_GT(widened, 5u);
+}
+
+TEST(SdrSearch, RescoringCountsMatchAMerge) {
+  std::mt19937 rng(3);
+  for (int round = 0; round < 50; ++round) {
+    std::set<uint16_t> a, b;
+    const size_t na = rng() % 600, nb = rng() % (round % 2 ? 5000 : 2000);
+    while (a.size() < na) a.insert(static_cast<uint16_t>(rng()));
+    while (b.size() < nb) b.insert(static_cast<uint16_t>(rng() % (round % 2 ? 65536 : 2000)));
+    const Sdr q(a.begin(), a.end()), s(b.begin(), b.end());
+    std::vector<uint64_t> bits(1024);
+    for (uint16_t p : q) bits[p >> 6] |= uint64_t{1} << (p & 63);
+    EXPECT_EQ(count_positions_in(bits.data(), s, true), sdr_overlap(q, s));
+    EXPECT_EQ(count_positions_in(bits.data(), s, false), sdr_overlap(q, s));
+  }
 }
 
 // The pending buffers and the bitmaps together must hold exactly the

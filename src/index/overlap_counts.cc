@@ -1,0 +1,340 @@
+#include "index/overlap_counts.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+// The eight-word lanes never cross a call boundary (everything that takes
+// or returns one is inlined), so their argument-passing ABI does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace vesk {
+
+namespace {
+
+constexpr size_t kWords = PostingList::kBitsetWords;
+constexpr int kMaxPlanes = 16;
+// Inputs summed per pass over the planes: their words stay in flight
+// together, few enough for the hardware prefetchers to follow.
+constexpr size_t kGroup = 32;
+// How far ahead (in words) the adders prefetch their inputs.
+constexpr size_t kAhead = 32;
+// Array chunks shorter than this are added number by number rather than
+// spread into a bitset first.
+constexpr uint32_t kSmallArray = 48;
+
+// Eight words, the unit the adders work on (one cache line).
+typedef uint64_t Lane __attribute__((vector_size(64)));
+
+[[gnu::always_inline]] inline Lane load(const uint64_t* p) {
+  Lane v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+[[gnu::always_inline]] inline void store(uint64_t* p, Lane v) { __builtin_memcpy(p, &v, sizeof v); }
+
+// Adds x at bit j of the counter whose bit planes are p[0..np).
+[[gnu::always_inline]] inline void ripple(Lane* p, int np, int j, Lane x) {
+  for (; j < np; ++j) {
+    const Lane carry = p[j] & x;
+    p[j] ^= x;
+    x = carry;
+  }
+}
+
+// planes[0..np) += the sum of the n input bitsets, over all 1,024 words.
+// Inputs are taken two at a time into a full adder at plane 0; its carry
+// waits at plane 1 for a second carry, the two go through a full adder at
+// plane 1, and so on up: a binary counter over the pairs, so each input costs
+// about two full adders (five operations each) whatever the number of planes.
+// What is left waiting at the end is rippled in.
+[[gnu::always_inline]] inline void add_bitsets_kernel(uint64_t* const* planes, int np, const uint64_t* const* in,
+                                                      size_t n, size_t words) {
+  for (size_t w = 0; w < words; w += 8) {
+    Lane p[kMaxPlanes], wait[kMaxPlanes];
+    for (int j = 0; j < np; ++j) p[j] = load(planes[j] + w);
+    unsigned waiting = 0;
+    size_t k = 0;
+    for (; k + 1 < n; k += 2) {
+      // The inputs are read as many streams at once, more than the
+      // hardware prefetchers follow: ask for their lines a few ahead.
+      __builtin_prefetch(in[k] + w + kAhead);
+      __builtin_prefetch(in[k + 1] + w + kAhead);
+      const Lane a = load(in[k] + w), b = load(in[k + 1] + w);
+      Lane u = p[0] ^ a;
+      Lane carry = (p[0] & a) | (u & b);
+      p[0] = u ^ b;
+      int j = 1;
+      while (waiting >> j & 1) {
+        u = p[j] ^ wait[j];
+        const Lane next = (p[j] & wait[j]) | (u & carry);
+        p[j] = u ^ carry;
+        carry = next;
+        waiting &= ~(1u << j);
+        ++j;
+      }
+      wait[j] = carry;
+      waiting |= 1u << j;
+    }
+    if (k < n) ripple(p, np, 0, load(in[k] + w));
+    while (waiting) {
+      const int j = std::countr_zero(waiting);
+      waiting &= waiting - 1;
+      ripple(p, np, j, wait[j]);
+    }
+    for (int j = 0; j < np; ++j) store(planes[j] + w, p[j]);
+  }
+}
+
+void add_bitsets_portable(uint64_t* const* planes, int np, const uint64_t* const* in, size_t n, size_t words) {
+  add_bitsets_kernel(planes, np, in, n, words);
+}
+__attribute__((target("avx2"))) void add_bitsets_avx2(uint64_t* const* planes, int np, const uint64_t* const* in,
+                                                       size_t n, size_t words) {
+  add_bitsets_kernel(planes, np, in, n, words);
+}
+
+using AddBitsets = void (*)(uint64_t* const*, int, const uint64_t* const*, size_t, size_t);
+AddBitsets add_bitsets_impl() {
+  static const AddBitsets f = __builtin_cpu_supports("avx2") ? add_bitsets_avx2 : add_bitsets_portable;
+  return f;
+}
+
+// Population counts over word arrays, with the processor's instruction
+// where it has one.
+__attribute__((target_clones("popcnt", "default"))) uint64_t count_any(uint64_t* const* planes, int np, size_t words,
+                                                                        uint64_t* any_out) {
+  uint64_t n = 0;
+  for (size_t w = 0; w < words; ++w) {
+    uint64_t any = 0;
+    for (int j = 0; j < np; ++j) any |= planes[j][w];
+    if (any_out) any_out[w] = any;
+    n += static_cast<uint64_t>(__builtin_popcountll(any));
+  }
+  return n;
+}
+__attribute__((target_clones("popcnt", "default"))) uint64_t count_and(const uint64_t* a, const uint64_t* b,
+                                                                        size_t words) {
+  uint64_t n = 0;
+  for (size_t w = 0; w < words; ++w) n += static_cast<uint64_t>(__builtin_popcountll(a[w] & b[w]));
+  return n;
+}
+
+uint64_t* alloc_words() {
+  void* p = std::aligned_alloc(64, kWords * 8);
+  if (!p) throw std::bad_alloc();
+  return static_cast<uint64_t*>(p);
+}
+
+}  // namespace
+
+OverlapCounts::OverlapCounts(bool vector_instructions) : vector_(vector_instructions) {}
+
+OverlapCounts::~OverlapCounts() {
+  for (uint64_t* w : owned_) std::free(w);
+}
+
+uint64_t* OverlapCounts::take_words() {
+  uint64_t* w;
+  if (!spare_.empty()) {
+    w = spare_.back();
+    spare_.pop_back();
+  } else {
+    w = alloc_words();
+    owned_.push_back(w);
+  }
+  std::memset(w, 0, kWords * 8);
+  return w;
+}
+
+void OverlapCounts::reset(uint32_t max_doc) {
+  for (Block& b : blocks_) {
+    for (int j = 0; j < planes_; ++j) spare_.push_back(b.plane[j]);
+    spare_.push_back(b.mask);
+  }
+  blocks_.clear();
+  planes_ = 0;
+  lists_ = 0;
+  max_doc_ = max_doc;
+}
+
+OverlapCounts::Block& OverlapCounts::block(uint16_t key) {
+  auto it = std::lower_bound(blocks_.begin(), blocks_.end(), key, [](const Block& b, uint16_t k) { return b.key < k; });
+  if (it != blocks_.end() && it->key == key) return *it;
+  Block b{};
+  b.key = key;
+  for (int j = 0; j < planes_; ++j) b.plane[j] = take_words();
+  b.mask = take_words();
+  return *blocks_.insert(it, b);
+}
+
+void OverlapCounts::add(std::span<const PostingList* const> lists) {
+  if (lists.empty()) return;
+  lists_ += lists.size();
+  const int planes = std::min(kMaxPlanes, static_cast<int>(std::bit_width(lists_)));
+  for (Block& b : blocks_)
+    for (int j = planes_; j < planes; ++j) b.plane[j] = take_words();
+  planes_ = planes;
+
+  // Every chunk to add, by key.
+  struct Input {
+    uint16_t key;
+    const PostingList::Chunk* chunk;  // or null for `values`
+    const uint16_t* values;
+    uint32_t n;
+  };
+  std::vector<Input> inputs;
+  const uint16_t last_key = static_cast<uint16_t>(max_doc_ >> 16);
+  for (const PostingList* l : lists) {
+    for (size_t i = 0, n = l->chunk_count(); i < n; ++i) {
+      const PostingList::Chunk& c = l->chunk(i);
+      if (c.key > last_key) break;
+      if (!c.is_bitset() && c.card < kSmallArray) {
+        inputs.push_back(Input{c.key, nullptr, c.values(), c.card});
+      } else {
+        inputs.push_back(Input{c.key, &c, nullptr, 0});
+      }
+    }
+    if (!l->buffered().empty() && l->buffered_key() <= last_key)
+      inputs.push_back(Input{l->buffered_key(), nullptr, l->buffered().data(), static_cast<uint32_t>(l->buffered().size())});
+  }
+  std::sort(inputs.begin(), inputs.end(), [](const Input& a, const Input& b) { return a.key < b.key; });
+
+  std::vector<const PostingList::Chunk*> chunks;
+  std::vector<std::pair<const uint16_t*, uint32_t>> small;
+  for (size_t i = 0; i < inputs.size();) {
+    const uint16_t key = inputs[i].key;
+    chunks.clear();
+    small.clear();
+    for (; i < inputs.size() && inputs[i].key == key; ++i) {
+      if (inputs[i].chunk) {
+        chunks.push_back(inputs[i].chunk);
+      } else {
+        small.emplace_back(inputs[i].values, inputs[i].n);
+      }
+    }
+    add_block(block(key), chunks, small);
+  }
+}
+
+void OverlapCounts::add_block(Block& b, std::span<const PostingList::Chunk* const> chunks,
+                              std::span<const std::pair<const uint16_t*, uint32_t>> small) {
+  const AddBitsets add_bitsets = vector_ ? add_bitsets_impl() : add_bitsets_portable;
+  while (scratch_.size() < kGroup) scratch_.push_back(alloc_words()), owned_.push_back(scratch_.back());
+  // In the block of max_doc only the words up to it matter (rounded up to
+  // whole lanes of eight).
+  const bool last = b.key == static_cast<uint16_t>(max_doc_ >> 16);
+  const uint32_t max_low = last ? max_doc_ & 0xffff : 0xffff;
+  const size_t words = std::min(kWords, ((max_low >> 6) + 8) & ~size_t{7});
+  const uint64_t* in[kGroup];
+  for (size_t at = 0; at < chunks.size(); at += kGroup) {
+    const size_t n = std::min(kGroup, chunks.size() - at);
+    size_t used = 0;
+    for (size_t k = 0; k < n; ++k) {
+      const PostingList::Chunk& c = *chunks[at + k];
+      if (c.is_bitset()) {
+        in[k] = c.words();
+        continue;
+      }
+      uint64_t* s = scratch_[used++];
+      std::memset(s, 0, words * 8);
+      const uint16_t* v = c.values();
+      for (uint32_t i = 0; i < c.card && v[i] <= max_low; ++i) s[v[i] >> 6] |= uint64_t{1} << (v[i] & 63);
+      in[k] = s;
+    }
+    add_bitsets(b.plane, planes_, in, n, words);
+  }
+  for (const auto& [values, n] : small) {
+    for (uint32_t i = 0; i < n && values[i] <= max_low; ++i) {
+      const size_t w = values[i] >> 6;
+      uint64_t x = uint64_t{1} << (values[i] & 63);
+      for (int j = 0; j < planes_ && x; ++j) {
+        const uint64_t carry = b.plane[j][w] & x;
+        b.plane[j][w] ^= x;
+        x = carry;
+      }
+    }
+  }
+  // Documents above max_doc (posted after the search began) do not count.
+  if (last) {
+    const size_t w = max_low >> 6;
+    const uint64_t keep = (max_low & 63) == 63 ? ~uint64_t{0} : (uint64_t{1} << ((max_low & 63) + 1)) - 1;
+    for (int j = 0; j < planes_; ++j) {
+      b.plane[j][w] &= keep;
+      std::memset(b.plane[j] + w + 1, 0, (kWords - w - 1) * 8);
+    }
+  }
+}
+
+uint64_t OverlapCounts::counted() const {
+  uint64_t n = 0;
+  for (const Block& b : blocks_) n += count_any(b.plane, planes_, kWords, nullptr);
+  return n;
+}
+
+uint32_t OverlapCounts::count(uint32_t d) const {
+  auto it = std::lower_bound(blocks_.begin(), blocks_.end(), static_cast<uint16_t>(d >> 16),
+                             [](const Block& b, uint16_t k) { return b.key < k; });
+  if (it == blocks_.end() || it->key != static_cast<uint16_t>(d >> 16)) return 0;
+  const size_t w = (d & 0xffff) >> 6;
+  const unsigned bit = d & 63;
+  uint32_t c = 0;
+  for (int j = 0; j < planes_; ++j) c |= static_cast<uint32_t>((it->plane[j][w] >> bit) & 1) << j;
+  return c;
+}
+
+void OverlapCounts::best(size_t take, std::vector<std::pair<uint32_t, uint32_t>>& out) {
+  out.clear();
+  if (take == 0) return;
+  // Radix selection of the threshold t, the count of the take-th best
+  // document: from the top plane down, `mask` keeps the documents whose
+  // count agrees with t on the planes decided so far.
+  for (Block& b : blocks_) (void)count_any(b.plane, planes_, kWords, b.mask);
+  uint64_t need = take;
+  uint32_t t = 0;
+  for (int j = planes_ - 1; j >= 0; --j) {
+    uint64_t with = 0;
+    for (const Block& b : blocks_) with += count_and(b.mask, b.plane[j], kWords);
+    const bool set = with >= need;
+    if (set) {
+      t |= 1u << j;
+    } else {
+      need -= with;
+    }
+    for (Block& b : blocks_)
+      for (size_t w = 0; w < kWords; ++w) b.mask[w] &= set ? b.plane[j][w] : ~b.plane[j][w];
+  }
+  // Now `mask` holds the documents counted exactly t, of which the first
+  // `need` by number are taken, and every document counted above t is taken.
+  for (const Block& b : blocks_) {
+    const uint32_t high = uint32_t{b.key} << 16;
+    for (size_t w = 0; w < kWords; ++w) {
+      // Above t: the first plane (from the top) where the count has a 1 and
+      // t a 0, with all planes above it equal.
+      uint64_t above = 0, equal = ~uint64_t{0};
+      for (int j = planes_ - 1; j >= 0; --j) {
+        const uint64_t p = b.plane[j][w];
+        if (t >> j & 1) {
+          equal &= p;
+        } else {
+          above |= equal & p;
+          equal &= ~p;
+        }
+      }
+      uint64_t at_t = b.mask[w];
+      while (need && at_t) {
+        above |= at_t & -at_t;
+        at_t &= at_t - 1;
+        --need;
+      }
+      for (; above; above &= above - 1)
+        out.emplace_back(high | static_cast<uint32_t>(w * 64 + static_cast<size_t>(std::countr_zero(above))), 0);
+    }
+  }
+  for (auto& [d, c] : out) c = count(d);
+  std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
+}
+
+}  // namespace vesk
