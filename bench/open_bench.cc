@@ -20,6 +20,7 @@
 #include "storage/cognitive_store.h"
 #include "storage/vesk.h"
 #include "storage/vesk_storage.h"
+#include "bench_text.h"
 
 namespace {
 
@@ -27,18 +28,7 @@ using namespace vesk;
 
 // A short memory of 10 to 24 words from a 3000-word vocabulary.
 std::string memory_text(std::mt19937_64& rng) {
-  static const std::vector<std::string> vocabulary = [] {
-    std::vector<std::string> words;
-    const char* syllables[] = {"ka", "lo", "mi", "ten", "ra", "vos", "el", "dun", "pri", "sa", "gor", "ith"};
-    std::mt19937_64 g(7);
-    for (int i = 0; i < 3000; ++i) {
-      std::string w;
-      int n = 1 + static_cast<int>(g() % 3);
-      for (int j = 0; j < n; ++j) w += syllables[g() % 12];
-      words.push_back(w);
-    }
-    return words;
-  }();
+  static const std::vector<std::string> vocabulary = syllable_vocabulary(3000);
   std::string text;
   int n = 10 + static_cast<int>(rng() % 15);
   for (int i = 0; i < n; ++i) {

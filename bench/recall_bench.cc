@@ -22,24 +22,14 @@
 
 #include "recall/recall_core.h"
 #include "storage/vesk.h"
+#include "bench_text.h"
 
 namespace {
 
 using namespace vesk;
 
 std::string memory_text(std::mt19937_64& rng) {
-  static const std::vector<std::string> vocabulary = [] {
-    std::vector<std::string> words;
-    const char* syllables[] = {"ka", "lo", "mi", "ten", "ra", "vos", "el", "dun", "pri", "sa", "gor", "ith"};
-    std::mt19937_64 g(7);
-    for (int i = 0; i < 5000; ++i) {
-      std::string w;
-      int n = 1 + static_cast<int>(g() % 3);
-      for (int j = 0; j < n; ++j) w += syllables[g() % 12];
-      words.push_back(w);
-    }
-    return words;
-  }();
+  static const std::vector<std::string> vocabulary = syllable_vocabulary(5000);
   std::string text;
   while (text.size() < 190) {
     if (!text.empty()) text += ' ';

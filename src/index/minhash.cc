@@ -7,7 +7,7 @@
 #include <string>
 
 #include "index/chacha12.h"
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 namespace {

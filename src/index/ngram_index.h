@@ -54,13 +54,6 @@ class NgramIndex {
   static constexpr size_t kCompareBudget = 2048;
   bool has_match_of_at_least(std::string_view text, int positions, size_t compare_budget = kCompareBudget) const;
 
-  // The best score (count / 128) of any indexed text against `text` when it
-  // is at least `floor` (which must be above 0); none when no indexed text
-  // scores that much. The same as the first hit of query(text, 1) when that
-  // reaches the floor, but a text that is far from everything is settled
-  // without counting the longest bucket lists: see ngram_index.cc.
-  std::optional<float> best_score(std::string_view text, float floor) const;
-
   size_t size() const { return ids_.size(); }
   // The XXH3-64 hash of the text an id was indexed with.
   std::optional<uint64_t> content_hash(std::string_view id) const;

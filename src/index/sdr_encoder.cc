@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 namespace {

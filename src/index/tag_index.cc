@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 

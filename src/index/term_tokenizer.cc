@@ -1,6 +1,6 @@
 #include "index/term_tokenizer.h"
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <charconv>
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 #include "model/json_writer.h"
 
 namespace vesk {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 #include "model/json_writer.h"
 
 namespace vesk {

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 namespace vesk {
 

@@ -9,7 +9,7 @@
 #include "storage/coding.h"
 #include "storage/cognitive_snapshot_format.h"
 #include "storage/crc32.h"
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 namespace vesk {
 

@@ -6,7 +6,7 @@
 #include "storage/buffered_writer.h"
 #include "storage/coding.h"
 #include "storage/record_log_format.h"
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 namespace vesk {
 

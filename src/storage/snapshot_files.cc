@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 namespace vesk {
 namespace {

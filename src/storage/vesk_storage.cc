@@ -9,7 +9,7 @@
 #include "storage/coding.h"
 #include "storage/record_log_format.h"
 #include "storage/temporal_format.h"
-#include "storage/utf8.h"
+#include "model/utf8.h"
 
 namespace vesk {
 namespace {

@@ -1,6 +1,6 @@
 #include "write/claim_certainty.h"
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 

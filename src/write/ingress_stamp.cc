@@ -3,7 +3,7 @@
 #include <charconv>
 #include <utility>
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 

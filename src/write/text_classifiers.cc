@@ -1,6 +1,6 @@
 #include "write/text_classifiers.h"
 
-#include "index/unicode_text.h"
+#include "model/unicode_text.h"
 
 namespace vesk {
 namespace {

@@ -124,47 +124,6 @@ TEST(NgramQuery, LimitIsTheHeadOfTheFullRanking) {
   }
 }
 
-// The novelty check's shortcut must agree with the first hit of a full
-// query at every floor: stores of random texts and of near copies, with
-// queries far from everything, near a stored text, and equal to one.
-TEST(NgramQuery, BestScoreIsTheFirstHitAboveTheFloor) {
-  std::mt19937 rng(31);
-  std::vector<std::string> vocab;
-  for (int i = 0; i < 3000; ++i) {
-    std::string w;
-    for (int k = 0, n = 3 + static_cast<int>(rng() % 6); k < n; ++k) w += static_cast<char>('a' + rng() % 26);
-    vocab.push_back(w);
-  }
-  auto text = [&](int words) {
-    std::string t;
-    for (int w = 0; w < words; ++w) t += vocab[rng() % vocab.size()] + " ";
-    return t;
-  };
-  NgramIndex index;
-  std::vector<std::string> stored;
-  for (int i = 0; i < 4000; ++i) {
-    std::string t = i % 10 == 0 && !stored.empty() ? stored[rng() % stored.size()] + text(2) : text(4 + static_cast<int>(rng() % 25));
-    index.insert("t" + std::to_string(i), t);
-    stored.push_back(std::move(t));
-  }
-  for (int i = 0; i < 300; ++i) {
-    std::string q;
-    switch (i % 3) {
-      case 0: q = text(20); break;
-      case 1: q = stored[rng() % stored.size()] + text(1 + static_cast<int>(rng() % 6)); break;
-      default: q = stored[rng() % stored.size()];
-    }
-    const RankedList head = index.query(q, 1);
-    for (float floor : {0.2f, 0.01f, 0.5f, 1.0f}) {
-      const std::optional<float> want =
-          !head.empty() && head[0].second >= floor ? std::optional<float>(head[0].second) : std::nullopt;
-      EXPECT_EQ(index.best_score(q, floor), want) << i << " floor " << floor;
-    }
-  }
-  EXPECT_EQ(index.best_score("!!!", 0.2f), std::nullopt);
-  EXPECT_EQ(NgramIndex().best_score("hello", 0.2f), std::nullopt);
-}
-
 // The flat buckets must agree with a plain multimap through adds, shared
 // values, removals and the table's growth.
 TEST(SignatureBuckets, MatchAPlainModel) {
