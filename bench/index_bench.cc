@@ -229,6 +229,17 @@ void BM_CollectNgram(benchmark::State& state) {
 }
 BENCHMARK(BM_CollectNgram)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// The store road's novelty check: a new text against the whole store.
+void BM_NgramNovelty(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<size_t>(state.range(0)));
+  TextGen gen(5);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 64; ++i) texts.push_back(gen.text());
+  size_t i = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(c.ngram.any_at_least(texts[i++ & 63], 0.2f));
+}
+BENCHMARK(BM_NgramNovelty)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
 void BM_CollectBm25(benchmark::State& state) {
   Corpus& c = corpus(static_cast<size_t>(state.range(0)));
   auto records = record_lookup(c.records);

@@ -114,21 +114,22 @@ struct QueryCounts {
 
 }  // namespace
 
-// The bucket lists are counted shortest first. Once r lists are left, a
-// document can still gain at most r, so only documents already counted at
-// least floor_count - r can reach the floor (none unseen, once r is below
-// floor_count). When those are few against the documents the remaining
-// lists hold, they are finished by comparing their signatures at the
-// remaining positions instead. For a text unlike the store, the longest
-// lists (the query's commonest minimum values, which hold most of the
-// postings) are never read.
-std::optional<float> NgramIndex::best_score(std::string_view text, float floor) const {
+// The bucket lists are counted shortest first, and the answer is known as
+// soon as one document reaches the floor count. Otherwise, once r lists are
+// left, a document can still gain at most r, so only documents already
+// counted at least floor_count - r can reach it (none unseen, once r is
+// below floor_count). When those are few against the documents the
+// remaining lists hold, they are finished by comparing their signatures at
+// the remaining positions instead. A text near something stored stops early;
+// for a text unlike the store the longest lists (the query's commonest
+// minimum values, which hold most postings) are never read.
+bool NgramIndex::any_at_least(std::string_view text, float floor) const {
   const std::vector<uint64_t> shingles = shingle_text(text);
-  if (shingles.empty()) return std::nullopt;
+  if (shingles.empty()) return false;
   uint32_t need = 1;  // the smallest count whose score reaches the floor
   while (need <= kMinHashPermutations && static_cast<float>(need) / static_cast<float>(kMinHashPermutations) < floor)
     ++need;
-  if (need > kMinHashPermutations) return std::nullopt;
+  if (need > kMinHashPermutations) return false;
   CompactSignature q;
   compact_signature(shingles, q);
 
@@ -146,44 +147,77 @@ std::optional<float> NgramIndex::best_score(std::string_view text, float floor) 
   std::vector<uint8_t>& counts = qc.counts;
   std::vector<uint32_t>& touched = qc.touched;
   if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
-  // reached[c]: documents whose count has reached c.
-  std::array<uint32_t, kMinHashPermutations + 1> reached{};
-  uint32_t best = 0;
+  bool found = false;
+  // A document near the text usually leads the counts early: at a few
+  // checkpoints the leaders (up to eight documents holding the highest count
+  // so far) are compared with the text at all positions, which settles the
+  // answer long before the long lists when one of them is near enough.
+  auto full_count = [&](uint32_t d) {
+    const CompactSignature& s = sig(d);
+    uint32_t c = 0;
+    for (int i = 0; i < kMinHashPermutations; ++i) c += s[i] == q[i];
+    return c;
+  };
+  std::array<uint32_t, 8> leaders;
+  size_t nleaders = 0;
+  uint32_t lead = 0;
+  // Up to here every document may still reach the floor: plain counting.
+  const int first_check = kMinHashPermutations - static_cast<int>(need) + 1;
   int k = 0;
-  for (; k < kMinHashPermutations; ++k) {
-    const uint32_t left = static_cast<uint32_t>(kMinHashPermutations - k);
-    if (left < need) {
-      const uint32_t at_least = need - left;
-      if (best < at_least) break;  // nobody can reach the floor
-      // Finishing a candidate by its signature (cache misses on scattered
-      // values) costs about as much as counting a hundred postings.
-      if (size_t{reached[at_least]} * 128 <= after[k]) break;
-    }
+  for (; k < first_check && !found; ++k) {
+    if (k + 1 < kMinHashPermutations) __builtin_prefetch(lists[k + 1].docs.data());
     for (uint32_t d : lists[k].docs) {
       const uint32_t c = ++counts[d];
       if (c == 1) touched.push_back(d);
-      ++reached[c];
-      best = std::max(best, c);
+      if (c >= lead) {
+        if (c > lead) {
+          lead = c;
+          nleaders = 0;
+        }
+        if (nleaders < leaders.size()) leaders[nleaders++] = d;
+      }
+    }
+    if (lead >= need) found = true;
+    if ((k + 1) % 16 == 0 && !found) {
+      for (size_t i = 0; i < nleaders && !found; ++i) found = full_count(leaders[i]) >= need;
+      nleaders = 0;  // checked: only documents reaching a higher count are looked at again
     }
   }
-  if (k < kMinHashPermutations) {
-    const uint32_t left = static_cast<uint32_t>(kMinHashPermutations - k);
-    const uint32_t at_least = need > left ? need - left : 1;
-    best = 0;
-    if (reached[at_least] > 0) {
-      for (uint32_t d : touched) {
-        if (counts[d] < at_least) continue;
-        uint32_t c = counts[d];
-        const CompactSignature& s = sig(d);
-        for (int j = k; j < kMinHashPermutations; ++j) c += s[lists[j].position] == q[lists[j].position];
-        best = std::max(best, c);
+  if (!found) {
+    // reached[c]: documents counted at least c, kept from here on.
+    std::array<uint32_t, kMinHashPermutations + 2> reached{};
+    for (uint32_t d : touched) ++reached[counts[d]];
+    for (int c = kMinHashPermutations; c >= 1; --c) reached[c] += reached[c + 1];
+    for (; k < kMinHashPermutations && !found; ++k) {
+      const uint32_t at_least = need - static_cast<uint32_t>(kMinHashPermutations - k);
+      if (reached[at_least] == 0) break;  // nobody can reach the floor
+      if (size_t{reached[at_least]} * 128 <= after[k]) {
+        // Finishing a candidate by its signature (cache misses on scattered
+        // values) costs about as much as counting a hundred postings.
+        for (uint32_t d : touched) {
+          if (counts[d] < at_least) continue;
+          uint32_t c = counts[d];
+          const CompactSignature& s = sig(d);
+          for (int j = k; j < kMinHashPermutations; ++j) c += s[lists[j].position] == q[lists[j].position];
+          if (c >= need) {
+            found = true;
+            break;
+          }
+        }
+        break;
+      }
+      if (k + 1 < kMinHashPermutations) __builtin_prefetch(lists[k + 1].docs.data());
+      for (uint32_t d : lists[k].docs) {
+        const uint32_t c = ++counts[d];
+        if (c == 1) touched.push_back(d);
+        ++reached[c];
+        if (c >= need) found = true;
       }
     }
   }
   for (uint32_t d : touched) counts[d] = 0;
   touched.clear();
-  if (best < need) return std::nullopt;
-  return static_cast<float>(best) / static_cast<float>(kMinHashPermutations);
+  return found;
 }
 
 RankedList NgramIndex::query(std::string_view text, size_t limit) const {

@@ -46,12 +46,11 @@ class NgramIndex {
   // Hits (id, count / 128) in ngram_hit_order, at most `limit`.
   RankedList query(std::string_view text, size_t limit) const;
 
-  // The best score (count / 128) of any indexed text against `text` when it
-  // is at least `floor` (which must be above 0); none when no indexed text
-  // scores that much. The same as the first hit of query(text, 1) when that
-  // reaches the floor, but a text that is far from everything is settled
-  // without counting the longest bucket lists: see ngram_index.cc.
-  std::optional<float> best_score(std::string_view text, float floor) const;
+  // Whether some indexed text scores at least `floor` (above 0) against
+  // `text`: the same as query(text, 1) giving a hit that scores that much,
+  // but settled without ranking, and mostly without counting the longest
+  // bucket lists (see ngram_index.cc).
+  bool any_at_least(std::string_view text, float floor) const;
 
   size_t size() const { return ids_.size(); }
   // The XXH3-64 hash of the text an id was indexed with.

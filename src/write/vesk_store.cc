@@ -132,7 +132,9 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
     if (s.auto_promote) {
       auto map = records.read();
       if (map->size() >= kPromotionMinRecords) {
-        level = promoted_level(level, ngram.read()->best_score(s.content, kPromotionNoveltyScore));
+        // Only whether the best n-gram score reaches the novelty floor matters.
+        const bool known = ngram.read()->any_at_least(s.content, kPromotionNoveltyScore);
+        level = promoted_level(level, known ? std::optional<float>(kPromotionNoveltyScore) : std::nullopt);
       }
     }
     if (certainty == ClaimCertainty::Asserted && !s.level_given &&
