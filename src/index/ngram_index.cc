@@ -102,8 +102,8 @@ namespace {
 
 // Counts by document, kept per thread between queries; at most 128 each.
 struct QueryCounts {
-  std::vector<uint8_t> counts;
-  std::vector<uint32_t> touched;
+  std::vector<uint8_t> counts;  // all 0 between queries
+  std::vector<uint32_t> touched;  // the counted documents, written without size checks
 };
 // Out of line so that the thread-local address is taken once per query,
 // not inside the counting loops (it is a call in a shared library).
@@ -147,6 +147,14 @@ bool NgramIndex::any_at_least(std::string_view text, float floor) const {
   std::vector<uint8_t>& counts = qc.counts;
   std::vector<uint32_t>& touched = qc.touched;
   if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
+  // touched[0..nt) are the documents counted so far; the vector is kept
+  // long enough for a whole list to be written without checks (a branch
+  // on each first count would be mispredicted half the time).
+  size_t nt = 0;
+  auto room_for = [&](size_t n) {
+    if (touched.size() < nt + n) touched.resize(nt + n);
+    return touched.data();
+  };
   bool found = false;
   // A document near the text usually leads the counts early: at a few
   // checkpoints the leaders (up to eight documents holding the highest count
@@ -166,9 +174,11 @@ bool NgramIndex::any_at_least(std::string_view text, float floor) const {
   int k = 0;
   for (; k < first_check && !found; ++k) {
     if (k + 1 < kMinHashPermutations) __builtin_prefetch(lists[k + 1].docs.data());
+    uint32_t* t = room_for(lists[k].docs.size());
     for (uint32_t d : lists[k].docs) {
       const uint32_t c = ++counts[d];
-      if (c == 1) touched.push_back(d);
+      t[nt] = d;
+      nt += c == 1;
       if (c >= lead) {
         if (c > lead) {
           lead = c;
@@ -186,7 +196,7 @@ bool NgramIndex::any_at_least(std::string_view text, float floor) const {
   if (!found) {
     // reached[c]: documents counted at least c, kept from here on.
     std::array<uint32_t, kMinHashPermutations + 2> reached{};
-    for (uint32_t d : touched) ++reached[counts[d]];
+    for (size_t i = 0; i < nt; ++i) ++reached[counts[touched[i]]];
     for (int c = kMinHashPermutations; c >= 1; --c) reached[c] += reached[c + 1];
     for (; k < kMinHashPermutations && !found; ++k) {
       const uint32_t at_least = need - static_cast<uint32_t>(kMinHashPermutations - k);
@@ -194,7 +204,8 @@ bool NgramIndex::any_at_least(std::string_view text, float floor) const {
       if (size_t{reached[at_least]} * 128 <= after[k]) {
         // Finishing a candidate by its signature (cache misses on scattered
         // values) costs about as much as counting a hundred postings.
-        for (uint32_t d : touched) {
+        for (size_t i = 0; i < nt; ++i) {
+          const uint32_t d = touched[i];
           if (counts[d] < at_least) continue;
           uint32_t c = counts[d];
           const CompactSignature& s = sig(d);
@@ -207,16 +218,17 @@ bool NgramIndex::any_at_least(std::string_view text, float floor) const {
         break;
       }
       if (k + 1 < kMinHashPermutations) __builtin_prefetch(lists[k + 1].docs.data());
+      uint32_t* t = room_for(lists[k].docs.size());
       for (uint32_t d : lists[k].docs) {
         const uint32_t c = ++counts[d];
-        if (c == 1) touched.push_back(d);
+        t[nt] = d;
+        nt += c == 1;
         ++reached[c];
         if (c >= need) found = true;
       }
     }
   }
-  for (uint32_t d : touched) counts[d] = 0;
-  touched.clear();
+  for (size_t i = 0; i < nt; ++i) counts[touched[i]] = 0;
   return found;
 }
 
@@ -230,31 +242,41 @@ RankedList NgramIndex::query(std::string_view text, size_t limit) const {
   std::vector<uint8_t>& counts = qc.counts;
   std::vector<uint32_t>& touched = qc.touched;
   if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
-  for (int i = 0; i < kMinHashPermutations; ++i)
-    for (uint32_t d : buckets_[i].docs(q[i]))
-      if (counts[d]++ == 0) touched.push_back(d);
+  uint8_t* cnt = counts.data();
+  size_t nt = 0;
+  for (int i = 0; i < kMinHashPermutations; ++i) {
+    const std::span<const uint32_t> docs = buckets_[i].docs(q[i]);
+    if (touched.size() < nt + docs.size()) touched.resize(nt + docs.size());
+    uint32_t* t = touched.data();
+    for (uint32_t d : docs) {
+      t[nt] = d;
+      nt += cnt[d]++ == 0;
+    }
+  }
   // Scores are count / 128, so the count orders hits as the score does.
   // Only the hits that can make the first `limit` (all sharing the
-  // limit-th best count, ties included) need their text hash.
+  // limit-th best count, ties included) are kept, found from a histogram
+  // of the counts, and only they need their text hash.
+  std::array<uint32_t, kMinHashPermutations + 1> with{};  // documents by count
+  for (size_t i = 0; i < nt; ++i) ++with[cnt[touched[i]]];
+  uint32_t boundary = 1;
+  for (size_t above = 0, c = kMinHashPermutations; c >= 1; --c) {
+    above += with[c];
+    if (above >= limit) {
+      boundary = static_cast<uint32_t>(c);
+      break;
+    }
+  }
   struct Hit {
     uint32_t count;
     uint32_t doc;
     uint64_t hash;
   };
   std::vector<Hit> hits;
-  hits.reserve(touched.size());
-  for (uint32_t d : touched) {
-    hits.push_back(Hit{counts[d], d, 0});
-    counts[d] = 0;
-  }
-  touched.clear();
-  if (hits.size() > limit) {
-    auto more = [](const Hit& a, const Hit& b) { return a.count > b.count; };
-    std::nth_element(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(limit - 1), hits.end(), more);
-    const uint32_t boundary = hits[limit - 1].count;
-    hits.erase(std::partition(hits.begin() + static_cast<ptrdiff_t>(limit), hits.end(),
-                              [boundary](const Hit& h) { return h.count == boundary; }),
-               hits.end());
+  for (size_t i = 0; i < nt; ++i) {
+    const uint32_t d = touched[i];
+    if (cnt[d] >= boundary) hits.push_back(Hit{cnt[d], d, 0});
+    cnt[d] = 0;
   }
   for (Hit& h : hits) h.hash = hash(h.doc);
   // Every indexed id has a text hash, so the order is on (score, hash, id);
