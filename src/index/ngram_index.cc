@@ -104,6 +104,7 @@ namespace {
 struct QueryCounts {
   std::vector<uint8_t> counts;  // all 0 between queries
   std::vector<uint32_t> touched;  // the counted documents, written without size checks
+  std::vector<uint32_t> candidates;
 };
 // Out of line so that the thread-local address is taken once per query,
 // not inside the counting loops (it is a call in a shared library).
@@ -201,19 +202,28 @@ bool NgramIndex::any_at_least(std::string_view text, float floor) const {
     for (; k < kMinHashPermutations && !found; ++k) {
       const uint32_t at_least = need - static_cast<uint32_t>(kMinHashPermutations - k);
       if (reached[at_least] == 0) break;  // nobody can reach the floor
-      if (size_t{reached[at_least]} * 128 <= after[k]) {
+      if (size_t{reached[at_least]} * 256 <= after[k]) {
         // Finishing a candidate by its signature (cache misses on scattered
-        // values) costs about as much as counting a hundred postings.
-        for (size_t i = 0; i < nt; ++i) {
-          const uint32_t d = touched[i];
-          if (counts[d] < at_least) continue;
+        // values) costs about as much as counting a few hundred postings.
+        std::vector<uint32_t>& cands = qc.candidates;
+        cands.clear();
+        for (size_t i = 0; i < nt; ++i)
+          if (counts[touched[i]] >= at_least) cands.push_back(touched[i]);
+        // Each candidate reads scattered values of its signature: the
+        // signatures of the next few are fetched meanwhile.
+        auto prefetch_sig = [&](uint32_t d) {
+          const char* p = reinterpret_cast<const char*>(sig(d).data());
+          for (size_t line = 0; line < sizeof(CompactSignature); line += 64) __builtin_prefetch(p + line);
+        };
+        constexpr size_t kAheadSigs = 4;
+        for (size_t i = 0; i < std::min(kAheadSigs, cands.size()); ++i) prefetch_sig(cands[i]);
+        for (size_t i = 0; i < cands.size() && !found; ++i) {
+          if (i + kAheadSigs < cands.size()) prefetch_sig(cands[i + kAheadSigs]);
+          const uint32_t d = cands[i];
           uint32_t c = counts[d];
           const CompactSignature& s = sig(d);
           for (int j = k; j < kMinHashPermutations; ++j) c += s[lists[j].position] == q[lists[j].position];
-          if (c >= need) {
-            found = true;
-            break;
-          }
+          found = c >= need;
         }
         break;
       }
