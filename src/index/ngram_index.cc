@@ -10,16 +10,50 @@
 
 namespace vesk {
 
+namespace {
+
+// The signature of the last text a thread signed. The store road signs each
+// new text twice (its novelty check, then its insert); the second time is a
+// copy.
+struct LastSignature {
+  std::string text;
+  bool valid = false;
+  bool has_shingles = false;
+  CompactSignature sig;
+};
+[[gnu::noinline]] LastSignature& thread_last_signature() {
+  static thread_local LastSignature last;
+  return last;
+}
+
+// The text's signature into `out`; false (and `out` untouched) for a text
+// without shingles.
+bool signature_of(std::string_view text, CompactSignature& out) {
+  LastSignature& last = thread_last_signature();
+  if (!last.valid || last.text != text) {
+    const std::vector<uint64_t> shingles = shingle_text(text);
+    last.valid = false;
+    last.has_shingles = !shingles.empty();
+    if (last.has_shingles) compact_signature(shingles, last.sig);
+    last.text.assign(text);
+    last.valid = true;
+  }
+  if (last.has_shingles) out = last.sig;
+  return last.has_shingles;
+}
+
+}  // namespace
+
 NgramIndex::NgramIndex() { (void)minhash_coefficients(); }
 
 void NgramIndex::insert(std::string_view id, std::string_view text) {
   remove(id);
-  const std::vector<uint64_t> shingles = shingle_text(text);
-  if (shingles.empty()) return;
+  CompactSignature signed_text;
+  if (!signature_of(text, signed_text)) return;
   const uint32_t d = ids_.intern(id);
   while (chunks_.size() * kChunk <= d) chunks_.push_back(std::make_unique<Chunk>());
   CompactSignature& s = sig(d);
-  compact_signature(shingles, s);
+  s = signed_text;
   hash(d) = XXH3_64bits(text.data(), text.size());
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
 }
@@ -125,14 +159,12 @@ struct QueryCounts {
 // for a text unlike the store the longest lists (the query's commonest
 // minimum values, which hold most postings) are never read.
 bool NgramIndex::any_at_least(std::string_view text, float floor) const {
-  const std::vector<uint64_t> shingles = shingle_text(text);
-  if (shingles.empty()) return false;
+  CompactSignature q;
+  if (!signature_of(text, q)) return false;
   uint32_t need = 1;  // the smallest count whose score reaches the floor
   while (need <= kMinHashPermutations && static_cast<float>(need) / static_cast<float>(kMinHashPermutations) < floor)
     ++need;
   if (need > kMinHashPermutations) return false;
-  CompactSignature q;
-  compact_signature(shingles, q);
 
   struct List {
     std::span<const uint32_t> docs;
@@ -244,10 +276,8 @@ bool NgramIndex::any_at_least(std::string_view text, float floor) const {
 
 RankedList NgramIndex::query(std::string_view text, size_t limit) const {
   RankedList out;
-  const std::vector<uint64_t> shingles = shingle_text(text);
-  if (shingles.empty() || limit == 0) return out;
   CompactSignature q;
-  compact_signature(shingles, q);
+  if (limit == 0 || !signature_of(text, q)) return out;
   QueryCounts& qc = thread_query_counts();
   std::vector<uint8_t>& counts = qc.counts;
   std::vector<uint32_t>& touched = qc.touched;

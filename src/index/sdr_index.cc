@@ -45,11 +45,6 @@ SdrIndex::~SdrIndex() {
   for_each_present([this](uint16_t p) { lists_[p].release(); });
 }
 
-PostingList& SdrIndex::list_for_insert(uint16_t p) {
-  present_[p >> 6] |= uint64_t{1} << (p & 63);
-  return lists_[p];
-}
-
 const PostingList* SdrIndex::postings(uint16_t p) const {
   std::shared_lock bl(bitmaps_mu_);
   return present(p) ? &lists_[p] : nullptr;
