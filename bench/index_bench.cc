@@ -229,6 +229,33 @@ void BM_CollectNgram(benchmark::State& state) {
 }
 BENCHMARK(BM_CollectNgram)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// The store road's novelty check: a new text against the whole store, one
+// like the stored texts (range 1 = 0) or of random letters (1), unlike them.
+void BM_NgramNovelty(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<size_t>(state.range(0)));
+  TextGen gen(5);
+  std::mt19937_64 rng(5);
+  std::vector<std::string> texts;
+  for (int i = 0; i < 64; ++i) {
+    if (state.range(1) == 0) {
+      texts.push_back(gen.text());
+      continue;
+    }
+    std::string t;
+    while (t.size() < 200) {
+      for (int k = 0, n = 3 + static_cast<int>(rng() % 7); k < n; ++k) t += static_cast<char>('a' + rng() % 26);
+      t += ' ';
+    }
+    texts.push_back(t);
+  }
+  size_t i = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(c.ngram.has_match_of_at_least(texts[i++ & 63], 26));
+}
+BENCHMARK(BM_NgramNovelty)
+    ->ArgNames({"records", "unlike"})
+    ->ArgsProduct({{10000, 100000}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_CollectBm25(benchmark::State& state) {
   Corpus& c = corpus(static_cast<size_t>(state.range(0)));
   auto records = record_lookup(c.records);

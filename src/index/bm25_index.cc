@@ -128,6 +128,22 @@ size_t Bm25Index::posting_count(std::string_view term) const {
   return it == term_ids_.end() ? 0 : terms_[it->second].postings.size();
 }
 
+namespace {
+
+struct Bm25Scratch {
+  std::vector<float> scores;   // all 0 between searches
+  std::vector<uint8_t> seen;   // all 0 between searches
+  std::vector<uint32_t> touched;
+};
+// Out of line so that the thread-local address is taken once per search,
+// not in the loops (it is a call in a shared library).
+[[gnu::noinline]] Bm25Scratch& thread_bm25_scratch() {
+  static thread_local Bm25Scratch s;
+  return s;
+}
+
+}  // namespace
+
 RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std::string_view query, size_t top_k,
                         std::span<const std::string> namespaces) {
   RankedList out;
@@ -156,13 +172,15 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
   // Scores by document, kept per thread. Whether a document's record is live
   // in a listed namespace is the same for every term, so it is checked at the
   // end; each document's sum still adds up in ascending term order.
-  thread_local std::vector<float> scores;
-  thread_local std::vector<char> seen;
-  thread_local std::vector<uint32_t> touched;
-  if (scores.size() < index.ids_.limit()) {
-    scores.resize(index.ids_.limit());
-    seen.resize(index.ids_.limit());
+  Bm25Scratch& scratch = thread_bm25_scratch();
+  if (scratch.scores.size() < index.ids_.limit()) {
+    scratch.scores.resize(index.ids_.limit());
+    scratch.seen.resize(index.ids_.limit());
   }
+  float* scores = scratch.scores.data();
+  uint8_t* seen = scratch.seen.data();
+  std::vector<uint32_t>& touched = scratch.touched;
+  size_t nt = 0;
   const uint32_t* doc_ns = index.doc_ns_.data();
   const float* doc_length = index.doc_length_.data();
   for (const std::string& t : terms) {
@@ -177,14 +195,16 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
     if (df == 0) continue;
     const float dff = static_cast<float>(df);
     const float idf = std::log((nf - dff + 0.5f) / (dff + 0.5f) + 1.0f);
+    if (touched.size() < nt + postings.size()) touched.resize(nt + postings.size());
+    uint32_t* tp = touched.data();
     for (const auto& [d, tf] : postings) {
       const float tff = static_cast<float>(tf);
       const float numerator = tff * (kK1 + 1.0f);
       const float denominator = std::max(((doc_length[d] / avgdl) * kB + (1.0f - kB)) * kK1 + tff, FLT_EPSILON);
-      if (!seen[d]) {
-        seen[d] = 1;
-        touched.push_back(d);
-      }
+      // Every document goes to the scratch list; only a first visit keeps it.
+      tp[nt] = d;
+      nt += seen[d] ^ 1;
+      seen[d] = 1;
       scores[d] += (numerator / denominator) * idf;
     }
   }
@@ -193,13 +213,13 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
     uint32_t doc;
   };
   std::vector<Candidate> candidates;
-  candidates.reserve(touched.size());
-  for (uint32_t d : touched) {
+  candidates.reserve(nt);
+  for (size_t i = 0; i < nt; ++i) {
+    const uint32_t d = touched[i];
     candidates.push_back(Candidate{scores[d], d});
     scores[d] = 0.0f;
     seen[d] = 0;
   }
-  touched.clear();
 
   // Only the best-scored documents need their record looked up: validate
   // every candidate scoring at least the k-th best score (ties included),

@@ -10,16 +10,50 @@
 
 namespace vesk {
 
+namespace {
+
+// The signature of the last text a thread signed. The store road signs each
+// new text twice (its novelty check, then its insert); the second time is a
+// copy.
+struct LastSignature {
+  std::string text;
+  bool valid = false;
+  bool has_shingles = false;
+  CompactSignature sig;
+};
+[[gnu::noinline]] LastSignature& thread_last_signature() {
+  static thread_local LastSignature last;
+  return last;
+}
+
+// The text's signature into `out`; false (and `out` untouched) for a text
+// without shingles.
+bool signature_of(std::string_view text, CompactSignature& out) {
+  LastSignature& last = thread_last_signature();
+  if (!last.valid || last.text != text) {
+    const std::vector<uint64_t> shingles = shingle_text(text);
+    last.valid = false;
+    last.has_shingles = !shingles.empty();
+    if (last.has_shingles) compact_signature(shingles, last.sig);
+    last.text.assign(text);
+    last.valid = true;
+  }
+  if (last.has_shingles) out = last.sig;
+  return last.has_shingles;
+}
+
+}  // namespace
+
 NgramIndex::NgramIndex() { (void)minhash_coefficients(); }
 
 void NgramIndex::insert(std::string_view id, std::string_view text) {
   remove(id);
-  const std::vector<uint64_t> shingles = shingle_text(text);
-  if (shingles.empty()) return;
+  CompactSignature signed_text;
+  if (!signature_of(text, signed_text)) return;
   const uint32_t d = ids_.intern(id);
   while (chunks_.size() * kChunk <= d) chunks_.push_back(std::make_unique<Chunk>());
   CompactSignature& s = sig(d);
-  compact_signature(shingles, s);
+  s = signed_text;
   hash(d) = XXH3_64bits(text.data(), text.size());
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
 }
@@ -102,8 +136,8 @@ namespace {
 
 // Counts by document, kept per thread between queries; at most 128 each.
 struct QueryCounts {
-  std::vector<uint8_t> counts;
-  std::vector<uint32_t> touched;
+  std::vector<uint8_t> counts;  // all 0 between queries
+  std::vector<uint32_t> touched;  // the counted documents, written without size checks
 };
 // Out of line so that the thread-local address is taken once per query,
 // not inside the counting loops (it is a call in a shared library).
@@ -116,39 +150,47 @@ struct QueryCounts {
 
 RankedList NgramIndex::query(std::string_view text, size_t limit) const {
   RankedList out;
-  const std::vector<uint64_t> shingles = shingle_text(text);
-  if (shingles.empty() || limit == 0) return out;
   CompactSignature q;
-  compact_signature(shingles, q);
+  if (limit == 0 || !signature_of(text, q)) return out;
   QueryCounts& qc = thread_query_counts();
   std::vector<uint8_t>& counts = qc.counts;
   std::vector<uint32_t>& touched = qc.touched;
   if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
-  for (int i = 0; i < kMinHashPermutations; ++i)
-    for (uint32_t d : buckets_[i].documents(q[i]))
-      if (counts[d]++ == 0) touched.push_back(d);
+  uint8_t* cnt = counts.data();
+  size_t nt = 0;
+  for (int i = 0; i < kMinHashPermutations; ++i) {
+    const std::span<const uint32_t> docs = buckets_[i].documents(q[i]);
+    if (touched.size() < nt + docs.size()) touched.resize(nt + docs.size());
+    uint32_t* t = touched.data();
+    for (uint32_t d : docs) {
+      t[nt] = d;
+      nt += cnt[d]++ == 0;
+    }
+  }
   // Scores are count / 128, so the count orders hits as the score does.
   // Only the hits that can make the first `limit` (all sharing the
-  // limit-th best count, ties included) need their text hash.
+  // limit-th best count, ties included) are kept, found from a histogram
+  // of the counts, and only they need their text hash.
+  std::array<uint32_t, kMinHashPermutations + 1> with{};  // documents by count
+  for (size_t i = 0; i < nt; ++i) ++with[cnt[touched[i]]];
+  uint32_t boundary = 1;
+  for (size_t above = 0, c = kMinHashPermutations; c >= 1; --c) {
+    above += with[c];
+    if (above >= limit) {
+      boundary = static_cast<uint32_t>(c);
+      break;
+    }
+  }
   struct Hit {
     uint32_t count;
     uint32_t doc;
     uint64_t hash;
   };
   std::vector<Hit> hits;
-  hits.reserve(touched.size());
-  for (uint32_t d : touched) {
-    hits.push_back(Hit{counts[d], d, 0});
-    counts[d] = 0;
-  }
-  touched.clear();
-  if (hits.size() > limit) {
-    auto more = [](const Hit& a, const Hit& b) { return a.count > b.count; };
-    std::nth_element(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(limit - 1), hits.end(), more);
-    const uint32_t boundary = hits[limit - 1].count;
-    hits.erase(std::partition(hits.begin() + static_cast<ptrdiff_t>(limit), hits.end(),
-                              [boundary](const Hit& h) { return h.count == boundary; }),
-               hits.end());
+  for (size_t i = 0; i < nt; ++i) {
+    const uint32_t d = touched[i];
+    if (cnt[d] >= boundary) hits.push_back(Hit{cnt[d], d, 0});
+    cnt[d] = 0;
   }
   for (Hit& h : hits) h.hash = hash(h.doc);
   // Every indexed id has a text hash, so the order is on (score, hash, id);
@@ -169,10 +211,8 @@ RankedList NgramIndex::query(std::string_view text, size_t limit) const {
 bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, size_t compare_budget) const {
   if (positions <= 0) return ids_.size() > 0;
   if (positions > kMinHashPermutations) return false;
-  const std::vector<uint64_t> shingles = shingle_text(text);
-  if (shingles.empty()) return false;
   CompactSignature q;
-  compact_signature(shingles, q);
+  if (!signature_of(text, q)) return false;
   std::array<std::span<const uint32_t>, kMinHashPermutations> lists;
   size_t n = 0;
   for (int i = 0; i < kMinHashPermutations; ++i) {

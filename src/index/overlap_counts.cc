@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include <immintrin.h>
+
 // The eight-word lanes never cross a call boundary (everything that takes
 // or returns one is inlined), so their argument-passing ABI does not matter.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -21,9 +23,9 @@ constexpr int kMaxPlanes = 16;
 constexpr size_t kGroup = 32;
 // How far ahead (in words) the adders prefetch their inputs.
 constexpr size_t kAhead = 32;
-// Array chunks shorter than this are added number by number rather than
-// spread into a bitset first.
-constexpr uint32_t kSmallArray = 48;
+// Below this many numbers in the array chunks of a block, they are added one
+// by one rather than counted in bytes first.
+constexpr size_t kFewNumbers = 4096;
 
 // Eight words, the unit the adders work on (one cache line).
 typedef uint64_t Lane __attribute__((vector_size(64)));
@@ -102,6 +104,71 @@ AddBitsets add_bitsets_impl() {
   return f;
 }
 
+// planes[0..np) += the byte counters bytes[0 .. 64 * words), and the
+// counters are zeroed. Each group of 64 counters is turned into eight bit
+// planes (bit b of every counter), then added with a ripple of full adders.
+[[gnu::always_inline]] inline void add_byte_planes(uint64_t* const* planes, int np, size_t w, const uint64_t* x) {
+  uint64_t carry = 0;
+  for (int j = 0; j < np; ++j) {
+    const uint64_t a = j < 8 ? x[j] : 0;
+    if (j >= 8 && !carry) break;
+    const uint64_t p = planes[j][w];
+    const uint64_t u = p ^ a;
+    planes[j][w] = u ^ carry;
+    carry = (p & a) | (u & carry);
+  }
+}
+
+void fold_bytes_portable(uint64_t* const* planes, int np, uint8_t* bytes, size_t words) {
+  for (size_t w = 0; w < words; ++w) {
+    uint64_t chunk[8];
+    std::memcpy(chunk, bytes + 64 * w, 64);
+    uint64_t any = 0;
+    for (uint64_t c : chunk) any |= c;
+    if (!any) continue;
+    uint64_t x[8];
+    for (int b = 0; b < 8; ++b) {
+      uint64_t bits = 0;
+      for (int i = 0; i < 8; ++i) {
+        // Bit b of each of eight bytes gathered into one byte: the
+        // multiplication moves byte k's bit to bit 56 + k.
+        const uint64_t picked = (chunk[i] >> b) & 0x0101010101010101ULL;
+        bits |= ((picked * 0x0102040810204080ULL) >> 56) << (8 * i);
+      }
+      x[b] = bits;
+    }
+    add_byte_planes(planes, np, w, x);
+    std::memset(bytes + 64 * w, 0, 64);
+  }
+}
+
+__attribute__((target("avx2"))) void fold_bytes_avx2(uint64_t* const* planes, int np, uint8_t* bytes, size_t words) {
+  const __m256i zero = _mm256_setzero_si256();
+  for (size_t w = 0; w < words; ++w) {
+    __m256i lo = _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 64 * w));
+    __m256i hi = _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 64 * w + 32));
+    if (_mm256_testz_si256(_mm256_or_si256(lo, hi), _mm256_or_si256(lo, hi))) continue;
+    uint64_t x[8];
+    // Shifting 16-bit lanes left by 7 - b puts bit b of both bytes of a
+    // lane at their top bits, which the byte mask reads.
+    for (int b = 7; b >= 0; --b) {
+      x[b] = static_cast<uint32_t>(_mm256_movemask_epi8(lo)) |
+             uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(hi))} << 32;
+      lo = _mm256_slli_epi16(lo, 1);
+      hi = _mm256_slli_epi16(hi, 1);
+    }
+    add_byte_planes(planes, np, w, x);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes + 64 * w), zero);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(bytes + 64 * w + 32), zero);
+  }
+}
+
+using FoldBytes = void (*)(uint64_t* const*, int, uint8_t*, size_t);
+FoldBytes fold_bytes_impl() {
+  static const FoldBytes f = __builtin_cpu_supports("avx2") ? fold_bytes_avx2 : fold_bytes_portable;
+  return f;
+}
+
 // Population counts over word arrays, with the processor's instruction
 // where it has one.
 __attribute__((target_clones("popcnt", "default"))) uint64_t count_any(uint64_t* const* planes, int np, size_t words,
@@ -134,6 +201,7 @@ OverlapCounts::OverlapCounts(bool vector_instructions) : vector_(vector_instruct
 
 OverlapCounts::~OverlapCounts() {
   for (uint64_t* w : owned_) std::free(w);
+  std::free(bytes_);
 }
 
 uint64_t* OverlapCounts::take_words() {
@@ -191,10 +259,10 @@ void OverlapCounts::add(std::span<const PostingList* const> lists) {
     for (size_t i = 0, n = l->chunk_count(); i < n; ++i) {
       const PostingList::Chunk& c = l->chunk(i);
       if (c.key > last_key) break;
-      if (!c.is_bitset() && c.card < kSmallArray) {
-        inputs.push_back(Input{c.key, nullptr, c.values(), c.card});
-      } else {
+      if (c.is_bitset()) {
         inputs.push_back(Input{c.key, &c, nullptr, 0});
+      } else {
+        inputs.push_back(Input{c.key, nullptr, c.values(), c.card});
       }
     }
     if (!l->buffered().empty() && l->buffered_key() <= last_key)
@@ -202,60 +270,69 @@ void OverlapCounts::add(std::span<const PostingList* const> lists) {
   }
   std::sort(inputs.begin(), inputs.end(), [](const Input& a, const Input& b) { return a.key < b.key; });
 
-  std::vector<const PostingList::Chunk*> chunks;
-  std::vector<std::pair<const uint16_t*, uint32_t>> small;
+  std::vector<const uint64_t*> bitsets;
+  std::vector<std::pair<const uint16_t*, uint32_t>> arrays;
   for (size_t i = 0; i < inputs.size();) {
     const uint16_t key = inputs[i].key;
-    chunks.clear();
-    small.clear();
+    bitsets.clear();
+    arrays.clear();
     for (; i < inputs.size() && inputs[i].key == key; ++i) {
       if (inputs[i].chunk) {
-        chunks.push_back(inputs[i].chunk);
+        bitsets.push_back(inputs[i].chunk->words());
       } else {
-        small.emplace_back(inputs[i].values, inputs[i].n);
+        arrays.emplace_back(inputs[i].values, inputs[i].n);
       }
     }
-    add_block(block(key), chunks, small);
+    add_block(block(key), bitsets, arrays);
   }
 }
 
-void OverlapCounts::add_block(Block& b, std::span<const PostingList::Chunk* const> chunks,
-                              std::span<const std::pair<const uint16_t*, uint32_t>> small) {
-  const AddBitsets add_bitsets = vector_ ? add_bitsets_impl() : add_bitsets_portable;
-  while (scratch_.size() < kGroup) scratch_.push_back(alloc_words()), owned_.push_back(scratch_.back());
+void OverlapCounts::add_block(Block& b, std::span<const uint64_t* const> bitsets,
+                              std::span<const std::pair<const uint16_t*, uint32_t>> arrays) {
   // In the block of max_doc only the words up to it matter (rounded up to
   // whole lanes of eight).
   const bool last = b.key == static_cast<uint16_t>(max_doc_ >> 16);
   const uint32_t max_low = last ? max_doc_ & 0xffff : 0xffff;
   const size_t words = std::min(kWords, ((max_low >> 6) + 8) & ~size_t{7});
-  const uint64_t* in[kGroup];
-  for (size_t at = 0; at < chunks.size(); at += kGroup) {
-    const size_t n = std::min(kGroup, chunks.size() - at);
-    size_t used = 0;
-    for (size_t k = 0; k < n; ++k) {
-      const PostingList::Chunk& c = *chunks[at + k];
-      if (c.is_bitset()) {
-        in[k] = c.words();
-        continue;
-      }
-      uint64_t* s = scratch_[used++];
-      std::memset(s, 0, words * 8);
-      const uint16_t* v = c.values();
-      for (uint32_t i = 0; i < c.card && v[i] <= max_low; ++i) s[v[i] >> 6] |= uint64_t{1} << (v[i] & 63);
-      in[k] = s;
-    }
-    add_bitsets(b.plane, planes_, in, n, words);
-  }
-  for (const auto& [values, n] : small) {
-    for (uint32_t i = 0; i < n && values[i] <= max_low; ++i) {
-      const size_t w = values[i] >> 6;
-      uint64_t x = uint64_t{1} << (values[i] & 63);
-      for (int j = 0; j < planes_ && x; ++j) {
-        const uint64_t carry = b.plane[j][w] & x;
-        b.plane[j][w] ^= x;
-        x = carry;
+  const AddBitsets add_bitsets = vector_ ? add_bitsets_impl() : add_bitsets_portable;
+  for (size_t at = 0; at < bitsets.size(); at += kGroup)
+    add_bitsets(b.plane, planes_, bitsets.data() + at, std::min(kGroup, bitsets.size() - at), words);
+
+  size_t numbers = 0;
+  for (const auto& [values, n] : arrays) numbers += n;
+  if (numbers < kFewNumbers) {
+    // A handful of numbers (appends still buffered, say): each is added on
+    // its own, carrying up the planes.
+    for (const auto& [values, n] : arrays) {
+      for (uint32_t i = 0; i < n && values[i] <= max_low; ++i) {
+        const size_t w = values[i] >> 6;
+        uint64_t x = uint64_t{1} << (values[i] & 63);
+        for (int j = 0; j < planes_ && x; ++j) {
+          const uint64_t carry = b.plane[j][w] & x;
+          b.plane[j][w] ^= x;
+          x = carry;
+        }
       }
     }
+  } else {
+    // Array chunks are counted a byte per document (no two numbers of one
+    // array share a byte, so the increments do not wait on each other), and
+    // the bytes are added to the planes every 255 arrays and at the end.
+    if (!bytes_) {
+      bytes_ = static_cast<uint8_t*>(std::aligned_alloc(64, kWords * 64));
+      if (!bytes_) throw std::bad_alloc();
+    }
+    std::memset(bytes_, 0, words * 64);
+    const FoldBytes fold = vector_ ? fold_bytes_impl() : fold_bytes_portable;
+    size_t pending = 0;
+    for (const auto& [values, n] : arrays) {
+      for (uint32_t i = 0; i < n && values[i] <= max_low; ++i) ++bytes_[values[i]];
+      if (++pending == 255) {
+        fold(b.plane, planes_, bytes_, words);
+        pending = 0;
+      }
+    }
+    if (pending) fold(b.plane, planes_, bytes_, words);
   }
   // Documents above max_doc (posted after the search began) do not count.
   if (last) {

@@ -8,8 +8,9 @@
 // chunk's key), plane j holds bit j of every document's count, 64 documents
 // to a word. A bitset chunk is then added 64 documents at a time by
 // carry-save adders, about five word operations per input word over all
-// inputs, vectorised; an array chunk is first spread into a scratch bitset
-// (a very short one is added number by number). The best-counted documents
+// inputs, vectorised; array chunks are counted a byte per document first,
+// and the bytes are added to the planes in bulk (a few numbers are added one
+// by one). The best-counted documents
 // are found by a radix selection over the planes, one plane at a time, and
 // their counts are read back only for those selected.
 //
@@ -63,8 +64,8 @@ class OverlapCounts {
   };
   uint64_t* take_words();  // a zeroed 8 KB buffer
   Block& block(uint16_t key);
-  void add_block(Block& b, std::span<const PostingList::Chunk* const> chunks,
-                 std::span<const std::pair<const uint16_t*, uint32_t>> small);
+  void add_block(Block& b, std::span<const uint64_t* const> bitsets,
+                 std::span<const std::pair<const uint16_t*, uint32_t>> arrays);
 
   bool vector_ = true;
   uint32_t max_doc_ = 0;
@@ -73,7 +74,7 @@ class OverlapCounts {
   std::vector<Block> blocks_;  // keys ascending
   std::vector<uint64_t*> spare_;
   std::vector<uint64_t*> owned_;
-  std::vector<uint64_t*> scratch_;  // bitsets for array chunks
+  uint8_t* bytes_ = nullptr;  // a counter per document of a block, for array chunks
 };
 
 }  // namespace vesk

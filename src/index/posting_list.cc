@@ -28,10 +28,12 @@ uint64_t* new_bitset() {
   return w;
 }
 
-// The next capacity of an array chunk that must hold `need` values: grows
-// by half (by a quarter past 1,024 values), never past the array maximum.
+// The next capacity of an array chunk that must hold `need` values: twice
+// the last, never past the array maximum. Appends reach every list in turn,
+// so a reallocation is a cache miss and a copy; doubling keeps them few, and
+// a chunk that stops growing (a later key starts) is trimmed to its size.
 uint16_t grown_cap(uint32_t cap, uint32_t need) {
-  uint32_t next = cap < 16 ? 16 : cap < 1024 ? cap + cap / 2 : cap + cap / 4;
+  const uint32_t next = cap < 16 ? 16 : cap * 2;
   return static_cast<uint16_t>(std::min<uint32_t>(std::max(next, need), PostingList::kArrayMax));
 }
 
@@ -105,6 +107,10 @@ PostingList::Chunk* PostingList::insert_chunk(size_t at, uint16_t key) {
   if (at == chunk_count()) {
     // A new last chunk; the current one joins the older.
     if (last_.data) {
+      if (!last_.is_bitset() && last_.cap > last_.card) {
+        last_.data = checked(std::realloc(last_.data, size_t{last_.card} * 2));
+        last_.cap = static_cast<uint16_t>(last_.card);
+      }
       grow_older();
       older_[nolder_++] = last_;
     }

@@ -1,8 +1,13 @@
 #include "index/sdr_encoder.h"
 
+// The n-grams are 2 to 16 bytes: the inline form of XXH3 (the same
+// function) avoids a library call per n-gram.
+#define XXH_INLINE_ALL
 #include <xxhash.h>
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -19,6 +24,14 @@ constexpr int kFourGramDigitRotate = 61;
 constexpr uint64_t kThreeGramDigitMix = 0x5f3759df5f3759dfULL;
 constexpr int kThreeGramDigitRotate = 7;
 
+// Set bits of a 65,536-bit set, with the processor's population count
+// instruction where it has one.
+__attribute__((target_clones("popcnt", "default"))) size_t count_bits(const uint64_t* words) {
+  size_t n = 0;
+  for (size_t i = 0; i < 1024; ++i) n += static_cast<size_t>(__builtin_popcountll(words[i]));
+  return n;
+}
+
 // Positions are deduplicated in a 65,536-bit set: setting a bit per emitted
 // position and reading the set back in order is far cheaper than sorting the
 // ~20 positions per character a text emits.
@@ -27,31 +40,47 @@ struct PositionSet {
   void add(uint16_t p) { words[p >> 6] |= uint64_t{1} << (p & 63); }
   // Moves the positions out in ascending order and leaves the set empty.
   Sdr take() {
-    size_t n = 0;
-    for (uint64_t w : words) n += static_cast<size_t>(std::popcount(w));
-    Sdr out;
-    out.reserve(n);
+    Sdr out(count_bits(words));
+    uint16_t* o = out.data();
     for (uint32_t i = 0; i < 1024; ++i) {
       uint64_t w = words[i];
       if (!w) continue;
       words[i] = 0;
-      while (w) {
-        out.push_back(static_cast<uint16_t>((i << 6) | static_cast<uint32_t>(std::countr_zero(w))));
-        w &= w - 1;
-      }
+      for (; w; w &= w - 1) *o++ = static_cast<uint16_t>((i << 6) | static_cast<uint32_t>(std::countr_zero(w)));
     }
     return out;
   }
 };
 
 struct CoreRange {
-  static uint16_t at(uint64_t v) { return static_cast<uint16_t>(SdrEncoder::kCoreStart + v % (SdrEncoder::kCoreEnd - SdrEncoder::kCoreStart)); }
+  static constexpr uint64_t kStart = SdrEncoder::kCoreStart, kWidth = SdrEncoder::kCoreEnd - SdrEncoder::kCoreStart;
+  static uint16_t at(uint64_t v) { return static_cast<uint16_t>(kStart + v % kWidth); }
 };
 struct GeneralRange {
-  static uint16_t at(uint64_t v) {
-    return static_cast<uint16_t>(SdrEncoder::kGeneralStart + v % (SdrEncoder::kGeneralEnd - SdrEncoder::kGeneralStart));
-  }
+  static constexpr uint64_t kStart = SdrEncoder::kGeneralStart,
+                            kWidth = SdrEncoder::kGeneralEnd - SdrEncoder::kGeneralStart;
+  static uint16_t at(uint64_t v) { return static_cast<uint16_t>(kStart + v % kWidth); }
 };
+
+// The 20 positions of a 4-gram hash h: those of h + k * 9999. Unless the
+// additions wrap past 2^64, (h + k * 9999) mod W follows from h mod W by
+// adding the step (mod W) and taking W off when it passes W, without a
+// division.
+template <class R>
+void add_four_gram(uint64_t h, PositionSet& set) {
+  constexpr uint64_t kStep = kFourGramStep % R::kWidth;
+  constexpr uint64_t kLastOffset = static_cast<uint64_t>(kFourGramPositions - 1) * kFourGramStep;
+  if (h > UINT64_MAX - kLastOffset) {
+    for (int k = 0; k < kFourGramPositions; ++k) set.add(R::at(h + static_cast<uint64_t>(k) * kFourGramStep));
+    return;
+  }
+  uint64_t r = h % R::kWidth;
+  for (int k = 0; k < kFourGramPositions; ++k) {
+    set.add(static_cast<uint16_t>(R::kStart + r));
+    r += kStep;
+    if (r >= R::kWidth) r -= R::kWidth;
+  }
+}
 
 bool has_ascii_digit(const char* p, size_t n) {
   for (size_t i = 0; i < n; ++i)
@@ -73,7 +102,7 @@ void emit(const char* s, size_t n, const Offsets& off, PositionSet& set) {
       // Digit bytes never occur inside a multi-byte sequence, so a byte scan
       // finds exactly the windows holding an ASCII digit character.
       if (has_ascii_digit(p, len)) h = std::rotl(h ^ kFourGramDigitMix, kFourGramDigitRotate);
-      for (int k = 0; k < kFourGramPositions; ++k) set.add(R::at(h + static_cast<uint64_t>(k) * kFourGramStep));
+      add_four_gram<R>(h, set);
     }
   }
   if (n >= 3) {

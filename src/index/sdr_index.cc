@@ -45,11 +45,6 @@ SdrIndex::~SdrIndex() {
   for_each_present([this](uint16_t p) { lists_[p].release(); });
 }
 
-PostingList& SdrIndex::list_for_insert(uint16_t p) {
-  present_[p >> 6] |= uint64_t{1} << (p & 63);
-  return lists_[p];
-}
-
 const PostingList* SdrIndex::postings(uint16_t p) const {
   std::shared_lock bl(bitmaps_mu_);
   return present(p) ? &lists_[p] : nullptr;
@@ -293,7 +288,8 @@ namespace {
 struct Hit {
   std::string_view id;  // the resolved id: an id map value or the search's own copy
   float score;
-  uint64_t hash;
+  const Record* rec;
+  uint64_t hash = 0;  // content_hash of the record, for the hits that need it
 };
 
 // The query's positions as a 65,536-bit set: counting the common positions
@@ -320,6 +316,8 @@ __attribute__((target("avx2"))) size_t overlap_avx2(const uint64_t* words, const
   __m256i acc = _mm256_setzero_si256();
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
+    // The stored SDR comes from memory once: stay a kilobyte ahead of it.
+    if ((i & 31) == 0) _mm_prefetch(reinterpret_cast<const char*>(p + i) + 1024, _MM_HINT_T0);
     const __m256i x = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
     const __m256i w = _mm256_i32gather_epi32(w32, _mm256_srli_epi32(x, 5), 4);
     acc = _mm256_add_epi32(acc, _mm256_and_si256(_mm256_srlv_epi32(w, _mm256_and_si256(x, low5)), one));
@@ -479,11 +477,16 @@ class SdrSearch {
     }
     for (SearchState::Visible& v : st.visible) v.stored = log_sdrs(v.x);
     const float qn = static_cast<float>(q.size());
-    for (const SearchState::Visible& v : st.visible) {
+    for (size_t i = 0; i < st.visible.size(); ++i) {
+      const SearchState::Visible& v = st.visible[i];
+      if (i + 1 < st.visible.size() && st.visible[i + 1].stored) {
+        const char* next = reinterpret_cast<const char*>(st.visible[i + 1].stored->data());
+        for (int line = 0; line < 16; ++line) __builtin_prefetch(next + 64 * line);
+      }
       if (!v.stored || v.stored->empty()) continue;
       const float cf = static_cast<float>(st.qbits.overlap(*v.stored));
       const float score = cf / (qn + static_cast<float>(v.stored->size()) - cf);
-      if (score > 0.0f) hits.push_back(Hit{v.resolved, score, content_hash(v.rec->content)});
+      if (score > 0.0f) hits.push_back(Hit{v.resolved, score, v.rec});
     }
     info.hits = hits.size();
   }
@@ -515,6 +518,19 @@ RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const S
     break;
   }
   st.qbits.clear(q);
+  // The first top_k hits in the recall order: every hit scoring above the
+  // top_k-th best score, and of those scoring exactly that, the first by
+  // content hash and id (in pass order when both are equal). Only hits at or
+  // above that score need their content hashed.
+  if (hits.size() > top_k) {
+    std::vector<float> scores(hits.size());
+    for (size_t i = 0; i < hits.size(); ++i) scores[i] = hits[i].score;
+    std::nth_element(scores.begin(), scores.begin() + static_cast<ptrdiff_t>(top_k - 1), scores.end(),
+                     [](float a, float b) { return a > b; });
+    const float kth = scores[top_k - 1];
+    hits.erase(std::remove_if(hits.begin(), hits.end(), [kth](const Hit& h) { return h.score < kth; }), hits.end());
+  }
+  for (Hit& h : hits) h.hash = content_hash(h.rec->content);
   std::stable_sort(hits.begin(), hits.end(),
                    [](const Hit& a, const Hit& b) { return recall_order_before(a.score, a.hash, a.id, b.score, b.hash, b.id); });
   if (hits.size() > top_k) hits.resize(top_k);

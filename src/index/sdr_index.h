@@ -93,7 +93,10 @@ class SdrIndex {
  private:
   friend class SdrSearch;
   void clear_locked();
-  PostingList& list_for_insert(uint16_t position);
+  PostingList& list_for_insert(uint16_t p) {
+    present_[p >> 6] |= uint64_t{1} << (p & 63);
+    return lists_[p];
+  }
   bool present(uint16_t p) const { return present_[p >> 6] >> (p & 63) & 1; }
   template <class F>
   void for_each_present(F&& f) const;

@@ -135,7 +135,7 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
       // "is there a neighbour that close" rather than by ranking them all.
       if (map->size() >= kPromotionMinRecords) {
         static const int kPositions = promotion_match_positions();
-        bool near = ngram.read()->has_match_of_at_least(s.content, kPositions);
+        const bool near = ngram.read()->has_match_of_at_least(s.content, kPositions);
         if (!near) level = promoted_level(level, std::nullopt);
       }
     }
