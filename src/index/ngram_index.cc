@@ -55,6 +55,7 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   CompactSignature& s = sig(d);
   s = signed_text;
   hash(d) = XXH3_64bits(text.data(), text.size());
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(s[i]);
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
 }
 
@@ -158,6 +159,7 @@ RankedList NgramIndex::query(std::string_view text, size_t limit) const {
   if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
   uint8_t* cnt = counts.data();
   size_t nt = 0;
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(q[i]);
   for (int i = 0; i < kMinHashPermutations; ++i) {
     const std::span<const uint32_t> docs = buckets_[i].documents(q[i]);
     if (touched.size() < nt + docs.size()) touched.resize(nt + docs.size());
@@ -215,6 +217,7 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
   if (!signature_of(text, q)) return false;
   std::array<std::span<const uint32_t>, kMinHashPermutations> lists;
   size_t n = 0;
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(q[i]);
   for (int i = 0; i < kMinHashPermutations; ++i) {
     std::span<const uint32_t> docs = buckets_[i].documents(q[i]);
     if (!docs.empty()) lists[n++] = docs;

@@ -36,7 +36,7 @@ namespace vesk {
 struct PostingList {
   static constexpr uint32_t kArrayMax = 4096;    // values of an array chunk at most
   static constexpr size_t kBitsetWords = 1024;  // 65,536 bits
-  static constexpr int kBuffered = 14;
+  static constexpr int kBuffered = 46;
 
   struct Chunk {
     uint16_t key;   // the high 16 bits of its numbers
@@ -58,14 +58,15 @@ struct PostingList {
     ++card_;
     if (nbuffered_ == kBuffered) flush();
   }
-  // For callers that append to many lists in turn: whether the next append
-  // moves the buffer into the last chunk, and two steps of prefetching what
-  // that touches (the chunk's descriptor, then the end of its data).
-  bool next_append_flushes() const { return nbuffered_ == kBuffered - 1; }
-  void prefetch_chunk_end() const {
-    if (!last_.data) return;
+  // For callers that append to many lists in turn: whether appending `n`
+  // more numbers, the first of them `first`, moves the buffer into the last
+  // chunk, and a prefetch of the memory that move writes.
+  bool appends_flush(uint32_t n) const { return nbuffered_ + n >= kBuffered; }
+  void prefetch_append_target(uint32_t first) const {
+    if (!last_.data || last_.key != static_cast<uint16_t>(first >> 16)) return;
     if (last_.is_bitset()) {
-      __builtin_prefetch(last_.words() + (buffered_[0] >> 6), 1);
+      const uint16_t low = nbuffered_ ? buffered_[0] : static_cast<uint16_t>(first);
+      __builtin_prefetch(last_.words() + (low >> 6), 1);
     } else {
       __builtin_prefetch(last_.values() + last_.card, 1);
     }
@@ -136,7 +137,7 @@ struct PostingList {
   uint16_t buffered_[kBuffered];
 };
 
-static_assert(sizeof(PostingList) == 64);
+static_assert(sizeof(PostingList) == 128);
 static_assert(std::is_trivial_v<PostingList>);
 
 }  // namespace vesk

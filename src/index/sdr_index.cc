@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +47,7 @@ SdrIndex::~SdrIndex() {
 }
 
 const PostingList* SdrIndex::postings(uint16_t p) const {
+  post_queued();
   std::shared_lock bl(bitmaps_mu_);
   return present(p) ? &lists_[p] : nullptr;
 }
@@ -55,6 +57,8 @@ void SdrIndex::clear_locked() {
   reverse_.clear();
   for_each_present([this](uint16_t p) { lists_[p].release(); });
   std::fill(std::begin(present_), std::end(present_), 0);
+  queued_.clear();
+  has_queued_.store(false, std::memory_order_release);
   next_doc_id_ = 0;
   ++version_;
 }
@@ -109,24 +113,73 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
   }
   std::unique_lock bl(bitmaps_mu_);
   ++version_;
-  if (!sdr) return;
+  if (!sdr || sdr->empty()) return;
+  if (fresh) {
+    queued_.push_back(Queued{d, sdr});
+    has_queued_.store(true, std::memory_order_release);
+    if (queued_.size() >= kPostBatch) post_queued_locked();
+    return;
+  }
+  // Adding to a posted document needs every earlier posting in place.
+  post_queued_locked();
   const uint16_t* p = sdr->data();
   const size_t n = sdr->size();
   PostingList* lists = lists_.get();
-  // A new record touches ~3,500 lists in random places: each list is
-  // prefetched some steps ahead and, when the append will move its buffer,
-  // the end of its last chunk a few steps later.
   for (size_t i = 0; i < n; ++i) {
     if (i + kAhead < n) __builtin_prefetch(&lists[p[i + kAhead]], 1);
-    if (fresh && i + kAhead / 2 < n && lists[p[i + kAhead / 2]].next_append_flushes())
-      lists[p[i + kAhead / 2]].prefetch_chunk_end();
-    PostingList& l = list_for_insert(p[i]);
-    if (fresh) {
-      l.append(d);
-    } else {
-      l.add(d);
+    list_for_insert(p[i]).add(d);
+  }
+}
+
+void SdrIndex::post_queued() const {
+  if (!has_queued_.load(std::memory_order_acquire)) return;
+  std::unique_lock bl(bitmaps_mu_);
+  post_queued_locked();
+}
+
+// The queued postings are sorted by the high byte of their position (a
+// counting sort into one array: 256 ranges, each holding, in queue order,
+// the low byte of the position and the document's place in the queue).
+// Each range then appends to its 256 lists, whose heads (16 KB) stay in the
+// first-level cache meanwhile; queue order keeps every list's appends
+// ascending. The memory a list's buffer moves into is scattered over the
+// heap: while one range is appended, the lists of the next are read and the
+// chunk ends their buffers will move into are prefetched.
+void SdrIndex::post_queued_locked() const {
+  if (queued_.empty()) return;
+  static_assert(kPostBatch <= 256);
+  std::array<uint32_t, 257> start{};
+  for (const Queued& q : queued_)
+    for (uint16_t p : *q.sdr) ++start[(p >> 8) + 1];
+  for (size_t h = 1; h <= 256; ++h) start[h] += start[h - 1];
+  std::vector<uint16_t>& sorted = post_scratch_;
+  if (sorted.size() < start[256]) sorted.resize(start[256]);
+  std::array<uint32_t, 256> at;
+  std::copy(start.begin(), start.begin() + 256, at.begin());
+  uint16_t* out = sorted.data();
+  for (size_t i = 0; i < queued_.size(); ++i)
+    for (uint16_t p : *queued_[i].sdr) out[at[p >> 8]++] = static_cast<uint16_t>(i << 8 | (p & 0xff));
+  PostingList* const lists = lists_.get();
+  const uint32_t first_doc = queued_.front().doc;
+  auto prefetch_range = [&](uint32_t h) {
+    std::array<uint16_t, 256> appends{};
+    for (uint32_t k = start[h]; k < start[h + 1]; ++k) ++appends[out[k] & 0xff];
+    PostingList* base = lists + (h << 8);
+    for (uint32_t lo = 0; lo < 256; ++lo)
+      if (appends[lo] && base[lo].appends_flush(appends[lo])) base[lo].prefetch_append_target(first_doc);
+  };
+  prefetch_range(0);
+  for (uint32_t h = 0; h < 256; ++h) {
+    if (h + 1 < 256) prefetch_range(h + 1);
+    const uint16_t* e = out + start[h];
+    const uint32_t n = start[h + 1] - start[h];
+    for (uint32_t k = 0; k < n; ++k) {
+      const uint16_t p = static_cast<uint16_t>(h << 8 | (e[k] & 0xff));
+      list_for_insert(p).append(queued_[e[k] >> 8].doc);
     }
   }
+  queued_.clear();
+  has_queued_.store(false, std::memory_order_release);
 }
 
 void SdrIndex::remove(std::string_view id) {
@@ -142,6 +195,7 @@ void SdrIndex::remove(std::string_view id) {
   id_map_.erase(it);
   std::unique_lock bl(bitmaps_mu_);
   ++version_;
+  post_queued_locked();
   if (sdr) {
     for (uint16_t p : *sdr) lists_[p].remove(d);
   } else {
@@ -151,7 +205,10 @@ void SdrIndex::remove(std::string_view id) {
 
 Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
   std::shared_lock ids(ids_mu_);
-  std::shared_lock bl(bitmaps_mu_);
+  // Held for writing so that the queue is posted under the same hold as the
+  // id map is read: a saved id always has its postings.
+  std::unique_lock bl(bitmaps_mu_);
+  post_queued_locked();
   IndexManifest m;
   m.next_doc_id = next_doc_id_;
   m.id_map.reserve(id_map_.size());
@@ -255,7 +312,8 @@ Status SdrIndex::load_from(std::string_view manifest_bytes, ByteSource& sdr_idx)
 
 SdrIndex::Contents SdrIndex::contents() const {
   std::shared_lock ids(ids_mu_);
-  std::shared_lock bl(bitmaps_mu_);
+  std::unique_lock bl(bitmaps_mu_);
+  post_queued_locked();
   Contents c;
   c.next_doc_id = next_doc_id_;
   for (const auto& [id, d] : id_map_) c.id_map.emplace(id, d);
@@ -401,6 +459,7 @@ class SdrSearch {
       std::shared_lock ids(index.ids_mu_);
       n_docs = index.next_doc_id_;
     }
+    index.post_queued();
     {
       std::shared_lock bl(index.bitmaps_mu_);
       std::vector<uint16_t> kept;

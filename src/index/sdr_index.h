@@ -6,6 +6,12 @@
 // document numbers. The index is saved to and loaded from the "index"
 // directory (sdr_index_format.h) and is the only search index kept on disk.
 //
+// New records are posted in batches: insert() queues a new document and
+// posts the queue once it holds kPostBatch documents, position range by
+// position range (so the lists are visited in address order, not in the
+// random order of one record's positions). Every reader posts the queue
+// first, so the queue is never visible.
+//
 // Memory. A record posts one document number in each of its ~3,000-4,000
 // positions, so postings dominate. Each position's postings are a
 // PostingList (posting_list.h): chunks by the numbers' high 16 bits, with a
@@ -19,6 +25,7 @@
 // takes both for reading; the search takes each alone, one at a time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -90,13 +97,22 @@ class SdrIndex {
   // The posting list of a position, or null (for tests).
   const PostingList* postings(uint16_t position) const;
 
+  // New documents queued before their positions are posted (at most 256,
+  // the queue index of a posting is kept in a byte).
+  static constexpr size_t kPostBatch = 64;
+
  private:
   friend class SdrSearch;
   void clear_locked();
-  PostingList& list_for_insert(uint16_t p) {
+  PostingList& list_for_insert(uint16_t p) const {
     present_[p >> 6] |= uint64_t{1} << (p & 63);
     return lists_[p];
   }
+  // Posts the queued documents; the caller holds bitmaps_mu_ for writing.
+  void post_queued_locked() const;
+  // Posts the queued documents, if any, taking bitmaps_mu_ for writing;
+  // readers call it before they take the lock for reading.
+  void post_queued() const;
   bool present(uint16_t p) const { return present_[p >> 6] >> (p & 63) & 1; }
   template <class F>
   void for_each_present(F&& f) const;
@@ -122,7 +138,16 @@ class SdrIndex {
     void operator()(PostingList* l) const;
   };
   std::unique_ptr<PostingList[], FreeLists> lists_;  // one per position
-  uint64_t present_[1024] = {};  // bit p set = position p has a bitmap (maybe emptied)
+  // Bit p set = position p has a bitmap (maybe emptied). Mutable, like the
+  // queue below: posting the queue changes no contents a reader can see.
+  mutable uint64_t present_[1024] = {};
+  struct Queued {
+    uint32_t doc;
+    SharedSdr sdr;  // strictly ascending, not empty
+  };
+  mutable std::vector<Queued> queued_;        // document numbers ascending, above every posted one
+  mutable std::atomic<bool> has_queued_{false};
+  mutable std::vector<uint16_t> post_scratch_;
   uint64_t version_ = 0;         // changes with every change of the postings
 };
 

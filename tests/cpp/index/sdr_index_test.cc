@@ -352,8 +352,8 @@ TEST(SdrSearch, RescoringCountsMatchAMerge) {
 }
 
 // The pending buffers and the bitmaps together must hold exactly the
-// postings a plain set model holds, across flushes, key changes (document
-// numbers past 65,535), removals and re-inserts.
+// postings a plain set model holds, across flushes, queued new documents,
+// key changes (document numbers past 65,535), removals and re-inserts.
 TEST(SdrIndexPostings, MatchAPlainModel) {
   SdrIndex index;
   std::map<uint16_t, std::set<uint32_t>> model;
@@ -381,6 +381,11 @@ TEST(SdrIndexPostings, MatchAPlainModel) {
       }
     }
     if (i % 1001 == 0) post("d" + std::to_string(i / 2), Sdr{41, 42});  // re-insert with new positions
+    if (i % 4099 == 0) {  // a reader in between sees every insert so far, queued ones included
+      std::vector<uint32_t> got;
+      if (const PostingList* l = index.postings(5)) l->for_each([&](uint32_t d) { got.push_back(d); });
+      EXPECT_EQ(got, std::vector<uint32_t>(model[5].begin(), model[5].end())) << i;
+    }
   }
   auto c = index.contents();
   for (const auto& [p, docs] : model) {
