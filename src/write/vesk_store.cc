@@ -226,6 +226,9 @@ Result<Record> Vesk::persist_new_record(Record r) {
       if (!id.ok()) return id.status();
       r.id = std::move(id).value();
     }
+    // The n-gram buckets this insert writes were just read by the novelty
+    // check: inserted first, they are still in the cache.
+    ngram.write()->insert(r.id, r.content);
     sdr_index->insert(r.id, sdr);
     LogEntry entry;
     entry.id = r.id;
@@ -237,10 +240,10 @@ Result<Record> Vesk::persist_new_record(Record r) {
     entry.pin_factor = r.pinned ? 100.0f : 1.0f;
     if (auto appended = storage().append(entry); !appended.ok()) {
       sdr_index->remove(r.id);
+      ngram.write()->remove(r.id);
       return appended.status();
     }
     r.vesk_id = r.id;
-    ngram.write()->insert(r.id, r.content);
     terms.write()->insert(r.id, r.content, r.namespace_);
     if (!r.tags.empty()) tags.write()->add(r.id, r.tags);
     id_map.write()->insert_or_assign(r.id, r.id);
