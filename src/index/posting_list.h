@@ -30,6 +30,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "index/prefetch.h"
 #include "model/status.h"
 
 namespace vesk {
@@ -67,9 +68,9 @@ struct PostingList {
     if (!last_.data || last_.key != static_cast<uint16_t>(first >> 16)) return;
     if (last_.is_bitset()) {
       const uint16_t low = nbuffered_ ? buffered_[0] : static_cast<uint16_t>(first);
-      __builtin_prefetch(last_.words() + (low >> 6), 1);
+      prefetch_line(last_.words() + (low >> 6));
     } else {
-      __builtin_prefetch(last_.values() + last_.card, 1);
+      prefetch_line(last_.values() + last_.card);
     }
   }
 

@@ -99,7 +99,7 @@ class SdrIndex {
 
   // New documents queued before their positions are posted (at most 256,
   // the queue index of a posting is kept in a byte).
-  static constexpr size_t kPostBatch = 64;
+  static constexpr size_t kPostBatch = 128;
 
  private:
   friend class SdrSearch;

@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+#include "index/prefetch.h"
+
 namespace vesk {
 
 class SignatureBuckets {
@@ -55,7 +57,7 @@ class SignatureBuckets {
   // callers touch one value in each of 128 tables, so issuing all 128
   // before the first lookup overlaps their cache misses.
   void prefetch(uint32_t value) const {
-    if (!table_.empty()) __builtin_prefetch(&table_[home(value)]);
+    if (!table_.empty()) prefetch_line(&table_[home(value)]);
   }
 
  private:
