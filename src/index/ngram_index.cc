@@ -1,5 +1,7 @@
 #include "index/ngram_index.h"
 
+#include "index/prefetch.h"
+
 #include <xxhash.h>
 
 #include <tbb/blocked_range.h>
@@ -244,19 +246,31 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
   if (marks_vec.size() < ids_.limit()) marks_vec.resize(ids_.limit());
   uint8_t* const marks = marks_vec.data();  // compared: 0xff; else the count of phase two
   bool found = false;
-  size_t k = 0, compared = 0;
-  for (; k < prefix && !found && compared < compare_budget; ++k) {
-    const std::span<const uint32_t> docs = lists[k];
-    for (size_t j = 0; j < docs.size(); ++j) {
-      // The signatures are 512 bytes apart in memory: ask for the next ones
-      // while this one is compared.
-      if (j + 4 < docs.size()) __builtin_prefetch(sig(docs[j + 4]).data());
-      const uint32_t d = docs[j];
-      if (marks[d]) continue;
-      marks[d] = 0xff;
-      touched.push_back(d);
-      ++compared;
-      const CompactSignature& s = sig(d);
+  // Phase one takes whole lists, in order, into a small batch of new
+  // documents and compares the batch, fetching the whole signature of the
+  // document a few places ahead: most of these lists hold one document, so
+  // prefetching within a list would rarely reach the next comparison. Small
+  // batches keep the early stop when a witness comes in the first lists.
+  constexpr size_t kBatch = 16, kAhead = 4;
+  auto prefetch_signature = [&](uint32_t d) {
+    const char* p = reinterpret_cast<const char*>(sig(d).data());
+    for (size_t line = 0; line < sizeof(CompactSignature); line += 64) prefetch_line(p + line);
+  };
+  size_t k = 0;
+  while (!found && k < prefix && touched.size() < compare_budget) {
+    const size_t first = touched.size();
+    for (; k < prefix && touched.size() < compare_budget && touched.size() - first < kBatch; ++k) {
+      for (uint32_t d : lists[k]) {
+        if (marks[d]) continue;
+        marks[d] = 0xff;
+        touched.push_back(d);
+      }
+    }
+    const size_t end = touched.size();
+    for (size_t c = first; c < std::min(first + kAhead, end); ++c) prefetch_signature(touched[c]);
+    for (size_t c = first; c < end; ++c) {
+      if (c + kAhead < end) prefetch_signature(touched[c + kAhead]);
+      const CompactSignature& s = sig(touched[c]);
       int same = 0;
       for (int i = 0; i < kMinHashPermutations; ++i) same += s[i] == q[i];
       if (same >= positions) {
