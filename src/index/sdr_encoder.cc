@@ -62,24 +62,35 @@ struct GeneralRange {
   static uint16_t at(uint64_t v) { return static_cast<uint16_t>(kStart + v % kWidth); }
 };
 
+// The offsets k * 9999 mod W of the 20 positions of a 4-gram, k = 0..19.
+template <class R>
+struct FourGramOffsets {
+  uint32_t at[kFourGramPositions];
+  constexpr FourGramOffsets() : at{} {
+    for (int k = 0; k < kFourGramPositions; ++k) at[k] = static_cast<uint32_t>(static_cast<uint64_t>(k) * kFourGramStep % R::kWidth);
+  }
+};
+
 // The 20 positions of a 4-gram hash h: those of h + k * 9999. Unless the
-// additions wrap past 2^64, (h + k * 9999) mod W follows from h mod W by
-// adding the step (mod W) and taking W off when it passes W, without a
-// division.
+// additions wrap past 2^64, (h + k * 9999) mod W is (h mod W) plus the k-th
+// offset, less W when that passes W: one division per 4-gram, and the 20
+// positions are independent of each other (no chain of additions).
 template <class R>
 void add_four_gram(uint64_t h, PositionSet& set) {
-  constexpr uint64_t kStep = kFourGramStep % R::kWidth;
   constexpr uint64_t kLastOffset = static_cast<uint64_t>(kFourGramPositions - 1) * kFourGramStep;
-  if (h > UINT64_MAX - kLastOffset) {
+  if (h > UINT64_MAX - kLastOffset) [[unlikely]] {
     for (int k = 0; k < kFourGramPositions; ++k) set.add(R::at(h + static_cast<uint64_t>(k) * kFourGramStep));
     return;
   }
-  uint64_t r = h % R::kWidth;
+  static constexpr FourGramOffsets<R> kOffsets;
+  const uint32_t r = static_cast<uint32_t>(h % R::kWidth);
+  uint16_t pos[kFourGramPositions];
   for (int k = 0; k < kFourGramPositions; ++k) {
-    set.add(static_cast<uint16_t>(R::kStart + r));
-    r += kStep;
-    if (r >= R::kWidth) r -= R::kWidth;
+    uint32_t v = r + kOffsets.at[k];
+    v -= v >= R::kWidth ? static_cast<uint32_t>(R::kWidth) : 0u;
+    pos[k] = static_cast<uint16_t>(R::kStart + v);
   }
+  for (int k = 0; k < kFourGramPositions; ++k) set.add(pos[k]);
 }
 
 bool has_ascii_digit(const char* p, size_t n) {
