@@ -56,6 +56,7 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   while (chunks_.size() * kChunk <= d) chunks_.push_back(std::make_unique<Chunk>());
   CompactSignature& s = sig(d);
   s = signed_text;
+  print_of(s, print(d));
   hash(d) = XXH3_64bits(text.data(), text.size());
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(s[i]);
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
@@ -92,6 +93,7 @@ void NgramIndex::insert_all(std::span<const Entry> entries) {
       const std::vector<uint64_t> shingles = shingle_text(entries[i].text);
       if (shingles.empty()) continue;
       compact_signature(shingles, sig(doc_of[i]));
+      print_of(sig(doc_of[i]), print(doc_of[i]));
       hash(doc_of[i]) = XXH3_64bits(entries[i].text.data(), entries[i].text.size());
       indexed[i] = 1;
     }
@@ -247,14 +249,16 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
   uint8_t* const marks = marks_vec.data();  // compared: 0xff; else the count of phase two
   bool found = false;
   // Phase one takes whole lists, in order, into a small batch of new
-  // documents and compares the batch, fetching the whole signature of the
-  // document a few places ahead: most of these lists hold one document, so
+  // documents and compares the batch, prints first, fetching the print of
+  // the document a few places ahead: most of these lists hold one document, so
   // prefetching within a list would rarely reach the next comparison. Small
   // batches keep the early stop when a witness comes in the first lists.
   constexpr size_t kBatch = 16, kAhead = 4;
+  Print qprint;
+  print_of(q, qprint);
   auto prefetch_signature = [&](uint32_t d) {
-    const char* p = reinterpret_cast<const char*>(sig(d).data());
-    for (size_t line = 0; line < sizeof(CompactSignature); line += 64) prefetch_line(p + line);
+    const char* p = reinterpret_cast<const char*>(print(d).data());
+    for (size_t line = 0; line < sizeof(Print); line += 64) prefetch_line(p + line);
   };
   size_t k = 0;
   while (!found && k < prefix && touched.size() < compare_budget) {
@@ -270,6 +274,10 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
     for (size_t c = first; c < std::min(first + kAhead, end); ++c) prefetch_signature(touched[c]);
     for (size_t c = first; c < end; ++c) {
       if (c + kAhead < end) prefetch_signature(touched[c + kAhead]);
+      const Print& pr = print(touched[c]);
+      int alike = 0;
+      for (int i = 0; i < kMinHashPermutations; ++i) alike += pr[i] == qprint[i];
+      if (alike < positions) continue;
       const CompactSignature& s = sig(touched[c]);
       int same = 0;
       for (int i = 0; i < kMinHashPermutations; ++i) same += s[i] == q[i];
