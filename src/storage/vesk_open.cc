@@ -189,9 +189,9 @@ namespace {
 
 // Step 9: the n-gram, term and tag indexes, the id map, the content index
 // of possible duplicates and the recall index, from the records that stay in
-// memory, each filled in map order. They are independent, so they are built side by side; the
-// n-gram signatures, the bulk of the work, and the term lists are also spread
-// over the thread pool.
+// memory, each filled in map order. They are independent, so they are built
+// side by side; the n-gram signatures, the bulk of the work, and the term
+// lists are also spread over the thread pool.
 void build_indexes(Vesk& v) {
   const RecordMap& records = v.records.unguarded();
   tbb::parallel_invoke(
