@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <map>
 
+#include <immintrin.h>
 #include <tbb/parallel_for.h>
 
 #include "index/term_tokenizer.h"
@@ -134,6 +137,7 @@ struct Bm25Scratch {
   std::vector<float> scores;   // all 0 between searches
   std::vector<uint8_t> seen;   // all 0 between searches
   std::vector<uint32_t> touched;
+  std::vector<float> weights;  // of one term's postings
 };
 // Out of line so that the thread-local address is taken once per search,
 // not in the loops (it is a call in a shared library).
@@ -143,6 +147,65 @@ struct Bm25Scratch {
 }
 
 }  // namespace
+
+namespace {
+
+// One posting's weight: the operations in the order the formula gives them,
+// each rounded to a float, so that both versions below agree to the bit
+// (neither may contract a multiply and an add).
+inline float posting_weight(uint32_t tf, float dl, float avgdl, float idf) {
+  const float tff = static_cast<float>(tf);
+  const float numerator = tff * (kK1 + 1.0f);
+  const float denominator = std::max(((dl / avgdl) * kB + (1.0f - kB)) * kK1 + tff, FLT_EPSILON);
+  return (numerator / denominator) * idf;
+}
+
+static_assert(sizeof(std::pair<uint32_t, uint32_t>) == 8, "postings are read as pairs of 32-bit words");
+
+void posting_weights_portable(const std::pair<uint32_t, uint32_t>* p, size_t n, const float* doc_length, float avgdl,
+                              float idf, float* out) {
+  for (size_t i = 0; i < n; ++i) out[i] = posting_weight(p[i].second, doc_length[p[i].first], avgdl, idf);
+}
+
+// Eight postings at a time: the two divisions dominate the scalar loop.
+__attribute__((target("avx2"))) void posting_weights_avx2(const std::pair<uint32_t, uint32_t>* p, size_t n,
+                                                          const float* doc_length, float avgdl, float idf,
+                                                          float* out) {
+  const __m256 v_avgdl = _mm256_set1_ps(avgdl), v_b = _mm256_set1_ps(kB), v_1b = _mm256_set1_ps(1.0f - kB);
+  const __m256 v_k1 = _mm256_set1_ps(kK1), v_k1p = _mm256_set1_ps(kK1 + 1.0f), v_eps = _mm256_set1_ps(FLT_EPSILON);
+  const __m256 v_idf = _mm256_set1_ps(idf);
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    // (d0 t0 d1 t1 | d2 t2 d3 t3) and (d4 t4 d5 t5 | d6 t6 d7 t7) into
+    // documents d0..d7 and frequencies t0..t7.
+    const __m256 a = _mm256_loadu_ps(reinterpret_cast<const float*>(p + i));
+    const __m256 b = _mm256_loadu_ps(reinterpret_cast<const float*>(p + i + 4));
+    const __m256i docs = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                                                  _MM_SHUFFLE(3, 1, 2, 0));
+    const __m256i tfs = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))),
+                                                 _MM_SHUFFLE(3, 1, 2, 0));
+    const __m256 tff = _mm256_cvtepi32_ps(tfs);  // term frequencies are far below 2^31
+    const __m256 dl = _mm256_i32gather_ps(doc_length, docs, 4);
+    const __m256 numerator = _mm256_mul_ps(tff, v_k1p);
+    const __m256 scaled = _mm256_add_ps(_mm256_mul_ps(_mm256_div_ps(dl, v_avgdl), v_b), v_1b);
+    // max(eps, x) returns x when x is NaN, as std::max(x, eps) does.
+    const __m256 denominator = _mm256_max_ps(v_eps, _mm256_add_ps(_mm256_mul_ps(scaled, v_k1), tff));
+    _mm256_storeu_ps(out + i, _mm256_mul_ps(_mm256_div_ps(numerator, denominator), v_idf));
+  }
+  for (; i < n; ++i) out[i] = posting_weight(p[i].second, doc_length[p[i].first], avgdl, idf);
+}
+
+}  // namespace
+
+void bm25_posting_weights(std::span<const std::pair<uint32_t, uint32_t>> postings, const float* doc_length, float avgdl,
+                          float idf, float* out, bool vector_instructions) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (vector_instructions && avx2) {
+    posting_weights_avx2(postings.data(), postings.size(), doc_length, avgdl, idf, out);
+  } else {
+    posting_weights_portable(postings.data(), postings.size(), doc_length, avgdl, idf, out);
+  }
+}
 
 RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std::string_view query, size_t top_k,
                         std::span<const std::string> namespaces) {
@@ -169,20 +232,16 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
   const float nf = static_cast<float>(n_docs);
   const float avgdl = std::max(static_cast<float>(total) / nf, 1.0f);
 
-  // Scores by document, kept per thread. Whether a document's record is live
-  // in a listed namespace is the same for every term, so it is checked at the
-  // end; each document's sum still adds up in ascending term order.
-  Bm25Scratch& scratch = thread_bm25_scratch();
-  if (scratch.scores.size() < index.ids_.limit()) {
-    scratch.scores.resize(index.ids_.limit());
-    scratch.seen.resize(index.ids_.limit());
-  }
-  float* scores = scratch.scores.data();
-  uint8_t* seen = scratch.seen.data();
-  std::vector<uint32_t>& touched = scratch.touched;
-  size_t nt = 0;
+  // The postings of the query's terms, with their idf; their number picks
+  // the way the scores are gathered.
+  struct TermPostings {
+    const std::vector<std::pair<uint32_t, uint32_t>>* postings;
+    float idf;
+  };
+  std::vector<TermPostings> lists;
+  lists.reserve(terms.size());
+  size_t postings_total = 0;
   const uint32_t* doc_ns = index.doc_ns_.data();
-  const float* doc_length = index.doc_length_.data();
   for (const std::string& t : terms) {
     auto it = index.term_ids_.find(t);
     if (it == index.term_ids_.end()) continue;
@@ -194,46 +253,109 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
     }
     if (df == 0) continue;
     const float dff = static_cast<float>(df);
-    const float idf = std::log((nf - dff + 0.5f) / (dff + 0.5f) + 1.0f);
-    if (touched.size() < nt + postings.size()) touched.resize(nt + postings.size());
-    uint32_t* tp = touched.data();
-    for (const auto& [d, tf] : postings) {
-      const float tff = static_cast<float>(tf);
-      const float numerator = tff * (kK1 + 1.0f);
-      const float denominator = std::max(((doc_length[d] / avgdl) * kB + (1.0f - kB)) * kK1 + tff, FLT_EPSILON);
-      // Every document goes to the scratch list; only a first visit keeps it.
-      tp[nt] = d;
-      nt += seen[d] ^ 1;
-      seen[d] = 1;
-      scores[d] += (numerator / denominator) * idf;
-    }
+    lists.push_back(TermPostings{&postings, std::log((nf - dff + 0.5f) / (dff + 0.5f) + 1.0f)});
+    postings_total += postings.size();
   }
+
+  // Scores by document, kept per thread. Whether a document's record is live
+  // in a listed namespace is the same for every term, so it is checked at the
+  // end; each document's sum still adds up in ascending term order.
+  Bm25Scratch& scratch = thread_bm25_scratch();
+  const uint32_t doc_limit = index.ids_.limit();
+  // Both are padded to whole 8-byte words of `seen` for the dense scan below.
+  if (scratch.scores.size() < doc_limit + 8u) scratch.scores.resize(doc_limit + 8u);
+  if (scratch.seen.size() < doc_limit + 8u) scratch.seen.resize(doc_limit + 8u);
+  float* scores = scratch.scores.data();
+  uint8_t* seen = scratch.seen.data();
+  const float* doc_length = index.doc_length_.data();
+  std::vector<float>& weights = scratch.weights;
+  auto score_term = [&](const TermPostings& term, auto&& note_doc) {
+    const auto& postings = *term.postings;
+    if (weights.size() < postings.size()) weights.resize(postings.size());
+    bm25_posting_weights(postings, doc_length, avgdl, term.idf, weights.data());
+    const float* weight = weights.data();
+    for (size_t i = 0; i < postings.size(); ++i) {
+      const uint32_t d = postings[i].first;
+      note_doc(d);
+      scores[d] += weight[i];
+    }
+  };
   struct Candidate {
     float score;
     uint32_t doc;
   };
   std::vector<Candidate> candidates;
-  candidates.reserve(nt);
-  for (size_t i = 0; i < nt; ++i) {
-    const uint32_t d = touched[i];
-    candidates.push_back(Candidate{scores[d], d});
-    scores[d] = 0.0f;
-    seen[d] = 0;
+  if (postings_total >= doc_limit / 2) {
+    // Most documents are met: mark them without listing them (a list of the
+    // met documents costs a dependent load per posting), then read the marks
+    // once, a word at a time.
+    // (Every document of a word with a mark is written; only the marked
+    // ones are kept, without a branch per document.)
+    for (const TermPostings& term : lists) score_term(term, [seen](uint32_t d) { seen[d] = 1; });
+    candidates.resize(doc_limit + 8u);
+    Candidate* out = candidates.data();
+    size_t kept = 0;
+    for (uint32_t w = 0; w < doc_limit; w += 8) {
+      uint64_t word;
+      std::memcpy(&word, seen + w, 8);
+      if (word == 0) continue;
+      for (uint32_t d = w; d < w + 8; ++d) {
+        out[kept] = Candidate{scores[d], d};
+        kept += seen[d];
+        seen[d] = 0;
+        scores[d] = 0.0f;
+      }
+    }
+    candidates.resize(kept);
+  } else {
+    std::vector<uint32_t>& touched = scratch.touched;
+    if (touched.size() < postings_total) touched.resize(postings_total);
+    uint32_t* tp = touched.data();
+    size_t nt = 0;
+    for (const TermPostings& term : lists) {
+      // Every document goes to the scratch list; only a first visit keeps it.
+      score_term(term, [&](uint32_t d) {
+        tp[nt] = d;
+        nt += seen[d] ^ 1;
+        seen[d] = 1;
+      });
+    }
+    candidates.reserve(nt);
+    for (size_t i = 0; i < nt; ++i) {
+      const uint32_t d = tp[i];
+      candidates.push_back(Candidate{scores[d], d});
+      scores[d] = 0.0f;
+      seen[d] = 0;
+    }
   }
 
   // Only the best-scored documents need their record looked up: validate
   // every candidate scoring at least the k-th best score (ties included),
   // and look further down only while fewer than top_k of them qualify.
   std::vector<RecallHit> hits;
-  auto higher = [](const Candidate& a, const Candidate& b) { return a.score > b.score; };
+  std::vector<float> best;  // a min-heap of the highest scores met
+  auto kth_highest = [&best](std::span<const Candidate> rest, size_t k) {
+    best.clear();
+    for (const Candidate& c : rest) {
+      if (best.size() < k) {
+        best.push_back(c.score);
+        std::push_heap(best.begin(), best.end(), std::greater<>());
+      } else if (c.score > best.front()) {
+        std::pop_heap(best.begin(), best.end(), std::greater<>());
+        best.back() = c.score;
+        std::push_heap(best.begin(), best.end(), std::greater<>());
+      }
+    }
+    return best.front();
+  };
   size_t done = 0, k = std::min(candidates.size(), std::max<size_t>(4 * top_k, 64));
   for (;;) {
     if (k < candidates.size()) {
-      std::nth_element(candidates.begin() + static_cast<ptrdiff_t>(done), candidates.begin() + static_cast<ptrdiff_t>(k - 1),
-                       candidates.end(), higher);
-      const float t = candidates[k - 1].score;
-      k = static_cast<size_t>(std::partition(candidates.begin() + static_cast<ptrdiff_t>(k), candidates.end(),
-                                             [t](const Candidate& c) { return c.score == t; }) -
+      // The candidates from `done` on all score below those before it.
+      const std::span<const Candidate> rest(candidates.data() + done, candidates.size() - done);
+      const float t = kth_highest(rest, k - done);
+      k = static_cast<size_t>(std::partition(candidates.begin() + static_cast<ptrdiff_t>(done), candidates.end(),
+                                             [t](const Candidate& c) { return c.score >= t; }) -
                               candidates.begin());
     }
     for (size_t i = done; i < k; ++i) {

@@ -98,4 +98,12 @@ Bm25Index bm25_index_from_records(const Map& records) {
 RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std::string_view query, size_t top_k,
                         std::span<const std::string> namespaces);
 
+// The score each (document, term frequency) posting of one term adds:
+// idf * tf * (k1 + 1) / max(((dl / avgdl) * b + (1 - b)) * k1 + tf, FLT_EPSILON)
+// with dl = doc_length[document], into out[0 .. postings.size()).
+// `vector_instructions` allows AVX2 where the processor has it; the floats
+// are the same either way (tests compare the two).
+void bm25_posting_weights(std::span<const std::pair<uint32_t, uint32_t>> postings, const float* doc_length, float avgdl,
+                          float idf, float* out, bool vector_instructions = true);
+
 }  // namespace vesk

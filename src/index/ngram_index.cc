@@ -8,6 +8,7 @@
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace vesk {
@@ -157,46 +158,91 @@ RankedList NgramIndex::query(std::string_view text, size_t limit) const {
   RankedList out;
   CompactSignature q;
   if (limit == 0 || !signature_of(text, q)) return out;
+  std::array<std::span<const uint32_t>, kMinHashPermutations> lists;
+  size_t postings = 0;
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(q[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) {
+    lists[i] = buckets_[i].documents(q[i]);
+    postings += lists[i].size();
+  }
   QueryCounts& qc = thread_query_counts();
   std::vector<uint8_t>& counts = qc.counts;
   std::vector<uint32_t>& touched = qc.touched;
-  if (counts.size() < ids_.limit()) counts.resize(ids_.limit());
+  const uint32_t n_docs = ids_.limit();
+  // Padded to whole 8-byte words for the dense scan below.
+  if (counts.size() < n_docs + 8u) counts.resize(n_docs + 8u);
   uint8_t* cnt = counts.data();
-  size_t nt = 0;
-  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(q[i]);
-  for (int i = 0; i < kMinHashPermutations; ++i) {
-    const std::span<const uint32_t> docs = buckets_[i].documents(q[i]);
-    if (touched.size() < nt + docs.size()) touched.resize(nt + docs.size());
-    uint32_t* t = touched.data();
-    for (uint32_t d : docs) {
-      t[nt] = d;
-      nt += cnt[d]++ == 0;
-    }
-  }
-  // Scores are count / 128, so the count orders hits as the score does.
-  // Only the hits that can make the first `limit` (all sharing the
-  // limit-th best count, ties included) are kept, found from a histogram
-  // of the counts, and only they need their text hash.
-  std::array<uint32_t, kMinHashPermutations + 1> with{};  // documents by count
-  for (size_t i = 0; i < nt; ++i) ++with[cnt[touched[i]]];
-  uint32_t boundary = 1;
-  for (size_t above = 0, c = kMinHashPermutations; c >= 1; --c) {
-    above += with[c];
-    if (above >= limit) {
-      boundary = static_cast<uint32_t>(c);
-      break;
-    }
-  }
   struct Hit {
     uint32_t count;
     uint32_t doc;
     uint64_t hash;
   };
   std::vector<Hit> hits;
-  for (size_t i = 0; i < nt; ++i) {
-    const uint32_t d = touched[i];
-    if (cnt[d] >= boundary) hits.push_back(Hit{cnt[d], d, 0});
-    cnt[d] = 0;
+  // Scores are count / 128, so the count orders hits as the score does.
+  // Only the hits that can make the first `limit` (all sharing the
+  // limit-th best count, ties included) are kept, found from a histogram
+  // of the counts, and only they need their text hash.
+  auto boundary_of = [limit](const std::array<uint32_t, kMinHashPermutations + 1>& with) {
+    uint32_t boundary = 1;
+    for (size_t above = 0, c = kMinHashPermutations; c >= 1; --c) {
+      above += with[c];
+      if (above >= limit) {
+        boundary = static_cast<uint32_t>(c);
+        break;
+      }
+    }
+    return boundary;
+  };
+  if (postings >= n_docs / 2) {
+    // Most documents are met: count without noting who was met (a list of
+    // the met documents costs a dependent load per posting), then read the
+    // whole count array once for the histogram and once for the hits.
+    for (const std::span<const uint32_t>& docs : lists)
+      for (uint32_t d : docs) ++cnt[d];
+    std::array<std::array<uint32_t, kMinHashPermutations + 1>, 4> part{};
+    uint32_t d = 0;
+    for (; d + 4 <= n_docs; d += 4) {
+      ++part[0][cnt[d]];
+      ++part[1][cnt[d + 1]];
+      ++part[2][cnt[d + 2]];
+      ++part[3][cnt[d + 3]];
+    }
+    for (; d < n_docs; ++d) ++part[0][cnt[d]];
+    std::array<uint32_t, kMinHashPermutations + 1> with{};
+    for (const auto& p : part)
+      for (size_t c = 0; c < with.size(); ++c) with[c] += p[c];
+    const uint32_t boundary = boundary_of(with);
+    // A count is at most 128, so count + (128 - boundary) stays within its
+    // byte and has the high bit set exactly when count >= boundary.
+    const uint64_t add = 0x0101010101010101ull * (128u - boundary);
+    for (uint32_t w = 0; w < n_docs; w += 8) {
+      uint64_t word;
+      std::memcpy(&word, cnt + w, 8);
+      if (word == 0) continue;
+      if ((word + add) & 0x8080808080808080ull) {
+        for (uint32_t j = w; j < w + 8 && j < n_docs; ++j)
+          if (cnt[j] >= boundary) hits.push_back(Hit{cnt[j], j, 0});
+      }
+      std::memset(cnt + w, 0, 8);
+    }
+  } else {
+    size_t nt = 0;
+    for (const std::span<const uint32_t>& docs : lists) {
+      if (touched.size() < nt + docs.size()) touched.resize(nt + docs.size());
+      uint32_t* t = touched.data();
+      for (uint32_t d : docs) {
+        t[nt] = d;
+        nt += cnt[d]++ == 0;
+      }
+    }
+    std::array<uint32_t, kMinHashPermutations + 1> with{};  // documents by count
+    for (size_t i = 0; i < nt; ++i) ++with[cnt[touched[i]]];
+    const uint32_t boundary = boundary_of(with);
+    for (size_t i = 0; i < nt; ++i) {
+      const uint32_t d = touched[i];
+      if (cnt[d] >= boundary) hits.push_back(Hit{cnt[d], d, 0});
+      cnt[d] = 0;
+    }
   }
   for (Hit& h : hits) h.hash = hash(h.doc);
   // Every indexed id has a text hash, so the order is on (score, hash, id);

@@ -325,8 +325,14 @@ void OverlapCounts::add_block(Block& b, std::span<const uint64_t* const> bitsets
     std::memset(bytes_, 0, words * 64);
     const FoldBytes fold = vector_ ? fold_bytes_impl() : fold_bytes_portable;
     size_t pending = 0;
+    uint8_t* const bytes = bytes_;
     for (const auto& [values, n] : arrays) {
-      for (uint32_t i = 0; i < n && values[i] <= max_low; ++i) ++bytes_[values[i]];
+      // Held in locals: a store through the byte pointer could alias the
+      // array's pointer and length, which would be read again per number.
+      // The numbers ascend: those up to max_low are a prefix.
+      const uint16_t* const v = values;
+      const uint32_t end = last ? static_cast<uint32_t>(std::upper_bound(v, v + n, max_low) - v) : n;
+      for (uint32_t i = 0; i < end; ++i) ++bytes[v[i]];
       if (++pending == 255) {
         fold(b.plane, planes_, bytes_, words);
         pending = 0;

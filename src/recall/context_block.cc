@@ -87,17 +87,37 @@ bool is_identity_fact(const Record& record, std::span<const std::string> namespa
          effective_source_type(record) == "recorded";
 }
 
+namespace {
+
+// created_at values are finite (validated at every write), so > is a strict
+// weak order here.
+void sort_newest_first(std::vector<const Record*>& facts) {
+  std::sort(facts.begin(), facts.end(), [](const Record* a, const Record* b) {
+    if (a->created_at != b->created_at) return a->created_at > b->created_at;
+    return a->id < b->id;
+  });
+}
+
+}  // namespace
+
 std::vector<const Record*> identity_facts(const RecordMap& records, std::span<const std::string> namespaces,
                                           double now, const StringSet& kept_ids) {
   std::vector<const Record*> facts;
   for (const auto& [id, record] : records)
     if (is_identity_fact(record, namespaces, now, kept_ids)) facts.push_back(&record);
-  // created_at values are finite (validated at every write), so > is a strict
-  // weak order here.
-  std::sort(facts.begin(), facts.end(), [](const Record* a, const Record* b) {
-    if (a->created_at != b->created_at) return a->created_at > b->created_at;
-    return a->id < b->id;
-  });
+  sort_newest_first(facts);
+  return facts;
+}
+
+std::vector<const Record*> identity_facts(const RecordMap& records, const StringSet& identity_ids,
+                                          std::span<const std::string> namespaces, double now,
+                                          const StringSet& kept_ids) {
+  std::vector<const Record*> facts;
+  for (const std::string& id : identity_ids) {
+    auto it = records.find(id);
+    if (it != records.end() && is_identity_fact(it->second, namespaces, now, kept_ids)) facts.push_back(&it->second);
+  }
+  sort_newest_first(facts);
   return facts;
 }
 

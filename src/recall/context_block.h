@@ -75,6 +75,11 @@ bool is_identity_fact(const Record& record, std::span<const std::string> namespa
 // id ascending).
 std::vector<const Record*> identity_facts(const RecordMap& records, std::span<const std::string> namespaces,
                                           double now, const StringSet& kept_ids);
+// The same, looking only at the records of `identity_ids` (a superset of the
+// map's Identity-level records, as the store's recall index keeps them).
+std::vector<const Record*> identity_facts(const RecordMap& records, const StringSet& identity_ids,
+                                          std::span<const std::string> namespaces, double now,
+                                          const StringSet& kept_ids);
 
 struct IdentityBlock {
   std::string text;   // empty when no fact fits

@@ -33,9 +33,8 @@ std::vector<ScoredRecord> recall_ranked(const Vesk& store, const RecallRequest& 
     // The records valid now, as a view: a record outside its validity window
     // is simply not found.
     const RecordLookup candidates = [&records, now](std::string_view id) -> const Record* {
-      auto it = records->find(id);
-      if (it == records->end() || !record_valid_at(it->second, now)) return nullptr;
-      return &it->second;
+      const Record* r = records->find_value(id);
+      return r && record_valid_at(*r, now) ? r : nullptr;
     };
     auto ngram = store.ngram.read();
     auto terms = store.terms.read();

@@ -41,6 +41,7 @@ using RecordLookup = std::function<const Record*(std::string_view id)>;
 template <class Map>
 RecordLookup record_lookup(const Map& records) {
   return [&records](std::string_view id) -> const Record* {
+    if constexpr (requires { records.find_value(id); }) return records.find_value(id);
     auto it = [&] {
       if constexpr (requires { records.find(id); })
         return records.find(id);

@@ -9,9 +9,10 @@
 // cached. A recall with a session id neither reads nor fills a cache, so its
 // session notes are always taken.
 //
-// Locks: the records map's read lock inside has_temporal_validity (released
+// Locks: the recall index's read lock inside has_temporal_validity (released
 // at once); each cache's mutex for one call; whatever recall_core takes and
-// releases; then the records map's read lock for the rendering only.
+// releases; then the records map's read lock (and the recall index's, for the
+// identity block) for the rendering only.
 #include <bit>
 
 #include "model/record.h"
@@ -19,7 +20,6 @@
 #include "recall/recall_cache.h"
 #include "recall/recall_core.h"
 #include "recall/recall_scope.h"
-#include "recall/record_validity.h"
 #include "storage/vesk.h"
 
 namespace vesk {
@@ -52,7 +52,8 @@ std::string render_provenance(const Vesk& store, std::vector<ScoredRecord> resul
     StringSet kept;
     for (const ScoredRecord& r : results) kept.insert(r.record.id);
     const std::vector<std::string> names = namespace_list(namespaces);
-    const std::vector<const Record*> facts = identity_facts(*records, names, now, kept);
+    auto index = store.recall_index.read();
+    const std::vector<const Record*> facts = identity_facts(*records, index->identity_ids(), names, now, kept);
     IdentityBlock block = render_identity_block(facts, budget);
     identity = std::move(block.text);
     remaining = budget - block.cost;  // the block never costs more than a quarter
@@ -98,7 +99,7 @@ std::string text_recall(Vesk& store, Layout layout, std::string_view query, std:
 
 bool Vesk::has_temporal_validity(const std::optional<std::vector<std::string>>& namespaces) const {
   if (namespaces && namespaces->empty()) return false;
-  return vesk::has_temporal_validity(*records.read(), namespaces);
+  return recall_index.read()->has_validity_window_in(namespaces);
 }
 
 std::string Vesk::recall(std::string_view query, std::optional<uint64_t> token_budget,

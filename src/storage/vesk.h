@@ -13,6 +13,7 @@
 //   taxonomy -> trust config       (the configuration block, read locks)
 //   records                        (the record map)
 //   duplicates                     (only while records is held)
+//   recall index                   (while records is held, or alone)
 //   n-gram index -> term index -> tag index -> id map
 //   embedding store                (released before the next part is taken)
 //   belief -> concept -> causal -> policy layers
@@ -59,6 +60,7 @@
 #include "model/string_hash.h"
 #include "recall/activation.h"
 #include "recall/recall_cache.h"
+#include "recall/recall_record_index.h"
 #include "recall/rerank_modes.h"
 #include "recall/recall_result.h"
 #include "recall/recall_sessions.h"
@@ -263,6 +265,11 @@ class Vesk {
   // The possible exact duplicates by content; taken only while `records` is
   // held, and kept in step by every writer of the record map.
   MutexGuarded<DuplicateIndex> duplicates;
+  // Namespaces holding records with a validity window, Identity-level ids.
+  // Written only while `records` is held for writing, by every writer that
+  // inserts, replaces or erases a record (or changes its namespace, level or
+  // validity bounds); read with or without `records`.
+  Guarded<RecallRecordIndex> recall_index;
   Guarded<NgramIndex> ngram;
   Guarded<Bm25Index> terms;
   Guarded<TagIndex> tags;

@@ -187,11 +187,11 @@ size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskS
 
 namespace {
 
-// Step 9: the n-gram, term and tag indexes, the id map and the content index
-// of possible duplicates, from the records that stay in memory, each filled
-// in map order. They are independent, so they are built side by side; the
-// n-gram signatures, the bulk of the work, and the term lists are also spread
-// over the thread pool.
+// Step 9: the n-gram, term and tag indexes, the id map, the content index
+// of possible duplicates and the recall index, from the records that stay in
+// memory, each filled in map order. They are independent, so they are built
+// side by side; the n-gram signatures, the bulk of the work, and the term
+// lists are also spread over the thread pool.
 void build_indexes(Vesk& v) {
   const RecordMap& records = v.records.unguarded();
   tbb::parallel_invoke(
@@ -202,6 +202,7 @@ void build_indexes(Vesk& v) {
         v.ngram.unguarded().insert_all(entries);
       },
       [&] { v.terms.unguarded() = bm25_index_from_records(records); },
+      [&] { v.recall_index.unguarded() = recall_record_index_from(records); },
       [&] {
         TagIndex& tags = v.tags.unguarded();
         IdMap& id_map = v.id_map.unguarded();

@@ -204,6 +204,7 @@ Result<std::optional<Record>> Vesk::touch_exact_duplicate(const ResolvedStore& s
   serialize_record(touched, frame);
   VESK_RETURN_IF_ERROR(journal().append_cognitive_frame(FrameKind::kRecordWrite, frame, false));
   tags.write()->add(touched.id, touched.tags);
+  recall_index.write()->note_replace(found->second, touched);
   found->second = touched;
   clear_recall_caches();
   return std::optional<Record>(std::move(touched));
@@ -259,6 +260,7 @@ Result<Record> Vesk::persist_new_record(Record r) {
         journaled = journal().append_cognitive_frame(FrameKind::kRecordInsert, frame, false);
         if (journaled.ok()) {
           duplicates.write()->note_insert(r);
+          recall_index.write()->note_insert(r);
           map->insert_or_assign(r.id, r);
           break;
         }

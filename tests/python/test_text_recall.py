@@ -2,6 +2,7 @@
 block, the token budget, the recall settings and the hit counters."""
 
 import threading
+import time
 
 import pytest
 
@@ -146,3 +147,28 @@ def test_get_runs_while_another_thread_is_inside_recall(store):
         release.set()
         worker.join(10)
     assert not worker.is_alive() and len(answers) == 1
+
+
+def test_identity_block_and_time_bound_namespaces_survive_a_reopen(tmp_path):
+    path = str(tmp_path / "store")
+    v = Vesk(path)
+    v.store("My name is Ada and I live in Lisbon", level=Level.Identity, auto_promote=False)
+    v.store("I was born by the sea", level=Level.Identity, auto_promote=False, namespace="home")
+    timed = v.store("the harbour crane lease runs out soon", namespace="work", valid_until=time.time() + 3600)
+    cables = v.store("the harbour crane needs new cables", auto_promote=False)
+    v.close()
+
+    v = Vesk(path)
+    try:
+        assert v.recall("zzqx") == f"{IDENTITY_HEADING}\n  - My name is Ada and I live in Lisbon\n\n"
+        assert v.recall("zzqx", namespace=["home"]) == f"{IDENTITY_HEADING}\n  - I was born by the sea\n\n"
+        # The default namespace holds no time-bound record: a repeat is served
+        # from the cache. "work" does: every recall there runs again.
+        v.recall("harbour crane")
+        v.recall("harbour crane")
+        assert v.get(cables).activation_count == 1
+        v.recall("harbour crane", namespace=["work"])
+        v.recall("harbour crane", namespace=["work"])
+        assert v.get(timed).activation_count == 2
+    finally:
+        v.close()

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <map>
 #include <random>
+#include <set>
 #include <unordered_map>
 
 #include "index/term_tokenizer.h"
@@ -184,6 +187,92 @@ TEST(Bm25BulkInsert, MatchesInsertingOneByOne) {
   }
   for (const char* term : {"shared", "word7", "w19999", "w5"}) {
     EXPECT_EQ(bulk.posting_count(term), one_by_one.posting_count(term)) << term;
+  }
+}
+
+}  // namespace
+}  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// Every record scored by the formula, ranked in the recall order: the search
+// must return its head whether the query's postings cover most documents or
+// few of them, with a listed and an unlisted namespace and missing records.
+TEST_F(Bm25Fixture, MatchesAFullScoringModel) {
+  struct Doc {
+    std::string id, ns;
+    Terms terms;
+  };
+  std::vector<Doc> docs;
+  std::mt19937 rng(11);
+  for (int i = 0; i < 600; ++i) {
+    std::string text = "common";
+    for (int w = 0, n = 2 + static_cast<int>(rng() % 8); w < n; ++w) text += " w" + std::to_string(rng() % 300);
+    docs.push_back(Doc{"r" + std::to_string(i), i % 4 == 0 ? "other" : "default", tokenize_terms(text)});
+    add(docs.back().id, text, docs.back().ns);
+    if (i % 9 == 0) records.erase(docs.back().id);  // indexed and counted, never returned
+  }
+  auto model = [&](const std::string& query, size_t top_k, const std::vector<std::string>& ns) {
+    Terms q = tokenize_terms(query);
+    std::sort(q.begin(), q.end());
+    q.erase(std::unique(q.begin(), q.end()), q.end());
+    std::vector<const Doc*> listed;
+    float length = 0;
+    std::map<std::string, float> df;
+    for (const Doc& d : docs) {
+      if (std::find(ns.begin(), ns.end(), d.ns) == ns.end()) continue;
+      listed.push_back(&d);
+      length += static_cast<float>(d.terms.size());
+      for (const std::string& t : std::set<std::string>(d.terms.begin(), d.terms.end())) df[t] += 1;
+    }
+    const float n = static_cast<float>(listed.size());
+    std::vector<RecallHit> hits;
+    for (const Doc* d : listed) {
+      if (!records.count(d->id)) continue;
+      float score = 0;
+      bool matched = false;
+      for (const std::string& t : q) {
+        const float tf = static_cast<float>(std::count(d->terms.begin(), d->terms.end(), t));
+        if (tf == 0) continue;
+        matched = true;
+        score += bm25(tf, static_cast<float>(d->terms.size()), std::max(length / n, 1.0f), n, df[t]);
+      }
+      if (matched) hits.push_back(RecallHit{score, content_hash(records.at(d->id).content), &d->id});
+    }
+    return top_hits_in_recall_order(hits, top_k);
+  };
+  const std::vector<std::string> queries = {"common", "common w7", "w3 w250", "w12", "w5 w5 w99 nothing"};
+  for (const std::string& q : queries)
+    for (const std::vector<std::string>& ns : {std::vector<std::string>{"default"}, {"default", "other"}})
+      for (size_t k : {1, 5, 20, 100})
+        EXPECT_EQ(search(q, k, ns), model(q, k, ns)) << q << " k=" << k << " namespaces=" << ns.size();
+}
+
+}  // namespace
+}  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// The vector path must give the scalar path's floats bit for bit, across
+// lengths that leave a tail, unusual document lengths and large frequencies.
+TEST(Bm25PostingWeights, VectorAndPortableAgree) {
+  std::mt19937 rng(17);
+  std::vector<float> doc_length(5000);
+  for (float& dl : doc_length) dl = static_cast<float>(1 + rng() % 400);
+  doc_length[7] = 1e30f;
+  doc_length[9] = 1e-30f;
+  for (size_t n : {0, 1, 7, 8, 9, 1001}) {
+    std::vector<std::pair<uint32_t, uint32_t>> postings;
+    for (size_t i = 0; i < n; ++i) postings.emplace_back(static_cast<uint32_t>(rng() % 5000), 1 + rng() % 40);
+    if (n > 3) postings[3] = {7, 100000}, postings[2] = {9, 1};
+    for (float avgdl : {1.0f, 37.5f, 3e7f}) {
+      std::vector<float> scalar(n + 1, -1.0f), vector(n + 1, -1.0f);
+      bm25_posting_weights(postings, doc_length.data(), avgdl, 0.37f, scalar.data(), false);
+      bm25_posting_weights(postings, doc_length.data(), avgdl, 0.37f, vector.data(), true);
+      ASSERT_EQ(std::memcmp(scalar.data(), vector.data(), sizeof(float) * (n + 1)), 0) << n << " " << avgdl;
+    }
   }
 }
 

@@ -226,3 +226,57 @@ TEST(NgramBulkInsert, MatchesInsertingOneByOne) {
 
 }  // namespace
 }  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// The query against a model that compares every indexed signature with the
+// query's: a short query over a small alphabet meets most documents, a
+// query over a large one few; both must give the head of the model's ranking.
+TEST(NgramQuery, MatchesComparingEverySignature) {
+  struct Corpus {
+    std::string name;
+    int alphabet;
+  };
+  for (const Corpus& c : {Corpus{"dense", 3}, Corpus{"sparse", 26}}) {
+    NgramIndex index;
+    std::map<std::string, std::string> texts;
+    std::mt19937 rng(5);
+    for (int i = 0; i < 400; ++i) {
+      std::string t;
+      for (int j = 0; j < 30; ++j) t += static_cast<char>('a' + rng() % c.alphabet);
+      const std::string id = "d" + std::to_string(i);
+      texts[id] = t;
+      index.insert(id, t);
+    }
+    for (int i = 0; i < 400; i += 9) {
+      index.remove("d" + std::to_string(i));
+      texts.erase("d" + std::to_string(i));
+    }
+    for (const std::string& q : {texts.begin()->second.substr(0, 8), texts.begin()->second}) {
+      CompactSignature qs;
+      compact_signature(shingle_text(q), qs);
+      std::vector<std::tuple<float, std::optional<uint64_t>, std::string>> model;
+      for (const auto& [id, t] : texts) {
+        CompactSignature s;
+        compact_signature(shingle_text(t), s);
+        int same = 0;
+        for (int p = 0; p < kMinHashPermutations; ++p) same += s[p] == qs[p];
+        if (same) model.emplace_back(static_cast<float>(same) / kMinHashPermutations, index.content_hash(id), id);
+      }
+      std::sort(model.begin(), model.end(), [](const auto& a, const auto& b) {
+        return ngram_hit_order(std::get<0>(a), std::get<1>(a), std::get<2>(a), std::get<0>(b), std::get<1>(b),
+                               std::get<2>(b));
+      });
+      for (size_t limit : {1, 10, 50, 1000}) {
+        RankedList want;
+        for (size_t i = 0; i < std::min(limit, model.size()); ++i)
+          want.emplace_back(std::get<2>(model[i]), std::get<0>(model[i]));
+        EXPECT_EQ(index.query(q, limit), want) << c.name << " query " << q << " limit " << limit;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vesk

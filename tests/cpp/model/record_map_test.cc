@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,62 @@ TEST(OrderedStringMap, EraseWhileIterating) {
   EXPECT_EQ(m.find("a"), m.end());
   m["a"] = 9;  // an erased key comes back at the end
   EXPECT_EQ(keys(m), (std::vector<std::string>{"a"}));
+}
+
+// Random churn against a plain model: every key, present or erased, is found
+// (or not) with its value through the index's growth, deletions that shift
+// probe runs back, compactions, a move and a swap.
+TEST(OrderedStringMap, LookupsMatchAPlainModelThroughChurn) {
+  Map m;
+  std::map<std::string, int> model;
+  std::vector<std::string> order;  // the model's iteration order
+  std::mt19937 rng(23);
+  auto check = [&](const std::string& step) {
+    ASSERT_EQ(m.size(), model.size()) << step;
+    for (int k = 0; k < 3000; ++k) {
+      const std::string key = "k" + std::to_string(k);
+      auto it = model.find(key);
+      const int* v = m.find_value(key);
+      if (it == model.end()) {
+        ASSERT_EQ(v, nullptr) << step << " " << key;
+        ASSERT_EQ(m.find(key), m.end()) << step << " " << key;
+        ASSERT_FALSE(m.contains(key));
+      } else {
+        ASSERT_NE(v, nullptr) << step << " " << key;
+        ASSERT_EQ(*v, it->second) << step << " " << key;
+        ASSERT_EQ(&m.find(key)->second, v) << step << " " << key;
+        ASSERT_EQ(m.count(key), 1u);
+      }
+    }
+    ASSERT_EQ(keys(m), order) << step;
+  };
+  for (int round = 0; round < 6; ++round) {
+    for (int i = 0; i < 1500; ++i) {
+      const std::string key = "k" + std::to_string(rng() % 3000);
+      const int value = static_cast<int>(rng());
+      if (rng() % 3 == 0) {
+        if (m.erase(key)) std::erase(order, key);
+        model.erase(key);
+      } else {
+        if (!model.contains(key)) order.push_back(key);
+        m.insert_or_assign(key, value);
+        model[key] = value;
+      }
+    }
+    check("round " + std::to_string(round));
+  }
+  Map moved = std::move(m);
+  m = Map();
+  m.swap(moved);
+  check("moved and swapped");
+  m.clear();
+  model.clear();
+  order.clear();
+  check("cleared");
+  m["k1"] = 1;
+  model["k1"] = 1;
+  order.push_back("k1");
+  check("reused");
 }
 
 }  // namespace

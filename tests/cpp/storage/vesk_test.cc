@@ -9,6 +9,8 @@
 
 #include "audit/audit_action.h"
 #include "model/record_json.h"
+#include "recall/context_block.h"
+#include "recall/record_validity.h"
 #include "storage/fault_env.h"
 #include "storage/snapshot_files.h"
 #include "storage/test_dir.h"
@@ -482,6 +484,74 @@ TEST(SnapshotFiles, ListingKeepsMatchingNamesSorted) {
   }
   EXPECT_EQ(list_snapshot_labels(tmp / "mem.db"), (std::vector<std::string>{"", "a", "ab", "b"}));
   EXPECT_TRUE(list_snapshot_labels(tmp / "missing" / "mem").empty());
+}
+
+}  // namespace
+}  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// The recall index against the scans it replaces, after load-time repairs and
+// pruning, store-road inserts, a duplicate touch, and a reopen.
+TEST(VeskOpen, RecallIndexAnswersAsTheScansOfTheRecordMap) {
+  using Names = std::optional<std::vector<std::string>>;
+  TempDir tmp;
+  fs::path dir = tmp / "store";
+  Record reopened = rec("pending00001");  // its window is taken back at open
+  reopened.namespace_ = "work";
+  reopened.valid_until = 1700000100.0;
+  reopened.metadata["superseded_by"] = "pending";
+  Record weak = rec("weak00000001");  // pruned at open
+  weak.namespace_ = "home";
+  weak.valid_from = 1600000000.0;
+  weak.strength = 0.01f;
+  Record fact = rec("fact00000001", "my name is Ada");
+  fact.level = Level::Identity;
+  seed_journal(dir, {reopened, weak, fact});
+
+  auto check = [](Vesk& v, const std::string& step) {
+    const Names queries[] = {std::nullopt, Names{{"work"}}, Names{{"home"}}, Names{{"home", "work"}},
+                             Names{std::vector<std::string>{}}};
+    auto records = v.records.read();
+    for (const Names& q : queries) EXPECT_EQ(v.has_temporal_validity(q), has_temporal_validity(*records, q)) << step;
+    const std::vector<std::string> ns = {"default", "home", "work"};
+    const StringSet kept;
+    auto index = v.recall_index.read();
+    EXPECT_EQ(identity_facts(*records, index->identity_ids(), ns, now_unix_seconds(), kept),
+              identity_facts(*records, ns, now_unix_seconds(), kept))
+        << step;
+  };
+
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  check(**v, "opened");
+  EXPECT_FALSE((*v)->has_temporal_validity(Names{{"home", "work"}}));
+
+  auto store = [&](std::string content, std::string ns, Level level, std::optional<double> until) -> std::string {
+    StoreRequest r;
+    r.content = std::move(content);
+    r.namespace_ = std::move(ns);
+    r.level = level;
+    r.valid_until = until;
+    r.auto_promote = false;
+    auto stored = (*v)->store(std::move(r));
+    EXPECT_TRUE(stored.ok()) << stored.status().message();
+    return stored.ok() ? *stored : "";
+  };
+  store("the lease on the workshop ends in march", "home", Level::Working, now_unix_seconds() + 3600);
+  const std::string grew_up = store("I grew up by the sea in a fishing town", "default", Level::Identity, std::nullopt);
+  check(**v, "stored");
+  EXPECT_TRUE((*v)->has_temporal_validity(Names{{"home"}}));
+  EXPECT_EQ(store("I grew up by the sea in a fishing town", "default", Level::Identity, std::nullopt), grew_up);
+  EXPECT_EQ((*v)->count(Level::Identity), 2u);
+  check(**v, "touched");
+
+  ASSERT_TRUE((*v)->close().ok());
+  v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  check(**v, "reopened");
+  EXPECT_TRUE((*v)->has_temporal_validity(Names{{"home"}}));
 }
 
 }  // namespace

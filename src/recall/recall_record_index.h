@@ -1,0 +1,56 @@
+// RecallRecordIndex: what a recall asks of the whole record map, answered
+// without walking it.
+//
+// Two questions come up on every recall: whether the recall's namespaces hold
+// any record with a validity window (such recalls bypass the caches), and
+// which records are at Identity level (the identity block lists them). The
+// index keeps, per namespace, the number of records whose valid_from or
+// valid_until is set, and the ids of the Identity-level records.
+//
+// It lives beside the record map, under its own lock taken only while the
+// record map's lock is held (or alone, for a count), and every writer that
+// inserts, replaces or erases a record, or changes a record's namespace,
+// level or validity bounds, keeps it in step (note_insert / note_remove /
+// note_replace). Writers that change other fields (activation, links, access
+// lists, metadata) need not tell it.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/record.h"
+#include "model/string_hash.h"
+
+namespace vesk {
+
+class RecallRecordIndex {
+ public:
+  void note_insert(const Record& record);
+  void note_remove(const Record& record);
+  void note_replace(const Record& before, const Record& after);
+  void clear();
+
+  // Whether a record of the namespaces (none: the one namespace "default")
+  // has valid_from or valid_until set.
+  bool has_validity_window_in(const std::optional<std::vector<std::string>>& namespaces) const;
+
+  // The ids of the Identity-level records, in no particular order.
+  const StringSet& identity_ids() const { return identity_ids_; }
+
+ private:
+  StringKeyMap<size_t> windowed_per_namespace_;
+  StringSet identity_ids_;
+};
+
+// An index of every record of the map.
+template <class Map>
+RecallRecordIndex recall_record_index_from(const Map& records) {
+  RecallRecordIndex index;
+  for (const auto& entry : records) index.note_insert(entry.second);
+  return index;
+}
+
+}  // namespace vesk
