@@ -1,5 +1,7 @@
 #include "index/bm25_index.h"
 
+#include "index/prefetch.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -59,13 +61,36 @@ void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string
   Doc& doc = docs_[d];
   doc.length = length;
   doc.terms.clear();
+  // The distinct terms and their frequencies, then their lookups in stages
+  // across all of them (table slots, then the terms, then the ends of their
+  // posting lists are fetched ahead), so that the cache misses of one term
+  // overlap those of the others instead of following each other.
+  struct Distinct {
+    uint32_t first, tf, hash, t;
+  };
+  thread_local std::vector<Distinct> distinct;
+  distinct.clear();
   for (size_t i = 0; i < terms.size();) {
     size_t j = i;
     while (j < terms.size() && terms[j] == terms[i]) ++j;
-    uint32_t t;
-    if (auto it = term_ids_.find(terms[i]); it != term_ids_.end()) {
-      t = it->second;
-    } else {
+    const uint32_t h = TermTable::hash_of(terms[i]);
+    term_ids_.prefetch(h);
+    distinct.push_back(Distinct{static_cast<uint32_t>(i), static_cast<uint32_t>(j - i), h, TermTable::kNone});
+    i = j;
+  }
+  for (Distinct& e : distinct) {
+    e.t = term_number(e.hash, terms[e.first]);
+    if (e.t != TermTable::kNone) prefetch_line(&terms_[e.t]);
+  }
+  for (const Distinct& e : distinct) {
+    if (e.t == TermTable::kNone) continue;
+    const auto& p = terms_[e.t].postings;
+    if (!p.empty()) prefetch_line(p.data() + p.size());
+  }
+  doc.terms.reserve(distinct.size());
+  for (Distinct& e : distinct) {
+    uint32_t t = e.t;
+    if (t == TermTable::kNone) {
       if (!free_terms_.empty()) {
         t = free_terms_.back();
         free_terms_.pop_back();
@@ -73,13 +98,12 @@ void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string
         t = static_cast<uint32_t>(terms_.size());
         terms_.emplace_back();
       }
-      terms_[t].text = &term_ids_.emplace(std::move(terms[i]), t).first->first;
+      terms_[t].text = std::move(terms[e.first]);
+      term_ids_.insert(e.hash, t);
     }
-    terms_[t].postings.emplace_back(d, static_cast<uint32_t>(j - i));
+    terms_[t].postings.emplace_back(d, e.tf);
     doc.terms.push_back(t);
-    i = j;
   }
-  doc.terms.shrink_to_fit();
   auto n = namespace_of(ns);
   if (!n) {
     n = static_cast<uint32_t>(namespaces_.size());
@@ -107,7 +131,7 @@ void Bm25Index::remove(std::string_view id) {
       p.pop_back();
     }
     if (p.empty()) {
-      term_ids_.erase(term_ids_.find(*term.text));
+      term_ids_.erase(TermTable::hash_of(term.text), t);
       term = Term{};
       free_terms_.push_back(t);
     }
@@ -127,8 +151,8 @@ uint64_t Bm25Index::namespace_total_length(std::string_view ns) const {
 }
 
 size_t Bm25Index::posting_count(std::string_view term) const {
-  auto it = term_ids_.find(term);
-  return it == term_ids_.end() ? 0 : terms_[it->second].postings.size();
+  const uint32_t t = term_number(TermTable::hash_of(term), term);
+  return t == TermTable::kNone ? 0 : terms_[t].postings.size();
 }
 
 namespace {
@@ -243,9 +267,9 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
   size_t postings_total = 0;
   const uint32_t* doc_ns = index.doc_ns_.data();
   for (const std::string& t : terms) {
-    auto it = index.term_ids_.find(t);
-    if (it == index.term_ids_.end()) continue;
-    const auto& postings = index.terms_[it->second].postings;
+    const uint32_t number = index.term_number(TermTable::hash_of(t), t);
+    if (number == TermTable::kNone) continue;
+    const auto& postings = index.terms_[number].postings;
     uint64_t df = postings.size();
     if (!all_listed) {
       df = 0;

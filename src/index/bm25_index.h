@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "index/doc_ids.h"
+#include "index/term_table.h"
 #include "recall/recall_result.h"
 
 namespace vesk {
@@ -58,7 +59,7 @@ class Bm25Index {
     std::vector<uint32_t> terms;  // distinct term numbers
   };
   struct Term {
-    const std::string* text = nullptr;  // null when the number is free
+    std::string text;  // empty when the number is free
     std::vector<std::pair<uint32_t, uint32_t>> postings;  // (document, term frequency)
   };
   struct Namespace {
@@ -75,7 +76,11 @@ class Bm25Index {
   // Read for every posting a search visits, so kept apart and dense.
   std::vector<uint32_t> doc_ns_;
   std::vector<float> doc_length_;
-  std::unordered_map<std::string, uint32_t, TransparentStringHash, std::equal_to<>> term_ids_;
+  // The number of a term, or TermTable::kNone.
+  uint32_t term_number(uint32_t hash, std::string_view term) const {
+    return term_ids_.find(hash, term, [this](uint32_t t) -> std::string_view { return terms_[t].text; });
+  }
+  TermTable term_ids_;
   std::vector<Term> terms_;
   std::vector<uint32_t> free_terms_;
   std::vector<Namespace> namespaces_;
