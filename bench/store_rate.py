@@ -1,12 +1,15 @@
 """store() calls per second from Python, single-threaded, no embedding
 function: into an empty store and into one already holding many records.
 
-    .venv/bin/python bench/store_rate.py [--records 100000] [--batch 10000]
+    .venv/bin/python bench/store_rate.py [--records 100000] [--batch 10000] [--length 200]
 
 The texts are English sentences taken from the docstrings and comments of the
 running Python's standard library (so the n-gram and term indexes see real
 word and trigram frequencies), each joined with the opening words of another
-sentence so that every text is distinct and 40-250 bytes long. The rate is
+sentence so that every text is distinct and 40-250 bytes long (about 85 on
+average). With --length L, sentences are joined until a text reaches L
+characters, then cut at L (the cost of a store grows with its length: every
+character adds about 20 SDR positions). The rate is
 measured over `batch` calls right after opening an empty store, then after
 the store was filled to `records` records with texts of the same kind.
 """
@@ -44,13 +47,17 @@ def stdlib_sentences():
     return sorted(found)
 
 
-def texts(n, seed=7):
+def texts(n, seed=7, length=None):
     sentences = stdlib_sentences()
     rng = random.Random(seed)
     seen = set()
     while len(seen) < n:
         a, b = rng.choice(sentences), rng.choice(sentences)
         t = f"{a} {' '.join(b.split()[:rng.randint(2, 6)])}"
+        if length:
+            while len(t) < length:
+                t += " " + rng.choice(sentences)
+            t = t[:length].rstrip()
         if t not in seen:
             seen.add(t)
             yield t
@@ -67,8 +74,10 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--records", type=int, default=100_000)
     ap.add_argument("--batch", type=int, default=10_000)
+    ap.add_argument("--length", type=int, help="texts of this many characters")
     args = ap.parse_args()
-    all_texts = list(texts(args.records + args.batch))
+    all_texts = list(texts(args.records + args.batch, length=args.length))
+    print(f"mean text length {sum(map(len, all_texts)) / len(all_texts):.0f} characters")
     with tempfile.TemporaryDirectory() as d:
         v = Vesk(d + "/store")
         empty = rate(v, all_texts[:args.batch])
