@@ -22,7 +22,9 @@
 //
 // Locks: `ids_mu_` (id map, reverse map, next document number) before
 // `bitmaps_mu_`. Insert and remove take both for writing, in that order; save
-// takes both for reading; the search takes each alone, one at a time.
+// and contents() take the first for reading and the second for writing (they
+// post the queue); the search takes each alone, one at a time, and takes
+// `bitmaps_mu_` for writing only to post a queue it finds.
 #pragma once
 
 #include <atomic>
