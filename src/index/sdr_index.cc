@@ -204,11 +204,12 @@ void SdrIndex::remove(std::string_view id) {
 }
 
 Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
+  // While the id map is held no insert can queue anything, so the queue
+  // posted here stays empty: a saved id always has its postings, and
+  // searches go on during the save.
   std::shared_lock ids(ids_mu_);
-  // Held for writing so that the queue is posted under the same hold as the
-  // id map is read: a saved id always has its postings.
-  std::unique_lock bl(bitmaps_mu_);
-  post_queued_locked();
+  post_queued();
+  std::shared_lock bl(bitmaps_mu_);
   IndexManifest m;
   m.next_doc_id = next_doc_id_;
   m.id_map.reserve(id_map_.size());
@@ -312,8 +313,8 @@ Status SdrIndex::load_from(std::string_view manifest_bytes, ByteSource& sdr_idx)
 
 SdrIndex::Contents SdrIndex::contents() const {
   std::shared_lock ids(ids_mu_);
-  std::unique_lock bl(bitmaps_mu_);
-  post_queued_locked();
+  post_queued();
+  std::shared_lock bl(bitmaps_mu_);
   Contents c;
   c.next_doc_id = next_doc_id_;
   for (const auto& [id, d] : id_map_) c.id_map.emplace(id, d);

@@ -22,9 +22,8 @@
 //
 // Locks: `ids_mu_` (id map, reverse map, next document number) before
 // `bitmaps_mu_`. Insert and remove take both for writing, in that order; save
-// and contents() take the first for reading and the second for writing (they
-// post the queue); the search takes each alone, one at a time, and takes
-// `bitmaps_mu_` for writing only to post a queue it finds.
+// takes both for reading; the search takes each alone, one at a time. A
+// reader that finds a queue takes `bitmaps_mu_` for writing just to post it.
 #pragma once
 
 #include <atomic>
