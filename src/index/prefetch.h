@@ -1,7 +1,8 @@
-// A cache-line prefetch the compiler keeps. GCC drops __builtin_prefetch
-// from a loop that does nothing else (the loop has no other effect, so it
-// is removed whole); the indexes issue batches of prefetches in such loops
-// before the lookups that need them.
+// A cache-line prefetch the compiler keeps. GCC 12 emitted no instruction
+// at all for the __builtin_prefetch calls of the SDR index's batch prefetch
+// loop (a loop that only reads and prefetches); an asm statement is always
+// kept. The indexes issue batches of prefetches before the lookups that need
+// them, so they use this one.
 #pragma once
 
 namespace vesk {
