@@ -51,3 +51,57 @@ def test_nothing_asked_nothing_found(store):
     assert (s["recall_total"], s["recall_empty"]) == (3, 3)
     with pytest.raises(TypeError, match="namespace must be a str, list\\[str\\], or None"):
         store.recall_structured("harbour", namespace=["a", 1])
+
+
+def test_records_stored_by_other_threads_are_found_meanwhile_and_after_reopen(tmp_path):
+    # New records reach part of the lexical index in batches: a recall from
+    # another thread must still find every record whose store returned, and
+    # so must a reopened store.
+    import random
+    import threading
+
+    path = str(tmp_path / "store")
+    v = Vesk(path)
+    rng = random.Random(3)
+    letters = "bcdfghjklmnpqrstvwz"
+
+    def word():
+        return "".join(rng.choice(letters) for _ in range(7))
+
+    texts = [" ".join(word() for _ in range(6)) for _ in range(450)]
+    stored, errors, lock = [], [], threading.Lock()
+
+    def writer(chunk):
+        try:
+            for t in chunk:
+                rid = v.store(t)
+                with lock:
+                    stored.append((rid, t))
+        except Exception as e:  # pragma: no cover - reported below
+            errors.append(e)
+
+    def reader():
+        try:
+            for _ in range(60):
+                with lock:
+                    if not stored:
+                        continue
+                    rid, t = stored[rng.randrange(len(stored))]
+                found = [i["id"] for i in v.recall_structured(t, top_k=3)]
+                if rid not in found:
+                    errors.append(AssertionError(f"{rid} not recalled by its own text"))
+        except Exception as e:  # pragma: no cover - reported below
+            errors.append(e)
+
+    threads = [threading.Thread(target=writer, args=(texts[i::3],)) for i in range(3)]
+    threads += [threading.Thread(target=reader) for _ in range(2)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert errors == []
+    assert v.count() == len(texts)
+    v.close()
+    with Vesk(path) as again:
+        for rid, t in stored[::7]:
+            assert rid in [i["id"] for i in again.recall_structured(t, top_k=3)]
