@@ -21,15 +21,6 @@ constexpr std::string_view kUntrustedDatedNote =
 constexpr std::string_view kUntrustedBodyPrefix = "    \u2502 ";
 constexpr size_t kKeptBeforeFloor = 5;
 
-std::string_view semantic_marker(std::string_view semantic_type) {
-  if (semantic_type == "trend") return " {trend}";
-  if (semantic_type == "decision") return " {decision}";
-  if (semantic_type == "preference") return " {preference}";
-  if (semantic_type == "serendipity") return " {serendipity}";
-  if (semantic_type == "contradiction") return " {contradiction}";
-  return {};
-}
-
 // The first n characters (Unicode scalar values) of a UTF-8 text.
 std::string_view first_chars(std::string_view text, size_t n) {
   size_t chars = 0;

@@ -5,14 +5,6 @@
 #include "write/record_access.h"
 
 namespace vesk {
-namespace {
-
-std::string_view source_marker(std::string_view source_type) {
-  if (source_type == "inferred") return " [inferred]";
-  if (source_type == "retrieved") return " [retrieved]";
-  if (source_type == "generated") return " [generated]";
-  return {};
-}
 
 std::string_view semantic_marker(std::string_view semantic_type) {
   if (semantic_type == "trend") return " {trend}";
@@ -20,6 +12,15 @@ std::string_view semantic_marker(std::string_view semantic_type) {
   if (semantic_type == "preference") return " {preference}";
   if (semantic_type == "serendipity") return " {serendipity}";
   if (semantic_type == "contradiction") return " {contradiction}";
+  return {};
+}
+
+namespace {
+
+std::string_view source_marker(std::string_view source_type) {
+  if (source_type == "inferred") return " [inferred]";
+  if (source_type == "retrieved") return " [retrieved]";
+  if (source_type == "generated") return " [generated]";
   return {};
 }
 

@@ -33,6 +33,10 @@ inline constexpr size_t kCauseLineChars = 120;
 
 std::string format_recall_line(const Record& record, const RecordLookup& records);
 
+// The semantic marker of a semantic type (" {decision}", ...), empty for
+// any other text.
+std::string_view semantic_marker(std::string_view semantic_type);
+
 // The record named by caused_by_id when it may be shown beside the record:
 // present, in the same namespace, valid at the wall-clock time now (a
 // `valid_until` equal to now is past), and allowed to an anonymous reader.

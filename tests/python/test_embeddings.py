@@ -4,8 +4,6 @@ import math
 
 import pytest
 
-from vesk._core import Vesk
-
 # A tiny deterministic embedder: one axis per topic, so that texts on one
 # topic lie close together whatever their words.
 TOPICS = [
@@ -18,13 +16,6 @@ TOPICS = [
 def embed(text):
     words = set(text.lower().split())
     return [float(len(words & topic)) for topic in TOPICS] + [0.1]
-
-
-@pytest.fixture
-def store(tmp_path):
-    v = Vesk(str(tmp_path / "store"))
-    yield v
-    v.close()
 
 
 def test_store_embedding_refusals(store):

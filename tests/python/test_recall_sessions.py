@@ -5,13 +5,6 @@ import pytest
 from vesk._core import Vesk
 
 
-@pytest.fixture
-def store(tmp_path):
-    v = Vesk(str(tmp_path / "store"))
-    yield v
-    v.close()
-
-
 def links(v, ids):
     return {(a, b): (v.get(a).connections.get(b), v.get(a).connection_types.get(b))
             for a in ids for b in ids if a != b}

@@ -5,13 +5,6 @@ import pytest
 from vesk._core import TrustConfig, Vesk
 
 
-@pytest.fixture
-def store(tmp_path):
-    v = Vesk(str(tmp_path / "store"))
-    yield v
-    v.close()
-
-
 def test_set_trust_config_takes_only_a_trust_config(store):
     config = TrustConfig()
     config.fusion_mode = "not checked"

@@ -8,13 +8,6 @@ ITEM_KEYS = ["id", "content", "score", "level", "strength", "salience", "tags", 
              "valid_from", "valid_until", "superseded_at"]
 
 
-@pytest.fixture
-def store(tmp_path):
-    v = Vesk(str(tmp_path / "store"))
-    yield v
-    v.close()
-
-
 def test_item_keys_in_order_with_metadata_texts(store):
     rid = store.store("orchard apples ripen in september", tags=["farm", "autumn"])
     [item] = store.recall_structured("orchard apples")

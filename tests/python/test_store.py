@@ -10,13 +10,6 @@ from vesk._core import Level, Record, Vesk
 AUDIT_RESERVED = "vesk.audit.v1.* metadata is reserved; use annotate_audit_entity() and link_audit_entities()"
 
 
-@pytest.fixture
-def store(tmp_path):
-    v = Vesk(str(tmp_path / "store"))
-    yield v
-    v.close()
-
-
 def test_store_stamps_defaults_and_survives_reopen(tmp_path):
     path = str(tmp_path / "store")
     with Vesk(path) as v:

@@ -1,13 +1,6 @@
 import pytest
 
-from vesk._core import TagTaxonomy, Vesk
-
-
-@pytest.fixture
-def store(tmp_path):
-    v = Vesk(str(tmp_path / "store"))
-    yield v
-    v.close()
+from vesk._core import TagTaxonomy
 
 
 def test_taxonomy_is_replaced_and_handed_out_as_a_copy(store):

@@ -19,13 +19,6 @@ UNTRUSTED_DATED = (
 EMPTY_CONTEXT = "=== MEMORY CONTEXT ===\n=== END MEMORY CONTEXT ==="
 
 
-@pytest.fixture
-def store(tmp_path):
-    v = Vesk(str(tmp_path / "store"))
-    yield v
-    v.close()
-
-
 def stats(v):
     s = v.recall_hit_stats()
     return s["recall_total"], s["recall_empty"]
