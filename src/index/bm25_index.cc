@@ -1,7 +1,5 @@
 #include "index/bm25_index.h"
 
-#include "index/prefetch.h"
-
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -12,6 +10,7 @@
 #include <immintrin.h>
 #include <tbb/parallel_for.h>
 
+#include "index/prefetch.h"
 #include "index/term_tokenizer.h"
 
 namespace vesk {
@@ -170,10 +169,6 @@ struct Bm25Scratch {
   return s;
 }
 
-}  // namespace
-
-namespace {
-
 // One posting's weight: the operations in the order the formula gives them,
 // each rounded to a float, so that both versions below agree to the bit
 // (neither may contract a multiply and an add).
@@ -312,9 +307,8 @@ RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std
   if (postings_total >= doc_limit / 2) {
     // Most documents are met: mark them without listing them (a list of the
     // met documents costs a dependent load per posting), then read the marks
-    // once, a word at a time.
-    // (Every document of a word with a mark is written; only the marked
-    // ones are kept, without a branch per document.)
+    // once, a word at a time. Every document of a word with a mark is
+    // written; only the marked ones are kept, without a branch per document.
     for (const TermPostings& term : lists) score_term(term, [seen](uint32_t d) { seen[d] = 1; });
     candidates.resize(doc_limit + 8u);
     Candidate* out = candidates.data();

@@ -1,7 +1,5 @@
 #include "index/ngram_index.h"
 
-#include "index/prefetch.h"
-
 #include <xxhash.h>
 
 #include <tbb/blocked_range.h>
@@ -10,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+
+#include "index/prefetch.h"
 
 namespace vesk {
 
@@ -302,7 +302,7 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
   constexpr size_t kBatch = 16, kAhead = 4;
   Print qprint;
   print_of(q, qprint);
-  auto prefetch_signature = [&](uint32_t d) {
+  auto prefetch_print = [&](uint32_t d) {
     const char* p = reinterpret_cast<const char*>(print(d).data());
     for (size_t line = 0; line < sizeof(Print); line += 64) prefetch_line(p + line);
   };
@@ -317,9 +317,9 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
       }
     }
     const size_t end = touched.size();
-    for (size_t c = first; c < std::min(first + kAhead, end); ++c) prefetch_signature(touched[c]);
+    for (size_t c = first; c < std::min(first + kAhead, end); ++c) prefetch_print(touched[c]);
     for (size_t c = first; c < end; ++c) {
-      if (c + kAhead < end) prefetch_signature(touched[c + kAhead]);
+      if (c + kAhead < end) prefetch_print(touched[c + kAhead]);
       const Print& pr = print(touched[c]);
       int alike = 0;
       for (int i = 0; i < kMinHashPermutations; ++i) alike += pr[i] == qprint[i];

@@ -10,9 +10,9 @@
 // carry-save adders, about five word operations per input word over all
 // inputs, vectorised; array chunks are counted a byte per document first,
 // and the bytes are added to the planes in bulk (a few numbers are added one
-// by one). The best-counted documents
-// are found by a radix selection over the planes, one plane at a time, and
-// their counts are read back only for those selected.
+// by one). The best-counted documents are found by a radix selection over
+// the planes, one plane at a time, and their counts are read back only for
+// those selected.
 //
 // One object is reused from search to search (its memory stays allocated);
 // it is not shared between threads.

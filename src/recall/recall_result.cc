@@ -63,11 +63,9 @@ void sort_ranked_list(RankedList& list, const RecordLookup& candidates) {
 bool record_visible(const Record& record, std::span<const std::string> namespaces) {
   if (namespaces.empty()) return false;
   if (std::find(namespaces.begin(), namespaces.end(), record.namespace_) == namespaces.end()) return false;
-  // Every collector asks this of each candidate: a public record (no
-  // visibility entry, or "public") is answered without building an access
-  // decision; any other visibility goes through the access rule.
-  auto visibility = record.metadata.find(std::string_view("acl_visibility"));
-  if (visibility == record.metadata.end() || visibility->second == "public") return true;
+  // Every collector asks this of each candidate: a public record is
+  // answered without building an access decision.
+  if (record_is_public(record)) return true;
   static const AccessRequest kAnonymous;
   return record_access_allowed(record, kAnonymous).allowed;
 }

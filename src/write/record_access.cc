@@ -51,18 +51,22 @@ void write_record_acl(StringMap& metadata, const std::string& key, const std::ve
   metadata[key] = std::move(joined);
 }
 
+bool record_is_public(const Record& record) {
+  auto visibility = record.metadata.find(std::string_view("acl_visibility"));
+  return visibility == record.metadata.end() || visibility->second == "public";
+}
+
 AccessDecision record_access_allowed(const Record& record, const AccessRequest& request) {
   static const std::string kVisibility = "acl_visibility", kRoles = "acl_read_roles", kGroups = "acl_read_groups",
                            kPrincipals = "acl_read_principals", kPolicy = "acl_policy_version";
   AccessDecision d;
   if (const std::string* v = metadata_value(record, kPolicy)) d.policy_version = *v;
-  const std::string* visibility = metadata_value(record, kVisibility);
-  if (!visibility || *visibility == "public") {
+  if (record_is_public(record)) {
     d.allowed = true;
     d.reason = "public_or_legacy";
     return d;
   }
-  if (*visibility != "restricted") {
+  if (*metadata_value(record, kVisibility) != "restricted") {
     d.reason = "invalid_visibility_deny";
     return d;
   }

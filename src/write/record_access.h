@@ -35,6 +35,11 @@ struct AccessDecision {
 // Pure; never fails.
 AccessDecision record_access_allowed(const Record& record, const AccessRequest& request);
 
+// Whether the record is readable by anyone: no "acl_visibility" entry, or
+// "public" (the first rule of record_access_allowed, without building a
+// decision).
+bool record_is_public(const Record& record);
+
 // An allow list: split at ',', each entry trimmed of white space and
 // lower-cased, empty entries dropped. An absent value is the empty set.
 std::set<std::string> parse_acl_list(const std::string* value);
