@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "model/backward_shift.h"
+
 namespace vesk {
 
 size_t SignatureBuckets::find_slot(uint32_t value) const {
@@ -69,20 +71,9 @@ void SignatureBuckets::remove(uint32_t value, uint32_t doc) {
 }
 
 void SignatureBuckets::erase_slot(size_t i) {
-  // Backward-shift deletion: pull later entries of the probe run into the
-  // hole when the hole lies between their home slot and their position.
-  size_t j = i;
-  for (;;) {
-    j = (j + 1) & mask_;
-    if (table_[j].value == kEmpty) break;
-    const size_t k = home(table_[j].value);
-    const bool movable = (j > i) ? (k <= i || k > j) : (k <= i && k > j);
-    if (movable) {
-      table_[i] = table_[j];
-      i = j;
-    }
-  }
-  table_[i] = Entry{kEmpty, 0};
+  erase_by_backward_shift(
+      table_.data(), mask_, i, [](const Entry& e) { return e.value == kEmpty; },
+      [this](const Entry& e) { return home(e.value); }, [](Entry& e) { e = Entry{kEmpty, 0}; });
   --used_;
 }
 

@@ -4,6 +4,8 @@
 
 #include <bit>
 
+#include "model/backward_shift.h"
+
 namespace vesk {
 
 uint32_t TermTable::hash_of(std::string_view term) {
@@ -39,19 +41,9 @@ void TermTable::erase(uint32_t hash, uint32_t term) {
     if (slots_[i].term == kNone) return;
     if (slots_[i].term == term) break;
   }
-  // Backward-shift deletion: pull later entries of the probe run into the
-  // hole when the hole lies between their home slot and their position.
-  for (size_t j = i;;) {
-    j = (j + 1) & mask_;
-    if (slots_[j].term == kNone) break;
-    const size_t k = home(slots_[j].hash);
-    const bool movable = (j > i) ? (k <= i || k > j) : (k <= i && k > j);
-    if (movable) {
-      slots_[i] = slots_[j];
-      i = j;
-    }
-  }
-  slots_[i] = Slot{0, kNone};
+  erase_by_backward_shift(
+      slots_.data(), mask_, i, [](const Slot& s) { return s.term == kNone; },
+      [this](const Slot& s) { return home(s.hash); }, [](Slot& s) { s = Slot{0, kNone}; });
   --used_;
 }
 

@@ -38,10 +38,10 @@
 #include <string_view>
 #include <tuple>
 #include <type_traits>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "model/backward_shift.h"
 #include "model/record.h"
 #include "model/string_hash.h"
 
@@ -93,17 +93,9 @@ class SlotIndex {
 
   // `e` must come from find() with no change to the index since.
   void erase(Entry* e) {
-    size_t i = static_cast<size_t>(e - table_.data());
-    // Backward shift: each later entry of the run moves into the hole when
-    // the hole lies on its probe path (between its home and its place).
-    for (size_t j = (i + 1) & mask_; table_[j].node; j = (j + 1) & mask_) {
-      const size_t home = table_[j].hash & mask_;
-      if (((j - home) & mask_) >= ((j - i) & mask_)) {
-        table_[i] = table_[j];
-        i = j;
-      }
-    }
-    table_[i] = Entry{};
+    erase_by_backward_shift(
+        table_.data(), mask_, static_cast<size_t>(e - table_.data()), [](const Entry& x) { return !x.node; },
+        [this](const Entry& x) { return x.hash & mask_; }, [](Entry& x) { x = Entry{}; });
     --size_;
   }
 
