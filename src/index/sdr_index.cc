@@ -33,6 +33,13 @@ void SdrIndex::for_each_present(F&& f) const {
 
 void SdrIndex::FreeLists::operator()(PostingList* l) const { std::free(l); }
 
+void SdrIndex::FreeBuckets::operator()(QueueBucket* b) const {
+  for (size_t h = 0; h < 256; ++h) std::free(b[h].entries);
+  delete[] b;
+}
+
+SdrIndex::QueueBatch::QueueBatch() : buckets(new QueueBucket[256]) { docs.reserve(kQueueMax); }
+
 SdrIndex::SdrIndex(std::string index_dir) : SdrIndex(std::move(index_dir), Env::Default()) {}
 
 SdrIndex::SdrIndex(std::string index_dir, Env& env)
@@ -43,6 +50,12 @@ SdrIndex::SdrIndex(std::string index_dir, Env& env)
 }
 
 SdrIndex::~SdrIndex() {
+  {
+    std::lock_guard q(queue_mu_);
+    stopping_ = true;
+  }
+  poster_wake_.notify_all();
+  if (poster_.joinable()) poster_.join();
   for_each_present([this](uint16_t p) { lists_[p].release(); });
 }
 
@@ -57,8 +70,15 @@ void SdrIndex::clear_locked() {
   reverse_.clear();
   for_each_present([this](uint16_t p) { lists_[p].release(); });
   std::fill(std::begin(present_), std::end(present_), 0);
-  queued_.clear();
-  has_queued_.store(false, std::memory_order_release);
+  {
+    // The poster waits for bitmaps_mu_, held here: it finds nothing sealed.
+    std::lock_guard q(queue_mu_);
+    for (QueueBatch* b : {&filling_, &sealed_}) {
+      b->docs.clear();
+      for (size_t h = 0; h < 256; ++h) b->buckets[h].size = 0;
+    }
+    unposted_.store(0, std::memory_order_release);
+  }
   next_doc_id_ = 0;
   ++version_;
 }
@@ -111,17 +131,29 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
     auto [pos, ok] = id_map_.emplace(std::string(id), d);
     reverse_[d] = DocEntry{&pos->first, sdr ? sdr : std::make_shared<const Sdr>()};
   }
-  std::unique_lock bl(bitmaps_mu_);
-  ++version_;
   if (!sdr || sdr->empty()) return;
   if (fresh) {
-    queued_.push_back(Queued{d, sdr});
-    has_queued_.store(true, std::memory_order_release);
-    if (queued_.size() >= kPostBatch) post_queued_locked();
+    std::unique_lock q(queue_mu_);
+    filling_.add(d, *sdr);
+    unposted_.fetch_add(1, std::memory_order_release);
+    if (filling_.docs.size() < kPostBatch) return;
+    if (sealed_.docs.empty() && poster_running_locked()) {
+      std::swap(filling_, sealed_);
+      q.unlock();
+      poster_wake_.notify_one();
+      return;
+    }
+    // The poster is behind (or there is none): past the limit, post here.
+    if (filling_.docs.size() < kQueueMax && !poster_failed_) return;
+    q.unlock();
+    std::unique_lock bl(bitmaps_mu_);
+    post_all_locked();
     return;
   }
+  std::unique_lock bl(bitmaps_mu_);
+  ++version_;
   // Adding to a posted document needs every earlier posting in place.
-  post_queued_locked();
+  post_all_locked();
   const uint16_t* p = sdr->data();
   const size_t n = sdr->size();
   PostingList* lists = lists_.get();
@@ -132,54 +164,112 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
 }
 
 void SdrIndex::post_queued() const {
-  if (!has_queued_.load(std::memory_order_acquire)) return;
+  if (unposted_.load(std::memory_order_acquire) == 0) return;
   std::unique_lock bl(bitmaps_mu_);
-  post_queued_locked();
+  post_all_locked();
 }
 
-// The queued postings are sorted by the high byte of their position (a
-// counting sort into one array: 256 ranges, each holding, in queue order,
-// the low byte of the position and the document's place in the queue).
-// Each range then appends to its 256 lists, whose heads (16 KB) stay in the
-// first-level cache meanwhile; queue order keeps every list's appends
-// ascending. The memory a list's buffer moves into is scattered over the
-// heap: while one range is appended, the lists of the next are read and the
-// chunk ends their buffers will move into are prefetched.
-void SdrIndex::post_queued_locked() const {
-  if (queued_.empty()) return;
-  static_assert(kPostBatch <= 256);
-  std::array<uint32_t, 257> start{};
-  for (const Queued& q : queued_)
-    for (uint16_t p : *q.sdr) ++start[(p >> 8) + 1];
-  for (size_t h = 1; h <= 256; ++h) start[h] += start[h - 1];
-  std::vector<uint16_t>& sorted = post_scratch_;
-  if (sorted.size() < start[256]) sorted.resize(start[256]);
-  std::array<uint32_t, 256> at;
-  std::copy(start.begin(), start.begin() + 256, at.begin());
-  uint16_t* out = sorted.data();
-  for (size_t i = 0; i < queued_.size(); ++i)
-    for (uint16_t p : *queued_[i].sdr) out[at[p >> 8]++] = static_cast<uint16_t>(i << 8 | (p & 0xff));
-  PostingList* const lists = lists_.get();
-  const uint32_t first_doc = queued_.front().doc;
-  auto prefetch_range = [&](uint32_t h) {
-    std::array<uint16_t, 256> appends{};
-    for (uint32_t k = start[h]; k < start[h + 1]; ++k) ++appends[out[k] & 0xff];
-    PostingList* base = lists + (h << 8);
-    for (uint32_t lo = 0; lo < 256; ++lo)
-      if (appends[lo] && base[lo].appends_flush(appends[lo])) base[lo].prefetch_append_target(first_doc);
-  };
-  prefetch_range(0);
-  for (uint32_t h = 0; h < 256; ++h) {
-    if (h + 1 < 256) prefetch_range(h + 1);
-    const uint16_t* e = out + start[h];
-    const uint32_t n = start[h + 1] - start[h];
-    for (uint32_t k = 0; k < n; ++k) {
-      const uint16_t p = static_cast<uint16_t>(h << 8 | (e[k] & 0xff));
-      list_for_insert(p).append(queued_[e[k] >> 8].doc);
-    }
+void SdrIndex::post_all_locked() const {
+  std::lock_guard q(queue_mu_);
+  for (QueueBatch* b : {&sealed_, &filling_}) {
+    if (b->docs.empty()) continue;
+    post_batch_locked(*b);
+    b->docs.clear();
   }
-  queued_.clear();
-  has_queued_.store(false, std::memory_order_release);
+  unposted_.store(0, std::memory_order_release);
+}
+
+bool SdrIndex::poster_running_locked() {
+  if (poster_.joinable()) return true;
+  if (poster_failed_) return false;
+  try {
+    poster_ = std::thread([this] { poster_loop(); });
+  } catch (const std::system_error&) {
+    poster_failed_ = true;
+  }
+  return poster_.joinable();
+}
+
+void SdrIndex::poster_loop() {
+  for (;;) {
+    {
+      std::unique_lock q(queue_mu_);
+      poster_wake_.wait(q, [this] { return stopping_ || !sealed_.docs.empty(); });
+      if (stopping_) return;
+    }
+    std::unique_lock bl(bitmaps_mu_);
+    {
+      // A reader may have posted it meanwhile.
+      std::lock_guard q(queue_mu_);
+      if (sealed_.docs.empty()) continue;
+    }
+    post_batch_locked(sealed_);
+    std::lock_guard q(queue_mu_);
+    unposted_.fetch_sub(static_cast<uint32_t>(sealed_.docs.size()), std::memory_order_release);
+    sealed_.docs.clear();
+  }
+}
+
+void SdrIndex::QueueBatch::add(uint32_t doc, const Sdr& sdr) {
+  const uint16_t place = static_cast<uint16_t>(docs.size() << 8);
+  docs.push_back(doc);
+  const uint16_t* p = sdr.data();
+  const size_t n = sdr.size();
+  for (size_t i = 0; i < n;) {
+    const uint32_t h = p[i] >> 8;
+    size_t j = i + 1;
+    while (j < n && (p[j] >> 8) == h) ++j;
+    QueueBucket& b = buckets[h];
+    const uint32_t need = b.size + static_cast<uint32_t>(j - i);
+    if (need > b.cap) {
+      const uint32_t cap = std::max({need, b.cap * 2, 256u});
+      void* grown = std::realloc(b.entries, size_t{cap} * 2);
+      if (!grown) throw std::bad_alloc();
+      b.entries = static_cast<uint16_t*>(grown);
+      b.cap = cap;
+    }
+    uint16_t* out = b.entries + b.size;
+    for (size_t k = i; k < j; ++k) *out++ = static_cast<uint16_t>(place | (p[k] & 0xff));
+    b.size = need;
+    i = j;
+  }
+}
+
+// A batch is posted bucket by bucket: each appends to its 256 lists, whose
+// heads (32 KB) stay in cache meanwhile; batch order keeps every list's
+// appends ascending. The memory a list's buffer moves into is scattered over
+// the heap: while one bucket is appended, the lists of the next are read,
+// marked present, and the chunk ends their buffers will move into are
+// prefetched.
+void SdrIndex::post_batch_locked(QueueBatch& batch) const {
+  static_assert(kQueueMax <= 256);
+  ++version_;
+  PostingList* const lists = lists_.get();
+  const uint32_t* const docs = batch.docs.data();
+  const uint32_t first_doc = docs[0];
+  auto prepare = [&](uint32_t h) {
+    const QueueBucket& b = batch.buckets[h];
+    std::array<uint16_t, 256> appends{};
+    for (uint32_t k = 0; k < b.size; ++k) ++appends[b.entries[k] & 0xff];
+    PostingList* base = lists + (h << 8);
+    uint64_t* present = present_ + h * 4;
+    for (uint32_t lo = 0; lo < 256; ++lo) {
+      if (!appends[lo]) continue;
+      present[lo >> 6] |= uint64_t{1} << (lo & 63);
+      if (base[lo].appends_flush(appends[lo])) base[lo].prefetch_append_target(first_doc);
+    }
+  };
+  prepare(0);
+  for (uint32_t h = 0; h < 256; ++h) {
+    if (h + 1 < 256) prepare(h + 1);
+    QueueBucket& b = batch.buckets[h];
+    PostingList* base = lists + (h << 8);
+    for (uint32_t k = 0; k < b.size; ++k) {
+      const uint16_t e = b.entries[k];
+      base[e & 0xff].append(docs[e >> 8]);
+    }
+    b.size = 0;
+  }
 }
 
 void SdrIndex::remove(std::string_view id) {
@@ -195,7 +285,7 @@ void SdrIndex::remove(std::string_view id) {
   id_map_.erase(it);
   std::unique_lock bl(bitmaps_mu_);
   ++version_;
-  post_queued_locked();
+  post_all_locked();
   if (sdr) {
     for (uint16_t p : *sdr) lists_[p].remove(d);
   } else {

@@ -6,11 +6,12 @@
 // document numbers. The index is saved to and loaded from the "index"
 // directory (sdr_index_format.h) and is the only search index kept on disk.
 //
-// New records are posted in batches: insert() queues a new document and
-// posts the queue once it holds kPostBatch documents, position range by
-// position range (so the lists are visited in address order, not in the
-// random order of one record's positions). Every reader posts the queue
-// first, so the queue is never visible.
+// New records are posted in batches: insert() queues a new document, and
+// once kPostBatch documents are queued a thread of the index posts them,
+// position range by position range (so the lists are visited in address
+// order, not in the random order of one record's positions), while the
+// inserts go on. Every reader posts what is queued first, so the queue is
+// never visible.
 //
 // Memory. A record posts one document number in each of its ~3,000-4,000
 // positions, so postings dominate. Each position's postings are a
@@ -21,12 +22,14 @@
 // cache, not copied) so that a removal touches only that record's positions.
 //
 // Locks: `ids_mu_` (id map, reverse map, next document number) before
-// `bitmaps_mu_`. Insert and remove take both for writing, in that order; save
-// takes both for reading; the search takes each alone, one at a time. A
+// `bitmaps_mu_` before `queue_mu_`. A new document takes `ids_mu_` and
+// `queue_mu_`; re-insert and remove take all three for writing; save takes
+// the first two for reading; the search takes each alone, one at a time. A
 // reader that finds a queue takes `bitmaps_mu_` for writing just to post it.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -36,6 +39,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -98,9 +102,11 @@ class SdrIndex {
   // The posting list of a position, or null (for tests).
   const PostingList* postings(uint16_t position) const;
 
-  // New documents queued before their positions are posted (at most 256,
-  // the queue index of a posting is kept in a byte).
+  // New documents queued before a batch is sealed for posting, and at most
+  // (a place in the batch is kept in a byte): once the filling batch holds
+  // kQueueMax while the sealed one is still posted, the inserter posts both.
   static constexpr size_t kPostBatch = 128;
+  static constexpr size_t kQueueMax = 256;
 
  private:
   friend class SdrSearch;
@@ -109,11 +115,39 @@ class SdrIndex {
     present_[p >> 6] |= uint64_t{1} << (p & 63);
     return lists_[p];
   }
-  // Posts the queued documents; the caller holds bitmaps_mu_ for writing.
-  void post_queued_locked() const;
-  // Posts the queued documents, if any, taking bitmaps_mu_ for writing;
-  // readers call it before they take the lock for reading.
+  // The queue. New documents are queued in `filling_`; a full one is sealed
+  // (moved to `sealed_`) and posted by the poster thread while the next one
+  // fills. Queued documents are ascending and above every posted one; a
+  // batch's postings are sorted by the high byte of the position as they
+  // arrive (a record's positions are ascending, so each is a run of appends
+  // to one bucket). An entry is the document's place in the batch (high
+  // byte) and the low byte of the position; each bucket is in batch order.
+  struct QueueBucket {
+    uint16_t* entries = nullptr;
+    uint32_t size = 0;
+    uint32_t cap = 0;  // kept from batch to batch
+  };
+  struct FreeBuckets {
+    void operator()(QueueBucket* b) const;
+  };
+  struct QueueBatch {
+    QueueBatch();
+    void add(uint32_t doc, const Sdr& sdr);
+    std::vector<uint32_t> docs;
+    std::unique_ptr<QueueBucket[], FreeBuckets> buckets;  // 256
+  };
+  // Posts a batch and empties its buckets (not its documents); the caller
+  // holds bitmaps_mu_ for writing, and nothing else changes the batch.
+  void post_batch_locked(QueueBatch& batch) const;
+  // Posts the sealed batch, then the filling one; the caller holds
+  // bitmaps_mu_ for writing.
+  void post_all_locked() const;
+  // Posts everything queued, if anything is, taking bitmaps_mu_ for
+  // writing; readers call it before they take the lock for reading.
   void post_queued() const;
+  // Starts the poster thread unless it runs; whether it runs. Under queue_mu_.
+  bool poster_running_locked();
+  void poster_loop();
   bool present(uint16_t p) const { return present_[p >> 6] >> (p & 63) & 1; }
   template <class F>
   void for_each_present(F&& f) const;
@@ -142,14 +176,18 @@ class SdrIndex {
   // Bit p set = position p has a bitmap (maybe emptied). Mutable, like the
   // queue below: posting the queue changes no contents a reader can see.
   mutable uint64_t present_[1024] = {};
-  struct Queued {
-    uint32_t doc;
-    SharedSdr sdr;  // strictly ascending, not empty
-  };
-  mutable std::vector<Queued> queued_;        // document numbers ascending, above every posted one
-  mutable std::atomic<bool> has_queued_{false};
-  mutable std::vector<uint16_t> post_scratch_;
-  uint64_t version_ = 0;         // changes with every change of the postings
+  // Lock order: ids_mu_, bitmaps_mu_, queue_mu_. A new document is queued
+  // under ids_mu_ and queue_mu_ alone, so stores go on while a batch is
+  // posted; posting takes bitmaps_mu_ and reads the sealed batch, which no
+  // one else changes until it is emptied under queue_mu_.
+  mutable std::mutex queue_mu_;
+  mutable std::condition_variable poster_wake_;
+  mutable QueueBatch filling_, sealed_;
+  mutable std::atomic<uint32_t> unposted_{0};  // queued documents not yet posted
+  std::thread poster_;
+  bool poster_failed_ = false;  // the thread could not be started: post inline
+  bool stopping_ = false;
+  mutable uint64_t version_ = 0;  // changes with every change of the postings
 };
 
 // The record log's SDR of a record id (its entry cache), or null.

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
+#include <thread>
 #include <unordered_map>
 
 namespace vesk {
@@ -392,6 +396,50 @@ TEST(SdrIndexPostings, MatchAPlainModel) {
     std::vector<uint32_t> want(docs.begin(), docs.end());
     EXPECT_EQ(c.bitmaps[p], want) << p;
   }
+}
+
+// New documents are posted by the index's own thread while inserts go on. A
+// reader running meanwhile sees every insert that returned before it read,
+// in ascending order, and the end state matches the model; closing the
+// index with a batch in flight is clean.
+TEST(SdrIndexPostings, ReadersSeeEveryReturnedInsertWhileBatchesArePosted) {
+  constexpr uint32_t kDocs = 20000;
+  std::vector<Sdr> sdrs(kDocs);
+  std::mt19937 rng(5);
+  for (Sdr& s : sdrs) {
+    std::set<uint16_t> ps{7};
+    while (ps.size() < 60) ps.insert(static_cast<uint16_t>(rng() % 3000));
+    s.assign(ps.begin(), ps.end());
+  }
+  std::map<uint16_t, std::vector<uint32_t>> model;
+  for (uint32_t d = 0; d < kDocs; ++d)
+    for (uint16_t p : sdrs[d]) model[p].push_back(d);
+  auto index = std::make_unique<SdrIndex>();
+  std::atomic<uint32_t> returned{0};
+  std::thread reader([&] {
+    uint32_t checks = 0;
+    while (returned.load() < kDocs) {
+      const uint32_t before = returned.load();
+      const uint16_t p = static_cast<uint16_t>(checks++ % 2 ? 7 : 1 + checks % 2999);
+      std::vector<uint32_t> got;
+      if (const PostingList* l = index->postings(p)) l->for_each([&](uint32_t d) { got.push_back(d); });
+      const std::vector<uint32_t>& all = model[p];
+      const auto upto = std::lower_bound(all.begin(), all.end(), before);
+      ASSERT_GE(got.size(), static_cast<size_t>(upto - all.begin())) << p;
+      ASSERT_TRUE(std::equal(all.begin(), upto, got.begin())) << p;
+      ASSERT_TRUE(std::equal(got.begin(), got.end(), all.begin())) << p;
+    }
+  });
+  for (uint32_t d = 0; d < kDocs; ++d) {
+    index->insert("d" + std::to_string(d), std::make_shared<const Sdr>(sdrs[d]));
+    returned.store(d + 1);
+  }
+  reader.join();
+  auto c = index->contents();
+  for (const auto& [p, docs] : model) EXPECT_EQ(c.bitmaps[p], docs) << p;
+  for (uint32_t d = 0; d < 3 * SdrIndex::kPostBatch + 5; ++d)
+    index->insert("e" + std::to_string(d), std::make_shared<const Sdr>(sdrs[d]));
+  index.reset();
 }
 
 }  // namespace
