@@ -73,10 +73,8 @@ void SdrIndex::clear_locked() {
   {
     // The poster waits for bitmaps_mu_, held here: it finds nothing sealed.
     std::lock_guard q(queue_mu_);
-    for (QueueBatch* b : {&filling_, &sealed_}) {
-      b->docs.clear();
-      for (size_t h = 0; h < 256; ++h) b->buckets[h].size = 0;
-    }
+    filling_.clear();
+    sealed_.clear();
     unposted_.store(0, std::memory_order_release);
   }
   next_doc_id_ = 0;
@@ -134,17 +132,17 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
   if (!sdr || sdr->empty()) return;
   if (fresh) {
     std::unique_lock q(queue_mu_);
-    filling_.add(d, *sdr);
+    filling_.push_back(Queued{d, sdr});
     unposted_.fetch_add(1, std::memory_order_release);
-    if (filling_.docs.size() < kPostBatch) return;
-    if (sealed_.docs.empty() && poster_running_locked()) {
+    if (filling_.size() < kPostBatch) return;
+    if (sealed_.empty() && poster_running_locked()) {
       std::swap(filling_, sealed_);
       q.unlock();
       poster_wake_.notify_one();
       return;
     }
     // The poster is behind (or there is none): past the limit, post here.
-    if (filling_.docs.size() < kQueueMax && !poster_failed_) return;
+    if (filling_.size() < kQueueMax && !poster_failed_) return;
     q.unlock();
     std::unique_lock bl(bitmaps_mu_);
     post_all_locked();
@@ -171,10 +169,10 @@ void SdrIndex::post_queued() const {
 
 void SdrIndex::post_all_locked() const {
   std::lock_guard q(queue_mu_);
-  for (QueueBatch* b : {&sealed_, &filling_}) {
-    if (b->docs.empty()) continue;
-    post_batch_locked(*b);
-    b->docs.clear();
+  for (std::vector<Queued>* q : {&sealed_, &filling_}) {
+    if (q->empty()) continue;
+    post_batch_locked(*q);
+    q->clear();
   }
   unposted_.store(0, std::memory_order_release);
 }
@@ -194,19 +192,19 @@ void SdrIndex::poster_loop() {
   for (;;) {
     {
       std::unique_lock q(queue_mu_);
-      poster_wake_.wait(q, [this] { return stopping_ || !sealed_.docs.empty(); });
+      poster_wake_.wait(q, [this] { return stopping_ || !sealed_.empty(); });
       if (stopping_) return;
     }
     std::unique_lock bl(bitmaps_mu_);
     {
       // A reader may have posted it meanwhile.
       std::lock_guard q(queue_mu_);
-      if (sealed_.docs.empty()) continue;
+      if (sealed_.empty()) continue;
     }
     post_batch_locked(sealed_);
     std::lock_guard q(queue_mu_);
-    unposted_.fetch_sub(static_cast<uint32_t>(sealed_.docs.size()), std::memory_order_release);
-    sealed_.docs.clear();
+    unposted_.fetch_sub(static_cast<uint32_t>(sealed_.size()), std::memory_order_release);
+    sealed_.clear();
   }
 }
 
@@ -241,9 +239,12 @@ void SdrIndex::QueueBatch::add(uint32_t doc, const Sdr& sdr) {
 // the heap: while one bucket is appended, the lists of the next are read,
 // marked present, and the chunk ends their buffers will move into are
 // prefetched.
-void SdrIndex::post_batch_locked(QueueBatch& batch) const {
+void SdrIndex::post_batch_locked(const std::vector<Queued>& queued) const {
   static_assert(kQueueMax <= 256);
   ++version_;
+  QueueBatch& batch = batch_;
+  batch.docs.clear();
+  for (const Queued& q : queued) batch.add(q.doc, *q.sdr);
   PostingList* const lists = lists_.get();
   const uint32_t* const docs = batch.docs.data();
   const uint32_t first_doc = docs[0];

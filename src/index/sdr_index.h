@@ -115,13 +115,14 @@ class SdrIndex {
     present_[p >> 6] |= uint64_t{1} << (p & 63);
     return lists_[p];
   }
-  // The queue. New documents are queued in `filling_`; a full one is sealed
-  // (moved to `sealed_`) and posted by the poster thread while the next one
-  // fills. Queued documents are ascending and above every posted one; a
-  // batch's postings are sorted by the high byte of the position as they
-  // arrive (a record's positions are ascending, so each is a run of appends
-  // to one bucket). An entry is the document's place in the batch (high
-  // byte) and the low byte of the position; each bucket is in batch order.
+  // The queue. New documents are queued in `filling_`; a full queue is
+  // sealed (moved to `sealed_`) and posted by the poster thread while the
+  // next one fills. Queued documents are ascending and above every posted
+  // one. To post a batch, its postings are first sorted into 256 buckets by
+  // the high byte of the position (a record's positions are ascending, so
+  // each is a run of appends to one bucket). An entry is the document's
+  // place in the batch (high byte) and the low byte of the position; each
+  // bucket is in batch order.
   struct QueueBucket {
     uint16_t* entries = nullptr;
     uint32_t size = 0;
@@ -136,9 +137,13 @@ class SdrIndex {
     std::vector<uint32_t> docs;
     std::unique_ptr<QueueBucket[], FreeBuckets> buckets;  // 256
   };
-  // Posts a batch and empties its buckets (not its documents); the caller
-  // holds bitmaps_mu_ for writing, and nothing else changes the batch.
-  void post_batch_locked(QueueBatch& batch) const;
+  struct Queued {
+    uint32_t doc;
+    SharedSdr sdr;  // strictly ascending, not empty
+  };
+  // Posts queued documents; the caller holds bitmaps_mu_ for writing, and
+  // nothing else changes them meanwhile.
+  void post_batch_locked(const std::vector<Queued>& queued) const;
   // Posts the sealed batch, then the filling one; the caller holds
   // bitmaps_mu_ for writing.
   void post_all_locked() const;
@@ -182,7 +187,8 @@ class SdrIndex {
   // one else changes until it is emptied under queue_mu_.
   mutable std::mutex queue_mu_;
   mutable std::condition_variable poster_wake_;
-  mutable QueueBatch filling_, sealed_;
+  mutable std::vector<Queued> filling_, sealed_;
+  mutable QueueBatch batch_;  // the buckets of the batch being posted, under bitmaps_mu_
   mutable std::atomic<uint32_t> unposted_{0};  // queued documents not yet posted
   std::thread poster_;
   bool poster_failed_ = false;  // the thread could not be started: post inline
