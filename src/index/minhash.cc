@@ -1,6 +1,9 @@
 #include "index/minhash.h"
 
 #include <immintrin.h>
+// Shingles are 1 to 3 bytes: the inline form of XXH3 (the same function)
+// avoids a library call per shingle.
+#define XXH_INLINE_ALL
 #include <xxhash.h>
 
 #include <algorithm>
@@ -17,10 +20,10 @@ constexpr std::array<uint8_t, 32> kCoefficientSeed = {'v', 'e', 's', 'k', '.', '
                                                       'm', 'i', 'n', 'h', 'a', 's', 'h', '.', 'c', 'o', 'e',
                                                       'f', 'f', 'i', 'c', 'i', 'e', 'n', 't', 's', '!'};
 
-// The normalised text: alphanumeric runs of the lower-cased text joined by
-// single spaces.
-std::string normalise(std::string_view text) {
-  std::string out;
+// The normalised text into `out`: alphanumeric runs of the lower-cased text
+// joined by single spaces.
+void normalise(std::string_view text, std::string& out) {
+  out.clear();
   out.reserve(text.size());
   bool gap = false;
   if (is_all_ascii(text)) {
@@ -34,7 +37,7 @@ std::string normalise(std::string_view text) {
         gap = true;
       }
     }
-    return out;
+    return;
   }
   std::string lowered = to_lower_full(text);
   std::string_view s = lowered;
@@ -49,7 +52,6 @@ std::string normalise(std::string_view text) {
       gap = true;
     }
   }
-  return out;
 }
 
 // The process coefficients, aligned for vector loads.
@@ -125,17 +127,23 @@ SignatureFn pick_signature_fn() {
 
 }  // namespace
 
-std::vector<uint64_t> shingle_text(std::string_view text) {
-  std::string norm = normalise(text);
-  std::vector<uint64_t> out;
+void shingle_hashes(std::string_view text, std::vector<uint64_t>& out) {
+  out.clear();
+  thread_local std::string norm;
+  normalise(text, norm);
   const size_t n = norm.size();
-  if (n == 0) return out;
+  if (n == 0) return;
   if (n < 3) {
     out.push_back(XXH3_64bits(norm.data(), n) & kShingleMask);
-    return out;
+    return;
   }
-  out.reserve(n - 2);
-  for (size_t i = 0; i + 3 <= n; ++i) out.push_back(XXH3_64bits(norm.data() + i, 3) & kShingleMask);
+  out.resize(n - 2);
+  for (size_t i = 0; i + 3 <= n; ++i) out[i] = XXH3_64bits(norm.data() + i, 3) & kShingleMask;
+}
+
+std::vector<uint64_t> shingle_text(std::string_view text) {
+  std::vector<uint64_t> out;
+  shingle_hashes(text, out);
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
   return out;

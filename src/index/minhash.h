@@ -24,6 +24,10 @@ constexpr uint64_t kShingleMask = 0x7fffffff;
 
 // The ascending, repeat-free shingles of a text.
 std::vector<uint64_t> shingle_text(std::string_view text);
+// Every shingle of a text in text order, repeats included, into `out`
+// (replacing its contents). Its signature is that of shingle_text's: a
+// repeated shingle never lowers a minimum, so signing needs no sort.
+void shingle_hashes(std::string_view text, std::vector<uint64_t>& out);
 
 struct MinHashCoefficients {
   std::array<uint64_t, kMinHashPermutations> a;  // each in [1, 2^31 - 2]

@@ -34,7 +34,8 @@ struct LastSignature {
 bool signature_of(std::string_view text, CompactSignature& out) {
   LastSignature& last = thread_last_signature();
   if (!last.valid || last.text != text) {
-    const std::vector<uint64_t> shingles = shingle_text(text);
+    thread_local std::vector<uint64_t> shingles;
+    shingle_hashes(text, shingles);
     last.valid = false;
     last.has_shingles = !shingles.empty();
     if (last.has_shingles) compact_signature(shingles, last.sig);
@@ -89,9 +90,10 @@ void NgramIndex::insert_all(std::span<const Entry> entries) {
   // 2. Signatures and text hashes, each task writing its own documents' slots.
   std::vector<uint8_t> indexed(entries.size(), 0);
   tbb::parallel_for(tbb::blocked_range<size_t>(0, entries.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
+    std::vector<uint64_t> shingles;
     for (size_t i = r.begin(); i != r.end(); ++i) {
       if (doc_of[i] == kNone) continue;
-      const std::vector<uint64_t> shingles = shingle_text(entries[i].text);
+      shingle_hashes(entries[i].text, shingles);
       if (shingles.empty()) continue;
       compact_signature(shingles, sig(doc_of[i]));
       print_of(sig(doc_of[i]), print(doc_of[i]));

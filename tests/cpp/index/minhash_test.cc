@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vesk {
 namespace {
 
@@ -17,6 +19,25 @@ TEST(Shingles, WorkedValuesAndNormalisation) {
   EXPECT_EQ(shingle_text("CAFÉ"), shingle_text("café"));
   EXPECT_EQ(shingle_text("café").size(), 3u);  // 5 bytes; windows cut through 'é'
   EXPECT_EQ(shingle_text("foo_bar"), shingle_text("foo bar"));
+}
+
+// The store signs the shingles in text order, repeats included: the same
+// shingles as the set, and the same signature.
+TEST(MinHash, TextOrderShinglesSignLikeTheSet) {
+  std::vector<uint64_t> all;
+  for (std::string_view t : {"", "ab", "banana bandana banana", "Ünïcödé ünïcödé words, 12 12 12", "aaaaaaaa"}) {
+    shingle_hashes(t, all);
+    const std::vector<uint64_t> set = shingle_text(t);
+    std::vector<uint64_t> sorted = all;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    EXPECT_EQ(sorted, set) << t;
+    if (set.empty()) continue;
+    CompactSignature from_all, from_set;
+    compact_signature(all, from_all);
+    compact_signature(set, from_set);
+    EXPECT_EQ(from_all, from_set) << t;
+  }
 }
 
 TEST(MinHash, CoefficientsInRange) {
