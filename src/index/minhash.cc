@@ -56,8 +56,8 @@ void normalise(std::string_view text, std::string& out) {
 
 // The process coefficients, aligned for vector loads.
 struct Coefficients {
-  alignas(32) uint64_t a[kMinHashPermutations];
-  alignas(32) uint64_t b[kMinHashPermutations];
+  alignas(64) uint64_t a[kMinHashPermutations];
+  alignas(64) uint64_t b[kMinHashPermutations];
 };
 
 const Coefficients& aligned_coefficients() {
@@ -119,9 +119,37 @@ __attribute__((target("avx2"))) void signature_avx2(const uint64_t* xs, size_t n
     out[i] = m[i] == static_cast<uint64_t>(kUnset) ? 0xffffffffu : static_cast<uint32_t>(m[i]);
 }
 
+// Eight functions per instruction, with the unsigned 64-bit minimum and
+// compare the wider instruction set has.
+__attribute__((target("avx512f"))) void signature_avx512(const uint64_t* xs, size_t n, const Coefficients& c,
+                                                        uint32_t* out) {
+  constexpr uint64_t kUnset = 0x7fffffffffffffffULL;
+  __m512i m[kMinHashPermutations / 8];
+  const __m512i p = _mm512_set1_epi64(static_cast<long long>(kMinHashPrime));
+  const __m512i p_minus_1 = _mm512_set1_epi64(static_cast<long long>(kMinHashPrime - 1));
+  for (auto& v : m) v = _mm512_set1_epi64(static_cast<long long>(kUnset));
+  for (size_t k = 0; k < n; ++k) {
+    const __m512i x = _mm512_set1_epi64(static_cast<long long>(xs[k]));
+    for (int j = 0; j < kMinHashPermutations / 8; ++j) {
+      const __m512i a = _mm512_load_si512(c.a + 8 * j);
+      const __m512i b = _mm512_load_si512(c.b + 8 * j);
+      __m512i v = _mm512_add_epi64(_mm512_mul_epu32(x, a), b);
+      v = _mm512_add_epi64(_mm512_and_si512(v, p), _mm512_srli_epi64(v, 31));
+      v = _mm512_add_epi64(_mm512_and_si512(v, p), _mm512_srli_epi64(v, 31));
+      v = _mm512_mask_sub_epi64(v, _mm512_cmpgt_epu64_mask(v, p_minus_1), v, p);
+      m[j] = _mm512_min_epu64(m[j], v);
+    }
+  }
+  alignas(64) uint64_t lanes[kMinHashPermutations];
+  for (int j = 0; j < kMinHashPermutations / 8; ++j) _mm512_store_si512(lanes + 8 * j, m[j]);
+  for (int i = 0; i < kMinHashPermutations; ++i)
+    out[i] = lanes[i] == kUnset ? 0xffffffffu : static_cast<uint32_t>(lanes[i]);
+}
+
 using SignatureFn = void (*)(const uint64_t*, size_t, const Coefficients&, uint32_t*);
 SignatureFn pick_signature_fn() {
   __builtin_cpu_init();  // may run before the runtime's own initialisation
+  if (__builtin_cpu_supports("avx512f")) return signature_avx512;
   return __builtin_cpu_supports("avx2") ? signature_avx2 : signature_scalar;
 }
 
@@ -166,8 +194,18 @@ void compact_signature(const std::vector<uint64_t>& shingles, CompactSignature& 
   fn(shingles.data(), shingles.size(), aligned_coefficients(), out.data());
 }
 
-void compact_signature_portable(const std::vector<uint64_t>& shingles, CompactSignature& out) {
-  signature_scalar(shingles.data(), shingles.size(), aligned_coefficients(), out.data());
+bool compact_signature_by(SignatureCode code, const std::vector<uint64_t>& shingles, CompactSignature& out) {
+  __builtin_cpu_init();
+  SignatureFn fn = signature_scalar;
+  if (code == SignatureCode::Avx2) {
+    if (!__builtin_cpu_supports("avx2")) return false;
+    fn = signature_avx2;
+  } else if (code == SignatureCode::Avx512) {
+    if (!__builtin_cpu_supports("avx512f")) return false;
+    fn = signature_avx512;
+  }
+  fn(shingles.data(), shingles.size(), aligned_coefficients(), out.data());
+  return true;
 }
 
 MinHashSignature minhash_signature(const MinHashCoefficients& c, const std::vector<uint64_t>& shingles) {

@@ -46,7 +46,10 @@ MinHashSignature minhash_signature(const MinHashCoefficients& c, const std::vect
 // unreached position holds 2^32 - 1).
 using CompactSignature = std::array<uint32_t, kMinHashPermutations>;
 void compact_signature(const std::vector<uint64_t>& shingles, CompactSignature& out);
-// The same without vector instructions (what machines without AVX2 run).
-void compact_signature_portable(const std::vector<uint64_t>& shingles, CompactSignature& out);
+// The same by one implementation, which compact_signature picks by what the
+// processor has (tests check each against the portable one); false when the
+// processor cannot run it.
+enum class SignatureCode { Portable, Avx2, Avx512 };
+bool compact_signature_by(SignatureCode code, const std::vector<uint64_t>& shingles, CompactSignature& out);
 
 }  // namespace vesk

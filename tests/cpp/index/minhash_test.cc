@@ -56,10 +56,12 @@ TEST(MinHash, FastSignatureEqualsReference) {
   for (std::string_view t : {"a", "hello world", "The quick brown fox jumps over the lazy dog, 1234567890 times!"}) {
     auto sh = shingle_text(t);
     EXPECT_EQ(minhash_signature(minhash_coefficients(), sh), minhash_signature(copy, sh)) << t;
-    CompactSignature fast, portable;
+    CompactSignature fast, portable, vector;
     compact_signature(sh, fast);
-    compact_signature_portable(sh, portable);
+    ASSERT_TRUE(compact_signature_by(SignatureCode::Portable, sh, portable));
     EXPECT_EQ(fast, portable) << t;
+    for (SignatureCode code : {SignatureCode::Avx2, SignatureCode::Avx512})
+      if (compact_signature_by(code, sh, vector)) EXPECT_EQ(vector, portable) << t << static_cast<int>(code);
   }
   std::vector<uint64_t> extremes = {0, 1, kShingleMask - 1, kShingleMask};
   EXPECT_EQ(minhash_signature(minhash_coefficients(), extremes), minhash_signature(copy, extremes));
