@@ -155,9 +155,18 @@ SignatureFn pick_signature_fn() {
 
 }  // namespace
 
+namespace {
+// The calling thread's normalised-text buffer; out of line so that the
+// thread-local address is looked up once per text.
+[[gnu::noinline]] std::string& normalised_buffer() {
+  static thread_local std::string norm;
+  return norm;
+}
+}  // namespace
+
 void shingle_hashes(std::string_view text, std::vector<uint64_t>& out) {
   out.clear();
-  thread_local std::string norm;
+  std::string& norm = normalised_buffer();
   normalise(text, norm);
   const size_t n = norm.size();
   if (n == 0) return;

@@ -23,6 +23,7 @@ struct LastSignature {
   bool valid = false;
   bool has_shingles = false;
   CompactSignature sig;
+  std::vector<uint64_t> shingles;  // scratch
 };
 [[gnu::noinline]] LastSignature& thread_last_signature() {
   static thread_local LastSignature last;
@@ -34,7 +35,7 @@ struct LastSignature {
 bool signature_of(std::string_view text, CompactSignature& out) {
   LastSignature& last = thread_last_signature();
   if (!last.valid || last.text != text) {
-    thread_local std::vector<uint64_t> shingles;
+    std::vector<uint64_t>& shingles = last.shingles;
     shingle_hashes(text, shingles);
     last.valid = false;
     last.has_shingles = !shingles.empty();

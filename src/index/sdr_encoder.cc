@@ -138,11 +138,26 @@ void emit(const char* s, size_t n, const Offsets& off, PositionSet& set) {
   }
 }
 
+// The calling thread's scratch space. Out of line, so that the thread-local
+// address is looked up once per text (in a shared library each lookup is a
+// call) and the position set reaches the emitting loops as a plain
+// reference.
+struct EncodeScratch {
+  PositionSet set;
+  std::string folded;
+  std::vector<uint32_t> offsets;
+};
+[[gnu::noinline]] EncodeScratch& encode_scratch() {
+  static thread_local EncodeScratch scratch;
+  return scratch;
+}
+
 template <class R>
 Sdr encode_in(std::string_view trimmed, SdrCase mode) {
-  thread_local PositionSet set;
-  thread_local std::string folded;
-  thread_local std::vector<uint32_t> offsets;
+  EncodeScratch& scratch = encode_scratch();
+  PositionSet& set = scratch.set;
+  std::string& folded = scratch.folded;
+  std::vector<uint32_t>& offsets = scratch.offsets;
   if (is_all_ascii(trimmed)) {
     const char* s = trimmed.data();
     if (mode == SdrCase::Fold) {
