@@ -17,53 +17,57 @@ static_assert(std::endian::native == std::endian::little, "chunks are copied to 
 
 constexpr size_t kBitsetBytes = PostingList::kBitsetWords * 8;
 
-void* checked(void* p) {
-  if (!p) throw std::bad_alloc();
-  return p;
-}
-
-uint64_t* new_bitset() {
-  auto* w = static_cast<uint64_t*>(checked(std::aligned_alloc(64, kBitsetBytes)));
+uint64_t* new_bitset(PostingMemory& mem) {
+  auto* w = static_cast<uint64_t*>(mem.allocate(kBitsetBytes));
   std::memset(w, 0, kBitsetBytes);
   return w;
+}
+
+size_t chunk_bytes(const PostingList::Chunk& c) { return c.is_bitset() ? kBitsetBytes : size_t{c.cap} * 2; }
+
+// The bytes of the table of `n` older chunks: its capacity is n rounded up
+// to a power of two.
+size_t older_bytes(uint32_t n) { return n == 0 ? 0 : std::bit_ceil(n) * sizeof(PostingList::Chunk); }
+
+// The smallest capacity of an array chunk, and the one for `n` values.
+constexpr uint32_t kFirstCap = 16;
+uint16_t cap_for(uint32_t n) {
+  return static_cast<uint16_t>(std::min(std::bit_ceil(std::max(n, kFirstCap)), PostingList::kArrayMax));
 }
 
 // The next capacity of an array chunk that must hold `need` values: twice
 // the last, never past the array maximum. Appends reach every list in turn,
 // so a reallocation is a cache miss and a copy; doubling keeps them few, and
 // a chunk that stops growing (a later key starts) is trimmed to its size.
-uint16_t grown_cap(uint32_t cap, uint32_t need) {
-  const uint32_t next = cap < 16 ? 16 : cap * 2;
-  return static_cast<uint16_t>(std::min<uint32_t>(std::max(next, need), PostingList::kArrayMax));
-}
+uint16_t grown_cap(uint32_t cap, uint32_t need) { return cap_for(std::max(cap * 2, need)); }
 
 void set_bit(uint64_t* w, uint16_t v) { w[v >> 6] |= uint64_t{1} << (v & 63); }
 bool test_bit(const uint64_t* w, uint16_t v) { return w[v >> 6] >> (v & 63) & 1; }
 
 // Turns an array chunk into a bitset chunk.
-void to_bitset(PostingList::Chunk& c) {
-  uint64_t* w = new_bitset();
+void to_bitset(PostingList::Chunk& c, PostingMemory& mem) {
+  uint64_t* w = new_bitset(mem);
   for (uint32_t i = 0; i < c.card; ++i) set_bit(w, c.values()[i]);
-  std::free(c.data);
+  mem.release(c.data, chunk_bytes(c));
   c.data = w;
   c.cap = 0;
 }
 
-void reserve_values(PostingList::Chunk& c, uint32_t need) {
+void reserve_values(PostingList::Chunk& c, uint32_t need, PostingMemory& mem) {
   if (need <= c.cap) return;
   const uint16_t cap = grown_cap(c.cap, need);
-  c.data = checked(std::realloc(c.data, size_t{cap} * 2));
+  c.data = mem.reallocate(c.data, size_t{c.cap} * 2, size_t{cap} * 2);
   c.cap = cap;
 }
 
 // Appends ascending values above every value of the chunk.
-void append_values(PostingList::Chunk& c, const uint16_t* v, uint32_t n) {
-  if (!c.is_bitset() && c.card + n > PostingList::kArrayMax) to_bitset(c);
+void append_values(PostingList::Chunk& c, const uint16_t* v, uint32_t n, PostingMemory& mem) {
+  if (!c.is_bitset() && c.card + n > PostingList::kArrayMax) to_bitset(c, mem);
   if (c.is_bitset()) {
     auto* w = static_cast<uint64_t*>(c.data);
     for (uint32_t i = 0; i < n; ++i) set_bit(w, v[i]);
   } else {
-    reserve_values(c, c.card + n);
+    reserve_values(c, c.card + n, mem);
     // At most a buffer's worth: a plain loop beats a library call.
     uint16_t* to = static_cast<uint16_t*>(c.data) + c.card;
     for (uint32_t i = 0; i < n; ++i) to[i] = v[i];
@@ -97,21 +101,19 @@ size_t PostingList::find_chunk(uint16_t key) const {
   return lo;
 }
 
-PostingList::Chunk* PostingList::insert_chunk(size_t at, uint16_t key) {
-  auto grow_older = [this] {
-    // The array's capacity is nolder_ rounded up to a power of two.
-    if (nolder_ == 0 || std::has_single_bit(nolder_)) {
-      const size_t cap = nolder_ == 0 ? 1 : size_t{nolder_} * 2;
-      older_ = static_cast<Chunk*>(checked(std::realloc(older_, cap * sizeof(Chunk))));
-    }
+PostingList::Chunk* PostingList::insert_chunk(size_t at, uint16_t key, PostingMemory& mem) {
+  auto grow_older = [this, &mem] {
+    if (older_bytes(nolder_ + 1) != older_bytes(nolder_))
+      older_ = static_cast<Chunk*>(mem.reallocate(older_, older_bytes(nolder_), older_bytes(nolder_ + 1)));
   };
-  Chunk fresh{key, 8, 0, checked(std::malloc(16))};
+  Chunk fresh{key, static_cast<uint16_t>(kFirstCap), 0, mem.allocate(kFirstCap * 2)};
   if (at == chunk_count()) {
     // A new last chunk; the current one joins the older.
     if (last_.data) {
       if (!last_.is_bitset() && last_.cap > last_.card) {
-        last_.data = checked(std::realloc(last_.data, size_t{last_.card} * 2));
-        last_.cap = static_cast<uint16_t>(last_.card);
+        const auto cap = static_cast<uint16_t>(last_.card);
+        last_.data = mem.reallocate(last_.data, size_t{last_.cap} * 2, size_t{cap} * 2);
+        last_.cap = cap;
       }
       grow_older();
       older_[nolder_++] = last_;
@@ -126,30 +128,31 @@ PostingList::Chunk* PostingList::insert_chunk(size_t at, uint16_t key) {
   return &older_[at];
 }
 
-void PostingList::erase_chunk(size_t at) {
-  std::free(chunk(at).data);
+void PostingList::erase_chunk(size_t at, PostingMemory& mem) {
+  mem.release(chunk(at).data, chunk_bytes(chunk(at)));
   if (at == nolder_) {
     // The last chunk: the largest older one takes its place.
     last_ = Chunk{};
     if (nolder_ == 0) return;
-    last_ = older_[--nolder_];
+    last_ = older_[nolder_ - 1];
   } else {
     std::memmove(older_ + at, older_ + at + 1, (nolder_ - at - 1) * sizeof(Chunk));
-    --nolder_;
   }
-  if (nolder_ == 0) {
-    std::free(older_);
+  // Back to the capacity the count implies.
+  const size_t before = older_bytes(nolder_), after = older_bytes(nolder_ - 1);
+  if (after == 0) {
+    mem.release(older_, before);
     older_ = nullptr;
-  } else if (std::has_single_bit(nolder_)) {
-    // Back to the capacity the count implies.
-    older_ = static_cast<Chunk*>(checked(std::realloc(older_, nolder_ * sizeof(Chunk))));
+  } else if (after != before) {
+    older_ = static_cast<Chunk*>(mem.reallocate(older_, before, after));
   }
+  --nolder_;
 }
 
-void PostingList::flush() {
+void PostingList::flush(PostingMemory& mem) {
   if (!nbuffered_) return;
-  Chunk* c = last_.data && last_.key == buffered_key_ ? &last_ : insert_chunk(chunk_count(), buffered_key_);
-  append_values(*c, buffered_, nbuffered_);
+  Chunk* c = last_.data && last_.key == buffered_key_ ? &last_ : insert_chunk(chunk_count(), buffered_key_, mem);
+  append_values(*c, buffered_, nbuffered_, mem);
   nbuffered_ = 0;
 }
 
@@ -179,17 +182,17 @@ uint32_t PostingList::maximum() const {
   return uint32_t{c.key} << 16 | low;
 }
 
-void PostingList::add(uint32_t d) {
+void PostingList::add(uint32_t d, PostingMemory& mem) {
   if (contains(d)) return;
-  flush();
+  flush(mem);
   const uint16_t key = static_cast<uint16_t>(d >> 16), low = static_cast<uint16_t>(d);
   size_t i = find_chunk(key);
-  Chunk& c = i < chunk_count() && chunk(i).key == key ? chunk(i) : *insert_chunk(i, key);
-  if (!c.is_bitset() && c.card == kArrayMax) to_bitset(c);
+  Chunk& c = i < chunk_count() && chunk(i).key == key ? chunk(i) : *insert_chunk(i, key, mem);
+  if (!c.is_bitset() && c.card == kArrayMax) to_bitset(c, mem);
   if (c.is_bitset()) {
     set_bit(static_cast<uint64_t*>(c.data), low);
   } else {
-    reserve_values(c, c.card + 1);
+    reserve_values(c, c.card + 1, mem);
     auto* v = static_cast<uint16_t*>(c.data);
     const size_t at = static_cast<size_t>(std::lower_bound(v, v + c.card, low) - v);
     std::memmove(v + at + 1, v + at, (c.card - at) * 2);
@@ -199,7 +202,7 @@ void PostingList::add(uint32_t d) {
   ++card_;
 }
 
-bool PostingList::remove(uint32_t d) {
+bool PostingList::remove(uint32_t d, PostingMemory& mem) {
   const uint16_t key = static_cast<uint16_t>(d >> 16), low = static_cast<uint16_t>(d);
   if (nbuffered_ && key == buffered_key_) {
     uint16_t* end = buffered_ + nbuffered_;
@@ -225,14 +228,14 @@ bool PostingList::remove(uint32_t d) {
     std::memmove(at, at + 1, static_cast<size_t>(v + c.card - at - 1) * 2);
   }
   --card_;
-  if (--c.card == 0) erase_chunk(i);
+  if (--c.card == 0) erase_chunk(i, mem);
   return true;
 }
 
-void PostingList::release() {
-  for (uint32_t i = 0; i < nolder_; ++i) std::free(older_[i].data);
-  std::free(older_);
-  std::free(last_.data);
+void PostingList::release(PostingMemory& mem) {
+  for (uint32_t i = 0; i < nolder_; ++i) mem.release(older_[i].data, chunk_bytes(older_[i]));
+  mem.release(older_, older_bytes(nolder_));
+  if (last_.data) mem.release(last_.data, chunk_bytes(last_));
   std::memset(static_cast<void*>(this), 0, sizeof *this);
 }
 
@@ -301,20 +304,22 @@ void PostingList::encode_portable(std::string& out) const {
   }
 }
 
-Status PostingList::decode_portable(std::string_view bytes) {
+Status PostingList::decode_portable(std::string_view bytes, PostingMemory& mem) {
   std::vector<RoaringContainerView> views;
   VESK_RETURN_IF_ERROR(read_roaring_containers(bytes, views));
   PostingList fresh;
   std::memset(static_cast<void*>(&fresh), 0, sizeof fresh);
   try {
     for (const RoaringContainerView& v : views) {
-      Chunk& c = *fresh.insert_chunk(fresh.chunk_count(), v.key);
+      Chunk& c = *fresh.insert_chunk(fresh.chunk_count(), v.key, mem);
       if (v.card > kArrayMax) {
-        std::free(c.data);
-        c.data = new_bitset();
+        mem.release(c.data, chunk_bytes(c));
+        c.data = new_bitset(mem);
         c.cap = 0;
-      } else {
-        reserve_values(c, v.card);
+      } else if (v.card > c.cap) {
+        // Exactly the size read: most chunks of a loaded list never grow.
+        c.data = mem.reallocate(c.data, chunk_bytes(c), size_t{v.card} * 2);
+        c.cap = static_cast<uint16_t>(v.card);
       }
       switch (v.kind) {
         case RoaringContainerView::Kind::Array:
@@ -348,10 +353,10 @@ Status PostingList::decode_portable(std::string_view bytes) {
       fresh.card_ += v.card;
     }
   } catch (const std::bad_alloc&) {
-    fresh.release();
+    fresh.release(mem);
     throw;
   }
-  release();
+  release(mem);
   *this = fresh;
   return Status::Ok();
 }

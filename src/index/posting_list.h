@@ -19,8 +19,10 @@
 //
 // The struct is two cache lines (the buffer takes most of them: the fewer
 // moves, the fewer misses), trivially copyable, and all zero bytes are the
-// empty list, so an index can calloc its 65,536 lists. Memory is owned and
-// released by release(); there is no destructor.
+// empty list, so an index can calloc its 65,536 lists. The chunks live in a
+// PostingMemory (posting_memory.h) the caller passes to every call that may
+// allocate or free, always the same one for a list; release() gives them
+// back. There is no destructor.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +32,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "index/posting_memory.h"
 #include "index/prefetch.h"
 #include "model/status.h"
 
@@ -42,7 +45,8 @@ struct PostingList {
 
   struct Chunk {
     uint16_t key;   // the high 16 bits of its numbers
-    uint16_t cap;   // capacity of an array chunk in values; 0 for a bitset
+    uint16_t cap;   // capacity of an array chunk in values (a power of two from 16 while it
+                    // grows, its count once trimmed or read from a file); 0 for a bitset
     uint32_t card;  // numbers held, at least 1
     void* data;     // uint16_t[cap] ascending, or uint64_t[1024] (64-byte aligned)
 
@@ -52,13 +56,13 @@ struct PostingList {
   };
 
   // Adds d, which must be above every number in the list.
-  void append(uint32_t d) {
+  void append(uint32_t d, PostingMemory& mem) {
     const uint16_t key = static_cast<uint16_t>(d >> 16);
-    if (nbuffered_ && key != buffered_key_) flush();
+    if (nbuffered_ && key != buffered_key_) flush(mem);
     buffered_key_ = key;
     buffered_[nbuffered_++] = static_cast<uint16_t>(d);
     ++card_;
-    if (nbuffered_ == kBuffered) flush();
+    if (nbuffered_ == kBuffered) flush(mem);
   }
   // For callers that append to many lists in turn: whether appending `n`
   // more numbers, the first of them `first`, moves the buffer into the last
@@ -75,9 +79,9 @@ struct PostingList {
   }
 
   // Adds any number; one already present is left alone.
-  void add(uint32_t d);
+  void add(uint32_t d, PostingMemory& mem);
   // Removes d; returns whether it was present.
-  bool remove(uint32_t d);
+  bool remove(uint32_t d, PostingMemory& mem);
   bool contains(uint32_t d) const;
 
   uint32_t cardinality() const { return card_; }
@@ -117,17 +121,17 @@ struct PostingList {
   void encode_portable(std::string& out) const;
   // Replaces the contents with the set of portable bytes (either variant),
   // which are validated first; invalid bytes change nothing.
-  Status decode_portable(std::string_view bytes);
+  Status decode_portable(std::string_view bytes, PostingMemory& mem);
 
   // Frees all memory; the list is then empty.
-  void release();
+  void release(PostingMemory& mem);
   // Moves the buffered numbers into their chunk.
-  void flush();
+  void flush(PostingMemory& mem);
 
  private:
   Chunk& chunk(size_t i) { return i < nolder_ ? older_[i] : last_; }
-  Chunk* insert_chunk(size_t at, uint16_t key);
-  void erase_chunk(size_t at);
+  Chunk* insert_chunk(size_t at, uint16_t key, PostingMemory& mem);
+  void erase_chunk(size_t at, PostingMemory& mem);
   size_t find_chunk(uint16_t key) const;  // index of the first chunk with key >= `key`
 
   Chunk last_;      // the chunk with the largest key; data null when there is none

@@ -56,7 +56,7 @@ SdrIndex::~SdrIndex() {
   }
   poster_wake_.notify_all();
   if (poster_.joinable()) poster_.join();
-  for_each_present([this](uint16_t p) { lists_[p].release(); });
+  for_each_present([this](uint16_t p) { lists_[p].release(memory_); });
 }
 
 const PostingList* SdrIndex::postings(uint16_t p) const {
@@ -68,7 +68,7 @@ const PostingList* SdrIndex::postings(uint16_t p) const {
 void SdrIndex::clear_locked() {
   id_map_.clear();
   reverse_.clear();
-  for_each_present([this](uint16_t p) { lists_[p].release(); });
+  for_each_present([this](uint16_t p) { lists_[p].release(memory_); });
   std::fill(std::begin(present_), std::end(present_), 0);
   {
     // The poster waits for bitmaps_mu_, held here: it finds nothing sealed.
@@ -157,7 +157,7 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
   PostingList* lists = lists_.get();
   for (size_t i = 0; i < n; ++i) {
     if (i + kAhead < n) __builtin_prefetch(&lists[p[i + kAhead]], 1);
-    list_for_insert(p[i]).add(d);
+    list_for_insert(p[i]).add(d, memory_);
   }
 }
 
@@ -267,7 +267,7 @@ void SdrIndex::post_batch_locked(const std::vector<Queued>& queued) const {
     PostingList* base = lists + (h << 8);
     for (uint32_t k = 0; k < b.size; ++k) {
       const uint16_t e = b.entries[k];
-      base[e & 0xff].append(docs[e >> 8]);
+      base[e & 0xff].append(docs[e >> 8], memory_);
     }
     b.size = 0;
   }
@@ -288,9 +288,9 @@ void SdrIndex::remove(std::string_view id) {
   ++version_;
   post_all_locked();
   if (sdr) {
-    for (uint16_t p : *sdr) lists_[p].remove(d);
+    for (uint16_t p : *sdr) lists_[p].remove(d, memory_);
   } else {
-    for_each_present([this, d](uint16_t p) { lists_[p].remove(d); });
+    for_each_present([this, d](uint16_t p) { lists_[p].remove(d, memory_); });
   }
 }
 
@@ -385,19 +385,19 @@ Status SdrIndex::load_from(std::string_view manifest_bytes, ByteSource& sdr_idx)
     if (!*more) return Status::Ok();
     PostingList decoded;
     std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
-    if (Status st = decoded.decode_portable(bytes); !st.ok())
+    if (Status st = decoded.decode_portable(bytes, memory_); !st.ok())
       return Status::Runtime("sdr.idx: position " + std::to_string(position) + ": " + st.message());
     if (!decoded.empty()) {
       const uint32_t max = decoded.maximum();
       if (max >= next_doc_id_) {
-        decoded.release();
+        decoded.release(memory_);
         clear_locked();
         return Status::Runtime("sdr.idx: position " + std::to_string(position) + " holds document number " +
                                std::to_string(max) + ", not below next_doc_id");
       }
     }
     PostingList& l = list_for_insert(position);
-    l.release();
+    l.release(memory_);
     l = decoded;
   }
 }

@@ -177,6 +177,7 @@ class SdrIndex {
   struct FreeLists {
     void operator()(PostingList* l) const;
   };
+  mutable PostingMemory memory_;  // the lists' chunks
   std::unique_ptr<PostingList[], FreeLists> lists_;  // one per position
   // Bit p set = position p has a bitmap (maybe emptied). Mutable, like the
   // queue below: posting the queue changes no contents a reader can see.

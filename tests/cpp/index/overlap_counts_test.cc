@@ -11,13 +11,14 @@ namespace vesk {
 namespace {
 
 struct Lists {
+  PostingMemory mem;
   std::vector<PostingList> lists;
   std::vector<std::vector<uint32_t>> sets;  // ascending
   explicit Lists(size_t n) : lists(n), sets(n) {
     for (PostingList& l : lists) std::memset(static_cast<void*>(&l), 0, sizeof l);
   }
   ~Lists() {
-    for (PostingList& l : lists) l.release();
+    for (PostingList& l : lists) l.release(mem);
   }
 };
 
@@ -51,7 +52,7 @@ TEST(OverlapCounts, MatchPlainCounting) {
       const uint32_t gap = round < 2 ? std::vector<uint32_t>{2, 40}[rng() % 2]
                                      : std::vector<uint32_t>{2, 5, 40, 600, 5000}[rng() % 5];
       for (uint32_t d = round < 2 ? 0 : rng() % gap; d < docs; d += 1 + rng() % gap) {
-        ls.lists[i].append(d);
+        ls.lists[i].append(d, ls.mem);
         ls.sets[i].push_back(d);
       }
     }
@@ -86,7 +87,7 @@ TEST(OverlapCounts, NothingCounted) {
   counts.reset(100);
   EXPECT_EQ(counts.counted(), 0u);
   Lists ls(2);
-  ls.lists[0].append(500);  // above max_doc
+  ls.lists[0].append(500, ls.mem);  // above max_doc
   std::vector<const PostingList*> ptrs{&ls.lists[0], &ls.lists[1]};
   counts.add(ptrs);
   EXPECT_EQ(counts.counted(), 0u);

@@ -12,12 +12,17 @@
 namespace vesk {
 namespace {
 
-// A zeroed list that frees itself.
+// A zeroed list with its own memory, freed at the end.
 struct List {
+  PostingMemory mem;
   PostingList l;
   List() { std::memset(static_cast<void*>(&l), 0, sizeof l); }
-  ~List() { l.release(); }
+  ~List() { l.release(mem); }
   PostingList* operator->() { return &l; }
+  void append(uint32_t d) { l.append(d, mem); }
+  void add(uint32_t d) { l.add(d, mem); }
+  bool remove(uint32_t d) { return l.remove(d, mem); }
+  Status decode_portable(std::string_view bytes) { return l.decode_portable(bytes, mem); }
 };
 
 std::vector<uint32_t> members(const PostingList& l) {
@@ -57,22 +62,22 @@ TEST(PostingList, MatchesAPlainSetAndCRoaringBytes) {
     const int density = 1 + round % 3;  // 1 in 1, 2 or 3 numbers appended
     for (int step = 0; step < 40000; ++step) {
       next += 1 + rng() % density;
-      l->append(next);
+      l.append(next);
       model.insert(next);
       if (rng() % 50 == 0 && !model.empty()) {  // remove something old or recent
         auto it = model.lower_bound(static_cast<uint32_t>(rng() % (next + 1)));
         if (it == model.end()) --it;
-        EXPECT_TRUE(l->remove(*it));
+        EXPECT_TRUE(l.remove(*it));
         model.erase(it);
       }
       if (rng() % 200 == 0) {  // add below the top, maybe already present
         const uint32_t d = static_cast<uint32_t>(rng() % (next + 1));
-        l->add(d);
+        l.add(d);
         model.insert(d);
       }
       if (step % 9973 == 0) expect_matches(l.l, model, "round " + std::to_string(round) + " step " + std::to_string(step));
     }
-    EXPECT_FALSE(l->remove(next + 1));
+    EXPECT_FALSE(l.remove(next + 1));
     EXPECT_FALSE(l->contains(next + 1));
     for (int k = 0; k < 100; ++k) {
       const uint32_t d = static_cast<uint32_t>(rng() % (next + 1));
@@ -82,14 +87,14 @@ TEST(PostingList, MatchesAPlainSetAndCRoaringBytes) {
     // A bitset chunk thinned out below the array size is written as an array.
     for (auto it = model.begin(); it != model.end();) {
       if (rng() % 4) {
-        EXPECT_TRUE(l->remove(*it));
+        EXPECT_TRUE(l.remove(*it));
         it = model.erase(it);
       } else {
         ++it;
       }
     }
     expect_matches(l.l, model, "thinned, round " + std::to_string(round));
-    for (uint32_t d : std::vector<uint32_t>(model.begin(), model.end())) EXPECT_TRUE(l->remove(d));
+    for (uint32_t d : std::vector<uint32_t>(model.begin(), model.end())) EXPECT_TRUE(l.remove(d));
     model.clear();
     expect_matches(l.l, model, "emptied");
     EXPECT_EQ(l->chunk_count(), 0u);
@@ -101,7 +106,7 @@ TEST(PostingList, BufferedNumbersJoinOrFollowTheLastChunk) {
     List l;
     std::set<uint32_t> model;
     for (uint32_t d = start; d < start + 4100; ++d) {
-      l->append(d);
+      l.append(d);
       model.insert(d);
       if (d % 37 == 0) expect_matches(l.l, model, std::to_string(d));
     }
@@ -116,17 +121,17 @@ TEST(PostingList, DecodeRoundTripsAndRefusesBadBytes) {
   for (uint32_t d = 140000; d < 145000; ++d) model.insert(d);  // a dense chunk
   const std::string bytes = roaring_bytes(model);
   List l;
-  ASSERT_TRUE(l->decode_portable(bytes).ok());
+  ASSERT_TRUE(l.decode_portable(bytes).ok());
   expect_matches(l.l, model, "decoded");
   // Appends continue after a decoded list.
-  l->append(400000);
+  l.append(400000);
   model.insert(400000);
   expect_matches(l.l, model, "appended");
   // Bad bytes leave the list as it was.
   std::string bad = bytes;
   bad[0] = 0;
-  EXPECT_FALSE(l->decode_portable(bad).ok());
-  EXPECT_FALSE(l->decode_portable(bytes.substr(0, bytes.size() - 1)).ok());
+  EXPECT_FALSE(l.decode_portable(bad).ok());
+  EXPECT_FALSE(l.decode_portable(bytes.substr(0, bytes.size() - 1)).ok());
   expect_matches(l.l, model, "after bad bytes");
   // The variant with run containers: one run container (values 3..6 and 10)
   // and one array container under key 1.
@@ -137,7 +142,7 @@ TEST(PostingList, DecodeRoundTripsAndRefusesBadBytes) {
   put16(0), put16(4), put16(1), put16(1);
   put16(2), put16(3), put16(3), put16(10), put16(0);
   put16(7), put16(9);
-  ASSERT_TRUE(l->decode_portable(runs).ok());
+  ASSERT_TRUE(l.decode_portable(runs).ok());
   EXPECT_EQ(members(l.l), (std::vector<uint32_t>{3, 4, 5, 6, 10, 65536 + 7, 65536 + 9}));
 }
 
