@@ -17,7 +17,8 @@
 // positions, so postings dominate. Each position's postings are a
 // PostingList (posting_list.h): chunks by the numbers' high 16 bits, with a
 // small buffer that batches the appends of new records, whose numbers are
-// always the largest yet. The index also keeps, per document it indexed in
+// always the largest yet; the chunks live in the index's own PostingMemory
+// (posting_memory.h). The index also keeps, per document it indexed in
 // this process, the record's SDR buffer (shared with the record log's entry
 // cache, not copied) so that a removal touches only that record's positions.
 //
@@ -102,9 +103,10 @@ class SdrIndex {
   // The posting list of a position, or null (for tests).
   const PostingList* postings(uint16_t position) const;
 
-  // New documents queued before a batch is sealed for posting, and at most
-  // (a place in the batch is kept in a byte): once the filling batch holds
-  // kQueueMax while the sealed one is still posted, the inserter posts both.
+  // A batch is sealed for the poster thread once kPostBatch new documents
+  // are queued. While the poster is still busy with the last one, the queue
+  // grows on to kQueueMax at most (a place in a batch is kept in a byte);
+  // there the inserter posts both batches itself.
   static constexpr size_t kPostBatch = 128;
   static constexpr size_t kQueueMax = 256;
 
