@@ -169,10 +169,10 @@ void SdrIndex::post_queued() const {
 
 void SdrIndex::post_all_locked() const {
   std::lock_guard q(queue_mu_);
-  for (std::vector<Queued>* q : {&sealed_, &filling_}) {
-    if (q->empty()) continue;
-    post_batch_locked(*q);
-    q->clear();
+  for (std::vector<Queued>* pending : {&sealed_, &filling_}) {
+    if (pending->empty()) continue;
+    post_batch_locked(*pending);
+    pending->clear();
   }
   unposted_.store(0, std::memory_order_release);
 }
