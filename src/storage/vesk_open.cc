@@ -239,17 +239,24 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
     }
   });
 
-  // 3. The record log; from here the directory is locked.
-  Result<std::shared_ptr<VeskStorage>> storage = VeskStorage::open(path, *key, env);
+  // 3. The record log; from here the directory is locked. The log is
+  //    scanned while the journal is opened and read (steps 5 and 6 do not
+  //    need it); a failed scan is reported before anything they found.
+  Result<std::shared_ptr<VeskStorage>> storage = VeskStorage::open_locked(path, *key, env);
   if (!storage.ok()) return storage.status();
+  std::future<Status> scanned =
+      std::async(std::launch::async, [log = *storage] { return log->finish_open(); });
 
   // 5. The journal header, created or checked.
-  if (!env.exists(path)) VESK_RETURN_IF_ERROR(env.create_dirs(path).as(ErrorKind::OS));
-  Result<std::unique_ptr<CognitiveStore>> journal = CognitiveStore::open(path, *key, env);
-  if (!journal.ok()) return journal.status().as(ErrorKind::OS);
+  Status journal_status = env.exists(path) ? Status::Ok() : env.create_dirs(path).as(ErrorKind::OS);
+  Result<std::unique_ptr<CognitiveStore>> journal =
+      journal_status.ok() ? CognitiveStore::open(path, *key, env) : Result<std::unique_ptr<CognitiveStore>>(journal_status);
 
   // 6. The records: the snapshot and the journal behind it.
-  Result<CognitiveStore::LoadedState> loaded = (*journal)->load_cognitive_state();
+  Result<CognitiveStore::LoadedState> loaded =
+      journal.ok() ? (*journal)->load_cognitive_state() : Result<CognitiveStore::LoadedState>(journal.status());
+  if (Status s = scanned.get(); !s.ok()) return s;
+  if (!journal.ok()) return journal.status().as(ErrorKind::OS);
   if (!loaded.ok()) return Status::OS("failed to load persisted records from " + display);
   RecordMap records = std::move(loaded->records);
   std::vector<StartupValidationEvent> events;

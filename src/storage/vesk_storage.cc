@@ -1,5 +1,8 @@
 #include "storage/vesk_storage.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <cassert>
 #include <chrono>
 #include <cstdio>
@@ -66,6 +69,14 @@ Status VeskStorage::create_log_file(const fs::path& path, Env& env) {
 }
 
 Result<std::shared_ptr<VeskStorage>> VeskStorage::open(const fs::path& dir, StoreKey key, Env& env) {
+  auto s = open_locked(dir, std::move(key), env);
+  if (!s.ok()) return s.status();
+  // Everything opened so far, the lock included, is released with `s`.
+  VESK_RETURN_IF_ERROR((*s)->finish_open());
+  return s;
+}
+
+Result<std::shared_ptr<VeskStorage>> VeskStorage::open_locked(const fs::path& dir, StoreKey key, Env& env) {
   auto opened = [&]() -> Result<std::shared_ptr<VeskStorage>> {
     VESK_RETURN_IF_ERROR(env.create_dirs(dir));
     std::shared_ptr<VeskStorage> s(new VeskStorage(dir, std::move(key), env));
@@ -78,17 +89,17 @@ Result<std::shared_ptr<VeskStorage>> VeskStorage::open(const fs::path& dir, Stor
     }
     s->lock_ = std::move(lock).value();
 
-    bool fresh = !env.exists(s->log_path_);
-    if (fresh) VESK_RETURN_IF_ERROR(create_log_file(s->log_path_, env));
+    s->fresh_log_ = !env.exists(s->log_path_);
+    if (s->fresh_log_) VESK_RETURN_IF_ERROR(create_log_file(s->log_path_, env));
 
     auto reader = env.open(s->log_path_, OpenMode::kRead);
     if (!reader.ok()) return reader.status();
     auto writer = env.open(s->log_path_, OpenMode::kReadWriteCreate);
     if (!writer.ok()) return writer.status();
     s->reader_ = std::move(reader).value();
+    s->pending_writer_ = std::move(writer).value();
 
-    uint64_t end = kLogHeaderSize;
-    if (!fresh) {
+    if (!s->fresh_log_) {
       char header[kLogHeaderSize];
       auto got = s->reader_->read_at(0, header, sizeof header);
       if (!got.ok()) return got.status();
@@ -99,12 +110,7 @@ Result<std::shared_ptr<VeskStorage>> VeskStorage::open(const fs::path& dir, Stor
       if (version > kLogVersion) return Status::OS("Unsupported version: " + std::to_string(version));
       // Entries start at 64; a shorter file has no room for them.
       if (*got < kLogHeaderSize) return eof_error();
-      auto scanned = s->scan();
-      if (!scanned.ok()) return scanned.status();
-      end = *scanned;
-      s->load_side_map();
     }
-    s->writer_ = std::make_unique<BufferedWriter>(std::move(writer).value(), end);
     return s;
   }();
   // Everything opened so far, the lock included, is released with `s`.
@@ -112,48 +118,105 @@ Result<std::shared_ptr<VeskStorage>> VeskStorage::open(const fs::path& dir, Stor
   return opened;
 }
 
+Status VeskStorage::finish_open() {
+  uint64_t end = kLogHeaderSize;
+  if (!fresh_log_) {
+    auto scanned = scan();
+    if (!scanned.ok()) return scanned.status().as(ErrorKind::OS);
+    end = *scanned;
+    load_side_map();
+  }
+  writer_ = std::make_unique<BufferedWriter>(std::move(pending_writer_), end);
+  return Status::Ok();
+}
+
+// The log is read in blocks of whole entries; each block's entries are
+// decoded side by side (the SDR buffers and texts are most of the work, and
+// most of it is the memory they take), then filed in log order, so a later
+// entry for an id replaces an earlier one exactly as a sequential scan does.
 Result<uint64_t> VeskStorage::scan() {
+  constexpr size_t kBlockBytes = size_t{8} << 20;
   auto file = env_.open(log_path_, OpenMode::kRead);
   if (!file.ok()) return file.status();
   auto size = (*file)->size();
   if (!size.ok()) return size.status();
   if (*size < kLogHeaderSize) return eof_error();
 
-  BufferedReader in(**file, kLogHeaderSize);
   Index fresh;
   uint64_t count = 0;
-  uint64_t p = kLogHeaderSize;
-  char fixed[kEntryFixedSize];
-  std::string body;
-  while (p < *size) {
+  uint64_t p = kLogHeaderSize;  // the first entry not yet filed
+  std::string block;
+  struct Found {
+    LogEntryFixed fixed;
+    uint64_t offset;
+    size_t body;  // where its body starts in the block
+  };
+  std::vector<Found> found;
+  std::vector<std::shared_ptr<CachedLogEntry>> built;
+  size_t want = kBlockBytes;
+  bool tail = false;  // p is where the whole entries end
+  while (p < *size && !tail) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(std::max(want, kBlockBytes), *size - p));
+    block.resize(n);
     // A read error is not a torn tail: cutting there could throw away good
     // entries, so the open fails instead and the file stays as it is.
-    auto got = in.read(fixed, sizeof fixed);
+    auto got = (*file)->read_at(p, block.data(), n);
     if (!got.ok()) return got.status();
-    if (*got < sizeof fixed) break;
-    LogEntryFixed f = decode_log_entry_fixed(fixed);
-    // Lengths are checked against the bytes left before anything is allocated.
-    if (f.body_size() > *size - (p + kEntryFixedSize)) break;
-    body.resize(static_cast<size_t>(f.body_size()));
-    got = in.read(body.data(), body.size());
-    if (!got.ok()) return got.status();
-    if (*got < body.size()) break;
-
-    auto entry = std::make_shared<CachedLogEntry>();
-    entry->sdr = make_sdr_positions(decode_sdr_positions(body.data(), f.sdr_count));
-    entry->text = scanned_text(f.flag, std::string_view(body).substr(2 * size_t{f.sdr_count}), key_.get());
-    entry->created_at = f.created_at;
-    entry->strength = f.strength;
-    entry->pin_factor = f.pin_factor;
-    entry->reserved1 = f.reserved1;
-    entry->reserved2 = f.reserved2;
-    entry->id = f.id;
-    entry->tier = std::move(f.tier);
-    bool user_core = entry->tier == kTierUserCore;
-    auto [it, inserted] = fresh.try_emplace(std::move(f.id), Slot{p, entry, user_core});
-    if (!inserted) it->second = Slot{p, std::move(entry), user_core || it->second.user_core};
-    ++count;
-    p += kEntryFixedSize + f.body_size();
+    // A short read means the file ends here, whatever its size said.
+    const bool to_end = *got < n || p + *got >= *size;
+    block.resize(*got);
+    found.clear();
+    want = kBlockBytes;
+    size_t q = 0;
+    while (true) {
+      if (block.size() - q < kEntryFixedSize) {
+        tail = to_end;
+        break;
+      }
+      LogEntryFixed f = decode_log_entry_fixed(block.data() + q);
+      // Lengths are checked against the bytes left before anything is allocated.
+      if (f.body_size() > *size - (p + q + kEntryFixedSize)) {
+        tail = true;
+        break;
+      }
+      const uint64_t whole = kEntryFixedSize + f.body_size();
+      if (whole > block.size() - q) {
+        if (to_end) tail = true;
+        // The next block starts with this entry and holds all of it.
+        want = static_cast<size_t>(whole);
+        break;
+      }
+      found.push_back(Found{std::move(f), p + q, q + kEntryFixedSize});
+      q += static_cast<size_t>(whole);
+    }
+    built.assign(found.size(), nullptr);
+    tbb::parallel_for(tbb::blocked_range<size_t>(0, found.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
+      for (size_t i = r.begin(); i != r.end(); ++i) {
+        const Found& e = found[i];
+        const char* body = block.data() + e.body;
+        auto entry = std::make_shared<CachedLogEntry>();
+        entry->sdr = make_sdr_positions(decode_sdr_positions(body, e.fixed.sdr_count));
+        entry->text = scanned_text(e.fixed.flag,
+                                   std::string_view(body + 2 * size_t{e.fixed.sdr_count}, e.fixed.payload_len),
+                                   key_.get());
+        entry->created_at = e.fixed.created_at;
+        entry->strength = e.fixed.strength;
+        entry->pin_factor = e.fixed.pin_factor;
+        entry->reserved1 = e.fixed.reserved1;
+        entry->reserved2 = e.fixed.reserved2;
+        entry->id = e.fixed.id;
+        entry->tier = e.fixed.tier;
+        built[i] = std::move(entry);
+      }
+    });
+    for (size_t i = 0; i < found.size(); ++i) {
+      Found& e = found[i];
+      const bool user_core = e.fixed.tier == kTierUserCore;
+      auto [it, inserted] = fresh.try_emplace(std::move(e.fixed.id), Slot{e.offset, built[i], user_core});
+      if (!inserted) it->second = Slot{e.offset, std::move(built[i]), user_core || it->second.user_core};
+      ++count;
+    }
+    p += q;
   }
 
   if (p < *size) {

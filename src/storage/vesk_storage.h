@@ -47,6 +47,15 @@ class VeskStorage {
   // torn tail) and loads the side map. Errors are of kind OS; a failure leaves
   // nothing open and the lock released.
   static Result<std::shared_ptr<VeskStorage>> open(const fs::path& dir, StoreKey key, Env& env = Env::Default());
+  // The same in two halves, so that a caller can read other files of the
+  // directory, under its lock, while the log is scanned: open_locked()
+  // creates the directory, takes the lock, creates or checks the log's
+  // header and opens the reader; finish_open() scans, loads the side map and
+  // opens the writer. Nothing else may be called between the two. A failure
+  // of either is of kind OS; the lock goes with the object.
+  static Result<std::shared_ptr<VeskStorage>> open_locked(const fs::path& dir, StoreKey key,
+                                                           Env& env = Env::Default());
+  Status finish_open();
 
   VeskStorage(const VeskStorage&) = delete;
   VeskStorage& operator=(const VeskStorage&) = delete;
@@ -125,6 +134,8 @@ class VeskStorage {
   // the last whole entry.
   Result<uint64_t> scan();
   void load_side_map();
+  bool fresh_log_ = false;  // created by open_locked(): nothing to scan
+  std::unique_ptr<File> pending_writer_;  // from open_locked() to finish_open()
   Status flush_locked();
   Status writer_unavailable() const;
 

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <set>
 #include <thread>
 
 #include "storage/coding.h"
@@ -156,6 +158,53 @@ TEST(VeskStorage, TornTailIsCutBackToTheLastWholeEntry) {
     ASSERT_TRUE(s->flush().ok());
     EXPECT_EQ(header_count(dir / "brain.vesk"), 3u);
   }
+}
+
+// A log of several scan blocks (entries cross every block boundary): the
+// later entry of an id wins, user_core sticks, and a torn last entry is cut.
+TEST(VeskStorage, ScanOfALongLogKeepsLogOrderAcrossBlocks) {
+  TempDir dir;
+  constexpr int kEntries = 3000, kIds = 700;
+  std::map<std::string, std::pair<std::string, std::vector<uint16_t>>> latest;
+  std::set<std::string> user_core;
+  uint64_t last_start = 0;
+  std::string last_id;
+  {
+    auto s = open_ok(dir.path());
+    for (int i = 0; i < kEntries; ++i) {
+      char id[13];
+      std::snprintf(id, sizeof id, "%012d", i % kIds);
+      std::vector<uint16_t> sdr;
+      for (int k = 0; k < 2500 + (i * 37) % 1500; ++k) sdr.push_back(static_cast<uint16_t>(k * 13 + i));
+      const std::string text = "entry " + std::to_string(i) + std::string(static_cast<size_t>((i * 7919) % 2500), 'x');
+      const std::string tier = i % 97 == 0 ? "user_core" : "general";
+      auto at = s->append(entry(id, text, tier, sdr));
+      ASSERT_TRUE(at.ok());
+      latest[id] = {text, sdr};
+      if (tier == "user_core") user_core.insert(id);
+      last_start = *at;
+      last_id = id;
+    }
+    ASSERT_TRUE(s->close().ok());
+  }
+  ASSERT_GT(fs::file_size(dir / "brain.vesk"), uint64_t{20} << 20);  // three blocks at least
+  {
+    auto s = open_ok(dir.path());
+    EXPECT_EQ(s->entry_count(), uint64_t{kEntries});
+    for (const auto& [id, want] : latest) {
+      auto e = s->cached_entry(id);
+      ASSERT_TRUE(e) << id;
+      EXPECT_EQ(e->text, want.first) << id;
+      EXPECT_EQ(*e->sdr, want.second) << id;
+    }
+    const auto core = s->user_core_ids();
+    EXPECT_EQ(std::set<std::string>(core.begin(), core.end()), user_core);
+  }
+  fs::resize_file(dir / "brain.vesk", last_start + 100);
+  auto s = open_ok(dir.path());
+  EXPECT_EQ(fs::file_size(dir / "brain.vesk"), last_start);
+  EXPECT_EQ(s->entry_count(), uint64_t{kEntries - 1});
+  EXPECT_NE(s->cached_entry(last_id)->text, latest[last_id].first);
 }
 
 TEST(VeskStorage, ReadErrorFailsTheOpenWithoutCuttingTheLog) {
