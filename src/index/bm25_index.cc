@@ -9,6 +9,7 @@
 
 #include <immintrin.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_group.h>
 
 #include "index/prefetch.h"
 #include "index/term_tokenizer.h"
@@ -33,17 +34,27 @@ void Bm25Index::insert(std::string_view id, std::string_view content, std::strin
   insert_sorted_terms(id, terms, ns);
 }
 
+// The entries are tokenised in batches on the thread pool, each batch while
+// the one before it is filed in entry order on this thread.
 void Bm25Index::insert_all(std::span<const Entry> entries) {
-  constexpr size_t kBatch = 8192;
-  std::vector<std::vector<std::string>> terms;
-  for (size_t start = 0; start < entries.size(); start += kBatch) {
+  static constexpr size_t kBatch = 8192;
+  auto tokenize = [&entries](size_t start, std::vector<std::vector<std::string>>& terms) {
     const size_t n = std::min(kBatch, entries.size() - start);
     terms.assign(n, {});
     tbb::parallel_for(size_t{0}, n, [&](size_t i) {
       terms[i] = tokenize_terms(entries[start + i].content);
       std::sort(terms[i].begin(), terms[i].end());
     });
-    for (size_t i = 0; i < n; ++i) insert_sorted_terms(entries[start + i].id, terms[i], entries[start + i].ns);
+  };
+  std::vector<std::vector<std::string>> current, next;
+  if (!entries.empty()) tokenize(0, current);
+  for (size_t start = 0; start < entries.size(); start += kBatch) {
+    tbb::task_group ahead;
+    if (start + kBatch < entries.size()) ahead.run([&] { tokenize(start + kBatch, next); });
+    for (size_t i = 0; i < current.size(); ++i)
+      insert_sorted_terms(entries[start + i].id, current[i], entries[start + i].ns);
+    ahead.wait();
+    std::swap(current, next);
   }
 }
 
