@@ -6,6 +6,8 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <immintrin.h>
 #include <tbb/parallel_for.h>
@@ -51,11 +53,133 @@ void Bm25Index::insert_all(std::span<const Entry> entries) {
   for (size_t start = 0; start < entries.size(); start += kBatch) {
     tbb::task_group ahead;
     if (start + kBatch < entries.size()) ahead.run([&] { tokenize(start + kBatch, next); });
-    for (size_t i = 0; i < current.size(); ++i)
-      insert_sorted_terms(entries[start + i].id, current[i], entries[start + i].ns);
+    file_batch(entries.subspan(start, current.size()), current);
     ahead.wait();
     std::swap(current, next);
   }
+}
+
+// A batch of new ids (none indexed, none repeated) is filed in parallel, to
+// the very state one insert per entry leaves: the same document and term
+// numbers, postings in entry order. The terms are split into shards by hash,
+// so that each term is handled by one task: first its number (an indexed
+// term's, or a place among the shard's new terms), then, once the new terms
+// have been numbered in order of first appearance, its postings.
+void Bm25Index::file_batch(std::span<const Entry> batch, std::vector<std::vector<std::string>>& terms) {
+  const size_t n = batch.size();
+  bool fresh_ids = true;
+  {
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(n);
+    for (const Entry& e : batch) fresh_ids = fresh_ids && !ids_.find(e.id) && seen.insert(e.id).second;
+  }
+  if (!fresh_ids) {
+    for (size_t i = 0; i < n; ++i) insert_sorted_terms(batch[i].id, terms[i], batch[i].ns);
+    return;
+  }
+  // Documents in entry order, as insert_sorted_terms numbers and counts them.
+  constexpr uint32_t kNone = TermTable::kNone;
+  std::vector<uint32_t> doc(n, kNone);
+  for (size_t i = 0; i < n; ++i) {
+    if (terms[i].empty()) continue;
+    const uint64_t length = terms[i].size();
+    const uint32_t d = ids_.intern(batch[i].id);
+    if (docs_.size() <= d) {
+      docs_.resize(d + 1);
+      doc_ns_.resize(d + 1);
+      doc_length_.resize(d + 1);
+    }
+    docs_[d].length = length;
+    auto ns = namespace_of(batch[i].ns);
+    if (!ns) {
+      ns = static_cast<uint32_t>(namespaces_.size());
+      namespaces_.push_back(Namespace{std::string(batch[i].ns), 0, 0});
+    }
+    doc_ns_[d] = *ns;
+    doc_length_[d] = static_cast<float>(length);
+    namespaces_[*ns].documents += 1;
+    namespaces_[*ns].total_length += length;
+    doc[i] = d;
+  }
+  // Each entry's distinct terms: first place, frequency, hash.
+  struct Distinct {
+    uint32_t first, tf, hash, t;
+  };
+  std::vector<std::vector<Distinct>> distinct(n);
+  tbb::parallel_for(size_t{0}, n, [&](size_t i) {
+    const std::vector<std::string>& ts = terms[i];
+    for (size_t k = 0; k < ts.size();) {
+      size_t j = k;
+      while (j < ts.size() && ts[j] == ts[k]) ++j;
+      distinct[i].push_back(Distinct{static_cast<uint32_t>(k), static_cast<uint32_t>(j - k), TermTable::hash_of(ts[k]),
+                                     kNone});
+      k = j;
+    }
+  });
+  // Per shard: the known terms' numbers, and the new terms by first
+  // appearance (entry, place among its distinct terms); a new term's `t`
+  // holds its place in the shard's list for now.
+  constexpr uint32_t kShards = 16;
+  struct Place {
+    uint32_t entry, place;  // an entry and the place of one of its distinct terms
+  };
+  std::vector<std::vector<Place>> by_shard(kShards);  // in entry order
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = 0; j < distinct[i].size(); ++j)
+      by_shard[(distinct[i][j].hash >> 7) % kShards].push_back(Place{static_cast<uint32_t>(i), static_cast<uint32_t>(j)});
+  std::vector<std::vector<Place>> new_terms(kShards);  // by first appearance
+  tbb::parallel_for(uint32_t{0}, kShards, [&](uint32_t s) {
+    std::unordered_map<std::string_view, uint32_t> places;
+    for (const Place& at : by_shard[s]) {
+      Distinct& e = distinct[at.entry][at.place];
+      const std::string& text = terms[at.entry][e.first];
+      e.t = term_number(e.hash, text);
+      if (e.t != kNone) continue;
+      auto [it, added] = places.try_emplace(text, static_cast<uint32_t>(new_terms[s].size()));
+      if (added) new_terms[s].push_back(at);
+      e.t = kNone - 1 - it->second;  // a place, counted down from the top
+    }
+  });
+  // Number the new terms in order of first appearance, as one insert after
+  // another would.
+  std::vector<std::pair<Place, uint32_t>> order;  // (first appearance, shard)
+  for (uint32_t s = 0; s < kShards; ++s)
+    for (const Place& t : new_terms[s]) order.emplace_back(t, s);
+  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    return a.first.entry != b.first.entry ? a.first.entry < b.first.entry : a.first.place < b.first.place;
+  });
+  std::vector<std::vector<uint32_t>> numbers(kShards);
+  for (uint32_t s = 0; s < kShards; ++s) numbers[s].resize(new_terms[s].size());
+  for (const auto& [first, s] : order) {
+    Distinct& e = distinct[first.entry][first.place];
+    uint32_t t;
+    if (!free_terms_.empty()) {
+      t = free_terms_.back();
+      free_terms_.pop_back();
+    } else {
+      t = static_cast<uint32_t>(terms_.size());
+      terms_.emplace_back();
+    }
+    terms_[t].text = std::move(terms[first.entry][e.first]);
+    term_ids_.insert(e.hash, t);
+    numbers[s][kNone - 1 - e.t] = t;
+  }
+  // Postings shard by shard (a term's list is only ever touched by its own
+  // shard), in entry order; then each document's term numbers.
+  tbb::parallel_for(uint32_t{0}, kShards, [&](uint32_t s) {
+    for (const Place& at : by_shard[s]) {
+      Distinct& e = distinct[at.entry][at.place];
+      if (e.t >= kNone - new_terms[s].size()) e.t = numbers[s][kNone - 1 - e.t];
+      terms_[e.t].postings.emplace_back(doc[at.entry], e.tf);
+    }
+  });
+  tbb::parallel_for(size_t{0}, n, [&](size_t i) {
+    if (doc[i] == kNone) return;
+    std::vector<uint32_t>& ts = docs_[doc[i]].terms;
+    ts.clear();
+    ts.reserve(distinct[i].size());
+    for (const Distinct& e : distinct[i]) ts.push_back(e.t);
+  });
 }
 
 void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns) {
@@ -158,6 +282,21 @@ uint64_t Bm25Index::namespace_document_count(std::string_view ns) const {
 uint64_t Bm25Index::namespace_total_length(std::string_view ns) const {
   auto n = namespace_of(ns);
   return n ? namespaces_[*n].total_length : 0;
+}
+
+Bm25Index::Contents Bm25Index::contents() const {
+  Contents c;
+  for (const Term& t : terms_) c.terms.emplace_back(t.text, t.postings);
+  for (uint32_t d = 0; d < docs_.size(); ++d) {
+    if (!ids_.in_use(d)) {
+      c.docs.emplace_back();
+      continue;
+    }
+    c.docs.emplace_back(ids_.id(d), docs_[d].length, doc_ns_[d], docs_[d].terms);
+  }
+  for (const Namespace& n : namespaces_) c.namespaces.emplace_back(n.name, n.documents, n.total_length);
+  c.free_terms = free_terms_;
+  return c;
 }
 
 size_t Bm25Index::posting_count(std::string_view term) const {

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -51,6 +52,19 @@ class Bm25Index {
   // The number of documents holding the term (any namespace).
   size_t posting_count(std::string_view term) const;
 
+  // The whole state by number, for tests: each term's text and postings
+  // (document, frequency) in list order, each document number's id (empty
+  // when free), length, namespace and term numbers, the namespaces, the
+  // free term numbers.
+  struct Contents {
+    std::vector<std::pair<std::string, std::vector<std::pair<uint32_t, uint32_t>>>> terms;
+    std::vector<std::tuple<std::string, uint64_t, uint32_t, std::vector<uint32_t>>> docs;
+    std::vector<std::tuple<std::string, uint64_t, uint64_t>> namespaces;
+    std::vector<uint32_t> free_terms;
+    bool operator==(const Contents&) const = default;
+  };
+  Contents contents() const;
+
  private:
   friend RankedList collect_bm25(const Bm25Index&, const RecordLookup&, std::string_view, size_t,
                                  std::span<const std::string>);
@@ -70,6 +84,8 @@ class Bm25Index {
   std::optional<uint32_t> namespace_of(std::string_view ns) const;
   // insert() after tokenising: `terms` sorted, `length` the count with repeats.
   void insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns);
+  // insert_sorted_terms() for each entry of a batch in turn.
+  void file_batch(std::span<const Entry> batch, std::vector<std::vector<std::string>>& terms);
 
   DocIds ids_;
   std::vector<Doc> docs_;

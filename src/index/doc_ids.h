@@ -25,6 +25,7 @@ class DocIds {
   std::optional<uint32_t> find(std::string_view id) const;
   // The id of a number in use.
   const std::string& id(uint32_t doc) const { return *ids_[doc]; }
+  bool in_use(uint32_t doc) const { return doc < ids_.size() && ids_[doc]; }
   // Forgets the id of a number in use; the number becomes free.
   void release(uint32_t doc);
   // Above every number in use.

@@ -157,6 +157,39 @@ TEST_F(Bm25Fixture, TopKIsTheHeadOfTheFullRanking) {
   for (size_t k : {1, 3, 10, 40, 150}) EXPECT_EQ(search("red cat sun", k), RankedList(full.begin(), full.begin() + k)) << k;
 }
 
+// Batches of new ids are filed in parallel: the state must be exactly what
+// one insert per entry leaves (document and term numbers, posting order,
+// free numbers reused), on an index that already holds terms and has freed
+// some, with entries without terms and a batch that names an indexed id.
+TEST(Bm25BulkInsert, ParallelFilingLeavesTheSequentialState) {
+  std::mt19937 rng(4);
+  auto text = [&rng] {
+    std::string t;
+    for (int k = 0, n = static_cast<int>(rng() % 40); k < n; ++k) t += "t" + std::to_string(rng() % (k % 3 ? 50 : 30000)) + " ";
+    return t;
+  };
+  Bm25Index one_by_one, bulk;
+  for (Bm25Index* index : {&one_by_one, &bulk}) {
+    std::mt19937 same(9);
+    for (int i = 0; i < 3000; ++i) index->insert("old" + std::to_string(i), "t" + std::to_string(same() % 20000) + " t1", "work");
+    for (int i = 0; i < 3000; i += 3) index->remove("old" + std::to_string(i));
+  }
+  std::vector<std::string> ids, texts, spaces;
+  for (int i = 0; i < 30000; ++i) {
+    ids.push_back(i == 25000 ? "old1" : "new" + std::to_string(i));  // the last batch names an indexed id
+    texts.push_back(i % 101 == 0 ? "?!" : text());
+    spaces.push_back(i % 7 ? "default" : i % 2 ? "work" : "personal");
+  }
+  std::vector<Bm25Index::Entry> entries;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    one_by_one.insert(ids[i], texts[i], spaces[i]);
+    entries.push_back({ids[i], texts[i], spaces[i]});
+  }
+  bulk.insert_all(entries);
+  EXPECT_TRUE(bulk.contents() == one_by_one.contents());
+  EXPECT_EQ(bulk.contents().free_terms, one_by_one.contents().free_terms);
+}
+
 }  // namespace
 }  // namespace vesk
 
