@@ -37,7 +37,8 @@ class Bm25Index {
   void remove(std::string_view id);
   // The same as insert() for each entry in order, with the texts tokenised
   // in parallel on the thread pool (batch by batch, to bound the memory the
-  // terms take meanwhile).
+  // terms take meanwhile) and a batch of ids that are all new filed in
+  // parallel too.
   struct Entry {
     std::string_view id;
     std::string_view content;
