@@ -1,5 +1,7 @@
 #include "index/embedding_store.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -72,24 +74,39 @@ struct Replay {
   uint64_t end = 0;
 };
 
+// The frames are found by their headers, decoded side by side, then applied
+// in log order up to the first that fails its checksum, its unsealing or its
+// parse: exactly where a frame-by-frame replay stops.
 Replay replay_log(std::string_view log, const SecretKey* key, StagedVectors& vectors) {
-  Replay r;
-  size_t pos = 0;
-  while (log.size() - pos >= kEmbeddingFrameHeaderSize) {
+  struct Frame {
+    size_t pos;
+    uint32_t n, crc;
+  };
+  std::vector<Frame> frames;
+  for (size_t pos = 0; log.size() - pos >= kEmbeddingFrameHeaderSize;) {
     const uint32_t n = get_le<uint32_t>(log.data() + pos);
     const uint32_t crc = get_le<uint32_t>(log.data() + pos + 4);
     if (n > log.size() - pos - kEmbeddingFrameHeaderSize) break;
-    std::string_view payload = log.substr(pos + kEmbeddingFrameHeaderSize, n);
-    if (crc32_of(payload) != crc) break;
-    auto text = unseal_payload(key, payload);
-    if (!text.ok()) break;
-    JsonReader reader(*text);
-    LogFrame frame;
-    if (!JsonCodec<LogFrame>::read(reader, frame) || !reader.end()) break;
-    vectors.insert_or_assign(std::move(frame.id), std::move(frame.v));
+    frames.push_back(Frame{pos, n, crc});
     pos += kEmbeddingFrameHeaderSize + n;
+  }
+  std::vector<LogFrame> decoded(frames.size());
+  std::vector<uint8_t> ok(frames.size(), 0);
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, frames.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
+    for (size_t i = r.begin(); i != r.end(); ++i) {
+      std::string_view payload = log.substr(frames[i].pos + kEmbeddingFrameHeaderSize, frames[i].n);
+      if (crc32_of(payload) != frames[i].crc) continue;
+      auto text = unseal_payload(key, payload);
+      if (!text.ok()) continue;
+      JsonReader reader(*text);
+      ok[i] = JsonCodec<LogFrame>::read(reader, decoded[i]) && reader.end();
+    }
+  });
+  Replay r;
+  for (size_t i = 0; i < frames.size() && ok[i]; ++i) {
+    vectors.insert_or_assign(std::move(decoded[i].id), std::move(decoded[i].v));
     ++r.frames;
-    r.end = pos;
+    r.end = frames[i].pos + kEmbeddingFrameHeaderSize + frames[i].n;
   }
   return r;
 }
@@ -222,22 +239,38 @@ Status EmbeddingStore::compact(std::optional<std::string_view> skip) {
     (void)log_file_->close();
     log_file_.reset();
   }
-  std::string text;
+  // Rows are written as objects of their own, a block of rows per task, and
+  // the members joined: the bytes one writer over all rows would give.
   const size_t rows = vectors_.rows();
   const size_t dim = vectors_.dim();
-  text.reserve(2 + rows * (dim * 11 + 20));
-  std::vector<float> row(dim);
-  {
-    JsonWriter w(text);
+  constexpr size_t kRowsPerBlock = 1024;
+  std::vector<std::string> blocks((rows + kRowsPerBlock - 1) / kRowsPerBlock);
+  tbb::parallel_for(size_t{0}, blocks.size(), [&](size_t b) {
+    std::string& out = blocks[b];
+    const size_t end = std::min(rows, (b + 1) * kRowsPerBlock);
+    out.reserve((end - b * kRowsPerBlock) * (dim * 11 + 20));
+    std::vector<float> row(dim);
+    JsonWriter w(out);
     w.begin_object();
-    for (size_t r = 0; r < rows; ++r) {
+    for (size_t r = b * kRowsPerBlock; r < end; ++r) {
       if (skip && vectors_.id(r) == *skip) continue;
       vectors_.copy_row(r, row.data());
       w.key(vectors_.id(r));
       write_vector(w, row);
     }
     w.end_object();
+  });
+  std::string text = "{";
+  size_t total = 2;
+  for (const std::string& b : blocks) total += b.size();
+  text.reserve(total);
+  for (std::string& b : blocks) {
+    if (b.size() <= 2) continue;  // "{}": every row of the block skipped
+    if (text.size() > 1) text += ',';
+    text.append(b, 1, b.size() - 2);
+    std::string().swap(b);
   }
+  text += '}';
   VESK_RETURN_IF_ERROR(write_file_atomic(key_.get(), path_, text, env_));
   if (env_.exists(log_path_)) VESK_RETURN_IF_ERROR(env_.remove(log_path_));
   log_end_ = 0;

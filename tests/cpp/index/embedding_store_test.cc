@@ -305,6 +305,50 @@ TEST(EmbeddingStore, RemoveCompactsOnlyWhenTheIdHasAVector) {
   EXPECT_FALSE(again.store->vector("a"));
 }
 
+// Many frames replay in order (a later vector for an id wins). The snapshot
+// is written in blocks of rows and joined into one object, also when the
+// row left out is the only one of its block.
+TEST(EmbeddingStore, ManyFramesAndASnapshotOfSeveralBlocks) {
+  auto vec = [](int i) { return Vec{static_cast<float>(i), 0.5f, -static_cast<float>(i) / 3}; };
+  {
+    TempDir dir;
+    std::map<std::string, Vec> want;
+    {
+      auto load = load_ok(dir.path());
+      for (int i = 0; i < 1000; ++i) {
+        const std::string id = "r" + std::to_string(i % 800);
+        put_ok(*load.store, id, vec(i));
+        want[id] = vec(i);
+      }
+    }
+    auto load = load_ok(dir.path());
+    EXPECT_EQ(load.replayed_frames, 1000u);
+    ASSERT_EQ(load.store->size(), want.size());
+    for (const auto& [id, v] : want) EXPECT_EQ(load.store->vector(id), v) << id;
+  }
+  TempDir dir;
+  std::map<std::string, Vec> want;
+  auto load = load_ok(dir.path());
+  // Rows are in put order, so r1024 is alone in the second block of 1,024
+  // rows when a removal writes the snapshot.
+  for (int i = 0; i <= 1024; ++i) {
+    put_ok(*load.store, "r" + std::to_string(i), vec(i));
+    want["r" + std::to_string(i)] = vec(i);
+  }
+  for (const char* gone : {"r1024", "r500"}) {
+    ASSERT_TRUE(embedding_store_remove(*load.store, gone).ok());
+    want.erase(gone);
+    const std::string snap = slurp(dir / "embeddings.cog");
+    EXPECT_EQ(snap.find(",,"), std::string::npos) << gone;
+    EXPECT_EQ(snap.substr(0, 3), "{\"r") << gone;
+    EXPECT_EQ(snap.substr(snap.size() - 2), "]}") << gone;
+    auto again = load_ok(dir.path());
+    EXPECT_FALSE(again.recovered_error) << gone;
+    ASSERT_EQ(again.store->size(), want.size()) << gone;
+    for (const auto& [id, v] : want) EXPECT_EQ(again.store->vector(id), v) << id;
+  }
+}
+
 TEST(EmbeddingStore, AKeyedStoreSealsEachFrameAndTheSnapshot) {
   TempDir dir;
   StoreKey key = std::make_shared<const SecretKey>(SecretKey::random());
