@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -111,6 +112,51 @@ Replay replay_log(std::string_view log, const SecretKey* key, StagedVectors& vec
   return r;
 }
 
+// The snapshot's object of vectors. A large one is cut into runs of whole
+// members where a member ends ("],\"" before the next key) and the runs are
+// parsed side by side, each as an object of its own, then merged in order (a
+// later member for an id wins, as in one pass). A cut in the wrong place (the
+// pattern inside a key) makes its run fail: a run can only parse when the
+// one before it ended on a member. Whenever a run fails, the whole text is
+// parsed again in one pass, so damaged text gets that pass's error.
+Status parse_snapshot(std::string_view text, StagedVectors& out) {
+  constexpr size_t kRunBytes = size_t{4} << 20;
+  std::vector<size_t> starts{0};  // where each run begins; later runs at a key
+  for (size_t from = kRunBytes; from < text.size(); from = starts.back() + kRunBytes) {
+    const size_t at = text.find("],\"", from);
+    if (at == std::string_view::npos) break;
+    starts.push_back(at + 2);
+  }
+  if (starts.size() > 1) {
+    std::vector<StagedVectors> runs(starts.size());
+    std::atomic<bool> failed{false};
+    tbb::parallel_for(tbb::blocked_range<size_t>(0, starts.size(), 1), [&](const tbb::blocked_range<size_t>& r) {
+      for (size_t c = r.begin(); c != r.end() && !failed.load(std::memory_order_relaxed); ++c) {
+        const bool last = c + 1 == starts.size();
+        // Without the comma that ends the run; with braces of its own.
+        const size_t end = last ? text.size() : starts[c + 1] - 1;
+        std::string doc;
+        doc.reserve(end - starts[c] + 2);
+        if (c > 0) doc += '{';
+        doc.append(text.substr(starts[c], end - starts[c]));
+        if (!last) doc += '}';
+        JsonReader reader(doc);
+        if (!JsonCodec<StagedVectors>::read(reader, runs[c]) || !reader.end()) failed.store(true);
+      }
+    });
+    if (!failed.load()) {
+      out.clear();
+      for (StagedVectors& run : runs)
+        for (auto& [id, v] : run) out.insert_or_assign(id, std::move(v));
+      return Status::Ok();
+    }
+  }
+  JsonReader reader(text);
+  out.clear();
+  if (!JsonCodec<StagedVectors>::read(reader, out) || !reader.end()) return reader.status();
+  return Status::Ok();
+}
+
 // Cuts a log back to `size` and forces it, so the dropped frames cannot come
 // back and nothing appended later sits behind them.
 Status cut_log(Env& env, const fs::path& path, uint64_t size) {
@@ -164,10 +210,7 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
     if (!bytes.ok()) return bytes.status();
     auto text = unseal_payload(k, *bytes);
     Status st = text.status();
-    if (st.ok()) {
-      JsonReader reader(*text);
-      if (!JsonCodec<StagedVectors>::read(reader, staged) || !reader.end()) st = reader.status();
-    }
+    if (st.ok()) st = parse_snapshot(*text, staged);
     if (!st.ok()) {
       // The vectors are derived data: a damaged snapshot costs them, not the
       // store. Start over from the log.

@@ -9,6 +9,8 @@
 #include <random>
 #include <set>
 
+#include "model/json_codec.h"
+#include "model/string_hash.h"
 #include "storage/coding.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
@@ -347,6 +349,56 @@ TEST(EmbeddingStore, ManyFramesAndASnapshotOfSeveralBlocks) {
     ASSERT_EQ(again.store->size(), want.size()) << gone;
     for (const auto& [id, v] : want) EXPECT_EQ(again.store->vector(id), v) << id;
   }
+}
+
+// A snapshot of many megabytes is parsed in runs side by side. What it
+// yields must be what one pass yields: a later member for an id wins across
+// runs, a key holding the run separator at a cut still parses, and a damage
+// deep in the text reports the one-pass error.
+TEST(EmbeddingStore, ALargeSnapshotLoadsAsInOnePass) {
+  auto member = [](const std::string& id, int seed) {
+    std::string m = "\"" + id + "\":[";
+    for (int k = 0; k < 96; ++k) m += (k ? "," : "") + std::to_string((seed * 131 + k * 7) % 1009 / 997.0);
+    return m + "]";
+  };
+  auto build = [&](const std::string& odd_key) {
+    std::string text = "{";
+    bool odd_placed = odd_key.empty();
+    for (int i = 0; i < 10000; ++i) {
+      if (text.size() > 1) text += ',';
+      if (!odd_placed && text.size() > (size_t{4} << 20) - 1000) {
+        // A key across the first cut (at 4 MB), ending in the run separator.
+        text += member(odd_key, i) + ",";
+        odd_placed = true;
+      }
+      text += member("k" + std::to_string(i % 9000), i);  // ids below 1,000 appear twice
+    }
+    return text + "}";
+  };
+  const std::string odd = std::string(2000, 'a') + "],";
+  for (const std::string& text : {build(""), build(odd)}) {
+    ASSERT_GT(text.size(), size_t{8} << 20);
+    StringKeyMap<std::vector<float>> one_pass;
+    JsonReader reader(text);
+    ASSERT_TRUE(JsonCodec<StringKeyMap<std::vector<float>>>::read(reader, one_pass) && reader.end());
+    TempDir dir;
+    spit(dir / "embeddings.cog", text);
+    auto load = load_ok(dir.path());
+    EXPECT_FALSE(load.recovered_error);
+    ASSERT_EQ(load.store->size(), one_pass.size());
+    for (const auto& [id, v] : one_pass) EXPECT_EQ(load.store->vector(id), v) << id;
+  }
+  std::string damaged = build("");
+  damaged.replace(damaged.size() - 300000, 3, "1.2.");
+  StringKeyMap<std::vector<float>> ignored;
+  JsonReader reader(damaged);
+  ASSERT_FALSE(JsonCodec<StringKeyMap<std::vector<float>>>::read(reader, ignored) && reader.end());
+  TempDir dir;
+  spit(dir / "embeddings.cog", damaged);
+  auto load = load_ok(dir.path());
+  ASSERT_TRUE(load.recovered_error);
+  EXPECT_EQ(*load.recovered_error, reader.status().message());
+  EXPECT_EQ(load.store->size(), 0u);
 }
 
 TEST(EmbeddingStore, AKeyedStoreSealsEachFrameAndTheSnapshot) {
