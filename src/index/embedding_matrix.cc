@@ -102,6 +102,13 @@ void EmbeddingMatrix::set(std::string_view id, std::span<const float> v) {
   write_row(row, v);
 }
 
+void EmbeddingMatrix::reserve(size_t rows, size_t dim) {
+  data_.reserve((rows + kLanes - 1) / kLanes * dim);
+  ids_.reserve(rows);
+  norms_.reserve(rows);
+  index_.reserve(rows);
+}
+
 bool EmbeddingMatrix::erase(std::string_view id) {
   auto it = index_.find(id);
   if (it == index_.end()) return false;

@@ -49,6 +49,9 @@ class EmbeddingMatrix {
   // Inserts or replaces the vector of an id. The caller has checked that the
   // vector is nonempty and, unless the matrix is empty, of length dim().
   void set(std::string_view id, std::span<const float> v);
+  // Room for `rows` rows of `dim` elements, so that filling the matrix moves
+  // nothing.
+  void reserve(size_t rows, size_t dim);
   // False when the id has no row.
   bool erase(std::string_view id);
   void clear();

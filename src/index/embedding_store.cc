@@ -237,6 +237,7 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
   }
   // Move the vectors into the matrix one by one, so the load never holds two
   // full copies of them.
+  if (!staged.empty()) store->vectors_.reserve(staged.size(), staged.begin()->second.size());
   for (auto it = staged.begin(); it != staged.end();) {
     store->vectors_.set(it->first, it->second);
     it = staged.erase(it);
