@@ -1,5 +1,8 @@
 #include "index/embedding_matrix.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -100,6 +103,38 @@ void EmbeddingMatrix::set(std::string_view id, std::span<const float> v) {
   norms_.push_back(0.0f);
   index_.emplace(ids_.back(), static_cast<uint32_t>(row));
   write_row(row, v);
+}
+
+void EmbeddingMatrix::set_all(std::span<const std::pair<std::string_view, std::span<const float>>> rows) {
+  // Rows and ids first, in order, as set() would give them; the elements of
+  // the new rows after, a block of eight rows per task.
+  const size_t first = ids_.size();
+  std::vector<std::span<const float>> fresh;
+  fresh.reserve(rows.size());
+  for (const auto& [id, v] : rows) {
+    if (auto row = find(id)) {
+      // A row of this call is written below, with the latest vector.
+      if (*row >= first) {
+        fresh[*row - first] = v;
+      } else {
+        write_row(*row, v);
+      }
+      continue;
+    }
+    if (ids_.empty()) dim_ = v.size();
+    const size_t row = ids_.size();
+    if (row % kLanes == 0) data_.resize(data_.size() + dim_, Lane8{});
+    ids_.emplace_back(id);
+    norms_.push_back(0.0f);
+    index_.emplace(ids_.back(), static_cast<uint32_t>(row));
+    fresh.push_back(v);
+  }
+  const size_t first_block = first / kLanes, end_block = (first + fresh.size() + kLanes - 1) / kLanes;
+  tbb::parallel_for(tbb::blocked_range<size_t>(first_block, end_block, 16), [&](const tbb::blocked_range<size_t>& r) {
+    for (size_t b = r.begin(); b != r.end(); ++b)
+      for (size_t row = std::max(first, b * kLanes); row < std::min(first + fresh.size(), (b + 1) * kLanes); ++row)
+        write_row(row, fresh[row - first]);
+  });
 }
 
 void EmbeddingMatrix::reserve(size_t rows, size_t dim) {

@@ -52,6 +52,9 @@ class EmbeddingMatrix {
   // Room for `rows` rows of `dim` elements, so that filling the matrix moves
   // nothing.
   void reserve(size_t rows, size_t dim);
+  // set() for each (id, vector) in order, with the new rows written side by
+  // side on the thread pool. The same checks are the caller's.
+  void set_all(std::span<const std::pair<std::string_view, std::span<const float>>> rows);
   // False when the id has no row.
   bool erase(std::string_view id);
   void clear();

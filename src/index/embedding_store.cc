@@ -235,12 +235,20 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
     staged.clear();
     out.recovered_error = st.message();
   }
-  // Move the vectors into the matrix one by one, so the load never holds two
-  // full copies of them.
+  // Move the vectors into the matrix a slice at a time, so the load never
+  // holds two full copies of them.
   if (!staged.empty()) store->vectors_.reserve(staged.size(), staged.begin()->second.size());
-  for (auto it = staged.begin(); it != staged.end();) {
-    store->vectors_.set(it->first, it->second);
-    it = staged.erase(it);
+  std::vector<StagedVectors::iterator> slice;
+  std::vector<std::pair<std::string_view, std::span<const float>>> rows;
+  while (!staged.empty()) {
+    slice.clear();
+    rows.clear();
+    for (auto it = staged.begin(); it != staged.end() && slice.size() < 8192; ++it) {
+      slice.push_back(it);
+      rows.emplace_back(it->first, it->second);
+    }
+    store->vectors_.set_all(rows);
+    for (auto it : slice) staged.erase(it);
   }
   store->log_end_ = replay.end;
   store->log_frames_ = replay.frames;
