@@ -200,13 +200,19 @@ uint64_t EmbeddingStore::log_frames() const {
 Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey key,
                                                 const std::function<bool(std::string_view)>& record_exists,
                                                 Env& env) {
-  EmbeddingStoreLoad out;
-  std::unique_ptr<EmbeddingStore> store(new EmbeddingStore(dir, std::move(key), env));
-  const SecretKey* k = store->key_.get();
+  auto read = read_embedding_files(dir, std::move(key), env);
+  if (!read.ok()) return read.status();
+  return finish_embedding_load(std::move(read).value(), record_exists, env);
+}
 
-  StagedVectors staged;
-  if (env.exists(store->path_)) {
-    auto bytes = env.read_file(store->path_);
+Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey key, Env& env) {
+  EmbeddingFilesRead out;
+  out.store.reset(new EmbeddingStore(dir, std::move(key), env));
+  const EmbeddingStore& store = *out.store;
+  const SecretKey* k = store.key_.get();
+  StagedVectors& staged = out.vectors;
+  if (env.exists(store.path_)) {
+    auto bytes = env.read_file(store.path_);
     if (!bytes.ok()) return bytes.status();
     auto text = unseal_payload(k, *bytes);
     Status st = text.status();
@@ -218,17 +224,29 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
       out.recovered_error = st.message();
     }
   }
-
-  Replay replay;
-  if (env.exists(store->log_path_)) {
-    auto bytes = env.read_file(store->log_path_);
+  if (env.exists(store.log_path_)) {
+    auto bytes = env.read_file(store.log_path_);
     if (!bytes.ok()) return bytes.status();
-    replay = replay_log(*bytes, k, staged);
-    if (replay.end != bytes->size()) {
-      VESK_RETURN_IF_ERROR(cut_log(env, store->log_path_, replay.end));
-      out.log_cut = true;
-    }
+    const Replay replay = replay_log(*bytes, k, staged);
+    out.frames = replay.frames;
+    out.log_end = replay.end;
+    out.log_size = bytes->size();
   }
+  return out;
+}
+
+Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead read,
+                                                 const std::function<bool(std::string_view)>& record_exists,
+                                                 Env& env) {
+  EmbeddingStoreLoad out;
+  std::unique_ptr<EmbeddingStore> store = std::move(read.store);
+  StagedVectors& staged = read.vectors;
+  out.recovered_error = std::move(read.recovered_error);
+  if (read.log_end != read.log_size) {
+    VESK_RETURN_IF_ERROR(cut_log(env, store->log_path_, read.log_end));
+    out.log_cut = true;
+  }
+  Replay replay{read.frames, read.log_end};
 
   std::erase_if(staged, [&](const auto& entry) { return !record_exists(entry.first); });
   if (Status st = check_vectors(staged); !st.ok()) {

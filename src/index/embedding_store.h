@@ -62,6 +62,23 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
                                                 const std::function<bool(std::string_view)>& record_exists,
                                                 Env& env = Env::Default());
 
+// The same in two halves, so that the files can be read while the rest of
+// the store opens: read_embedding_files() reads the snapshot and the log and
+// parses them, writing nothing; finish_embedding_load() cuts a torn log,
+// keeps the vectors of existing records, fills the store and compacts.
+struct EmbeddingFilesRead {
+  std::unique_ptr<EmbeddingStore> store;
+  StringKeyMap<std::vector<float>> vectors;
+  std::optional<std::string> recovered_error;
+  uint64_t frames = 0;    // log frames applied
+  uint64_t log_end = 0;   // end of the last applied frame
+  uint64_t log_size = 0;  // bytes of the log read
+};
+Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey key, Env& env = Env::Default());
+Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead read,
+                                                 const std::function<bool(std::string_view)>& record_exists,
+                                                 Env& env = Env::Default());
+
 // Inserts or replaces the vector of an id. Fails, changing nothing, with
 // "Embedding must be nonempty and finite" for an empty vector or one with NaN
 // or infinity, then with "Embedding dimension mismatch" when the store holds
@@ -103,8 +120,9 @@ class EmbeddingStore {
   uint64_t log_frames() const;
 
  private:
-  friend Result<EmbeddingStoreLoad> load_embedding_store(const fs::path&, StoreKey,
-                                                         const std::function<bool(std::string_view)>&, Env&);
+  friend Result<EmbeddingFilesRead> read_embedding_files(const fs::path&, StoreKey, Env&);
+  friend Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead,
+                                                          const std::function<bool(std::string_view)>&, Env&);
   friend Status embedding_store_put(EmbeddingStore&, std::string_view, std::span<const float>);
   friend Status embedding_store_remove(EmbeddingStore&, std::string_view);
   friend std::optional<RankedList> embedding_scores(const EmbeddingStore&, const std::optional<std::vector<float>>&,

@@ -246,6 +246,10 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   if (!storage.ok()) return storage.status();
   std::future<Status> scanned =
       std::async(std::launch::async, [log = *storage] { return log->finish_open(); });
+  // The embedding files are read and parsed meanwhile too (step 13 uses
+  // them; reading writes nothing).
+  std::future<Result<EmbeddingFilesRead>> embeddings_read =
+      std::async(std::launch::async, [&path, &env, k = *key] { return read_embedding_files(path, k, env); });
 
   // 5. The journal header, created or checked.
   Status journal_status = env.exists(path) ? Status::Ok() : env.create_dirs(path).as(ErrorKind::OS);
@@ -325,8 +329,10 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   //     vectors can be computed again: the store opens without them and the
   //     report says so.
   const RecordMap& live = v->records.unguarded();
-  Result<EmbeddingStoreLoad> embeddings = load_embedding_store(
-      path, *key, [&live](std::string_view id) { return live.find(id) != live.end(); }, env);
+  Result<EmbeddingFilesRead> read = embeddings_read.get();
+  if (!read.ok()) return read.status().as(ErrorKind::OS);
+  Result<EmbeddingStoreLoad> embeddings = finish_embedding_load(
+      std::move(read).value(), [&live](std::string_view id) { return live.find(id) != live.end(); }, env);
   if (!embeddings.ok()) return embeddings.status().as(ErrorKind::OS);
   v->embeddings = std::move(embeddings->store);
   if (embeddings->recovered_error) {
