@@ -126,7 +126,8 @@ void Bm25Index::file_batch(std::span<const Entry> batch, std::vector<std::vector
   std::vector<std::vector<Place>> by_shard(kShards);  // in entry order
   for (size_t i = 0; i < n; ++i)
     for (size_t j = 0; j < distinct[i].size(); ++j)
-      by_shard[(distinct[i][j].hash >> 7) % kShards].push_back(Place{static_cast<uint32_t>(i), static_cast<uint32_t>(j)});
+      by_shard[(distinct[i][j].hash >> 7) % kShards].push_back(
+          Place{static_cast<uint32_t>(i), static_cast<uint32_t>(j)});
   std::vector<std::vector<Place>> new_terms(kShards);  // by first appearance
   tbb::parallel_for(uint32_t{0}, kShards, [&](uint32_t s) {
     std::unordered_map<std::string_view, uint32_t> places;

@@ -253,8 +253,9 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
 
   // 5. The journal header, created or checked.
   Status journal_status = env.exists(path) ? Status::Ok() : env.create_dirs(path).as(ErrorKind::OS);
-  Result<std::unique_ptr<CognitiveStore>> journal =
-      journal_status.ok() ? CognitiveStore::open(path, *key, env) : Result<std::unique_ptr<CognitiveStore>>(journal_status);
+  Result<std::unique_ptr<CognitiveStore>> journal = journal_status.ok()
+                                                        ? CognitiveStore::open(path, *key, env)
+                                                        : Result<std::unique_ptr<CognitiveStore>>(journal_status);
 
   // 6. The records: the snapshot and the journal behind it.
   Result<CognitiveStore::LoadedState> loaded =
