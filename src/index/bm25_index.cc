@@ -22,6 +22,22 @@ namespace {
 constexpr float kK1 = 1.2f;
 constexpr float kB = 0.75f;
 
+// A text's distinct terms, from its sorted terms: the place of the first,
+// the count, the hash; `t` is for the caller.
+struct DistinctTerm {
+  uint32_t first, tf, hash, t;
+};
+void distinct_terms(const std::vector<std::string>& terms, std::vector<DistinctTerm>& out) {
+  out.clear();
+  for (size_t i = 0; i < terms.size();) {
+    size_t j = i;
+    while (j < terms.size() && terms[j] == terms[i]) ++j;
+    out.push_back(DistinctTerm{static_cast<uint32_t>(i), static_cast<uint32_t>(j - i), TermTable::hash_of(terms[i]),
+                               TermTable::kNone});
+    i = j;
+  }
+}
+
 }  // namespace
 
 std::optional<uint32_t> Bm25Index::namespace_of(std::string_view ns) const {
@@ -80,42 +96,10 @@ void Bm25Index::file_batch(std::span<const Entry> batch, std::vector<std::vector
   // Documents in entry order, as insert_sorted_terms numbers and counts them.
   constexpr uint32_t kNone = TermTable::kNone;
   std::vector<uint32_t> doc(n, kNone);
-  for (size_t i = 0; i < n; ++i) {
-    if (terms[i].empty()) continue;
-    const uint64_t length = terms[i].size();
-    const uint32_t d = ids_.intern(batch[i].id);
-    if (docs_.size() <= d) {
-      docs_.resize(d + 1);
-      doc_ns_.resize(d + 1);
-      doc_length_.resize(d + 1);
-    }
-    docs_[d].length = length;
-    auto ns = namespace_of(batch[i].ns);
-    if (!ns) {
-      ns = static_cast<uint32_t>(namespaces_.size());
-      namespaces_.push_back(Namespace{std::string(batch[i].ns), 0, 0});
-    }
-    doc_ns_[d] = *ns;
-    doc_length_[d] = static_cast<float>(length);
-    namespaces_[*ns].documents += 1;
-    namespaces_[*ns].total_length += length;
-    doc[i] = d;
-  }
-  // Each entry's distinct terms: first place, frequency, hash.
-  struct Distinct {
-    uint32_t first, tf, hash, t;
-  };
-  std::vector<std::vector<Distinct>> distinct(n);
-  tbb::parallel_for(size_t{0}, n, [&](size_t i) {
-    const std::vector<std::string>& ts = terms[i];
-    for (size_t k = 0; k < ts.size();) {
-      size_t j = k;
-      while (j < ts.size() && ts[j] == ts[k]) ++j;
-      distinct[i].push_back(Distinct{static_cast<uint32_t>(k), static_cast<uint32_t>(j - k), TermTable::hash_of(ts[k]),
-                                     kNone});
-      k = j;
-    }
-  });
+  for (size_t i = 0; i < n; ++i)
+    if (!terms[i].empty()) doc[i] = add_document(batch[i].id, terms[i].size(), batch[i].ns);
+  std::vector<std::vector<DistinctTerm>> distinct(n);
+  tbb::parallel_for(size_t{0}, n, [&](size_t i) { distinct_terms(terms[i], distinct[i]); });
   // Per shard: the known terms' numbers, and the new terms by first
   // appearance (entry, place among its distinct terms); a new term's `t`
   // holds its place in the shard's list for now.
@@ -132,7 +116,7 @@ void Bm25Index::file_batch(std::span<const Entry> batch, std::vector<std::vector
   tbb::parallel_for(uint32_t{0}, kShards, [&](uint32_t s) {
     std::unordered_map<std::string_view, uint32_t> places;
     for (const Place& at : by_shard[s]) {
-      Distinct& e = distinct[at.entry][at.place];
+      DistinctTerm& e = distinct[at.entry][at.place];
       const std::string& text = terms[at.entry][e.first];
       e.t = term_number(e.hash, text);
       if (e.t != kNone) continue;
@@ -152,24 +136,14 @@ void Bm25Index::file_batch(std::span<const Entry> batch, std::vector<std::vector
   std::vector<std::vector<uint32_t>> numbers(kShards);
   for (uint32_t s = 0; s < kShards; ++s) numbers[s].resize(new_terms[s].size());
   for (const auto& [first, s] : order) {
-    Distinct& e = distinct[first.entry][first.place];
-    uint32_t t;
-    if (!free_terms_.empty()) {
-      t = free_terms_.back();
-      free_terms_.pop_back();
-    } else {
-      t = static_cast<uint32_t>(terms_.size());
-      terms_.emplace_back();
-    }
-    terms_[t].text = std::move(terms[first.entry][e.first]);
-    term_ids_.insert(e.hash, t);
-    numbers[s][kNone - 1 - e.t] = t;
+    const DistinctTerm& e = distinct[first.entry][first.place];
+    numbers[s][kNone - 1 - e.t] = add_term(std::move(terms[first.entry][e.first]), e.hash);
   }
   // Postings shard by shard (a term's list is only ever touched by its own
   // shard), in entry order; then each document's term numbers.
   tbb::parallel_for(uint32_t{0}, kShards, [&](uint32_t s) {
     for (const Place& at : by_shard[s]) {
-      Distinct& e = distinct[at.entry][at.place];
+      DistinctTerm& e = distinct[at.entry][at.place];
       if (e.t >= kNone - new_terms[s].size()) e.t = numbers[s][kNone - 1 - e.t];
       terms_[e.t].postings.emplace_back(doc[at.entry], e.tf);
     }
@@ -177,68 +151,20 @@ void Bm25Index::file_batch(std::span<const Entry> batch, std::vector<std::vector
   tbb::parallel_for(size_t{0}, n, [&](size_t i) {
     if (doc[i] == kNone) return;
     std::vector<uint32_t>& ts = docs_[doc[i]].terms;
-    ts.clear();
     ts.reserve(distinct[i].size());
-    for (const Distinct& e : distinct[i]) ts.push_back(e.t);
+    for (const DistinctTerm& e : distinct[i]) ts.push_back(e.t);
   });
 }
 
-void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns) {
-  remove(id);
-  if (terms.empty()) return;
-  const uint64_t length = terms.size();
+uint32_t Bm25Index::add_document(std::string_view id, uint64_t length, std::string_view ns) {
   const uint32_t d = ids_.intern(id);
   if (docs_.size() <= d) {
     docs_.resize(d + 1);
     doc_ns_.resize(d + 1);
     doc_length_.resize(d + 1);
   }
-  Doc& doc = docs_[d];
-  doc.length = length;
-  doc.terms.clear();
-  // The distinct terms and their frequencies, then their lookups in stages
-  // across all of them (table slots, then the terms, then the ends of their
-  // posting lists are fetched ahead), so that the cache misses of one term
-  // overlap those of the others instead of following each other.
-  struct Distinct {
-    uint32_t first, tf, hash, t;
-  };
-  thread_local std::vector<Distinct> distinct;
-  distinct.clear();
-  for (size_t i = 0; i < terms.size();) {
-    size_t j = i;
-    while (j < terms.size() && terms[j] == terms[i]) ++j;
-    const uint32_t h = TermTable::hash_of(terms[i]);
-    term_ids_.prefetch(h);
-    distinct.push_back(Distinct{static_cast<uint32_t>(i), static_cast<uint32_t>(j - i), h, TermTable::kNone});
-    i = j;
-  }
-  for (Distinct& e : distinct) {
-    e.t = term_number(e.hash, terms[e.first]);
-    if (e.t != TermTable::kNone) prefetch_line(&terms_[e.t]);
-  }
-  for (const Distinct& e : distinct) {
-    if (e.t == TermTable::kNone) continue;
-    const auto& p = terms_[e.t].postings;
-    if (!p.empty()) prefetch_line(p.data() + p.size());
-  }
-  doc.terms.reserve(distinct.size());
-  for (Distinct& e : distinct) {
-    uint32_t t = e.t;
-    if (t == TermTable::kNone) {
-      if (!free_terms_.empty()) {
-        t = free_terms_.back();
-        free_terms_.pop_back();
-      } else {
-        t = static_cast<uint32_t>(terms_.size());
-        terms_.emplace_back();
-      }
-      terms_[t].text = std::move(terms[e.first]);
-      term_ids_.insert(e.hash, t);
-    }
-    terms_[t].postings.emplace_back(d, e.tf);
-    doc.terms.push_back(t);
-  }
+  docs_[d].length = length;
+  docs_[d].terms.clear();
   auto n = namespace_of(ns);
   if (!n) {
     n = static_cast<uint32_t>(namespaces_.size());
@@ -248,6 +174,50 @@ void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string
   doc_length_[d] = static_cast<float>(length);
   namespaces_[*n].documents += 1;
   namespaces_[*n].total_length += length;
+  return d;
+}
+
+uint32_t Bm25Index::add_term(std::string text, uint32_t hash) {
+  uint32_t t;
+  if (!free_terms_.empty()) {
+    t = free_terms_.back();
+    free_terms_.pop_back();
+  } else {
+    t = static_cast<uint32_t>(terms_.size());
+    terms_.emplace_back();
+  }
+  terms_[t].text = std::move(text);
+  term_ids_.insert(hash, t);
+  return t;
+}
+
+void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns) {
+  remove(id);
+  if (terms.empty()) return;
+  const uint32_t d = add_document(id, terms.size(), ns);
+  Doc& doc = docs_[d];
+  // The distinct terms and their frequencies, then their lookups in stages
+  // across all of them (table slots, then the terms, then the ends of their
+  // posting lists are fetched ahead), so that the cache misses of one term
+  // overlap those of the others instead of following each other.
+  thread_local std::vector<DistinctTerm> distinct;
+  distinct_terms(terms, distinct);
+  for (const DistinctTerm& e : distinct) term_ids_.prefetch(e.hash);
+  for (DistinctTerm& e : distinct) {
+    e.t = term_number(e.hash, terms[e.first]);
+    if (e.t != TermTable::kNone) prefetch_line(&terms_[e.t]);
+  }
+  for (const DistinctTerm& e : distinct) {
+    if (e.t == TermTable::kNone) continue;
+    const auto& p = terms_[e.t].postings;
+    if (!p.empty()) prefetch_line(p.data() + p.size());
+  }
+  doc.terms.reserve(distinct.size());
+  for (const DistinctTerm& e : distinct) {
+    const uint32_t t = e.t == TermTable::kNone ? add_term(std::move(terms[e.first]), e.hash) : e.t;
+    terms_[t].postings.emplace_back(d, e.tf);
+    doc.terms.push_back(t);
+  }
 }
 
 void Bm25Index::remove(std::string_view id) {

@@ -87,6 +87,11 @@ class Bm25Index {
   void insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns);
   // insert_sorted_terms() for each entry of a batch in turn.
   void file_batch(std::span<const Entry> batch, std::vector<std::vector<std::string>>& terms);
+  // Numbers a new document (its terms still empty) and counts it in its
+  // namespace; returns its number.
+  uint32_t add_document(std::string_view id, uint64_t length, std::string_view ns);
+  // Numbers a new term (a free number first) and files it in the table.
+  uint32_t add_term(std::string text, uint32_t hash);
 
   DocIds ids_;
   std::vector<Doc> docs_;

@@ -95,14 +95,18 @@ void EmbeddingMatrix::set(std::string_view id, std::span<const float> v) {
     write_row(*row, v);
     return;
   }
-  if (ids_.empty()) dim_ = v.size();
+  write_row(add_row(id, v.size()), v);
+}
+
+size_t EmbeddingMatrix::add_row(std::string_view id, size_t dim) {
+  if (ids_.empty()) dim_ = dim;
   const size_t row = ids_.size();
   // A new block starts zeroed, so its unused lanes hold zero vectors.
   if (row % kLanes == 0) data_.resize(data_.size() + dim_, Lane8{});
   ids_.emplace_back(id);
   norms_.push_back(0.0f);
   index_.emplace(ids_.back(), static_cast<uint32_t>(row));
-  write_row(row, v);
+  return row;
 }
 
 void EmbeddingMatrix::set_all(std::span<const std::pair<std::string_view, std::span<const float>>> rows) {
@@ -121,12 +125,7 @@ void EmbeddingMatrix::set_all(std::span<const std::pair<std::string_view, std::s
       }
       continue;
     }
-    if (ids_.empty()) dim_ = v.size();
-    const size_t row = ids_.size();
-    if (row % kLanes == 0) data_.resize(data_.size() + dim_, Lane8{});
-    ids_.emplace_back(id);
-    norms_.push_back(0.0f);
-    index_.emplace(ids_.back(), static_cast<uint32_t>(row));
+    add_row(id, v.size());
     fresh.push_back(v);
   }
   const size_t first_block = first / kLanes, end_block = (first + fresh.size() + kLanes - 1) / kLanes;

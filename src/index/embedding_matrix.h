@@ -77,6 +77,8 @@ class EmbeddingMatrix {
   Lane8* block(size_t b) { return data_.data() + b * dim_; }
   const Lane8* block(size_t b) const { return data_.data() + b * dim_; }
   void write_row(size_t row, std::span<const float> v);
+  // A new row for the id, its elements zero; the first row sets the dimension.
+  size_t add_row(std::string_view id, size_t dim);
 
   size_t dim_ = 0;
   std::vector<Lane8> data_;   // ceil(rows / 8) blocks of dim_ Lane8 each

@@ -15,14 +15,4 @@ inline void prefetch_line(const void* p) {
 #endif
 }
 
-// The same for a line about to be written: it arrives held for writing, so
-// the store that follows needs no second request.
-inline void prefetch_line_for_write(const void* p) {
-#if defined(__x86_64__) || defined(__i386__)
-  asm volatile("prefetchw %0" : : "m"(*static_cast<const char*>(p)));
-#else
-  __builtin_prefetch(p, 1);
-#endif
-}
-
 }  // namespace vesk

@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include "storage/atomic_file.h"
-#include "storage/buffered_reader.h"
 #include "storage/coding.h"
 #include "storage/record_log_format.h"
 #include "storage/temporal_format.h"
