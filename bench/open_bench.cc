@@ -18,7 +18,7 @@
 #include "index/sdr_index.h"
 #include "model/record_json.h"
 #include "storage/cognitive_store.h"
-#include "storage/vesk.h"
+#include "store/vesk.h"
 #include "storage/vesk_storage.h"
 #include "bench_text.h"
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "recall/recall_core.h"
-#include "storage/vesk.h"
+#include "store/recall_core.h"
+#include "store/vesk.h"
 #include "bench_text.h"
 
 namespace {

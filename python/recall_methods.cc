@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "config_classes.h"
-#include "recall/recall_core.h"
+#include "store/recall_core.h"
 #include "vesk_object.h"
 
 namespace vesk::py {

@@ -9,7 +9,7 @@
 #include "binding/py_ref.h"
 #include "record_class.h"
 #include "vesk_object.h"
-#include "write/record_acl.h"
+#include "store/record_acl.h"
 
 namespace vesk::py {
 namespace {

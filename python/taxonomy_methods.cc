@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk::py::taxonomy {
 

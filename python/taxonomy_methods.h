@@ -16,8 +16,8 @@
 #include <string>
 
 #include "config_classes.h"
-#include "model/config_runtime.h"
-#include "model/status.h"
+#include "store/runtime_config.h"
+#include "base/status.h"
 #include "write/synonyms.h"
 
 namespace vesk::py::taxonomy {

@@ -13,7 +13,7 @@
 
 #include "binding/call.h"
 #include "binding/classes.h"
-#include "storage/vesk.h"
+#include "store/vesk.h"
 
 namespace vesk::py {
 

@@ -25,7 +25,7 @@
 
 #include "binding/errors.h"
 #include "binding/py_ref.h"
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk::py {
 

@@ -14,7 +14,7 @@
 
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk::py {
 

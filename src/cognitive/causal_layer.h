@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "model/string_hash.h"
-#include "recall/activation.h"  // Topology
+#include "base/string_hash.h"
+#include "cognitive/topology.h"
 
 namespace vesk {
 

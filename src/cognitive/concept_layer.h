@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -30,9 +30,9 @@
 #include <vector>
 
 #include "cognitive/startup_validation.h"
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -34,8 +34,8 @@
 
 #include "cognitive/persistence_target.h"
 #include "cognitive/startup_validation.h"
-#include "model/status.h"
-#include "storage/env.h"
+#include "base/status.h"
+#include "base/env.h"
 
 namespace vesk {
 

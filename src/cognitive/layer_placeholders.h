@@ -1,6 +1,6 @@
 // Readers of the cognitive layer files and the history files, until their
 // real readers exist; stand-ins for the history entries. The topology is the
-// co-recall graph of recall/activation.h.
+// co-recall graph of cognitive/topology.h.
 //
 // PLACEHOLDER. The open sequence already loads every persisted surface and
 // holds what the loaders return; these readers let it do so now. Each
@@ -24,8 +24,8 @@
 #include "cognitive/causal_layer.h"
 #include "cognitive/concept_layer.h"
 #include "cognitive/policy_layer.h"
-#include "model/status.h"
-#include "recall/activation.h"  // Topology: the co-recall graph
+#include "base/status.h"
+#include "cognitive/topology.h"
 
 namespace vesk {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "cognitive/surface_load_support.h"
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

@@ -35,7 +35,7 @@
 
 #include "cognitive/startup_validation.h"
 #include "model/json_struct.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

@@ -9,7 +9,7 @@
 
 #include "cognitive/startup_validation.h"
 #include "model/unicode_text.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -23,7 +23,7 @@
 #include "cognitive/layer_placeholders.h"
 #include "cognitive/persistence_target.h"
 #include "cognitive/startup_validation.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -24,7 +24,7 @@
 
 #include "index/doc_ids.h"
 #include "index/term_table.h"
-#include "recall/recall_result.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 

@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -13,9 +13,9 @@
 #include "index/embedding_format.h"
 #include "model/json_codec.h"
 #include "model/json_struct.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 #include "storage/atomic_file.h"
-#include "storage/coding.h"
+#include "base/coding.h"
 
 namespace vesk {
 

@@ -27,10 +27,10 @@
 #include <vector>
 
 #include "index/embedding_matrix.h"
-#include "model/status.h"
-#include "recall/recall_result.h"
+#include "base/status.h"
+#include "model/scored_record.h"
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/atomic_file.h"
 #include "storage/buffered_reader.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk {
 

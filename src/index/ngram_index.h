@@ -19,7 +19,7 @@
 #include "index/doc_ids.h"
 #include "index/minhash.h"
 #include "index/signature_buckets.h"
-#include "recall/recall_result.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 

@@ -34,7 +34,7 @@
 
 #include "index/posting_memory.h"
 #include "index/prefetch.h"
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk {
 

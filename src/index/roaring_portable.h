@@ -29,7 +29,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk {
 

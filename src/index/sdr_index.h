@@ -47,9 +47,9 @@
 #include "index/index_file_io.h"
 #include "index/posting_list.h"
 #include "index/sdr_encoder.h"
-#include "model/status.h"
-#include "storage/env.h"
-#include "recall/recall_result.h"
+#include "base/status.h"
+#include "base/env.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 

@@ -23,7 +23,7 @@
 #include <string_view>
 
 #include "index/index_file_io.h"
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "index/doc_ids.h"
-#include "recall/recall_result.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "model/record.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -3,7 +3,7 @@
 // and each set is consulted only by its own users (write path, maintenance).
 #pragma once
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -27,7 +27,7 @@
 #include "model/json_struct.h"
 #include "model/record.h"
 #include "model/record_map.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -26,7 +26,7 @@
 
 #include "model/json_reader.h"
 #include "model/json_writer.h"
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk {
 

@@ -7,7 +7,7 @@
 
 #include "model/json_number.h"
 #include "model/json_scan.h"
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

@@ -33,7 +33,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk {
 

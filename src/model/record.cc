@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "model/finite.h"
+#include "base/finite.h"
 
 namespace vesk {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "model/level.h"
-#include "model/status.h"
-#include "model/string_hash.h"
+#include "base/status.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -43,7 +43,7 @@
 
 #include "model/backward_shift.h"
 #include "model/record.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

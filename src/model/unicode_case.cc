@@ -4,7 +4,7 @@
 #include <unicode/casemap.h>
 
 #include "model/unicode_text.h"
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

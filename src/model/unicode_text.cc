@@ -3,7 +3,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

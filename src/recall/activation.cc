@@ -31,15 +31,6 @@ void activate(Record& r, double now) {
 
 }  // namespace
 
-uint64_t record_key(std::string_view record_id) {
-  uint64_t h = 0xcbf29ce484222325ull;
-  for (unsigned char c : record_id) {
-    h ^= c;
-    h *= 0x100000001b3ull;
-  }
-  return h;
-}
-
 void apply_recall_activation(std::span<const ScoredRecord> results, const MutableRecordLookup& records,
                              SessionMap& sessions, std::optional<std::string_view> session_id, const WallClock& now) {
   const size_t m = std::min(results.size(), kActivatedResults);
@@ -74,17 +65,6 @@ void apply_recall_activation(std::span<const ScoredRecord> results, const Mutabl
     for (std::string_view id : ids) it->second.record_ids.emplace(id);
     it->second.last_recall_at = now();
   }
-}
-
-void bump_corecall_weight(Topology& graph, uint64_t a, uint64_t b) {
-  std::vector<Edge>& out = graph.edges[a];
-  for (Edge& e : out) {
-    if (e.target == b) {
-      e.weight = std::min(e.weight + 0.02f, 1.0f);
-      return;
-    }
-  }
-  out.push_back(Edge{b, 0.02f});
 }
 
 void PendingActivations::note(std::span<const ScoredRecord> results, size_t limit) {

@@ -24,9 +24,10 @@
 #include <vector>
 
 #include "model/record.h"
-#include "model/status.h"
-#include "model/string_hash.h"
-#include "recall/recall_result.h"
+#include "base/status.h"
+#include "base/string_hash.h"
+#include "model/scored_record.h"
+#include "cognitive/topology.h"
 
 namespace vesk {
 
@@ -41,20 +42,6 @@ struct SessionRecall {
   double last_recall_at = 0.0;
 };
 using SessionMap = StringKeyMap<SessionRecall>;
-
-// The co-recall graph: from a record key to its outgoing edges in insertion
-// order. A record key is the FNV-1a 64-bit hash of the record id's bytes.
-struct Edge {
-  uint64_t target = 0;
-  float weight = 0.0f;  // in (0, 1]
-  bool operator==(const Edge&) const = default;
-};
-struct Topology {
-  std::unordered_map<uint64_t, std::vector<Edge>> edges;
-};
-
-// FNV-1a 64 (offset basis 0xcbf29ce484222325, prime 0x100000001b3).
-uint64_t record_key(std::string_view record_id);
 
 // Write access to the records map: the record with an id, or null. Valid
 // while the caller holds the map's write lock.
@@ -84,10 +71,6 @@ void apply_recall_activation(std::span<const ScoredRecord> results, const Mutabl
                              SessionMap& sessions, std::optional<std::string_view> session_id,
                              const WallClock& now = now_unix_seconds);
 
-// Adds 0.02 to the edge a -> b (at most 1), creating it at 0.02. The caller
-// holds the plasticity state's write lock.
-void bump_corecall_weight(Topology& graph, uint64_t a, uint64_t b);
-
 // Record ids whose activation changed since the last flush; the flush writes
 // their records to the journal and empties the set.
 class PendingActivations {
@@ -106,10 +89,6 @@ class PendingActivations {
   StringSet ids_;
 };
 
-struct PlasticityState {
-  std::shared_mutex mu;
-  Topology topology;
-};
 
 // Appends the audit journal's `retrieve` entry: the first 50 characters of
 // the query and the number of results. Left empty while no audit journal is

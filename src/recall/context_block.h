@@ -43,8 +43,8 @@
 
 #include "model/record.h"
 #include "model/record_map.h"
-#include "model/string_hash.h"
-#include "recall/recall_result.h"
+#include "base/string_hash.h"
+#include "model/scored_record.h"
 #include "recall/recall_settings.h"
 
 namespace vesk {

@@ -1,8 +1,8 @@
 #include "recall/context_line.h"
 
-#include "model/rfc3339.h"
+#include "base/rfc3339.h"
 #include "recall/record_validity.h"
-#include "write/record_access.h"
+#include "model/record_access.h"
 
 namespace vesk {
 

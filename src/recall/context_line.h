@@ -25,7 +25,7 @@
 #include <string_view>
 
 #include "model/record.h"
-#include "recall/recall_result.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 

@@ -35,7 +35,7 @@
 #include "cognitive/causal_layer.h"
 #include "cognitive/concept_layer.h"
 #include "cognitive/policy_layer.h"
-#include "recall/recall_result.h"
+#include "model/scored_record.h"
 #include "recall/rerank_modes.h"
 
 namespace vesk {

@@ -27,8 +27,8 @@
 #include <utility>
 #include <vector>
 
-#include "model/string_hash.h"
-#include "recall/recall_result.h"
+#include "base/string_hash.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 

@@ -34,7 +34,7 @@
 
 #include "model/config_trust.h"
 #include "model/record.h"
-#include "recall/recall_result.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "model/record.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

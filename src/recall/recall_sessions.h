@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "model/record.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 #include "recall/activation.h"
 
 namespace vesk {

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "model/debug_text.h"
-#include "storage/vesk.h"
 
 namespace vesk {
 namespace {
@@ -24,14 +23,6 @@ std::string quoted_list(const std::array<std::string_view, N>& items) {
 }
 
 }  // namespace
-
-void set_full_cognitive_stack(Vesk& store, bool enabled) {
-  StoreFlags& f = store.flags;
-  f.belief_rerank.store(enabled ? BeliefRerankMode::Limited : BeliefRerankMode::Off, kRelaxed);
-  f.concept_surface.store(enabled ? ConceptSurfaceMode::Limited : ConceptSurfaceMode::Off, kRelaxed);
-  f.causal_rerank.store(enabled ? CausalRerankMode::Limited : CausalRerankMode::Off, kRelaxed);
-  f.policy_rerank.store(enabled ? PolicyRerankMode::Limited : PolicyRerankMode::Off, kRelaxed);
-}
 
 Result<BeliefRerankMode> parse_belief_rerank_mode(std::string_view text) {
   static constexpr std::array<std::pair<std::string_view, BeliefRerankMode>, 3> kTable = {{

@@ -23,7 +23,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 #include "recall/rerank_modes.h"
 
 namespace vesk {
@@ -31,12 +31,6 @@ namespace vesk {
 enum class ContextDateMode : uint8_t { Off = 0, FirstHand = 1, All = 2 };
 
 inline constexpr std::array<std::string_view, 3> kContextDateModes = {"off", "first_hand", "all"};
-
-class Vesk;
-
-// All four rerank modes Limited, or all four Off; written belief first, then
-// concept surface, causal, policy. No recall cache is cleared.
-void set_full_cognitive_stack(Vesk& store, bool enabled);
 
 // "off", "shadow", "limited".
 Result<BeliefRerankMode> parse_belief_rerank_mode(std::string_view text);

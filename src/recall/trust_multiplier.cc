@@ -4,7 +4,7 @@
 #include <cmath>
 #include <system_error>
 
-#include "model/rfc3339.h"
+#include "base/rfc3339.h"
 
 namespace vesk {
 namespace {

@@ -25,7 +25,7 @@
 #include <string_view>
 
 #include "model/config_trust.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/buffered_writer.h"
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "audit/audit_entry.h"
-#include "model/utc_time.h"
-#include "storage/hex.h"
+#include "base/utc_time.h"
+#include "base/hex.h"
 
 namespace vesk {
 

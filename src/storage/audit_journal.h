@@ -21,11 +21,11 @@
 #include <string>
 
 #include "audit/audit_action.h"
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/audit_journal_format.h"
 #include "storage/buffered_writer.h"
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

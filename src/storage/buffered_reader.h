@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "model/status.h"
-#include "storage/env.h"
+#include "base/status.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/status.h"
-#include "storage/env.h"
+#include "base/status.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -6,10 +6,10 @@
 #include "model/record_json.h"
 #include "storage/atomic_file.h"
 #include "storage/buffered_reader.h"
-#include "storage/coding.h"
+#include "base/coding.h"
 #include "storage/cognitive_snapshot_format.h"
-#include "storage/crc32.h"
-#include "model/utf8.h"
+#include "base/crc32.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

@@ -32,11 +32,11 @@
 
 #include "model/journal_patch.h"
 #include "model/record.h"
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/buffered_writer.h"
 #include "storage/cognitive_journal_format.h"
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

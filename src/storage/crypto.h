@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/sealed_format.h"
 
 namespace vesk {

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -4,9 +4,9 @@
 #include <limits>
 
 #include "storage/buffered_writer.h"
-#include "storage/coding.h"
+#include "base/coding.h"
 #include "storage/record_log_format.h"
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/crypto.h"
 
 namespace vesk {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "storage/coding.h"
+#include "base/coding.h"
 #include "storage/temporal_format.h"
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

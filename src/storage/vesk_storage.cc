@@ -8,10 +8,10 @@
 #include <cstdio>
 
 #include "storage/atomic_file.h"
-#include "storage/coding.h"
+#include "base/coding.h"
 #include "storage/record_log_format.h"
 #include "storage/temporal_format.h"
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 namespace {

@@ -29,10 +29,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "model/status.h"
+#include "base/status.h"
 #include "storage/buffered_writer.h"
 #include "storage/crypto.h"
-#include "storage/env.h"
+#include "base/env.h"
 #include "storage/log_entry.h"
 #include "storage/temporal_map.h"
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "recall/recall_result.h"
-#include "write/record_access.h"
+#include "model/scored_record.h"
+#include "model/record_access.h"
 
 namespace vesk {
 namespace {

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "model/record.h"
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -16,8 +16,8 @@
 
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
-#include "model/rfc3339.h"
-#include "model/string_hash.h"
+#include "base/rfc3339.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -10,8 +10,8 @@
 #include <span>
 #include <string>
 
-#include "model/status.h"
-#include "model/string_hash.h"
+#include "base/status.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "model/status.h"
+#include "base/status.h"
 
 namespace vesk {
 

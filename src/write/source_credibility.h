@@ -3,7 +3,7 @@
 // store opens; overrides are set by the caller and never persisted.
 #pragma once
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 

@@ -4,7 +4,7 @@
 #include <toml++/toml.h>
 
 #include "model/unicode_case.h"
-#include "model/utf8.h"
+#include "base/utf8.h"
 
 namespace vesk {
 

@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
-#include "model/status.h"
-#include "model/string_hash.h"
-#include "storage/env.h"
+#include "base/status.h"
+#include "base/string_hash.h"
+#include "base/env.h"
 
 namespace vesk {
 

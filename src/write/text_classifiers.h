@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-#include "storage/guarded.h"
+#include "base/guarded.h"
 #include "write/claim_certainty.h"
 
 namespace vesk {

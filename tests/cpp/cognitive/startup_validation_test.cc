@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "storage/cold_records.h"
+#include "store/cold_records.h"
 
 namespace vesk {
 namespace {

@@ -10,8 +10,8 @@
 #include <set>
 
 #include "model/json_codec.h"
-#include "model/string_hash.h"
-#include "storage/coding.h"
+#include "base/string_hash.h"
+#include "base/coding.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
 

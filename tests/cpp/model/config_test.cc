@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "model/config_maintenance.h"
-#include "model/config_runtime.h"
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
 
@@ -56,25 +55,6 @@ TEST(Config, MaintenanceDefaults) {
   EXPECT_EQ(m.completed_archival_rules,
             (std::vector<CompletedArchivalRule>{{"todo-item", 30}, {"scheduled-task", 30}}));
   EXPECT_EQ(m.task_tag, "scheduled-task");
-}
-
-TEST(Config, RuntimeBlockStartsFromDefaultsAndReplacesWhole) {
-  RuntimeConfig c = runtime_config_new("/tmp/store");
-  EXPECT_EQ(c.store_path(), "/tmp/store");
-  EXPECT_EQ(c.taxonomy(), tag_taxonomy_default());
-  EXPECT_EQ(c.trust(), trust_config_default());
-  EXPECT_EQ(c.maintenance(), maintenance_config_default());
-  EXPECT_EQ(c.breaker_config(), (CircuitBreakerConfig{3, 600, 600}));
-
-  TagTaxonomy t;
-  t.identity_tags = {"me"};
-  c.set_taxonomy(t);
-  EXPECT_EQ(c.read_taxonomy([](const TagTaxonomy& x) { return x.identity_tags.size(); }), 1u);
-  c.set_fusion_mode("equal");
-  EXPECT_EQ(c.trust().fusion_mode, "equal");
-  EXPECT_EQ(c.trust().source_trust, trust_config_default().source_trust);
-  // A new block (a reopened store) starts from the defaults again.
-  EXPECT_EQ(runtime_config_new("/tmp/store").taxonomy(), tag_taxonomy_default());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <limits>
 #include <set>
 
-#include "model/finite.h"
+#include "base/finite.h"
 #include "model/level.h"
 
 namespace vesk {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 namespace {

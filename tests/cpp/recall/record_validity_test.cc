@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "model/string_hash.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 namespace {

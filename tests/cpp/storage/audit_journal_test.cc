@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "audit/audit_entry.h"
-#include "model/utc_time.h"
+#include "base/utc_time.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
 

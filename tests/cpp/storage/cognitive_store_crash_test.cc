@@ -12,7 +12,7 @@
 
 #include "model/record_json.h"
 #include "storage/cognitive_store.h"
-#include "storage/coding.h"
+#include "base/coding.h"
 #include "storage/test_dir.h"
 
 namespace vesk {

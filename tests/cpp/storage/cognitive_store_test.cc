@@ -5,7 +5,7 @@
 #include <zlib.h>
 
 #include "model/record_json.h"
-#include "storage/coding.h"
+#include "base/coding.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <utility>
 
-#include "storage/env.h"
+#include "base/env.h"
 
 namespace vesk::testing {
 

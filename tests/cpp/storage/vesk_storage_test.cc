@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "storage/coding.h"
+#include "base/coding.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/rfc3339.h"
+#include "base/rfc3339.h"
 
 namespace vesk {
 namespace {

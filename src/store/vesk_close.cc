@@ -1,0 +1,57 @@
+// Vesk::flush and Vesk::close: making what the store accepted durable, and
+// ending the store object's hold on its directory.
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/vesk.h"
+
+namespace vesk {
+
+Status Vesk::flush() {
+  // Recall changes records in memory only and notes their ids; they reach
+  // the journal here, as one forced batch in id order. The set is taken out
+  // so that recalls finishing meanwhile fill a new one.
+  StringSet taken_set = pending_activations.take();
+  if (!taken_set.empty()) {
+    std::vector<std::string> taken(taken_set.begin(), taken_set.end());
+    std::sort(taken.begin(), taken.end());
+    auto map = records.read();
+    std::vector<Record> batch;
+    batch.reserve(taken.size());
+    for (const std::string& id : taken) {
+      auto it = map->find(id);
+      if (it != map->end()) batch.push_back(it->second);  // deleted meanwhile: passed over
+    }
+    if (Status s = journal_->log_record_batch(batch); !s.ok()) {
+      // Pending again, together with whatever recalls added meanwhile.
+      pending_activations.restore(std::move(taken));
+      return Status::Runtime("failed to persist recall activation state");
+    }
+  }
+  // Whole-record frames were handed to the file but not forced.
+  VESK_RETURN_IF_ERROR(journal_->flush());
+  return storage_->flush();
+}
+
+Status Vesk::close() {
+  stop_background();
+  {
+    auto slot = retention_scheduler.write();
+    std::unique_ptr<RetentionScheduler> scheduler = std::move(*slot);
+    if (scheduler && scheduler->stop_and_join) scheduler->stop_and_join();
+  }
+  // A failed flush ends the close with everything still open and usable.
+  VESK_RETURN_IF_ERROR(flush());
+  // The SDR index is rebuilt from the record log at the next open for any
+  // record its files lack, so a failed save loses nothing.
+  if (Status s = sdr_index->save(); !s.ok()) {
+  }
+  // Forces what is left and closes; a failed force leaves the journal open.
+  VESK_RETURN_IF_ERROR(journal_->close());
+  // Flushes again, closes the files and releases the directory lock.
+  return storage_->close();
+}
+
+}  // namespace vesk

@@ -1,0 +1,41 @@
+#include "base/utc_time.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace vesk {
+namespace {
+
+TEST(UtcTime, TimeIsoFollowsTheGregorianCalendar) {
+  const struct {
+    uint64_t seconds;
+    const char* text;
+  } cases[] = {
+      {0, "1970-01-01T00:00:00Z"},
+      {94694399, "1972-12-31T23:59:59Z"},
+      {951825600, "2000-02-29T12:00:00Z"},   // a century that is a leap year
+      {1704067199, "2023-12-31T23:59:59Z"},
+      {1709251199, "2024-02-29T23:59:59Z"},
+      {4107542399, "2100-02-28T23:59:59Z"},  // a century that is not
+      {4107542400, "2100-03-01T00:00:00Z"},
+      {253402300799, "9999-12-31T23:59:59Z"},
+      {253402300800, "10000-01-01T00:00:00Z"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(time_iso(c.seconds), c.text) << c.seconds;
+}
+
+TEST(UtcTime, MillisecondsFollowTheClock) {
+  auto ms = [] {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count());
+  };
+  uint64_t before = ms();
+  uint64_t now = unix_millis_now();
+  EXPECT_GE(now, before);
+  EXPECT_LE(now, ms());
+}
+
+}  // namespace
+}  // namespace vesk
