@@ -50,7 +50,7 @@ Status seed_store(const fs::path& dir, int64_t count) {
   if (!storage.ok()) return storage.status();
   auto journal = CognitiveStore::open(dir, nullptr);
   if (!journal.ok()) return journal.status();
-  SdrIndex sdr_index((dir / "index").string());
+  SdrIndex sdr_index((dir / "index").string(), Env::Default());
   SdrEncoder encoder;
   std::mt19937_64 rng(42);
   std::string json;

@@ -118,7 +118,7 @@ void BM_RecallRanked(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     r.query = f.queries[i++ % f.queries.size()];
-    benchmark::DoNotOptimize(recall_ranked(*f.store, r, now_unix_seconds()));
+    benchmark::DoNotOptimize(recall_ranked(*f.store, r, Env::Default().now_seconds()));
   }
 }
 BENCHMARK(BM_RecallRanked)->ArgName("records")->Arg(100000)->Unit(benchmark::kMicrosecond);

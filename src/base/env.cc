@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +45,22 @@ Result<std::string> Env::read_file(const fs::path& path) {
   }
   out.resize(have);
   return out;
+}
+
+UtcInstant Env::now() { return system_utc_now(); }
+
+Status Env::random_bytes(void* dst, size_t n) {
+  auto* out = static_cast<unsigned char*>(dst);
+  size_t got = 0;
+  while (got < n) {
+    ssize_t r = getrandom(out + got, n - got, 0);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return os_error(errno);
+    }
+    got += static_cast<size_t>(r);
+  }
+  return Status::Ok();
 }
 
 namespace {

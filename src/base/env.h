@@ -1,4 +1,5 @@
-// Env: the one door through which the store touches the file system.
+// Env: the one door through which the store touches the file system, the
+// clock and the random source.
 //
 // Every file operation of the storage layer (opening, positional reads and
 // writes, forcing to stable storage, truncation, rename, removal, directory
@@ -6,6 +7,11 @@
 // Env. Production code uses Env::Default(), a thin POSIX layer; tests wrap it to
 // inject failed writes, failed syncs, failed renames and torn writes, so every
 // durability promise can be checked by breaking the machine on purpose.
+//
+// The store reads the time only through now() and draws record ids and
+// temporary names only through random_bytes(), so a test Env with a fixed
+// clock and a fixed random stream makes a store's files repeatable, and
+// validity windows, decay and ages testable without sleeping.
 //
 // I/O failures come back as Status of kind OS carrying the operating system's
 // own error text (strerror), nothing added.
@@ -19,6 +25,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "base/utc_instant.h"
 
 namespace vesk {
 
@@ -93,8 +100,20 @@ class Env {
   // process or from this one.
   virtual Result<std::unique_ptr<FileLock>> lock(const fs::path& path) = 0;
 
+  // The wall clock (UTC). The default reads the operating system's clock.
+  virtual UtcInstant now();
+  // Fills `dst` with `n` bytes from the operating system's random source
+  // (getrandom). Record ids and temporary file names come from here; the
+  // nonces and salts of encryption do not: the cipher library draws them
+  // itself, so no test Env can make them predictable.
+  virtual Status random_bytes(void* dst, size_t n);
+
   // Whole-file read, built on open and read_at.
   Result<std::string> read_file(const fs::path& path);
+  // now() as Unix seconds with the fraction; 0 before the epoch.
+  double now_seconds() { return unix_seconds(now()); }
+  // now() as whole Unix milliseconds; 0 before the epoch.
+  uint64_t now_millis() { return unix_millis(now()); }
 };
 
 // The OS status for an errno value: the operating system's error text.

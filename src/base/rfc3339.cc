@@ -23,18 +23,6 @@ bool digits(std::string_view s, size_t pos, size_t n, int& out) {
 
 }  // namespace
 
-UtcInstant utc_now() {
-  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                std::chrono::system_clock::now().time_since_epoch())
-                .count();
-  int64_t s = ns / kNanosPerSecond, r = ns % kNanosPerSecond;
-  if (r < 0) {
-    r += kNanosPerSecond;
-    --s;
-  }
-  return {s, static_cast<uint32_t>(r)};
-}
-
 std::string format_rfc3339_utc(UtcInstant t) {
   using namespace std::chrono;
   int64_t days = t.seconds / 86400, secs = t.seconds % 86400;

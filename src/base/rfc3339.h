@@ -10,23 +10,14 @@
 // (a leap second) is read as the first instant of the next minute.
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/utc_instant.h"
+
 namespace vesk {
-
-// An instant as whole Unix seconds and nanoseconds into that second.
-struct UtcInstant {
-  int64_t seconds = 0;
-  uint32_t nanos = 0;  // 0 .. 999,999,999
-  auto operator<=>(const UtcInstant&) const = default;
-};
-
-// The system clock, now.
-UtcInstant utc_now();
 
 std::string format_rfc3339_utc(UtcInstant t);
 std::optional<UtcInstant> parse_rfc3339(std::string_view text);

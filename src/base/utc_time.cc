@@ -1,15 +1,8 @@
 #include "base/utc_time.h"
 
-#include <chrono>
 #include <cstdio>
 
 namespace vesk {
-
-uint64_t unix_millis_now() {
-  const auto since = std::chrono::system_clock::now().time_since_epoch();
-  if (since.count() < 0) return 0;
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-}
 
 std::string time_iso(uint64_t unix_seconds) {
   const uint64_t days = unix_seconds / 86400;

@@ -1,4 +1,4 @@
-// Wall-clock milliseconds and the UTC date-time text of audit timestamps.
+// The UTC date-time text of audit timestamps.
 //
 // The calendar is computed here, from the day count, rather than through the
 // C library: gmtime depends on the platform's time_t range and takes a lock
@@ -9,10 +9,6 @@
 #include <string>
 
 namespace vesk {
-
-// Unix time in whole milliseconds (seconds x 1000 + nanoseconds / 1000000);
-// 0 when the clock reads before the epoch.
-uint64_t unix_millis_now();
 
 // "YYYY-MM-DDTHH:MM:SSZ": the UTC date and time of whole Unix seconds in the
 // proleptic Gregorian calendar; month, day, hour, minute and second have two

@@ -81,6 +81,6 @@ std::string persistence_manifest_json(const PersistenceManifest& manifest);
 // rebuilt at every open anyway. A failure to rewrite is ignored; an open that
 // cannot write the file must still open the store.
 PersistenceManifest load_persistence_manifest(const fs::path& dir, std::vector<StartupValidationEvent>& events,
-                                              Env& env = Env::Default());
+                                              Env& env);
 
 }  // namespace vesk

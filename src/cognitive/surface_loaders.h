@@ -40,31 +40,31 @@ inline constexpr char kRecallReplayFile[] = "recall_replay.json";
 inline constexpr size_t kRecallReplayLimit = 128;
 
 BeliefEngine load_belief_store(const PersistenceTarget& target, const fs::path& path,
-                               std::vector<StartupValidationEvent>& events, Env& env = Env::Default());
+                               std::vector<StartupValidationEvent>& events, Env& env);
 ConceptEngine load_concept_store(const PersistenceTarget& target, const fs::path& path,
-                                 std::vector<StartupValidationEvent>& events, Env& env = Env::Default());
+                                 std::vector<StartupValidationEvent>& events, Env& env);
 CausalEngine load_causal_store(const PersistenceTarget& target, const fs::path& path,
-                               std::vector<StartupValidationEvent>& events, Env& env = Env::Default());
+                               std::vector<StartupValidationEvent>& events, Env& env);
 PolicyEngine load_policy_store(const PersistenceTarget& target, const fs::path& path,
-                               std::vector<StartupValidationEvent>& events, Env& env = Env::Default());
+                               std::vector<StartupValidationEvent>& events, Env& env);
 
 // The topology from "topology.cog": empty when the file is missing; an error
 // "topology::load: read {path}" when it cannot be read or unsealed,
 // "topology::load: deserialize" when it does not parse (an empty payload
 // included).
-Result<Topology> load_topology(const PersistenceTarget& target, Env& env = Env::Default());
+Result<Topology> load_topology(const PersistenceTarget& target, Env& env);
 // The open starts with an empty topology rather than fail or report.
 Topology topology_or_default(Result<Topology> loaded);
 
 std::vector<MaintenanceTrendSnapshot> load_maintenance_trends(const fs::path& dir, const SecretKey* key,
                                                               std::vector<StartupValidationEvent>& events,
-                                                              Env& env = Env::Default());
+                                                              Env& env);
 std::vector<ReflectionSummary> load_reflection_summaries(const fs::path& dir, const SecretKey* key,
                                                          std::vector<StartupValidationEvent>& events,
-                                                         Env& env = Env::Default());
+                                                         Env& env);
 // The last kRecallReplayLimit baselines of the file (or of its ".bak" copy).
 std::vector<RecallReplayBaseline> load_recall_replay(const fs::path& dir, const SecretKey* key,
                                                      std::vector<StartupValidationEvent>& events,
-                                                     Env& env = Env::Default());
+                                                     Env& env);
 
 }  // namespace vesk

@@ -60,7 +60,7 @@ struct EmbeddingStoreLoad {
 // are returned as errors; damaged contents are not (see recovered_error).
 Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey key,
                                                 const std::function<bool(std::string_view)>& record_exists,
-                                                Env& env = Env::Default());
+                                                Env& env);
 
 // The same in two halves, so that the files can be read while the rest of
 // the store opens: read_embedding_files() reads the snapshot and the log and
@@ -74,10 +74,10 @@ struct EmbeddingFilesRead {
   uint64_t log_end = 0;   // end of the last applied frame
   uint64_t log_size = 0;  // bytes of the log read
 };
-Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey key, Env& env = Env::Default());
+Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey key, Env& env);
 Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead read,
                                                  const std::function<bool(std::string_view)>& record_exists,
-                                                 Env& env = Env::Default());
+                                                 Env& env);
 
 // Inserts or replaces the vector of an id. Fails, changing nothing, with
 // "Embedding must be nonempty and finite" for an empty vector or one with NaN

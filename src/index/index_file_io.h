@@ -71,7 +71,7 @@ class StagedFileSink final : public ByteSink {
 // counts against the size the file had when it was opened.
 class FileSource final : public ByteSource {
  public:
-  static Result<std::unique_ptr<FileSource>> open(const fs::path& path, Env& env = Env::Default());
+  static Result<std::unique_ptr<FileSource>> open(const fs::path& path, Env& env);
   Result<size_t> read(char* dst, size_t n) override;
   uint64_t remaining() const override;
 

@@ -40,7 +40,10 @@ void SdrIndex::FreeBuckets::operator()(QueueBucket* b) const {
 
 SdrIndex::QueueBatch::QueueBatch() : buckets(new QueueBucket[256]) { docs.reserve(kQueueMax); }
 
-SdrIndex::SdrIndex(std::string index_dir) : SdrIndex(std::move(index_dir), Env::Default()) {}
+SdrIndex::SdrIndex()
+    : lists_(static_cast<PostingList*>(std::calloc(kPositions, sizeof(PostingList)))) {
+  if (!lists_) throw std::bad_alloc();
+}
 
 SdrIndex::SdrIndex(std::string index_dir, Env& env)
     : dir_(std::move(index_dir)),
@@ -63,6 +66,12 @@ const PostingList* SdrIndex::postings(uint16_t p) const {
   post_queued();
   std::shared_lock bl(bitmaps_mu_);
   return present(p) ? &lists_[p] : nullptr;
+}
+
+void SdrIndex::clear() {
+  std::unique_lock ids(ids_mu_);
+  std::unique_lock bl(bitmaps_mu_);
+  clear_locked();
 }
 
 void SdrIndex::clear_locked() {
@@ -321,6 +330,7 @@ Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
 }
 
 Status SdrIndex::save() const {
+  if (!env_) return Status::Runtime("the SDR index has no directory");
   Env& env = *env_;
   const fs::path dir(dir_), manifest_path = dir / kIndexManifestFile, sdr_path = dir / kSdrIdxFile;
   VESK_RETURN_IF_ERROR(env.create_dirs(dir));
@@ -340,6 +350,7 @@ Status SdrIndex::save() const {
 }
 
 Status SdrIndex::load() {
+  if (!env_) return Status::Runtime("the SDR index has no directory");
   Env& env = *env_;
   const fs::path dir(dir_), manifest_path = dir / kIndexManifestFile, sdr_path = dir / kSdrIdxFile;
   if (!env.exists(manifest_path) || !env.exists(sdr_path)) return Status::Ok();

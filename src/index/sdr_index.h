@@ -55,9 +55,10 @@ namespace vesk {
 
 class SdrIndex {
  public:
+  // An index in memory only: save and load fail.
+  SdrIndex();
   // index_dir: the store's "index" directory, where save and load work,
-  // through `env` (the process's POSIX Env by default).
-  explicit SdrIndex(std::string index_dir = {});
+  // through `env`.
   SdrIndex(std::string index_dir, Env& env);
   ~SdrIndex();
   SdrIndex(const SdrIndex&) = delete;
@@ -83,6 +84,8 @@ class SdrIndex {
   // (repeated document numbers, numbers at or above next_doc_id) leaves the
   // index empty. Every failure is returned.
   Status load();
+  // Empties the index: no records, no postings, document numbers from 0.
+  void clear();
 
   // The same two operations on byte streams.
   Status save_to(ByteSink& manifest, ByteSink& sdr_idx) const;
@@ -160,7 +163,7 @@ class SdrIndex {
   void for_each_present(F&& f) const;
 
   std::string dir_;
-  Env* env_;
+  Env* env_ = nullptr;  // null: in memory only
 
   struct Hash {
     using is_transparent = void;

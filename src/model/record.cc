@@ -1,12 +1,8 @@
 #include "model/record.h"
 
-#include <sys/random.h>
-
-#include <cerrno>
-#include <chrono>
 #include <cmath>
-#include <cstring>
 
+#include "base/env.h"
 #include "base/finite.h"
 
 namespace vesk {
@@ -34,16 +30,10 @@ bool Record::set_connection(std::string_view target, float weight, std::string_v
   return true;
 }
 
-Result<std::string> new_record_id() {
+Result<std::string> new_record_id(Env& env) {
   unsigned char b[16];
-  size_t got = 0;
-  while (got < sizeof b) {
-    ssize_t n = getrandom(b + got, sizeof b - got, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Status::Runtime(std::string("could not retrieve random bytes for uuid: ") + std::strerror(errno));
-    }
-    got += static_cast<size_t>(n);
+  if (Status s = env.random_bytes(b, sizeof b); !s.ok()) {
+    return Status::Runtime("could not retrieve random bytes for uuid: " + s.message());
   }
   b[6] = static_cast<unsigned char>((b[6] & 0x0f) | 0x40);
   b[8] = static_cast<unsigned char>((b[8] & 0x3f) | 0x80);
@@ -56,16 +46,9 @@ Result<std::string> new_record_id() {
   return id;
 }
 
-double now_unix_seconds() {
-  auto d = std::chrono::system_clock::now().time_since_epoch();
-  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(d).count();
-  if (ns < 0) return 0.0;
-  return static_cast<double>(ns / 1000000000) + static_cast<double>(ns % 1000000000) / 1000000000.0;
-}
-
-Result<Record> new_record(std::string content, Level level) {
-  double now = now_unix_seconds();
-  auto id = new_record_id();
+Result<Record> new_record(std::string content, Level level, Env& env) {
+  const double now = env.now_seconds();
+  auto id = new_record_id(env);
   if (!id.ok()) return id.status();
   Record r;
   r.id = std::move(id).value();

@@ -17,6 +17,8 @@
 
 namespace vesk {
 
+class Env;
+
 // Target record id -> connection weight in [0, 1].
 using WeightMap = StringKeyMap<float>;
 
@@ -59,12 +61,11 @@ struct Record {
   bool operator==(const Record&) const = default;
 };
 
-// 12 lower-case hex characters: the first 6 bytes of a random v4 UUID.
-Result<std::string> new_record_id();
-// Wall-clock Unix seconds with fraction; 0.0 before the epoch.
-double now_unix_seconds();
-// A record with every default set, the time read once, a fresh id.
-Result<Record> new_record(std::string content, Level level);
+// 12 lower-case hex characters: the first 6 bytes of a random v4 UUID drawn
+// from the Env's random source.
+Result<std::string> new_record_id(Env& env);
+// A record with every default set, the Env's clock read once, a fresh id.
+Result<Record> new_record(std::string content, Level level, Env& env);
 
 // The key of the first float field, in field order, that holds an infinity
 // or NaN ("connections" for a connection weight), or none. The JSON form

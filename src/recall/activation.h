@@ -55,7 +55,7 @@ MutableRecordLookup mutable_record_lookup(Map& records) {
   };
 }
 
-// Wall-clock Unix seconds; now_unix_seconds outside tests.
+// Wall-clock Unix seconds: the store's Env clock (Env::now_seconds).
 using WallClock = std::function<double()>;
 
 // For the first min(10, results) results, in rank order: each record found is
@@ -69,7 +69,7 @@ using WallClock = std::function<double()>;
 // fails; the result list is not changed.
 void apply_recall_activation(std::span<const ScoredRecord> results, const MutableRecordLookup& records,
                              SessionMap& sessions, std::optional<std::string_view> session_id,
-                             const WallClock& now = now_unix_seconds);
+                             const WallClock& now);
 
 // Record ids whose activation changed since the last flush; the flush writes
 // their records to the journal and empties the set.
@@ -119,7 +119,7 @@ struct RecallActivityTargets {
   RetrieveAuditHook audit_retrieve;
   PendingActivations& pending;
   PlasticityState& plasticity;
-  WallClock now = now_unix_seconds;
+  WallClock now;
 };
 
 // The whole post-recall bookkeeping, in the lock order above: activation and

@@ -137,9 +137,9 @@ std::string render_first_hand_entry(const Record& record, const RecordLookup& re
   if (record.caused_by_id) {
     Record uncaused = record;
     uncaused.caused_by_id.reset();
-    line = format_recall_line(uncaused, records);
+    line = format_recall_line(uncaused, records, now);
   } else {
-    line = format_recall_line(record, records);
+    line = format_recall_line(record, records, now);
   }
   if (dates != ContextDateMode::Off && line.size() >= 4 && line.starts_with("  - ")) {
     if (std::optional<std::string> date = format_context_date(record))
@@ -225,7 +225,7 @@ std::string render_memory_context(std::span<const ScoredRecord> results, const R
 }
 
 std::string render_levels_context(std::span<const ScoredRecord> results, const RecordLookup& records,
-                                  uint64_t token_budget) {
+                                  uint64_t token_budget, double now) {
   if (results.empty()) return {};
   const uint64_t identity_budget =
       static_cast<uint64_t>(std::max(static_cast<float>(token_budget) * 0.25f, 128.0f));
@@ -244,7 +244,7 @@ std::string render_levels_context(std::span<const ScoredRecord> results, const R
         any = true;
       }
       if (used > budget) continue;  // this section is full
-      std::string line = format_recall_line(result.record, records);
+      std::string line = format_recall_line(result.record, records, now);
       used += estimate_tokens(line);
       if (used > budget) continue;
       out += line;

@@ -106,8 +106,9 @@ std::string render_untrusted_entry(const Record& record, ContextDateMode dates);
 std::string render_memory_context(std::span<const ScoredRecord> results, const RecordLookup& records,
                                   uint64_t token_budget, ContextDateMode dates, double now);
 
-// The whole "levels" layout; empty text for no results.
+// The whole "levels" layout; empty text for no results. A cause line shows
+// a cause valid at `now`.
 std::string render_levels_context(std::span<const ScoredRecord> results, const RecordLookup& records,
-                                  uint64_t token_budget);
+                                  uint64_t token_budget, double now);
 
 }  // namespace vesk

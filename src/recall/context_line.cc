@@ -62,11 +62,7 @@ const Record* visible_cause_record(const Record& record, const RecordLookup& rec
   return cause;
 }
 
-const Record* visible_cause_record(const Record& record, const RecordLookup& records) {
-  return visible_cause_record(record, records, now_unix_seconds());
-}
-
-std::string format_recall_line(const Record& record, const RecordLookup& records) {
+std::string format_recall_line(const Record& record, const RecordLookup& records, double now) {
   static constexpr std::string_view kFence = "```";
   std::string out;
   if (record.content_type == "json" || record.content_type == "code") {
@@ -89,7 +85,7 @@ std::string format_recall_line(const Record& record, const RecordLookup& records
     out += record.content;
     append_markers(out, record);
   }
-  if (const Record* cause = visible_cause_record(record, records)) {
+  if (const Record* cause = visible_cause_record(record, records, now)) {
     out += "\n    ^ because: ";
     out += first_chars(cause->content, kCauseLineChars);
   }

@@ -31,7 +31,8 @@ namespace vesk {
 
 inline constexpr size_t kCauseLineChars = 120;
 
-std::string format_recall_line(const Record& record, const RecordLookup& records);
+// One context line of a record; its cause is shown when visible at `now`.
+std::string format_recall_line(const Record& record, const RecordLookup& records, double now);
 
 // The semantic marker of a semantic type (" {decision}", ...), empty for
 // any other text.
@@ -40,8 +41,6 @@ std::string_view semantic_marker(std::string_view semantic_type);
 // The record named by caused_by_id when it may be shown beside the record:
 // present, in the same namespace, valid at the wall-clock time now (a
 // `valid_until` equal to now is past), and allowed to an anonymous reader.
-// `now` defaults to the wall clock.
-const Record* visible_cause_record(const Record& record, const RecordLookup& records);
 const Record* visible_cause_record(const Record& record, const RecordLookup& records, double now);
 
 // The record's event date "YYYY-MM-DD HH:MM" from its "timestamp" metadata,

@@ -15,9 +15,9 @@ fs::path atomic_temp_path(const fs::path& target, std::string_view uuid) {
   return target.parent_path() / temp;
 }
 
-std::string random_uuid_v4() {
+Result<std::string> random_uuid_v4(Env& env) {
   uint8_t b[16];
-  random_bytes(b, sizeof b);
+  VESK_RETURN_IF_ERROR(env.random_bytes(b, sizeof b));
   b[6] = static_cast<uint8_t>((b[6] & 0x0f) | 0x40);
   b[8] = static_cast<uint8_t>((b[8] & 0x3f) | 0x80);
   static const char* hex = "0123456789abcdef";
@@ -89,8 +89,9 @@ Status write_through_temp(const fs::path& temp, const fs::path& target, std::str
 Status write_file_atomic(const SecretKey* key, const fs::path& target, std::string_view bytes, Env& env) {
   auto sealed = seal_payload(key, bytes);
   if (!sealed.ok()) return sealed.status();
-  return write_through_temp(atomic_temp_path(target, random_uuid_v4()), target, *sealed, OpenMode::kWriteCreateNew,
-                            env);
+  Result<std::string> uuid = random_uuid_v4(env);
+  if (!uuid.ok()) return uuid.status();
+  return write_through_temp(atomic_temp_path(target, *uuid), target, *sealed, OpenMode::kWriteCreateNew, env);
 }
 
 Status replace_file_via(const fs::path& temp, const fs::path& target, std::string_view bytes, Env& env) {

@@ -25,20 +25,21 @@ namespace vesk {
 // leads it (".hidden"), gets ".{uuid}.tmp" appended whole.
 fs::path atomic_temp_path(const fs::path& target, std::string_view uuid);
 
-// A fresh random version 4 UUID, hyphenated lower case (36 characters).
-std::string random_uuid_v4();
+// A fresh random version 4 UUID from the Env's random source, hyphenated
+// lower case (36 characters).
+Result<std::string> random_uuid_v4(Env& env);
 
 // Seals `bytes` under the key (a plain copy without one) and replaces `target`
 // with them: create-new temporary file, write, force, close, rename, force the
 // directory. On any failure the temporary file is removed and the target keeps
 // its old content (or, once the rename happened, the complete new one).
 Status write_file_atomic(const SecretKey* key, const fs::path& target, std::string_view bytes,
-                         Env& env = Env::Default());
+                         Env& env);
 
 // The same steps through a caller-chosen temporary name, which is created or
 // emptied (not create-new) and not sealed. For files with a fixed scratch name.
 Status replace_file_via(const fs::path& temp, const fs::path& target, std::string_view bytes,
-                        Env& env = Env::Default());
+                        Env& env);
 
 // A whole-file replacement written piece by piece, for files too large to
 // build in memory first; the two calls above are made of it. Bytes go through
@@ -53,8 +54,8 @@ class StagedFile {
   // Opens `temp` in `mode` (kWriteTruncate or kWriteCreateNew). When the open
   // fails nothing is removed: under create-new the name is someone else's.
   static Result<std::unique_ptr<StagedFile>> open(const fs::path& temp, const fs::path& target,
-                                                   OpenMode mode = OpenMode::kWriteTruncate,
-                                                   Env& env = Env::Default());
+                                                   OpenMode mode,
+                                                   Env& env);
   ~StagedFile();
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
@@ -76,10 +77,10 @@ class StagedFile {
 
 // The whole file, unsealed under the key, as UTF-8 text. I/O errors (a missing
 // file too) come back unchanged; bytes that are not UTF-8 are an error.
-Result<std::string> read_sealed_text_file(const SecretKey* key, const fs::path& path, Env& env = Env::Default());
+Result<std::string> read_sealed_text_file(const SecretKey* key, const fs::path& path, Env& env);
 
 // Forces the parent directory of `path` to stable storage, so a rename into it
 // survives a crash. Best effort: every failure is ignored.
-void fsync_path_full(const fs::path& path, Env& env = Env::Default());
+void fsync_path_full(const fs::path& path, Env& env);
 
 }  // namespace vesk

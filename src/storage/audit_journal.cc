@@ -29,10 +29,9 @@ Result<uint64_t> whole_lines_end(File& file, uint64_t size) {
 
 }  // namespace
 
-AuditJournal::AuditJournal(const fs::path& dir, StoreKey key, AuditJournalOptions options)
-    : dir_(dir), path_(dir / kAuditFileName), options_(std::move(options)) {
+AuditJournal::AuditJournal(const fs::path& dir, StoreKey key, Env& env, AuditJournalOptions options)
+    : dir_(dir), path_(dir / kAuditFileName), env_(env), options_(std::move(options)) {
   if (key) key_.emplace(*key);
-  if (!options_.env) options_.env = &Env::Default();
   session_id_ = "session_" + std::to_string(now_ms());
 }
 
@@ -45,10 +44,10 @@ AuditJournal::~AuditJournal() {
   }
 }
 
-uint64_t AuditJournal::now_ms() const { return options_.clock ? options_.clock() : unix_millis_now(); }
+uint64_t AuditJournal::now_ms() const { return env_.now_millis(); }
 
 Status AuditJournal::open_writer_locked() {
-  Env& env = *options_.env;
+  Env& env = env_;
   auto file = env.open(path_, OpenMode::kReadWriteCreate);
   if (!file.ok()) return file.status();
   auto size = (*file)->size();
@@ -61,9 +60,9 @@ Status AuditJournal::open_writer_locked() {
   return Status::Ok();
 }
 
-Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key,
+Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key, Env& env,
                                                          AuditJournalOptions options) {
-  std::unique_ptr<AuditJournal> j(new AuditJournal(dir, std::move(key), std::move(options)));
+  std::unique_ptr<AuditJournal> j(new AuditJournal(dir, std::move(key), env, std::move(options)));
   {
     std::lock_guard<std::mutex> g(j->writer_mu_);
     VESK_RETURN_IF_ERROR(j->open_writer_locked());
@@ -105,7 +104,7 @@ Status AuditJournal::append_audit_entry(AuditAction action, std::optional<std::s
 }
 
 Status AuditJournal::rotate_locked() {
-  Env& env = *options_.env;
+  Env& env = env_;
   // Two rotations in one millisecond must not share a name: the second
   // rename would replace the first rotated file.
   fs::path target;

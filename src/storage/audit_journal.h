@@ -30,11 +30,8 @@
 namespace vesk {
 
 struct AuditJournalOptions {
-  Env* env = &Env::Default();
   // The size past which the file is rotated.
   uint64_t rotate_bytes = kAuditRotateBytes;
-  // Unix milliseconds; the wall clock (unix_millis_now) when empty.
-  std::function<uint64_t()> clock;
 };
 
 class AuditJournal {
@@ -54,9 +51,9 @@ class AuditJournal {
   const fs::path& path() const { return path_; }
 
  private:
-  friend Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key,
+  friend Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key, Env& env,
                                                                   AuditJournalOptions options);
-  AuditJournal(const fs::path& dir, StoreKey key, AuditJournalOptions options);
+  AuditJournal(const fs::path& dir, StoreKey key, Env& env, AuditJournalOptions options);
 
   uint64_t now_ms() const;
   Status open_writer_locked();
@@ -67,6 +64,8 @@ class AuditJournal {
   std::string session_id_;
   std::optional<SecretKey> key_;  // a private copy, wiped when it dies
   bool enabled_ = false;          // set once opened; appends before do nothing
+  // Files, and the clock of entry times and the session id.
+  Env& env_;
   AuditJournalOptions options_;
   std::mutex writer_mu_;
   std::unique_ptr<BufferedWriter> writer_;  // null after a failed rotation
@@ -74,8 +73,8 @@ class AuditJournal {
 
 // Opens (creating, 0666) "brain.audit" in `dir` for appending, cutting away a
 // last line that has no line feed. The session id is "session_" and the
-// current Unix milliseconds.
-Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key,
+// current Unix milliseconds of the Env's clock.
+Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key, Env& env,
                                                          AuditJournalOptions options = {});
 
 // The JSON text of one journal line (without its line feed): a sealed line is

@@ -56,7 +56,7 @@ class CognitiveStore {
   //   "Cognitive journal encryption mode mismatch; password or explicit migration required"
   //   "Unsupported cognitive journal format"
   //   the read error of a journal shorter than its header, or any I/O error.
-  static Result<std::unique_ptr<CognitiveStore>> open(const fs::path& dir, StoreKey key, Env& env = Env::Default());
+  static Result<std::unique_ptr<CognitiveStore>> open(const fs::path& dir, StoreKey key, Env& env);
 
   CognitiveStore(const CognitiveStore&) = delete;
   CognitiveStore& operator=(const CognitiveStore&) = delete;

@@ -20,6 +20,6 @@ namespace vesk {
 //  - "memory.key" present: a password is required and must unlock it.
 // All failures are OS errors with the exact texts of the key file's contract.
 Result<StoreKey> open_store_key(const fs::path& dir, std::optional<std::string_view> password,
-                                Env& env = Env::Default());
+                                Env& env);
 
 }  // namespace vesk

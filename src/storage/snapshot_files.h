@@ -23,6 +23,6 @@ fs::path snapshot_path(const fs::path& store_path, std::string_view label);
 
 // Labels of the existing snapshot files of the store, sorted by bytes; empty
 // when the directory cannot be read. Entry types and labels are not checked.
-std::vector<std::string> list_snapshot_labels(const fs::path& store_path, Env& env = Env::Default());
+std::vector<std::string> list_snapshot_labels(const fs::path& store_path, Env& env);
 
 }  // namespace vesk

@@ -49,10 +49,9 @@ VeskStorage::~VeskStorage() {
 }
 
 Status VeskStorage::create_log_file(const fs::path& path, Env& env) {
-  auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch).count();
-  if (ns < 0) return Status::OS("System clock is set before the Unix epoch");
-  double created = static_cast<double>(ns / 1000000000) + static_cast<double>(ns % 1000000000) / 1e9;
+  const UtcInstant now = env.now();
+  if (now.seconds < 0) return Status::OS("System clock is set before the Unix epoch");
+  const double created = unix_seconds(now);
 
   std::string header;
   header.append(kLogMagic);

@@ -46,7 +46,7 @@ class VeskStorage {
   // Creates the directory, takes the lock, creates or scans the log (cutting a
   // torn tail) and loads the side map. Errors are of kind OS; a failure leaves
   // nothing open and the lock released.
-  static Result<std::shared_ptr<VeskStorage>> open(const fs::path& dir, StoreKey key, Env& env = Env::Default());
+  static Result<std::shared_ptr<VeskStorage>> open(const fs::path& dir, StoreKey key, Env& env);
   // The same in two halves, so that a caller can read other files of the
   // directory, under its lock, while the log is scanned: open_locked()
   // creates the directory, takes the lock, creates or checks the log's
@@ -54,7 +54,7 @@ class VeskStorage {
   // opens the writer. Nothing else may be called between the two. A failure
   // of either is of kind OS; the lock goes with the object.
   static Result<std::shared_ptr<VeskStorage>> open_locked(const fs::path& dir, StoreKey key,
-                                                           Env& env = Env::Default());
+                                                           Env& env);
   Status finish_open();
 
   VeskStorage(const VeskStorage&) = delete;
@@ -106,7 +106,7 @@ class VeskStorage {
   // write_temporal_sidecar().
   WriterLock lock_writer();
   // A fresh log file holding only its header (not forced to stable storage).
-  static Status create_log_file(const fs::path& path, Env& env = Env::Default());
+  static Status create_log_file(const fs::path& path, Env& env);
   // Reopens both handles on the log path; on failure the old ones stay.
   Status reopen_handles(const WriterLock& held);
   // Writes out pending appends, then rescans the log into the index.

@@ -103,7 +103,7 @@ std::vector<ScoredRecord> recall_ranked(const Vesk& store, const RecallRequest& 
 }
 
 std::vector<ScoredRecord> recall_core(Vesk& store, const RecallRequest& request) {
-  std::vector<ScoredRecord> results = recall_ranked(store, request, now_unix_seconds());
+  std::vector<ScoredRecord> results = recall_ranked(store, request, store.env().now_seconds());
 
   const RecallActivityTargets targets{
       .records_and_sessions =
@@ -118,6 +118,7 @@ std::vector<ScoredRecord> recall_core(Vesk& store, const RecallRequest& request)
                                     : RetrieveAuditHook(),
       .pending = store.pending_activations,
       .plasticity = store.plasticity,
+      .now = [&store] { return store.env().now_seconds(); },
   };
   std::optional<std::string_view> session;
   if (request.session_id) session = *request.session_id;

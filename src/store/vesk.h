@@ -154,10 +154,11 @@ class Vesk {
   // Persists pending recall activations (one kind-4 frame, sorted by id),
   // forces the journal, flushes the record log with its side map.
   Status flush();
-  // stop_background, stop the retention scheduler, flush, save the SDR index
-  // (errors ignored), force and close the journal, close the record log
-  // (releasing the directory lock). A failed flush or journal force ends it
-  // there, leaving the store usable; close() may be repeated.
+  // stop_background, stop the retention scheduler, flush, save the SDR index,
+  // force and close the journal, close the record log (releasing the
+  // directory lock). A failed flush or journal force ends it there, leaving
+  // the store usable; a failed SDR index save does not stop the close, and
+  // is returned once everything else is closed. close() may be repeated.
   Status close();
   // Stops the background worker if one was started.
   void stop_background();

@@ -45,13 +45,15 @@ Status Vesk::close() {
   // A failed flush ends the close with everything still open and usable.
   VESK_RETURN_IF_ERROR(flush());
   // The SDR index is rebuilt from the record log at the next open for any
-  // record its files lack, so a failed save loses nothing.
-  if (Status s = sdr_index->save(); !s.ok()) {
-  }
+  // record its files lack, so a failed save loses nothing: the close goes
+  // on, and the failure is reported once the store is closed.
+  Status saved = sdr_index->save();
   // Forces what is left and closes; a failed force leaves the journal open.
   VESK_RETURN_IF_ERROR(journal_->close());
   // Flushes again, closes the files and releases the directory lock.
-  return storage_->close();
+  VESK_RETURN_IF_ERROR(storage_->close());
+  if (!saved.ok()) return Status::Runtime("failed to save the SDR index: " + saved.message());
+  return Status::Ok();
 }
 
 }  // namespace vesk

@@ -229,15 +229,12 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
 
   // 4. The SDR index files, read while the record log is scanned: reading
   //    them takes no lock (every save replaces them by rename) and their
-  //    result is used only once the record log is open. A load error is
-  //    dropped: the store opens with what was read, and the records the
-  //    files lack are filled in below. The future waits for the load on
+  //    result is used only once the record log is open. A load error does
+  //    not fail the open: the index is rebuilt from the record log below
+  //    and the startup report says so. The future waits for the load on
   //    every way out of this function.
-  auto sdr_index = std::make_shared<SdrIndex>((path / "index").string());
-  std::future<void> sdr_loaded = std::async(std::launch::async, [&sdr_index] {
-    if (Status s = sdr_index->load(); !s.ok()) {
-    }
-  });
+  auto sdr_index = std::make_shared<SdrIndex>((path / "index").string(), env);
+  std::future<Status> sdr_loaded = std::async(std::launch::async, [&sdr_index] { return sdr_index->load(); });
 
   // 3. The record log; from here the directory is locked. The log is
   //    scanned while the journal is opened and read (steps 5 and 6 do not
@@ -295,7 +292,15 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
 
   // 9. The in-memory indexes, rebuilt from the records.
   build_indexes(*v);
-  sdr_loaded.wait();
+  // A load that failed part way may hold some records with only part of
+  // their postings; the index is emptied and built again from the SDRs the
+  // record log keeps, so no record stays half-findable.
+  if (Status loaded_sdr = sdr_loaded.get(); !loaded_sdr.ok()) {
+    sdr_index->clear();
+    events.push_back(StartupValidationEvent{"sdr_index", (path / "index").string(),
+                                            std::string(kLoadErrorFallbackStatus),
+                                            "rebuilt from the record log: " + loaded_sdr.message(), true});
+  }
   // Records stored after the SDR index was last saved (a crash, a failed
   // save) would otherwise stay invisible to the SDR search for good: their
   // SDRs are still in the record log.
@@ -303,9 +308,7 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   v->sdr_index = std::move(sdr_index);
 
   // 10. The audit journal of this session.
-  AuditJournalOptions audit_options;
-  audit_options.env = &env;
-  Result<std::unique_ptr<AuditJournal>> audit = open_audit_session(path, *key, std::move(audit_options));
+  Result<std::unique_ptr<AuditJournal>> audit = open_audit_session(path, *key, env);
   if (!audit.ok()) return audit.status().as(ErrorKind::OS);
   v->audit = std::move(*audit);
 

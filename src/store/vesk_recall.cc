@@ -44,7 +44,7 @@ std::vector<std::string> namespace_list(const std::optional<std::vector<std::str
 std::string render_provenance(const Vesk& store, std::vector<ScoredRecord> results, uint64_t budget,
                               const std::optional<std::vector<std::string>>& namespaces) {
   apply_relevance_floor(results);
-  const double now = std::max(now_unix_seconds(), 0.0);
+  const double now = store.env().now_seconds();
   auto records = store.records.read();
   std::string identity;
   uint64_t remaining = budget;
@@ -89,7 +89,7 @@ std::string text_recall(Vesk& store, Layout layout, std::string_view query, std:
     text = render_provenance(store, std::move(results), budget, namespaces);
   } else {
     auto records = store.records.read();
-    text = render_levels_context(results, record_lookup(*records), budget);
+    text = render_levels_context(results, record_lookup(*records), budget, store.env().now_seconds());
   }
   if (cached) recall_cache_put(store.text_cache, key, text);
   return text;

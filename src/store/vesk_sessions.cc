@@ -28,7 +28,7 @@ std::optional<SessionLinks> Vesk::end_session(std::string_view session_id) {
 }
 
 Result<StringMap> Vesk::history(std::string_view record_id) const {
-  const double now = std::max(now_unix_seconds(), 0.0);
+  const double now = env_.now_seconds();
   auto map = records.read();
   auto it = map->find(record_id);
   if (it == map->end()) return Status::Runtime("Record not found: " + std::string(record_id));

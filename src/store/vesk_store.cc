@@ -70,7 +70,7 @@ Status Vesk::infer_store_relations(const Record&) {
   return Status::Ok();
 }
 
-Result<std::string> Vesk::draw_record_id() const { return id_source_ ? id_source_() : new_record_id(); }
+Result<std::string> Vesk::draw_record_id() const { return id_source_ ? id_source_() : new_record_id(env_); }
 
 // ---- The road ------------------------------------------------------------------
 
@@ -144,7 +144,7 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
       level = Level::Identity;
     }
 
-    auto made = new_record(s.content, level);
+    auto made = new_record(s.content, level, env_);
     if (!made.ok()) return made.status();
     Record r = std::move(made).value();
     if (id_source_) {
@@ -168,7 +168,7 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
     r.valid_until = s.valid_until;
 
     config.read_trust([&](const TrustConfig& trust) {
-      stamp_provenance_metadata(r.metadata, s.channel, r.tags, taxonomy, trust);
+      stamp_provenance_metadata(r.metadata, s.channel, r.tags, taxonomy, trust, env_.now());
     });
     if (s.channel) r.metadata.try_emplace("channel", *s.channel);
     for (auto& [key, value] : actionable) r.metadata.try_emplace(key, std::move(value));
@@ -199,7 +199,7 @@ Result<std::optional<Record>> Vesk::touch_exact_duplicate(const ResolvedStore& s
   if (found == map->end()) return std::optional<Record>();
 
   Record touched = found->second;
-  touch_duplicate(touched, now_unix_seconds(), s.pin, s.tags);
+  touch_duplicate(touched, env_.now_seconds(), s.pin, s.tags);
   std::string frame;
   serialize_record(touched, frame);
   VESK_RETURN_IF_ERROR(journal().append_cognitive_frame(FrameKind::kRecordWrite, frame, false));

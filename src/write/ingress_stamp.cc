@@ -83,10 +83,4 @@ void stamp_provenance_metadata(StringMap& metadata, std::optional<std::string_vi
   }
 }
 
-void stamp_provenance_metadata(StringMap& metadata, std::optional<std::string_view> channel,
-                               const std::vector<std::string>& tags, const TagTaxonomy& taxonomy,
-                               const TrustConfig& trust) {
-  stamp_provenance_metadata(metadata, channel, tags, taxonomy, trust, utc_now());
-}
-
 }  // namespace vesk

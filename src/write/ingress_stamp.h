@@ -41,8 +41,4 @@ std::string format_trust_score(float trust);
 void stamp_provenance_metadata(StringMap& metadata, std::optional<std::string_view> channel,
                                const std::vector<std::string>& tags, const TagTaxonomy& taxonomy,
                                const TrustConfig& trust, UtcInstant now);
-void stamp_provenance_metadata(StringMap& metadata, std::optional<std::string_view> channel,
-                               const std::vector<std::string>& tags, const TagTaxonomy& taxonomy,
-                               const TrustConfig& trust);
-
 }  // namespace vesk

@@ -1,5 +1,7 @@
 #include "base/utc_time.h"
 
+#include "base/env.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,14 +27,31 @@ TEST(UtcTime, TimeIsoFollowsTheGregorianCalendar) {
   for (const auto& c : cases) EXPECT_EQ(time_iso(c.seconds), c.text) << c.seconds;
 }
 
-TEST(UtcTime, MillisecondsFollowTheClock) {
+TEST(UtcInstant, ConversionsKeepTheFractionAndStopAtTheEpoch) {
+  const struct {
+    UtcInstant t;
+    double seconds;
+    uint64_t millis;
+  } cases[] = {
+      {{0, 0}, 0.0, 0},
+      {{1709251199, 999'999'999}, 1709251199.0 + 999'999'999 / 1e9, 1709251199999},
+      {{1709251199, 1'500'000}, 1709251199.0 + 0.0015, 1709251199001},
+      {{-1, 999'000'000}, 0.0, 0},  // before the epoch
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(unix_seconds(c.t), c.seconds) << c.t.seconds;
+    EXPECT_EQ(unix_millis(c.t), c.millis) << c.t.seconds;
+  }
+}
+
+TEST(UtcInstant, TheDefaultEnvReadsTheSystemClock) {
   auto ms = [] {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::system_clock::now().time_since_epoch())
                                      .count());
   };
   uint64_t before = ms();
-  uint64_t now = unix_millis_now();
+  uint64_t now = Env::Default().now_millis();
   EXPECT_GE(now, before);
   EXPECT_LE(now, ms());
 }

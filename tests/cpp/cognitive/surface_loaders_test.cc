@@ -297,13 +297,13 @@ TEST(SurfaceLoaders, TopologyFailuresAreErrorsTheOpenDrops) {
   for (const Case& c : cases) {
     TempDir dir;
     spit(dir / "topology.cog", c.content);
-    Result<Topology> t = load_topology(PersistenceTarget{dir.path(), nullptr});
+    Result<Topology> t = load_topology(PersistenceTarget{dir.path(), nullptr}, Env::Default());
     std::string want = c.error;
     if (c.sealed_without_key) want += (dir / "topology.cog").string();
     EXPECT_EQ(t.ok() ? "" : t.status().message(), want);
   }
   TempDir empty;
-  EXPECT_TRUE(load_topology(PersistenceTarget{empty.path(), nullptr}).ok());
+  EXPECT_TRUE(load_topology(PersistenceTarget{empty.path(), nullptr}, Env::Default()).ok());
 }
 
 }  // namespace

@@ -193,16 +193,16 @@ TEST(SdrIndexFiles, OnlyBothFilesLoad) {
   testing::TempDir tmp;
   const std::string dir = (tmp / "index").string();
   {
-    SdrIndex index(dir);
+    SdrIndex index(dir, Env::Default());
     fill(index);
     ASSERT_TRUE(index.save().ok());
-    SdrIndex back(dir);
+    SdrIndex back(dir, Env::Default());
     ASSERT_TRUE(back.load().ok());
     EXPECT_EQ(back.contents(), index.contents());
     EXPECT_FALSE(std::filesystem::exists(dir + "/sdr.idx.tmp"));
   }
   std::filesystem::remove(dir + "/" + kIndexManifestFile);
-  SdrIndex back(dir);
+  SdrIndex back(dir, Env::Default());
   EXPECT_TRUE(back.load().ok());
   EXPECT_EQ(back.size(), 0u);
   EXPECT_TRUE(back.contents().bitmaps.empty());

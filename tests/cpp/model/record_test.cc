@@ -8,6 +8,7 @@
 
 #include "base/finite.h"
 #include "model/level.h"
+#include "base/fixed_env.h"
 
 namespace vesk {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 TEST(Record, IdsAreTwelveLowerHexDigits) {
   std::set<std::string> seen;
   for (int i = 0; i < 2000; ++i) {
-    auto id = new_record_id();
+    auto id = new_record_id(Env::Default());
     ASSERT_TRUE(id.ok());
     ASSERT_EQ(id->size(), 12u);
     for (char c : *id) ASSERT_TRUE((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')) << *id;
@@ -25,13 +26,13 @@ TEST(Record, IdsAreTwelveLowerHexDigits) {
 }
 
 TEST(Record, NewRecordDefaults) {
-  double before = now_unix_seconds();
-  auto made = new_record("hello", Level::Working);
+  testing::FixedEnv env({1709251199, 250'000'000});
+  auto made = new_record("hello", Level::Working, env);
   ASSERT_TRUE(made.ok());
   const Record& r = *made;
   EXPECT_EQ(r.content, "hello");
   EXPECT_EQ(r.level, Level::Working);
-  EXPECT_GE(r.created_at, before);
+  EXPECT_EQ(r.created_at, 1709251199.25);
   EXPECT_EQ(r.created_at, r.last_activated);
   EXPECT_EQ(r.strength, 1.0f);
   EXPECT_EQ(r.confidence, 0.9f);

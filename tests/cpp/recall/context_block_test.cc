@@ -229,15 +229,15 @@ TEST(LevelsContext, SectionsInLevelOrderWithTheirBudgets) {
       scored(rec("i", "identity fact", "recorded", Level::Identity)),
       scored(rec("d", "domain fact", "recorded", Level::Domain)),
   };
-  EXPECT_EQ(render_levels_context(results, lookup, 2048),
+  EXPECT_EQ(render_levels_context(results, lookup, 2048, 1.75e9),
             "=== COGNITIVE CONTEXT ===\n[IDENTITY]\n  - identity fact\n\n[DOMAIN]\n  - domain fact\n\n"
             "[WORKING]\n  - working note [retrieved]\n\n=== END CONTEXT ===");
   // Below 128 the identity section keeps 128 and the others get nothing, but
   // their headings stay.
-  EXPECT_EQ(render_levels_context(results, lookup, 100),
+  EXPECT_EQ(render_levels_context(results, lookup, 100, 1.75e9),
             "=== COGNITIVE CONTEXT ===\n[IDENTITY]\n  - identity fact\n\n[DOMAIN]\n\n[WORKING]\n\n"
             "=== END CONTEXT ===");
-  EXPECT_EQ(render_levels_context({}, lookup, 100), "");
+  EXPECT_EQ(render_levels_context({}, lookup, 100, 1.75e9), "");
 }
 
 }  // namespace

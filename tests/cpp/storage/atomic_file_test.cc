@@ -33,10 +33,10 @@ TEST(AtomicFile, TemporaryNameReplacesOnlyTheLastExtension) {
       {"/s/.hidden", "/s/.hidden." + u + ".tmp"},
   };
   for (const Case& c : cases) EXPECT_EQ(atomic_temp_path(c.target, u).string(), c.temp);
-  std::string fresh = random_uuid_v4();
+  std::string fresh = *random_uuid_v4(Env::Default());
   ASSERT_EQ(fresh.size(), 36u);
   EXPECT_EQ(fresh[14], '4');
-  EXPECT_NE(fresh, random_uuid_v4());
+  EXPECT_NE(fresh, *random_uuid_v4(Env::Default()));
 }
 
 TEST(AtomicFile, WritesPlainOrSealedAndReadsBack) {
@@ -44,10 +44,10 @@ TEST(AtomicFile, WritesPlainOrSealedAndReadsBack) {
   SecretKey key = SecretKey::random();
   for (const SecretKey* k : std::initializer_list<const SecretKey*>{nullptr, &key}) {
     fs::path target = dir / "beliefs.cog";
-    ASSERT_TRUE(write_file_atomic(k, target, "{\"a\":1}").ok());
+    ASSERT_TRUE(write_file_atomic(k, target, "{\"a\":1}", Env::Default()).ok());
     EXPECT_EQ(names(dir.path()), std::vector<std::string>{"beliefs.cog"});
     EXPECT_EQ(slurp(target).size(), k ? 7u + 32u : 7u);
-    auto text = read_sealed_text_file(k, target);
+    auto text = read_sealed_text_file(k, target, Env::Default());
     ASSERT_TRUE(text.ok());
     EXPECT_EQ(*text, "{\"a\":1}");
   }
@@ -75,10 +75,10 @@ TEST(AtomicFile, SealedTextReadFailures) {
   TempDir dir;
   SecretKey key = SecretKey::random();
   spit(dir / "bad.json", "\xff\xfe");
-  EXPECT_FALSE(read_sealed_text_file(nullptr, dir / "bad.json").ok());
-  ASSERT_TRUE(write_file_atomic(&key, dir / "bad.json", "\xc3\x28").ok());
-  EXPECT_FALSE(read_sealed_text_file(&key, dir / "bad.json").ok());
-  auto missing = read_sealed_text_file(nullptr, dir / "missing.json");
+  EXPECT_FALSE(read_sealed_text_file(nullptr, dir / "bad.json", Env::Default()).ok());
+  ASSERT_TRUE(write_file_atomic(&key, dir / "bad.json", "\xc3\x28", Env::Default()).ok());
+  EXPECT_FALSE(read_sealed_text_file(&key, dir / "bad.json", Env::Default()).ok());
+  auto missing = read_sealed_text_file(nullptr, dir / "missing.json", Env::Default());
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(missing.status().message(), "No such file or directory");
 }

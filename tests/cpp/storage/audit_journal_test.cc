@@ -9,6 +9,7 @@
 
 #include "audit/audit_entry.h"
 #include "base/utc_time.h"
+#include "base/fixed_env.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
 
@@ -16,6 +17,7 @@ namespace vesk {
 namespace {
 
 using testing::FaultEnv;
+using testing::FixedEnv;
 using testing::slurp;
 using testing::spit;
 using testing::TempDir;
@@ -29,17 +31,18 @@ std::vector<std::string> lines_of(const fs::path& p) {
   return out;
 }
 
-std::unique_ptr<AuditJournal> open_ok(const fs::path& dir, StoreKey key = nullptr, AuditJournalOptions o = {}) {
-  auto j = open_audit_session(dir, std::move(key), std::move(o));
+std::unique_ptr<AuditJournal> open_ok(const fs::path& dir, StoreKey key, Env& env, AuditJournalOptions o = {}) {
+  auto j = open_audit_session(dir, std::move(key), env, std::move(o));
   EXPECT_TRUE(j.ok()) << j.status().message();
   return j.ok() ? std::move(j).value() : nullptr;
 }
 
-AuditJournalOptions fixed_clock(uint64_t ms, uint64_t rotate_bytes = kAuditRotateBytes, Env* env = nullptr) {
+// A clock stopped at Unix milliseconds `ms`.
+FixedEnv clock_at(uint64_t ms) { return FixedEnv(UtcInstant{static_cast<int64_t>(ms / 1000), static_cast<uint32_t>(ms % 1000) * 1'000'000}); }
+
+AuditJournalOptions rotating_at(uint64_t rotate_bytes) {
   AuditJournalOptions o;
-  o.clock = [ms] { return ms; };
   o.rotate_bytes = rotate_bytes;
-  if (env) o.env = env;
   return o;
 }
 
@@ -47,7 +50,8 @@ constexpr uint64_t kLeapSecond = 1709251199000;  // 2024-02-29T23:59:59Z
 
 TEST(AuditJournal, LinesAreByteExactAndDroppingAppendsClose) {
   TempDir dir;
-  auto j = open_ok(dir.path(), nullptr, fixed_clock(kLeapSecond));
+  FixedEnv clock = clock_at(kLeapSecond);
+  auto j = open_ok(dir.path(), nullptr, clock);
   EXPECT_EQ(j->session_id(), "session_1709251199000");
   ASSERT_TRUE(j->append_audit_entry(AuditAction::Retrieve{"tea?", 3}).ok());
   ASSERT_TRUE(j->append_audit_entry(AuditAction::Delete{"aaaaaaaaaaaa"}, "user asked").ok());
@@ -65,18 +69,19 @@ TEST(AuditJournal, LinesAreByteExactAndDroppingAppendsClose) {
             "\n");
 }
 
-TEST(AuditJournal, SessionsFollowTheWallClock) {
+TEST(AuditJournal, SessionsFollowTheClock) {
   TempDir dir;
-  const uint64_t before = unix_millis_now();
+  FixedEnv clock = clock_at(kLeapSecond);
+  const uint64_t before = kLeapSecond;
   std::string first_session;
   {
-    auto j = open_ok(dir.path());
+    auto j = open_ok(dir.path(), nullptr, clock);
     first_session = j->session_id();
     ASSERT_TRUE(j->append_audit_entry(AuditAction::Store{"aaaaaaaaaaaa", "hello"}).ok());
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  { auto j = open_ok(dir.path()); }
-  const uint64_t after = unix_millis_now();
+  clock.advance(0.002);
+  { auto j = open_ok(dir.path(), nullptr, clock); }
+  const uint64_t after = kLeapSecond + 2;
 
   auto lines = lines_of(dir / "brain.audit");
   ASSERT_EQ(lines.size(), 3u) << "the second session appends behind the first";
@@ -99,7 +104,8 @@ TEST(AuditJournal, KeyedLinesAreSealedHex) {
   TempDir dir;
   StoreKey key = std::make_shared<const SecretKey>(SecretKey::random());
   {
-    auto j = open_ok(dir.path(), key, fixed_clock(kLeapSecond));
+    FixedEnv clock = clock_at(kLeapSecond);
+    auto j = open_ok(dir.path(), key, clock);
     ASSERT_TRUE(j->append_audit_entry(AuditAction::Store{"aaaaaaaaaaaa", "secret text"}).ok());
   }
   auto lines = lines_of(dir / "brain.audit");
@@ -125,7 +131,8 @@ TEST(AuditJournal, RotatesOnlyPastTheLimitUnderUniqueNames) {
                            "\n";
   // The limit is exactly two lines: the second line fills the file without
   // rotating it, the third takes it past and is the last of the rotated file.
-  auto j = open_ok(dir.path(), nullptr, fixed_clock(kLeapSecond, 2 * line.size()));
+  FixedEnv clock = clock_at(kLeapSecond);
+  auto j = open_ok(dir.path(), nullptr, clock, rotating_at(2 * line.size()));
   for (int i = 0; i < 2; ++i) ASSERT_TRUE(j->append_audit_entry(AuditAction::Flush{}).ok());
   EXPECT_EQ(slurp(dir / "brain.audit").size(), 2 * line.size());
   EXPECT_FALSE(fs::exists(dir / "brain.audit.1709251199000"));
@@ -146,7 +153,7 @@ TEST(AuditJournal, ConcurrentAppendsAndRotationsLoseNoLine) {
   TempDir dir;
   AuditJournalOptions o;
   o.rotate_bytes = 20000;
-  auto j = open_ok(dir.path(), nullptr, o);
+  auto j = open_ok(dir.path(), nullptr, Env::Default(), o);
   std::vector<std::thread> threads;
   std::atomic<int> failures{0};
   for (int t = 0; t < 4; ++t) {
@@ -176,8 +183,9 @@ TEST(AuditJournal, ConcurrentAppendsAndRotationsLoseNoLine) {
 
 TEST(AuditJournal, AFailedRotationKeepsAuditing) {
   TempDir dir;
-  FaultEnv env;
-  auto j = open_ok(dir.path(), nullptr, fixed_clock(kLeapSecond, 10, &env));
+  FixedEnv clock = clock_at(kLeapSecond);
+  FaultEnv env(clock);
+  auto j = open_ok(dir.path(), nullptr, env, rotating_at(10));
   env.fail_rename("brain.audit.");
   EXPECT_EQ(j->append_audit_entry(AuditAction::Flush{}).message(), "injected rename failure");
   EXPECT_EQ(j->append_audit_entry(AuditAction::Flush{}).message(), "injected rename failure");
@@ -191,10 +199,11 @@ TEST(AuditJournal, AFailedRotationKeepsAuditing) {
 
 TEST(AuditJournal, TornLinesAreTakenBack) {
   TempDir dir;
-  FaultEnv env;
+  FixedEnv clock = clock_at(kLeapSecond);
+  FaultEnv env(clock);
   // A crash left a line without its line feed: the next session cuts it.
   spit(dir / "brain.audit", "{\"timestamp\":1}\n{\"timesta");
-  auto j = open_ok(dir.path(), nullptr, fixed_clock(kLeapSecond, kAuditRotateBytes, &env));
+  auto j = open_ok(dir.path(), nullptr, env);
   EXPECT_EQ(slurp(dir / "brain.audit"), "{\"timestamp\":1}\n");
 
   env.tear_writes_after("brain.audit", 10);
@@ -207,7 +216,7 @@ TEST(AuditJournal, TornLinesAreTakenBack) {
   EXPECT_TRUE(parse_audit_entry(lines[1]).ok());
 
   spit(dir / "other", "");
-  auto bad = open_audit_session(dir / "other", nullptr);
+  auto bad = open_audit_session(dir / "other", nullptr, Env::Default());
   EXPECT_FALSE(bad.ok()) << "a store directory that is a file cannot hold the journal";
 }
 

@@ -111,7 +111,7 @@ TEST(CognitiveStoreCrash, KilledAppendersLoseNoAcknowledgedChange) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      auto s = CognitiveStore::open(dir.path(), nullptr);
+      auto s = CognitiveStore::open(dir.path(), nullptr, Env::Default());
       if (!s.ok()) ::_exit(2);
       for (uint64_t op = done;; ++op) {
         if (!perform(**s, op).ok()) ::_exit(3);
@@ -138,7 +138,7 @@ TEST(CognitiveStoreCrash, KilledAppendersLoseNoAcknowledgedChange) {
     RecordMap one_more = sim;  // the operation in flight may have landed
     simulate(one_more, acked);
 
-    auto s = CognitiveStore::open(dir.path(), nullptr);
+    auto s = CognitiveStore::open(dir.path(), nullptr, Env::Default());
     ASSERT_TRUE(s.ok()) << "trial " << trial << ": " << s.status().message();
     auto loaded = (*s)->load_cognitive_state();
     ASSERT_TRUE(loaded.ok()) << "trial " << trial << ": " << loaded.status().message();

@@ -132,7 +132,7 @@ TEST(CognitiveStore, HeaderIsCheckedAtOpen) {
     SCOPED_TRACE(c.header + (c.keyed ? " keyed" : " plain"));
     TempDir dir;
     spit(dir / "brain.cog", c.header);
-    auto s = CognitiveStore::open(dir.path(), c.keyed ? test_key() : nullptr);
+    auto s = CognitiveStore::open(dir.path(), c.keyed ? test_key() : nullptr, Env::Default());
     if (c.error.empty()) {
       EXPECT_TRUE(s.ok()) << s.status().message();
     } else {
@@ -207,7 +207,7 @@ TEST(CognitiveStore, EveryCutOfTheLastFrameKeepsTheFramesBeforeIt) {
     spit(dir / "brain.cog", good + last.substr(0, cut));
     CognitiveStore* store;
     {
-      auto s = CognitiveStore::open(dir.path(), nullptr);
+      auto s = CognitiveStore::open(dir.path(), nullptr, Env::Default());
       ASSERT_TRUE(s.ok()) << s.status().message();
       store = s->get();
       auto loaded = store->load_cognitive_state();

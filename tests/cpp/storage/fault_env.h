@@ -64,6 +64,8 @@ class FaultEnv : public Env {
   bool exists(const fs::path& p) override { return base_.exists(p); }
   Result<uint64_t> file_size(const fs::path& p) override { return base_.file_size(p); }
   Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override { return base_.lock(p); }
+  UtcInstant now() override { return base_.now(); }
+  Status random_bytes(void* dst, size_t n) override { return base_.random_bytes(dst, n); }
 
  private:
   class FaultFile : public File {

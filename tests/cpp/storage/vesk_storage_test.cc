@@ -241,7 +241,7 @@ TEST(VeskStorage, HeaderIsChecked) {
     put_le<uint32_t>(&header, c.version);
     header.resize(64, '\0');
     spit(dir / "brain.vesk", header.substr(0, c.size));
-    auto s = VeskStorage::open(dir.path(), nullptr);
+    auto s = VeskStorage::open(dir.path(), nullptr, Env::Default());
     if (!c.error) {
       EXPECT_TRUE(s.ok()) << c.magic << c.version;
       continue;
@@ -257,7 +257,7 @@ TEST(VeskStorage, HeaderIsChecked) {
 TEST(VeskStorage, SecondOpenIsRefusedUntilClosedOrDropped) {
   TempDir dir;
   auto s = open_ok(dir.path());
-  auto again = VeskStorage::open(dir.path(), nullptr);
+  auto again = VeskStorage::open(dir.path(), nullptr, Env::Default());
   ASSERT_FALSE(again.ok());
   EXPECT_EQ(again.status().kind(), ErrorKind::OS);
   EXPECT_EQ(again.status().message(),
@@ -491,7 +491,7 @@ TEST(VeskStorage, WholeLogRewrite) {
   for (const char* id : {"aaaaaaaaaaaa", "cccccccccccc"}) keep.push_back(**s->read_entry(id));
   auto links = s->linked_pairs();
   fs::path next = dir / "brain.vesk.new";
-  ASSERT_TRUE(VeskStorage::create_log_file(next).ok());
+  ASSERT_TRUE(VeskStorage::create_log_file(next, Env::Default()).ok());
   {
     auto file = Env::Default().open(next, OpenMode::kReadWrite);
     ASSERT_TRUE(file.ok());

@@ -105,7 +105,7 @@ TEST(RecallCore, DropsLosingHypothesesInLimitedBeliefMode) {
     beliefs->record_index[winner] = "h-win";
     beliefs->record_index[loser] = "h-lose";
   }
-  const double now = now_unix_seconds();
+  const double now = Env::Default().now_seconds();
   EXPECT_EQ(ids_of(recall_ranked(*f.store, ask("the ferry leaves", 10), now)), std::vector<std::string>{winner});
   f.store->flags.belief_rerank = BeliefRerankMode::Shadow;
   EXPECT_EQ(recall_ranked(*f.store, ask("the ferry leaves", 10), now).size(), 2u);

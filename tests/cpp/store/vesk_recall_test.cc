@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "base/fixed_env.h"
 #include "storage/test_dir.h"
 #include "store/vesk.h"
 
 namespace vesk {
 namespace {
 
+using testing::FixedEnv;
 using testing::TempDir;
 
 struct Store {
@@ -32,6 +34,31 @@ struct Store {
   uint32_t activations(const std::string& id) { return v->get(id)->activation_count; }
 };
 
+TEST(StructuredRecall, AValidityWindowOpensAndClosesWithTheStoreClock) {
+  TempDir dir;
+  FixedEnv clock({1'750'000'000, 0});
+  auto v = Vesk::open(dir.path(), std::nullopt, clock);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  StoreRequest r;
+  r.content = "the ferry to the island leaves at noon";
+  r.valid_from = 1'750'000'100.0;
+  r.valid_until = 1'750'000'200.0;
+  auto stored = (*v)->store(std::move(r));
+  ASSERT_TRUE(stored.ok()) << stored.status().message();
+  EXPECT_EQ((*v)->get(*stored)->created_at, 1'750'000'000.0);
+
+  auto found = [&] { return !(*v)->recall_structured("ferry island noon").empty(); };
+  const struct {
+    double at;
+    bool visible;
+  } steps[] = {{1'750'000'099.5, false}, {1'750'000'100.0, true}, {1'750'000'199.9, true}, {1'750'000'200.0, false}};
+  for (const auto& step : steps) {
+    clock.set_now({static_cast<int64_t>(step.at), static_cast<uint32_t>((step.at - static_cast<int64_t>(step.at)) * 1e9 + 0.5)});
+    EXPECT_EQ(found(), step.visible) << std::fixed << step.at;
+  }
+  ASSERT_TRUE((*v)->close().ok());
+}
+
 TEST(TextRecall, CacheServesRepeatsButNeverSessionsOrTimeBoundNamespaces) {
   Store s;
   const std::string id = s.add("the harbour crane needs new cables");
@@ -56,7 +83,7 @@ TEST(TextRecall, CacheServesRepeatsButNeverSessionsOrTimeBoundNamespaces) {
   // both caches first, so nothing is served from them.
   StoreRequest timed;
   timed.content = "a timed note";
-  timed.valid_until = now_unix_seconds() + 3600;
+  timed.valid_until = Env::Default().now_seconds() + 3600;
   ASSERT_TRUE(s.v->store(std::move(timed)).ok());
   s.v->recall("harbour crane");
   s.v->recall("harbour crane");

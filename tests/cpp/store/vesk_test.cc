@@ -35,7 +35,7 @@ Record rec(std::string id, std::string content = "") {
 // does, with no store open.
 void seed_journal(const fs::path& dir, const std::vector<Record>& records, StoreKey key = nullptr) {
   fs::create_directories(dir);
-  auto journal = CognitiveStore::open(dir, key);
+  auto journal = CognitiveStore::open(dir, key, Env::Default());
   ASSERT_TRUE(journal.ok()) << journal.status().message();
   for (const Record& r : records) {
     std::string json;
@@ -47,7 +47,7 @@ void seed_journal(const fs::path& dir, const std::vector<Record>& records, Store
 
 // Record log entries: the SDR and the tier/pin factor a record was stored with.
 void seed_log(const fs::path& dir, const std::vector<LogEntry>& entries) {
-  auto storage = VeskStorage::open(dir, nullptr);
+  auto storage = VeskStorage::open(dir, nullptr, Env::Default());
   ASSERT_TRUE(storage.ok()) << storage.status().message();
   for (const LogEntry& e : entries) ASSERT_TRUE((*storage)->append(e).ok());
   ASSERT_TRUE((*storage)->close().ok());
@@ -253,7 +253,7 @@ class LoadRepairs : public ::testing::Test {
   void SetUp() override {
     seed_log(tmp_.path(), {log_entry("core00000001", {1}, "user_core"), log_entry("pinf00000001", {1}, "general", 100.0f),
                            log_entry("pinf00000002", {1}, "general", 99.0f)});
-    auto storage = VeskStorage::open(tmp_.path(), nullptr);
+    auto storage = VeskStorage::open(tmp_.path(), nullptr, Env::Default());
     ASSERT_TRUE(storage.ok());
     storage_ = std::move(*storage);
   }
@@ -395,9 +395,43 @@ TEST(VeskOpen, RecordsMissingFromTheSavedSdrIndexAreIndexedFromTheRecordLog) {
     ASSERT_TRUE((*v)->close().ok());
   }
   // Saved at close: the next open reads them from the files.
-  SdrIndex saved((dir / "index").string());
+  SdrIndex saved((dir / "index").string(), Env::Default());
   ASSERT_TRUE(saved.load().ok());
   EXPECT_EQ(saved.size(), 2u);
+}
+
+TEST(VeskOpen, ADamagedSdrIndexIsRebuiltFromTheRecordLogAndReported) {
+  TempDir tmp;
+  fs::path dir = tmp / "store";
+  seed_log(dir, {log_entry("aaaaaaaaaaa1", {3, 70, 900}), log_entry("aaaaaaaaaaa2", {3, 71, 901}),
+                 log_entry("aaaaaaaaaaa3", {4, 72})});
+  seed_journal(dir, {rec("aaaaaaaaaaa1"), rec("aaaaaaaaaaa2"), rec("aaaaaaaaaaa3")});
+  SdrIndex::Contents whole;
+  {
+    auto v = Vesk::open(dir, std::nullopt);
+    ASSERT_TRUE(v.ok()) << v.status().message();
+    whole = (*v)->sdr_index->contents();
+    ASSERT_TRUE((*v)->close().ok());
+  }
+  // Cut inside the last bitmap: the records before the cut would load, the
+  // postings after it would be lost for records the manifest still names.
+  const fs::path sdr_idx = dir / "index" / "sdr.idx";
+  fs::resize_file(sdr_idx, fs::file_size(sdr_idx) - 3);
+
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  EXPECT_EQ((*v)->sdr_index->contents().bitmaps, whole.bitmaps);
+  auto report = (*v)->startup_report.read();
+  auto it = std::find_if(report->events.begin(), report->events.end(),
+                         [](const StartupValidationEvent& e) { return e.surface == "sdr_index"; });
+  ASSERT_NE(it, report->events.end());
+  const StartupValidationEvent& e = *it;
+  EXPECT_EQ(e.path, (dir / "index").string());
+  EXPECT_EQ(e.status, "load_error_fallback");
+  ASSERT_TRUE(e.detail);
+  EXPECT_TRUE(e.detail->starts_with("rebuilt from the record log: ")) << *e.detail;
+  EXPECT_TRUE(e.recovered);
+  EXPECT_EQ(report->recovered_fallbacks, 1u);
 }
 
 class VeskFlush : public ::testing::Test {
@@ -460,6 +494,19 @@ TEST_F(VeskFlush, AFailedJournalForceLeavesTheStoreOpenAndCloseable) {
   EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
 }
 
+TEST_F(VeskFlush, AFailedSdrIndexSaveEndsTheCloseAndIsReported) {
+  env_.fail_rename("sdr.idx");
+  Status s = v_->close();
+  EXPECT_EQ(s.message(), "failed to save the SDR index: injected rename failure");
+  EXPECT_EQ(s.kind(), ErrorKind::Runtime);
+  EXPECT_TRUE(v_->journal().is_closed());
+  env_.clear();
+  // Closed all the same: the directory is free, and nothing was lost.
+  auto reopened = Vesk::open(dir_, std::nullopt);
+  ASSERT_TRUE(reopened.ok()) << reopened.status().message();
+  EXPECT_EQ((*reopened)->count(), 3u);
+}
+
 TEST(SnapshotFiles, NamesFollowTheStoreStemBesideTheStore) {
   const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
       {"/data/mem.db", "/data", "/data/mem_snapshot_nightly.json"},
@@ -482,8 +529,8 @@ TEST(SnapshotFiles, ListingKeepsMatchingNamesSorted) {
                            "mem_snapshot_c.txt", "other_snapshot_d.json", "mem_snapshotx.json"}) {
     testing::spit(tmp / name, "[]");
   }
-  EXPECT_EQ(list_snapshot_labels(tmp / "mem.db"), (std::vector<std::string>{"", "a", "ab", "b"}));
-  EXPECT_TRUE(list_snapshot_labels(tmp / "missing" / "mem").empty());
+  EXPECT_EQ(list_snapshot_labels(tmp / "mem.db", Env::Default()), (std::vector<std::string>{"", "a", "ab", "b"}));
+  EXPECT_TRUE(list_snapshot_labels(tmp / "missing" / "mem", Env::Default()).empty());
 }
 
 }  // namespace
@@ -518,8 +565,8 @@ TEST(VeskOpen, RecallIndexAnswersAsTheScansOfTheRecordMap) {
     const std::vector<std::string> ns = {"default", "home", "work"};
     const StringSet kept;
     auto index = v.recall_index.read();
-    EXPECT_EQ(identity_facts(*records, index->identity_ids(), ns, now_unix_seconds(), kept),
-              identity_facts(*records, ns, now_unix_seconds(), kept))
+    EXPECT_EQ(identity_facts(*records, index->identity_ids(), ns, Env::Default().now_seconds(), kept),
+              identity_facts(*records, ns, Env::Default().now_seconds(), kept))
         << step;
   };
 
@@ -539,7 +586,7 @@ TEST(VeskOpen, RecallIndexAnswersAsTheScansOfTheRecordMap) {
     EXPECT_TRUE(stored.ok()) << stored.status().message();
     return stored.ok() ? *stored : "";
   };
-  store("the lease on the workshop ends in march", "home", Level::Working, now_unix_seconds() + 3600);
+  store("the lease on the workshop ends in march", "home", Level::Working, Env::Default().now_seconds() + 3600);
   const std::string grew_up = store("I grew up by the sea in a fishing town", "default", Level::Identity, std::nullopt);
   check(**v, "stored");
   EXPECT_TRUE((*v)->has_temporal_validity(Names{{"home"}}));
