@@ -20,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "store/recall_core.h"
 #include "store/vesk.h"
 #include "bench_text.h"
 
@@ -97,7 +96,7 @@ void BM_RecallCore(benchmark::State& state) {
   for (auto _ : state) {
     r.query = f.queries[i++ % f.queries.size()];
     auto t0 = std::chrono::steady_clock::now();
-    found += recall_core(*f.store, r).size();
+    found += f.store->recall_core(r).size();
     micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
   }
   state.counters["results"] = static_cast<double>(found) / static_cast<double>(state.iterations());
@@ -118,7 +117,7 @@ void BM_RecallRanked(benchmark::State& state) {
   size_t i = 0;
   for (auto _ : state) {
     r.query = f.queries[i++ % f.queries.size()];
-    benchmark::DoNotOptimize(recall_ranked(*f.store, r, Env::Default().now_seconds()));
+    benchmark::DoNotOptimize(f.store->recall_ranked(r, Env::Default().now_seconds()));
   }
 }
 BENCHMARK(BM_RecallRanked)->ArgName("records")->Arg(100000)->Unit(benchmark::kMicrosecond);

@@ -1,5 +1,12 @@
-#include "classifier_methods.h"
-
+// The caller's claim and outcome classifiers, and the switch of the built-in
+// claim rules.
+//
+// A classifier may be called from a thread that released the interpreter
+// lock (the store road) or holds it; the wrapper takes the lock for the call
+// only, with no store lock held. It answers with the returned str; an
+// exception (discarded, never printed), None, or any other result is no
+// answer. The object is not checked to be callable when it is set: calling
+// a non-callable simply raises inside the wrapper, which is no answer.
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,10 +36,21 @@ std::optional<std::string> call_classifier(PyObject* func, std::string_view text
   return answer;
 }
 
-void set_claim_rules_enabled(Vesk& self, bool enabled) { self.flags.claim_rules.store(enabled); }
+// A core classifier that calls `func` (lock held: it takes a reference). The
+// last holder of the handle may be any thread, with or without the
+// interpreter lock: the shared object drops its reference either way.
+TextClassifierHandle make_text_classifier(PyObject* func) {
+  SharedPyObject shared = share(func);
+  return std::make_shared<const TextClassifier>([shared](std::string_view text) {
+    WithGil gil;
+    return call_classifier(shared.get(), text);
+  });
+}
+
+void set_claim_rules_enabled(Vesk& self, bool enabled) { self.set_claim_rules_enabled(enabled); }
 constexpr Method kSetClaimRulesEnabled{"Vesk", "set_claim_rules_enabled($self, enabled)", set_claim_rules_enabled};
 
-void set_claim_classifier(Vesk& self, PyObject* func) { self.claim_classifier.set(make_text_classifier(func)); }
+void set_claim_classifier(Vesk& self, PyObject* func) { self.set_claim_classifier(make_text_classifier(func)); }
 constexpr Method kSetClaimClassifier{
     "Vesk",
     "set_claim_classifier($self, func)\n--\n\n"
@@ -45,11 +63,11 @@ constexpr Method kSetClaimClassifier{
     "  brain.set_claim_classifier(lambda text: my_model.classify(text))",
     set_claim_classifier};
 
-void clear_claim_classifier(Vesk& self) { self.claim_classifier.set(nullptr); }
+void clear_claim_classifier(Vesk& self) { self.set_claim_classifier(nullptr); }
 constexpr Method kClearClaimClassifier{
     "Vesk", "clear_claim_classifier($self)\n--\n\nRemove the Python claim classifier.", clear_claim_classifier};
 
-void set_outcome_classifier(Vesk& self, PyObject* func) { self.outcome_classifier.set(make_text_classifier(func)); }
+void set_outcome_classifier(Vesk& self, PyObject* func) { self.set_outcome_classifier(make_text_classifier(func)); }
 constexpr Method kSetOutcomeClassifier{
     "Vesk",
     "set_outcome_classifier($self, func)\n--\n\n"
@@ -60,26 +78,15 @@ constexpr Method kSetOutcomeClassifier{
     "Vesk's locks held.",
     set_outcome_classifier};
 
-void clear_outcome_classifier(Vesk& self) { self.outcome_classifier.set(nullptr); }
+void clear_outcome_classifier(Vesk& self) { self.set_outcome_classifier(nullptr); }
 constexpr Method kClearOutcomeClassifier{
     "Vesk", "clear_outcome_classifier($self)\n--\n\nRemove the Python outcome classifier.", clear_outcome_classifier};
 
 }  // namespace
 
-TextClassifierHandle make_text_classifier(PyObject* func) {
-  // The last holder of the handle may be any thread, with or without the
-  // interpreter lock: the shared object drops its reference either way.
-  SharedPyObject shared = share(func);
-  return std::make_shared<const TextClassifier>([shared](std::string_view text) {
-    WithGil gil;
-    return call_classifier(shared.get(), text);
-  });
+MethodRows classifier_methods() {
+  return {bind<kSetClaimRulesEnabled>(), bind<kSetClaimClassifier>(), bind<kClearClaimClassifier>(),
+          bind<kSetOutcomeClassifier>(), bind<kClearOutcomeClassifier>()};
 }
-
-PyMethodDef clear_outcome_classifier_method() { return bind<kClearOutcomeClassifier>(); }
-PyMethodDef clear_claim_classifier_method() { return bind<kClearClaimClassifier>(); }
-PyMethodDef set_claim_classifier_method() { return bind<kSetClaimClassifier>(); }
-PyMethodDef set_claim_rules_enabled_method() { return bind<kSetClaimRulesEnabled>(); }
-PyMethodDef set_outcome_classifier_method() { return bind<kSetOutcomeClassifier>(); }
 
 }  // namespace vesk::py

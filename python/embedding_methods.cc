@@ -1,5 +1,10 @@
-#include "embedding_methods.h"
-
+// The embedding function and the stored embeddings.
+//
+// The Python object is wrapped as the store's embedding function: a call
+// takes the interpreter lock for the Python call only and gives none when the
+// object raises or answers anything but a sequence of numbers (a str
+// included); the error is dropped silently. The object is released by the
+// last holder, on any thread, without waiting for the interpreter lock.
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,11 +32,16 @@ std::optional<std::vector<float>> call_embedding_fn(PyObject* func, std::string_
   return vector;
 }
 
-// Any object is taken; one that cannot be called simply yields no vector.
-void set_embedding_fn(Vesk& self, PyObject* func) {
-  self.embedding_fn.set(make_embedding_fn(func));
-  self.clear_recall_caches();
+EmbeddingFnHandle make_embedding_fn(PyObject* func) {
+  SharedPyObject shared = share(func);
+  return std::make_shared<const EmbeddingFn>([shared](std::string_view text) {
+    WithGil gil;
+    return call_embedding_fn(shared.get(), text);
+  });
 }
+
+// Any object is taken; one that cannot be called simply yields no vector.
+void set_embedding_fn(Vesk& self, PyObject* func) { self.set_embedding_fn(make_embedding_fn(func)); }
 constexpr Method kSetEmbeddingFn{"Vesk",
                                  "set_embedding_fn($self, func)\n--\n\n"
                                  "Set a Python callable as the embedding function.\n"
@@ -42,10 +52,7 @@ constexpr Method kSetEmbeddingFn{"Vesk",
                                  set_embedding_fn};
 
 // Stored vectors stay.
-void clear_embedding_fn(Vesk& self) {
-  self.embedding_fn.clear();
-  self.clear_recall_caches();
-}
+void clear_embedding_fn(Vesk& self) { self.set_embedding_fn(nullptr); }
 constexpr Method kClearEmbeddingFn{"Vesk", "clear_embedding_fn($self)\n--\n\nClear the embedding function.",
                                    clear_embedding_fn};
 
@@ -64,17 +71,8 @@ constexpr Method kHasEmbeddings{"Vesk", "has_embeddings($self)\n--\n\nCheck if e
 
 }  // namespace
 
-EmbeddingFnHandle make_embedding_fn(PyObject* func) {
-  SharedPyObject shared = share(func);
-  return std::make_shared<const EmbeddingFn>([shared](std::string_view text) {
-    WithGil gil;
-    return call_embedding_fn(shared.get(), text);
-  });
+MethodRows embedding_methods() {
+  return {bind<kSetEmbeddingFn>(), bind<kClearEmbeddingFn>(), bind<kStoreEmbedding>(), bind<kHasEmbeddings>()};
 }
-
-PyMethodDef set_embedding_fn_method() { return bind<kSetEmbeddingFn>(); }
-PyMethodDef clear_embedding_fn_method() { return bind<kClearEmbeddingFn>(); }
-PyMethodDef store_embedding_method() { return bind<kStoreEmbedding>(); }
-PyMethodDef has_embeddings_method() { return bind<kHasEmbeddings>(); }
 
 }  // namespace vesk::py

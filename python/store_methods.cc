@@ -1,9 +1,7 @@
-#include "store_methods.h"
-
+// The store road and the record reads: store, get, count.
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "binding/enums.h"
 #include "enum_classes.h"
@@ -12,38 +10,34 @@
 #include "write/store_request.h"
 
 namespace vesk::py {
+
+// The arguments of a record write, shared by every method that takes them.
+template <>
+struct RequestFields<StoreRequest> {
+  static constexpr auto kFields = std::tuple{
+      request_field<&StoreRequest::content>("content"),
+      request_field<&StoreRequest::level>("level"),
+      request_field<&StoreRequest::tags>("tags"),
+      request_field<&StoreRequest::pin>("pin"),
+      request_field<&StoreRequest::content_type>("content_type"),
+      request_field<&StoreRequest::source_type>("source_type"),
+      request_field<&StoreRequest::metadata>("metadata"),
+      request_field<&StoreRequest::deduplicate>("deduplicate"),
+      request_field<&StoreRequest::caused_by_id>("caused_by_id"),
+      request_field<&StoreRequest::channel>("channel"),
+      request_field<&StoreRequest::auto_promote>("auto_promote"),
+      request_field<&StoreRequest::namespace_>("namespace"),
+      request_field<&StoreRequest::semantic_type>("semantic_type"),
+      request_field<&StoreRequest::valid_from>("valid_from"),
+      request_field<&StoreRequest::valid_until>("valid_until"),
+  };
+};
+
 namespace {
 
 // Runs the whole road without the interpreter lock; the classifier and
 // embedding callbacks take it for their own calls.
-Result<std::string> store(Vesk& self, std::string content, std::optional<Level> level,
-                          std::optional<std::vector<std::string>> tags, std::optional<bool> pin,
-                          std::optional<std::string> content_type, std::optional<std::string> source_type,
-                          std::optional<StringMap> metadata, std::optional<bool> deduplicate,
-                          std::optional<std::string> caused_by_id, std::optional<std::string> channel,
-                          std::optional<bool> auto_promote, std::optional<std::string> namespace_,
-                          std::optional<std::string> semantic_type, std::optional<double> valid_from,
-                          std::optional<double> valid_until) {
-  StoreRequest r;
-  r.content = std::move(content);
-  r.level = level;
-  r.tags = std::move(tags);
-  r.pin = pin;
-  r.content_type = std::move(content_type);
-  r.source_type = std::move(source_type);
-  r.metadata = std::move(metadata);
-  r.deduplicate = deduplicate;
-  r.caused_by_id = std::move(caused_by_id);
-  r.channel = std::move(channel);
-  r.auto_promote = auto_promote.value_or(true);
-  r.namespace_ = std::move(namespace_);
-  r.semantic_type = std::move(semantic_type);
-  r.valid_from = valid_from;
-  r.valid_until = valid_until;
-  Result<std::string> id = self.store(std::move(r));
-  if (!id.ok()) return id.status().as(ErrorKind::Runtime);
-  return id;
-}
+Result<std::string> store(Vesk& self, StoreRequest request) { return self.store(std::move(request)); }
 constexpr Method kStore{"Vesk",
                         "store($self, content, level=None, tags=None, pin=None, content_type=None, source_type=None, "
                         "metadata=None, deduplicate=None, caused_by_id=None, channel=None, auto_promote=None, "
@@ -58,8 +52,6 @@ constexpr Method kCount{"Vesk", "count($self, level=None)", count};
 
 }  // namespace
 
-PyMethodDef store_method() { return bind<kStore>(); }
-PyMethodDef get_method() { return bind<kGet>(); }
-PyMethodDef count_method() { return bind<kCount>(); }
+MethodRows store_methods() { return {bind<kStore>(), bind<kGet>(), bind<kCount>()}; }
 
 }  // namespace vesk::py

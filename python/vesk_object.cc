@@ -6,15 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "classifier_methods.h"
-#include "embedding_methods.h"
-#include "record_access_methods.h"
-#include "recall_methods.h"
-#include "store_methods.h"
-#include "taxonomy_methods.h"
-#include "text_recall_methods.h"
 #include "value_classes.h"
-#include "write/namespace_list.h"
 #include "write/security_profile.h"
 
 namespace vesk::py {
@@ -77,43 +69,21 @@ constexpr Method kIsEncrypted{"Vesk", "is_encrypted($self)", is_encrypted};
 bool is_background_running(Vesk& self) { return self.is_background_running(); }
 constexpr Method kIsBackgroundRunning{"Vesk", "is_background_running($self)", is_background_running};
 
-// ---- Tag taxonomy, synonyms and namespaces -----------------------------------------
-
-void set_taxonomy(Vesk& self, TagTaxonomy taxonomy) { taxonomy::set_taxonomy(self.config, std::move(taxonomy)); }
-constexpr Method kSetTaxonomy{"Vesk", taxonomy::kSetTaxonomySignature, set_taxonomy};
-
-TagTaxonomy get_taxonomy(Vesk& self) { return taxonomy::get_taxonomy(self.config); }
-constexpr Method kGetTaxonomy{"Vesk", taxonomy::kGetTaxonomySignature, get_taxonomy};
-
-Result<uint64_t> load_synonyms(Vesk& self, std::string path) { return taxonomy::load_synonyms(self.synonyms, path); }
-constexpr Method kLoadSynonyms{"Vesk", taxonomy::kLoadSynonymsSignature, load_synonyms};
-
-bool has_synonyms(Vesk& self) { return taxonomy::has_synonyms(self.synonyms); }
-constexpr Method kHasSynonyms{"Vesk", taxonomy::kHasSynonymsSignature, has_synonyms};
-
-std::vector<std::string> list_namespaces(Vesk& self) { return vesk::list_namespaces(*self.records.read()); }
-constexpr Method kListNamespaces{"Vesk", taxonomy::kListNamespacesSignature, list_namespaces};
+// ---- Snapshots and what the open found ----------------------------------------------
 
 std::vector<std::string> list_snapshots(Vesk& self) { return self.list_snapshots(); }
 constexpr Method kListSnapshots{"Vesk", "list_snapshots($self)", list_snapshots};
 
-// ---- What the open found -----------------------------------------------------------
-
-StartupValidationReport get_startup_validation_report(Vesk& self) { return *self.startup_report.read(); }
+StartupValidationReport get_startup_validation_report(Vesk& self) { return self.startup_report(); }
 constexpr Method kGetStartupValidationReport{"Vesk", "get_startup_validation_report($self)",
                                              get_startup_validation_report};
 
-PersistenceManifest get_persistence_manifest(Vesk& self) { return *self.persistence_manifest.read(); }
+PersistenceManifest get_persistence_manifest(Vesk& self) { return self.persistence_manifest(); }
 constexpr Method kGetPersistenceManifest{"Vesk", "get_persistence_manifest($self)", get_persistence_manifest};
 
 // ---- Security profile -------------------------------------------------------------
 
-Status set_security_profile(Vesk& self, std::string profile) {
-  Result<SecurityProfile> parsed = parse_security_profile(profile);
-  if (!parsed.ok()) return parsed.status();
-  self.set_security_profile(*parsed);
-  return Status::Ok();
-}
+Status set_security_profile(Vesk& self, std::string profile) { return self.set_security_profile(std::string_view(profile)); }
 constexpr Method kSetSecurityProfile{
     "Vesk", "set_security_profile($self, profile)\n--\n\nChoose the security profile: \"balanced\" (default) or \"strict\".",
     set_security_profile};
@@ -137,8 +107,7 @@ PyObject* vesk_repr(PyObject* self) {
   return call_frame([&]() -> PyObject* {
     Vesk* store = PyClass<Vesk>::unwrap(self);
     if (!store) return nullptr;
-    size_t records = store->records.read()->size();
-    std::string text = "Vesk(path='" + store->path_display() + "', records=" + std::to_string(records) +
+    std::string text = "Vesk(path='" + store->path().string() + "', records=" + std::to_string(store->count()) +
                        ", encrypted=" + (store->is_encrypted() ? "true" : "false") + ")";
     return to_py(text);
   });
@@ -157,37 +126,41 @@ void vesk_dealloc(PyObject* self) {
   Py_DECREF(type);
 }
 
-PyMethodDef vesk_methods[] = {
-    bind<kIsBackgroundRunning>(), bind<kEnter>(),          bind<kIsEncrypted>(), bind<kHasSynonyms>(),
-    bind<kStopBackground>(),      bind<kListSnapshots>(),  bind<kClose>(),       bind<kExit>(),
-    bind<kFlush>(),               bind<kSetTaxonomy>(),    bind<kGetTaxonomy>(), bind<kLoadSynonyms>(),
-    bind<kSetSecurityProfile>(),  bind<kListNamespaces>(),  bind<kGetStartupValidationReport>(),
-    bind<kGetPersistenceManifest>(),
-    store_method(),               get_method(),            count_method(),
-    clear_outcome_classifier_method(), clear_claim_classifier_method(), set_record_acl_method(),
-    check_record_access_method(),      set_claim_classifier_method(),   set_claim_rules_enabled_method(),
-    set_outcome_classifier_method(),
-    set_trust_config_method(),    set_recall_fusion_mode_method(),
-    recall_method(),              recall_structured_method(),        history_method(),
-    end_session_method(),         recall_hit_stats_method(),         reset_recall_hit_stats_method(),
-    enable_full_cognitive_stack_method(), disable_full_cognitive_stack_method(),
-    set_belief_rerank_mode_method(),      set_concept_surface_mode_method(),
-    set_causal_rerank_mode_method(),      set_policy_rerank_mode_method(),
-    set_embedding_fn_method(),    set_context_dates_method(),        set_identity_block_enabled_method(),
-    clear_embedding_fn_method(),  store_embedding_method(),          has_embeddings_method(),
-    {},
-};
+// Every family's rows, then the end marker; built once, when the class is
+// first made.
+PyMethodDef* vesk_methods() {
+  static std::vector<PyMethodDef> table = [] {
+    std::vector<PyMethodDef> rows;
+    for (MethodRows family : {lifecycle_methods(), store_methods(), text_recall_methods(), recall_methods(),
+                              classifier_methods(), embedding_methods(), record_access_methods(),
+                              taxonomy_methods()}) {
+      rows.insert(rows.end(), family.begin(), family.end());
+    }
+    rows.push_back(PyMethodDef{});
+    return rows;
+  }();
+  return table.data();
+}
 
 PyType_Slot vesk_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(bind_new<kNewVesk>())},
     {Py_tp_dealloc, reinterpret_cast<void*>(&vesk_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(&vesk_repr)},
-    {Py_tp_methods, vesk_methods},
+    {Py_tp_methods, vesk_methods()},
     {Py_tp_getset, vesk_getset},
     {0, nullptr},
 };
 
 }  // namespace
+
+MethodRows lifecycle_methods() {
+  return {bind<kEnter>(),        bind<kExit>(),
+          bind<kClose>(),        bind<kFlush>(),
+          bind<kStopBackground>(), bind<kIsEncrypted>(),
+          bind<kIsBackgroundRunning>(), bind<kListSnapshots>(),
+          bind<kGetStartupValidationReport>(), bind<kGetPersistenceManifest>(),
+          bind<kSetSecurityProfile>()};
+}
 
 ClassObject& vesk_class() {
   static ClassObject cls{"vesk._core.Vesk", kVeskDoc, static_cast<int>(sizeof(VeskObject)),

@@ -1,15 +1,20 @@
 // The class Vesk: a Python object that owns one open store.
 //
-// Method bodies of the store's families take `Vesk& self`; the store object
-// is shared by every call (several threads may be inside it at once, each
-// part of it guarded by its own lock), so no body borrows it exclusively.
-// Each family adds its rows to the method table in vesk_object.cc.
+// Method bodies take `Vesk& self`; the store object is shared by every call
+// (several threads may be inside it at once, each part of it guarded by its
+// own lock), so no body borrows it exclusively. A body converts, calls the
+// core once and returns: what a method does lives in the core.
+//
+// Each family file of python/ exports its method-table rows through one
+// function declared here; adding a method to a family is its body, its
+// `constexpr Method` and its row, all in that family's file.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
 #include <memory>
+#include <vector>
 
 #include "binding/call.h"
 #include "binding/classes.h"
@@ -33,5 +38,18 @@ template <>
 struct NewInstance<Result<std::unique_ptr<Vesk>>> {
   static PyObject* make(PyTypeObject* type, Result<std::unique_ptr<Vesk>>&& opened);
 };
+
+// ---- The method families of Vesk, one per file ----
+
+using MethodRows = std::vector<PyMethodDef>;
+
+MethodRows lifecycle_methods();       // vesk_object.cc: context manager, close, flush, status, profile
+MethodRows store_methods();           // store_methods.cc: store, get, count
+MethodRows text_recall_methods();     // text_recall_methods.cc: recall, sessions, counters, recall modes
+MethodRows recall_methods();          // recall_methods.cc: trust model and fusion mode
+MethodRows classifier_methods();      // classifier_methods.cc: claim and outcome classifiers
+MethodRows embedding_methods();       // embedding_methods.cc: embedding function and vectors
+MethodRows record_access_methods();   // record_access_methods.cc: record access control
+MethodRows taxonomy_methods();        // taxonomy_methods.cc: taxonomy, synonyms, namespaces
 
 }  // namespace vesk::py

@@ -22,6 +22,19 @@
 // A parameter left out is the default value of its C++ type (std::nullopt
 // for an optional); std::optional<T> also takes None as "not given".
 //
+// A body may take a request struct as its last parameter instead of one
+// parameter per argument: every signature parameter from that point on is
+// then converted into the struct's field of the same name, through the
+// struct's one field table (RequestFields, below). Methods that take the same
+// arguments (store, update, store_image, process) share the table, so a field
+// converts, defaults and words its errors the same way in each.
+//
+//   template <> struct RequestFields<StoreRequest> {
+//     static constexpr auto kFields = std::tuple{request_field<&StoreRequest::content>("content"), ...};
+//   };
+//   Result<std::string> store(Vesk& self, StoreRequest request);
+//   constexpr Method kStore{"Vesk", "store($self, content, level=None, ...)", store};
+//
 // A constructor is bound the same way from the class docstring (bind_new).
 //
 // Bodies receive `self` as `T&` for a class with a PyClass<T>
@@ -172,6 +185,46 @@ struct SelfArg<T&> {
   static T& get(Storage s) { return *s; }
 };
 
+// ---- Request structs ------------------------------------------------------------
+
+// One field of a request struct, under the parameter name that fills it.
+template <auto Member>
+struct RequestField {
+  static constexpr auto member = Member;
+  std::string_view name;
+};
+template <auto Member>
+constexpr RequestField<Member> request_field(std::string_view name) {
+  return {name};
+}
+
+// Specialised per request struct: `static constexpr auto kFields` is a tuple
+// of request_field entries.
+template <class T>
+struct RequestFields;
+
+template <class T>
+concept RequestStruct = requires { RequestFields<T>::kFields; };
+
+namespace detail {
+
+template <class T>
+constexpr auto request_field_names() {
+  return std::apply([](const auto&... f) { return std::array<std::string_view, sizeof...(f)>{f.name...}; },
+                    RequestFields<T>::kFields);
+}
+
+// The index of the field named `name`, or the field count when none is.
+template <class T>
+constexpr size_t request_field_index(std::string_view name) {
+  constexpr auto names = request_field_names<T>();
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] == name) return i;
+  return names.size();
+}
+
+}  // namespace detail
+
 // ---- Binding a body ------------------------------------------------------------
 
 enum class Gil : bool { Held, Released };
@@ -233,7 +286,22 @@ class Bound {
   template <size_t I>
   using Param = std::tuple_element_t<I, typename Traits::Args>;
 
-  static_assert(Traits::arity == kCount + kFirst, "the body's parameters must match the text signature");
+  // A request struct as the last parameter takes every signature parameter
+  // from its position on.
+  static constexpr bool kTakesRequest = [] {
+    if constexpr (Traits::arity > kFirst) {
+      return RequestStruct<detail::ArgStorage<Param<Traits::arity - 1>>>;
+    } else {
+      return false;
+    }
+  }();
+  // Body parameters besides self, and those converted one per signature
+  // parameter.
+  static constexpr size_t kBody = Traits::arity - kFirst;
+  static constexpr size_t kPlain = kBody - (kTakesRequest ? 1 : 0);
+
+  static_assert(kTakesRequest ? kCount >= kPlain : Traits::arity == kCount + kFirst,
+                "the body's parameters must match the text signature");
   static_assert(sig.cls.empty() ? !sig.takes_self : true, "a module function has no $self");
 
   template <size_t... I>
@@ -268,7 +336,12 @@ class Bound {
       if (!SelfArg<Param<0>>::convert(self, self_value)) return nullptr;
     }
     std::tuple<detail::ArgStorage<Param<I + kFirst>>...> values{};
-    if (!(detail::convert_argument<Param<I + kFirst>>(slots[I], sig.params[I], std::get<I>(values)) && ...)) {
+    if constexpr (kTakesRequest) {
+      if (!convert_plain(slots, values, std::make_index_sequence<kPlain>{})) return nullptr;
+      if (!convert_request(slots, std::get<kPlain>(values), std::make_index_sequence<kCount - kPlain>{})) {
+        return nullptr;
+      }
+    } else if (!convert_plain(slots, values, std::make_index_sequence<kPlain>{})) {
       return nullptr;
     }
 
@@ -294,13 +367,34 @@ class Bound {
     }
   }
 
+  template <class Values, size_t... I>
+  static bool convert_plain(PyObject* const* slots, Values& values, std::index_sequence<I...>) {
+    return (detail::convert_argument<Param<I + kFirst>>(slots[I], sig.params[I], std::get<I>(values)) && ...);
+  }
+
+  // Slot S (a signature parameter after the plain ones) into the request's
+  // field of the same name.
+  template <size_t S, class Request>
+  static bool convert_field(PyObject* slot, Request& request) {
+    constexpr size_t f = detail::request_field_index<Request>(sig.params[S]);
+    static_assert(f < std::tuple_size_v<decltype(RequestFields<Request>::kFields)>,
+                  "every parameter after the plain ones must name a field of the request struct");
+    constexpr auto member = std::remove_cvref_t<decltype(std::get<f>(RequestFields<Request>::kFields))>::member;
+    using Field = std::remove_cvref_t<decltype(request.*member)>;
+    return detail::convert_argument<Field>(slot, sig.params[S], request.*member);
+  }
+  template <class Request, size_t... J>
+  static bool convert_request(PyObject* const* slots, Request& request, std::index_sequence<J...>) {
+    return (convert_field<J + kPlain>(slots[J + kPlain], request) && ...);
+  }
+
   static constexpr auto result_to_py = [](const auto& r) { return to_py<std::remove_cvref_t<decltype(r)>>(r); };
 
   static PyObject* fast(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return call_frame([&]() -> PyObject* {
       std::array<PyObject*, kCount> slots{};
       if (!extract_arguments(sig, args, nargs, kwnames, slots.data())) return nullptr;
-      return convert_and_run(self, slots.data(), result_to_py, std::make_index_sequence<kCount>{});
+      return convert_and_run(self, slots.data(), result_to_py, std::make_index_sequence<kBody>{});
     });
   }
 
@@ -314,7 +408,7 @@ class Bound {
       std::array<PyObject*, kCount> slots{};
       if (!extract_arguments(sig, args, kwargs, slots.data())) return nullptr;
       auto out = [type](Result&& r) { return NewInstance<std::remove_cvref_t<Result>>::make(type, std::move(r)); };
-      return convert_and_run(nullptr, slots.data(), out, std::make_index_sequence<kCount>{});
+      return convert_and_run(nullptr, slots.data(), out, std::make_index_sequence<kBody>{});
     });
   }
 

@@ -31,6 +31,10 @@ class JsonObject {
   JsonValue* find(std::string_view key);
   // Replaces the value of a present key in place, or appends the member.
   void set(std::string key, JsonValue value);
+  // Appends a member without looking for the key: for builders whose keys
+  // are distinct by construction.
+  void append(std::string key, JsonValue value);
+  void reserve(size_t n);
   // The value under key, appending a null member when absent.
   JsonValue& operator[](std::string_view key);
 
@@ -85,6 +89,11 @@ class JsonValue {
  private:
   std::variant<std::monostate, bool, uint64_t, int64_t, double, std::string, Array, JsonObject> v_;
 };
+
+inline void JsonObject::append(std::string key, JsonValue value) {
+  entries_.emplace_back(std::move(key), std::move(value));
+}
+inline void JsonObject::reserve(size_t n) { entries_.reserve(n); }
 
 template <>
 struct JsonCodec<JsonValue> {

@@ -79,4 +79,31 @@ AccessDecision record_access_allowed(const Record& record, const AccessRequest& 
   return d;
 }
 
+Status apply_record_acl(StringMap& metadata, const RecordAclChange& change) {
+  static const std::string kVisibility = "acl_visibility", kRoles = "acl_read_roles", kGroups = "acl_read_groups",
+                           kPrincipals = "acl_read_principals", kPolicy = "acl_policy_version";
+  if (change.visibility != "public" && change.visibility != "restricted") {
+    return Status::Value("visibility must be 'public' or 'restricted'");
+  }
+  metadata[kVisibility] = change.visibility;
+  write_record_acl(metadata, kRoles, change.read_roles);
+  write_record_acl(metadata, kGroups, change.read_groups);
+  write_record_acl(metadata, kPrincipals, change.read_principals);
+  if (change.policy_version) {
+    metadata[kPolicy] = *change.policy_version;
+  } else {
+    metadata.erase(kPolicy);
+  }
+  return Status::Ok();
+}
+
+JsonValue access_decision_dict(const std::optional<AccessDecision>& decision) {
+  if (!decision) return JsonValue();
+  JsonObject o;
+  o.append("allowed", decision->allowed);
+  o.append("reason", decision->reason);
+  o.append("policy_version", decision->policy_version ? JsonValue(*decision->policy_version) : JsonValue());
+  return o;
+}
+
 }  // namespace vesk

@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "model/json_value.h"
 #include "model/record.h"
+#include "base/status.h"
 #include "base/string_hash.h"
 
 namespace vesk {
@@ -35,6 +37,10 @@ struct AccessDecision {
 // Pure; never fails.
 AccessDecision record_access_allowed(const Record& record, const AccessRequest& request);
 
+// A decision as its caller reads it: {"allowed", "reason", "policy_version"}
+// (null without a version), or null for no decision (an unknown record).
+JsonValue access_decision_dict(const std::optional<AccessDecision>& decision);
+
 // Whether the record is readable by anyone: no "acl_visibility" entry, or
 // "public" (the first rule of record_access_allowed, without building a
 // decision).
@@ -49,5 +55,21 @@ std::set<std::string> parse_acl_list(const std::string* value);
 // by "," ("admin,ops"). An empty list removes the key; a list of blank
 // entries only writes an empty value, which reads as no entry.
 void write_record_acl(StringMap& metadata, const std::string& key, const std::vector<std::string>& entries);
+
+// A change of a record's access rule, as the caller gives it.
+struct RecordAclChange {
+  std::string visibility;  // "public" or "restricted"
+  std::vector<std::string> read_roles;
+  std::vector<std::string> read_groups;
+  std::vector<std::string> read_principals;
+  std::optional<std::string> policy_version;
+};
+
+// Writes the change into a record's metadata: "acl_visibility", the three
+// allow lists (write_record_acl: an empty list removes its key), and
+// "acl_policy_version" set or removed. A visibility other than "public" or
+// "restricted" fails with the Value error "visibility must be 'public' or
+// 'restricted'", changing nothing.
+Status apply_record_acl(StringMap& metadata, const RecordAclChange& change);
 
 }  // namespace vesk

@@ -82,4 +82,13 @@ StringMap record_history(const Record& r, double now) {
   return h;
 }
 
+JsonObject session_links_dict(const std::optional<SessionLinks>& links) {
+  JsonObject o;
+  if (links) {
+    o.append("pairs_strengthened", links->pairs_strengthened);
+    o.append("session_records", links->session_records);
+  }
+  return o;
+}
+
 }  // namespace vesk

@@ -12,10 +12,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "model/json_value.h"
 #include "model/record.h"
 #include "base/string_hash.h"
 #include "recall/activation.h"
@@ -38,6 +40,10 @@ struct SessionLinks {
 // without a relation type gets "coactivation" (a type already there stays).
 // The caller holds the records map's write lock.
 SessionLinks link_session_records(std::span<const std::string> ids, const MutableRecordLookup& records);
+
+// What end_session tells its caller: {"pairs_strengthened", "session_records"}
+// for a session that had an entry, an empty object for one that had none.
+JsonObject session_links_dict(const std::optional<SessionLinks>& links);
 
 // The access and strength timeline of one record, every value a text:
 // id, content, level, strength, activation_count, created_at,

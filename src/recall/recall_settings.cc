@@ -84,4 +84,19 @@ void RecallHitCounters::reset() {
   search_empty.store(0, kRelaxed);
 }
 
+RecallHitStats RecallHitCounters::read() const {
+  constexpr auto kRelaxed = std::memory_order_relaxed;
+  return RecallHitStats{recall_total.load(kRelaxed), recall_empty.load(kRelaxed), search_total.load(kRelaxed),
+                        search_empty.load(kRelaxed)};
+}
+
+JsonObject recall_hit_stats_dict(const RecallHitStats& stats) {
+  JsonObject o;
+  o.append("recall_total", stats.recall_total);
+  o.append("recall_empty", stats.recall_empty);
+  o.append("search_total", stats.search_total);
+  o.append("search_empty", stats.search_empty);
+  return o;
+}
+
 }  // namespace vesk

@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "base/status.h"
+#include "model/json_value.h"
 #include "recall/rerank_modes.h"
 
 namespace vesk {
@@ -42,6 +43,17 @@ Result<PolicyRerankMode> parse_policy_rerank_mode(std::string_view text);
 // One of kContextDateModes.
 Result<ContextDateMode> parse_context_date_mode(std::string_view text);
 
+// The four counters read together (each on its own: not one snapshot).
+struct RecallHitStats {
+  uint64_t recall_total = 0;
+  uint64_t recall_empty = 0;
+  uint64_t search_total = 0;
+  uint64_t search_empty = 0;
+};
+
+// {"recall_total", "recall_empty", "search_total", "search_empty"}.
+JsonObject recall_hit_stats_dict(const RecallHitStats& stats);
+
 // The four counters of recall_hit_stats. Increased with atomic additions from
 // any thread; reset writes 0 to each in turn (not one snapshot).
 struct RecallHitCounters {
@@ -50,6 +62,7 @@ struct RecallHitCounters {
   std::atomic<uint64_t> search_total{0};
   std::atomic<uint64_t> search_empty{0};
 
+  RecallHitStats read() const;
   void count_recall(bool empty);
   void count_search(bool empty);
   void reset();

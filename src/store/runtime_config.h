@@ -6,21 +6,23 @@
 // behind their own reader-writer lock, and the circuit breaker has its own
 // mutex, so a setter replacing one value never waits for readers of another.
 // A value is replaced whole under its write lock, so a reader sees the old or
-// the new value, never a mixture. No lock of the block is held while another
-// of its locks is taken; the callbacks of read_* run under one read lock and
-// must not call back into the block.
+// the new value, never a mixture. Two of the block's locks may be held at
+// once only in the order taxonomy -> trust model -> maintenance settings
+// (store/lock_order.h): the store road reads the trust model inside its read
+// of the taxonomy. The callbacks of read_* run under that read lock and may
+// only take locks that come later in the order.
 #pragma once
 
 #include <filesystem>
-#include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <utility>
 
+#include "base/guarded.h"
 #include "model/config_maintenance.h"
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
 #include "reports/circuit_breaker.h"
+#include "store/lock_order.h"
 
 namespace vesk {
 
@@ -32,47 +34,26 @@ class RuntimeConfig {
 
   const std::filesystem::path& store_path() const { return store_path_; }
 
-  TagTaxonomy taxonomy() const {
-    std::shared_lock lock(taxonomy_mu_);
-    return taxonomy_;
-  }
-  void set_taxonomy(TagTaxonomy t) {
-    std::unique_lock lock(taxonomy_mu_);
-    taxonomy_ = std::move(t);
-  }
+  TagTaxonomy taxonomy() const { return taxonomy_.copy(); }
+  void set_taxonomy(TagTaxonomy t) { taxonomy_.set(std::move(t)); }
   template <typename F>
   decltype(auto) read_taxonomy(F&& f) const {
-    std::shared_lock lock(taxonomy_mu_);
-    return std::forward<F>(f)(static_cast<const TagTaxonomy&>(taxonomy_));
+    auto t = taxonomy_.read();
+    return std::forward<F>(f)(*t);
   }
 
-  TrustConfig trust() const {
-    std::shared_lock lock(trust_mu_);
-    return trust_;
-  }
-  void set_trust(TrustConfig t) {
-    std::unique_lock lock(trust_mu_);
-    trust_ = std::move(t);
-  }
+  TrustConfig trust() const { return trust_.copy(); }
+  void set_trust(TrustConfig t) { trust_.set(std::move(t)); }
   // Replaces only the fusion mode (the caller has tested the mode).
-  void set_fusion_mode(std::string mode) {
-    std::unique_lock lock(trust_mu_);
-    trust_.fusion_mode = std::move(mode);
-  }
+  void set_fusion_mode(std::string mode) { trust_.write()->fusion_mode = std::move(mode); }
   template <typename F>
   decltype(auto) read_trust(F&& f) const {
-    std::shared_lock lock(trust_mu_);
-    return std::forward<F>(f)(static_cast<const TrustConfig&>(trust_));
+    auto t = trust_.read();
+    return std::forward<F>(f)(*t);
   }
 
-  MaintenanceConfig maintenance() const {
-    std::shared_lock lock(maintenance_mu_);
-    return maintenance_;
-  }
-  void set_maintenance(MaintenanceConfig m) {
-    std::unique_lock lock(maintenance_mu_);
-    maintenance_ = std::move(m);
-  }
+  MaintenanceConfig maintenance() const { return maintenance_.copy(); }
+  void set_maintenance(MaintenanceConfig m) { maintenance_.set(std::move(m)); }
 
   // The breaker's limits never change after open.
   const CircuitBreakerConfig& breaker_config() const { return breaker_.config(); }
@@ -80,12 +61,9 @@ class RuntimeConfig {
 
  private:
   const std::filesystem::path store_path_;
-  mutable std::shared_mutex taxonomy_mu_;
-  TagTaxonomy taxonomy_;
-  mutable std::shared_mutex trust_mu_;
-  TrustConfig trust_;
-  mutable std::shared_mutex maintenance_mu_;
-  MaintenanceConfig maintenance_;
+  Guarded<TagTaxonomy> taxonomy_{lock_order::kTaxonomy};
+  Guarded<TrustConfig> trust_{lock_order::kTrust};
+  Guarded<MaintenanceConfig> maintenance_{lock_order::kMaintenanceConfig};
   CircuitBreaker breaker_;
 };
 

@@ -7,12 +7,12 @@
 namespace vesk {
 
 Vesk::Vesk(fs::path path, StoreKey key, Env& env)
-    : config(path), persistence_target{path, key}, path_(std::move(path)), key_(std::move(key)), env_(env) {}
+    : path_(std::move(path)), key_(std::move(key)), env_(env), persistence_target_{path_, key_}, config_(path_) {}
 
 Vesk::~Vesk() {
   stop_background();
   // The retention scheduler thread must not outlive the store it works for.
-  std::unique_ptr<RetentionScheduler> scheduler = std::move(*retention_scheduler.write());
+  std::unique_ptr<RetentionScheduler> scheduler = std::move(*maintenance_.retention_scheduler.write());
   if (scheduler && scheduler->stop_and_join) scheduler->stop_and_join();
   // The record log closes itself when its last holder lets go, printing a
   // failure to standard error; the journal hands every frame to the file as
@@ -20,7 +20,7 @@ Vesk::~Vesk() {
 }
 
 void Vesk::stop_background() {
-  auto slot = background.write();
+  auto slot = maintenance_.background.write();
   if (std::shared_ptr<BackgroundState> state = std::move(*slot)) {
     state->running.store(false);
     std::optional<std::thread> thread;
@@ -34,20 +34,10 @@ void Vesk::stop_background() {
 }
 
 bool Vesk::is_background_running() const {
-  auto slot = background.read();
+  auto slot = maintenance_.background.read();
   return *slot && (*slot)->running.load();
 }
 
 std::vector<std::string> Vesk::list_snapshots() const { return list_snapshot_labels(path_, env_); }
-
-void Vesk::set_security_profile(SecurityProfile profile) {
-  flags.security_profile.store(profile);
-  clear_recall_caches();
-}
-
-void Vesk::clear_recall_caches() {
-  text_cache.clear();
-  structured_cache.clear();
-}
 
 }  // namespace vesk

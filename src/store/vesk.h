@@ -1,34 +1,32 @@
 // Vesk: the main object, one open store directory.
 //
-// Every public operation of the system is a method on one Vesk, and every
-// caller borrows it shared: several threads may be inside it at once. So the
-// object is a set of parts, each behind a lock of its own (a Guarded<T>), an
-// atomic, or fixed at open. Vesk::open (vesk_open.cc) builds the whole object
-// from the directory; there is no half-open Vesk. flush() and close()
-// (vesk_close.cc) make it durable and end it.
+// Every public operation of the system is a method of one Vesk, and every
+// caller borrows it shared: several threads may be inside it at once. Its
+// state is private and grouped into parts, each with its own contract and
+// locks (a Guarded<T> per lock, an atomic, or fixed at open):
 //
-// Lock order. An operation that holds several parts at once takes them in
-// this order and never the reverse:
+//   RecordState      the record map and the tables keyed by it
+//   SearchIndexes    n-gram, term, tag, SDR and embedding indexes, synonyms
+//   RecallState      recall caches, sessions, pending activations, counters
+//   CognitiveLayers  beliefs, concepts, causal patterns, policy hints, the
+//                    co-recall graph
+//   MaintenanceState side files, reports, background work
+//   RuntimeConfig    taxonomy, trust model, maintenance configuration
+//   StoreFlags       the recall and write modes (relaxed atomics)
+//   callbacks        the embedding function and the two text classifiers
 //
-//   taxonomy -> trust config       (the configuration block, read locks)
-//   records                        (the record map)
-//   duplicates                     (only while records is held)
-//   recall index                   (while records is held, or alone)
-//   n-gram index -> term index -> tag index -> id map
-//   embedding store                (released before the next part is taken)
-//   belief -> concept -> causal -> policy layers
+// The order in which several parts may be held at once is written in
+// store/lock_order.h and checked in debug builds and the C++ tests.
 //
-// The journal writer's mutex (inside CognitiveStore) may be taken while the
-// record map is held, never the reverse; pending recall activations may be
-// taken while the record map is held for reading. The record log and the SDR
-// index order their own internal locks (vesk_storage.h, sdr_index.h); the
-// post-recall bookkeeping takes records, then sessions, and the topology only
-// after both are released. No store lock is ever held while waiting for the
-// Python interpreter lock: callbacks are copied out of their slots and called
-// with every lock released.
+// Every change of a record goes through RecordChanges (record_changes.h): it
+// journals first, then updates the map and every table and index, clears the
+// recall caches and writes the audit entry, with one undo path.
+//
+// Vesk::open (vesk_open.cc) builds the whole object from the directory; there
+// is no half-open Vesk. flush() and close() (vesk_close.cc) make it durable
+// and end it. Time and random ids come from the Env the store was opened with.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -39,109 +37,74 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
-#include "cognitive/layer_placeholders.h"
-#include "cognitive/persistence_manifest.h"
-#include "cognitive/persistence_target.h"
-#include "cognitive/startup_validation.h"
-#include "index/bm25_index.h"
-#include "index/embedding_fn.h"
-#include "index/embedding_store.h"
-#include "index/ngram_index.h"
-#include "index/sdr_encoder.h"
-#include "index/sdr_index.h"
-#include "index/tag_index.h"
-#include "store/runtime_config.h"
-#include "model/journal_patch.h"
-#include "model/record.h"
+#include "base/env.h"
+#include "base/guarded.h"
 #include "base/status.h"
 #include "base/string_hash.h"
-#include "recall/activation.h"
-#include "recall/recall_cache.h"
-#include "recall/recall_record_index.h"
-#include "recall/rerank_modes.h"
+#include "cognitive/persistence_target.h"
+#include "index/embedding_fn.h"
+#include "model/config_taxonomy.h"
+#include "model/config_trust.h"
+#include "model/record.h"
+#include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
 #include "recall/recall_settings.h"
+#include "recall/rerank_modes.h"
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
-#include "base/env.h"
-#include "base/guarded.h"
 #include "storage/vesk_storage.h"
+#include "store/cognitive_layers.h"
+#include "store/maintenance_state.h"
+#include "store/recall_state.h"
+#include "store/record_changes.h"
+#include "store/record_state.h"
+#include "store/runtime_config.h"
+#include "store/search_indexes.h"
 #include "write/claim_certainty.h"
-#include "write/exact_duplicate.h"
 #include "write/security_profile.h"
 #include "write/source_credibility.h"
-#include "write/store_derivations.h"
 #include "write/store_request.h"
-#include "write/synonyms.h"
 #include "write/text_classifiers.h"
 
 namespace vesk {
 
-// vesk_id (or an old id) -> canonical record id.
-using IdMap = StringMap;
-// record id -> SDR of its content in the general range.
-using RecordSdrMap = StringKeyMap<SharedSdr>;
-
-// The background maintenance worker's state: nothing in the system starts
-// one yet, but close() stops it when present.
-struct BackgroundState {
-  std::atomic<bool> running{false};
-  std::mutex thread_mu;
-  std::optional<std::thread> thread;
-  std::atomic<uint64_t> cycle{0};
-};
-
-// The switches and limits that only the maintenance cycle reads.
-struct MaintenanceSettings {
-  std::array<bool, 3> switches{true, true, true};
-  uint64_t limit = 512;
-  uint64_t count = 3;
-};
-
-// A running container retention scheduler; stopping sends its thread the
-// stop message and joins it.
-struct RetentionScheduler {
-  std::function<void()> stop_and_join;
-};
-
 // State parts whose subsystems are not built yet; each is the empty state a
 // store opens with.
 struct ResearchProjects {};
-struct EpistemicRuntime {};
-struct ExperienceQueue {};
 
-// Modes of the recall variants and the write path, set by their setters.
+// Modes of the recall variants and the write path, set by their setters and
+// read by the operations without any lock: each is one byte, written whole,
+// so relaxed loads and stores suffice (a reader sees the old or the new mode).
 struct StoreFlags {
   std::atomic<SecurityProfile> security_profile{SecurityProfile::Balanced};
   std::atomic<bool> claim_rules{false};
-  // Shown by default; read by text recalls without any lock.
   std::atomic<bool> identity_block{true};
   std::atomic<ContextDateMode> context_dates{ContextDateMode::FirstHand};
-  // Read by recalls without any lock; relaxed loads and stores suffice.
   std::atomic<BeliefRerankMode> belief_rerank{BeliefRerankMode::Limited};
   std::atomic<ConceptSurfaceMode> concept_surface{ConceptSurfaceMode::Inspect};
   std::atomic<CausalRerankMode> causal_rerank{CausalRerankMode::Limited};
   std::atomic<PolicyRerankMode> policy_rerank{PolicyRerankMode::Limited};
 };
 
-// Counters of the recall, search, cognitive and maintenance operations.
-struct StoreCounters {
-  std::atomic<uint64_t> recalls{0};
-  std::atomic<uint64_t> searches{0};
-  std::atomic<uint64_t> cognitive_ops{0};
-  std::atomic<uint64_t> maintenance_runs{0};
+// The Python callables plugged into a store. Each slot locks itself; a
+// callable is copied out and called with no store lock held.
+struct StoreCallbacks {
+  EmbeddingFnSlot embedding_fn;
+  ClassifierSlot claim_classifier{lock_order::kClaimClassifier};
+  ClassifierSlot outcome_classifier{lock_order::kOutcomeClassifier};
 };
 
 class Vesk {
  public:
   // Opens (creating when needed) the store in `path`. Every failure leaves
   // nothing open and the directory unlocked; the message is the one the caller
-  // sees (the binding raises it as OSError).
+  // sees (the binding raises it as OSError). Time, random ids and files come
+  // from `env` for the life of the store.
   static Result<std::unique_ptr<Vesk>> open(const fs::path& path, std::optional<std::string_view> password,
                                             Env& env = Env::Default());
 
@@ -150,6 +113,8 @@ class Vesk {
   // A store dropped without close(): background work stops and the record
   // log closes on the way (a failure is printed to standard error).
   ~Vesk();
+
+  // ---- Lifecycle (vesk.cc, vesk_close.cc) ----
 
   // Persists pending recall activations (one kind-4 frame, sorted by id),
   // forces the journal, flushes the record log with its side map.
@@ -168,14 +133,12 @@ class Vesk {
   // store directory, sorted; empty when the directory cannot be read.
   std::vector<std::string> list_snapshots() const;
 
-  // Sets the security profile and clears both recall caches.
-  void set_security_profile(SecurityProfile profile);
-  SecurityProfile security_profile() const { return flags.security_profile.load(); }
+  // The path as given to open (shown by repr and in messages).
+  const fs::path& path() const { return path_; }
+  bool is_encrypted() const { return key_ != nullptr; }
+  Env& env() const { return env_; }
 
-  // Empties the text-recall cache, then the structured-recall cache.
-  void clear_recall_caches();
-
-  // ---- The store road (write/vesk_store.cc) ----
+  // ---- The store road (vesk_store.cc) ----
 
   // Stores a new record, or touches the exact duplicate of a text record
   // already held, and returns a copy of what the record map now holds. Takes
@@ -183,7 +146,8 @@ class Vesk {
   Result<Record> store_with_channel_and_validity(StoreRequest request);
   // The system's own writers: no causal parent, no validity window, External.
   Result<Record> store_with_channel(StoreRequest request);
-  // The Python store: External authority; the stored (or touched) id.
+  // The Python store: External authority; the stored (or touched) id. Every
+  // failure is a Runtime error.
   Result<std::string> store(StoreRequest request);
 
   // A copy of the record with exactly this id, or none. No namespace, access
@@ -191,6 +155,8 @@ class Vesk {
   std::optional<Record> get(std::string_view id) const;
   // Records held in memory, all namespaces; only those of `level` when given.
   size_t count(std::optional<Level> level = std::nullopt) const;
+  // The namespaces of the records held, sorted, each once.
+  std::vector<std::string> list_namespaces() const;
 
   // The claim certainty of a text (the caller's classifier, then the built-in
   // rules when on), or not classified.
@@ -198,13 +164,18 @@ class Vesk {
   // The outcome classifier's verdict on a text, or none without one.
   std::optional<OutcomePolarity> classify_outcome(std::string_view text) const;
 
-  // ---- Text and structured recall, sessions, embeddings (recall/) ----
+  // Where new record ids come from: the Env's random source unless a test
+  // sets a source (before any store runs) to force collisions.
+  using RecordIdSource = std::function<Result<std::string>()>;
+  void set_record_id_source(RecordIdSource source) { id_source_ = std::move(source); }
+
+  // ---- Text and structured recall (vesk_recall.cc, vesk_recall_core.cc) ----
 
   // The rendered context of a query in the "provenance" layout (default 40
   // candidates, budget 8192, min_strength 0.1, connections expanded), or in
   // the "levels" layout (20 candidates, budget 2048). Served from the text
-  // recall cache when no session id is given. Never fails; counts nothing
-  // (the caller counts the answer in recall_hits).
+  // recall cache when no session id is given. Never fails; every answer,
+  // cached or not, is counted in the recall hit counters.
   std::string recall(std::string_view query, std::optional<uint64_t> token_budget = std::nullopt,
                      std::optional<float> min_strength = std::nullopt,
                      std::optional<bool> expand_connections = std::nullopt,
@@ -215,9 +186,17 @@ class Vesk {
                             std::optional<bool> expand_connections = std::nullopt,
                             std::optional<std::string> session_id = std::nullopt,
                             std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // recall or recall_levels by the layout's name ("provenance", the default,
+  // or "levels"); any other name fails with the Value error `unknown recall
+  // format "x"; expected levels or provenance` before any work.
+  Result<std::string> recall_formatted(std::string_view query, std::optional<uint64_t> token_budget,
+                                       std::optional<float> min_strength, std::optional<bool> expand_connections,
+                                       std::optional<std::string> session_id,
+                                       std::optional<std::vector<std::string>> namespaces,
+                                       std::optional<std::string_view> format);
   // The scored results of a query (defaults top_k 20, min_strength 0.1,
   // connections expanded), served from the structured recall cache when no
-  // session id is given; counted in recall_hits. Never fails.
+  // session id is given; counted in the recall hit counters. Never fails.
   std::vector<ScoredRecord> recall_structured(std::string_view query, std::optional<size_t> top_k = std::nullopt,
                                               std::optional<float> min_strength = std::nullopt,
                                               std::optional<bool> expand_connections = std::nullopt,
@@ -227,6 +206,18 @@ class Vesk {
   // valid_until set; such recalls empty both caches first and are not served
   // from them.
   bool has_temporal_validity(const std::optional<std::vector<std::string>>& namespaces) const;
+
+  // The one road of every query-driven recall: at most top_k (and at most
+  // 100) results in their final order, with the post-recall bookkeeping.
+  std::vector<ScoredRecord> recall_core(const RecallRequest& request);
+  // The pipeline and rerank of recall_core without the bookkeeping, at the
+  // given wall-clock time: what a recall would return, changing nothing.
+  std::vector<ScoredRecord> recall_ranked(const RecallRequest& request, double now) const;
+
+  RecallHitStats recall_hit_stats() const;
+  void reset_recall_hit_stats();
+
+  // ---- Sessions, history and embeddings (vesk_sessions.cc) ----
 
   // Links the records a session noted (link_session_records) and forgets the
   // session; the changed records are queued for the next flush. None for a
@@ -240,99 +231,85 @@ class Vesk {
   // Value errors: "Embedding record not found", and those of the put.
   Status store_embedding(std::string_view record_id, std::span<const float> vector);
   bool has_embeddings() const;
+  // Sets (or with null clears) the embedding function and clears both recall
+  // caches; stored vectors stay.
+  void set_embedding_fn(EmbeddingFnHandle fn);
 
-  // Where new record ids come from: random v4 UUID prefixes unless a test
-  // sets a source (before any store runs) to force collisions.
-  using RecordIdSource = std::function<Result<std::string>()>;
-  void set_record_id_source(RecordIdSource source) { id_source_ = std::move(source); }
+  // ---- Settings (vesk_settings.cc) ----
 
-  // The path as given to open (shown by repr and in messages).
-  const fs::path& path() const { return path_; }
-  std::string path_display() const { return path_.string(); }
-  const StoreKey& key() const { return key_; }
-  bool is_encrypted() const { return key_ != nullptr; }
-  Env& env() const { return env_; }
+  // Sets the security profile and clears both recall caches.
+  void set_security_profile(SecurityProfile profile);
+  // The profile by name ("balanced" or "strict"); another name fails with
+  // its Value error and changes nothing.
+  Status set_security_profile(std::string_view profile);
+  SecurityProfile security_profile() const { return flags_.security_profile.load(); }
 
-  // ---- Parts, in the order of the lock hierarchy where they take part ----
+  // Replaces the trust model whole; values are not checked. The recall
+  // caches are kept.
+  void set_trust_config(TrustConfig config);
+  // Replaces only the fusion mode, then clears both recall caches. A text not
+  // in kFusionModes fails with `unknown fusion mode "x"; expected one of
+  // ["equal", "embedding_only", "family", "bm25_embedding"]` (a Value error)
+  // and changes nothing.
+  Status set_recall_fusion_mode(std::string_view mode);
 
-  // The configuration block: taxonomy, trust, maintenance, circuit breaker.
-  RuntimeConfig config;
+  // Each parses its text (recall_settings.h) and stores the mode; a refused
+  // text changes nothing. No recall cache is cleared.
+  Status set_belief_rerank_mode(std::string_view mode);
+  Status set_concept_surface_mode(std::string_view mode);
+  Status set_causal_rerank_mode(std::string_view mode);
+  Status set_policy_rerank_mode(std::string_view mode);
+  // All four rerank modes Limited, or all four Off; written belief first,
+  // then concept surface, causal, policy. No recall cache is cleared.
+  void set_full_cognitive_stack(bool enabled);
+  // The date mode and the identity flag change what a text recall renders:
+  // both recall caches are emptied once the new value is in place.
+  Status set_context_dates(std::string_view mode);
+  void set_identity_block_enabled(bool enabled);
+  void set_claim_rules_enabled(bool enabled);
+  // Sets (or with null clears) a text classifier.
+  void set_claim_classifier(TextClassifierHandle classifier);
+  void set_outcome_classifier(TextClassifierHandle classifier);
 
-  CognitiveStore& journal() { return *journal_; }
-  VeskStorage& storage() { return *storage_; }
-  const std::shared_ptr<VeskStorage>& storage_handle() const { return storage_; }
+  // The tag taxonomy, replaced whole (the recall caches stay) or copied.
+  void set_taxonomy(TagTaxonomy taxonomy);
+  TagTaxonomy taxonomy() const;
+  // Merges the groups of the TOML file at `path` (through the store's Env);
+  // the number of words read, or the file's OS error.
+  Result<uint64_t> load_synonyms(const std::string& path);
+  bool has_synonyms() const;
 
-  Guarded<RecordMap> records;
-  // The possible exact duplicates by content; taken only while `records` is
-  // held, and kept in step by every writer of the record map.
-  MutexGuarded<DuplicateIndex> duplicates;
-  // Namespaces holding records with a validity window, Identity-level ids.
-  // Written only while `records` is held for writing, by every writer that
-  // inserts, replaces or erases a record (or changes its namespace, level or
-  // validity bounds); read with or without `records`.
-  Guarded<RecallRecordIndex> recall_index;
-  Guarded<NgramIndex> ngram;
-  Guarded<Bm25Index> terms;
-  Guarded<TagIndex> tags;
-  Guarded<IdMap> id_map;
-  // Locks itself; only ever extended.
-  SynonymMap synonyms;
+  // ---- Record access control (vesk_access.cc) ----
 
-  const SdrEncoder sdr_encoder{};
-  // Shared with the recall calls that search it; locks itself.
-  std::shared_ptr<SdrIndex> sdr_index;
-  Guarded<RecordSdrMap> record_sdrs;
+  // Sets "acl_visibility", writes the three lists (an empty list removes its
+  // key) and sets or removes "acl_policy_version" (apply_record_acl); the
+  // changed record is journaled as a full record, not forced, and both recall
+  // caches are cleared. Returns a copy of the changed record, or none for an
+  // unknown id. Errors: Value "visibility must be 'public' or 'restricted'"
+  // and Runtime with the journal's message; either way nothing changes.
+  Result<std::optional<Record>> set_record_acl(std::string_view record_id, const RecordAclChange& change);
+  // The decision for `subject` on the record, or none for an unknown id.
+  std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
 
-  // Locks itself (vectors before the log writer).
-  std::unique_ptr<EmbeddingStore> embeddings;
+  // ---- What the open found ----
 
-  Guarded<ResearchProjects> research;
-  Guarded<CredibilityTables> credibility;
+  StartupValidationReport startup_report() const { return maintenance_.startup_report.copy(); }
+  PersistenceManifest persistence_manifest() const { return maintenance_.persistence_manifest.copy(); }
 
-  Guarded<SessionMap> sessions;
-  // Locks itself; may be taken while the record map is held for reading.
-  PendingActivations pending_activations;
-  Guarded<std::vector<RecallReplayBaseline>> recall_replay;
-  RecallCache<std::string> text_cache;
-  RecallCache<std::vector<ScoredRecord>> structured_cache;
+  // ---- Read views of the parts (inspection and tests) ----
 
-  StoreCounters counters;
-  RecallHitCounters recall_hits;
-
-  Guarded<BeliefEngine> beliefs;
-  Guarded<ConceptEngine> concepts;
-  Guarded<CausalEngine> causal;
-  Guarded<PolicyEngine> policies;
-  // The co-recall graph, behind its own lock (the plasticity state).
-  PlasticityState plasticity;
-  Guarded<EpistemicRuntime> epistemic;
-  MutexGuarded<ExperienceQueue> experience_queue;
-
-  // Where the five layer files live: the store directory and the data key.
-  const PersistenceTarget persistence_target;
-  Guarded<std::vector<MaintenanceTrendSnapshot>> maintenance_trends;
-  Guarded<std::vector<ReflectionSummary>> reflection_summaries;
-  Guarded<PersistenceManifest> persistence_manifest;
-  // The report of this open; never changes afterwards.
-  Guarded<StartupValidationReport> startup_report;
-  Guarded<MaintenanceSettings> maintenance_settings;
-
-  Guarded<std::shared_ptr<BackgroundState>> background;
-  MutexGuarded<std::unique_ptr<RetentionScheduler>> retention_scheduler;
-  // Locks itself; open for the life of the object.
-  std::unique_ptr<AuditJournal> audit;
-
-  // Locks itself; copied out and called with no store lock held.
-  EmbeddingFnSlot embedding_fn;
-  ClassifierSlot claim_classifier;
-  ClassifierSlot outcome_classifier;
-
-  // Serialises record purges and outcome receipt captures; guards no data.
-  std::mutex destructive_mutation_mu;
-
-  StoreFlags flags;
+  const RecordState& record_state() const { return records_; }
+  const SearchIndexes& indexes() const { return indexes_; }
+  const RecallState& recall_state() const { return recall_; }
+  const CognitiveLayers& layers() const { return layers_; }
+  const StoreFlags& flags() const { return flags_; }
+  const RuntimeConfig& config() const { return config_; }
+  const CognitiveStore& journal() const { return *journal_; }
+  const VeskStorage& storage() const { return *storage_; }
 
  private:
+  friend struct VeskTestAccess;
+
   Vesk(fs::path path, StoreKey key, Env& env);
 
   // Steps of the store road.
@@ -345,27 +322,45 @@ class Vesk {
   // Relations of the new record's namespace inferred after it is stored.
   Status infer_store_relations(const Record& r);
 
+  // The text recall of either layout, without counting the answer.
+  std::string text_recall(bool levels, std::string_view query, std::optional<uint64_t> token_budget,
+                          std::optional<float> min_strength, std::optional<bool> expand_connections,
+                          std::optional<std::string> session_id, std::optional<std::vector<std::string>> namespaces);
+
+  // Empties the text-recall cache, then the structured-recall cache.
+  void clear_recall_caches() { recall_.clear_caches(); }
+
   const fs::path path_;
   const StoreKey key_;
   Env& env_;
+  // Where the five layer files live: the store directory and the data key.
+  const PersistenceTarget persistence_target_;
+
+  RuntimeConfig config_;
+  StoreFlags flags_;
+  StoreCallbacks callbacks_;
+
   std::unique_ptr<CognitiveStore> journal_;
   std::shared_ptr<VeskStorage> storage_;
+  // Locks itself; open for the life of the object.
+  std::unique_ptr<AuditJournal> audit_;
+
+  RecordState records_;
+  SearchIndexes indexes_;
+  RecallState recall_;
+  CognitiveLayers layers_;
+  MaintenanceState maintenance_;
+  Guarded<ResearchProjects> research_{lock_order::kResearch};
+  Guarded<CredibilityTables> credibility_{lock_order::kCredibility};
+
+  // The one writer of the record map and the tables keyed by it; built once
+  // the journal, the record log and the audit journal are open.
+  std::optional<RecordChanges> changes_;
+
+  // Serialises record purges and outcome receipt captures; guards no data.
+  std::mutex destructive_mutation_mu_;
+
   RecordIdSource id_source_;
 };
-
-// All four rerank modes Limited, or all four Off; written belief first, then
-// concept surface, causal, policy. No recall cache is cleared.
-void set_full_cognitive_stack(Vesk& store, bool enabled);
-
-// ---- Steps of the open sequence, exposed for tests -------------------------
-
-// Load-time repairs over the loaded map, in map order: pin from the record
-// log, source-type confidence, incomplete supersedes, missing supersede times.
-// Returns the repaired ids without repeats, in first-repair order.
-std::vector<std::string> apply_load_time_repairs(RecordMap& records, const VeskStorage& storage);
-
-// Inserts into the SDR index every record of the map it lacks, with the SDR
-// the record log keeps for it. Returns how many were added.
-size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskStorage& storage);
 
 }  // namespace vesk

@@ -13,11 +13,11 @@ Status Vesk::flush() {
   // Recall changes records in memory only and notes their ids; they reach
   // the journal here, as one forced batch in id order. The set is taken out
   // so that recalls finishing meanwhile fill a new one.
-  StringSet taken_set = pending_activations.take();
+  StringSet taken_set = recall_.pending_activations.take();
   if (!taken_set.empty()) {
     std::vector<std::string> taken(taken_set.begin(), taken_set.end());
     std::sort(taken.begin(), taken.end());
-    auto map = records.read();
+    auto map = records_.records.read();
     std::vector<Record> batch;
     batch.reserve(taken.size());
     for (const std::string& id : taken) {
@@ -26,7 +26,7 @@ Status Vesk::flush() {
     }
     if (Status s = journal_->log_record_batch(batch); !s.ok()) {
       // Pending again, together with whatever recalls added meanwhile.
-      pending_activations.restore(std::move(taken));
+      recall_.pending_activations.restore(std::move(taken));
       return Status::Runtime("failed to persist recall activation state");
     }
   }
@@ -38,7 +38,7 @@ Status Vesk::flush() {
 Status Vesk::close() {
   stop_background();
   {
-    auto slot = retention_scheduler.write();
+    auto slot = maintenance_.retention_scheduler.write();
     std::unique_ptr<RetentionScheduler> scheduler = std::move(*slot);
     if (scheduler && scheduler->stop_and_join) scheduler->stop_and_join();
   }
@@ -47,7 +47,7 @@ Status Vesk::close() {
   // The SDR index is rebuilt from the record log at the next open for any
   // record its files lack, so a failed save loses nothing: the close goes
   // on, and the failure is reported once the store is closed.
-  Status saved = sdr_index->save();
+  Status saved = indexes_.sdr_index->save();
   // Forces what is left and closes; a failed force leaves the journal open.
   VESK_RETURN_IF_ERROR(journal_->close());
   // Flushes again, closes the files and releases the directory lock.

@@ -6,21 +6,16 @@
 // add guard tags; then, under the taxonomy's read lock: the actionability
 // proposal, the exact-duplicate check (a twin is touched and returned), the
 // level (automatic promotion, identity phrases), the confidence and the
-// record build with its provenance stamp. Then the record is made durable and
-// findable: SDR index, record log, n-gram, term and tag indexes, id map, the
-// journal frame and the record map insert, the per-record SDR, its embedding,
-// the audit entry; last, both recall caches are cleared.
+// record build with its provenance stamp. Then the record's SDRs and its
+// embedding are computed with no lock held, and the record is handed to the
+// record-change seam (record_changes.h), which makes it durable (record log,
+// journal) and findable (the map and every index), stores the embedding,
+// writes the audit entry and clears both recall caches.
 //
-// Two things differ from a plain sequence of steps, both so that nothing is
-// left half-stored:
-// - a journal append that fails takes back the index entries this call made
-//   (and the record log's in-memory entry), so no index names a record that
-//   neither the record map nor the journal holds;
-// - the journal frame and the record map insert happen under one hold of the
-//   record map's write lock, with a last check that the fresh id is still
-//   unused: a collision of random ids draws a new id instead of replacing a
-//   record, and the journal's frame order is the map's insertion order, so a
-//   reopened store iterates its records as the running one did.
+// Under the seam's hold of the record map's write lock the fresh id is
+// checked once more: a collision of random ids draws a new id instead of
+// replacing a record, and the journal's frame order is the map's insertion
+// order, so a reopened store iterates its records as the running one did.
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -53,11 +48,11 @@ std::string text_preview(std::string_view text) {
 // ---- Hooks of the derivations and links built elsewhere -----------------------
 
 std::optional<ClaimCertainty> Vesk::classify_certainty(std::string_view text) const {
-  return vesk::classify_certainty(claim_classifier, flags.claim_rules.load(), text);
+  return vesk::classify_certainty(callbacks_.claim_classifier, flags_.claim_rules.load(), text);
 }
 
 std::optional<OutcomePolarity> Vesk::classify_outcome(std::string_view text) const {
-  return call_outcome_classifier(outcome_classifier, text);
+  return call_outcome_classifier(callbacks_.outcome_classifier, text);
 }
 
 void Vesk::link_new_record(Record&) {
@@ -85,7 +80,7 @@ Result<Record> Vesk::store_with_channel(StoreRequest request) {
 Result<std::string> Vesk::store(StoreRequest request) {
   request.authority = WriteAuthority::External;
   auto stored = store_with_channel_and_validity(std::move(request));
-  if (!stored.ok()) return stored.status();
+  if (!stored.ok()) return stored.status().as(ErrorKind::Runtime);
   return std::move(stored->id);
 }
 
@@ -95,7 +90,7 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
   ResolvedStore& s = *resolved;
 
   if (s.caused_by_id) {
-    auto map = records.read();
+    auto map = records_.records.read();
     auto parent = map->find(*s.caused_by_id);
     if (parent == map->end()) return Status::Runtime("Causal parent record not found");
     if (parent->second.namespace_ != s.namespace_) {
@@ -116,7 +111,7 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
 
   // Under the taxonomy's read lock until the record's tags are final.
   std::optional<Record> twin;
-  auto built = config.read_taxonomy([&](const TagTaxonomy& taxonomy) -> Result<Record> {
+  auto built = config_.read_taxonomy([&](const TagTaxonomy& taxonomy) -> Result<Record> {
     auto actionable = classify_actionability(scan, s.tags, s.channel, taxonomy.sensitive_tags);
 
     if (s.duplicate_eligible()) {
@@ -130,12 +125,12 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
 
     Level level = s.level;
     if (s.auto_promote) {
-      auto map = records.read();
+      auto map = records_.records.read();
       // Novel unless the best n-gram neighbour scores 0.2 or more; asked as
       // "is there a neighbour that close" rather than by ranking them all.
       if (map->size() >= kPromotionMinRecords) {
         static const int kPositions = promotion_match_positions();
-        const bool near = ngram.read()->has_match_of_at_least(s.content, kPositions);
+        const bool near = indexes_.ngram.read()->has_match_of_at_least(s.content, kPositions);
         if (!near) level = promoted_level(level, std::nullopt);
       }
     }
@@ -167,7 +162,7 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
     r.valid_from = s.valid_from;
     r.valid_until = s.valid_until;
 
-    config.read_trust([&](const TrustConfig& trust) {
+    config_.read_trust([&](const TrustConfig& trust) {
       stamp_provenance_metadata(r.metadata, s.channel, r.tags, taxonomy, trust, env_.now());
     });
     if (s.channel) r.metadata.try_emplace("channel", *s.channel);
@@ -180,127 +175,75 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
 }
 
 // The duplicate check and touch, under the record map's write lock for the
-// whole of it. The candidates come from the content index; of the twins among
-// them the one first in the map's iteration order is touched, as a scan of
-// the map in order would find it.
+// whole of it (the seam's batch). The candidates come from the content index;
+// of the twins among them the one first in the map's iteration order is
+// touched, as a scan of the map in order would find it.
 Result<std::optional<Record>> Vesk::touch_exact_duplicate(const ResolvedStore& s) {
-  auto map = records.write();
-  const DuplicateProbe probe{s.namespace_,  s.content,   s.source_type,   s.semantic_type,
-                             s.valid_from,  s.valid_until, &s.caused_by_id, &s.metadata};
-  RecordMap::iterator found = map->end();
-  {
-    auto index = duplicates.write();
-    for (const std::string& id : index->candidates(s.content)) {
-      auto it = map->find(id);
-      if (it == map->end() || !is_exact_duplicate(it->second, probe)) continue;
-      if (found == map->end() || map->order(it) < map->order(found)) found = it;
+  const double now = env_.now_seconds();
+  return changes_->apply([&](RecordChanges::Batch& batch) -> Result<std::optional<Record>> {
+    const RecordMap& map = batch.map();
+    const DuplicateProbe probe{s.namespace_,  s.content,     s.source_type,   s.semantic_type,
+                               s.valid_from,  s.valid_until, &s.caused_by_id, &s.metadata};
+    RecordMap::const_iterator found = map.end();
+    {
+      auto index = records_.duplicates.write();
+      for (const std::string& id : index->candidates(s.content)) {
+        auto it = map.find(id);
+        if (it == map.end() || !is_exact_duplicate(it->second, probe)) continue;
+        if (found == map.end() || map.order(it) < map.order(found)) found = it;
+      }
     }
-  }
-  if (found == map->end()) return std::optional<Record>();
-
-  Record touched = found->second;
-  touch_duplicate(touched, env_.now_seconds(), s.pin, s.tags);
-  std::string frame;
-  serialize_record(touched, frame);
-  VESK_RETURN_IF_ERROR(journal().append_cognitive_frame(FrameKind::kRecordWrite, frame, false));
-  tags.write()->add(touched.id, touched.tags);
-  recall_index.write()->note_replace(found->second, touched);
-  found->second = touched;
-  clear_recall_caches();
-  return std::optional<Record>(std::move(touched));
+    if (found == map.end()) return std::optional<Record>();
+    Record touched = found->second;
+    touch_duplicate(touched, now, s.pin, s.tags);
+    VESK_RETURN_IF_ERROR(batch.replace(touched));
+    return std::optional<Record>(std::move(touched));
+  });
 }
 
 Result<Record> Vesk::persist_new_record(Record r) {
+  // Everything the seam needs that takes no lock: both SDRs, and the call of
+  // the embedding function, which it makes once the record is stored.
+  RecordChanges::NewRecord n;
   const SdrRange range = sdr_range_for_level(r.level);
-  SharedSdr sdr = std::make_shared<const Sdr>(encode_sdr(sdr_encoder, r.content, range, SdrCase::Fold));
-  SharedSdr general_sdr = range == SdrRange::General
-                              ? sdr
-                              : std::make_shared<const Sdr>(
-                                    encode_sdr(sdr_encoder, r.content, SdrRange::General, SdrCase::Fold));
-  std::string frame;
-  for (;;) {
+  n.sdr = std::make_shared<const Sdr>(encode_sdr(indexes_.sdr_encoder, r.content, range, SdrCase::Fold));
+  n.general_sdr = range == SdrRange::General ? n.sdr
+                                             : std::make_shared<const Sdr>(encode_sdr(
+                                                   indexes_.sdr_encoder, r.content, SdrRange::General, SdrCase::Fold));
+  if (callbacks_.embedding_fn.get()) {
+    n.embed = [this, content = r.content] { return embed_text(callbacks_.embedding_fn, content); };
+  }
+  link_new_record(r);
+
+  Result<Record> stored = changes_->apply([&](RecordChanges::Batch& batch) -> Result<Record> {
     // A fresh id that a record already holds (48 random bits) is drawn
-    // again before any index sees it; the insert below checks once more.
-    for (;;) {
-      if (!records.read()->contains(r.id)) break;
+    // again before anything is written.
+    while (batch.find(r.id)) {
       auto id = draw_record_id();
       if (!id.ok()) return id.status();
       r.id = std::move(id).value();
     }
-    // The n-gram buckets this insert writes were just read by the novelty
-    // check: inserted first, they are still in the cache.
-    ngram.write()->insert(r.id, r.content);
-    sdr_index->insert(r.id, sdr);
-    LogEntry entry;
-    entry.id = r.id;
-    entry.tier = std::string(level_dna(r.level));
-    entry.sdr = sdr;
-    entry.content = r.content;
-    entry.created_at = r.created_at;
-    entry.strength = r.strength;
-    entry.pin_factor = r.pinned ? 100.0f : 1.0f;
-    if (auto appended = storage().append(entry); !appended.ok()) {
-      sdr_index->remove(r.id);
-      ngram.write()->remove(r.id);
-      return appended.status();
-    }
     r.vesk_id = r.id;
-    terms.write()->insert(r.id, r.content, r.namespace_);
-    if (!r.tags.empty()) tags.write()->add(r.id, r.tags);
-    id_map.write()->insert_or_assign(r.id, r.id);
-
-    link_new_record(r);
-
-    frame.clear();
-    serialize_record(r, frame);
-    Status journaled;
-    {
-      auto map = records.write();
-      if (!map->contains(r.id)) {
-        journaled = journal().append_cognitive_frame(FrameKind::kRecordInsert, frame, false);
-        if (journaled.ok()) {
-          duplicates.write()->note_insert(r);
-          recall_index.write()->note_insert(r);
-          map->insert_or_assign(r.id, r);
-          break;
-        }
-      }
-    }
-    // Not stored: take back what this attempt put in the indexes.
-    sdr_index->remove(r.id);
-    storage().remove_entry(r.id);
-    ngram.write()->remove(r.id);
-    terms.write()->remove(r.id);
-    if (!r.tags.empty()) tags.write()->remove(r.id);
-    id_map.write()->erase(r.id);
-    if (!journaled.ok()) return journaled;
-    // The id was taken meanwhile: go again under another.
-    r.vesk_id.reset();
-  }
-
-  record_sdrs.write()->insert_or_assign(r.id, general_sdr);
-
-  if (std::optional<std::vector<float>> vector = embed_text(embedding_fn, r.content)) {
-    if (embeddings) (void)embedding_store_put(*embeddings, r.id, *vector);
-  }
-  if (audit) (void)audit->append_audit_entry(AuditAction::Store{r.id, text_preview(r.content)});
-
-  VESK_RETURN_IF_ERROR(infer_store_relations(r));
-  clear_recall_caches();
-  return r;
+    n.record = r;
+    VESK_RETURN_IF_ERROR(batch.insert(std::move(n), AuditAction::Store{r.id, text_preview(r.content)}));
+    return r;
+  });
+  if (!stored.ok()) return stored;
+  VESK_RETURN_IF_ERROR(infer_store_relations(*stored));
+  return stored;
 }
 
 // ---- Reads -----------------------------------------------------------------------
 
 std::optional<Record> Vesk::get(std::string_view id) const {
-  auto map = records.read();
+  auto map = records_.records.read();
   auto it = map->find(id);
   if (it == map->end()) return std::nullopt;
   return it->second;
 }
 
 size_t Vesk::count(std::optional<Level> level) const {
-  auto map = records.read();
+  auto map = records_.records.read();
   if (!level) return map->size();
   size_t n = 0;
   for (const auto& entry : *map) n += entry.second.level == *level;

@@ -73,7 +73,7 @@ Result<ResolvedStore> resolve_store_request(StoreRequest request) {
   r.deduplicate = request.deduplicate.value_or(true);
   r.caused_by_id = std::move(request.caused_by_id);
   r.channel = std::move(request.channel);
-  r.auto_promote = request.auto_promote;
+  r.auto_promote = request.auto_promote.value_or(true);
   r.valid_from = request.valid_from;
   r.valid_until = request.valid_until;
   r.authority = request.authority;

@@ -36,7 +36,7 @@ struct StoreRequest {
   std::optional<bool> deduplicate;
   std::optional<std::string> caused_by_id;
   std::optional<std::string> channel;
-  bool auto_promote = true;
+  std::optional<bool> auto_promote;  // none: on
   std::optional<std::string> namespace_;
   std::optional<std::string> semantic_type;
   std::optional<double> valid_from;

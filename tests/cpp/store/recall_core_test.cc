@@ -1,8 +1,8 @@
-#include "store/recall_core.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
+
+#include "store/vesk_test_access.h"
 
 #include "storage/test_dir.h"
 #include "store/vesk.h"
@@ -29,7 +29,7 @@ struct StoreFixture {
     EXPECT_TRUE(id.ok()) << id.status().message();
     return id.ok() ? *id : "";
   }
-  Record& edit(const std::string& id) { return store->records.unguarded().at(id); }
+  Record& edit(const std::string& id) { return VeskTestAccess::records(*store).records.unguarded().at(id); }
 };
 
 RecallRequest ask(std::string_view query, size_t top_k) {
@@ -59,7 +59,7 @@ TEST(RecallCore, FindsActivatesAndCapsAtOneHundred) {
   for (int i = 0; i < 130; ++i) ids.push_back(f.add("harbour crane report number " + std::to_string(i)));
   f.add("an unrelated note about lunch");
 
-  auto results = recall_core(*f.store, ask("harbour crane report", 150));
+  auto results = f.store->recall_core(ask("harbour crane report", 150));
   EXPECT_GT(results.size(), 20u);
   EXPECT_LE(results.size(), 100u);
   for (size_t i = 1; i < results.size(); ++i) EXPECT_GE(results[i - 1].score, results[i].score);
@@ -67,12 +67,12 @@ TEST(RecallCore, FindsActivatesAndCapsAtOneHundred) {
   EXPECT_EQ(f.store->get(results[0].record.id)->activation_count, 1u);
   EXPECT_EQ(f.store->get(results[10].record.id)->activation_count, 0u);
 
-  EXPECT_TRUE(recall_core(*f.store, ask("harbour crane report", 0)).empty());
+  EXPECT_TRUE(f.store->recall_core(ask("harbour crane report", 0)).empty());
   RecallRequest elsewhere = ask("harbour crane report", 5);
   elsewhere.namespaces = std::vector<std::string>{"work"};
-  EXPECT_TRUE(recall_core(*f.store, elsewhere).empty());
+  EXPECT_TRUE(f.store->recall_core(elsewhere).empty());
   elsewhere.namespaces = std::vector<std::string>{};
-  EXPECT_TRUE(recall_core(*f.store, elsewhere).empty());
+  EXPECT_TRUE(f.store->recall_core(elsewhere).empty());
 }
 
 TEST(RecallCore, KeepsTheRecordsValidNow) {
@@ -84,7 +84,7 @@ TEST(RecallCore, KeepsTheRecordsValidNow) {
   f.edit(ends).valid_until = now;
   f.edit(starts).valid_from = now;
   f.edit(later).valid_from = now + 1;
-  auto results = recall_ranked(*f.store, ask("lighthouse keeper schedule", 10), now);
+  auto results = f.store->recall_ranked(ask("lighthouse keeper schedule", 10), now);
   EXPECT_EQ(ids_of(results), std::vector<std::string>{starts});
 }
 
@@ -93,7 +93,7 @@ TEST(RecallCore, DropsLosingHypothesesInLimitedBeliefMode) {
   const std::string winner = f.add("the ferry leaves at nine");
   const std::string loser = f.add("the ferry leaves at ten");
   {
-    auto beliefs = f.store->beliefs.write();
+    auto beliefs = VeskTestAccess::layers(*f.store).beliefs.write();
     Belief& b = beliefs->beliefs["b"];
     b.id = "b";
     b.state = BeliefState::Resolved;
@@ -106,9 +106,9 @@ TEST(RecallCore, DropsLosingHypothesesInLimitedBeliefMode) {
     beliefs->record_index[loser] = "h-lose";
   }
   const double now = Env::Default().now_seconds();
-  EXPECT_EQ(ids_of(recall_ranked(*f.store, ask("the ferry leaves", 10), now)), std::vector<std::string>{winner});
-  f.store->flags.belief_rerank = BeliefRerankMode::Shadow;
-  EXPECT_EQ(recall_ranked(*f.store, ask("the ferry leaves", 10), now).size(), 2u);
+  EXPECT_EQ(ids_of(f.store->recall_ranked(ask("the ferry leaves", 10), now)), std::vector<std::string>{winner});
+  VeskTestAccess::flags(*f.store).belief_rerank = BeliefRerankMode::Shadow;
+  EXPECT_EQ(f.store->recall_ranked(ask("the ferry leaves", 10), now).size(), 2u);
 }
 
 TEST(RecallCore, EmbedsTheQueryOnlyWhenVectorsAreStored) {
@@ -116,14 +116,14 @@ TEST(RecallCore, EmbedsTheQueryOnlyWhenVectorsAreStored) {
   const std::string a = f.add("glacier survey notes");
   f.add("glacier survey photos");
   auto calls = std::make_shared<std::atomic<int>>(0);
-  f.store->embedding_fn.set(std::make_shared<const EmbeddingFn>([calls](std::string_view) {
+  f.store->set_embedding_fn(std::make_shared<const EmbeddingFn>([calls](std::string_view) {
     ++*calls;
     return std::optional<std::vector<float>>(std::vector<float>{1.0f, 0.0f});
   }));
-  recall_core(*f.store, ask("glacier survey", 5));
+  f.store->recall_core(ask("glacier survey", 5));
   EXPECT_EQ(calls->load(), 0);
-  ASSERT_TRUE(embedding_store_put(*f.store->embeddings, a, std::vector<float>{1.0f, 0.0f}).ok());
-  auto results = recall_core(*f.store, ask("glacier survey", 5));
+  ASSERT_TRUE(embedding_store_put(*f.store->indexes().embeddings, a, std::vector<float>{1.0f, 0.0f}).ok());
+  auto results = f.store->recall_core(ask("glacier survey", 5));
   EXPECT_EQ(calls->load(), 1);
   ASSERT_FALSE(results.empty());
   EXPECT_EQ(results[0].record.id, a);  // ranked first by both signals
@@ -131,26 +131,26 @@ TEST(RecallCore, EmbedsTheQueryOnlyWhenVectorsAreStored) {
 
 TEST(StoreRecallSettings, FusionModeAndTrustModel) {
   StoreFixture f;
-  f.store->structured_cache.put("k", {});
-  Status refused = set_recall_fusion_mode(*f.store, "bm25");
+  VeskTestAccess::recall(*f.store).structured_cache.put("k", {});
+  Status refused = f.store->set_recall_fusion_mode("bm25");
   EXPECT_EQ(refused.kind(), ErrorKind::Value);
   EXPECT_EQ(refused.message(),
             "unknown fusion mode \"bm25\"; expected one of [\"equal\", \"embedding_only\", \"family\", "
             "\"bm25_embedding\"]");
-  EXPECT_EQ(f.store->config.trust().fusion_mode, "family");
-  EXPECT_EQ(f.store->structured_cache.size(), 1u);
+  EXPECT_EQ(f.store->config().trust().fusion_mode, "family");
+  EXPECT_EQ(f.store->recall_state().structured_cache.size(), 1u);
 
-  ASSERT_TRUE(set_recall_fusion_mode(*f.store, "equal").ok());
-  EXPECT_EQ(f.store->config.trust().fusion_mode, "equal");
-  EXPECT_EQ(f.store->structured_cache.size(), 0u);
+  ASSERT_TRUE(f.store->set_recall_fusion_mode("equal").ok());
+  EXPECT_EQ(f.store->config().trust().fusion_mode, "equal");
+  EXPECT_EQ(f.store->recall_state().structured_cache.size(), 0u);
 
   TrustConfig t;
   t.fusion_mode = "anything";
   t.recency_half_life_days = 0.0f;
-  f.store->structured_cache.put("k", {});
-  set_trust_config(*f.store, t);
-  EXPECT_EQ(f.store->config.trust(), t);
-  EXPECT_EQ(f.store->structured_cache.size(), 1u);  // kept
+  VeskTestAccess::recall(*f.store).structured_cache.put("k", {});
+  f.store->set_trust_config(t);
+  EXPECT_EQ(f.store->config().trust(), t);
+  EXPECT_EQ(f.store->recall_state().structured_cache.size(), 1u);  // kept
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-#include "store/record_acl.h"
-
 #include <gtest/gtest.h>
+
+#include "store/vesk.h"
+#include "store/vesk_test_access.h"
 
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
@@ -24,9 +25,9 @@ class RecordAclTest : public ::testing::Test {
     r.id = "aaaaaaaaaaaa";
     r.content = "restricted text";
     r.metadata = {{"acl_read_groups", "old"}, {"acl_policy_version", "v0"}, {"k", "v"}};
-    (*store_->records.write())[r.id] = r;
+    (*VeskTestAccess::records(*store_).records.write())[r.id] = r;
   }
-  const StringMap& metadata() { return store_->records.read()->at("aaaaaaaaaaaa").metadata; }
+  const StringMap& metadata() { return store_->record_state().records.read()->at("aaaaaaaaaaaa").metadata; }
 
   TempDir dir_;
   FaultEnv env_;
@@ -35,7 +36,7 @@ class RecordAclTest : public ::testing::Test {
 
 TEST_F(RecordAclTest, WritesNormalisedListsDurably) {
   RecordAclChange change{"restricted", {" Admin ", "ops", "admin", ""}, {}, {}, std::nullopt};
-  auto changed = set_record_acl(*store_, "aaaaaaaaaaaa", change);
+  auto changed = store_->set_record_acl("aaaaaaaaaaaa", change);
   ASSERT_TRUE(changed.ok()) << changed.status().message();
   ASSERT_TRUE(changed->has_value());
   const StringMap want = {{"acl_visibility", "restricted"}, {"acl_read_roles", "admin,ops"}, {"k", "v"}};
@@ -58,21 +59,21 @@ TEST_F(RecordAclTest, WritesNormalisedListsDurably) {
       {{}, false, "restricted_no_match"},
   };
   for (const Case& c : cases) {
-    auto d = check_record_access(*store_, "aaaaaaaaaaaa", c.subject);
+    auto d = store_->check_record_access("aaaaaaaaaaaa", c.subject);
     ASSERT_TRUE(d);
     EXPECT_EQ(d->allowed, c.allowed);
     EXPECT_EQ(d->reason, c.reason);
     EXPECT_EQ(d->policy_version, std::nullopt);
   }
-  EXPECT_FALSE(check_record_access(*store_, "bbbbbbbbbbbb", {}));
+  EXPECT_FALSE(store_->check_record_access("bbbbbbbbbbbb", {}));
 }
 
 TEST_F(RecordAclTest, BlankOnlyListsAndPublicVisibility) {
-  ASSERT_TRUE(set_record_acl(*store_, "aaaaaaaaaaaa", {"public", {" "}, {"G"}, {}, "p1"}).ok());
+  ASSERT_TRUE(store_->set_record_acl("aaaaaaaaaaaa", {"public", {" "}, {"G"}, {}, "p1"}).ok());
   const StringMap want = {{"acl_visibility", "public"}, {"acl_read_roles", ""}, {"acl_read_groups", "g"},
                           {"acl_policy_version", "p1"}, {"k", "v"}};
   EXPECT_EQ(metadata(), want);
-  auto d = check_record_access(*store_, "aaaaaaaaaaaa", {});
+  auto d = store_->check_record_access("aaaaaaaaaaaa", {});
   ASSERT_TRUE(d);
   EXPECT_TRUE(d->allowed);
   EXPECT_EQ(d->reason, "public_or_legacy");
@@ -82,24 +83,26 @@ TEST_F(RecordAclTest, BlankOnlyListsAndPublicVisibility) {
 TEST_F(RecordAclTest, RefusalsChangeNothing) {
   const StringMap before = metadata();
   for (const char* visibility : {"Public", "restricted ", ""}) {
-    auto r = set_record_acl(*store_, "aaaaaaaaaaaa", {visibility, {"x"}, {}, {}, std::nullopt});
+    auto r = store_->set_record_acl("aaaaaaaaaaaa", {visibility, {"x"}, {}, {}, std::nullopt});
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.status().kind(), ErrorKind::Value);
     EXPECT_EQ(r.status().message(), "visibility must be 'public' or 'restricted'");
   }
   EXPECT_EQ(metadata(), before);
-  auto unknown = set_record_acl(*store_, "bbbbbbbbbbbb", {"public", {}, {}, {}, std::nullopt});
+  auto unknown = store_->set_record_acl("bbbbbbbbbbbb", {"public", {}, {}, {}, std::nullopt});
   ASSERT_TRUE(unknown.ok());
   EXPECT_FALSE(unknown->has_value());
 }
 
-// A failed journal append is reported; the change stays in memory.
-TEST_F(RecordAclTest, JournalFailureIsARuntimeError) {
+// The change is journaled before the record map is touched: a failed
+// append is reported and leaves the record as it was.
+TEST_F(RecordAclTest, AFailedJournalAppendChangesNothing) {
+  const StringMap before = metadata();
   env_.tear_writes_after("brain.cog", 0);
-  auto r = set_record_acl(*store_, "aaaaaaaaaaaa", {"restricted", {}, {}, {"Alice"}, std::nullopt});
+  auto r = store_->set_record_acl("aaaaaaaaaaaa", {"restricted", {}, {}, {"Alice"}, std::nullopt});
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.status().kind(), ErrorKind::Runtime);
-  EXPECT_EQ(metadata().at("acl_read_principals"), "alice");
+  EXPECT_EQ(metadata(), before);
   env_.clear();
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "store/vesk_test_access.h"
+
 #include "base/fixed_env.h"
 #include "storage/test_dir.h"
 #include "store/vesk.h"
@@ -95,7 +97,7 @@ TEST(TextRecall, CacheServesRepeatsButNeverSessionsOrTimeBoundNamespaces) {
   EXPECT_EQ(s.v->recall("harbour crane", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                         std::vector<std::string>{"work"}),
             "");
-  EXPECT_EQ(s.v->text_cache.size(), 1u);
+  EXPECT_EQ(s.v->recall_state().text_cache.size(), 1u);
 }
 
 TEST(TextRecall, IdentityFactsTheQueryMissesFormTheBlockAlone) {
@@ -104,14 +106,15 @@ TEST(TextRecall, IdentityFactsTheQueryMissesFormTheBlockAlone) {
   s.add("the garden gate squeaks");
   EXPECT_EQ(s.v->recall("zzqx"),
             "[ABOUT THE USER \u2014 first-hand facts that may matter]\n  - my name is Ada and I live in Lisbon\n\n");
-  EXPECT_EQ(s.v->recall_hits.recall_total.load(), 0u);  // the caller counts
+  EXPECT_EQ(s.v->recall_hit_stats().recall_total, 1u);  // a non-empty answer
   // A fact that is itself recalled is not repeated in the block.
   const std::string found = s.v->recall("Ada Lisbon");
   EXPECT_NE(found.find("] my name is Ada"), std::string::npos) << found;
   EXPECT_EQ(found.find("[ABOUT THE USER"), std::string::npos) << found;
   // Hidden by the flag, an identity-only answer is empty.
-  s.v->flags.identity_block.store(false);
+  s.v->set_identity_block_enabled(false);
   EXPECT_EQ(s.v->recall("zzqy"), "");
+  EXPECT_EQ(s.v->recall_hit_stats().recall_empty, 1u);
 }
 
 TEST(StructuredRecall, CountsEveryAnswerIncludingCacheHits) {
@@ -123,8 +126,8 @@ TEST(StructuredRecall, CountsEveryAnswerIncludingCacheHits) {
   EXPECT_TRUE(s.v->recall_structured("orchard", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                                      std::vector<std::string>{})
                   .empty());
-  EXPECT_EQ(s.v->recall_hits.recall_total.load(), 4u);
-  EXPECT_EQ(s.v->recall_hits.recall_empty.load(), 2u);
+  EXPECT_EQ(s.v->recall_state().hits.recall_total.load(), 4u);
+  EXPECT_EQ(s.v->recall_state().hits.recall_empty.load(), 2u);
 }
 
 TEST(EndSession, LinksPersistAcrossReopen) {
@@ -150,14 +153,14 @@ TEST(EndSession, LinksPersistAcrossReopen) {
 
 TEST(RecallSettings, FullStackTurnsEveryModeOnOrOff) {
   Store s;
-  EXPECT_EQ(s.v->flags.concept_surface.load(), ConceptSurfaceMode::Inspect);
-  set_full_cognitive_stack(*s.v, false);
-  EXPECT_EQ(s.v->flags.belief_rerank.load(), BeliefRerankMode::Off);
-  EXPECT_EQ(s.v->flags.policy_rerank.load(), PolicyRerankMode::Off);
-  set_full_cognitive_stack(*s.v, true);
-  EXPECT_EQ(s.v->flags.belief_rerank.load(), BeliefRerankMode::Limited);
-  EXPECT_EQ(s.v->flags.concept_surface.load(), ConceptSurfaceMode::Limited);  // not the opening Inspect
-  EXPECT_EQ(s.v->flags.causal_rerank.load(), CausalRerankMode::Limited);
+  EXPECT_EQ(s.v->flags().concept_surface.load(), ConceptSurfaceMode::Inspect);
+  s.v->set_full_cognitive_stack(false);
+  EXPECT_EQ(s.v->flags().belief_rerank.load(), BeliefRerankMode::Off);
+  EXPECT_EQ(s.v->flags().policy_rerank.load(), PolicyRerankMode::Off);
+  s.v->set_full_cognitive_stack(true);
+  EXPECT_EQ(s.v->flags().belief_rerank.load(), BeliefRerankMode::Limited);
+  EXPECT_EQ(s.v->flags().concept_surface.load(), ConceptSurfaceMode::Limited);  // not the opening Inspect
+  EXPECT_EQ(s.v->flags().causal_rerank.load(), CausalRerankMode::Limited);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "store/vesk_test_access.h"
+
 #include <string>
 #include <vector>
 
@@ -27,7 +29,7 @@ StoreRequest text(std::string content) {
 
 std::vector<std::string> ids_in_map_order(Vesk& v) {
   std::vector<std::string> ids;
-  for (const auto& entry : *v.records.read()) ids.push_back(entry.first);
+  for (const auto& entry : *v.record_state().records.read()) ids.push_back(entry.first);
   return ids;
 }
 
@@ -36,7 +38,7 @@ std::optional<std::string> scan_for_twin(Vesk& v, const std::string& content) {
   const std::optional<std::string> none;
   const StringMap no_metadata;
   DuplicateProbe probe{"default", content, "recorded", "fact", std::nullopt, std::nullopt, &none, &no_metadata};
-  for (const auto& [id, r] : *v.records.read()) {
+  for (const auto& [id, r] : *v.record_state().records.read()) {
     if (is_exact_duplicate(r, probe)) return id;
   }
   return std::nullopt;
@@ -58,7 +60,7 @@ TEST(StoreRoad, DuplicateIsTheFirstTwinInMapOrder) {
   // Take the first two copies out of reach: one restricted, one erased and
   // stored again (it comes back at the end of the map's order).
   {
-    auto map = v->records.write();
+    auto map = VeskTestAccess::records(*v).records.write();
     map->find(copies[0])->second.metadata["acl_visibility"] = "restricted";
     Record moved = map->find(copies[1])->second;
     map->erase(copies[1]);
@@ -99,10 +101,18 @@ TEST(StoreRoad, FailedJournalAppendLeavesNoIndexEntry) {
     first.tags = std::vector<std::string>{"keep"};
     kept = *v->store(std::move(first));
 
+    // One part at a time: a handle lives to the end of its statement.
     auto sizes = [&] {
-      return std::vector<size_t>{v->ngram.read()->size(), v->terms.read()->size(), v->tags.read()->size(),
-                                 v->id_map.read()->size(), v->sdr_index->size(), v->storage().id_count(),
-                                 v->duplicates.read()->size(), v->count()};
+      std::vector<size_t> n;
+      n.push_back(v->indexes().ngram.read()->size());
+      n.push_back(v->indexes().terms.read()->size());
+      n.push_back(v->indexes().tags.read()->size());
+      n.push_back(v->record_state().id_map.read()->size());
+      n.push_back(v->indexes().sdr_index->size());
+      n.push_back(v->storage().id_count());
+      n.push_back(v->record_state().duplicates.read()->size());
+      n.push_back(v->count());
+      return n;
     };
     const std::vector<size_t> before = sizes();
     env.tear_writes_after("brain.cog", 0);
@@ -110,8 +120,8 @@ TEST(StoreRoad, FailedJournalAppendLeavesNoIndexEntry) {
     lost.tags = std::vector<std::string>{"lost"};
     EXPECT_FALSE(v->store(std::move(lost)).ok());
     EXPECT_EQ(sizes(), before);
-    EXPECT_TRUE(v->tags.read()->ids_with("lost").empty());
-    for (const auto& [id, score] : v->ngram.read()->query("lost: the journal refuses this record", 5)) {
+    EXPECT_TRUE(v->indexes().tags.read()->ids_with("lost").empty());
+    for (const auto& [id, score] : v->indexes().ngram.read()->query("lost: the journal refuses this record", 5)) {
       EXPECT_EQ(id, kept);
     }
     env.clear();
@@ -139,8 +149,8 @@ TEST(StoreRoad, CollidingIdIsDrawnAgain) {
   EXPECT_EQ(stored->vesk_id, "0123456789ab");
   EXPECT_EQ(*v->get(taken), original);
   EXPECT_EQ(v->count(), 2u);
-  EXPECT_EQ(v->ngram.read()->size(), 2u);
-  EXPECT_EQ(v->sdr_index->size(), 2u);
+  EXPECT_EQ(v->indexes().ngram.read()->size(), 2u);
+  EXPECT_EQ(v->indexes().sdr_index->size(), 2u);
 }
 
 TEST(StoreRoad, LogEntryCarriesTierAndPinFactor) {
@@ -160,14 +170,14 @@ TEST(StoreRoad, LogEntryCarriesTierAndPinFactor) {
     r.auto_promote = false;
     auto stored = v->store_with_channel(std::move(r));
     ASSERT_TRUE(stored.ok());
-    auto entry = v->storage().read_entry(stored->id);
+    auto entry = VeskTestAccess::storage(*v).read_entry(stored->id);
     ASSERT_TRUE(entry.ok() && entry->has_value());
     EXPECT_EQ((*entry)->tier, c.tier);
     EXPECT_EQ((*entry)->pin_factor, c.pin_factor);
     EXPECT_EQ((*entry)->content, stored->content);
     // The per-record SDR is in the general range whatever the level.
-    EXPECT_EQ(*v->record_sdrs.read()->at(stored->id),
-              encode_sdr(v->sdr_encoder, stored->content, SdrRange::General, SdrCase::Fold));
+    EXPECT_EQ(*v->indexes().record_sdrs.read()->at(stored->id),
+              encode_sdr(v->indexes().sdr_encoder, stored->content, SdrRange::General, SdrCase::Fold));
   }
 }
 

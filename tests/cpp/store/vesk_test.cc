@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "store/vesk_test_access.h"
+
 #include <cstring>
 #include <map>
 #include <string>
@@ -14,6 +16,7 @@
 #include "storage/fault_env.h"
 #include "storage/snapshot_files.h"
 #include "storage/test_dir.h"
+#include "store/load_repairs.h"
 
 namespace vesk {
 namespace {
@@ -93,10 +96,10 @@ TEST(VeskOpen, EmptyDirectoryOpensPlainAndLocksUntilClosed) {
   EXPECT_EQ(slurp(dir / "brain.cog"), std::string("COG1\x02", 5));
   EXPECT_FALSE((*v)->is_encrypted());
   EXPECT_EQ((*v)->security_profile(), SecurityProfile::Balanced);
-  EXPECT_EQ((*v)->config.store_path(), dir);
-  EXPECT_EQ((*v)->credibility.read()->defaults.size(), 43u);
+  EXPECT_EQ((*v)->config().store_path(), dir);
+  EXPECT_EQ(VeskTestAccess::credibility(**v).read()->defaults.size(), 43u);
   {
-    auto report = (*v)->startup_report.read();
+    auto report = std::make_optional((*v)->startup_report());
     ASSERT_FALSE(report->events.empty());
     const StartupValidationEvent& first = report->events.front();
     EXPECT_EQ(first.surface, "records");
@@ -151,7 +154,7 @@ TEST(VeskOpen, RepairsArePersistedAsOneBatchAndNotRepeated) {
   {
     auto v = Vesk::open(dir, std::nullopt);
     ASSERT_TRUE(v.ok()) << v.status().message();
-    auto records = (*v)->records.read();
+    auto records = (*v)->record_state().records.read();
     EXPECT_FLOAT_EQ(records->at("aaaaaaaaaaa1").confidence, 0.6f);
     EXPECT_FLOAT_EQ(records->at("aaaaaaaaaaa2").confidence, 0.9f);
     EXPECT_FLOAT_EQ(records->at("aaaaaaaaaaa3").confidence, 0.42f);
@@ -190,7 +193,7 @@ TEST(VeskOpen, DamagedLayerAndEmbeddingFilesOpenWithRecoveryEvents) {
   testing::spit(dir / "embeddings.cog", "damaged");
   auto v = Vesk::open(dir, std::nullopt);
   ASSERT_TRUE(v.ok()) << v.status().message();
-  auto report = (*v)->startup_report.read();
+  auto report = std::make_optional((*v)->startup_report());
   EXPECT_TRUE(report->has_recovery_warnings);
   auto find = [&](std::string_view surface) -> const StartupValidationEvent* {
     for (const auto& e : report->events)
@@ -208,7 +211,7 @@ TEST(VeskOpen, DamagedLayerAndEmbeddingFilesOpenWithRecoveryEvents) {
   EXPECT_TRUE(embeddings->recovered);
   EXPECT_EQ(report->recovered_fallbacks, 2u);
   EXPECT_EQ(report->events.back().surface, "embeddings");
-  EXPECT_EQ((*v)->embeddings->size(), 0u);
+  EXPECT_EQ((*v)->indexes().embeddings->size(), 0u);
 }
 
 // What the store road writes for one record, in an encrypted store: the log
@@ -224,19 +227,19 @@ TEST(VeskOpen, AnEncryptedStoreKeepsNoPlainText) {
     Record r = rec("cccccccccccc", secret_text);
     LogEntry e = log_entry(r.id, {5, 6});
     e.content = secret_text;
-    ASSERT_TRUE((*v)->storage().append(e).ok());
+    ASSERT_TRUE(VeskTestAccess::storage(**v).append(e).ok());
     std::string json;
     serialize_record(r, json);
-    ASSERT_TRUE((*v)->journal().append_cognitive_frame(FrameKind::kRecordInsert, json, false).ok());
-    ASSERT_TRUE((*v)->audit->append_audit_entry(AuditAction::Store{r.id, secret_text.substr(0, 50)}).ok());
-    (*v)->records.write()->emplace(r.id, r);
-    (*v)->pending_activations.restore({r.id});
+    ASSERT_TRUE(VeskTestAccess::journal(**v).append_cognitive_frame(FrameKind::kRecordInsert, json, false).ok());
+    ASSERT_TRUE(VeskTestAccess::audit(**v)->append_audit_entry(AuditAction::Store{r.id, secret_text.substr(0, 50)}).ok());
+    VeskTestAccess::records(**v).records.write()->emplace(r.id, r);
+    VeskTestAccess::recall(**v).pending_activations.restore({r.id});
     ASSERT_TRUE((*v)->close().ok());
   }
   {
     auto v = Vesk::open(dir, "pw");
     ASSERT_TRUE(v.ok()) << v.status().message();
-    EXPECT_EQ((*v)->records.read()->at("cccccccccccc").content, secret_text);
+    EXPECT_EQ((*v)->record_state().records.read()->at("cccccccccccc").content, secret_text);
   }
   int files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
@@ -361,12 +364,12 @@ TEST(VeskOpen, WeakUnprotectedRecordsStayOutOfMemory) {
   auto v = Vesk::open(dir, std::nullopt);
   ASSERT_TRUE(v.ok()) << v.status().message();
   {
-    auto records = (*v)->records.read();
+    auto records = (*v)->record_state().records.read();
     EXPECT_FALSE(records->contains("weak00000001"));
     EXPECT_EQ(records->size(), 3u);
   }
-  EXPECT_EQ((*v)->tags.read()->ids_with("person"), std::vector<std::string>{"weak00000003"});
-  auto report = (*v)->startup_report.read();
+  EXPECT_EQ((*v)->indexes().tags.read()->ids_with("person"), std::vector<std::string>{"weak00000003"});
+  auto report = std::make_optional((*v)->startup_report());
   ASSERT_GE(report->events.size(), 2u);
   const StartupValidationEvent& cold = report->events[1];
   EXPECT_EQ(cold.surface, "cold_records");
@@ -387,11 +390,11 @@ TEST(VeskOpen, RecordsMissingFromTheSavedSdrIndexAreIndexedFromTheRecordLog) {
   {
     auto v = Vesk::open(dir, std::nullopt);
     ASSERT_TRUE(v.ok()) << v.status().message();
-    SdrIndex::Contents c = (*v)->sdr_index->contents();
+    SdrIndex::Contents c = (*v)->indexes().sdr_index->contents();
     EXPECT_EQ(c.id_map.size(), 2u);
     EXPECT_TRUE(c.id_map.contains("aaaaaaaaaaa1"));
     EXPECT_EQ(c.bitmaps.at(3).size(), 2u);
-    EXPECT_EQ((*v)->id_map.read()->at("vid-2"), "aaaaaaaaaaa2");
+    EXPECT_EQ((*v)->record_state().id_map.read()->at("vid-2"), "aaaaaaaaaaa2");
     ASSERT_TRUE((*v)->close().ok());
   }
   // Saved at close: the next open reads them from the files.
@@ -410,7 +413,7 @@ TEST(VeskOpen, ADamagedSdrIndexIsRebuiltFromTheRecordLogAndReported) {
   {
     auto v = Vesk::open(dir, std::nullopt);
     ASSERT_TRUE(v.ok()) << v.status().message();
-    whole = (*v)->sdr_index->contents();
+    whole = (*v)->indexes().sdr_index->contents();
     ASSERT_TRUE((*v)->close().ok());
   }
   // Cut inside the last bitmap: the records before the cut would load, the
@@ -420,8 +423,8 @@ TEST(VeskOpen, ADamagedSdrIndexIsRebuiltFromTheRecordLogAndReported) {
 
   auto v = Vesk::open(dir, std::nullopt);
   ASSERT_TRUE(v.ok()) << v.status().message();
-  EXPECT_EQ((*v)->sdr_index->contents().bitmaps, whole.bitmaps);
-  auto report = (*v)->startup_report.read();
+  EXPECT_EQ((*v)->indexes().sdr_index->contents().bitmaps, whole.bitmaps);
+  auto report = std::make_optional((*v)->startup_report());
   auto it = std::find_if(report->events.begin(), report->events.end(),
                          [](const StartupValidationEvent& e) { return e.surface == "sdr_index"; });
   ASSERT_NE(it, report->events.end());
@@ -444,7 +447,7 @@ class VeskFlush : public ::testing::Test {
     v_ = std::move(*v);
   }
   void note(std::initializer_list<const char*> ids) {
-    v_->pending_activations.restore(std::vector<std::string>(ids.begin(), ids.end()));
+    VeskTestAccess::recall(*v_).pending_activations.restore(std::vector<std::string>(ids.begin(), ids.end()));
   }
 
   TempDir tmp_;
@@ -464,7 +467,7 @@ TEST_F(VeskFlush, PendingActivationsBecomeOneSortedFrame) {
   EXPECT_EQ(f.back().first, 4);
   EXPECT_EQ(ids_of_batch(f.back().second),
             (std::vector<std::string>{"bbbbbbbbbbb1", "bbbbbbbbbbb2", "bbbbbbbbbbb3"}));
-  EXPECT_TRUE(v_->pending_activations.size() == 0);
+  EXPECT_TRUE(v_->recall_state().pending_activations.size() == 0);
 }
 
 TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
@@ -474,7 +477,7 @@ TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
   Status s = v_->flush();
   ASSERT_FALSE(s.ok());
   EXPECT_EQ(s.message(), "failed to persist recall activation state");
-  EXPECT_TRUE(v_->pending_activations.contains("bbbbbbbbbbb1"));
+  EXPECT_TRUE(v_->recall_state().pending_activations.contains("bbbbbbbbbbb1"));
   EXPECT_FALSE(v_->close().ok());
   // The directory was released by the first close.
   EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
@@ -484,12 +487,12 @@ TEST_F(VeskFlush, AFailedJournalForceLeavesTheStoreOpenAndCloseable) {
   note({"bbbbbbbbbbb1"});
   env_.fail_sync("brain.cog");
   ASSERT_FALSE(v_->close().ok());
-  EXPECT_TRUE(v_->pending_activations.contains("bbbbbbbbbbb1"));  // its forced batch failed
+  EXPECT_TRUE(v_->recall_state().pending_activations.contains("bbbbbbbbbbb1"));  // its forced batch failed
   EXPECT_FALSE(v_->journal().is_closed());
   EXPECT_FALSE(Vesk::open(dir_, std::nullopt).ok());  // still locked
   env_.clear();
   ASSERT_TRUE(v_->close().ok());
-  EXPECT_TRUE(v_->pending_activations.size() == 0);
+  EXPECT_TRUE(v_->recall_state().pending_activations.size() == 0);
   EXPECT_TRUE(v_->journal().is_closed());
   EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
 }
@@ -560,11 +563,11 @@ TEST(VeskOpen, RecallIndexAnswersAsTheScansOfTheRecordMap) {
   auto check = [](Vesk& v, const std::string& step) {
     const Names queries[] = {std::nullopt, Names{{"work"}}, Names{{"home"}}, Names{{"home", "work"}},
                              Names{std::vector<std::string>{}}};
-    auto records = v.records.read();
+    auto records = v.record_state().records.read();
     for (const Names& q : queries) EXPECT_EQ(v.has_temporal_validity(q), has_temporal_validity(*records, q)) << step;
     const std::vector<std::string> ns = {"default", "home", "work"};
     const StringSet kept;
-    auto index = v.recall_index.read();
+    auto index = v.record_state().recall_index.read();
     EXPECT_EQ(identity_facts(*records, index->identity_ids(), ns, Env::Default().now_seconds(), kept),
               identity_facts(*records, ns, Env::Default().now_seconds(), kept))
         << step;

@@ -1,54 +1,49 @@
-#include "store/recall_core.h"
-
-#include <limits>
+// Vesk::recall_ranked and Vesk::recall_core: the one road every query-driven
+// recall of a store takes (recall/recall_request.h describes its steps).
+// Locks follow store/lock_order.h.
 #include <memory>
 #include <utility>
 
 #include "audit/audit_action.h"
-#include "model/debug_text.h"
 #include "recall/activation.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/recall_pipeline.h"
 #include "recall/record_validity.h"
-#include "storage/audit_journal.h"
 #include "store/vesk.h"
 
 namespace vesk {
 
-size_t recall_candidate_count(size_t top_k) {
-  const size_t doubled = top_k > std::numeric_limits<size_t>::max() / 2 ? std::numeric_limits<size_t>::max() : 2 * top_k;
-  return std::min(std::max(doubled, top_k), kMaxRecallCandidates);
-}
-
-std::vector<ScoredRecord> recall_ranked(const Vesk& store, const RecallRequest& request, double now) {
+std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, double now) const {
   // The embedding function is Python code: called with no store lock held.
   std::optional<std::vector<float>> query_vector;
-  if (store.embeddings && !store.embeddings->empty()) query_vector = embed_text(store.embedding_fn, request.query);
+  if (indexes_.embeddings && !indexes_.embeddings->empty()) {
+    query_vector = embed_text(callbacks_.embedding_fn, request.query);
+  }
 
-  const TrustConfig trust = store.config.trust();
+  const TrustConfig trust = config_.trust();
   const size_t k = recall_candidate_count(request.top_k);
   std::vector<ScoredRecord> results;
   {
-    auto records = store.records.read();
+    auto records = records_.records.read();
     // The records valid now, as a view: a record outside its validity window
     // is simply not found.
     const RecordLookup candidates = [&records, now](std::string_view id) -> const Record* {
       const Record* r = records->find_value(id);
       return r && record_valid_at(*r, now) ? r : nullptr;
     };
-    auto ngram = store.ngram.read();
-    auto terms = store.terms.read();
-    auto tags = store.tags.read();
-    auto id_map = store.id_map.read();
+    auto ngram = indexes_.ngram.read();
+    auto terms = indexes_.terms.read();
+    auto tags = indexes_.tags.read();
+    auto id_map = records_.id_map.read();
 
     std::optional<RankedList> embedding;
-    if (query_vector && store.embeddings) embedding = embedding_scores(*store.embeddings, query_vector, k);
+    if (query_vector && indexes_.embeddings) embedding = embedding_scores(*indexes_.embeddings, query_vector, k);
 
     // The record log hands out its entries shared; the SDRs the search
     // rescores against are kept alive here until it is done.
     std::vector<std::shared_ptr<const CachedLogEntry>> log_entries;
     const SdrLookup log_sdrs = [&](std::string_view id) -> const Sdr* {
-      std::shared_ptr<const CachedLogEntry> entry = store.storage_handle()->cached_entry(id);
+      std::shared_ptr<const CachedLogEntry> entry = storage_->cached_entry(id);
       if (!entry || !entry->sdr) return nullptr;
       log_entries.push_back(entry);
       return entry->sdr.get();
@@ -61,7 +56,8 @@ std::vector<ScoredRecord> recall_ranked(const Vesk& store, const RecallRequest& 
     LexicalCollectors collectors{
         .sdr =
             [&](std::string_view q, std::span<const std::string> ns, size_t count) {
-              return collect_sdr(store.sdr_encoder, *store.sdr_index, log_sdrs, id_lookup, candidates, q, count, ns);
+              return collect_sdr(indexes_.sdr_encoder, *indexes_.sdr_index, log_sdrs, id_lookup, candidates, q,
+                                 count, ns);
             },
         .bm25 = [&](std::string_view q, std::span<const std::string> ns,
                     size_t count) { return collect_bm25(*terms, candidates, q, count, ns); },
@@ -82,19 +78,20 @@ std::vector<ScoredRecord> recall_ranked(const Vesk& store, const RecallRequest& 
     results = recall_pipeline(in, collectors);
   }
 
-  auto beliefs = store.beliefs.read();
-  auto concepts = store.concepts.read();
-  auto causal = store.causal.read();
-  auto policies = store.policies.read();
+  auto beliefs = layers_.beliefs.read();
+  auto concepts = layers_.concepts.read();
+  auto causal = layers_.causal.read();
+  auto policies = layers_.policies.read();
+  constexpr auto kRelaxed = std::memory_order_relaxed;
   const RerankContext context{
       .beliefs = *beliefs,
       .concepts = *concepts,
       .causal = *causal,
       .policies = *policies,
-      .belief_mode = store.flags.belief_rerank.load(std::memory_order_relaxed),
-      .concept_mode = store.flags.concept_surface.load(std::memory_order_relaxed),
-      .causal_on = store.flags.causal_rerank.load(std::memory_order_relaxed) == CausalRerankMode::Limited,
-      .policy_on = store.flags.policy_rerank.load(std::memory_order_relaxed) == PolicyRerankMode::Limited,
+      .belief_mode = flags_.belief_rerank.load(kRelaxed),
+      .concept_mode = flags_.concept_surface.load(kRelaxed),
+      .causal_on = flags_.causal_rerank.load(kRelaxed) == CausalRerankMode::Limited,
+      .policy_on = flags_.policy_rerank.load(kRelaxed) == PolicyRerankMode::Limited,
   };
   epistemic_rerank(results, request.top_k, context);
   if (context.belief_mode == BeliefRerankMode::Limited) drop_losing_hypotheses(results, *beliefs);
@@ -102,42 +99,28 @@ std::vector<ScoredRecord> recall_ranked(const Vesk& store, const RecallRequest& 
   return results;
 }
 
-std::vector<ScoredRecord> recall_core(Vesk& store, const RecallRequest& request) {
-  std::vector<ScoredRecord> results = recall_ranked(store, request, store.env().now_seconds());
+std::vector<ScoredRecord> Vesk::recall_core(const RecallRequest& request) {
+  std::vector<ScoredRecord> results = recall_ranked(request, env_.now_seconds());
 
   const RecallActivityTargets targets{
       .records_and_sessions =
-          [&store](const ActivationStep& step) {
-            auto records = store.records.write();
-            auto sessions = store.sessions.write();
+          [this](const ActivationStep& step) {
+            auto records = records_.records.write();
+            auto sessions = recall_.sessions.write();
             step(mutable_record_lookup(*records), *sessions);
           },
-      .audit_retrieve = store.audit ? RetrieveAuditHook([&store](std::string_view preview, uint64_t count) {
-        return store.audit->append_audit_entry(AuditAction::Retrieve{std::string(preview), count});
+      .audit_retrieve = audit_ ? RetrieveAuditHook([this](std::string_view preview, uint64_t count) {
+        return audit_->append_audit_entry(AuditAction::Retrieve{std::string(preview), count});
       })
-                                    : RetrieveAuditHook(),
-      .pending = store.pending_activations,
-      .plasticity = store.plasticity,
-      .now = [&store] { return store.env().now_seconds(); },
+                               : RetrieveAuditHook(),
+      .pending = recall_.pending_activations,
+      .plasticity = layers_.plasticity,
+      .now = [this] { return env_.now_seconds(); },
   };
   std::optional<std::string_view> session;
   if (request.session_id) session = *request.session_id;
   record_recall_activity(targets, results, request.query, session);
   return results;
-}
-
-void set_trust_config(Vesk& store, TrustConfig config) { store.config.set_trust(std::move(config)); }
-
-Status set_recall_fusion_mode(Vesk& store, std::string_view mode) {
-  bool known = false;
-  for (std::string_view m : kFusionModes) known |= m == mode;
-  if (!known) {
-    return Status::Value("unknown fusion mode " + quote_debug(mode) + "; expected one of " +
-                         quote_debug_list(kFusionModes));
-  }
-  store.config.set_fusion_mode(std::string(mode));
-  store.clear_recall_caches();
-  return Status::Ok();
 }
 
 }  // namespace vesk

@@ -1,0 +1,48 @@
+#include "recall/recall_items.h"
+
+#include <optional>
+#include <string>
+
+#include "model/level.h"
+
+namespace vesk {
+namespace {
+
+JsonValue optional_time(const std::optional<double>& t) { return t ? JsonValue(*t) : JsonValue(); }
+
+}  // namespace
+
+JsonObject structured_recall_item(const ScoredRecord& result) {
+  const Record& r = result.record;
+  JsonObject o;
+  o.reserve(14);
+  o.append("id", r.id);
+  o.append("content", r.content);
+  o.append("score", static_cast<double>(result.score));
+  o.append("level", level_display_name(r.level));
+  o.append("strength", static_cast<double>(r.strength));
+  o.append("salience", static_cast<double>(r.salience));
+  JsonValue::Array tags;
+  tags.reserve(r.tags.size());
+  for (const std::string& t : r.tags) tags.emplace_back(t);
+  o.append("tags", std::move(tags));
+  o.append("source_type", r.source_type);
+  o.append("created_at", r.created_at);
+  o.append("valid_from", optional_time(r.valid_from));
+  o.append("valid_until", optional_time(r.valid_until));
+  o.append("superseded_at", optional_time(r.superseded_at));
+  if (!r.metadata.empty()) {
+    if (auto it = r.metadata.find("trust_score"); it != r.metadata.end()) o.append("trust", it->second);
+    if (auto it = r.metadata.find("source"); it != r.metadata.end()) o.append("source", it->second);
+  }
+  return o;
+}
+
+JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results) {
+  JsonValue::Array items;
+  items.reserve(results.size());
+  for (const ScoredRecord& r : results) items.emplace_back(structured_recall_item(r));
+  return items;
+}
+
+}  // namespace vesk

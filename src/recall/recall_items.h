@@ -1,0 +1,22 @@
+// The shapes recall results take when a caller outside C++ reads them: one
+// JSON-like object per structured result, with its keys in a fixed order.
+#pragma once
+
+#include <span>
+
+#include "model/json_value.h"
+#include "model/scored_record.h"
+
+namespace vesk {
+
+// The structured recall item: "id", "content", "score", "level" (its display
+// name), "strength", "salience", "tags", "source_type", "created_at",
+// "valid_from", "valid_until", "superseded_at" (null when unset), then
+// "trust" and "source" with the metadata texts "trust_score" and "source"
+// when the record has them. 32-bit values are widened exactly.
+JsonObject structured_recall_item(const ScoredRecord& result);
+
+// The items of a whole answer, in its order.
+JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results);
+
+}  // namespace vesk

@@ -1,0 +1,34 @@
+// CognitiveLayers: the derived layers of an open store (beliefs, concepts,
+// causal patterns, policy hints), the co-recall graph and the state of the
+// passes that feed them. Loaded at open from their files; recall reads them
+// to rerank.
+//
+// Locks: belief -> concept -> causal -> policy (store/lock_order.h), taken
+// after every record and index lock is released; the co-recall graph's lock
+// only with no other part held.
+#pragma once
+
+#include "base/guarded.h"
+#include "cognitive/layer_placeholders.h"
+#include "cognitive/topology.h"
+#include "store/lock_order.h"
+
+namespace vesk {
+
+// State of passes whose subsystems are not built yet; each is the empty state
+// a store opens with.
+struct EpistemicRuntime {};
+struct ExperienceQueue {};
+
+struct CognitiveLayers {
+  Guarded<BeliefEngine> beliefs{lock_order::kBeliefs};
+  Guarded<ConceptEngine> concepts{lock_order::kConcepts};
+  Guarded<CausalEngine> causal{lock_order::kCausal};
+  Guarded<PolicyEngine> policies{lock_order::kPolicies};
+  // The co-recall graph, behind its own lock.
+  PlasticityState plasticity;
+  Guarded<EpistemicRuntime> epistemic{lock_order::kEpistemic};
+  MutexGuarded<ExperienceQueue> experience_queue{lock_order::kExperience};
+};
+
+}  // namespace vesk

@@ -1,0 +1,192 @@
+#include "store/record_changes.h"
+
+#include <tbb/parallel_invoke.h>
+
+#include <utility>
+
+#include "model/level.h"
+#include "model/record_json.h"
+#include "storage/cognitive_journal_format.h"
+
+namespace vesk {
+
+// ---- Insert ------------------------------------------------------------------
+
+Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audit) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record& r = n.record;
+  if (map.contains(r.id)) return Status::Runtime("Record id already in use: " + r.id);
+
+  LogEntry entry;
+  entry.id = r.id;
+  entry.tier = std::string(level_dna(r.level));
+  entry.sdr = n.sdr;
+  entry.content = r.content;
+  entry.created_at = r.created_at;
+  entry.strength = r.strength;
+  entry.pin_factor = r.pinned ? 100.0f : 1.0f;
+  if (auto appended = p.storage.append(entry); !appended.ok()) return appended.status();
+
+  std::string frame;
+  serialize_record(r, frame);
+  if (Status journaled = p.journal.append_cognitive_frame(FrameKind::kRecordInsert, frame, false); !journaled.ok()) {
+    // The entry's bytes stay in the log file, where the next open passes over
+    // an entry that no journal frame names; the running store forgets it.
+    p.storage.remove_entry(r.id);
+    return journaled;
+  }
+
+  p.records.duplicates.write()->note_insert(r);
+  p.records.recall_index.write()->note_insert(r);
+  p.indexes.ngram.write()->insert(r.id, r.content);
+  p.indexes.sdr_index->insert(r.id, n.sdr);
+  p.indexes.terms.write()->insert(r.id, r.content, r.namespace_);
+  if (!r.tags.empty()) p.indexes.tags.write()->add(r.id, r.tags);
+  p.records.id_map.write()->insert_or_assign(r.vesk_id.value_or(r.id), r.id);
+  if (n.general_sdr) p.indexes.record_sdrs.write()->insert_or_assign(r.id, std::move(n.general_sdr));
+  if (n.embed) embeddings_put_.emplace_back(r.id, std::move(n.embed));
+  std::string id = r.id;
+  map.insert_or_assign(std::move(id), std::move(r));
+
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+// ---- Replace -------------------------------------------------------------------
+
+Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> audit) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record* held = map.find_value(next.id);
+  if (!held) return Status::Runtime("Record not found: " + next.id);
+
+  std::string frame;
+  serialize_record(next, frame);
+  VESK_RETURN_IF_ERROR(p.journal.append_cognitive_frame(FrameKind::kRecordWrite, frame, false));
+
+  const Record& before = *held;
+  const bool content = before.content != next.content;
+  if (content || before.content_type != next.content_type) p.records.duplicates.write()->note_replace(before, next);
+  p.records.recall_index.write()->note_replace(before, next);
+  if (content) p.indexes.ngram.write()->insert(next.id, next.content);
+  if (content || before.namespace_ != next.namespace_) {
+    p.indexes.terms.write()->insert(next.id, next.content, next.namespace_);
+  }
+  if (before.tags != next.tags) {
+    auto tags = p.indexes.tags.write();
+    tags->remove(next.id);
+    if (!next.tags.empty()) tags->add(next.id, next.tags);
+  }
+  if (before.vesk_id != next.vesk_id) {
+    auto ids = p.records.id_map.write();
+    if (before.vesk_id) {
+      auto it = ids->find(*before.vesk_id);
+      if (it != ids->end() && it->second == next.id) ids->erase(it);
+    }
+    if (next.vesk_id) ids->insert_or_assign(*next.vesk_id, next.id);
+  }
+  *held = std::move(next);
+
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+// ---- Erase ---------------------------------------------------------------------
+
+Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditAction> audit) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  const Record* held = map.find_value(id);
+  if (!held) return Status::Runtime("Record not found: " + std::string(id));
+
+  VESK_RETURN_IF_ERROR(p.journal.append_cognitive_frame(FrameKind::kRecordRemove, id, false));
+
+  const Record& r = *held;
+  p.records.duplicates.write()->note_remove(r.id, r.content);
+  p.records.recall_index.write()->note_remove(r);
+  p.indexes.ngram.write()->remove(r.id);
+  p.indexes.sdr_index->remove(r.id);
+  p.indexes.terms.write()->remove(r.id);
+  p.indexes.tags.write()->remove(r.id);
+  {
+    auto ids = p.records.id_map.write();
+    auto it = ids->find(r.vesk_id.value_or(r.id));
+    if (it != ids->end() && it->second == r.id) ids->erase(it);
+  }
+  p.indexes.record_sdrs.write()->erase(r.id);
+  embeddings_removed_.push_back(r.id);
+  map.erase(std::string(id));
+
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+// ---- After the lock ------------------------------------------------------------
+
+void RecordChanges::Batch::finish() {
+  if (!map_) return;
+  map_.reset();
+  if (!changed_) return;
+  const Parts& p = owner_.parts_;
+  if (EmbeddingStore* store = p.indexes.embeddings.get()) {
+    // Failures leave a vector behind, or a record without one: the next open
+    // drops vectors of unknown records, and a vector can be stored again.
+    for (auto& [id, embed] : embeddings_put_) {
+      if (std::optional<std::vector<float>> vector = embed()) (void)embedding_store_put(*store, id, *vector);
+    }
+    for (const std::string& id : embeddings_removed_) (void)embedding_store_remove(*store, id);
+  }
+  if (p.audit) {
+    for (AuditAction& action : audits_) (void)p.audit->append_audit_entry(std::move(action));
+  }
+  p.recall.clear_caches();
+  changed_ = false;
+}
+
+// ---- The open -------------------------------------------------------------------
+
+void RecordChanges::load_all(const std::function<void()>& sdr_index_ready) {
+  const RecordMap& records = parts_.records.records.unguarded();
+  tbb::parallel_invoke(
+      [&] {
+        std::vector<NgramIndex::Entry> entries;
+        entries.reserve(records.size());
+        for (const auto& [id, record] : records) entries.push_back({id, record.content});
+        parts_.indexes.ngram.unguarded().insert_all(entries);
+      },
+      [&] { parts_.indexes.terms.unguarded() = bm25_index_from_records(records); },
+      [&] { parts_.records.recall_index.unguarded() = recall_record_index_from(records); },
+      [&] {
+        TagIndex& tags = parts_.indexes.tags.unguarded();
+        IdMap& id_map = parts_.records.id_map.unguarded();
+        DuplicateIndex& duplicates = parts_.records.duplicates.unguarded();
+        for (const auto& [id, record] : records) {
+          tags.add(id, record.tags);
+          duplicates.note_insert(record);
+          if (record.vesk_id) id_map[*record.vesk_id] = id;
+        }
+      });
+  if (sdr_index_ready) sdr_index_ready();
+  // Records stored after the SDR index was last saved (a crash, a failed
+  // save) would otherwise stay invisible to the SDR search for good: their
+  // SDRs are still in the record log.
+  backfill_sdr_index(*parts_.indexes.sdr_index, records, parts_.storage);
+}
+
+size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskStorage& storage) {
+  size_t added = 0;
+  for (const auto& [id, record] : records) {
+    if (index.doc_of(id)) continue;
+    std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
+    if (!entry || !entry->sdr) continue;
+    index.insert(id, entry->sdr);
+    ++added;
+  }
+  return added;
+}
+
+}  // namespace vesk

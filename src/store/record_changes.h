@@ -1,0 +1,164 @@
+// RecordChanges: the one seam through which a record enters, changes in or
+// leaves an open store.
+//
+// Every writer of the record map (the store road, the duplicate touch, the
+// open, the access-control setter, and every later writer) hands its change
+// to this object, which applies it in one fixed order:
+//
+//   1. durable first: a new record's record log entry, then its journal
+//      frame (an insert, a full-record write, or a removal);
+//   2. the record map, and with it the duplicates table and the recall index;
+//   3. the search indexes and side tables: n-gram, terms, tags, the SDR index,
+//      the id map and the record SDRs;
+//   4. with the record map's lock released: the stored embedding, the audit
+//      entries, then both recall caches cleared.
+//
+// Steps 1 to 3 of a change run under the record map's write lock (a Batch
+// holds it), so writers never interleave and a reader sees a record either
+// before a change or after it, together with the tables that describe it.
+// A change that cannot be journaled changes nothing: its one undo is taking
+// back the record log entry that a new record wrote in step 1.
+//
+// What a replacement re-indexes follows what changed: content (n-gram,
+// terms, duplicates), namespace (terms), tags (tags), level, namespace and
+// validity (recall index), vesk_id (id map). The SDR postings, the record log
+// entry and the stored embedding describe the content a record was stored
+// with and are left as they are.
+//
+// One writer stays outside the seam by design: recall's bookkeeping
+// (activation counts and strength, co-activation links, recall/activation.h,
+// and the links of an ended session) changes only fields that no table
+// indexes, under the record map's write lock, and the next flush journals the
+// changed records as one batch.
+//
+// The embedding step runs after the lock is let go because it may call the
+// caller's embedding function and append to and compact the embedding
+// files; a vector that meanwhile outlives its record is dropped at the next
+// open, which keeps only vectors of known records.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "audit/audit_action.h"
+#include "base/status.h"
+#include "index/sdr_encoder.h"
+#include "model/record.h"
+#include "storage/audit_journal.h"
+#include "storage/cognitive_store.h"
+#include "storage/vesk_storage.h"
+#include "store/recall_state.h"
+#include "store/record_state.h"
+#include "store/search_indexes.h"
+
+namespace vesk {
+
+class RecordChanges {
+ public:
+  // The parts of the store object a change touches.
+  struct Parts {
+    RecordState& records;
+    SearchIndexes& indexes;
+    RecallState& recall;
+    CognitiveStore& journal;
+    VeskStorage& storage;
+    AuditJournal* audit = nullptr;  // null while the store opens
+  };
+
+  // A new record, with what its writer computed before taking any lock.
+  struct NewRecord {
+    Record record;
+    // In the level's range: posted in the SDR index and kept in the record
+    // log entry.
+    SharedSdr sdr;
+    // In the general range: the record SDRs table.
+    SharedSdr general_sdr;
+    // Called once the record is in the map and every lock is released (it
+    // may call the caller's Python embedding function); the vector it gives,
+    // if any, is stored.
+    std::function<std::optional<std::vector<float>>()> embed;
+  };
+
+  class Batch;
+
+  explicit RecordChanges(Parts parts) : parts_(parts) {}
+  RecordChanges(const RecordChanges&) = delete;
+  RecordChanges& operator=(const RecordChanges&) = delete;
+
+  // Runs `f(Batch&)` holding the record map's write lock, then finishes what
+  // the batch changed (step 4) with the lock released, also when `f` fails.
+  template <class F>
+  std::invoke_result_t<F, Batch&> apply(F&& f);
+
+  // Fills every table and index from the records loaded at open: n-gram,
+  // terms, tags, id map, duplicates and recall index from the map, side by
+  // side; then, once `sdr_index_ready` has returned (the open waits there for
+  // the SDR index files it reads meanwhile), the SDR index with every record
+  // it lacks, from the SDRs the record log keeps. Only while the store object
+  // is not shared yet.
+  void load_all(const std::function<void()>& sdr_index_ready);
+
+ private:
+  Parts parts_;
+};
+
+class RecordChanges::Batch {
+ public:
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+  ~Batch() { finish(); }
+
+  const RecordMap& map() const { return **map_; }
+  // The record with exactly this id, or null.
+  const Record* find(std::string_view id) const { return (*map_)->find_value(id); }
+
+  // A new record under an id the map does not hold (a held id fails with a
+  // Runtime error, nothing written: the writer draws another). Fails, with
+  // nothing changed, with the record log's or the journal's error.
+  Status insert(NewRecord r, std::optional<AuditAction> audit = std::nullopt);
+  // The record with next.id becomes `next`. Fails, with nothing changed, for
+  // an id the map does not hold ("Record not found: {id}") and with the
+  // journal's error.
+  Status replace(Record next, std::optional<AuditAction> audit = std::nullopt);
+  // The record leaves the map and every index; its stored embedding is
+  // removed after the lock is released. Fails, with nothing changed, like
+  // replace.
+  Status erase(std::string_view id, std::optional<AuditAction> audit = std::nullopt);
+
+ private:
+  friend class RecordChanges;
+  explicit Batch(RecordChanges& owner) : owner_(owner), map_(owner.parts_.records.records.write()) {}
+  // Step 4, once: releases the lock first.
+  void finish();
+
+  RecordChanges& owner_;
+  std::optional<Guarded<RecordMap>::WriteHandle> map_;
+  bool changed_ = false;
+  std::vector<AuditAction> audits_;
+  std::vector<std::pair<std::string, std::function<std::optional<std::vector<float>>()>>> embeddings_put_;
+  std::vector<std::string> embeddings_removed_;
+};
+
+// Inserts into the SDR index every record of the map it lacks, with the SDR
+// the record log keeps for it. Returns how many were added.
+size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskStorage& storage);
+
+template <class F>
+std::invoke_result_t<F, RecordChanges::Batch&> RecordChanges::apply(F&& f) {
+  Batch batch(*this);
+  if constexpr (std::is_void_v<std::invoke_result_t<F, Batch&>>) {
+    std::forward<F>(f)(batch);
+    batch.finish();
+  } else {
+    auto result = std::forward<F>(f)(batch);
+    batch.finish();
+    return result;
+  }
+}
+
+}  // namespace vesk
