@@ -156,6 +156,8 @@ class Vesk:
         """Store an embedding vector for a specific record."""
     def has_embeddings(self) -> bool:
         """Check if embedding support is active."""
+    def get_startup_validation_report(self) -> StartupValidationReport: ...
+    def get_persistence_manifest(self) -> PersistenceManifest: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""
@@ -218,7 +220,6 @@ class Level(_Enumeration):
     @property
     def is_core(self) -> bool: ...
 
-@final
 @final
 class Record:
     """A single cognitive memory record."""
@@ -300,6 +301,41 @@ class CausalEdgeKind(_Enumeration):
 @final
 class NeighborMassFootprint:
     """A presence footprint over an entity's neighbor mass."""
+
+@final
+class PersistenceManifest:
+    @property
+    def schema_version(self) -> int: ...
+    @property
+    def surfaces(self) -> dict[str, int]: ...
+
+@final
+class StartupValidationEvent:
+    @property
+    def surface(self) -> str: ...
+    @property
+    def path(self) -> str: ...
+    @property
+    def status(self) -> str: ...
+    @property
+    def detail(self) -> str | None: ...
+    @property
+    def recovered(self) -> bool: ...
+
+@final
+class StartupValidationReport:
+    @property
+    def loaded_surfaces(self) -> int: ...
+    @property
+    def missing_fallbacks(self) -> int: ...
+    @property
+    def recovered_fallbacks(self) -> int: ...
+    @property
+    def derived_skips(self) -> int: ...
+    @property
+    def has_recovery_warnings(self) -> bool: ...
+    @property
+    def events(self) -> list[StartupValidationEvent]: ...
 
 # ---- Configuration classes: every attribute can be read and assigned; reads
 # ---- return copies; 32-bit floats read widened.
