@@ -54,7 +54,7 @@ Fixture& fixture(size_t rows) {
   slot = std::make_unique<Fixture>();
   std::string tmpl = (std::filesystem::temp_directory_path() / "vesk-bench-XXXXXX").string();
   slot->dir = ::mkdtemp(tmpl.data());
-  auto loaded = load_embedding_store(slot->dir, nullptr, [](std::string_view) { return true; });
+  auto loaded = load_embedding_store(slot->dir, nullptr, [](std::string_view) { return true; }, Env::Default());
   slot->store = std::move(loaded->store);
   std::mt19937 rng(42);
   for (size_t i = 0; i < rows; ++i) {

@@ -42,7 +42,7 @@ StoreKey key_for(bool keyed) { return keyed ? std::make_shared<const SecretKey>(
 
 void append_frames(benchmark::State& state, bool keyed) {
   auto dir = fresh_dir();
-  auto store = CognitiveStore::open(dir, key_for(keyed));
+  auto store = CognitiveStore::open(dir, key_for(keyed), Env::Default());
   if (!store.ok()) return state.SkipWithError(store.status().message().c_str());
   std::string json;
   serialize_record(sample_record(0), json);
@@ -60,7 +60,7 @@ void append_frames(benchmark::State& state, bool keyed) {
 
 void replay_journal(benchmark::State& state, bool keyed) {
   auto dir = fresh_dir();
-  auto store = CognitiveStore::open(dir, key_for(keyed));
+  auto store = CognitiveStore::open(dir, key_for(keyed), Env::Default());
   if (!store.ok()) return state.SkipWithError(store.status().message().c_str());
   const uint64_t frames = static_cast<uint64_t>(state.range(0));
   std::string json;

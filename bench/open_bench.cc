@@ -46,9 +46,9 @@ std::string hex_id(uint64_t n) {
 
 Status seed_store(const fs::path& dir, int64_t count) {
   fs::create_directories(dir);
-  auto storage = VeskStorage::open(dir, nullptr);
+  auto storage = VeskStorage::open(dir, nullptr, Env::Default());
   if (!storage.ok()) return storage.status();
-  auto journal = CognitiveStore::open(dir, nullptr);
+  auto journal = CognitiveStore::open(dir, nullptr, Env::Default());
   if (!journal.ok()) return journal.status();
   SdrIndex sdr_index((dir / "index").string(), Env::Default());
   SdrEncoder encoder;

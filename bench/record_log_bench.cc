@@ -15,7 +15,7 @@ void append_entries(benchmark::State& state, bool encrypted) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "vesk-bench-XXXXXX").string();
   std::filesystem::path dir = ::mkdtemp(tmpl.data());
   StoreKey key = encrypted ? std::make_shared<const SecretKey>(SecretKey::random()) : nullptr;
-  auto storage = VeskStorage::open(dir, key);
+  auto storage = VeskStorage::open(dir, key, Env::Default());
   if (!storage.ok()) {
     state.SkipWithError(storage.status().message().c_str());
     return;

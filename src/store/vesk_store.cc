@@ -226,7 +226,7 @@ Result<Record> Vesk::persist_new_record(Record r) {
     r.vesk_id = r.id;
     n.record = r;
     VESK_RETURN_IF_ERROR(batch.insert(std::move(n), AuditAction::Store{r.id, text_preview(r.content)}));
-    return r;
+    return std::move(r);
   });
   if (!stored.ok()) return stored;
   VESK_RETURN_IF_ERROR(infer_store_relations(*stored));
