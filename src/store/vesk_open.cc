@@ -9,6 +9,7 @@
 // A failing step ends the open; whatever was built is released on the way out,
 // and releasing the record log releases the directory lock.
 #include <future>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,44 @@ std::string count_text(std::string_view before, size_t n, std::string_view after
   s += std::to_string(n);
   s += after;
   return s;
+}
+
+// "a-b, c-d" for byte ranges [a, b).
+std::string ranges_text(const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
+  std::string out;
+  for (const auto& [from, to] : ranges) {
+    if (!out.empty()) out += ", ";
+    out += std::to_string(from) + "-" + std::to_string(to);
+  }
+  return out;
+}
+
+// What the journal lost at this open, for its startup event; none when the
+// journal was whole.
+std::optional<std::string> journal_damage(const CognitiveStore& journal, const CognitiveStore::LoadedState& loaded) {
+  const CognitiveStore::Repair& repair = journal.repair();
+  const std::string name = journal.journal_path().filename().string();
+  std::string detail;
+  if (!repair.damaged_copy.empty()) {
+    detail = name + ": removed damaged bytes " + ranges_text(repair.removed) + " of " +
+             std::to_string(repair.old_size) + "; the whole journal as it was is kept in " +
+             repair.damaged_copy.filename().string();
+  }
+  if (!loaded.skipped_ranges.empty()) {
+    if (!detail.empty()) detail += "; ";
+    detail += name + ": passed over damaged bytes " + ranges_text(loaded.skipped_ranges);
+  }
+  if (!loaded.unreadable_frames.empty()) {
+    if (!detail.empty()) detail += "; ";
+    detail += name + ": skipped " + std::to_string(loaded.unreadable_frames.size()) +
+              " frames that could not be read, at offsets";
+    for (size_t i = 0; i < loaded.unreadable_frames.size() && i < 10; ++i) {
+      detail += (i ? ", " : " ") + std::to_string(loaded.unreadable_frames[i]);
+    }
+    if (loaded.unreadable_frames.size() > 10) detail += ", ...";
+  }
+  if (detail.empty()) return std::nullopt;
+  return detail;
 }
 
 }  // namespace
@@ -79,6 +118,12 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   std::vector<StartupValidationEvent> events;
   events.push_back(StartupValidationEvent{"records", display, "loaded",
                                           count_text("loaded ", records.size(), " records"), false});
+  // Damage the journal held: every loss is reported, never passed over
+  // silently.
+  if (std::optional<std::string> lost = journal_damage(**journal, *loaded)) {
+    events.push_back(StartupValidationEvent{"records", (*journal)->journal_path().string(),
+                                            std::string(kLoadErrorFallbackStatus), std::move(*lost), true});
+  }
 
   // 7. Load-time repairs, persisted together as one forced batch.
   std::vector<std::string> repaired = apply_load_time_repairs(records, **storage);

@@ -437,6 +437,77 @@ TEST(VeskOpen, ADamagedSdrIndexIsRebuiltFromTheRecordLogAndReported) {
   EXPECT_EQ(report->recovered_fallbacks, 1u);
 }
 
+// The journal's frames: (offset, length) of each, in order.
+std::vector<std::pair<size_t, size_t>> frame_spans(const std::string& bytes) {
+  std::vector<std::pair<size_t, size_t>> out;
+  for (size_t at = 5; at + 9 <= bytes.size();) {
+    uint32_t n;
+    std::memcpy(&n, bytes.data() + at + 1, 4);
+    out.emplace_back(at, 9 + n);
+    at += 9 + n;
+  }
+  return out;
+}
+
+TEST(VeskOpen, DamageInTheJournalLosesOnlyTheDamagedFramesAndIsReported) {
+  for (const char* password : {static_cast<const char*>(nullptr), "pw"}) {
+    SCOPED_TRACE(password ? "encrypted" : "plain");
+    TempDir tmp;
+    const fs::path dir = tmp / "store";
+    std::vector<std::string> ids;
+    {
+      auto v = password ? Vesk::open(dir, password) : Vesk::open(dir, std::nullopt);
+      ASSERT_TRUE(v.ok()) << v.status().message();
+      for (int i = 0; i < 200; ++i) {
+        StoreRequest r;
+        r.content = "note number " + std::to_string(i) + " about the kiln and its glaze";
+        auto stored = (*v)->store(std::move(r));
+        ASSERT_TRUE(stored.ok());
+        ids.push_back(*stored);
+      }
+      ASSERT_TRUE((*v)->close().ok());
+    }
+    // 4,096 zero bytes over the middle, and a zero tail as a power loss
+    // leaves it: every frame wholly outside the zeroed bytes must come back.
+    std::string bytes = slurp(dir / "brain.cog");
+    const auto spans = frame_spans(bytes);
+    ASSERT_EQ(spans.size(), 200u);
+    const size_t from = bytes.size() / 2, to = from + 4096;
+    std::fill(bytes.begin() + from, bytes.begin() + to, '\0');
+    bytes += std::string(9, '\0');
+    testing::spit(dir / "brain.cog", bytes);
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < spans.size(); ++i) {
+      if (spans[i].first + spans[i].second <= from || spans[i].first >= to) kept.push_back(ids[i]);
+    }
+
+    auto v = password ? Vesk::open(dir, password) : Vesk::open(dir, std::nullopt);
+    ASSERT_TRUE(v.ok()) << v.status().message();
+    EXPECT_EQ((*v)->count(), kept.size());
+    for (const std::string& id : kept) EXPECT_TRUE((*v)->get(id)) << id;
+    EXPECT_LT(kept.size(), 200u);
+
+    StartupValidationReport report = (*v)->startup_report();
+    std::vector<const StartupValidationEvent*> losses;
+    for (const auto& e : report.events)
+      if (e.status == "load_error_fallback") losses.push_back(&e);
+    ASSERT_EQ(losses.size(), 1u);
+    EXPECT_EQ(losses[0]->surface, "records");
+    EXPECT_EQ(losses[0]->path, (dir / "brain.cog").string());
+    EXPECT_TRUE(losses[0]->recovered);
+    ASSERT_TRUE(losses[0]->detail);
+    EXPECT_NE(losses[0]->detail->find("brain.cog.damaged-"), std::string::npos) << *losses[0]->detail;
+    int copies = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().filename().string().starts_with("brain.cog.damaged-")) {
+        ++copies;
+        EXPECT_EQ(slurp(entry.path()), bytes) << "the copy holds the damaged journal as it was";
+      }
+    }
+    EXPECT_EQ(copies, 1);
+  }
+}
+
 class VeskFlush : public ::testing::Test {
  protected:
   void SetUp() override {
