@@ -316,7 +316,7 @@ Status CognitiveStore::replay_into(RecordMap& records, uint64_t offset, LoadedSt
     }
     if (!applied) report.unreadable_frames.push_back(f.offset);
   });
-  if (!walk.ok()) return walk.status();
+  if (!walk.ok()) return Status::OS(journal_path_.filename().string() + ": " + walk.status().message());
   // One frame that does not unseal is damage; a journal of which none
   // unseals was sealed under another key (or never sealed): that is no
   // journal of this store, and loading it as empty would hide it.

@@ -22,7 +22,9 @@ class Window {
     if (pos >= start_ && pos + len <= start_ + buf_.size()) return buf_.data() + (pos - start_);
     const size_t want = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(len, kChunk), end_ - pos));
     buf_.resize(want);
-    VESK_RETURN_IF_ERROR(file_.read_exact_at(pos, buf_.data(), want));
+    if (Status read = file_.read_exact_at(pos, buf_.data(), want); !read.ok()) {
+      return Status::OS("read failed at offset " + std::to_string(pos) + ": " + read.message());
+    }
     start_ = pos;
     return static_cast<const char*>(buf_.data());
   }

@@ -1,5 +1,7 @@
 #include "storage/vesk_storage.h"
 
+#include <cerrno>
+
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 
@@ -81,6 +83,12 @@ Result<std::shared_ptr<VeskStorage>> VeskStorage::open_locked(const fs::path& di
 
     auto lock = env.lock(dir / kLockFileName);
     if (!lock.ok()) {
+      // Held by someone else is one thing; a lock file that cannot even be
+      // created or opened (a read-only directory, a full disk) is another.
+      if (lock.status().message() != os_error(EWOULDBLOCK).message()) {
+        return Status::OS("Vesk brain at " + dir.string() + " cannot be opened for writing (" +
+                          lock.status().message() + "): the store directory must be writable");
+      }
       return Status::OS("Vesk brain at " + dir.string() + " is already open in another process or handle (" +
                         lock.status().message() + ")." + std::string(18, ' ') +
                         "Close it first or use a separate directory.");

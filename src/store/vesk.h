@@ -123,7 +123,8 @@ class Vesk {
   // force and close the journal, close the record log (releasing the
   // directory lock). A failed flush or journal force ends it there, leaving
   // the store usable; a failed SDR index save does not stop the close, and
-  // is returned once everything else is closed. close() may be repeated.
+  // is returned once everything else is closed. close() may be repeated
+  // until it succeeds; after that it does nothing.
   Status close();
   // Stops the background worker if one was started.
   void stop_background();
@@ -359,6 +360,8 @@ class Vesk {
 
   // Serialises record purges and outcome receipt captures; guards no data.
   std::mutex destructive_mutation_mu_;
+  // Set by a close() that went through to the end.
+  std::atomic<bool> closed_{false};
 
   RecordIdSource id_source_;
 };

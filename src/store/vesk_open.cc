@@ -73,6 +73,9 @@ std::optional<std::string> journal_damage(const CognitiveStore& journal, const C
 
 Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std::string_view> password, Env& env) {
   const std::string display = path.string();
+  // The operating system would read such a path only up to the null byte,
+  // and open (or create) another directory than the one asked for.
+  if (display.find('\0') != std::string::npos) return Status::OS("store path contains a null byte");
 
   // 1. The directory, with every missing parent.
   VESK_RETURN_IF_ERROR(env.create_dirs(path).as(ErrorKind::OS));
@@ -113,7 +116,9 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
       journal.ok() ? (*journal)->load_cognitive_state() : Result<CognitiveStore::LoadedState>(journal.status());
   if (Status s = scanned.get(); !s.ok()) return s;
   if (!journal.ok()) return journal.status().as(ErrorKind::OS);
-  if (!loaded.ok()) return Status::OS("failed to load persisted records from " + display);
+  if (!loaded.ok()) {
+    return Status::OS("failed to load persisted records from " + display + ": " + loaded.status().message());
+  }
   RecordMap records = std::move(loaded->records);
   std::vector<StartupValidationEvent> events;
   events.push_back(StartupValidationEvent{"records", display, "loaded",

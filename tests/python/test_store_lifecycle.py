@@ -184,6 +184,23 @@ def test_pending_activations_after_close_fail_the_flush(store_dir):
     with pytest.raises(RuntimeError, match="^failed to persist recall activation state$"):
         v.flush()
     assert v.count() == 1  # the object still answers reads
+    v.close()  # closed once, the store stays closed: closing again does nothing
+
+
+def test_paths_and_key_files_that_cannot_be_a_store(tmp_path):
+    with pytest.raises(OSError, match="^store path contains a null byte$"):
+        Vesk(str(tmp_path / "a\x00b"))
+    assert list(tmp_path.iterdir()) == [], "nothing is created for a refused path"
+
+    store_dir = str(tmp_path / "encrypted")
+    with Vesk(store_dir, password="secret") as v:
+        v.store("the hidden orchard lies past the third bridge")
+    os.remove(os.path.join(store_dir, "memory.key"))
+    for password in (None, "secret"):
+        with pytest.raises(OSError) as info:
+            Vesk(store_dir, password=password)
+        assert str(info.value) == (f"The key file memory.key is missing: the store at {store_dir} is encrypted and "
+                                   "cannot be opened without it")
 
 
 def test_list_snapshots_finds_files_beside_the_store(tmp_path):

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audit/audit_action.h"
+#include "audit/audit_entry.h"
 #include "model/record_json.h"
 #include "recall/context_block.h"
 #include "recall/record_validity.h"
@@ -449,6 +450,17 @@ std::vector<std::pair<size_t, size_t>> frame_spans(const std::string& bytes) {
   return out;
 }
 
+TEST(VeskOpen, ADirectoryThatCannotBeWrittenIsNotCalledOpenElsewhere) {
+  TempDir tmp;
+  FaultEnv env;
+  env.fail_open_for_write("brain.lock");
+  auto v = Vesk::open(tmp / "store", std::nullopt, env);
+  ASSERT_FALSE(v.ok());
+  EXPECT_EQ(v.status().message(), "Vesk brain at " + (tmp / "store").string() +
+                                      " cannot be opened for writing (Permission denied): the store directory must "
+                                      "be writable");
+}
+
 TEST(VeskOpen, DamageInTheJournalLosesOnlyTheDamagedFramesAndIsReported) {
   for (const char* password : {static_cast<const char*>(nullptr), "pw"}) {
     SCOPED_TRACE(password ? "encrypted" : "plain");
@@ -541,17 +553,35 @@ TEST_F(VeskFlush, PendingActivationsBecomeOneSortedFrame) {
   EXPECT_TRUE(v_->recall_state().pending_activations.size() == 0);
 }
 
-TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
+TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFailAndCloseDoesNothing) {
   ASSERT_TRUE(v_->close().ok());
   EXPECT_TRUE(v_->flush().ok());
+  // A recall after close changes records in memory only.
+  v_->recall("text of bbbbbbbbbbb1");
   note({"bbbbbbbbbbb1"});
   Status s = v_->flush();
   ASSERT_FALSE(s.ok());
   EXPECT_EQ(s.message(), "failed to persist recall activation state");
   EXPECT_TRUE(v_->recall_state().pending_activations.contains("bbbbbbbbbbb1"));
-  EXPECT_FALSE(v_->close().ok());
-  // The directory was released by the first close.
-  EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
+  EXPECT_TRUE(v_->close().ok()) << "closed once, a store stays closed";
+  // The directory was released by the first close; the audit journal's last
+  // line was written then, and a later handle's lines stay whole when the
+  // first object goes away.
+  auto other = Vesk::open(dir_, std::nullopt);
+  ASSERT_TRUE(other.ok());
+  (*other)->recall("text of bbbbbbbbbbb2");
+  v_.reset();
+  ASSERT_TRUE((*other)->close().ok());
+  const std::string audit = slurp(dir_ / "brain.audit");
+  size_t closes = 0;
+  for (size_t at = 0; (at = audit.find("\"action\":\"close\"", at)) != std::string::npos; ++at) ++closes;
+  EXPECT_EQ(closes, 2u);
+  EXPECT_EQ(audit.back(), '\n');
+  for (size_t start = 0; start < audit.size();) {
+    size_t end = audit.find('\n', start);
+    EXPECT_TRUE(parse_audit_entry(audit.substr(start, end - start)).ok()) << audit.substr(start, end - start);
+    start = end + 1;
+  }
 }
 
 TEST_F(VeskFlush, AFailedJournalForceLeavesTheStoreOpenAndCloseable) {
