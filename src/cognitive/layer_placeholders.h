@@ -1,6 +1,6 @@
 // Readers of the cognitive layer files and the history files, until their
-// real readers exist; stand-ins for the history entries. The topology is the
-// co-recall graph of cognitive/topology.h.
+// real readers exist; a stand-in for the recall replay baseline. The topology
+// is the co-recall graph of cognitive/topology.h.
 //
 // PLACEHOLDER. The open sequence already loads every persisted surface and
 // holds what the loaders return; these readers let it do so now. Each
@@ -8,8 +8,8 @@
 // outer shape (an object for an engine or the topology, an array for a
 // history; only white space may follow) and fails with the reader's
 // "{} at line {} column {}" otherwise. An engine therefore reports 0 entries;
-// a history holds one empty entry per array element, so its length (and the
-// recall replay cut) is already right.
+// a history holds one default entry per array element, so its length (and
+// the recall replay cut) is already right.
 //
 // When a layer is built, its type replaces the struct here, its reader
 // replaces the parse function and its entry count replaces the count
@@ -23,14 +23,14 @@
 #include "cognitive/belief_layer.h"
 #include "cognitive/causal_layer.h"
 #include "cognitive/concept_layer.h"
+#include "cognitive/maintenance_trend_snapshot.h"
 #include "cognitive/policy_layer.h"
+#include "cognitive/reflection_summary.h"
 #include "base/status.h"
 #include "cognitive/topology.h"
 
 namespace vesk {
 
-struct MaintenanceTrendSnapshot {};
-struct ReflectionSummary {};
 struct RecallReplayBaseline {};
 
 Result<BeliefEngine> parse_belief_engine(std::string_view payload);

@@ -292,10 +292,15 @@ class Vesk {
   // The decision for `subject` on the record, or none for an unknown id.
   std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
 
-  // ---- What the open found ----
+  // ---- Copies of the state kept beside the records ----
 
+  // What the open found, and the manifest it normalised.
   StartupValidationReport startup_report() const { return maintenance_.startup_report.copy(); }
   PersistenceManifest persistence_manifest() const { return maintenance_.persistence_manifest.copy(); }
+  // The whole maintenance trend history, oldest first.
+  std::vector<MaintenanceTrendSnapshot> maintenance_trend_history() const { return maintenance_.trends.copy(); }
+  // The newest reflection summary; none before the first maintenance cycle.
+  std::optional<ReflectionSummary> latest_reflection_summary() const;
 
   // ---- Read views of the parts (inspection and tests) ----
 

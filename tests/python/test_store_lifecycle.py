@@ -261,3 +261,11 @@ def test_new_store_reports_what_it_loaded(store_dir):
         assert list(manifest.surfaces) == sorted(manifest.surfaces) and set(manifest.surfaces.values()) == {1}
         assert manifest.surfaces is not v.get_persistence_manifest().surfaces
     assert os.path.getsize(os.path.join(store_dir, "brain.cog")) == 5
+
+
+def test_new_store_has_no_trends_and_no_reflection(store):
+    assert store.get_latest_reflection_digest() is None
+    history = store.get_maintenance_trend_history()
+    assert history == []
+    history.append("x")
+    assert store.get_maintenance_trend_history() == [] and store.get_maintenance_trend_history() is not history
