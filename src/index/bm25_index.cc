@@ -13,6 +13,7 @@
 #include <tbb/parallel_for.h>
 #include <tbb/task_group.h>
 
+#include "base/trace.h"
 #include "index/prefetch.h"
 #include "index/term_tokenizer.h"
 
@@ -349,6 +350,7 @@ void bm25_posting_weights(std::span<const std::pair<uint32_t, uint32_t>> posting
 
 RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std::string_view query, size_t top_k,
                         std::span<const std::string> namespaces) {
+  VESK_SPAN(span, "collect_bm25", "vesk::recall", trace::Level::Info, trace::field("top_k", top_k));
   RankedList out;
   if (top_k == 0 || index.ids_.size() == 0 || namespaces.empty()) return out;
   std::vector<std::string> terms = tokenize_terms(query);

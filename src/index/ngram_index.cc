@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 
+#include "base/trace.h"
 #include "index/prefetch.h"
 
 namespace vesk {
@@ -356,6 +357,7 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
 
 RankedList collect_ngram(const NgramIndex& index, const RecordLookup& records, std::string_view query, size_t top_k,
                          std::span<const std::string> namespaces, std::vector<size_t>* limits) {
+  VESK_SPAN(span, "collect_ngram", "vesk::recall", trace::Level::Info, trace::field("top_k", top_k));
   RankedList kept;
   if (top_k == 0) return kept;
   size_t w = top_k;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "audit/audit_action.h"
+#include "base/trace.h"
 #include "recall/activation.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/recall_pipeline.h"
@@ -100,6 +101,10 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
 }
 
 std::vector<ScoredRecord> Vesk::recall_core(const RecallRequest& request) {
+  VESK_SPAN(span, "recall_core", "vesk::recall", trace::Level::Info, trace::field("query", request.query),
+            trace::field("expand_connections", request.expand_connections),
+            trace::field("session_id", request.session_id), trace::field("namespaces", namespaces_field(request.namespaces)),
+            trace::field("top_k", request.top_k), trace::field("min_strength", request.min_strength));
   std::vector<ScoredRecord> results = recall_ranked(request, env_.now_seconds());
 
   const RecallActivityTargets targets{
