@@ -1,8 +1,8 @@
 // Copies of the state the store keeps beside its records: what the open
-// found, the persistence manifest, the maintenance trend history and the
-// newest reflection summary. Each takes one read lock, copies, and lets it go
-// before any Python object is made; none fails, none releases the
-// interpreter lock.
+// found, the persistence manifest, the maintenance trend history and its
+// summary, and the newest reflection summary. Each takes one read lock,
+// copies (or summarises), and lets it go before any Python object is made;
+// none fails, none releases the interpreter lock.
 #include <optional>
 #include <vector>
 
@@ -25,6 +25,10 @@ std::vector<MaintenanceTrendSnapshot> get_maintenance_trend_history(Vesk& self) 
 constexpr Method kGetMaintenanceTrendHistory{"Vesk", "get_maintenance_trend_history($self)",
                                              get_maintenance_trend_history};
 
+MaintenanceTrendSummary get_maintenance_trend_summary(Vesk& self) { return self.maintenance_trend_summary(); }
+constexpr Method kGetMaintenanceTrendSummary{"Vesk", "get_maintenance_trend_summary($self)",
+                                             get_maintenance_trend_summary};
+
 // Despite the name, the newest ReflectionSummary (not a ReflectionDigest), or
 // None before the first maintenance cycle.
 std::optional<ReflectionSummary> get_latest_reflection_digest(Vesk& self) { return self.latest_reflection_summary(); }
@@ -34,8 +38,8 @@ constexpr Method kGetLatestReflectionDigest{"Vesk", "get_latest_reflection_diges
 }  // namespace
 
 MethodRows status_methods() {
-  return {bind<kGetMaintenanceTrendHistory>(), bind<kGetLatestReflectionDigest>(),
-          bind<kGetStartupValidationReport>(), bind<kGetPersistenceManifest>()};
+  return {bind<kGetMaintenanceTrendHistory>(), bind<kGetMaintenanceTrendSummary>(),
+          bind<kGetLatestReflectionDigest>(), bind<kGetStartupValidationReport>(), bind<kGetPersistenceManifest>()};
 }
 
 }  // namespace vesk::py

@@ -62,12 +62,6 @@ uint64_t concept_count(const ConceptEngine& e) { return e.concepts.size(); }
 uint64_t causal_pattern_count(const CausalEngine& e) { return e.patterns.size(); }
 uint64_t policy_hint_count(const PolicyEngine& e) { return e.hints.size(); }
 
-Result<std::vector<MaintenanceTrendSnapshot>> parse_maintenance_trends(std::string_view t) {
-  return parse_array<MaintenanceTrendSnapshot>(t);
-}
-Result<std::vector<ReflectionSummary>> parse_reflection_summaries(std::string_view t) {
-  return parse_array<ReflectionSummary>(t);
-}
 Result<std::vector<RecallReplayBaseline>> parse_recall_replay(std::string_view t) {
   return parse_array<RecallReplayBaseline>(t);
 }

@@ -1,11 +1,12 @@
 // Reflection summaries: the bounded synthesis each maintenance cycle writes
 // about itself, kept in order (newest last) in memory and in
-// "reflection_summaries.json".
+// "reflection_summaries.json" (reflection_summaries_format.h).
 //
 // A summary names the findings of the cycle's reflection jobs (blockers,
-// contradictions, trends), each with the records it rests on; removing a
-// record from the store removes its id from `related_ids`. Findings are
-// capped per cycle, and `report.capped` says when the cap cut some off.
+// contradictions, trends), each with the records it rests on; purging a
+// record drops every summary with a finding whose `related_ids` name it.
+// Findings are capped per cycle, and `report.capped` says when the cap cut
+// some off.
 #pragma once
 
 #include <cstdint>

@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "cognitive/layer_placeholders.h"
+#include "cognitive/maintenance_trends_format.h"
 #include "cognitive/persistence_target.h"
+#include "cognitive/reflection_summaries_format.h"
 #include "cognitive/startup_validation.h"
 #include "base/env.h"
 
@@ -32,9 +34,9 @@ inline constexpr char kConceptStoreFile[] = "concepts.cog";
 inline constexpr char kCausalStoreFile[] = "causal.cog";
 inline constexpr char kPolicyStoreFile[] = "policies.cog";
 inline constexpr char kTopologyFile[] = "topology.cog";
-inline constexpr char kMaintenanceTrendsFile[] = "maintenance_trends.json";
-inline constexpr char kReflectionSummariesFile[] = "reflection_summaries.json";
 inline constexpr char kRecallReplayFile[] = "recall_replay.json";
+// kMaintenanceTrendsFile and kReflectionSummariesFile are named with their
+// formats (maintenance_trends_format.h, reflection_summaries_format.h).
 
 // The recall replay history keeps at most this many baselines.
 inline constexpr size_t kRecallReplayLimit = 128;

@@ -45,6 +45,7 @@
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
 #include "index/embedding_fn.h"
+#include "maintenance/maintenance_trend_summary.h"
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
 #include "model/record.h"
@@ -299,6 +300,8 @@ class Vesk {
   PersistenceManifest persistence_manifest() const { return maintenance_.persistence_manifest.copy(); }
   // The whole maintenance trend history, oldest first.
   std::vector<MaintenanceTrendSnapshot> maintenance_trend_history() const { return maintenance_.trends.copy(); }
+  // The trend summary of the whole history, computed under its read lock.
+  MaintenanceTrendSummary maintenance_trend_summary() const;
   // The newest reflection summary; none before the first maintenance cycle.
   std::optional<ReflectionSummary> latest_reflection_summary() const;
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cognitive/history_file_save.h"
+#include "cognitive/history_fixtures.h"
 #include "cognitive/persistence_manifest.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
@@ -47,6 +49,13 @@ Loaded load_all(const fs::path& dir, StoreKey key = nullptr, Env& env = Env::Def
 }
 
 std::string sealed(const SecretKey& key, std::string_view text) { return *seal_payload(&key, text); }
+
+// The text of a trend history of n valid snapshots.
+std::string trends_text(uint64_t n) {
+  std::vector<MaintenanceTrendSnapshot> list;
+  for (uint64_t i = 1; i <= n; ++i) list.push_back(testing::trend_snapshot(i));
+  return history_json(list);
+}
 
 TEST(SurfaceLoaders, EmptyDirectoryFallsBackEverywhereInOpenOrder) {
   TempDir tmp;
@@ -139,13 +148,19 @@ TEST(SurfaceLoaders, FileContentDecidesTheStatus) {
        "reflection summary history file was empty"},
       {"reflection_summaries.json", "", "reflection_summaries", "empty_fallback",
        "reflection summary history file was empty"},
-      {"maintenance_trends.json", "[{},{\"a\":[1]},{}]", "maintenance_trends", "loaded",
+      {"maintenance_trends.json", trends_text(3), "maintenance_trends", "loaded",
        "loaded 3 maintenance trend snapshots"},
-      {"reflection_summaries.json", "[\n  {}\n]", "reflection_summaries", "loaded", "loaded 1 reflection summaries"},
+      {"reflection_summaries.json", history_json(std::vector{testing::reflection_summary("aaaaaaaaaaa1")}),
+       "reflection_summaries", "loaded", "loaded 1 reflection summaries"},
+      {"maintenance_trends.json", "[]", "maintenance_trends", "loaded", "loaded 0 maintenance trend snapshots"},
+      {"reflection_summaries.json", "[\n  {}\n]", "reflection_summaries", "load_error_fallback",
+       "missing field `timestamp` at line 2 column 4"},
       {"maintenance_trends.json", "{}", "maintenance_trends", "load_error_fallback",
        "invalid type: map, expected a sequence at line 1 column 0"},
       {"reflection_summaries.json", "[{},", "reflection_summaries", "load_error_fallback",
-       "EOF while parsing a value at line 1 column 4"},
+       "missing field `timestamp` at line 1 column 3"},
+      {"maintenance_trends.json", trends_text(1).substr(0, 40), "maintenance_trends", "load_error_fallback",
+       "EOF while parsing a string at line 3 column 34"},
       {"maintenance_trends.json", "\xff", "maintenance_trends", "missing_fallback",
        "maintenance trend history missing; started with empty trend history"},
       // The recall replay history does not trim: blank is a parse error.
@@ -202,7 +217,7 @@ TEST(SurfaceLoaders, SealingMismatchesFallBackPerSurfaceKind) {
       {"causal.cog", "AEF1short", true, "causal", "load_error_fallback", "Encrypted data too short"},
       // Sealed under the store's key.
       {"beliefs.cog", sealed(key, "{}"), true, "belief", "loaded", "loaded 0 beliefs"},
-      {"maintenance_trends.json", sealed(key, "[{},{}]"), true, "maintenance_trends", "loaded",
+      {"maintenance_trends.json", sealed(key, trends_text(2)), true, "maintenance_trends", "loaded",
        "loaded 2 maintenance trend snapshots"},
       {"recall_replay.json", sealed(key, "[{}]"), true, "recall_replay", "loaded",
        "loaded 1 recall replay baselines"},
@@ -276,7 +291,7 @@ TEST(SurfaceLoaders, RecallReplayReadsTheBackupAndKeepsTheLast128) {
   {
     // Histories other than the replay keep every element at load.
     TempDir dir;
-    spit(dir / "maintenance_trends.json", many);
+    spit(dir / "maintenance_trends.json", trends_text(200));
     EXPECT_EQ(load_all(dir.path()).trends, 200u);
   }
 }
