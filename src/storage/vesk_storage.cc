@@ -22,18 +22,6 @@ std::string at_offset(uint64_t offset, const Status& cause) {
   return " at offset " + std::to_string(offset) + ": " + cause.message();
 }
 
-// The text kept in the entry cache. A text that cannot be shown is replaced
-// by a placeholder so the scan never fails on one bad entry.
-std::string scanned_text(uint8_t flag, std::string_view payload, const SecretKey* key) {
-  if (flag == kEntryEncrypted) {
-    if (!key) return "<encrypted>";
-    auto plain = decrypt_payload(payload, *key);
-    if (!plain.ok()) return "<decryption failed>";
-    return is_valid_utf8(*plain) ? std::move(*plain) : std::string();
-  }
-  return is_valid_utf8(payload) ? std::string(payload) : std::string();
-}
-
 }  // namespace
 
 VeskStorage::VeskStorage(fs::path dir, StoreKey key, Env& env)
@@ -129,9 +117,9 @@ Status VeskStorage::finish_open() {
 }
 
 // The log is read in blocks of whole entries; each block's entries are
-// decoded side by side (the SDR buffers and texts are most of the work, and
-// most of it is the memory they take), then filed in log order, so a later
-// entry for an id replaces an earlier one exactly as a sequential scan does.
+// cached side by side (packing the SDRs is most of the work), then filed in
+// log order, so a later entry for an id replaces an earlier one exactly as a
+// sequential scan does. The texts are not read: nothing in memory keeps them.
 Result<uint64_t> VeskStorage::scan() {
   constexpr size_t kBlockBytes = size_t{8} << 20;
   auto file = env_.open(log_path_, OpenMode::kRead);
@@ -150,7 +138,7 @@ Result<uint64_t> VeskStorage::scan() {
     size_t body;  // where its body starts in the block
   };
   std::vector<Found> found;
-  std::vector<std::shared_ptr<CachedLogEntry>> built;
+  std::vector<CachedEntryPtr> built;
   size_t want = kBlockBytes;
   bool tail = false;  // p is where the whole entries end
   while (p < *size && !tail) {
@@ -191,20 +179,7 @@ Result<uint64_t> VeskStorage::scan() {
     tbb::parallel_for(tbb::blocked_range<size_t>(0, found.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
       for (size_t i = r.begin(); i != r.end(); ++i) {
         const Found& e = found[i];
-        const char* body = block.data() + e.body;
-        auto entry = std::make_shared<CachedLogEntry>();
-        entry->sdr = make_sdr_positions(decode_sdr_positions(body, e.fixed.sdr_count));
-        entry->text = scanned_text(e.fixed.flag,
-                                   std::string_view(body + 2 * size_t{e.fixed.sdr_count}, e.fixed.payload_len),
-                                   key_.get());
-        entry->created_at = e.fixed.created_at;
-        entry->strength = e.fixed.strength;
-        entry->pin_factor = e.fixed.pin_factor;
-        entry->reserved1 = e.fixed.reserved1;
-        entry->reserved2 = e.fixed.reserved2;
-        entry->id = e.fixed.id;
-        entry->tier = e.fixed.tier;
-        built[i] = std::move(entry);
+        built[i] = CachedLogEntry::make(e.fixed, block.data() + e.body);
       }
     });
     for (size_t i = 0; i < found.size(); ++i) {
@@ -267,16 +242,7 @@ Result<uint64_t> VeskStorage::append(const LogEntry& entry) {
     return st;
   }
 
-  auto cached = std::make_shared<CachedLogEntry>();
-  cached->id = entry.id;
-  cached->tier = entry.tier;
-  cached->sdr = entry.sdr ? entry.sdr : make_sdr_positions({});
-  cached->text = entry.content;
-  cached->created_at = entry.created_at;
-  cached->strength = entry.strength;
-  cached->pin_factor = entry.pin_factor;
-  cached->reserved1 = entry.reserved1;
-  cached->reserved2 = entry.reserved2;
+  CachedEntryPtr cached = CachedLogEntry::make(entry);
   bool user_core = entry.tier == kTierUserCore;
   // Set before the offset is published, so a reader that finds the offset also
   // sees that the bytes may still sit in the buffer.
@@ -424,7 +390,7 @@ Status VeskStorage::close() {
   return Status::Ok();
 }
 
-std::shared_ptr<const CachedLogEntry> VeskStorage::cached_entry(std::string_view id) const {
+CachedEntryPtr VeskStorage::cached_entry(std::string_view id) const {
   std::shared_lock<std::shared_mutex> g(index_mu_);
   auto it = index_.find(id);
   return it == index_.end() ? nullptr : it->second.entry;
