@@ -256,17 +256,30 @@ TEST(VeskStorage, ScanOfALongLogKeepsLogOrderAcrossBlocks) {
   EXPECT_NE(text_of(*s, last_id), latest[last_id].first);
 }
 
+// The scan reads the log a block at a time, the next block while it caches
+// the last: a failed read fails the open wherever it happens.
 TEST(VeskStorage, ReadErrorFailsTheOpenWithoutCuttingTheLog) {
   TempDir dir;
-  ASSERT_TRUE(open_ok(dir.path())->append(entry("aaaaaaaaaaaa", "must survive")).ok());
-  uint64_t size = fs::file_size(dir / "brain.vesk");
-  FaultEnv env;
-  env.fail_reads("brain.vesk");
-  auto failed = VeskStorage::open(dir.path(), nullptr, env);
-  ASSERT_FALSE(failed.ok());
-  EXPECT_EQ(failed.status().message(), "injected read failure");
-  EXPECT_EQ(fs::file_size(dir / "brain.vesk"), size);
-  EXPECT_EQ(text_of(*open_ok(dir.path()), "aaaaaaaaaaaa"), "must survive");
+  {
+    auto s = open_ok(dir.path());
+    ASSERT_TRUE(s->append(entry("aaaaaaaaaaaa", "must survive")).ok());
+    const std::vector<uint16_t> sdr(4000, 1);
+    for (int i = 0; i < 3000; ++i) ASSERT_TRUE(s->append(entry(std::to_string(i), "filler", "general", sdr)).ok());
+  }
+  const uint64_t size = fs::file_size(dir / "brain.vesk");
+  ASSERT_GT(size, uint64_t{20} << 20);
+  for (uint64_t from : {uint64_t{0}, uint64_t{12} << 20, size - 1}) {
+    FaultEnv env;
+    env.fail_reads("brain.vesk", from);
+    auto failed = VeskStorage::open(dir.path(), nullptr, env);
+    ASSERT_FALSE(failed.ok()) << from;
+    EXPECT_EQ(failed.status().message(), "injected read failure");
+    EXPECT_EQ(fs::file_size(dir / "brain.vesk"), size);
+    EXPECT_TRUE(Env::Default().lock(dir / "brain.lock").ok()) << "the lock is released";
+  }
+  auto s = open_ok(dir.path());
+  EXPECT_EQ(s->entry_count(), 3001u);
+  EXPECT_EQ(text_of(*s, "aaaaaaaaaaaa"), "must survive");
 }
 
 TEST(VeskStorage, HeaderIsChecked) {
