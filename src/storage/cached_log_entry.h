@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,7 +80,8 @@ class CachedLogEntry {
   mutable std::atomic<std::shared_ptr<const std::string>> link_;
   const SdrPositions list_;  // an appended entry's positions, which sdr() refers to
 };
-// The packed positions follow the fields, 8-byte aligned.
+// The positions (or the view of an appended list) follow the fields, 8-byte
+// aligned.
 static_assert(sizeof(CachedLogEntry) % 8 == 0);
 
 // Shares a CachedLogEntry by reference count, like a shared pointer to a

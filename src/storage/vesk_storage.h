@@ -3,11 +3,11 @@
 // Owns "brain.lock", "brain.vesk" and "temporal.bin" (formats in
 // record_log_format.h and temporal_format.h). Opening takes the directory lock
 // and scans the log into an in-memory index by id (offset of the latest entry,
-// its CachedLogEntry: fixed fields and packed SDR, no text; membership of the
-// "user_core" tier); appends go
-// to a write buffer and become durable at flush(); close() flushes and releases
-// the lock. The storage is shared by every thread of one store, and dropping the
-// last reference closes it, reporting a failure on standard error.
+// its CachedLogEntry with the fixed fields and SDR positions but no text,
+// membership of the "user_core" tier); appends go to a write buffer and become
+// durable at flush(); close() flushes and releases the lock. The storage is
+// shared by every thread of one store, and dropping the last reference closes
+// it, reporting a failure on standard error.
 //
 // Locks, always taken in this order, never the reverse:
 //   writer_mu_  (the writer slot; held for a whole append, flush, close, or a
