@@ -17,21 +17,6 @@ SdrPositions make_sdr_positions(std::vector<uint16_t> positions) {
   return std::make_shared<const std::vector<uint16_t>>(std::move(positions));
 }
 
-std::optional<std::string> CachedLogEntry::linked_id() const {
-  auto p = link_.load();
-  if (!p) return std::nullopt;
-  return *p;
-}
-
-bool CachedLogEntry::has_link_to(std::string_view id) const {
-  auto p = link_.load();
-  return p && *p == id;
-}
-
-void CachedLogEntry::set_linked_id(std::optional<std::string> linked) const {
-  link_.store(linked ? std::make_shared<const std::string>(std::move(*linked)) : nullptr);
-}
-
 namespace {
 
 // A fixed-width text field: lossy UTF-8, NULs stripped from both ends.

@@ -4,6 +4,7 @@
 
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_group.h>
 
 #include <cassert>
 #include <chrono>
@@ -22,18 +23,6 @@ Status closed_error() { return Status::Runtime("Storage is closed"); }
 
 std::string at_offset(uint64_t offset, const Status& cause) {
   return " at offset " + std::to_string(offset) + ": " + cause.message();
-}
-
-// The text kept in the entry cache. A text that cannot be shown is replaced
-// by a placeholder so the scan never fails on one bad entry.
-std::string scanned_text(uint8_t flag, std::string_view payload, const SecretKey* key) {
-  if (flag == kEntryEncrypted) {
-    if (!key) return "<encrypted>";
-    auto plain = decrypt_payload(payload, *key);
-    if (!plain.ok()) return "<decryption failed>";
-    return is_valid_utf8(*plain) ? std::move(*plain) : std::string();
-  }
-  return is_valid_utf8(payload) ? std::string(payload) : std::string();
 }
 
 }  // namespace
@@ -137,57 +126,75 @@ Status VeskStorage::finish_open() {
 }
 
 // The log is read in blocks of whole entries; each block's entries are
-// decoded side by side (the SDR buffers and texts are most of the work, and
-// most of it is the memory they take), then filed in log order, so a later
-// entry for an id replaces an earlier one exactly as a sequential scan does.
+// cached side by side (packing the SDRs is most of the work), then filed in
+// log order, so a later entry for an id replaces an earlier one exactly as a
+// sequential scan does. The next block is read meanwhile: reading and
+// caching take about as long as each other. The texts are not decoded:
+// nothing in memory keeps them.
 Result<uint64_t> VeskStorage::scan() {
-  constexpr size_t kBlockBytes = size_t{8} << 20;
+  static constexpr size_t kBlockBytes = size_t{8} << 20;
   auto file = env_.open(log_path_, OpenMode::kRead);
   if (!file.ok()) return file.status();
   auto size = (*file)->size();
   if (!size.ok()) return size.status();
   if (*size < kLogHeaderSize) return eof_error();
 
+  struct Block {
+    std::string bytes;
+    bool to_end = false;  // the bytes reach the end of the file
+    Status read;
+  };
+  // At least `want` bytes (a whole entry that did not fit the last block)
+  // from offset `at`.
+  auto read_block = [&file, size = *size](Block& b, uint64_t at, size_t want) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(std::max(want, kBlockBytes), size - at));
+    b.bytes.resize(n);
+    auto got = (*file)->read_at(at, b.bytes.data(), n);
+    if (!got.ok()) {
+      b.read = got.status();
+      return;
+    }
+    b.read = Status::Ok();
+    // A short read means the file ends here, whatever its size said.
+    b.to_end = *got < n || at + *got >= size;
+    b.bytes.resize(*got);
+  };
+
   Index fresh;
   uint64_t count = 0;
   uint64_t p = kLogHeaderSize;  // the first entry not yet filed
-  std::string block;
+  Block block, next;
   struct Found {
     LogEntryFixed fixed;
     uint64_t offset;
     size_t body;  // where its body starts in the block
   };
   std::vector<Found> found;
-  std::vector<std::shared_ptr<CachedLogEntry>> built;
-  size_t want = kBlockBytes;
+  std::vector<CachedEntryPtr> built;
   bool tail = false;  // p is where the whole entries end
+  if (p < *size) read_block(block, p, kBlockBytes);
   while (p < *size && !tail) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(std::max(want, kBlockBytes), *size - p));
-    block.resize(n);
     // A read error is not a torn tail: cutting there could throw away good
     // entries, so the open fails instead and the file stays as it is.
-    auto got = (*file)->read_at(p, block.data(), n);
-    if (!got.ok()) return got.status();
-    // A short read means the file ends here, whatever its size said.
-    const bool to_end = *got < n || p + *got >= *size;
-    block.resize(*got);
+    if (!block.read.ok()) return block.read;
+    const std::string& bytes = block.bytes;
     found.clear();
-    want = kBlockBytes;
+    size_t want = kBlockBytes;
     size_t q = 0;
     while (true) {
-      if (block.size() - q < kEntryFixedSize) {
-        tail = to_end;
+      if (bytes.size() - q < kEntryFixedSize) {
+        tail = block.to_end;
         break;
       }
-      LogEntryFixed f = decode_log_entry_fixed(block.data() + q);
+      LogEntryFixed f = decode_log_entry_fixed(bytes.data() + q);
       // Lengths are checked against the bytes left before anything is allocated.
       if (f.body_size() > *size - (p + q + kEntryFixedSize)) {
         tail = true;
         break;
       }
       const uint64_t whole = kEntryFixedSize + f.body_size();
-      if (whole > block.size() - q) {
-        if (to_end) tail = true;
+      if (whole > bytes.size() - q) {
+        if (block.to_end) tail = true;
         // The next block starts with this entry and holds all of it.
         want = static_cast<size_t>(whole);
         break;
@@ -195,24 +202,14 @@ Result<uint64_t> VeskStorage::scan() {
       found.push_back(Found{std::move(f), p + q, q + kEntryFixedSize});
       q += static_cast<size_t>(whole);
     }
+    const uint64_t after = p + q;
+    tbb::task_group reading;
+    if (after < *size && !tail) reading.run([&read_block, &next, after, want] { read_block(next, after, want); });
     built.assign(found.size(), nullptr);
     tbb::parallel_for(tbb::blocked_range<size_t>(0, found.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
       for (size_t i = r.begin(); i != r.end(); ++i) {
         const Found& e = found[i];
-        const char* body = block.data() + e.body;
-        auto entry = std::make_shared<CachedLogEntry>();
-        entry->sdr = make_sdr_positions(decode_sdr_positions(body, e.fixed.sdr_count));
-        entry->text = scanned_text(e.fixed.flag,
-                                   std::string_view(body + 2 * size_t{e.fixed.sdr_count}, e.fixed.payload_len),
-                                   key_.get());
-        entry->created_at = e.fixed.created_at;
-        entry->strength = e.fixed.strength;
-        entry->pin_factor = e.fixed.pin_factor;
-        entry->reserved1 = e.fixed.reserved1;
-        entry->reserved2 = e.fixed.reserved2;
-        entry->id = e.fixed.id;
-        entry->tier = e.fixed.tier;
-        built[i] = std::move(entry);
+        built[i] = CachedLogEntry::make(e.fixed, bytes.data() + e.body);
       }
     });
     for (size_t i = 0; i < found.size(); ++i) {
@@ -222,7 +219,9 @@ Result<uint64_t> VeskStorage::scan() {
       if (!inserted) it->second = Slot{e.offset, std::move(built[i]), user_core || it->second.user_core};
       ++count;
     }
-    p += q;
+    reading.wait();
+    p = after;
+    std::swap(block, next);
   }
 
   if (p < *size) {
@@ -275,16 +274,7 @@ Result<uint64_t> VeskStorage::append(const LogEntry& entry) {
     return st;
   }
 
-  auto cached = std::make_shared<CachedLogEntry>();
-  cached->id = entry.id;
-  cached->tier = entry.tier;
-  cached->sdr = entry.sdr ? entry.sdr : make_sdr_positions({});
-  cached->text = entry.content;
-  cached->created_at = entry.created_at;
-  cached->strength = entry.strength;
-  cached->pin_factor = entry.pin_factor;
-  cached->reserved1 = entry.reserved1;
-  cached->reserved2 = entry.reserved2;
+  CachedEntryPtr cached = CachedLogEntry::make(entry);
   bool user_core = entry.tier == kTierUserCore;
   // Set before the offset is published, so a reader that finds the offset also
   // sees that the bytes may still sit in the buffer.
@@ -432,7 +422,7 @@ Status VeskStorage::close() {
   return Status::Ok();
 }
 
-std::shared_ptr<const CachedLogEntry> VeskStorage::cached_entry(std::string_view id) const {
+CachedEntryPtr VeskStorage::cached_entry(std::string_view id) const {
   std::shared_lock<std::shared_mutex> g(index_mu_);
   auto it = index_.find(id);
   return it == index_.end() ? nullptr : it->second.entry;

@@ -3,10 +3,11 @@
 // Owns "brain.lock", "brain.vesk" and "temporal.bin" (formats in
 // record_log_format.h and temporal_format.h). Opening takes the directory lock
 // and scans the log into an in-memory index by id (offset of the latest entry,
-// its decoded CachedLogEntry, membership of the "user_core" tier); appends go
-// to a write buffer and become durable at flush(); close() flushes and releases
-// the lock. The storage is shared by every thread of one store, and dropping the
-// last reference closes it, reporting a failure on standard error.
+// its CachedLogEntry with the fixed fields and SDR positions but no text,
+// membership of the "user_core" tier); appends go to a write buffer and become
+// durable at flush(); close() flushes and releases the lock. The storage is
+// shared by every thread of one store, and dropping the last reference closes
+// it, reporting a failure on standard error.
 //
 // Locks, always taken in this order, never the reverse:
 //   writer_mu_  (the writer slot; held for a whole append, flush, close, or a
@@ -33,6 +34,7 @@
 #include "storage/buffered_writer.h"
 #include "storage/crypto.h"
 #include "base/env.h"
+#include "storage/cached_log_entry.h"
 #include "storage/log_entry.h"
 #include "storage/temporal_map.h"
 
@@ -80,7 +82,7 @@ class VeskStorage {
   Status close();
 
   // Reads of the index.
-  std::shared_ptr<const CachedLogEntry> cached_entry(std::string_view id) const;
+  CachedEntryPtr cached_entry(std::string_view id) const;
   std::optional<uint64_t> offset_of(std::string_view id) const;
   bool is_user_core(std::string_view id) const;
   // Ids for which a "user_core" entry was scanned or appended (a later
@@ -123,7 +125,7 @@ class VeskStorage {
   };
   struct Slot {
     uint64_t offset;
-    std::shared_ptr<const CachedLogEntry> entry;
+    CachedEntryPtr entry;
     bool user_core;
   };
   using Index = std::unordered_map<std::string, Slot, StringHash, std::equal_to<>>;

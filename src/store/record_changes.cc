@@ -181,9 +181,10 @@ size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskS
   size_t added = 0;
   for (const auto& [id, record] : records) {
     if (index.doc_of(id)) continue;
-    std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
-    if (!entry || !entry->sdr) continue;
-    index.insert(id, entry->sdr);
+    CachedEntryPtr entry = storage.cached_entry(id);
+    if (!entry) continue;
+    // The log keeps its SDRs packed; the index takes them as lists.
+    index.insert(id, make_sdr_positions(entry->sdr().positions()));
     ++added;
   }
   return added;

@@ -42,12 +42,13 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
 
     // The record log hands out its entries shared; the SDRs the search
     // rescores against are kept alive here until it is done.
-    std::vector<std::shared_ptr<const CachedLogEntry>> log_entries;
-    const SdrLookup log_sdrs = [&](std::string_view id) -> const Sdr* {
-      std::shared_ptr<const CachedLogEntry> entry = storage_->cached_entry(id);
-      if (!entry || !entry->sdr) return nullptr;
-      log_entries.push_back(entry);
-      return entry->sdr.get();
+    std::vector<CachedEntryPtr> log_entries;
+    const SdrLookup log_sdrs = [&](std::string_view id) -> const PackedSdr* {
+      CachedEntryPtr entry = storage_->cached_entry(id);
+      if (!entry) return nullptr;
+      const PackedSdr* sdr = &entry->sdr();
+      log_entries.push_back(std::move(entry));
+      return sdr;
     };
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* {
       auto it = id_map->find(key);

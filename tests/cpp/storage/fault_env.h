@@ -4,9 +4,9 @@
 // text: a torn write (the write that crosses a chosen byte count lands only up
 // to that byte, then fails, and so does every later write to a matching
 // file), a refused open for writing (as a write-protected file would be, which
-// chmod cannot arrange for a root test run), a failed read, a failed sync, a
-// failed rename (matched on the target) or a failed truncate. clear() heals
-// the machine.
+// chmod cannot arrange for a root test run), a failed read (anywhere, or from
+// a chosen byte on), a failed sync, a failed rename (matched on the target) or
+// a failed truncate. clear() heals the machine.
 #pragma once
 
 #include <cerrno>
@@ -33,7 +33,13 @@ class FaultEnv : public Env {
   }
   // Opens of matching files in any mode but kRead fail with EACCES.
   void fail_open_for_write(std::string match) { set(open_write_match_, std::move(match)); }
-  void fail_reads(std::string match) { set(read_match_, std::move(match)); }
+  // Reads of matching files fail: all of them, or with `from` those that
+  // reach byte `from` or beyond.
+  void fail_reads(std::string match, uint64_t from = 0) {
+    std::lock_guard<std::mutex> g(mu_);
+    read_match_ = std::move(match);
+    read_from_ = from;
+  }
   void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
   void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
   void fail_truncate(std::string match) { set(truncate_match_, std::move(match)); }
@@ -77,7 +83,7 @@ class FaultEnv : public Env {
     FaultFile(FaultEnv* env, std::string path, std::unique_ptr<File> base)
         : env_(env), path_(std::move(path)), base_(std::move(base)) {}
     Result<size_t> read_at(uint64_t o, char* d, size_t n) override {
-      if (env_->hits(env_->read_match_, path_)) return Status::OS("injected read failure");
+      if (env_->read_fails(path_, o + n)) return Status::OS("injected read failure");
       return base_->read_at(o, d, n);
     }
     Status write_at(uint64_t offset, std::string_view data) override {
@@ -111,6 +117,10 @@ class FaultEnv : public Env {
     std::lock_guard<std::mutex> g(mu_);
     return slot && path.find(*slot) != std::string::npos;
   }
+  bool read_fails(const std::string& path, uint64_t end) {
+    std::lock_guard<std::mutex> g(mu_);
+    return read_match_ && path.find(*read_match_) != std::string::npos && (read_from_ == 0 || end > read_from_);
+  }
   // How many of `n` bytes a write to `path` may put down.
   size_t write_allowance(const std::string& path, size_t n) {
     std::lock_guard<std::mutex> g(mu_);
@@ -124,6 +134,7 @@ class FaultEnv : public Env {
   std::mutex mu_;
   std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, rename_match_, truncate_match_;
   uint64_t write_budget_ = 0;
+  uint64_t read_from_ = 0;
 };
 
 }  // namespace vesk::testing
