@@ -172,6 +172,15 @@ Result<uint64_t> VeskStorage::scan() {
   std::vector<Found> found;
   std::vector<CachedEntryPtr> built;
   bool tail = false;  // p is where the whole entries end
+  // Damage, not a torn tail: an entry that runs past the end while more
+  // than one entry's worth of bytes follows (a crash tears at most the entry
+  // being appended), or one with no id at all (zeroed bytes). The log has no
+  // checksum to find the next whole entry by, so everything from there on
+  // goes, after a copy of the whole file is kept.
+  bool damaged = false;
+  // One entry's worth: the largest entry seen so far, or the largest a store
+  // writes before any was seen.
+  uint64_t largest = kEntryFixedSize + 2 * uint64_t{65535} + kLargestPayload;
   if (p < *size) read_block(block, p, kBlockBytes);
   while (p < *size && !tail) {
     // A read error is not a torn tail: cutting there could throw away good
@@ -188,11 +197,13 @@ Result<uint64_t> VeskStorage::scan() {
       }
       LogEntryFixed f = decode_log_entry_fixed(bytes.data() + q);
       // Lengths are checked against the bytes left before anything is allocated.
-      if (f.body_size() > *size - (p + q + kEntryFixedSize)) {
+      if (f.id.empty() || f.body_size() > *size - (p + q + kEntryFixedSize)) {
         tail = true;
+        damaged = f.id.empty() || *size - (p + q) > largest;
         break;
       }
       const uint64_t whole = kEntryFixedSize + f.body_size();
+      largest = found.empty() && count == 0 ? whole : std::max(largest, whole);
       if (whole > bytes.size() - q) {
         if (block.to_end) tail = true;
         // The next block starts with this entry and holds all of it.
@@ -225,7 +236,9 @@ Result<uint64_t> VeskStorage::scan() {
   }
 
   if (p < *size) {
-    // A torn tail: an entry a crash cut short. Everything before it stays.
+    if (damaged) VESK_RETURN_IF_ERROR(keep_damaged_copy(*size, p));
+    // A torn tail (an entry a crash cut short), or damage already copied.
+    // Everything before it stays.
     auto rw = env_.open(log_path_, OpenMode::kReadWrite);
     if (!rw.ok()) return rw.status();
     VESK_RETURN_IF_ERROR((*rw)->truncate(p));
@@ -238,6 +251,27 @@ Result<uint64_t> VeskStorage::scan() {
   any_links_ = false;
   entry_count_ = count;
   return p;
+}
+
+Status VeskStorage::keep_damaged_copy(uint64_t size, uint64_t cut_at) {
+  auto bytes = env_.read_file(log_path_);
+  if (!bytes.ok()) return bytes.status();
+  const std::string stem = log_path_.filename().string() + ".damaged-" + std::to_string(env_.now().seconds);
+  fs::path copy = dir_ / stem;
+  for (int i = 1; env_.exists(copy); ++i) copy = dir_ / (stem + "-" + std::to_string(i));
+  auto out = env_.open(copy, OpenMode::kWriteCreateNew);
+  if (!out.ok()) return out.status();
+  VESK_RETURN_IF_ERROR((*out)->write_at(0, *bytes));
+  VESK_RETURN_IF_ERROR((*out)->sync());
+  VESK_RETURN_IF_ERROR((*out)->close());
+  VESK_RETURN_IF_ERROR(env_.sync_dir(dir_));
+  repair_ = Repair{copy, cut_at, size};
+  return Status::Ok();
+}
+
+void VeskStorage::for_each_id(const std::function<void(std::string_view)>& f) const {
+  std::shared_lock<std::shared_mutex> g(index_mu_);
+  for (const auto& [id, slot] : index_) f(id);
 }
 
 void VeskStorage::load_side_map() {

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -91,6 +92,20 @@ class VeskStorage {
   // (id, linked id) of every cached entry with a link.
   LinkPairs linked_pairs() const;
   size_t id_count() const;
+  // Calls f(id) for every id the log holds an entry for, in no order, under
+  // the index's read lock.
+  void for_each_id(const std::function<void(std::string_view)>& f) const;
+
+  // What the open's scan did to a damaged log: the whole file as it was is
+  // copied beside it ("brain.vesk.damaged-<unix seconds>", forced) before it
+  // is cut back to the last whole entry before the damage. Empty when the log
+  // was whole (a torn tail is cut without a copy).
+  struct Repair {
+    fs::path damaged_copy;
+    uint64_t cut_at = 0;
+    uint64_t old_size = 0;
+  };
+  const Repair& repair() const { return repair_; }
   // Entries scanned plus appended minus removed.
   uint64_t entry_count() const { return entry_count_.load(); }
 
@@ -135,6 +150,8 @@ class VeskStorage {
   // Scans the log into the index; cuts a torn tail. Returns the end offset of
   // the last whole entry.
   Result<uint64_t> scan();
+  // Copies the whole log beside it before a damaged part is cut away.
+  Status keep_damaged_copy(uint64_t size, uint64_t cut_at);
   void load_side_map();
   bool fresh_log_ = false;  // created by open_locked(): nothing to scan
   std::unique_ptr<File> pending_writer_;  // from open_locked() to finish_open()
@@ -162,6 +179,7 @@ class VeskStorage {
 
   std::atomic<uint64_t> entry_count_{0};
   std::atomic<bool> count_dirty_{false};
+  Repair repair_;
   std::atomic<bool> unflushed_appends_{false};
 };
 

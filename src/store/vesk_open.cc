@@ -17,6 +17,7 @@
 #include "cognitive/surface_loaders.h"
 #include "model/config_taxonomy.h"
 #include "storage/key_file.h"
+#include "storage/record_log_format.h"
 #include "store/cold_records.h"
 #include "store/load_repairs.h"
 #include "store/vesk.h"
@@ -67,6 +68,24 @@ std::optional<std::string> journal_damage(const CognitiveStore& journal, const C
   }
   if (detail.empty()) return std::nullopt;
   return detail;
+}
+
+// Appends a log entry, with the SDR its store would have computed, for every
+// record of the map that has none.
+Status restore_log_entries(const RecordMap& records, const SdrEncoder& encoder, VeskStorage& storage) {
+  for (const auto& [id, r] : records) {
+    if (storage.cached_entry(id)) continue;
+    LogEntry entry;
+    entry.id = id;
+    entry.tier = std::string(level_dna(r.level));
+    entry.sdr = std::make_shared<const Sdr>(encode_sdr(encoder, r.content, sdr_range_for_level(r.level), SdrCase::Fold));
+    entry.content = r.content;
+    entry.created_at = r.created_at;
+    entry.strength = r.strength;
+    entry.pin_factor = r.pinned ? kPinnedPinFactor : 1.0f;
+    if (auto appended = storage.append(entry); !appended.ok()) return appended.status();
+  }
+  return storage.flush();
 }
 
 }  // namespace
@@ -130,6 +149,31 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
                                             std::string(kLoadErrorFallbackStatus), std::move(*lost), true});
   }
 
+  // Damage the record log held, cut away after a copy was kept.
+  if (const VeskStorage::Repair& cut = (*storage)->repair(); !cut.damaged_copy.empty()) {
+    const std::string name = (*storage)->log_path().filename().string();
+    events.push_back(StartupValidationEvent{
+        "record_log", (*storage)->log_path().string(), std::string(kLoadErrorFallbackStatus),
+        name + ": cut at byte " + std::to_string(cut.cut_at) + " of " + std::to_string(cut.old_size) +
+            ", where a damaged entry starts; the whole log as it was is kept in " +
+            cut.damaged_copy.filename().string(),
+        true});
+  }
+  // Records the record log holds that the journal lost (a damaged or missing
+  // journal): the log keeps no record whole, so they cannot come back, but
+  // the loss is reported. Removals the journal replayed are no loss.
+  if ((*storage)->id_count() > records.size()) {
+    size_t lost = 0;
+    (*storage)->for_each_id([&](std::string_view id) {
+      lost += !records.contains(id) && !loaded->removed_ids.contains(id);
+    });
+    if (lost > 0) {
+      events.push_back(StartupValidationEvent{
+          "records", (*journal)->journal_path().string(), std::string(kLoadErrorFallbackStatus),
+          count_text("the journal lacks ", lost, " records that the record log holds entries for"), true});
+    }
+  }
+
   // 7. Load-time repairs, persisted together as one forced batch.
   std::vector<std::string> repaired = apply_load_time_repairs(records, **storage);
   if (!repaired.empty()) {
@@ -156,6 +200,13 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   v->records_.records.unguarded() = std::move(records);
   v->indexes_.sdr_index = sdr_index;
   RecordChanges::Parts parts{v->records_, v->indexes_, v->recall_, *v->journal_, *v->storage_, nullptr};
+  // Records whose log entries a damaged log lost get them back: the SDR
+  // search reads a record's SDR from its entry, and the SDR index is filled
+  // from the entries below.
+  if (!v->storage_->repair().damaged_copy.empty()) {
+    VESK_RETURN_IF_ERROR(restore_log_entries(v->records_.records.unguarded(), v->indexes_.sdr_encoder, *v->storage_)
+                             .as(ErrorKind::OS));
+  }
 
   // 9. The in-memory indexes, rebuilt from the records; the SDR index waits
   //    for its files.

@@ -461,6 +461,91 @@ TEST(VeskOpen, ADirectoryThatCannotBeWrittenIsNotCalledOpenElsewhere) {
                                       "be writable");
 }
 
+// The record log's entries: (offset, length) of each, in order.
+std::vector<std::pair<size_t, size_t>> log_spans(const std::string& bytes) {
+  std::vector<std::pair<size_t, size_t>> out;
+  for (size_t at = 64; at + 79 <= bytes.size();) {
+    uint16_t b;
+    uint32_t n;
+    std::memcpy(&b, bytes.data() + at + 72, 2);
+    std::memcpy(&n, bytes.data() + at + 74, 4);
+    out.emplace_back(at, 79 + 2 * size_t{b} + n);
+    at += 79 + 2 * size_t{b} + n;
+  }
+  return out;
+}
+
+std::vector<std::string> store_notes(const fs::path& dir, int n) {
+  auto v = Vesk::open(dir, std::nullopt);
+  EXPECT_TRUE(v.ok()) << v.status().message();
+  std::vector<std::string> ids;
+  for (int i = 0; i < n; ++i) {
+    StoreRequest r;
+    r.content = "note number " + std::to_string(i) + " about the kiln and its glaze";
+    ids.push_back(*(*v)->store(std::move(r)));
+  }
+  EXPECT_TRUE((*v)->close().ok());
+  return ids;
+}
+
+TEST(VeskOpen, ADamagedRecordLogKeepsItsWholeEntriesAndTheJournalRestoresTheRest) {
+  TempDir tmp;
+  const fs::path dir = tmp / "store";
+  const std::vector<std::string> ids = store_notes(dir, 200);
+  // One flipped length byte at the start of entry 100: its payload length
+  // now runs far past the end, with 100 entries behind it.
+  std::string bytes = slurp(dir / "brain.vesk");
+  const auto spans = log_spans(bytes);
+  ASSERT_EQ(spans.size(), 200u);
+  bytes[spans[99].first + 77] ^= 0x40;
+  testing::spit(dir / "brain.vesk", bytes);
+
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  EXPECT_EQ((*v)->count(), 200u);
+  for (const std::string& id : ids) {
+    EXPECT_TRUE((*v)->get(id)) << id;
+    // Every record has its log entry again, and with it its SDR postings.
+    EXPECT_TRUE((*v)->storage().cached_entry(id)) << id;
+    EXPECT_TRUE((*v)->indexes().sdr_index->doc_of(id)) << id;
+  }
+  ASSERT_TRUE((*v)->close().ok());
+  const std::string now = slurp(dir / "brain.vesk");
+  EXPECT_EQ(now.substr(64, spans[99].first - 64), bytes.substr(64, spans[99].first - 64))
+      << "entries 1 to 99 stay where they were";
+  int copies = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().filename().string().starts_with("brain.vesk.damaged-")) {
+      ++copies;
+      EXPECT_EQ(slurp(entry.path()), bytes);
+    }
+  }
+  EXPECT_EQ(copies, 1);
+  // A torn tail (part of an entry a crash left) is still cut without a word.
+  testing::spit(dir / "brain.vesk", now + now.substr(64, 120));
+  auto reopened = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(reopened.ok());
+  for (const auto& e : (*reopened)->startup_report().events) EXPECT_NE(e.status, "load_error_fallback") << e.surface;
+  ASSERT_TRUE((*reopened)->close().ok());
+  EXPECT_EQ(slurp(dir / "brain.vesk"), now);
+}
+
+TEST(VeskOpen, AMissingJournalBesideARecordLogIsReportedNotOpenedAsNew) {
+  TempDir tmp;
+  const fs::path dir = tmp / "store";
+  store_notes(dir, 200);
+  fs::remove(dir / "brain.cog");
+  fs::remove(dir / "brain.snap");
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  EXPECT_EQ((*v)->count(), 0u);
+  std::vector<std::string> details;
+  for (const auto& e : (*v)->startup_report().events) {
+    if (e.status == "load_error_fallback" && e.detail) details.push_back(*e.detail);
+  }
+  EXPECT_EQ(details, std::vector<std::string>{"the journal lacks 200 records that the record log holds entries for"});
+}
+
 TEST(VeskOpen, DamageInTheJournalLosesOnlyTheDamagedFramesAndIsReported) {
   for (const char* password : {static_cast<const char*>(nullptr), "pw"}) {
     SCOPED_TRACE(password ? "encrypted" : "plain");
@@ -503,12 +588,17 @@ TEST(VeskOpen, DamageInTheJournalLosesOnlyTheDamagedFramesAndIsReported) {
     std::vector<const StartupValidationEvent*> losses;
     for (const auto& e : report.events)
       if (e.status == "load_error_fallback") losses.push_back(&e);
-    ASSERT_EQ(losses.size(), 1u);
-    EXPECT_EQ(losses[0]->surface, "records");
-    EXPECT_EQ(losses[0]->path, (dir / "brain.cog").string());
-    EXPECT_TRUE(losses[0]->recovered);
-    ASSERT_TRUE(losses[0]->detail);
+    // The damage itself, and the records the record log still names.
+    ASSERT_EQ(losses.size(), 2u);
+    for (const StartupValidationEvent* e : losses) {
+      EXPECT_EQ(e->surface, "records");
+      EXPECT_EQ(e->path, (dir / "brain.cog").string());
+      EXPECT_TRUE(e->recovered);
+      ASSERT_TRUE(e->detail);
+    }
     EXPECT_NE(losses[0]->detail->find("brain.cog.damaged-"), std::string::npos) << *losses[0]->detail;
+    EXPECT_EQ(*losses[1]->detail, "the journal lacks " + std::to_string(200 - kept.size()) +
+                                      " records that the record log holds entries for");
     int copies = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
       if (entry.path().filename().string().starts_with("brain.cog.damaged-")) {
