@@ -163,6 +163,18 @@ TEST(JsonReader, NestingLimitAppliesToReadAndSkippedValues) {
   EXPECT_EQ(probe_error(R"({"a":1,"b":"x","z":)" + nested(126) + "}"), "ok");
 }
 
+TEST(JsonReader, AReaderOfOneValueInsideADocumentPositionsErrorsInTheWholeDocument) {
+  const std::string doc = "{\"x\": 1,\n \"probe\": {\"a\": 7, \"b\": \"q\"},\n \"bad\": {\"a\": 1}}";
+  JsonReader good(doc, doc.find(':', doc.find("probe")) + 1);
+  Probe p;
+  ASSERT_TRUE(JsonCodec<Probe>::read(good, p));
+  EXPECT_EQ(p.a, 7u);
+  EXPECT_EQ(p.b, "q");
+  JsonReader bad(doc, doc.find(':', doc.find("bad")) + 1);
+  EXPECT_FALSE(JsonCodec<Probe>::read(bad, p));
+  EXPECT_EQ(bad.status().message(), "missing field `b` at line 3 column 16");
+}
+
 TEST(JsonReader, IntegerWidths) {
   const struct {
     const char* in;

@@ -5,8 +5,8 @@
 // to that byte, then fails, and so does every later write to a matching
 // file), a refused open for writing (as a write-protected file would be, which
 // chmod cannot arrange for a root test run), a failed read (anywhere, or from
-// a chosen byte on), a failed sync, a failed rename (matched on the target) or
-// a failed truncate. clear() heals the machine.
+// a chosen byte on), a failed sync, a failed rename (matched on the target, or
+// on the source) or a failed truncate. clear() heals the machine.
 #pragma once
 
 #include <cerrno>
@@ -42,6 +42,7 @@ class FaultEnv : public Env {
   }
   void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
   void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
+  void fail_rename_from(std::string match) { set(rename_from_match_, std::move(match)); }
   void fail_truncate(std::string match) { set(truncate_match_, std::move(match)); }
   void clear() {
     std::lock_guard<std::mutex> g(mu_);
@@ -50,6 +51,7 @@ class FaultEnv : public Env {
     read_match_.reset();
     sync_match_.reset();
     rename_match_.reset();
+    rename_from_match_.reset();
     truncate_match_.reset();
   }
 
@@ -60,7 +62,8 @@ class FaultEnv : public Env {
     return std::unique_ptr<File>(new FaultFile(this, path.string(), std::move(f).value()));
   }
   Status rename(const fs::path& from, const fs::path& to) override {
-    if (hits(rename_match_, to.string())) return Status::OS("injected rename failure");
+    if (hits(rename_match_, to.string()) || hits(rename_from_match_, from.string()))
+      return Status::OS("injected rename failure");
     return base_.rename(from, to);
   }
   Status remove(const fs::path& p) override { return base_.remove(p); }
@@ -132,7 +135,8 @@ class FaultEnv : public Env {
 
   Env& base_;
   std::mutex mu_;
-  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, rename_match_, truncate_match_;
+  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, rename_match_,
+      rename_from_match_, truncate_match_;
   uint64_t write_budget_ = 0;
   uint64_t read_from_ = 0;
 };
