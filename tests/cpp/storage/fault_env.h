@@ -5,8 +5,8 @@
 // to that byte, then fails, and so does every later write to a matching
 // file), a refused open for writing (as a write-protected file would be, which
 // chmod cannot arrange for a root test run), a failed read, a failed sync, a
-// failed rename (matched on the target) or a failed truncate. clear() heals
-// the machine.
+// failed rename (matched on the target) or a failed truncate; a sync can also
+// fail once, the disk then working again. clear() heals the machine.
 #pragma once
 
 #include <cerrno>
@@ -35,6 +35,8 @@ class FaultEnv : public Env {
   void fail_open_for_write(std::string match) { set(open_write_match_, std::move(match)); }
   void fail_reads(std::string match) { set(read_match_, std::move(match)); }
   void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
+  // Only the next sync of a matching file fails.
+  void fail_sync_once(std::string match) { set(sync_once_match_, std::move(match)); }
   void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
   void fail_truncate(std::string match) { set(truncate_match_, std::move(match)); }
   void clear() {
@@ -43,6 +45,7 @@ class FaultEnv : public Env {
     open_write_match_.reset();
     read_match_.reset();
     sync_match_.reset();
+    sync_once_match_.reset();
     rename_match_.reset();
     truncate_match_.reset();
   }
@@ -83,7 +86,9 @@ class FaultEnv : public Env {
       return Status::OS("injected write failure");
     }
     Status sync() override {
-      if (env_->hits(env_->sync_match_, path_)) return Status::OS("injected sync failure");
+      if (env_->hits(env_->sync_match_, path_) || env_->hits_once(env_->sync_once_match_, path_)) {
+        return Status::OS("injected sync failure");
+      }
       return base_->sync();
     }
     Status truncate(uint64_t size) override {
@@ -107,6 +112,13 @@ class FaultEnv : public Env {
     std::lock_guard<std::mutex> g(mu_);
     return slot && path.find(*slot) != std::string::npos;
   }
+  // hits(), and a hit clears the slot.
+  bool hits_once(std::optional<std::string>& slot, const std::string& path) {
+    std::lock_guard<std::mutex> g(mu_);
+    if (!slot || path.find(*slot) == std::string::npos) return false;
+    slot.reset();
+    return true;
+  }
   // How many of `n` bytes a write to `path` may put down.
   size_t write_allowance(const std::string& path, size_t n) {
     std::lock_guard<std::mutex> g(mu_);
@@ -118,7 +130,8 @@ class FaultEnv : public Env {
 
   Env& base_;
   std::mutex mu_;
-  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, rename_match_, truncate_match_;
+  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, sync_once_match_, rename_match_,
+      truncate_match_;
   uint64_t write_budget_ = 0;
 };
 
