@@ -63,12 +63,17 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
                                                 Env& env);
 
 // The same in two halves, so that the files can be read while the rest of
-// the store opens: read_embedding_files() reads the snapshot and the log and
-// parses them, writing nothing; finish_embedding_load() cuts a torn log,
-// keeps the vectors of existing records, fills the store and compacts.
+// the store opens: read_embedding_files() reads the snapshot and the log into
+// the store's vectors in file order (embedding_file_reader.h), writing
+// nothing; finish_embedding_load() cuts a torn log, keeps the vectors of
+// existing records and compacts.
 struct EmbeddingFilesRead {
+  // Holds the vectors read, unless `staged` does.
   std::unique_ptr<EmbeddingStore> store;
-  StringKeyMap<std::vector<float>> vectors;
+  // Set when a vector read breaks the invariants: all of them then wait here,
+  // since the checks come after the record filter (a vector of a record the
+  // open drops cannot fail the load), and the store holds none.
+  std::optional<StringKeyMap<std::vector<float>>> staged;
   std::optional<std::string> recovered_error;
   uint64_t frames = 0;    // log frames applied
   uint64_t log_end = 0;   // end of the last applied frame
@@ -136,6 +141,10 @@ class EmbeddingStore {
   // Writes the snapshot of every vector but `skip` (when given) and deletes
   // the log. Caller holds the write lock of the vectors.
   Status compact(std::optional<std::string_view> skip);
+  // The snapshot text of every vector but `skip`, its rows formatted side by
+  // side a block at a time and written in row order; streamed into the file
+  // for a plain store, sealed whole for a keyed one.
+  Status write_snapshot(std::optional<std::string_view> skip);
 
   const fs::path path_;
   const fs::path log_path_;

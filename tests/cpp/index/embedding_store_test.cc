@@ -279,6 +279,46 @@ TEST(EmbeddingStore, LoadDropsVectorsOfUnknownRecordsInMemoryOnly) {
   EXPECT_EQ(slurp(dir / "embeddings.cog"), R"({"a":[1,2],"gone":[3]})");
 }
 
+// The invariants are checked on the vectors of existing records only, after
+// the snapshot and the whole log: a vector that breaks them costs the load
+// only when it is still there, and belongs to a record.
+TEST(EmbeddingStore, AVectorBreakingTheInvariantsCountsOnlyIfItStays) {
+  auto frame = [](const std::string& text) {
+    std::string f;
+    put_le<uint32_t>(&f, static_cast<uint32_t>(text.size()));
+    put_le<uint32_t>(&f, static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), text.size())));
+    return f + text;
+  };
+  struct Case {
+    const char* name;
+    const char* snapshot;
+    std::vector<std::string> frames;
+    const char* error;  // or none
+    std::map<std::string, Vec> kept;
+  } cases[] = {
+      {"odd vector of a dropped record", R"({"a":[1,2]})", {R"({"id":"gone","v":[1]})"}, nullptr, {{"a", {1, 2}}}},
+      {"odd vector of a record", R"({"a":[1,2]})", {R"({"id":"b","v":[1]})"}, "Embedding dimension mismatch", {}},
+      {"empty vector replaced", R"({"a":[1,2]})", {R"({"id":"b","v":[]})", R"({"id":"b","v":[3,4]})"}, nullptr,
+       {{"a", {1, 2}}, {"b", {3, 4}}}},
+      {"odd vector replaced", nullptr, {R"({"id":"a","v":[1,2,3]})", R"({"id":"a","v":[5,6]})", R"({"id":"b","v":[7,8]})"},
+       nullptr, {{"a", {5, 6}}, {"b", {7, 8}}}},
+      {"empty vector of a record", R"({"b":[],"a":[1,2]})", {}, "Embedding must be nonempty and finite", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    if (c.snapshot) spit(dir / "embeddings.cog", c.snapshot);
+    std::string log;
+    for (const std::string& text : c.frames) log += frame(text);
+    if (!log.empty()) spit(dir / "embeddings.log", log);
+    auto load = load_ok(dir.path(), nullptr, Env::Default(), [](std::string_view id) { return id != "gone"; });
+    ASSERT_TRUE(load.store);
+    EXPECT_EQ(load.recovered_error.value_or("none"), c.error ? c.error : "none");
+    EXPECT_EQ(load.store->size(), c.kept.size());
+    for (const auto& [id, v] : c.kept) EXPECT_EQ(load.store->vector(id), v) << id;
+  }
+}
+
 TEST(EmbeddingStore, RemoveCompactsOnlyWhenTheIdHasAVector) {
   TempDir dir;
   FaultEnv env;
