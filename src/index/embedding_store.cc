@@ -173,6 +173,12 @@ Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey ke
     out.log_end = replay->end;
     out.log_size = replay->size;
   }
+  // A load that applied frames compacts, and the snapshot it writes is known
+  // now unless the record filter drops a vector: it is written and forced
+  // here, beside the rest of the open, under its temporary name. The load
+  // puts it in place after cutting the log, so the store's files change in
+  // the same order.
+  if (out.frames > 0 && !out.staged) out.prepared_snapshot = store.stage_snapshot(std::nullopt);
   return out;
 }
 
@@ -187,9 +193,10 @@ Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead read,
     out.log_cut = true;
   }
 
+  size_t dropped = 0;
   if (!read.staged) {
     // Every vector read keeps the invariants, and so does any subset.
-    store->vectors_.retain(record_exists);
+    dropped = store->vectors_.retain(record_exists);
   } else {
     StagedVectors& staged = *read.staged;
     std::erase_if(staged, [&](const auto& entry) { return !record_exists(entry.first); });
@@ -218,8 +225,16 @@ Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead read,
   out.replayed_frames = read.frames;
 
   if (read.frames > 0) {
+    // The staged snapshot holds every vector read: it is the compaction's
+    // when none was dropped (and so is a failure to stage it).
+    std::unique_ptr<StagedFile> prepared;
+    if (read.prepared_snapshot && dropped == 0) {
+      if (!read.prepared_snapshot->ok()) return read.prepared_snapshot->status();
+      prepared = std::move(*read.prepared_snapshot).value();
+    }
+    read.prepared_snapshot.reset();
     std::unique_lock lock(store->mu_);
-    VESK_RETURN_IF_ERROR(store->compact(std::nullopt));
+    VESK_RETURN_IF_ERROR(store->compact(std::nullopt, std::move(prepared)));
   }
   out.store = std::move(store);
   return out;
@@ -248,20 +263,25 @@ Status EmbeddingStore::append_frame(std::string_view frame) {
   return Status::Ok();
 }
 
-Status EmbeddingStore::compact(std::optional<std::string_view> skip) {
+Status EmbeddingStore::compact(std::optional<std::string_view> skip, std::unique_ptr<StagedFile> prepared) {
   std::lock_guard log_lock(log_mu_);
   if (log_file_) {
     (void)log_file_->close();
     log_file_.reset();
   }
-  VESK_RETURN_IF_ERROR(write_snapshot(skip));
+  if (!prepared) {
+    auto staged = stage_snapshot(skip);
+    if (!staged.ok()) return staged.status();
+    prepared = std::move(staged).value();
+  }
+  VESK_RETURN_IF_ERROR(prepared->publish());
   if (env_.exists(log_path_)) VESK_RETURN_IF_ERROR(env_.remove(log_path_));
   log_end_ = 0;
   log_frames_ = 0;
   return Status::Ok();
 }
 
-Status EmbeddingStore::write_snapshot(std::optional<std::string_view> skip) {
+Result<std::unique_ptr<StagedFile>> EmbeddingStore::stage_snapshot(std::optional<std::string_view> skip) {
   std::unique_ptr<StagedFile> file;
   const size_t rows = vectors_.rows();
   if (!key_) {
@@ -325,10 +345,19 @@ Status EmbeddingStore::write_snapshot(std::optional<std::string_view> skip) {
             emit(b->text);
           }));
   emit("}");
-  VESK_RETURN_IF_ERROR(st);
-  if (!file) return write_file_atomic(key_.get(), path_, text, env_);
+  if (!st.ok()) return st;
+  if (!file) {
+    // Sealed whole, then the same steps as a plain snapshot's.
+    auto sealed = seal_payload(key_.get(), text);
+    if (!sealed.ok()) return sealed.status();
+    std::string().swap(text);
+    auto staged = stage_file_atomic(path_, env_);
+    if (!staged.ok()) return staged.status();
+    file = std::move(staged).value();
+    VESK_RETURN_IF_ERROR(file->append(*sealed));
+  }
   VESK_RETURN_IF_ERROR(file->finish());
-  return file->publish();
+  return file;
 }
 
 Status embedding_store_put(EmbeddingStore& store, std::string_view id, std::span<const float> vector) {

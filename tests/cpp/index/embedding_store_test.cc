@@ -319,6 +319,58 @@ TEST(EmbeddingStore, AVectorBreakingTheInvariantsCountsOnlyIfItStays) {
   }
 }
 
+// Reading the files of a log with frames stages the compacted snapshot; the
+// load puts it in place only when the record filter keeps every vector, and
+// nothing is left behind: not when the read is dropped unfinished, not when
+// the staged snapshot is not used, not when staging it failed (which fails
+// the load, after the cut, as a failed compaction does).
+TEST(EmbeddingStore, TheSnapshotStagedWhileReadingIsUsedOnlyWhenNothingIsDropped) {
+  auto entries = [](const fs::path& dir) {
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir)) out.insert(e.path().filename().string());
+    return out;
+  };
+  auto seed = [](const fs::path& dir) {
+    auto load = load_ok(dir);
+    for (const char* id : {"a", "gone", "b"}) put_ok(*load.store, id, {1, 2});
+  };
+  {
+    TempDir dir;
+    seed(dir.path());
+    auto read = read_embedding_files(dir.path(), nullptr, Env::Default());
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(entries(dir.path()).size(), 2u);  // the log and the staged snapshot
+  }
+  for (bool drop : {false, true}) {
+    SCOPED_TRACE(drop ? "a vector dropped" : "every vector kept");
+    TempDir dir;
+    seed(dir.path());
+    const std::string log = slurp(dir / "embeddings.log");
+    auto read = read_embedding_files(dir.path(), nullptr, Env::Default());
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(entries(dir.path()).size(), 2u);
+    EXPECT_EQ(slurp(dir / "embeddings.log"), log);
+    auto load = finish_embedding_load(
+        std::move(read).value(), [&](std::string_view id) { return !drop || id != "gone"; }, Env::Default());
+    ASSERT_TRUE(load.ok());
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"embeddings.cog"});
+    EXPECT_EQ(slurp(dir / "embeddings.cog"),
+              drop ? R"({"a":[1.0,2.0],"b":[1.0,2.0]})" : R"({"a":[1.0,2.0],"gone":[1.0,2.0],"b":[1.0,2.0]})");
+  }
+  TempDir dir;
+  seed(dir.path());
+  std::string log = slurp(dir / "embeddings.log");
+  spit(dir / "embeddings.log", log + "torn");
+  FaultEnv env;
+  env.fail_sync_once("embeddings.");
+  auto read = read_embedding_files(dir.path(), nullptr, env);
+  ASSERT_TRUE(read.ok());
+  auto load = finish_embedding_load(std::move(read).value(), kAllRecords, env);
+  EXPECT_EQ(load.status().message(), "injected sync failure");
+  EXPECT_EQ(entries(dir.path()), std::set<std::string>{"embeddings.log"});
+  EXPECT_EQ(slurp(dir / "embeddings.log"), log);
+}
+
 TEST(EmbeddingStore, RemoveCompactsOnlyWhenTheIdHasAVector) {
   TempDir dir;
   FaultEnv env;
