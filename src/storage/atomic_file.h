@@ -61,19 +61,35 @@ class StagedFile {
   StagedFile& operator=(const StagedFile&) = delete;
 
   Status append(std::string_view bytes);
+  // From now on, each time another `every` bytes have been appended, a
+  // helper thread forces the file while appending goes on, so that the disk
+  // works while a large file is produced and finish() has little left to
+  // force. finish() waits for the helper and fails with the first failure
+  // of any of its forces (a later force may no longer report it).
+  void force_along(uint64_t every);
   Status finish();
   // Fails unless finish() succeeded first.
   Status publish();
 
  private:
+  class Forcer;
+
   StagedFile(Env& env, fs::path temp, fs::path target, std::unique_ptr<File> file);
+  // Waits for the helper of force_along(); the first failure of its forces.
+  Status stop_forcing();
 
   Env& env_;
   fs::path temp_, target_;
   std::optional<BufferedWriter> writer_;  // empty once closed
+  std::unique_ptr<Forcer> forcer_;        // while force_along() is on
   bool finished_ = false;
   bool published_ = false;
 };
+
+// The temporary file of a write_file_atomic of `target`, created new under
+// a fresh name, for a caller that appends the (already sealed) bytes piece by
+// piece; finish() and publish() then complete the same steps.
+Result<std::unique_ptr<StagedFile>> stage_file_atomic(const fs::path& target, Env& env);
 
 // The whole file, unsealed under the key, as UTF-8 text. I/O errors (a missing
 // file too) come back unchanged; bytes that are not UTF-8 are an error.

@@ -119,8 +119,10 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   if (!storage.ok()) return storage.status();
   std::future<Status> scanned =
       std::async(std::launch::async, [log = *storage] { return log->finish_open(); });
-  // The embedding files are read and parsed meanwhile too (step 13 uses
-  // them; reading writes nothing).
+  // The embedding files are read, parsed and laid out in the store's
+  // vectors meanwhile too. When step 13 is to compact them, the snapshot is
+  // also written and forced here under its temporary name; step 13 puts it
+  // in place, so no file of the store changes before that step.
   std::future<Result<EmbeddingFilesRead>> embeddings_read =
       std::async(std::launch::async, [&path, &env, k = *key] { return read_embedding_files(path, k, env); });
 

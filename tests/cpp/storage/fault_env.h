@@ -5,8 +5,9 @@
 // to that byte, then fails, and so does every later write to a matching
 // file), a refused open for writing (as a write-protected file would be, which
 // chmod cannot arrange for a root test run), a failed read (anywhere, or from
-// a chosen byte on), a failed sync, a failed rename (matched on the target, or
-// on the source) or a failed truncate. clear() heals the machine.
+// a chosen byte on), a failed sync (or one failed sync, the disk then working
+// again), a failed rename (matched on the target, or on the source) or a
+// failed truncate. clear() heals the machine.
 #pragma once
 
 #include <cerrno>
@@ -41,6 +42,8 @@ class FaultEnv : public Env {
     read_from_ = from;
   }
   void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
+  // Only the next sync of a matching file fails.
+  void fail_sync_once(std::string match) { set(sync_once_match_, std::move(match)); }
   void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
   void fail_rename_from(std::string match) { set(rename_from_match_, std::move(match)); }
   void fail_truncate(std::string match) { set(truncate_match_, std::move(match)); }
@@ -50,6 +53,7 @@ class FaultEnv : public Env {
     open_write_match_.reset();
     read_match_.reset();
     sync_match_.reset();
+    sync_once_match_.reset();
     rename_match_.reset();
     rename_from_match_.reset();
     truncate_match_.reset();
@@ -96,7 +100,9 @@ class FaultEnv : public Env {
       return Status::OS("injected write failure");
     }
     Status sync() override {
-      if (env_->hits(env_->sync_match_, path_)) return Status::OS("injected sync failure");
+      if (env_->hits(env_->sync_match_, path_) || env_->hits_once(env_->sync_once_match_, path_)) {
+        return Status::OS("injected sync failure");
+      }
       return base_->sync();
     }
     Status truncate(uint64_t size) override {
@@ -124,6 +130,13 @@ class FaultEnv : public Env {
     std::lock_guard<std::mutex> g(mu_);
     return read_match_ && path.find(*read_match_) != std::string::npos && (read_from_ == 0 || end > read_from_);
   }
+  // hits(), and a hit clears the slot.
+  bool hits_once(std::optional<std::string>& slot, const std::string& path) {
+    std::lock_guard<std::mutex> g(mu_);
+    if (!slot || path.find(*slot) == std::string::npos) return false;
+    slot.reset();
+    return true;
+  }
   // How many of `n` bytes a write to `path` may put down.
   size_t write_allowance(const std::string& path, size_t n) {
     std::lock_guard<std::mutex> g(mu_);
@@ -135,8 +148,8 @@ class FaultEnv : public Env {
 
   Env& base_;
   std::mutex mu_;
-  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, rename_match_,
-      rename_from_match_, truncate_match_;
+  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, sync_once_match_,
+      rename_match_, rename_from_match_, truncate_match_;
   uint64_t write_budget_ = 0;
   uint64_t read_from_ = 0;
 };
