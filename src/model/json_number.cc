@@ -189,10 +189,22 @@ const char* scan_json_f32(const char* p, const char* end, float& out) {
   }
   // Narrowing beyond the 32-bit range would give an infinity: the reader
   // refuses such a number.
-  const float f = static_cast<float>(d);
+  const float f = narrow_decimal(d, start, p);
   if (std::isinf(f)) return nullptr;
   out = f;
   return p;
+}
+
+float narrow_decimal(double d, const char* start, const char* end) {
+  const float f = static_cast<float>(d);
+  if (!std::isfinite(f) || static_cast<double>(f) == d) return f;
+  // The 32-bit neighbour on d's other side; d halfway between the two is the
+  // one case where the narrowing may differ from rounding the text once.
+  const float g = std::nextafter(f, static_cast<double>(f) < d ? INFINITY : -INFINITY);
+  if ((static_cast<double>(f) + static_cast<double>(g)) / 2 != d) return f;
+  float once;
+  auto r = std::from_chars(start, end, once);
+  return r.ec == std::errc() && r.ptr == end ? once : f;
 }
 
 void append_json_f64(std::string& out, double v) { append_f64(out, v, 16); }

@@ -33,10 +33,17 @@ inline constexpr size_t kJsonF32MaxChars = 16;  // "-1234567890123.0"
 inline constexpr size_t kJsonF32Room = 32;
 char* write_json_f32(char* p, float v);
 
+// The 32-bit float nearest to the decimal text [start, end), given `d`, the
+// 64-bit float nearest to it. Narrowing d is right except where d falls
+// exactly halfway between two 32-bit floats (rounding twice can then pick the
+// wrong one, so that a float's own shortest text would not read back as the
+// float): there the text itself is rounded once.
+float narrow_decimal(double d, const char* start, const char* end);
+
 // Reads the JSON number that starts at p (the text ends at end) as
 // JsonReader::read_f32 reads it: the same grammar and bit for bit the same
-// float (an integer converted from its 64-bit value, anything else rounded to
-// a 64-bit float first and then narrowed). Returns the end of the number, or
+// float (an integer converted from its 64-bit value, anything else rounded
+// once to the nearest 32-bit float). Returns the end of the number, or
 // nullptr when the reader would refuse the text (no number there, bad syntax,
 // a value beyond the 32-bit range) or when the text lies outside this path
 // (an integer of more than 19 digits, an exponent of more than 4 digits, a
