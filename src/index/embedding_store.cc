@@ -153,11 +153,28 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
   return finish_embedding_load(std::move(read).value(), record_exists, env);
 }
 
+// Removes "embeddings.<anything>.tmp" beside the snapshot: the temporary
+// names its atomic writes go through (atomic_temp_path).
+static void remove_stale_snapshot_temps(const fs::path& snapshot, Env& env) {
+  auto names = env.list_dir(snapshot.parent_path());
+  if (!names.ok()) return;
+  const std::string stem = snapshot.stem().string() + ".";
+  for (const std::string& name : *names) {
+    if (name.size() > stem.size() + 4 && name.starts_with(stem) && name.ends_with(".tmp")) {
+      (void)env.remove(snapshot.parent_path() / name);
+    }
+  }
+}
+
 Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey key, Env& env) {
   EmbeddingFilesRead out;
   out.store.reset(new EmbeddingStore(dir, std::move(key), env));
   EmbeddingStore& store = *out.store;
   const SecretKey* k = store.key_.get();
+  // A snapshot being written under its temporary name when the process died
+  // is left behind whole (hundreds of megabytes for a large store). Nothing
+  // else can be writing one: the caller holds the directory's lock.
+  remove_stale_snapshot_temps(store.path_, env);
   LoadSink sink(store.vectors_, out.staged);
   if (env.exists(store.path_)) {
     // The vectors are derived data: a damaged snapshot costs them, not the

@@ -530,6 +530,17 @@ TEST(VeskOpen, ADamagedRecordLogKeepsItsWholeEntriesAndTheJournalRestoresTheRest
   EXPECT_EQ(slurp(dir / "brain.vesk"), now);
 }
 
+TEST(VeskOpen, ASnapshotLeftHalfWrittenByADeadProcessIsRemoved) {
+  TempDir tmp;
+  const fs::path dir = tmp / "store";
+  store_notes(dir, 1);
+  testing::spit(dir / "embeddings.0f1e2d3c-0000-4000-8000-000000000000.tmp", std::string(4096, 'x'));
+  testing::spit(dir / "unrelated.tmp", "kept");
+  ASSERT_TRUE(Vesk::open(dir, std::nullopt).ok());
+  EXPECT_FALSE(fs::exists(dir / "embeddings.0f1e2d3c-0000-4000-8000-000000000000.tmp"));
+  EXPECT_TRUE(fs::exists(dir / "unrelated.tmp"));
+}
+
 TEST(VeskOpen, AMissingJournalBesideARecordLogIsReportedNotOpenedAsNew) {
   TempDir tmp;
   const fs::path dir = tmp / "store";
