@@ -14,6 +14,7 @@
 #include "base/coding.h"
 #include "storage/record_log_format.h"
 #include "storage/temporal_format.h"
+#include "base/trace.h"
 #include "base/utf8.h"
 
 namespace vesk {
@@ -290,6 +291,7 @@ Status VeskStorage::writer_unavailable() const {
 }
 
 Result<uint64_t> VeskStorage::append(const LogEntry& entry) {
+  VESK_SPAN(span, "append", "vesk::storage", trace::Level::Info);
   WriterLock w(writer_mu_);
   if (!writer_) return writer_unavailable();
   uint64_t offset = writer_->position();
@@ -415,6 +417,7 @@ void VeskStorage::remove_entry(std::string_view id) {
 }
 
 Status VeskStorage::flush() {
+  VESK_SPAN(span, "flush", "vesk::storage", trace::Level::Info);
   WriterLock w(writer_mu_);
   return flush_locked();
 }
