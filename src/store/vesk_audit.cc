@@ -17,7 +17,11 @@
 // so none of these walk the whole record map.
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <span>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "audit/audit_entity.h"
 #include "audit/audit_vocabulary.h"
