@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "index/bit_positions.h"
 #include "model/unicode_text.h"
 
 namespace vesk {
@@ -28,27 +29,24 @@ constexpr int kThreeGramDigitRotate = 7;
 // instruction where it has one.
 __attribute__((target_clones("popcnt", "default"))) size_t count_bits(const uint64_t* words) {
   size_t n = 0;
-  for (size_t i = 0; i < 1024; ++i) n += static_cast<size_t>(__builtin_popcountll(words[i]));
+  for (size_t i = 0; i < kBitSetWords; ++i) n += static_cast<size_t>(__builtin_popcountll(words[i]));
   return n;
 }
 
 // Positions are deduplicated in a 65,536-bit set: setting a bit per emitted
-// position and reading the set back in order is far cheaper than sorting the
-// ~20 positions per character a text emits.
+// position and reading the set back in order (bit_positions.h) is far cheaper
+// than sorting the ~20 positions per character a text emits.
 struct PositionSet {
-  uint64_t words[1024] = {};
+  uint64_t words[kBitSetWords] = {};
+  std::vector<uint16_t> read;  // read-out buffer, kept between texts
   void add(uint16_t p) { words[p >> 6] |= uint64_t{1} << (p & 63); }
   // Moves the positions out in ascending order and leaves the set empty.
   Sdr take() {
-    Sdr out(count_bits(words));
-    uint16_t* o = out.data();
-    for (uint32_t i = 0; i < 1024; ++i) {
-      uint64_t w = words[i];
-      if (!w) continue;
-      words[i] = 0;
-      for (; w; w &= w - 1) *o++ = static_cast<uint16_t>((i << 6) | static_cast<uint32_t>(std::countr_zero(w)));
-    }
-    return out;
+    const size_t count = count_bits(words);
+    if (read.size() < count + kBitPositionsSlack) read.resize(count + kBitPositionsSlack);
+    const size_t n = read_bit_positions(words, read.data());
+    std::memset(words, 0, sizeof words);
+    return Sdr(read.begin(), read.begin() + static_cast<ptrdiff_t>(n));
   }
 };
 
