@@ -110,6 +110,14 @@ class PosixFile final : public File {
     return Status::Ok();
   }
 
+  void start_writeback(uint64_t offset, uint64_t length) override {
+#ifdef __linux__
+    if (fd_ >= 0 && length > 0) {
+      (void)::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+    }
+#endif
+  }
+
   Status truncate(uint64_t size) override {
     if (fd_ < 0) return os_error(EBADF);
     while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {

@@ -58,6 +58,11 @@ class File {
   // Forces the file's data and metadata to stable storage (fsync, retried
   // while interrupted).
   virtual Status sync() = 0;
+  // Asks the system to start writing [offset, offset + length) to the device
+  // now, without waiting for it, so that a later sync() has less left to
+  // wait for. Only a hint: durability still needs sync(), failures are the
+  // later sync()'s to report, and the default does nothing.
+  virtual void start_writeback(uint64_t offset, uint64_t length) {}
   virtual Status truncate(uint64_t size) = 0;
   virtual Result<uint64_t> size() = 0;
   // Closes the handle and reports the close error; later calls do nothing.

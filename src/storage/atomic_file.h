@@ -43,12 +43,14 @@ Status replace_file_via(const fs::path& temp, const fs::path& target, std::strin
 
 // A whole-file replacement written piece by piece, for files too large to
 // build in memory first; the two calls above are made of it. Bytes go through
-// an 8 KB buffer into the temporary file (never sealed). finish() writes out
-// the buffer, forces the file to stable storage and closes it; publish()
-// renames it over the target and forces the directory. Several staged files
-// can all be finished before any is published, so that no target is replaced
-// until every new file is complete. Dropped before a successful publish, the
-// object removes its temporary file.
+// an 8 KB buffer into the temporary file (never sealed), with write-behind
+// (buffered_writer.h), so a large file is mostly on the device by the time
+// finish() forces it. finish() writes out the buffer, forces the file to
+// stable storage and closes it; publish() renames it over the target and
+// forces the directory. Several staged files can all be finished before any
+// is published, so that no target is replaced until every new file is
+// complete. Dropped before a successful publish, the object removes its
+// temporary file.
 class StagedFile {
  public:
   // Opens `temp` in `mode` (kWriteTruncate or kWriteCreateNew). When the open

@@ -1,5 +1,7 @@
 #include "storage/buffered_writer.h"
 
+#include <algorithm>
+
 namespace vesk {
 
 BufferedWriter::BufferedWriter(std::unique_ptr<File> file, uint64_t position, size_t capacity)
@@ -13,6 +15,7 @@ Status BufferedWriter::write(std::string_view data) {
     if (data.size() >= capacity_) {
       VESK_RETURN_IF_ERROR(file_->write_at(base_, data));
       base_ += data.size();
+      wrote_out();
       return Status::Ok();
     }
   }
@@ -25,6 +28,7 @@ Status BufferedWriter::flush_buffer() {
   VESK_RETURN_IF_ERROR(file_->write_at(base_, buf_));
   base_ += buf_.size();
   buf_.clear();
+  wrote_out();
   return Status::Ok();
 }
 
@@ -35,6 +39,7 @@ Status BufferedWriter::rollback(uint64_t mark) {
   } else {
     buf_.clear();
     base_ = mark;
+    written_back_ = std::min(written_back_, base_);
   }
   // Anything at or past base_ on disk is left over from a failed write-out.
   return file_->truncate(base_);
@@ -43,6 +48,18 @@ Status BufferedWriter::rollback(uint64_t mark) {
 void BufferedWriter::reposition(uint64_t position) {
   buf_.clear();
   base_ = position;
+  written_back_ = position;
+}
+
+void BufferedWriter::set_write_behind(uint64_t bytes) {
+  write_behind_ = bytes;
+  written_back_ = base_;
+}
+
+void BufferedWriter::wrote_out() {
+  if (write_behind_ == 0 || base_ - written_back_ < write_behind_) return;
+  file_->start_writeback(written_back_, base_ - written_back_);
+  written_back_ = base_;
 }
 
 }  // namespace vesk

@@ -125,6 +125,7 @@ Status VeskStorage::finish_open() {
     load_side_map();
   }
   writer_ = std::make_unique<BufferedWriter>(std::move(pending_writer_), end);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   return Status::Ok();
 }
 
@@ -487,6 +488,7 @@ Status VeskStorage::reopen_handles(const WriterLock& held) {
   }
   if (writer_) (void)writer_->flush_buffer();
   writer_ = std::make_unique<BufferedWriter>(std::move(writer).value(), *size);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   writer_failure_ = Status::Ok();
   unflushed_appends_ = false;
   return Status::Ok();

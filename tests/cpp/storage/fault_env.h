@@ -90,6 +90,7 @@ class FaultEnv : public Env {
       if (env_->hits(env_->truncate_match_, path_)) return Status::OS("injected truncate failure");
       return base_->truncate(size);
     }
+    void start_writeback(uint64_t offset, uint64_t length) override { base_->start_writeback(offset, length); }
     Result<uint64_t> size() override { return base_->size(); }
     Status close() override { return base_->close(); }
 

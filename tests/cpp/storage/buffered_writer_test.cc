@@ -1,0 +1,90 @@
+#include "storage/buffered_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace vesk {
+namespace {
+
+// A file in memory that notes the write-behind requests it receives and how
+// far the data had reached when each came.
+class MemoryFile final : public File {
+ public:
+  struct Request {
+    uint64_t offset, length, size_then;
+  };
+  std::string data;
+  std::vector<Request> requests;
+
+  Result<size_t> read_at(uint64_t offset, char* dst, size_t n) override {
+    const size_t k = offset >= data.size() ? 0 : std::min<size_t>(n, data.size() - offset);
+    data.copy(dst, k, offset);
+    return k;
+  }
+  Status write_at(uint64_t offset, std::string_view bytes) override {
+    if (data.size() < offset + bytes.size()) data.resize(offset + bytes.size());
+    data.replace(offset, bytes.size(), bytes);
+    return Status::Ok();
+  }
+  Status sync() override { return Status::Ok(); }
+  void start_writeback(uint64_t offset, uint64_t length) override {
+    requests.push_back({offset, length, data.size()});
+  }
+  Status truncate(uint64_t size) override {
+    data.resize(size);
+    return Status::Ok();
+  }
+  Result<uint64_t> size() override { return data.size(); }
+  Status close() override { return Status::Ok(); }
+};
+
+// Random appends, some larger than the buffer, some taken back: the file
+// holds exactly the kept bytes, and the write-behind requests cover written
+// bytes only, in order, each at least one step long, starting where the last
+// one ended (or where a rollback cut the file back).
+TEST(BufferedWriter, WriteBehindAsksForWrittenBytesInSteps) {
+  for (uint64_t step : {uint64_t{0}, uint64_t{1}, uint64_t{100}, uint64_t{1000}}) {
+    auto owned = std::make_unique<MemoryFile>();
+    MemoryFile& file = *owned;
+    file.data = "head";
+    BufferedWriter w(std::move(owned), 4, 64);
+    w.set_write_behind(step);
+    std::mt19937 rng(static_cast<uint32_t>(step));
+    std::string kept = "head";
+    uint64_t floor = 4;  // no request may start before this
+    for (int i = 0; i < 400; ++i) {
+      if (rng() % 10 == 0 && kept.size() > 4) {
+        const uint64_t mark = 4 + rng() % (kept.size() - 4);
+        ASSERT_TRUE(w.rollback(mark).ok());
+        kept.resize(mark);
+        floor = std::min(floor, mark);
+        continue;
+      }
+      std::string bytes(rng() % 3 == 0 ? 40 + rng() % 200 : 1 + rng() % 30, static_cast<char>('a' + i % 26));
+      const size_t before = file.requests.size();
+      ASSERT_TRUE(w.write(bytes).ok());
+      kept += bytes;
+      for (size_t r = before; r < file.requests.size(); ++r) {
+        const MemoryFile::Request& q = file.requests[r];
+        EXPECT_GE(q.offset, 4u);
+        EXPECT_LE(q.offset, floor) << "a request starts where the last one ended";
+        EXPECT_GE(q.length, step);
+        EXPECT_LE(q.offset + q.length, q.size_then) << "only bytes already in the file";
+        floor = q.offset + q.length;
+      }
+    }
+    ASSERT_TRUE(w.flush_buffer().ok());
+    EXPECT_EQ(file.data, kept);
+    if (step == 0) {
+      EXPECT_TRUE(file.requests.empty());
+    } else {
+      EXPECT_FALSE(file.requests.empty());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vesk
