@@ -61,7 +61,12 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   s = signed_text;
   print_of(s, print(d));
   hash(d) = XXH3_64bits(text.data(), text.size());
+  // The adds miss the cache three times each (table entry, list record,
+  // list end): fetching each stage for all 128 values before the next
+  // overlaps the misses of the values instead of paying them one by one.
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(s[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list(s[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list_end(s[i]);
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
 }
 
@@ -271,6 +276,7 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
   std::array<std::span<const uint32_t>, kMinHashPermutations> lists;
   size_t n = 0;
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(q[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list(q[i]);
   for (int i = 0; i < kMinHashPermutations; ++i) {
     std::span<const uint32_t> docs = buckets_[i].documents(q[i]);
     if (!docs.empty()) lists[n++] = docs;

@@ -59,6 +59,19 @@ class SignatureBuckets {
   void prefetch(uint32_t value) const {
     if (!table_.empty()) prefetch_line(&table_[home(value)]);
   }
+  // The next two stages for a value that has a list (most values of a large
+  // index are shared by several documents): its list's record, then, once
+  // that has landed, the end of the list, where an add writes. Each looks
+  // the value up in the table, whose line the stage before fetched.
+  void prefetch_list(uint32_t value) const {
+    if (const Entry* e = listed(value)) prefetch_line(&lists_[e->ref & ~kList]);
+  }
+  void prefetch_list_end(uint32_t value) const {
+    if (const Entry* e = listed(value)) {
+      const std::vector<uint32_t>& list = lists_[e->ref & ~kList];
+      prefetch_line(list.data() + list.size());
+    }
+  }
 
  private:
   struct Entry {
@@ -69,6 +82,15 @@ class SignatureBuckets {
   static constexpr uint32_t kList = 0x80000000u;
 
   size_t home(uint32_t value) const { return (value * 0x9e3779b1u) >> shift_; }
+  // The value's entry when it points to a list, else null.
+  const Entry* listed(uint32_t value) const {
+    if (table_.empty()) return nullptr;
+    for (size_t i = home(value);; i = (i + 1) & mask_) {
+      const Entry& e = table_[i];
+      if (e.value == kEmpty) return nullptr;
+      if (e.value == value) return (e.ref & kList) ? &e : nullptr;
+    }
+  }
   size_t find_slot(uint32_t value) const;  // the value's slot, or its empty slot
   void grow();
   void erase_slot(size_t i);
