@@ -58,8 +58,12 @@ void BufferedWriter::set_write_behind(uint64_t bytes) {
 
 void BufferedWriter::wrote_out() {
   if (write_behind_ == 0 || base_ - written_back_ < write_behind_) return;
-  file_->start_writeback(written_back_, base_ - written_back_);
-  written_back_ = base_;
+  // Whole pages only: the page the next write goes on to fill is left
+  // alone.
+  const uint64_t end = base_ & ~uint64_t{4095};
+  if (end <= written_back_) return;
+  file_->start_writeback(written_back_, end - written_back_);
+  written_back_ = end;
 }
 
 }  // namespace vesk

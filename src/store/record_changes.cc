@@ -82,8 +82,8 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
   if (before.vesk_id != next.vesk_id) {
     auto ids = p.records.id_map.write();
     if (before.vesk_id) {
-      auto it = ids->find(*before.vesk_id);
-      if (it != ids->end() && it->second == next.id) ids->erase(it);
+      const std::string* held_id = ids->find(*before.vesk_id);
+      if (held_id && *held_id == next.id) ids->erase(*before.vesk_id);
     }
     if (next.vesk_id) ids->insert_or_assign(*next.vesk_id, next.id);
   }
@@ -113,8 +113,9 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
   p.indexes.tags.write()->remove(r.id);
   {
     auto ids = p.records.id_map.write();
-    auto it = ids->find(r.vesk_id.value_or(r.id));
-    if (it != ids->end() && it->second == r.id) ids->erase(it);
+    const std::string& key = r.vesk_id ? *r.vesk_id : r.id;
+    const std::string* held_id = ids->find(key);
+    if (held_id && *held_id == r.id) ids->erase(key);
   }
   p.indexes.record_sdrs.write()->erase(r.id);
   embeddings_removed_.push_back(r.id);

@@ -12,6 +12,7 @@
 
 #include "base/guarded.h"
 #include "base/string_hash.h"
+#include "model/flat_string_map.h"
 #include "model/journal_patch.h"
 #include "recall/recall_record_index.h"
 #include "store/lock_order.h"
@@ -20,7 +21,7 @@
 namespace vesk {
 
 // vesk_id (or an old id) -> canonical record id.
-using IdMap = StringMap;
+using IdMap = FlatStringMap<std::string>;
 
 struct RecordState {
   // Every record held in memory, in insertion order (the journal's order).
