@@ -63,12 +63,14 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   print_of(s, print(d));
   hash(d) = XXH3_64bits(text.data(), text.size());
   // The adds miss the cache three times each (table entry, list record,
-  // list end): fetching each stage for all 128 values before the next
-  // overlaps the misses of the values instead of paying them one by one.
+  // list end): each stage is taken for all 128 values before the next, so
+  // the misses of the values overlap instead of following each other.
+  std::array<size_t, kMinHashPermutations> slots;
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].make_room();
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(s[i]);
-  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list(s[i]);
-  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list_end(s[i]);
-  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
+  for (int i = 0; i < kMinHashPermutations; ++i) slots[i] = buckets_[i].slot_of(s[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list_end(slots[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add_at(slots[i], s[i], d);
 }
 
 void NgramIndex::insert_all(std::span<const Entry> entries) {
