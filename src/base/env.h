@@ -55,6 +55,10 @@ class File {
   // a write that makes no progress fails. On failure a prefix of `data` may
   // have reached the file.
   virtual Status write_at(uint64_t offset, std::string_view data) = 0;
+  // Writes `first`, then `second` right behind it, at `offset`: one write
+  // where the system takes a list of buffers (the default makes two). On
+  // failure a prefix of the two may have reached the file.
+  virtual Status write_at(uint64_t offset, std::string_view first, std::string_view second);
   // Forces the file's data and metadata to stable storage (fsync, retried
   // while interrupted).
   virtual Status sync() = 0;

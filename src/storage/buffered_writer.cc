@@ -11,13 +11,16 @@ BufferedWriter::BufferedWriter(std::unique_ptr<File> file, uint64_t position, si
 
 Status BufferedWriter::write(std::string_view data) {
   if (buf_.size() + data.size() > capacity_) {
-    VESK_RETURN_IF_ERROR(flush_buffer());
     if (data.size() >= capacity_) {
-      VESK_RETURN_IF_ERROR(file_->write_at(base_, data));
-      base_ += data.size();
+      // The buffered bytes and the data go out together, in one write; on
+      // failure the buffer stays as it was.
+      VESK_RETURN_IF_ERROR(buf_.empty() ? file_->write_at(base_, data) : file_->write_at(base_, buf_, data));
+      base_ += buf_.size() + data.size();
+      buf_.clear();
       wrote_out();
       return Status::Ok();
     }
+    VESK_RETURN_IF_ERROR(flush_buffer());
   }
   buf_.append(data);
   return Status::Ok();

@@ -39,7 +39,9 @@ class BufferedWriter {
   File& file() { return *file_; }
 
   // Buffers `data`; writes the buffer out first when `data` does not fit, and
-  // writes data at least as large as the buffer directly.
+  // writes data at least as large as the buffer directly, in one write
+  // together with the buffered bytes before it. On failure the buffered
+  // bytes stay buffered (part of them may have reached the file).
   Status write(std::string_view data);
   // Writes the buffered bytes out. On failure they stay buffered (part of them
   // may have reached the file and is overwritten by the retry).

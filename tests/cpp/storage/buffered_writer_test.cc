@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "storage/test_dir.h"
+
 namespace vesk {
 namespace {
 
@@ -87,6 +89,32 @@ TEST(BufferedWriter, WriteBehindAsksForWrittenBytesInSteps) {
       EXPECT_FALSE(file.requests.empty());
     }
   }
+}
+
+// Through a real file: small writes that fill the buffer, large ones that go
+// out together with the buffered bytes (one vectored write), and rollbacks;
+// the file holds exactly the kept bytes.
+TEST(BufferedWriter, RealFileHoldsTheKeptBytes) {
+  testing::TempDir dir;
+  auto file = Env::Default().open(dir / "log", OpenMode::kReadWriteCreate);
+  ASSERT_TRUE(file.ok());
+  BufferedWriter w(std::move(file).value(), 0, 256);
+  std::mt19937 rng(8);
+  std::string kept;
+  for (int i = 0; i < 3000; ++i) {
+    if (rng() % 12 == 0 && !kept.empty()) {
+      const uint64_t mark = kept.size() - std::min<uint64_t>(kept.size(), 1 + rng() % 500);
+      ASSERT_TRUE(w.rollback(mark).ok());
+      kept.resize(mark);
+      continue;
+    }
+    std::string bytes(rng() % 4 == 0 ? 256 + rng() % 3000 : 1 + rng() % 100, static_cast<char>('a' + i % 26));
+    ASSERT_TRUE(w.write(bytes).ok());
+    kept += bytes;
+    ASSERT_EQ(w.position(), kept.size());
+  }
+  ASSERT_TRUE(w.flush_buffer().ok());
+  EXPECT_EQ(testing::slurp(dir / "log"), kept);
 }
 
 }  // namespace

@@ -82,6 +82,10 @@ class FaultEnv : public Env {
       if (allowed) (void)base_->write_at(offset, data.substr(0, allowed));
       return Status::OS("injected write failure");
     }
+    // Two writes, so that an injected failure can cut between or inside them.
+    Status write_at(uint64_t offset, std::string_view first, std::string_view second) override {
+      return File::write_at(offset, first, second);
+    }
     Status sync() override {
       if (env_->hits(env_->sync_match_, path_)) return Status::OS("injected sync failure");
       return base_->sync();
