@@ -33,7 +33,7 @@ Result<std::string> random_uuid_v4(Env& env) {
 
 StagedFile::StagedFile(Env& env, fs::path temp, fs::path target, std::unique_ptr<File> file)
     : env_(env), temp_(std::move(temp)), target_(std::move(target)) {
-  writer_.emplace(std::move(file), 0);
+  writer_.emplace(std::move(file), 0, kStagedBufferBytes);
   writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
 }
 
