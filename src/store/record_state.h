@@ -12,7 +12,7 @@
 
 #include "base/guarded.h"
 #include "base/string_hash.h"
-#include "model/flat_string_map.h"
+#include "model/flat_map.h"
 #include "model/journal_patch.h"
 #include "recall/recall_record_index.h"
 #include "store/lock_order.h"

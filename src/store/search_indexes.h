@@ -20,7 +20,7 @@
 #include "index/sdr_encoder.h"
 #include "index/sdr_index.h"
 #include "index/tag_index.h"
-#include "model/flat_string_map.h"
+#include "model/flat_map.h"
 #include "store/lock_order.h"
 #include "write/synonyms.h"
 

@@ -1,6 +1,6 @@
-// FlatStringMap: a map from text keys to values with no allocation per
-// entry, for the store's large side tables keyed by record id (one insertion
-// per new record).
+// FlatMap: a map with no allocation per entry, for the store's large side
+// tables (one insertion per new record): FlatStringMap keyed by text (record
+// ids), FlatHashMap keyed by a 64-bit hash the caller computed.
 //
 // The entries (key, value) live side by side in one vector, in no particular
 // order: an erase moves the last entry into the gap. They are found through
@@ -27,38 +27,54 @@
 
 namespace vesk {
 
-template <class V>
-class FlatStringMap {
+// How a FlatMap holds and finds its keys: the stored Key, the Lookup form
+// that searches take, the 32 bits of hash the index keeps.
+struct StringKeys {
+  using Key = std::string;
+  using Lookup = std::string_view;
+  static uint32_t hash(Lookup key) { return static_cast<uint32_t>(hash_string(key) >> 32); }
+};
+// Keys that are hashes already (well mixed): their high half is the index's.
+struct HashKeys {
+  using Key = uint64_t;
+  using Lookup = uint64_t;
+  static uint32_t hash(Lookup key) { return static_cast<uint32_t>(key >> 32); }
+};
+
+template <class Keys, class V>
+class FlatMap {
  public:
-  using value_type = std::pair<std::string, V>;
+  using Key = typename Keys::Key;
+  using Lookup = typename Keys::Lookup;
+  using value_type = std::pair<Key, V>;
 
   size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
 
-  V* find(std::string_view key) {
+  V* find(Lookup key) {
     const size_t i = slot_of(key, hash_of(key));
     return i == kNoSlot || index_[i].entry == kEmpty ? nullptr : &entries_[index_[i].entry].second;
   }
-  const V* find(std::string_view key) const { return const_cast<FlatStringMap*>(this)->find(key); }
-  bool contains(std::string_view key) const { return find(key) != nullptr; }
+  const V* find(Lookup key) const { return const_cast<FlatMap*>(this)->find(key); }
+  bool contains(Lookup key) const { return find(key) != nullptr; }
   // The key's value; std::out_of_range when absent.
-  const V& at(std::string_view key) const {
+  const V& at(Lookup key) const {
     if (const V* v = find(key)) return *v;
-    throw std::out_of_range("FlatStringMap::at");
+    throw std::out_of_range("FlatMap::at");
   }
 
   // Sets the key's value, adding the key when it is absent. True when added.
   template <class T>
-  bool insert_or_assign(std::string_view key, T&& value) {
+  bool insert_or_assign(Lookup key, T&& value) {
     auto [v, added] = slot_for_insert(key);
     *v = std::forward<T>(value);
     return added;
   }
   // The key's value, added default-constructed when absent.
-  V& operator[](std::string_view key) { return *slot_for_insert(key).first; }
+  V& operator[](Lookup key) { return *slot_for_insert(key).first; }
 
   // True when the key was there.
-  bool erase(std::string_view key) {
+  bool erase(Lookup key) {
     const size_t i = slot_of(key, hash_of(key));
     if (i == kNoSlot || index_[i].entry == kEmpty) return false;
     const uint32_t gone = index_[i].entry;
@@ -68,7 +84,7 @@ class FlatStringMap {
     const uint32_t last = static_cast<uint32_t>(entries_.size() - 1);
     if (gone != last) {
       // The last entry moves into the gap; its index slot follows it.
-      const uint32_t h = hash_of(entries_[last].first);
+      const uint32_t h = hash_of(Lookup(entries_[last].first));
       size_t j = home(h);
       while (index_[j].entry != last) j = (j + 1) & mask_;
       index_[j].entry = gone;
@@ -98,26 +114,26 @@ class FlatStringMap {
     uint32_t entry;  // kEmpty: an empty slot
   };
 
-  static uint32_t hash_of(std::string_view key) { return static_cast<uint32_t>(hash_string(key) >> 32); }
+  static uint32_t hash_of(Lookup key) { return Keys::hash(key); }
   size_t home(uint32_t hash) const { return (hash * 0x9e3779b1u) >> shift_; }
 
   // The key's slot, or the empty slot where it would go; kNoSlot while the
   // index is empty.
-  size_t slot_of(std::string_view key, uint32_t hash) const {
+  size_t slot_of(Lookup key, uint32_t hash) const {
     if (index_.empty()) return kNoSlot;
     for (size_t i = home(hash);; i = (i + 1) & mask_) {
       const Slot& s = index_[i];
-      if (s.entry == kEmpty || (s.hash == hash && entries_[s.entry].first == key)) return i;
+      if (s.entry == kEmpty || (s.hash == hash && Lookup(entries_[s.entry].first) == key)) return i;
     }
   }
 
-  std::pair<V*, bool> slot_for_insert(std::string_view key) {
+  std::pair<V*, bool> slot_for_insert(Lookup key) {
     if ((entries_.size() + 1) * 4 > index_.size() * 3) grow();
     const uint32_t hash = hash_of(key);
     Slot& s = index_[slot_of(key, hash)];
     if (s.entry != kEmpty) return {&entries_[s.entry].second, false};
     s = Slot{hash, static_cast<uint32_t>(entries_.size())};
-    entries_.emplace_back(std::string(key), V{});
+    entries_.emplace_back(Key(key), V{});
     return {&entries_.back().second, true};
   }
 
@@ -140,5 +156,10 @@ class FlatStringMap {
   int shift_ = 32;
   std::vector<value_type> entries_;
 };
+
+template <class V>
+using FlatStringMap = FlatMap<StringKeys, V>;
+template <class V>
+using FlatHashMap = FlatMap<HashKeys, V>;
 
 }  // namespace vesk

@@ -1,4 +1,4 @@
-#include "model/flat_string_map.h"
+#include "model/flat_map.h"
 
 #include <gtest/gtest.h>
 
