@@ -73,6 +73,13 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add_at(slots[i], s[i], d);
 }
 
+void NgramIndex::prefetch_insert(std::string_view text) const {
+  CompactSignature s;
+  if (!signature_of(text, s)) return;
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(s[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list(s[i]);
+}
+
 void NgramIndex::insert_all(std::span<const Entry> entries) {
   constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
   // 1. Number the documents in entry order. A document numbered earlier in
