@@ -17,6 +17,9 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
   RecordMap& map = **map_;
   Record& r = n.record;
   if (map.contains(r.id)) return Status::Runtime("Record id already in use: " + r.id);
+  // The n-gram insert below misses the cache on 128 tables; its first
+  // lines are fetched now, to land while the entry and the frame are written.
+  p.indexes.ngram.read()->prefetch_insert(r.content);
 
   LogEntry entry;
   entry.id = r.id;
@@ -111,8 +114,8 @@ void RecordChanges::Batch::reindex_and_replace(Record& held, Record next) {
   if (before.vesk_id != next.vesk_id) {
     auto ids = p.records.id_map.write();
     if (before.vesk_id) {
-      auto it = ids->find(*before.vesk_id);
-      if (it != ids->end() && it->second == next.id) ids->erase(it);
+      const std::string* held_id = ids->find(*before.vesk_id);
+      if (held_id && *held_id == next.id) ids->erase(*before.vesk_id);
     }
     if (next.vesk_id) ids->insert_or_assign(*next.vesk_id, next.id);
   }
@@ -140,8 +143,9 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
   p.indexes.tags.write()->remove(r.id);
   {
     auto ids = p.records.id_map.write();
-    auto it = ids->find(r.vesk_id.value_or(r.id));
-    if (it != ids->end() && it->second == r.id) ids->erase(it);
+    const std::string& key = r.vesk_id ? *r.vesk_id : r.id;
+    const std::string* held_id = ids->find(key);
+    if (held_id && *held_id == r.id) ids->erase(key);
   }
   p.indexes.record_sdrs.write()->erase(r.id);
   embeddings_removed_.push_back(r.id);

@@ -16,6 +16,7 @@
 #include "audit/audit_metadata.h"
 #include "base/guarded.h"
 #include "base/string_hash.h"
+#include "model/flat_map.h"
 #include "model/journal_patch.h"
 #include "model/metadata_value_index.h"
 #include "recall/recall_record_index.h"
@@ -25,7 +26,7 @@
 namespace vesk {
 
 // vesk_id (or an old id) -> canonical record id.
-using IdMap = StringMap;
+using IdMap = FlatStringMap<std::string>;
 
 // The metadata keys whose records are found by value without a walk of the
 // map (model/metadata_value_index.h).

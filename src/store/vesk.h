@@ -363,15 +363,20 @@ class Vesk {
 
   Vesk(fs::path path, StoreKey key, Env& env);
 
+  // The store road itself: stores a new record, or touches the exact
+  // duplicate of a text record already held, and returns the id the map holds
+  // it under. `copy`, when given, receives a copy of the record as the map
+  // now holds it; the Python store needs only the id and asks for none.
+  Result<std::string> store_road(StoreRequest request, Record* copy);
   // Steps of the store road.
   Result<std::string> draw_record_id() const;
   Result<std::optional<Record>> touch_exact_duplicate(const ResolvedStore& s);
-  Result<Record> persist_new_record(Record r);
+  Result<std::string> persist_new_record(Record r, Record* copy);
   // Links of a new record to its causal parent and to records that share its
   // tags, before its journal frame is written.
   void link_new_record(Record& r);
   // Relations of the new record's namespace inferred after it is stored.
-  Status infer_store_relations(const Record& r);
+  Status infer_store_relations(std::string_view record_id, std::string_view namespace_);
 
   // The text recall of either layout, without counting the answer.
   std::string text_recall(bool levels, std::string_view query, std::optional<uint64_t> token_budget,
