@@ -56,6 +56,8 @@ class AuditJournal {
 
   const std::string& session_id() const { return session_id_; }
   const fs::path& path() const { return path_; }
+  // Set once opened, cleared by close().
+  bool enabled() const { return enabled_.load(); }
 
  private:
   friend Result<std::unique_ptr<AuditJournal>> open_audit_session(const fs::path& dir, StoreKey key, Env& env,

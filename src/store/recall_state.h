@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/guarded.h"
+#include "cognitive/concept_surface_counters.h"
 #include "cognitive/recall_replay_baseline.h"
 #include "model/scored_record.h"
 #include "recall/activation.h"
@@ -39,6 +40,8 @@ struct RecallState {
   Guarded<std::vector<RecallReplayBaseline>> recall_replay{lock_order::kRecallReplay};
   StoreCounters counters;
   RecallHitCounters hits;
+  // Atomic; added to by readers of the store, hence mutable.
+  mutable ConceptSurfaceCounters concept_surface;
 
   // Empties the text cache, then the structured cache.
   void clear_caches() {
