@@ -53,5 +53,7 @@ MethodRows record_access_methods();   // record_access_methods.cc: record access
 MethodRows taxonomy_methods();        // taxonomy_methods.cc: taxonomy, synonyms, namespaces
 MethodRows status_methods();          // status_methods.cc: startup report, manifest, trends, reflection
 MethodRows audit_graph_methods();     // audit_graph_methods.cc: audit graph, audit entities and links
+MethodRows capsule_methods();         // capsule_methods.cc: context capsules, whole-store JSON
+MethodRows correction_log_methods();  // correction_log_methods.cc: the correction log
 
 }  // namespace vesk::py

@@ -40,11 +40,13 @@
 #include <vector>
 
 #include "audit/audit_graph.h"
+#include "audit/correction_log_entry.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
+#include "exchange/context_capsule/context_capsule.h"
 #include "index/embedding_fn.h"
 #include "maintenance/maintenance_trend_summary.h"
 #include "model/config_taxonomy.h"
@@ -56,6 +58,7 @@
 #include "recall/recall_sessions.h"
 #include "recall/recall_settings.h"
 #include "recall/rerank_modes.h"
+#include "reports/cognitive_read_view.h"
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
@@ -334,6 +337,41 @@ class Vesk {
                                                    AuditRelationKind relation,
                                                    std::optional<double> valid_from = std::nullopt,
                                                    std::optional<double> valid_until = std::nullopt);
+
+  // ---- Context capsules and the whole-store JSON (vesk_exchange.cc) ----
+
+  // The context capsule of `namespace_` (none: "default") for `purpose` at
+  // `valid_at` (none: now), built under the record map's read lock
+  // (exchange/context_capsule/context_capsule.h). Value errors, checked in
+  // this order before anything is read: the namespace's, "context capsule
+  // purpose must not be empty" for a purpose of nothing but white space,
+  // "valid_at must be a finite Unix timestamp".
+  Result<ContextCapsule> build_context_capsule(std::string_view purpose, uint64_t token_budget,
+                                               std::optional<std::string_view> namespace_ = std::nullopt,
+                                               std::optional<double> valid_at = std::nullopt) const;
+  // The same capsule with compacted texts and its compaction record; the
+  // read lock is held across the plain and the compacted fill.
+  Result<ContextCapsule> build_compacted_context_capsule(std::string_view purpose, uint64_t token_budget,
+                                                         std::optional<std::string_view> namespace_ = std::nullopt,
+                                                         std::optional<double> valid_at = std::nullopt) const;
+  // Every record held in memory as the indented JSON array of their Record
+  // JSON objects, in map order, written under the record map's read lock
+  // ("[]" for an empty store; a non-finite float is null).
+  std::string export_json() const;
+
+  // ---- Foundations of the reports (vesk_reports.cc) ----
+
+  // Shared locks on the record map and the four layers, in lock order, held
+  // until the view dies (reports/cognitive_read_view.h).
+  CognitiveReadView cognitive_read_view() const;
+  // Copies of every policy hint and every causal pattern, in the layer's map
+  // order, each taken under a view of its own.
+  std::vector<PolicyHint> list_policy_hints() const;
+  std::vector<CausalPattern> list_causal_patterns() const;
+  // The correction entries of the current audit journal file, in file order
+  // (reports/correction_log.h); empty without an open journal. Takes none of
+  // the store's locks. Never fails.
+  std::vector<CorrectionLogEntry> read_correction_log() const;
 
   // ---- Copies of the state kept beside the records ----
 
