@@ -79,6 +79,64 @@ class _AuditGraph(TypedDict):
     nodes: list[_AuditGraphNode]
     edges: list[_AuditEdge]
 
+class _CapsuleEntry(TypedDict):
+    record_id: str
+    category: Literal[
+        "refutation_scar",
+        "evidence_debt",
+        "active_goal",
+        "contradiction",
+        "outcome",
+        "decision",
+        "identity",
+        "domain",
+        "purpose_relevant",
+    ]
+    content: str
+    source_type: str
+    semantic_type: str
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    confidence: float
+    strength: float
+    salience: float
+    estimated_tokens: int
+    selection_reasons: list[str]
+
+class _CapsuleCompaction(TypedDict):
+    baseline_entry_count: int
+    output_entry_count: int
+    additional_entry_count: int
+    original_equivalent_tokens: int
+    compacted_tokens: int
+    saved_tokens: int
+    reduction_ratio: float
+    transformed_entry_count: int
+    protected_entry_count: int
+    originals_unchanged: bool
+
+class _ContextCapsule(TypedDict):
+    namespace: str
+    purpose: str
+    token_budget: int
+    estimated_tokens: int
+    source_record_count: int
+    omitted_count: int
+    refutation_count: int
+    evidence_debt_count: int
+    contradiction_count: int
+    capsule_hash: str
+    entries: list[_CapsuleEntry]
+    compaction: NotRequired[_CapsuleCompaction]
+
+class _CorrectionLogEntry(TypedDict):
+    timestamp: int
+    time_iso: str
+    target_kind: str
+    target_id: str
+    operation: str
+    reason: str
+    session_id: str
+
 _Namespaces = str | list[str] | None
 
 class Vesk:
@@ -220,6 +278,15 @@ class Vesk:
         valid_until: float | None = None,
     ) -> _AuditEdge: ...
     def audit_graph(self, namespace: str | None = None, valid_at: float | None = None) -> _AuditGraph: ...
+    def build_context_capsule(
+        self, purpose: str, token_budget: int = 2000, namespace: str | None = None, valid_at: float | None = None
+    ) -> _ContextCapsule: ...
+    def build_compacted_context_capsule(
+        self, purpose: str, token_budget: int = 2000, namespace: str | None = None, valid_at: float | None = None
+    ) -> _ContextCapsule: ...
+    def export_json(self) -> str: ...
+    def get_correction_log(self) -> list[_CorrectionLogEntry]: ...
+    def get_correction_log_for_target(self, target_kind: str, target_id: str) -> list[_CorrectionLogEntry]: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""
