@@ -29,8 +29,13 @@ namespace vesk {
 using IdMap = FlatStringMap<std::string>;
 
 // The metadata keys whose records are found by value without a walk of the
-// map (model/metadata_value_index.h).
-inline constexpr std::string_view kIndexedMetadataKeys[] = {kAuditEntityIdKey};
+// map (model/metadata_value_index.h): the audit entity id, and the keys a
+// context capsule reads, so that a capsule reads no metadata of the records
+// that hold none of them.
+inline constexpr std::string_view kIndexedMetadataKeys[] = {
+    kAuditEntityIdKey,   "acl_visibility", "answer_permission", "admission",
+    "verification_status", "superseded_by", "status",           "project_status",
+};
 
 struct RecordState {
   // Every record held in memory, in insertion order (the journal's order).

@@ -32,7 +32,7 @@ Result<ContextCapsule> Vesk::build_context_capsule(std::string_view purpose, uin
   if (!ns.ok()) return ns.status();
   const double at = valid_at.value_or(env_.now_seconds());
   auto records = records_.records.read();
-  return assemble_context_capsule(*records, *ns, purpose, at, token_budget);
+  return assemble_context_capsule(*records, *ns, purpose, at, token_budget, &records_.by_metadata(records));
 }
 
 Result<ContextCapsule> Vesk::build_compacted_context_capsule(std::string_view purpose, uint64_t token_budget,
@@ -42,7 +42,8 @@ Result<ContextCapsule> Vesk::build_compacted_context_capsule(std::string_view pu
   if (!ns.ok()) return ns.status();
   const double at = valid_at.value_or(env_.now_seconds());
   auto records = records_.records.read();
-  return assemble_compacted_context_capsule(*records, *ns, purpose, at, token_budget);
+  return assemble_compacted_context_capsule(*records, *ns, purpose, at, token_budget,
+                                            &records_.by_metadata(records));
 }
 
 std::string Vesk::export_json() const {

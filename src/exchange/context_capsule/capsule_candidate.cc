@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "audit/evidence_vocabulary.h"
-#include "model/record_access.h"
 #include "model/unicode_text.h"
 
 namespace vesk {
@@ -35,11 +34,6 @@ bool has_any_tag(const Record& r, const std::string_view (&tags)[N]) {
   return false;
 }
 
-const std::string* metadata_value(const Record& r, std::string_view key) {
-  auto it = r.metadata.find(key);
-  return it == r.metadata.end() ? nullptr : &it->second;
-}
-
 bool equals_ignoring_ascii_case(std::string_view a, std::string_view lower) {
   if (a.size() != lower.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -48,23 +42,18 @@ bool equals_ignoring_ascii_case(std::string_view a, std::string_view lower) {
   return true;
 }
 
-bool is_rejected(const Record& r) {
-  if (const std::string* v = metadata_value(r, "answer_permission")) {
-    if (parse_answer_permission(*v) == AnswerPermission::Block) return true;
+bool is_rejected(const Record& r, const CapsuleMetadata& m) {
+  if (m.answer_permission && parse_answer_permission(*m.answer_permission) == AnswerPermission::Block) return true;
+  if (m.admission && equals_ignoring_ascii_case(trim_unicode_white_space(*m.admission), "block")) return true;
+  if (m.verification_status && parse_verification_status(*m.verification_status) == VerificationStatus::Superseded) {
+    return true;
   }
-  if (const std::string* v = metadata_value(r, "admission")) {
-    if (equals_ignoring_ascii_case(trim_unicode_white_space(*v), "block")) return true;
-  }
-  if (const std::string* v = metadata_value(r, "verification_status")) {
-    if (parse_verification_status(*v) == VerificationStatus::Superseded) return true;
-  }
-  return metadata_value(r, "superseded_by") && !r.valid_until;
+  return m.superseded_by && !r.valid_until;
 }
 
 // The status is lower-cased but not trimmed: " done" is still open.
-bool is_closed(const Record& r) {
-  const std::string* status = metadata_value(r, "status");
-  if (!status) status = metadata_value(r, "project_status");
+bool is_closed(const CapsuleMetadata& m) {
+  const std::string* status = m.status ? m.status : m.project_status;
   if (!status) return false;
   for (std::string_view closed : kClosedStatuses) {
     if (equals_ignoring_ascii_case(*status, closed)) return true;
@@ -72,12 +61,12 @@ bool is_closed(const Record& r) {
   return false;
 }
 
-std::optional<CapsuleCategory> category_of(const Record& r, uint64_t overlap) {
+std::optional<CapsuleCategory> category_of(const Record& r, const CapsuleMetadata& m, uint64_t overlap) {
   if (has_tag(r, "consequence-refute")) return CapsuleCategory::RefutationScar;
   if (has_tag(r, "consequence-inconclusive") && !has_tag(r, "consequence-support")) {
     return CapsuleCategory::EvidenceDebt;
   }
-  if (has_any_tag(r, kGoalTags) && !is_closed(r)) return CapsuleCategory::ActiveGoal;
+  if (has_any_tag(r, kGoalTags) && !is_closed(m)) return CapsuleCategory::ActiveGoal;
   if (r.semantic_type == "contradiction" || has_tag(r, "contradiction")) return CapsuleCategory::Contradiction;
   if (has_any_tag(r, kOutcomeTags)) return CapsuleCategory::Outcome;
   if (r.semantic_type == "decision" || r.level == Level::Decisions) return CapsuleCategory::Decision;
@@ -101,22 +90,53 @@ uint64_t priority_of(CapsuleCategory c, uint64_t overlap, float salience, float 
 
 }  // namespace
 
+// One walk of the record's few entries costs less than one hash lookup per
+// key.
+CapsuleMetadata capsule_metadata(const Record& r) {
+  CapsuleMetadata m;
+  for (const auto& [key, value] : r.metadata) {
+    switch (key.size()) {
+      case 6: if (key == "status") m.status = &value; break;
+      case 9: if (key == "admission") m.admission = &value; break;
+      case 13: if (key == "superseded_by") m.superseded_by = &value; break;
+      case 14:
+        if (key == "acl_visibility") m.acl_visibility = &value;
+        else if (key == "project_status") m.project_status = &value;
+        break;
+      case 17: if (key == "answer_permission") m.answer_permission = &value; break;
+      case 19: if (key == "verification_status") m.verification_status = &value; break;
+      default: break;
+    }
+  }
+  return m;
+}
+
 std::string_view capsule_category_name(CapsuleCategory c) { return kCategoryNames[static_cast<size_t>(c)]; }
 uint64_t capsule_base_priority(CapsuleCategory c) { return kBasePriorities[static_cast<size_t>(c)]; }
 
 bool passes_capsule_filter(const Record& r, std::string_view namespace_, double at) {
+  return passes_capsule_filter(r, namespace_, at, capsule_metadata(r));
+}
+
+bool passes_capsule_filter(const Record& r, std::string_view namespace_, double at, const CapsuleMetadata& m) {
   if (r.namespace_ != namespace_) return false;
   if (r.valid_from && !(std::isfinite(*r.valid_from) && *r.valid_from <= at)) return false;
   if (r.valid_until && !(std::isfinite(*r.valid_until) && *r.valid_until > at)) return false;
   // An anonymous reader has no principal, role or group, so of the access
-  // rules only "public or legacy" can let it in.
-  return record_is_public(r);
+  // rules (record_access_allowed) only "public or legacy" can let it in: no
+  // visibility entry, or "public".
+  return !m.acl_visibility || *m.acl_visibility == "public";
 }
 
 std::optional<CapsuleCandidate> classify_capsule_candidate(const Record& r, const CapsuleTermMatcher& purpose) {
-  if (is_rejected(r)) return std::nullopt;
+  return classify_capsule_candidate(r, purpose, capsule_metadata(r));
+}
+
+std::optional<CapsuleCandidate> classify_capsule_candidate(const Record& r, const CapsuleTermMatcher& purpose,
+                                                           const CapsuleMetadata& m) {
+  if (is_rejected(r, m)) return std::nullopt;
   const uint64_t overlap = purpose.shared_terms(r.content, r.tags, r.semantic_type);
-  auto category = category_of(r, overlap);
+  auto category = category_of(r, m, overlap);
   if (!category) return std::nullopt;
   return CapsuleCandidate{&r, priority_of(*category, overlap, r.salience, r.confidence), *category, overlap};
 }

@@ -76,11 +76,38 @@ struct CapsuleCandidate {
   uint64_t overlap = 0;
 };
 
-// The filter above.
+// The metadata values the filter and the classification read; null where
+// the record has no such entry.
+struct CapsuleMetadata {
+  const std::string* acl_visibility = nullptr;
+  const std::string* answer_permission = nullptr;
+  const std::string* admission = nullptr;
+  const std::string* verification_status = nullptr;
+  const std::string* superseded_by = nullptr;
+  const std::string* status = nullptr;
+  const std::string* project_status = nullptr;
+};
+
+// The keys of CapsuleMetadata: a record that holds none of them reads as the
+// empty CapsuleMetadata, so a caller that knows as much (from an index of
+// these keys) need not walk the record's metadata.
+inline constexpr std::string_view kCapsuleMetadataKeys[] = {
+    "acl_visibility", "answer_permission", "admission", "verification_status",
+    "superseded_by",  "status",            "project_status",
+};
+
+// Found in one walk of the record's metadata.
+CapsuleMetadata capsule_metadata(const Record& record);
+
+// The filter above; `metadata` is capsule_metadata of the record.
+bool passes_capsule_filter(const Record& record, std::string_view namespace_, double reference_time,
+                           const CapsuleMetadata& metadata);
 bool passes_capsule_filter(const Record& record, std::string_view namespace_, double reference_time);
 
 // The candidate of a record that passed the filter, or none when it is
 // rejected or has no category.
+std::optional<CapsuleCandidate> classify_capsule_candidate(const Record& record, const CapsuleTermMatcher& purpose,
+                                                           const CapsuleMetadata& metadata);
 std::optional<CapsuleCandidate> classify_capsule_candidate(const Record& record, const CapsuleTermMatcher& purpose);
 
 // The reasons a candidate was selected, in order: the category's name;

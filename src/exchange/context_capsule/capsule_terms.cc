@@ -1,55 +1,83 @@
 #include "exchange/context_capsule/capsule_terms.h"
 
 #include <algorithm>
+#include <array>
 
 #include "model/unicode_text.h"
 
 namespace vesk {
 namespace {
 
-constexpr bool is_ascii_alnum(unsigned char b) {
-  return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
-}
+// Byte classes: 0 an ASCII separator, 1 an ASCII letter or digit, 2 a byte
+// of a multi-byte character (classified by decoding it).
+constexpr auto kByteClass = [] {
+  std::array<uint8_t, 256> t{};
+  for (int b = 0; b < 256; ++b) {
+    const bool alnum = (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+    t[b] = b >= 0x80 ? 2 : alnum ? 1 : 0;
+  }
+  return t;
+}();
+
+inline uint8_t byte_class(char c) { return kByteClass[static_cast<unsigned char>(c)]; }
 
 // Calls f(piece, ascii, code_points) for every maximal run of alphanumeric
-// characters of `text`.
+// characters of `text`. Runs of ASCII are taken a byte at a time; only
+// non-ASCII characters are decoded.
 template <class F>
 void for_each_piece(std::string_view text, F&& f) {
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
     // Skip separators.
-    size_t start = i;
-    while (i < n) {
-      const unsigned char b = static_cast<unsigned char>(text[i]);
-      if (b < 0x80) {
-        if (is_ascii_alnum(b)) break;
-        ++i;
+    while (p < end) {
+      const uint8_t k = byte_class(*p);
+      if (k == 1) break;
+      if (k == 0) {
+        ++p;
         continue;
       }
-      size_t j = i;
+      size_t j = static_cast<size_t>(p - text.data());
+      const size_t at = j;
       if (is_unicode_alphanumeric(next_code_point(text, j))) break;
-      i = j;
+      p += j - at;
     }
-    if (i >= n) return;
-    start = i;
+    if (p >= end) return;
+    const char* start = p;
     bool ascii = true;
     size_t code_points = 0;
-    while (i < n) {
-      const unsigned char b = static_cast<unsigned char>(text[i]);
-      if (b < 0x80) {
-        if (!is_ascii_alnum(b)) break;
-        ++i;
-      } else {
-        size_t j = i;
-        if (!is_unicode_alphanumeric(next_code_point(text, j))) break;
-        i = j;
-        ascii = false;
+    while (p < end) {
+      const uint8_t k = byte_class(*p);
+      if (k == 1) {
+        ++p;
+        ++code_points;
+        continue;
       }
+      if (k == 0) break;
+      size_t j = static_cast<size_t>(p - text.data());
+      const size_t at = j;
+      if (!is_unicode_alphanumeric(next_code_point(text, j))) break;
+      p += j - at;
+      ascii = false;
       ++code_points;
     }
-    f(text.substr(start, i - start), ascii, code_points);
+    f(std::string_view(start, static_cast<size_t>(p - start)), ascii, code_points);
   }
+}
+
+// FNV-1a over the bytes, folded by a final mix; the same for a term and for
+// a piece lower-cased on the fly.
+constexpr uint64_t kFnvBasis = 0xcbf29ce484222325ull;
+constexpr uint64_t fnv_step(uint64_t h, unsigned char b) { return (h ^ b) * 0x100000001b3ull; }
+constexpr uint64_t fnv_finish(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  return h ^ (h >> 33);
+}
+uint64_t term_hash(std::string_view s) {
+  uint64_t h = kFnvBasis;
+  for (char c : s) h = fnv_step(h, static_cast<unsigned char>(c));
+  return fnv_finish(h);
 }
 
 }  // namespace
@@ -74,23 +102,31 @@ std::vector<std::string> capsule_terms(std::string_view text) {
 CapsuleTermMatcher::CapsuleTermMatcher(std::string_view purpose) : terms_(capsule_terms(purpose)) {
   for (const std::string& t : terms_) {
     if (!is_all_ascii(t)) continue;
-    if (t.size() < 64) {
-      ascii_lengths_ |= uint64_t{1} << t.size();
-    } else {
-      has_long_ascii_ = true;
-    }
+    ascii_lengths_[static_cast<unsigned char>(t[0])] |= uint64_t{1} << (t.size() < 64 ? t.size() : 0);
   }
   seen_.assign(terms_.size(), 0);
+  size_t capacity = 16;
+  while (capacity < terms_.size() * 2) capacity *= 2;
+  table_.assign(capacity, {0, 0});
+  for (size_t t = 0; t < terms_.size(); ++t) {
+    const uint64_t h = term_hash(terms_[t]);
+    size_t i = h & (capacity - 1);
+    while (table_[i].second != 0) i = (i + 1) & (capacity - 1);
+    table_[i] = {h, static_cast<uint32_t>(t + 1)};
+  }
 }
 
-bool CapsuleTermMatcher::mark(std::string_view lowered) const {
-  auto it = std::lower_bound(terms_.begin(), terms_.end(), lowered,
-                             [](const std::string& a, std::string_view b) { return std::string_view(a) < b; });
-  if (it == terms_.end() || *it != lowered) return false;
-  uint64_t& seen = seen_[static_cast<size_t>(it - terms_.begin())];
-  if (seen == pass_) return false;
-  seen = pass_;
-  return true;
+bool CapsuleTermMatcher::mark(std::string_view lowered, uint64_t hash) const {
+  const size_t mask = table_.size() - 1;
+  for (size_t i = hash & mask; table_[i].second != 0; i = (i + 1) & mask) {
+    if (table_[i].first != hash) continue;
+    const size_t t = table_[i].second - 1;
+    if (terms_[t] != lowered) continue;
+    if (seen_[t] == pass_) return false;
+    seen_[t] = pass_;
+    return true;
+  }
+  return false;
 }
 
 uint64_t CapsuleTermMatcher::shared_terms(std::string_view content, std::span<const std::string> tags,
@@ -105,21 +141,23 @@ uint64_t CapsuleTermMatcher::shared_terms(std::string_view content, std::span<co
       if (code_points < 2) return;
       if (ascii) {
         // An ASCII piece lower-cases to the same number of ASCII bytes: only
-        // a term of that length can match.
-        if (piece.size() < 64 ? !(ascii_lengths_ >> piece.size() & 1) : !has_long_ascii_) return;
-        std::string_view key;
-        if (piece.size() <= sizeof small) {
-          for (size_t k = 0; k < piece.size(); ++k) small[k] = ascii_lower(piece[k]);
-          key = std::string_view(small, piece.size());
-        } else {
-          lowered.assign(piece);
-          for (char& c : lowered) c = ascii_lower(c);
-          key = lowered;
+        // a term of that length and first byte can match.
+        const uint64_t lengths = ascii_lengths_[static_cast<unsigned char>(ascii_lower(piece[0]))];
+        if (!(lengths >> (piece.size() < 64 ? piece.size() : 0) & 1)) return;
+        char* out = small;
+        if (piece.size() > sizeof small) {
+          lowered.resize(piece.size());
+          out = lowered.data();
         }
-        if (mark(key)) ++shared;
+        uint64_t h = kFnvBasis;
+        for (size_t k = 0; k < piece.size(); ++k) {
+          out[k] = ascii_lower(piece[k]);
+          h = fnv_step(h, static_cast<unsigned char>(out[k]));
+        }
+        if (mark(std::string_view(out, piece.size()), fnv_finish(h))) ++shared;
       } else {
         lowered = unicode_lower(piece);
-        if (mark(lowered)) ++shared;
+        if (mark(lowered, term_hash(lowered))) ++shared;
       }
     });
   };

@@ -13,6 +13,7 @@
 // that could match.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -38,13 +39,18 @@ class CapsuleTermMatcher {
                         std::string_view semantic_type) const;
 
  private:
-  // Marks the term equal to `lowered` as seen; returns true the first time.
-  bool mark(std::string_view lowered) const;
+  // Marks the term equal to `lowered` (whose hash is `hash`) as seen;
+  // returns true the first time in this pass.
+  bool mark(std::string_view lowered, uint64_t hash) const;
 
   std::vector<std::string> terms_;
-  // Bit n set: some ASCII-only term has n bytes (n < 64).
-  uint64_t ascii_lengths_ = 0;
-  bool has_long_ascii_ = false;
+  // Open addressing over the terms by hash: (hash, index + 1), 0 empty; at
+  // most half full.
+  std::vector<std::pair<uint64_t, uint32_t>> table_;
+  // Per first byte of an ASCII-only term: bit n set when such a term has n
+  // bytes (n < 64), bit 0 when one is longer. An ASCII piece is looked up
+  // only when its lower-cased first byte and its length fit.
+  std::array<uint64_t, 128> ascii_lengths_{};
   // Per term, the pass that last saw it; a pass is one shared_terms call.
   mutable std::vector<uint64_t> seen_;
   mutable uint64_t pass_ = 0;

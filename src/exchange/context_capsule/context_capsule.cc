@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <unordered_set>
 
 #include "exchange/context_capsule/capsule_compaction.h"
 #include "exchange/context_capsule/capsule_hash.h"
@@ -11,18 +13,64 @@
 namespace vesk {
 namespace {
 
+// The records of `records` that hold one of kCapsuleMetadataKeys, when the
+// index can tell; none when it cannot (every record's metadata is walked).
+std::optional<std::unordered_set<const Record*>> records_with_capsule_keys(const RecordMap& records,
+                                                                           const MetadataValueIndex* index) {
+  if (!index) return std::nullopt;
+  for (std::string_view key : kCapsuleMetadataKeys) {
+    if (!index->indexes(key)) return std::nullopt;
+  }
+  std::unordered_set<const Record*> out;
+  for (std::string_view key : kCapsuleMetadataKeys) {
+    for (const Record* r : index->records_with_key(records, key)) out.insert(r);
+  }
+  return out;
+}
+
 // The classified candidates of one build, sorted on demand: filling rarely
 // reaches far into a large list, so only as much of it is put in order as is
 // taken (an entry costs at least 17 tokens, which bounds the count).
+//
+// The map is walked once for the filter, which reads only fields held in
+// the record itself (and the metadata of the few records the index names);
+// the records that pass are then classified with the texts of the next ones
+// already on their way into the cache.
 class CandidateList {
  public:
-  CandidateList(const RecordMap& records, std::string_view namespace_, std::string_view purpose, double at,
-                uint64_t budget, ContextCapsule& capsule) {
-    const CapsuleTermMatcher matcher(purpose);
+  CandidateList(const RecordMap& records, const MetadataValueIndex* index, std::string_view namespace_,
+                std::string_view purpose, double at, uint64_t budget, ContextCapsule& capsule) {
+    const auto flagged = records_with_capsule_keys(records, index);
+    auto metadata_of = [&](const Record& r) {
+      return !flagged || flagged->contains(&r) ? capsule_metadata(r) : CapsuleMetadata{};
+    };
+    std::vector<const Record*> passing;
     for (const auto& [id, record] : records) {
-      if (!passes_capsule_filter(record, namespace_, at)) continue;
-      ++capsule.source_record_count;
-      auto c = classify_capsule_candidate(record, matcher);
+      if (record.namespace_ != namespace_) continue;
+      if (passes_capsule_filter(record, namespace_, at, metadata_of(record))) passing.push_back(&record);
+    }
+    capsule.source_record_count = passing.size();
+
+    const CapsuleTermMatcher matcher(purpose);
+    // Two steps ahead: the fields of a record that classification reads
+    // (they lie on other cache lines than those the filter read), and, once
+    // those have arrived, the texts they point to.
+    constexpr size_t kFieldsAhead = 16, kTextsAhead = 8;
+    for (size_t i = 0; i < passing.size(); ++i) {
+      if (i + kFieldsAhead < passing.size()) {
+        const Record* r = passing[i + kFieldsAhead];
+        __builtin_prefetch(&r->content);
+        __builtin_prefetch(&r->tags);
+        __builtin_prefetch(&r->semantic_type);
+        __builtin_prefetch(&r->salience);
+      }
+      if (i + kTextsAhead < passing.size()) {
+        const Record* r = passing[i + kTextsAhead];
+        __builtin_prefetch(r->content.data());
+        __builtin_prefetch(r->tags.data());
+      }
+      const Record& record = *passing[i];
+      auto c = classify_capsule_candidate(record, matcher, metadata_of(record));
       if (!c) continue;
       switch (c->category) {
         case CapsuleCategory::RefutationScar: ++capsule.refutation_count; break;
@@ -119,9 +167,10 @@ uint64_t clamp_capsule_token_budget(uint64_t token_budget) {
 }
 
 ContextCapsule assemble_context_capsule(const RecordMap& records, std::string_view namespace_,
-                                        std::string_view purpose, double reference_time, uint64_t token_budget) {
+                                        std::string_view purpose, double reference_time, uint64_t token_budget,
+                                        const MetadataValueIndex* index) {
   ContextCapsule capsule = capsule_head(namespace_, purpose, clamp_capsule_token_budget(token_budget));
-  CandidateList list(records, namespace_, purpose, reference_time, capsule.token_budget, capsule);
+  CandidateList list(records, index, namespace_, purpose, reference_time, capsule.token_budget, capsule);
   const uint64_t remaining =
       fill(list, capsule.token_budget, content_of, [&](const CapsuleCandidate& c, std::string cut, uint64_t cost) {
         capsule.entries.push_back(make_entry(c, std::move(cut), cost));
@@ -132,9 +181,9 @@ ContextCapsule assemble_context_capsule(const RecordMap& records, std::string_vi
 
 ContextCapsule assemble_compacted_context_capsule(const RecordMap& records, std::string_view namespace_,
                                                   std::string_view purpose, double reference_time,
-                                                  uint64_t token_budget) {
+                                                  uint64_t token_budget, const MetadataValueIndex* index) {
   ContextCapsule capsule = capsule_head(namespace_, purpose, clamp_capsule_token_budget(token_budget));
-  CandidateList list(records, namespace_, purpose, reference_time, capsule.token_budget, capsule);
+  CandidateList list(records, index, namespace_, purpose, reference_time, capsule.token_budget, capsule);
   CapsuleCompaction compaction;
 
   // The plain capsule's fill, counted only.

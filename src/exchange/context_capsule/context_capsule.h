@@ -25,6 +25,7 @@
 
 #include "exchange/context_capsule/capsule_candidate.h"
 #include "model/level.h"
+#include "model/metadata_value_index.h"
 #include "model/record_map.h"
 
 namespace vesk {
@@ -99,13 +100,16 @@ uint64_t clamp_capsule_token_budget(uint64_t token_budget);
 
 // The capsule of the records of `records` in `namespace_` for `purpose` at
 // `reference_time` (Unix seconds). The caller holds the map's read lock for
-// the whole call. Cannot fail.
+// the whole call. `index`, when given, describes `records` and indexes
+// kCapsuleMetadataKeys (capsule_candidate.h): the metadata of records that
+// hold none of those keys is then not read. Cannot fail.
 ContextCapsule assemble_context_capsule(const RecordMap& records, std::string_view namespace_,
-                                        std::string_view purpose, double reference_time, uint64_t token_budget);
+                                        std::string_view purpose, double reference_time, uint64_t token_budget,
+                                        const MetadataValueIndex* index = nullptr);
 
 // The same with compacted texts and the compaction record.
 ContextCapsule assemble_compacted_context_capsule(const RecordMap& records, std::string_view namespace_,
                                                   std::string_view purpose, double reference_time,
-                                                  uint64_t token_budget);
+                                                  uint64_t token_budget, const MetadataValueIndex* index = nullptr);
 
 }  // namespace vesk

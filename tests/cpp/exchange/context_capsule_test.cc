@@ -126,6 +126,19 @@ TEST(ContextCapsule, ClassifiesFiltersAndRejectsByTheRules) {
   EXPECT_EQ(c.refutation_count, 1u);
   EXPECT_EQ(c.evidence_debt_count, 1u);
   EXPECT_EQ(c.contradiction_count, 1u);
+  // An index of the metadata keys the capsule reads spares the walk of the
+  // other records' metadata and changes nothing; an index that lacks one of
+  // the keys is not relied on.
+  MetadataValueIndex index(kCapsuleMetadataKeys);
+  index.rebuild(map);
+  const ContextCapsule indexed = assemble_context_capsule(map, "default", "deploy", kAt, 32768, &index);
+  EXPECT_EQ(indexed.entries, c.entries);
+  EXPECT_EQ(indexed.capsule_hash, c.capsule_hash);
+  const std::string_view partial_keys[] = {"status"};
+  MetadataValueIndex partial(partial_keys);
+  partial.rebuild(map);
+  EXPECT_EQ(assemble_context_capsule(map, "default", "deploy", kAt, 32768, &partial).capsule_hash, c.capsule_hash);
+
   // The scar comes first although it shares no word with the purpose.
   ASSERT_FALSE(c.entries.empty());
   EXPECT_EQ(c.entries[0].record_id, "refute");
