@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,6 +58,31 @@ TEST(CapsuleTerms, MatcherCountsTheTermsAllTextsShareWithThePurposeOnce) {
     EXPECT_EQ(purpose.shared_terms(c.content, c.tags, c.semantic_type), c.shared) << c.content;
   }
   EXPECT_EQ(CapsuleTermMatcher("a b c").shared_terms("a b c", {}, "fact"), 0u);
+}
+
+TEST(CapsuleTerms, MatcherAgreesWithTheTermSetsOnGeneratedTexts) {
+  // Words of many lengths (64 bytes among them), with separators of every
+  // kind; every other text also has non-ASCII words and white space.
+  const std::vector<std::string> words = {"a", "ab", "Kiln", "GLAZE", "x9", "zz", std::string(63, 'q'),
+                                          std::string(64, 'Q'), std::string(65, 'q'), "7", "école", "Ünïcode"};
+  const std::vector<std::string> separators = {" ", "-", "_", ".", "\n", ", ", "@", "`", "{", "[", "/", ":", "\u00a0"};
+  std::mt19937 rng(54);
+  const CapsuleTermMatcher purpose("kiln glaze zz x9 " + std::string(64, 'q') + " école ünïcode");
+  const std::vector<std::string> purpose_terms = purpose.terms();
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int n = static_cast<int>(rng() % 40);
+    for (int i = 0; i < n; ++i) {
+      const bool mixed = round % 2 == 1;
+      text += words[rng() % (mixed ? words.size() : 10)];
+      text += separators[rng() % (mixed ? separators.size() : separators.size() - 1)];
+    }
+    std::vector<std::string> shared;
+    const std::vector<std::string> terms = capsule_terms(text);
+    std::set_intersection(terms.begin(), terms.end(), purpose_terms.begin(), purpose_terms.end(),
+                          std::back_inserter(shared));
+    ASSERT_EQ(purpose.shared_terms(text, {}, ""), shared.size()) << text;
+  }
 }
 
 TEST(CapsuleTokens, EstimateCountsCodePointsNotBytes) {
