@@ -4,6 +4,8 @@ store writes corrections of its own."""
 import json
 import os
 
+import pytest
+
 from vesk._core import Vesk
 
 KEYS = ["timestamp", "time_iso", "target_kind", "target_id", "operation", "reason", "session_id"]
@@ -40,6 +42,8 @@ def test_corrections_in_file_order_and_by_target(tmp_path):
                                                  "world_confirm"]
         assert list(log[0]) == KEYS
         assert log[0]["timestamp"] == 1_750_000_000_123 and isinstance(log[0]["timestamp"], int)
+        with pytest.raises(TypeError, match="target_id"):
+            v.get_correction_log_for_target("belief", 1)
         hits = v.get_correction_log_for_target("belief", "b1")
         assert [e["operation"] for e in hits] == ["deprecate", "world_confirm"]
         # An entry still being written does not hide the finished ones.
