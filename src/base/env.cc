@@ -238,6 +238,13 @@ class PosixEnv final : public Env {
     return static_cast<uint64_t>(st.st_size);
   }
 
+  Result<FileStat> file_stat(const fs::path& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return os_error(errno);
+    return FileStat{static_cast<uint64_t>(st.st_size),
+                    static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+  }
+
   Result<std::unique_ptr<FileLock>> lock(const fs::path& path) override {
     int fd;
     do {

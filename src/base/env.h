@@ -73,6 +73,16 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// What the metadata of a file tells without opening it: its length and the
+// time of its last modification, in nanoseconds since the Unix epoch (as
+// precise as the file system keeps it).
+struct FileStat {
+  uint64_t size = 0;
+  int64_t modified_ns = 0;
+
+  bool operator==(const FileStat&) const = default;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -94,6 +104,8 @@ class Env {
   virtual bool exists(const fs::path& path) = 0;
   // The length in bytes the path's metadata reports (no need to open it).
   virtual Result<uint64_t> file_size(const fs::path& path) = 0;
+  // The length and modification time the path's metadata reports.
+  virtual Result<FileStat> file_stat(const fs::path& path) = 0;
   // Opens or creates `path` (read-write, 0666) and takes an exclusive,
   // non-blocking advisory lock on the whole file. The lock is exclusive per
   // holder: a second lock of the same file fails whether it comes from another

@@ -76,6 +76,7 @@ class FaultEnv : public Env {
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return base_.list_dir(d); }
   bool exists(const fs::path& p) override { return base_.exists(p); }
   Result<uint64_t> file_size(const fs::path& p) override { return base_.file_size(p); }
+  Result<FileStat> file_stat(const fs::path& p) override { return base_.file_stat(p); }
   // A lock file is opened for writing: a refused open refuses the lock.
   Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override {
     if (hits(open_write_match_, p.string())) return os_error(EACCES);
