@@ -39,6 +39,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audit/outcome_receipt_validation.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
@@ -292,6 +293,33 @@ class Vesk {
   Result<std::optional<Record>> set_record_acl(std::string_view record_id, const RecordAclChange& change);
   // The decision for `subject` on the record, or none for an unknown id.
   std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
+
+  // ---- Outcome receipts (vesk_outcome_receipts.cc) ----
+
+  // Stores the receipt of one attempt at a task in the audit journal and
+  // returns it; a request that repeats the stored receipt of the same
+  // namespace, task and attempt returns that receipt and writes nothing.
+  // Serialised with other captures and record purges by the destructive-
+  // mutation mutex, held throughout. In order, each failure a Runtime error
+  // that writes nothing: the request's checks (outcome_receipt_validation.h)
+  // and the namespace's; every candidate a record of the receipt's
+  // namespace, in memory or else in the durable journal ("outcome receipt
+  // candidate record does not exist: {id}", "outcome receipt candidate {id}
+  // belongs to namespace {ns}, not {receipt ns}"); an enabled audit journal
+  // ("outcome receipt capture requires the audit journal"); under the
+  // journal's rewrite mutex, the stored receipts' failure, "conflicting
+  // outcome receipt for namespace/task/attempt" for another request of the
+  // same attempt, and for a supersession "superseded outcome receipt does
+  // not exist" or "outcome receipt supersession must stay inside namespace
+  // and lineage"; then the append's error. Verdicts are stored ascending by
+  // record id; the time is the Env's clock.
+  Result<OutcomeReceipt> capture_outcome_receipt(const OutcomeReceiptInput& input);
+  // The stored receipts of the namespace and of the lineage (each filter
+  // only when given, by equality), by recorded_at_ms, then receipt_id.
+  // Runtime errors: "outcome receipt lookup requires the audit journal", and
+  // the stored receipts' failure.
+  Result<std::vector<OutcomeReceipt>> outcome_receipts(std::optional<std::string_view> namespace_,
+                                                       std::optional<std::string_view> lineage_id) const;
 
   // ---- Copies of the state kept beside the records ----
 
