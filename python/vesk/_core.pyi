@@ -39,6 +39,29 @@ class _EndSessionResult(TypedDict, total=False):
     pairs_strengthened: int
     session_records: int
 
+class _CandidateVerdict(TypedDict):
+    record_id: str
+    outcome: Literal["helpful", "unhelpful", "inconclusive"]
+
+class _OutcomeReceipt(TypedDict):
+    schema_version: int
+    receipt_id: str
+    task_id: str
+    lineage_id: str
+    attempt_id: str
+    candidate_record_ids: list[str]
+    selected_record_ids: list[str]
+    outcome: Literal["helpful", "unhelpful", "inconclusive"]
+    supersedes_receipt_id: str | None
+    namespace: str
+    provenance: list[str]
+    recorded_at_ms: int
+    logging_policy_id: str | None
+    selected_set_probability_bps: int | None
+    candidate_verdicts: list[_CandidateVerdict]
+    verifier_id: str | None
+    integrity_digest: str
+
 _Namespaces = str | list[str] | None
 
 class Vesk:
@@ -161,6 +184,28 @@ class Vesk:
     def get_maintenance_trend_history(self) -> list[MaintenanceTrendSnapshot]: ...
     def get_maintenance_trend_summary(self) -> MaintenanceTrendSummary: ...
     def get_latest_reflection_digest(self) -> ReflectionSummary | None: ...
+    def capture_outcome_receipt(
+        self,
+        task_id: str,
+        lineage_id: str,
+        attempt_id: str,
+        candidate_record_ids: Sequence[str],
+        selected_record_ids: Sequence[str],
+        outcome: str,
+        supersedes_receipt_id: str | None = None,
+        namespace: str | None = None,
+        provenance: Sequence[str] | None = None,
+        logging_policy_id: str | None = None,
+        selected_set_probability_bps: int | None = None,
+        candidate_verdicts: dict[str, str] | None = None,
+        verifier_id: str | None = None,
+    ) -> _OutcomeReceipt:
+        """Record how one attempt at a task turned out, as a tamper-evident receipt in
+        the audit journal, and return it as a dict. Repeating a captured request
+        returns the stored receipt; another request for the same task attempt raises."""
+    def outcome_receipts(self, namespace: str | None = None, lineage_id: str | None = None) -> list[_OutcomeReceipt]:
+        """The stored outcome receipts, oldest first, as dicts; filtered by
+        namespace and lineage when given."""
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""
