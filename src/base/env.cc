@@ -71,6 +71,11 @@ Status File::write_at(uint64_t offset, std::string_view first, std::string_view 
 
 namespace {
 
+FileStat file_stat_of(const struct stat& st) {
+  return FileStat{static_cast<uint64_t>(st.st_size),
+                  static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
 class PosixFile final : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
@@ -170,6 +175,13 @@ class PosixFile final : public File {
     struct stat st;
     if (::fstat(fd_, &st) != 0) return os_error(errno);
     return static_cast<uint64_t>(st.st_size);
+  }
+
+  Result<FileStat> stat() override {
+    if (fd_ < 0) return os_error(EBADF);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return os_error(errno);
+    return file_stat_of(st);
   }
 
   Status close() override {
@@ -288,8 +300,7 @@ class PosixEnv final : public Env {
   Result<FileStat> file_stat(const fs::path& path) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return os_error(errno);
-    return FileStat{static_cast<uint64_t>(st.st_size),
-                    static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    return file_stat_of(st);
   }
 
   Result<std::unique_ptr<FileLock>> lock(const fs::path& path) override {

@@ -41,6 +41,16 @@ enum class OpenMode {
   kWriteCreateNew,   // write-only; fails when the name exists
 };
 
+// What a file's metadata tells: its length and the time of its last
+// modification, in nanoseconds since the Unix epoch (as
+// precise as the file system keeps it).
+struct FileStat {
+  uint64_t size = 0;
+  int64_t modified_ns = 0;
+
+  bool operator==(const FileStat&) const = default;
+};
+
 // An open file. Reads and writes are positional, so one handle can be shared by
 // a writer that tracks its own end offset and readers that look anywhere; an
 // append is a write at the end offset the writer keeps (BufferedWriter).
@@ -69,6 +79,8 @@ class File {
   virtual void start_writeback(uint64_t offset, uint64_t length) {}
   virtual Status truncate(uint64_t size) = 0;
   virtual Result<uint64_t> size() = 0;
+  // The length and modification time of the open file.
+  virtual Result<FileStat> stat() = 0;
   // Closes the handle and reports the close error; later calls do nothing.
   virtual Status close() = 0;
 
@@ -80,16 +92,6 @@ class File {
 class FileLock {
  public:
   virtual ~FileLock() = default;
-};
-
-// What the metadata of a file tells without opening it: its length and the
-// time of its last modification, in nanoseconds since the Unix epoch (as
-// precise as the file system keeps it).
-struct FileStat {
-  uint64_t size = 0;
-  int64_t modified_ns = 0;
-
-  bool operator==(const FileStat&) const = default;
 };
 
 class Env {

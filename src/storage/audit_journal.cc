@@ -125,8 +125,10 @@ Status AuditJournal::append_audit_entry(AuditAction action, std::optional<std::s
   return Status::Ok();
 }
 
-std::optional<FileStat> AuditJournal::current_stat() const {
-  Result<FileStat> stat = env_.file_stat(path_);
+std::optional<FileStat> AuditJournal::current_stat() {
+  // The open file's own metadata costs no path lookup. Should the name no
+  // longer lead to it, the next load's look at the directory sees that.
+  Result<FileStat> stat = writer_ ? writer_->file().stat() : env_.file_stat(path_);
   if (!stat.ok()) return std::nullopt;
   return *stat;
 }

@@ -94,8 +94,9 @@ class AuditJournal {
   uint64_t now_ms() const;
   Status open_writer_locked();
   Status rotate_locked();
-  // The current file's metadata, none when it cannot be read.
-  std::optional<FileStat> current_stat() const;
+  // The current file's metadata (through the writer when it is open), none
+  // when it cannot be read. Under writer_mu_.
+  std::optional<FileStat> current_stat();
 
   fs::path dir_;
   fs::path path_;

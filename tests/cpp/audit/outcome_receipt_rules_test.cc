@@ -69,7 +69,9 @@ TEST(OutcomeReceiptRules, TextFields) {
     SCOPED_TRACE(c.value);
     Status st = check_receipt_text_field("task_id", c.value);
     EXPECT_EQ(st.ok(), c.ok);
-    if (!c.ok) EXPECT_EQ(st.message(), "task_id must be non-empty, control-free, and at most 128 bytes");
+    if (!c.ok) {
+      EXPECT_EQ(st.message(), "task_id must be non-empty, control-free, and at most 128 bytes");
+    }
   }
   EXPECT_EQ(check_receipt_id_list("candidate_record_ids", std::vector<std::string>{kA, kB, kA}).message(),
             "candidate_record_ids must not contain duplicates");

@@ -116,6 +116,7 @@ class FaultEnv : public Env {
     }
     void start_writeback(uint64_t offset, uint64_t length) override { base_->start_writeback(offset, length); }
     Result<uint64_t> size() override { return base_->size(); }
+    Result<FileStat> stat() override { return base_->stat(); }
     Status close() override { return base_->close(); }
 
    private:

@@ -55,6 +55,7 @@ class WatchingEnv : public FaultEnv {
     Status sync() override { return base_->sync(); }
     Status truncate(uint64_t s) override { return base_->truncate(s); }
     Result<uint64_t> size() override { return base_->size(); }
+    Result<FileStat> stat() override { return base_->stat(); }
     Status close() override { return base_->close(); }
 
    private:
