@@ -79,6 +79,34 @@ class _AuditGraph(TypedDict):
     nodes: list[_AuditGraphNode]
     edges: list[_AuditEdge]
 
+class _ContradictionReport(TypedDict):
+    claim: _AuditGraphNode
+    opposing_claim: _AuditGraphNode
+    relation: str
+    claim_sources: list[_AuditEdge]
+    opposing_sources: list[_AuditEdge]
+    recommended_operation: str
+
+class _ClaimEvidenceTrace(TypedDict):
+    claim: _AuditGraphNode
+    source_edges: list[_AuditEdge]
+    decision_uses: list[_AuditGraphNode]
+    conflicts: list[_ContradictionReport]
+
+class _DecisionEvidence(TypedDict):
+    claim: _AuditGraphNode
+    use_relation: str
+    source_edges: list[_AuditEdge]
+
+class _DecisionExplanation(TypedDict):
+    decision: _AuditGraphNode
+    evidence: list[_DecisionEvidence]
+    conflicts: list[_ContradictionReport]
+    actions: list[_AuditGraphNode]
+    artifacts: list[_AuditGraphNode]
+    verifications: list[_AuditGraphNode]
+    missing_links: list[str]
+
 _Namespaces = str | list[str] | None
 
 class Vesk:
@@ -220,6 +248,9 @@ class Vesk:
         valid_until: float | None = None,
     ) -> _AuditEdge: ...
     def audit_graph(self, namespace: str | None = None, valid_at: float | None = None) -> _AuditGraph: ...
+    def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
+    def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
+    def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""

@@ -40,6 +40,8 @@
 #include <vector>
 
 #include "audit/audit_graph.h"
+#include "audit/claim_evidence.h"
+#include "audit/decision_explanation.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
@@ -334,6 +336,15 @@ class Vesk {
                                                    AuditRelationKind relation,
                                                    std::optional<double> valid_from = std::nullopt,
                                                    std::optional<double> valid_until = std::nullopt);
+
+  // Read-only questions over the graph of every namespace as it stands now
+  // (audit/claim_evidence.h, audit/decision_explanation.h): the graph is
+  // built under the read lock, which is let go before the question is
+  // answered, and dropped after. Errors are the graph build's and the
+  // question's, all Runtime.
+  Result<ClaimEvidenceTrace> trace_claim_evidence(std::string_view claim_id) const;
+  Result<std::vector<ContradictionReport>> find_claim_conflicts(std::string_view claim_id) const;
+  Result<DecisionExplanation> explain_decision(std::string_view decision_id) const;
 
   // ---- Copies of the state kept beside the records ----
 
