@@ -1,0 +1,83 @@
+// RecordChanges::restore_all: the records of a labelled snapshot in place of
+// the records held (record_changes.h).
+#include <tbb/parallel_invoke.h>
+
+#include <utility>
+#include <chrono>
+#include <cstdio>
+
+#include "store/record_changes.h"
+
+namespace vesk {
+
+void RecordChanges::restore_all(std::vector<Record> entries) {
+  auto T0 = std::chrono::steady_clock::now(); auto lap=[&](const char* n){auto t=std::chrono::steady_clock::now(); std::fprintf(stderr, "%s %.1f ms\n", n, std::chrono::duration<double,std::milli>(t-T0).count()); T0=t;};
+  // The id map follows the file: an entry per vesk_id, a later entry with
+  // the same vesk_id replacing the earlier one. Only the entry that stays in
+  // the map for its id counts, so no vesk_id points at a version of a
+  // record that the map no longer holds.
+  StringKeyMap<size_t> last_of_id;
+  for (size_t i = 0; i < entries.size(); ++i) last_of_id[entries[i].id] = i;
+  IdMap id_map;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Record& r = entries[i];
+    if (r.vesk_id && last_of_id[r.id] == i) id_map.insert_or_assign(*r.vesk_id, r.id);
+  }
+
+  lap("idmap");
+  RecordMap records;
+  records.reserve(last_of_id.size());
+  for (Record& r : entries) {
+    std::string id = r.id;
+    records.insert_or_assign(std::move(id), std::move(r));
+  }
+
+  lap("map");
+  NgramIndex ngram;
+  TagIndex tags;
+  DuplicateIndex duplicates;
+  RecallRecordIndex recall_index;
+  tbb::parallel_invoke(
+      [&] {
+        auto t0 = std::chrono::steady_clock::now();
+        std::vector<NgramIndex::Entry> texts;
+        texts.reserve(records.size());
+        for (const auto& [id, r] : records) texts.push_back({id, r.content});
+        ngram.insert_all(texts);
+        std::fprintf(stderr, " ngram %.1f ms\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now()-t0).count());
+      },
+      [&] { recall_index = recall_record_index_from(records); },
+      [&] {
+        auto t0 = std::chrono::steady_clock::now();
+        for (const auto& [id, r] : records) {
+          if (!r.tags.empty()) tags.add(id, r.tags);
+        }
+        std::fprintf(stderr, " tags %.1f ms\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now()-t0).count());
+        t0 = std::chrono::steady_clock::now();
+        for (const auto& [id, r] : records) {
+          duplicates.note_insert(r);
+        }
+        std::fprintf(stderr, " dups %.1f ms\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now()-t0).count());
+      });
+
+  lap("tables");
+  {
+    auto map = parts_.records.records.write();
+    auto dup = parts_.records.duplicates.write();
+    auto recall = parts_.records.recall_index.write();
+    auto grams = parts_.indexes.ngram.write();
+    auto tag_index = parts_.indexes.tags.write();
+    auto ids = parts_.records.id_map.write();
+    // Swapped, so the old tables are freed below with every lock released.
+    std::swap(*map, records);
+    std::swap(*dup, duplicates);
+    std::swap(*recall, recall_index);
+    std::swap(*grams, ngram);
+    std::swap(*tag_index, tags);
+    std::swap(*ids, id_map);
+    parts_.recall.clear_caches();
+  }
+  lap("swap+free");
+}
+
+}  // namespace vesk
