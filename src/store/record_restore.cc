@@ -3,15 +3,12 @@
 #include <tbb/parallel_invoke.h>
 
 #include <utility>
-#include <chrono>
-#include <cstdio>
 
 #include "store/record_changes.h"
 
 namespace vesk {
 
 void RecordChanges::restore_all(std::vector<Record> entries) {
-  auto T0 = std::chrono::steady_clock::now(); auto lap=[&](const char* n){auto t=std::chrono::steady_clock::now(); std::fprintf(stderr, "%s %.1f ms\n", n, std::chrono::duration<double,std::milli>(t-T0).count()); T0=t;};
   // The id map follows the file: an entry per vesk_id, a later entry with
   // the same vesk_id replacing the earlier one. Only the entry that stays in
   // the map for its id counts, so no vesk_id points at a version of a
@@ -24,7 +21,6 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
     if (r.vesk_id && last_of_id[r.id] == i) id_map.insert_or_assign(*r.vesk_id, r.id);
   }
 
-  lap("idmap");
   RecordMap records;
   records.reserve(last_of_id.size());
   for (Record& r : entries) {
@@ -32,35 +28,25 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
     records.insert_or_assign(std::move(id), std::move(r));
   }
 
-  lap("map");
   NgramIndex ngram;
   TagIndex tags;
   DuplicateIndex duplicates;
   RecallRecordIndex recall_index;
   tbb::parallel_invoke(
       [&] {
-        auto t0 = std::chrono::steady_clock::now();
         std::vector<NgramIndex::Entry> texts;
         texts.reserve(records.size());
         for (const auto& [id, r] : records) texts.push_back({id, r.content});
         ngram.insert_all(texts);
-        std::fprintf(stderr, " ngram %.1f ms\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now()-t0).count());
       },
       [&] { recall_index = recall_record_index_from(records); },
       [&] {
-        auto t0 = std::chrono::steady_clock::now();
         for (const auto& [id, r] : records) {
           if (!r.tags.empty()) tags.add(id, r.tags);
-        }
-        std::fprintf(stderr, " tags %.1f ms\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now()-t0).count());
-        t0 = std::chrono::steady_clock::now();
-        for (const auto& [id, r] : records) {
           duplicates.note_insert(r);
         }
-        std::fprintf(stderr, " dups %.1f ms\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now()-t0).count());
       });
 
-  lap("tables");
   {
     auto map = parts_.records.records.write();
     auto dup = parts_.records.duplicates.write();
@@ -77,7 +63,6 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
     std::swap(*ids, id_map);
     parts_.recall.clear_caches();
   }
-  lap("swap+free");
 }
 
 }  // namespace vesk

@@ -1,8 +1,6 @@
 // Vesk::snapshot, Vesk::rollback and Vesk::diff: labelled snapshot files
 // beside the store directory (storage/labelled_snapshot.h).
 #include <utility>
-#include <chrono>
-#include <cstdio>
 
 #include "base/trace.h"
 #include "storage/atomic_file.h"
@@ -26,9 +24,7 @@ Result<fs::path> Vesk::snapshot(std::string_view label) {
 Result<uint64_t> Vesk::rollback(std::string_view label) {
   VESK_SPAN(span, "rollback", "vesk::vesk", trace::Level::Info, trace::field("label", label));
   // Read and parsed before any lock is taken: a bad file changes nothing.
-  auto T0 = std::chrono::steady_clock::now();
   Result<std::vector<Record>> entries = read_labelled_snapshot(key_.get(), path_, label, env_);
-  std::fprintf(stderr, "read+parse %.1f ms\n", std::chrono::duration<double,std::milli>(std::chrono::steady_clock::now()-T0).count());
   if (!entries.ok()) return entries.status();
   const uint64_t count = entries->size();
   changes_->restore_all(std::move(entries).value());
