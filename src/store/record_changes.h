@@ -116,12 +116,13 @@ class RecordChanges {
   // Rollback to a labelled snapshot (record_restore.cc): `entries`, in file
   // order, become the records held, a later entry of an id replacing an
   // earlier one, and every table kept in place of a scan of the map is
-  // rebuilt from them: duplicates, recall index, n-gram, tags and id map (an
-  // id map entry per vesk_id, the later entry winning). Built aside first,
-  // then swapped in under the write locks of the record map, the duplicates,
-  // the recall index, the n-gram index, the tag index and the id map, taken
-  // in that order; both recall caches are cleared before they are let go,
-  // so a reader sees the old records or the new ones, never a mixture.
+  // rebuilt from them: duplicates, recall index, metadata value index,
+  // n-gram, tags and id map (an id map entry per vesk_id, the later entry
+  // winning). Built aside first, then swapped in under the write locks of
+  // the record map, the duplicates, the recall index, the n-gram index, the
+  // tag index and the id map, taken in that order; both recall caches are
+  // cleared before they are let go, so a reader sees the old records or the
+  // new ones, never a mixture.
   //
   // Memory only, by design: nothing is journaled, logged or audited, and a
   // reopen shows the records as they were before. The term index, the SDR

@@ -32,6 +32,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
   TagIndex tags;
   DuplicateIndex duplicates;
   RecallRecordIndex recall_index;
+  MetadataValueIndex by_metadata{kIndexedMetadataKeys};
   tbb::parallel_invoke(
       [&] {
         std::vector<NgramIndex::Entry> texts;
@@ -40,6 +41,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
         ngram.insert_all(texts);
       },
       [&] { recall_index = recall_record_index_from(records); },
+      [&] { by_metadata.rebuild(records); },
       [&] {
         for (const auto& [id, r] : records) {
           if (!r.tags.empty()) tags.add(id, r.tags);
@@ -56,6 +58,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
     auto ids = parts_.records.id_map.write();
     // Swapped, so the old tables are freed below with every lock released.
     std::swap(*map, records);
+    std::swap(parts_.records.by_metadata(map), by_metadata);
     std::swap(*dup, duplicates);
     std::swap(*recall, recall_index);
     std::swap(*grams, ngram);

@@ -139,10 +139,7 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
       log_entries.push_back(std::move(entry));
       return sdr;
     };
-    const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* {
-      auto it = id_map->find(key);
-      return it == id_map->end() ? nullptr : &it->second;
-    };
+    const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* { return id_map->find(key); };
     // The four collectors over one view; the view outlives them.
     auto collectors_over = [&](const RecordLookup& view) {
       const RecordLookup* c = &view;

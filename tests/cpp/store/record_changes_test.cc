@@ -311,7 +311,9 @@ TEST(RecordChanges, RestoreAllRebuildsTheTablesOfTheMap) {
     char id[13];
     std::snprintf(id, sizeof id, "%012x", n);
     std::string content = n % 7 == 6 ? "the harbour crane needs new cables today" : sentence(rng);
-    ASSERT_TRUE(changes.apply([&](RecordChanges::Batch& b) { return b.insert(new_record(*v, id, content, rng)); }).ok());
+    RecordChanges::NewRecord r = new_record(*v, id, content, rng);
+    if (n % 3 == 0) r.record.metadata[std::string(kAuditEntityIdKey)] = kEntityIds[n % 2];
+    ASSERT_TRUE(changes.apply([&](RecordChanges::Batch& b) { return b.insert(std::move(r)); }).ok());
   };
   for (int i = 1; i <= 30; ++i) insert(i);
   const View at_snapshot = view_of(*v);
@@ -336,6 +338,7 @@ TEST(RecordChanges, RestoreAllRebuildsTheTablesOfTheMap) {
                       next.content = sentence(rng);
                       next.tags = {"kiln"};
                       next.level = Level::Identity;
+                      next.metadata[std::string(kAuditEntityIdKey)] = "e3";
                       return b.replace(std::move(next));
                     })
                     .ok());
@@ -352,6 +355,8 @@ TEST(RecordChanges, RestoreAllRebuildsTheTablesOfTheMap) {
   EXPECT_EQ(after.windowed, at_snapshot.windowed);
   EXPECT_EQ(after.twins, at_snapshot.twins);
   EXPECT_EQ(after.ngram, at_snapshot.ngram);
+  EXPECT_EQ(after.entities, at_snapshot.entities);
+  EXPECT_EQ(after.by_entity_id, at_snapshot.by_entity_id);
   // The record of two entries keeps the place of its first.
   EXPECT_EQ(after.ids.front(), older.id);
   EXPECT_EQ(after.sdr_ids, before.sdr_ids);
