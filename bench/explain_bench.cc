@@ -136,7 +136,8 @@ void BM_Snapshot(benchmark::State& state) {
     if (!path.ok()) state.SkipWithError(path.status().message().c_str());
   }
   std::error_code ec;
-  state.counters["file_mb"] = static_cast<double>(std::filesystem::file_size(f.dir / "mem_snapshot_bench.json", ec)) / 1e6;
+  const auto bytes = std::filesystem::file_size(f.dir / "mem_snapshot_bench.json", ec);
+  state.counters["file_mb"] = static_cast<double>(bytes) / 1e6;
 }
 BENCHMARK(BM_Snapshot)->Name("snapshot/records:100000")->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -60,10 +60,14 @@ ExplainPipelineResult explain_recall_pipeline(const RecallPipelineInput& in, con
     // Each expansion appends what it adds, with the score it was added with.
     size_t from = results.size();
     expand_along_connections(results, in.candidates, in.min_strength, namespaces);
-    for (size_t i = from; i < results.size(); ++i) trace_of(out.traces, results[i].record.id).graph_score = results[i].score;
+    for (size_t i = from; i < results.size(); ++i) {
+      trace_of(out.traces, results[i].record.id).graph_score = results[i].score;
+    }
     from = results.size();
     expand_cause_chains(results, in.candidates, in.min_strength, namespaces);
-    for (size_t i = from; i < results.size(); ++i) trace_of(out.traces, results[i].record.id).causal_score = results[i].score;
+    for (size_t i = from; i < results.size(); ++i) {
+      trace_of(out.traces, results[i].record.id).causal_score = results[i].score;
+    }
   }
 
   for (ScoredRecord& r : results) {

@@ -70,7 +70,8 @@ std::optional<BeliefSummary> explain_belief_summary(const BeliefEngine& beliefs,
   s.winner_hypothesis_id = b.winner_id;
   s.hypothesis_score = h.score;
   if (b.winner_id) {
-    if (auto it = beliefs.hypotheses.find(*b.winner_id); it != beliefs.hypotheses.end()) s.winner_score = it->second.score;
+    auto it = beliefs.hypotheses.find(*b.winner_id);
+    if (it != beliefs.hypotheses.end()) s.winner_score = it->second.score;
   }
   s.is_winning_hypothesis = b.winner_id && *b.winner_id == h.id;
   s.confidence = b.confidence;
