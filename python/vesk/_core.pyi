@@ -44,6 +44,46 @@ class _SnapshotDiff(TypedDict):
     removed: list[str]
     modified: list[str]
 
+class _ContainerKeyPair(TypedDict):
+    private_key: str
+    public_key: str
+
+class _ContainerHold(TypedDict):
+    generation: int
+    label: str
+    created_at: int
+
+class _ContainerAuthenticity(TypedDict):
+    algorithm: str
+    public_key: str
+    manifest_sha256: str
+    previous_manifest_sha256: str | None
+    signature: str
+
+class _ContainerSegment(TypedDict):
+    name: str
+    offset: int
+    stored_size: int
+    original_size: int
+    codec: Literal["raw", "zstd"]
+    sha256: str
+
+class _ContainerManifest(TypedDict):
+    format: str
+    version: int
+    generation: int
+    created_at: int
+    original_size: int
+    stored_size: int
+    holds: list[_ContainerHold]
+    authenticity: _ContainerAuthenticity | None
+    segments: list[_ContainerSegment]
+
+class _ContainerImportReport(TypedDict):
+    target_path: str
+    segment_count: int
+    restored_size: int
+
 _AuditEntityKind = Literal["source", "claim", "memory", "decision", "action", "artifact", "verification"]
 _AuditEntityStatus = Literal[
     "candidate", "observed", "accepted", "verified", "rejected", "superseded", "blocked", "decided", "completed",
@@ -237,6 +277,15 @@ class Vesk:
     def get_maintenance_trend_history(self) -> list[MaintenanceTrendSnapshot]: ...
     def get_maintenance_trend_summary(self) -> MaintenanceTrendSummary: ...
     def get_latest_reflection_digest(self) -> ReflectionSummary | None: ...
+    @staticmethod
+    def generate_container_signing_key() -> _ContainerKeyPair: ...
+    @staticmethod
+    def inspect_container(container_path: str) -> _ContainerManifest: ...
+    @staticmethod
+    def verify_container(container_path: str) -> _ContainerManifest: ...
+    @staticmethod
+    def import_container(container_path: str, target_path: str) -> _ContainerImportReport: ...
+
     def annotate_audit_entity(
         self, record_or_entity_id: str, kind: str, status: str, canonical_id: str | None = None
     ) -> _AuditGraphNode: ...
