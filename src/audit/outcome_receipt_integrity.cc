@@ -1,19 +1,11 @@
 #include "audit/outcome_receipt_integrity.h"
 
-#include <sodium.h>
-
 #include "audit/outcome_receipt_validation.h"
-#include "base/hex.h"
+#include "base/sha256.h"
 #include "model/json_writer.h"
 
 namespace vesk {
 namespace {
-
-std::string sha256_hex(std::string_view bytes) {
-  unsigned char digest[crypto_hash_sha256_BYTES];
-  crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  return hex_encode(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest));
-}
 
 void write_optional(JsonWriter& w, const std::optional<std::string>& s) {
   if (s) {

@@ -79,8 +79,9 @@ class File {
   virtual void start_writeback(uint64_t offset, uint64_t length) {}
   virtual Status truncate(uint64_t size) = 0;
   virtual Result<uint64_t> size() = 0;
-  // The length and modification time of the open file.
-  virtual Result<FileStat> stat() = 0;
+  // The length and modification time of the open file. The default fails:
+  // a file that cannot tell them leaves its callers to ask by path.
+  virtual Result<FileStat> stat();
   // Closes the handle and reports the close error; later calls do nothing.
   virtual Status close() = 0;
 
@@ -107,6 +108,11 @@ class Env {
   virtual Status remove(const fs::path& path) = 0;
   // Creates the directory and every missing parent (0777 before the umask).
   virtual Status create_dirs(const fs::path& dir) = 0;
+  // Creates one directory (0777 before the umask); fails when the name exists
+  // or its parent is missing. The default is the POSIX call.
+  virtual Status create_dir(const fs::path& dir);
+  // Removes an empty directory. The default is the POSIX call.
+  virtual Status remove_dir(const fs::path& dir);
   // Forces a directory's entries (creations, renames) to stable storage.
   virtual Status sync_dir(const fs::path& dir) = 0;
   // Names of the entries of a directory, without "." and "..", in no order.

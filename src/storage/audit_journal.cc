@@ -128,7 +128,9 @@ Status AuditJournal::append_audit_entry(AuditAction action, std::optional<std::s
 std::optional<FileStat> AuditJournal::current_stat() {
   // The open file's own metadata costs no path lookup. Should the name no
   // longer lead to it, the next load's look at the directory sees that.
-  Result<FileStat> stat = writer_ ? writer_->file().stat() : env_.file_stat(path_);
+  Result<FileStat> stat = Status::OS("no writer");
+  if (writer_) stat = writer_->file().stat();
+  if (!stat.ok()) stat = env_.file_stat(path_);
   if (!stat.ok()) return std::nullopt;
   return *stat;
 }
