@@ -14,9 +14,6 @@ void build_cycle_sdrs(Guarded<StringKeyMap<SharedSdr>>& record_sdrs, const SdrEn
   std::vector<const Record*> missing;
   {
     auto sdrs = record_sdrs.write();
-    for (auto it = sdrs->begin(); it != sdrs->end();) {
-      it = snapshot.find(it->first) == snapshot.end() ? sdrs->erase(it) : std::next(it);
-    }
     for (const auto& [id, record] : snapshot) {
       auto hit = sdrs->find(id);
       if (hit == sdrs->end()) {
@@ -24,6 +21,14 @@ void build_cycle_sdrs(Guarded<StringKeyMap<SharedSdr>>& record_sdrs, const SdrEn
       } else {
         out.emplace(id, hit->second);
         ++hotspots.sdr_vectors_reused;
+      }
+    }
+    // Every entry found above belongs to the snapshot: when they are all the
+    // map holds, there is nothing to drop and the walk over the map is saved
+    // (the usual case, a cycle after a cycle).
+    if (sdrs->size() > out.size()) {
+      for (auto it = sdrs->begin(); it != sdrs->end();) {
+        it = snapshot.find(it->first) == snapshot.end() ? sdrs->erase(it) : std::next(it);
       }
     }
   }
