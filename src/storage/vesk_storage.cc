@@ -123,6 +123,7 @@ Status VeskStorage::finish_open() {
     load_side_map();
   }
   writer_ = std::make_unique<BufferedWriter>(std::move(pending_writer_), end);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   return Status::Ok();
 }
 
@@ -522,6 +523,7 @@ Status VeskStorage::reopen_handles(const WriterLock& held) {
   }
   if (writer_) (void)writer_->flush_buffer();
   writer_ = std::make_unique<BufferedWriter>(std::move(writer).value(), *size);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   writer_failure_ = Status::Ok();
   unflushed_appends_ = false;
   return Status::Ok();

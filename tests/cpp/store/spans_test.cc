@@ -74,5 +74,49 @@ TEST(Spans, TheRecordLogAppendsAndFlushesUnderTheStorageTarget) {
   EXPECT_EQ(storage, (std::vector<std::string>{"enter append vesk::storage", "enter flush vesk::storage"}));
 }
 
+TEST(Spans, EveryStoreRunsInsideOneStoreSpanWithItsArgumentsWhateverTheOutcome) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  const std::string kStoreSpan =
+      "enter store_with_channel_and_validity vesk::vesk in - tags=\"[\"deploy\", \"ops\"]\" pin=? content_type=? "
+      "source_type=? deduplicate=false caused_by_id=? channel=\"chat\" auto_promote=? semantic_type=? "
+      "valid_from=? valid_until=? authority=\"External\"";
+  struct Case {
+    const char* content;
+    bool stored;
+  };
+  for (const Case& c : {Case{"the deploy runs at noon", true}, Case{"", false}}) {
+    SCOPED_TRACE(c.content);
+    Recording rec;
+    StoreRequest r;
+    r.content = c.content;
+    r.tags = std::vector<std::string>{"deploy", "ops"};
+    r.channel = "chat";
+    r.deduplicate = false;
+    EXPECT_EQ(store->store(std::move(r)).ok(), c.stored);
+    EXPECT_EQ(rec.recorder->starting("enter store_with"), std::vector<std::string>{kStoreSpan});
+    EXPECT_EQ(rec.recorder->levels["store_with_channel_and_validity"], trace::Level::Info);
+    std::vector<std::string> leaves = rec.recorder->starting("leave store_with");
+    EXPECT_EQ(leaves, std::vector<std::string>{"leave store_with_channel_and_validity"});
+  }
+
+  // The internal entry opens its own span around the road's, without the
+  // causal parent and the validity window.
+  Recording rec;
+  StoreRequest r;
+  r.content = "an internal note";
+  r.pin = true;
+  r.caused_by_id = "ignored";
+  ASSERT_TRUE(store->store_with_channel(std::move(r)).ok());
+  EXPECT_EQ(rec.recorder->starting("enter store_with"),
+            (std::vector<std::string>{
+                "enter store_with_channel vesk::vesk in - tags=? pin=true content_type=? source_type=? "
+                "deduplicate=? caused_by_id=? channel=? auto_promote=? semantic_type=?",
+                "enter store_with_channel_and_validity vesk::vesk in store_with_channel tags=? pin=true "
+                "content_type=? source_type=? deduplicate=? caused_by_id=? channel=? auto_promote=? "
+                "semantic_type=? valid_from=? valid_until=? authority=\"External\""}));
+}
+
 }  // namespace
 }  // namespace vesk
