@@ -4,32 +4,33 @@
 #include <tbb/task_arena.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vesk {
 
-void build_cycle_sdrs(Guarded<StringKeyMap<SharedSdr>>& record_sdrs, const SdrEncoder& encoder,
+void build_cycle_sdrs(Guarded<FlatStringMap<SharedSdr>>& record_sdrs, const SdrEncoder& encoder,
                       const CycleSnapshot& snapshot, CycleSdrMap& out, MaintenanceHotspots& hotspots) {
   out.reserve(snapshot.size());
   std::vector<const Record*> missing;
   {
     auto sdrs = record_sdrs.write();
     for (const auto& [id, record] : snapshot) {
-      auto hit = sdrs->find(id);
-      if (hit == sdrs->end()) {
-        missing.push_back(&record);
-      } else {
-        out.emplace(id, hit->second);
+      if (const SharedSdr* hit = sdrs->find(id)) {
+        out.emplace(id, *hit);
         ++hotspots.sdr_vectors_reused;
+      } else {
+        missing.push_back(&record);
       }
     }
     // Every entry found above belongs to the snapshot: when they are all the
     // map holds, there is nothing to drop and the walk over the map is saved
     // (the usual case, a cycle after a cycle).
     if (sdrs->size() > out.size()) {
-      for (auto it = sdrs->begin(); it != sdrs->end();) {
-        it = snapshot.find(it->first) == snapshot.end() ? sdrs->erase(it) : std::next(it);
-      }
+      std::vector<std::string> stale;
+      for (const auto& [id, sdr] : *sdrs)
+        if (!snapshot.contains(id)) stale.push_back(id);
+      for (const std::string& id : stale) sdrs->erase(id);
     }
   }
 
@@ -45,8 +46,10 @@ void build_cycle_sdrs(Guarded<StringKeyMap<SharedSdr>>& record_sdrs, const SdrEn
     });
     auto sdrs = record_sdrs.write();
     for (size_t i = 0; i < missing.size(); ++i) {
-      auto [it, added] = sdrs->try_emplace(missing[i]->id, std::move(encoded[i]));
-      out.emplace(missing[i]->id, it->second);
+      SharedSdr& kept = (*sdrs)[missing[i]->id];
+      const bool added = !kept;
+      if (added) kept = std::move(encoded[i]);
+      out.emplace(missing[i]->id, kept);
       ++(added ? hotspots.sdr_vectors_computed : hotspots.sdr_vectors_reused);
     }
   }

@@ -18,6 +18,7 @@
 #include "base/guarded.h"
 #include "maintenance/cycle_accounting.h"
 #include "maintenance/cycle_snapshot.h"
+#include "model/flat_map.h"
 
 namespace vesk {
 
@@ -26,7 +27,7 @@ namespace vesk {
 // taken from the record SDR map), sdr_vectors_computed (encoded now; a record
 // whose entry another writer added meanwhile takes that entry and counts as
 // reused) and sdr_vectors_built (the size of `out`).
-void build_cycle_sdrs(Guarded<StringKeyMap<SharedSdr>>& record_sdrs, const SdrEncoder& encoder,
+void build_cycle_sdrs(Guarded<FlatStringMap<SharedSdr>>& record_sdrs, const SdrEncoder& encoder,
                       const CycleSnapshot& snapshot, CycleSdrMap& out, MaintenanceHotspots& hotspots);
 
 }  // namespace vesk

@@ -20,6 +20,7 @@
 #include "maintenance/background_worker_state.h"
 #include "maintenance/maintenance_cycle.h"
 #include "maintenance/phase_reports.h"
+#include "model/flat_map.h"
 #include "model/record_map.h"
 #include "storage/cognitive_store.h"
 
@@ -30,7 +31,7 @@ struct DigestPhaseParts {
   Guarded<RecordMap>& records;
   Guarded<NgramIndex>& ngram;
   Guarded<TagIndex>& tags;
-  Guarded<StringMap>& id_map;  // vesk_id -> record id
+  Guarded<FlatStringMap<std::string>>& id_map;  // vesk_id -> record id
   CognitiveStore& journal;
   // The installed background worker state, or null; its cross-connection
   // lines receive the lines of this cycle.

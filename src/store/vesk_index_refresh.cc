@@ -16,6 +16,7 @@
 // first refresh does), which comes before all of these.
 #include <span>
 #include <string>
+#include <vector>
 
 #include "store/vesk.h"
 
@@ -42,7 +43,10 @@ void Vesk::refresh_indexes_after_maintenance(std::span<const std::string> ids) {
     // A removed record's vesk_id is not known any more, and old ids may name
     // it too: every entry whose value is a removed id goes.
     auto id_map = records_.id_map.write();
-    std::erase_if(*id_map, [&gone](const auto& entry) { return gone.contains(entry.second); });
+    std::vector<std::string> named;
+    for (const auto& [vesk_id, id] : *id_map)
+      if (gone.contains(id)) named.push_back(vesk_id);
+    for (const std::string& vesk_id : named) id_map->erase(vesk_id);
   }
   {
     auto sdrs = indexes_.record_sdrs.write();

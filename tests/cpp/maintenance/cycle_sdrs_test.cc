@@ -22,7 +22,7 @@ SharedSdr general(const std::string& text) {
 
 TEST(CycleSdrs, TheRecordSdrMapIsACacheKeptToTheSnapshot) {
   const SdrEncoder encoder;
-  Guarded<StringKeyMap<SharedSdr>> record_sdrs;
+  Guarded<FlatStringMap<SharedSdr>> record_sdrs;
   const SharedSdr stored = general("Kiln Shelf");
   record_sdrs.unguarded()["aaaaaaaaaaa1"] = stored;
   record_sdrs.unguarded()["gone00000000"] = general("a record no longer valid");

@@ -58,7 +58,7 @@ std::map<std::string, std::string> files_under(const fs::path& dir) {
   return out;
 }
 
-std::vector<std::string> keys(const StringKeyMap<SharedSdr>& map) {
+std::vector<std::string> keys(const FlatStringMap<SharedSdr>& map) {
   std::vector<std::string> out;
   for (const auto& [id, sdr] : map) out.push_back(id);
   std::sort(out.begin(), out.end());
@@ -232,7 +232,7 @@ TEST(IndexRefresh, TakesRemovedRecordsOutOfEveryIndexPastAFailingEmbeddingRemova
   // "solo" is carried by no record now; "shared" by c alone.
   EXPECT_EQ(ix.tags.read()->tag_count(), 1u);
   EXPECT_EQ(ix.tags.read()->ids_with("shared"), std::vector<std::string>{c});
-  EXPECT_EQ(*v->record_state().id_map.read(), (StringMap{{c, c}}));
+  EXPECT_EQ(v->record_state().id_map.read()->entries(), (std::vector<std::pair<std::string, std::string>>{{c, c}}));
   EXPECT_EQ(keys(*ix.record_sdrs.read()), std::vector<std::string>{c});
   // The failed embedding removals stopped neither the rest of a's removal
   // nor b's.
