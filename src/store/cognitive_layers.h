@@ -3,9 +3,10 @@
 // passes that feed them. Loaded at open from their files; recall reads them
 // to rerank.
 //
-// Locks: belief -> concept -> causal -> policy (store/lock_order.h), taken
-// after every record and index lock is released; the co-recall graph's lock
-// only with no other part held.
+// Locks: belief -> concept -> causal -> policy (store/lock_order.h), after
+// the record and index locks: recall releases those first, the explained
+// recall keeps them so that its items see the state its runs saw; the
+// co-recall graph's lock only with no other part held.
 #pragma once
 
 #include "base/guarded.h"

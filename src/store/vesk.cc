@@ -1,5 +1,6 @@
 #include "store/vesk.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "storage/snapshot_files.h"
@@ -53,6 +54,21 @@ std::vector<std::string> Vesk::list_snapshots() const { return list_snapshot_lab
 MaintenanceTrendSummary Vesk::maintenance_trend_summary() const {
   auto history = maintenance_.trends.read();
   return vesk::maintenance_trend_summary(*history);
+}
+
+std::vector<ReflectionSummary> Vesk::get_reflection_summaries(std::optional<uint64_t> limit) const {
+  const uint64_t n = std::clamp<uint64_t>(limit.value_or(kDefaultReflectionSummaries), 1, kMaxReflectionSummaries);
+  auto summaries = maintenance_.reflection_summaries.read();
+  std::vector<ReflectionSummary> out;
+  out.reserve(std::min<uint64_t>(n, summaries->size()));
+  for (auto it = summaries->rbegin(); it != summaries->rend() && out.size() < n; ++it) out.push_back(*it);
+  return out;
+}
+
+std::vector<CorrectionLogEntry> Vesk::read_correction_log() const {
+  // No operation of the store writes a correction entry to the audit journal
+  // yet, so every store's log is empty.
+  return {};
 }
 
 std::optional<ReflectionSummary> Vesk::latest_reflection_summary() const {

@@ -40,6 +40,9 @@
 #include <vector>
 
 #include "audit/audit_graph.h"
+#include "audit/claim_evidence.h"
+#include "audit/correction_log_entry.h"
+#include "audit/decision_explanation.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
@@ -53,6 +56,7 @@
 #include "model/record.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/recall_explanation.h"
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
 #include "recall/recall_settings.h"
@@ -60,6 +64,7 @@
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
+#include "storage/labelled_snapshot.h"
 #include "storage/vesk_storage.h"
 #include "store/cognitive_layers.h"
 #include "store/maintenance_state.h"
@@ -140,6 +145,25 @@ class Vesk {
   // Labels of the snapshot files "<stem>_snapshot_<label>.json" beside the
   // store directory, sorted; empty when the directory cannot be read.
   std::vector<std::string> list_snapshots() const;
+
+  // ---- Labelled snapshots (vesk_snapshots.cc, storage/labelled_snapshot.h) ----
+
+  // Flushes, then writes every record held in memory, in map order, to the
+  // label's snapshot file (replaced whole) and returns its path. The label
+  // must be 1 to 64 letters, digits, '-' or '_'; its message otherwise.
+  Result<fs::path> snapshot(std::string_view label);
+  // Puts the records of the label's snapshot file in place of the records
+  // held in memory (RecordChanges::restore_all: memory only, nothing is
+  // journaled, a reopen shows the records of before) and returns the number
+  // of entries the file held. "Snapshot '{label}' not found" for a missing
+  // file and for a label that could name a file elsewhere (a '/' or NUL);
+  // a file that cannot be read or parsed fails with its own message. Either
+  // way the store is unchanged.
+  Result<uint64_t> rollback(std::string_view label);
+  // The ids added, removed and modified (content, strength or level) from
+  // snapshot a to snapshot b; failures as for rollback, a's first. Takes no
+  // store lock and does not look at the live records.
+  Result<SnapshotDiff> diff(std::string_view label_a, std::string_view label_b) const;
 
   // The path as given to open (shown by repr and in messages).
   const fs::path& path() const { return path_; }
@@ -224,6 +248,19 @@ class Vesk {
 
   RecallHitStats recall_hit_stats() const;
   void reset_recall_hit_stats();
+
+  // ---- Explained recall (vesk_explain.cc, recall/recall_explanation.h) ----
+
+  // Why a recall (defaults top_k 20, min_strength 0.1, connections expanded,
+  // namespaces {"default"}) returns what it returns: its results as explained
+  // items and the candidates it passed over with their reasons. Changes no
+  // record, no cache and no audit entry; appends a replay baseline to the
+  // recall replay history (dropping the oldest at 128) and saves it, a failed
+  // save ignored. Fails only when the random source cannot give a trace id.
+  Result<RecallExplanation> explain_recall(std::string_view query, std::optional<uint64_t> top_k = std::nullopt,
+                                           std::optional<float> min_strength = std::nullopt,
+                                           std::optional<bool> expand_connections = std::nullopt,
+                                           std::optional<std::vector<std::string>> namespaces = std::nullopt);
 
   // ---- Sessions, history and embeddings (vesk_sessions.cc) ----
 
@@ -360,6 +397,15 @@ class Vesk {
                                                    std::optional<double> valid_from = std::nullopt,
                                                    std::optional<double> valid_until = std::nullopt);
 
+  // Read-only questions over the graph of every namespace as it stands now
+  // (audit/claim_evidence.h, audit/decision_explanation.h): the graph is
+  // built under the read lock, which is let go before the question is
+  // answered, and dropped after. Errors are the graph build's and the
+  // question's, all Runtime.
+  Result<ClaimEvidenceTrace> trace_claim_evidence(std::string_view claim_id) const;
+  Result<std::vector<ContradictionReport>> find_claim_conflicts(std::string_view claim_id) const;
+  Result<DecisionExplanation> explain_decision(std::string_view decision_id) const;
+
   // ---- Copies of the state kept beside the records ----
 
   // What the open found, and the manifest it normalised.
@@ -371,6 +417,14 @@ class Vesk {
   MaintenanceTrendSummary maintenance_trend_summary() const;
   // The newest reflection summary; none before the first maintenance cycle.
   std::optional<ReflectionSummary> latest_reflection_summary() const;
+  // Copies of the newest reflection summaries, newest first: at most `limit`
+  // (default 8, at most 32; 0 counts as 1).
+  static constexpr uint64_t kDefaultReflectionSummaries = 8;
+  static constexpr uint64_t kMaxReflectionSummaries = 32;
+  std::vector<ReflectionSummary> get_reflection_summaries(std::optional<uint64_t> limit = std::nullopt) const;
+  // The correction entries of the audit journal, in file order; empty when
+  // there are none or the journal cannot be read. Never fails.
+  std::vector<CorrectionLogEntry> read_correction_log() const;
 
   // ---- Read views of the parts (inspection and tests) ----
 
