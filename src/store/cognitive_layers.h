@@ -15,6 +15,7 @@
 #include "cognitive/concept_layer.h"
 #include "cognitive/policy_layer.h"
 #include "cognitive/topology.h"
+#include "maintenance/experience_intake.h"
 #include "store/lock_order.h"
 
 namespace vesk {
@@ -22,7 +23,6 @@ namespace vesk {
 // State of passes whose subsystems are not built yet; each is the empty state
 // a store opens with.
 struct EpistemicRuntime {};
-struct ExperienceQueue {};
 
 struct CognitiveLayers {
   Guarded<BeliefEngine> beliefs{lock_order::kBeliefs};

@@ -22,16 +22,26 @@ Vesk::~Vesk() {
 
 void Vesk::stop_background() {
   auto slot = maintenance_.background.write();
-  if (std::shared_ptr<BackgroundState> state = std::move(*slot)) {
+  if (std::shared_ptr<BackgroundWorkerState> state = std::move(*slot)) {
     state->running.store(false);
     std::optional<std::thread> thread;
     {
-      std::lock_guard<std::mutex> g(state->thread_mu);
-      thread.swap(state->thread);
+      std::lock_guard<std::mutex> g(state->worker_mu);
+      thread.swap(state->worker);
     }
     // A worker that ended by a failure is joined all the same.
     if (thread && thread->joinable()) thread->join();
   }
+}
+
+void Vesk::start_background() {
+  auto slot = maintenance_.background.write();
+  if (*slot && (*slot)->running.load()) return;
+  // The state replaced (its cycle counter and lines with it) goes once the
+  // slot is released.
+  std::shared_ptr<BackgroundWorkerState> replaced =
+      std::exchange(*slot, std::make_shared<BackgroundWorkerState>(lock_order::kCrossConnectionLines));
+  slot.unlock();
 }
 
 bool Vesk::is_background_running() const {

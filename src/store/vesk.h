@@ -50,6 +50,7 @@
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
 #include "index/embedding_fn.h"
+#include "maintenance/maintenance_report.h"
 #include "maintenance/maintenance_trend_summary.h"
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
@@ -137,6 +138,10 @@ class Vesk {
   // Stops the background worker if one was started.
   void stop_background();
   bool is_background_running() const;
+  // Installs a fresh idle background worker state (cycle counter 0, no
+  // cross-connection lines) in place of the one installed, unless that one's
+  // worker runs. Starts no thread: cycles run only through run_maintenance.
+  void start_background();
 
   // Labels of the snapshot files "<stem>_snapshot_<label>.json" beside the
   // store directory, sorted; empty when the directory cannot be read.
@@ -331,6 +336,26 @@ class Vesk {
   Result<std::optional<Record>> set_record_acl(std::string_view record_id, const RecordAclChange& change);
   // The decision for `subject` on the record, or none for an unknown id.
   std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
+
+  // ---- Maintenance (vesk_maintenance.cc, vesk_index_refresh.cc) ----
+
+  // Runs one maintenance cycle on the calling thread (the concept and causal
+  // phases side by side on the thread pool) and reports it; the cycle's
+  // steps and locks are described in vesk_maintenance.cc. Failed saves and a
+  // failed flush are dropped, so it returns no error; an exception of a
+  // phase reaches the caller once the cycle's parallel work has ended.
+  // Cycles of one store run one at a time: a second waits for the first.
+  MaintenanceReport run_maintenance();
+  // Takes records that a maintenance pass already removed from the record
+  // map out of the n-gram, term and tag indexes (dropping a tag no record
+  // carries any more), the id map (every entry naming them), the record SDR
+  // map, the stored embeddings (a failed removal is passed over), the record
+  // log's entry map and the SDR index. Takes the index locks one at a time
+  // and none for an empty list; the caller may hold the record map.
+  void refresh_indexes_after_maintenance(std::span<const std::string> ids);
+  // Replaces the maintenance configuration with `config`, unchecked; a cycle
+  // running meanwhile keeps the copy it took at its start.
+  void configure_maintenance(MaintenanceConfig config) { config_.set_maintenance(std::move(config)); }
 
   // ---- Audit entities and the audit graph (vesk_audit.cc) ----
   //
