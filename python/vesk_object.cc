@@ -122,7 +122,7 @@ PyMethodDef* vesk_methods() {
                               classifier_methods(), embedding_methods(), record_access_methods(),
                               taxonomy_methods(), status_methods(), maintenance_methods(), audit_graph_methods(),
                               snapshot_methods(), container_methods(),
-                              outcome_receipt_methods()}) {
+                              outcome_receipt_methods(), evidence_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

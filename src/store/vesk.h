@@ -39,11 +39,13 @@
 #include <string_view>
 #include <vector>
 
+#include "audit/applicability.h"
 #include "audit/audit_graph.h"
 #include "audit/claim_evidence.h"
 #include "audit/correction_log_entry.h"
 #include "audit/decision_explanation.h"
 #include "audit/outcome_receipt_validation.h"
+#include "audit/retrieval_episode.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
@@ -433,6 +435,21 @@ class Vesk {
   // the stored receipts' failure.
   Result<std::vector<OutcomeReceipt>> outcome_receipts(std::optional<std::string_view> namespace_,
                                                        std::optional<std::string_view> lineage_id) const;
+
+  // ---- Retrieval episodes and applicability (vesk_evidence.cc) ----
+
+  // A new retrieval episode (audit/retrieval_episode.h): routes, then query,
+  // then each candidate id in the given order must be non-blank and, exactly
+  // as given, the id of a stored record (checked under the read lock):
+  // "retrieval candidate ID must not be empty", "retrieval candidate record
+  // '{id}' does not exist". The episode keeps the trimmed ids and no
+  // reference to the store.
+  Result<RetrievalEpisode> start_retrieval_episode(std::string_view query, const std::vector<std::string>& candidate_ids,
+                                                   const std::optional<std::vector<std::string>>& routes) const;
+  // The applicability (audit/applicability.h) of the record `record_id` in
+  // `current_state`, evaluated under the read lock; none for an unknown id.
+  std::optional<ApplicabilityDecision> evaluate_applicability(std::string_view record_id,
+                                                              const CurrentState& current_state) const;
 
   // ---- Copies of the state kept beside the records ----
 
