@@ -56,5 +56,6 @@ MethodRows maintenance_methods();     // maintenance_methods.cc: maintenance cyc
 MethodRows snapshot_methods();        // snapshot_methods.cc: labelled snapshots, rollback, diff
 MethodRows audit_graph_methods();     // audit_graph_methods.cc: audit graph, audit entities and links
 MethodRows container_methods();       // container_methods.cc: container keys, inspection, verification, import
+MethodRows credibility_methods();     // credibility_methods.cc: source credibility and its overrides
 
 }  // namespace vesk::py
