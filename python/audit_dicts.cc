@@ -11,13 +11,7 @@
 namespace vesk::py {
 namespace {
 
-constexpr std::array<std::string_view, 3> kOutcomes = {"helpful", "unhelpful", "inconclusive"};
 constexpr std::array<std::string_view, 3> kPolarities = {"supports", "refutes", "inconclusive"};
-constexpr std::array<std::string_view, 3> kDecisions = {"use", "reject", "unknown"};
-
-PyObject* verdict_dict(const CandidateOutcomeVerdict& v) {
-  return DictBuilder().add("record_id", v.record_id).add("outcome", enum_text(kOutcomes, v.outcome)).finish();
-}
 
 PyObject* conflict_dict(const ApplicabilityConflict& c) {
   return DictBuilder().add("field", c.field).add("values", c.values).finish();
@@ -28,29 +22,6 @@ PyObject* mismatch_dict(const ApplicabilityMismatch& m) {
 }
 
 }  // namespace
-
-PyObject* outcome_receipt_dict(const OutcomeReceipt& r) {
-  return DictBuilder()
-      .add("schema_version", r.schema_version)
-      .add("receipt_id", r.receipt_id)
-      .add("task_id", r.task_id)
-      .add("lineage_id", r.lineage_id)
-      .add("attempt_id", r.attempt_id)
-      .add("candidate_record_ids", r.candidate_record_ids)
-      .add("selected_record_ids", r.selected_record_ids)
-      .add("outcome", enum_text(kOutcomes, r.outcome))
-      .add("supersedes_receipt_id", r.supersedes_receipt_id)
-      .add("namespace", r.namespace_)
-      .add("provenance", r.provenance)
-      .add("recorded_at_ms", r.recorded_at_ms)
-      .add("logging_policy_id", r.logging_policy_id)
-      .add("selected_set_probability_bps", r.selected_set_probability_bps)
-      .add_with("candidate_verdicts",
-                [&] { return dict_list(std::span(r.candidate_verdicts), verdict_dict); })
-      .add("verifier_id", r.verifier_id)
-      .add("integrity_digest", r.integrity_digest)
-      .finish();
-}
 
 PyObject* consequence_unit_dict(const ConsequenceUnit& u) {
   return DictBuilder()
@@ -72,7 +43,7 @@ PyObject* consequence_unit_dict(const ConsequenceUnit& u) {
 PyObject* applicability_decision_dict(const ApplicabilityDecision& d) {
   return DictBuilder()
       .add("record_id", d.record_id)
-      .add("decision", enum_text(kDecisions, d.decision))
+      .add("decision", d.decision)
       .add("requirements_total", d.requirements_total)
       .add("matched_fields", d.matched_fields)
       .add("missing_fields", d.missing_fields)

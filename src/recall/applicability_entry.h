@@ -3,7 +3,7 @@
 // annotation never reorders or drops a result.
 #pragma once
 
-#include "audit/applicability_decision.h"
+#include "audit/applicability.h"
 #include "model/record.h"
 
 namespace vesk {

@@ -723,10 +723,9 @@ PENDING = {
         'decay', 'decay_by_route_state', 'consolidate', 'reflect', 'insights',
     ),
     'Audit graph, consequences and outcome receipts': (
-        'capture_outcome_receipt', 'outcome_receipts', 'capture_consequence',
-        'get_consequence_unit', 'get_consequence_units', 'explain_consequence_unit',
-        'consequence_verdict', 'should_abstain_on', 'policy_hint', 'evaluate_applicability',
-        'record_world_fact', 'start_retrieval_episode',
+        'capture_consequence', 'get_consequence_unit', 'get_consequence_units',
+        'explain_consequence_unit', 'consequence_verdict', 'should_abstain_on', 'policy_hint',
+        'record_world_fact',
     ),
     'Entity, relation, project and persona memory': (
         'get_structural_relations', 'get_relations', 'get_structural_relations_for_record',

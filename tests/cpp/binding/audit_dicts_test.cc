@@ -1,6 +1,9 @@
-// The dicts of outcome receipts, consequence units and applicability
+// The dicts of outcome receipts (made in the core and converted), consequence units and applicability
 // decisions.
 #include "audit_dicts.h"
+
+#include "audit/outcome_receipt_dict.h"
+#include "binding/json_result.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +30,7 @@ OutcomeReceipt plain_receipt() {
 }
 
 TEST_F(AuditDictsTest, ReceiptWithoutEvaluationEvidence) {
-  bind("r", outcome_receipt_dict(plain_receipt()));
+  bind("r", to_py(outcome_receipt_to_dict(plain_receipt())));
   EXPECT_EQ(eval("list(r)"),
             "['schema_version', 'receipt_id', 'task_id', 'lineage_id', 'attempt_id', 'candidate_record_ids', "
             "'selected_record_ids', 'outcome', 'supersedes_receipt_id', 'namespace', 'provenance', 'recorded_at_ms', "
@@ -46,7 +49,7 @@ TEST_F(AuditDictsTest, ReceiptWithEvaluationEvidence) {
   r.selected_set_probability_bps = 10000;
   r.candidate_verdicts = {{"r1", OutcomeKind::Helpful}, {"r2", OutcomeKind::Inconclusive}};
   r.verifier_id = "judge";
-  bind("r", outcome_receipt_dict(r));
+  bind("r", to_py(outcome_receipt_to_dict(r)));
   EXPECT_EQ(eval("(r['logging_policy_id'], r['selected_set_probability_bps'], r['verifier_id'])"),
             "('uniform', 10000, 'judge')");
   EXPECT_EQ(eval("r['candidate_verdicts']"),
@@ -86,7 +89,7 @@ TEST_F(AuditDictsTest, ApplicabilityItemNestsItsDecision) {
   rec.metadata = {{"applicability.require.env", "staging"}};
   ApplicabilityDecision d;
   d.record_id = "r1";
-  d.decision = ApplicabilityVerdict::Use;
+  d.decision = "use";
   d.requirements_total = 1;
   d.matched_fields = {"env"};
   d.reasons = {"all_requirements_satisfied"};
@@ -105,7 +108,7 @@ TEST_F(AuditDictsTest, ApplicabilityItemNestsItsDecision) {
 TEST_F(AuditDictsTest, ApplicabilityConflictsAndMismatches) {
   ApplicabilityDecision d;
   d.record_id = "r1";
-  d.decision = ApplicabilityVerdict::Reject;
+  d.decision = "reject";
   d.conflicting_fields = {{"os", {"linux", "mac"}}};
   d.mismatches = {{"env", "Staging", {"prod"}}};
   bind("d", applicability_decision_dict(d));
