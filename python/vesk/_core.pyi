@@ -39,6 +39,46 @@ class _EndSessionResult(TypedDict, total=False):
     pairs_strengthened: int
     session_records: int
 
+_AuditEntityKind = Literal["source", "claim", "memory", "decision", "action", "artifact", "verification"]
+_AuditEntityStatus = Literal[
+    "candidate", "observed", "accepted", "verified", "rejected", "superseded", "blocked", "decided", "completed",
+    "produced",
+]
+_AuditRelationKind = Literal[
+    "supports", "refutes", "contradicts", "supersedes", "derived_from", "recalled_for", "used_evidence", "used_by",
+    "caused", "produced", "verified_by",
+]
+
+class _AuditGraphNode(TypedDict):
+    entity_id: str
+    record_id: str
+    namespace: str
+    kind: _AuditEntityKind
+    status: _AuditEntityStatus
+    status_recorded_at: float
+    record_created_at: float
+    valid_from: float | None
+    valid_until: float | None
+    business_time_valid: bool
+    content_preview: str
+
+class _AuditEdge(TypedDict):
+    from_entity_id: str
+    from_record_id: str
+    to_entity_id: str
+    to_record_id: str
+    relation: _AuditRelationKind
+    recorded_at: float
+    valid_from: float | None
+    valid_until: float | None
+
+class _AuditGraph(TypedDict):
+    schema_version: int
+    evaluated_at: float
+    namespace: str | None
+    nodes: list[_AuditGraphNode]
+    edges: list[_AuditEdge]
+
 _Namespaces = str | list[str] | None
 
 class Vesk:
@@ -161,6 +201,25 @@ class Vesk:
     def get_maintenance_trend_history(self) -> list[MaintenanceTrendSnapshot]: ...
     def get_maintenance_trend_summary(self) -> MaintenanceTrendSummary: ...
     def get_latest_reflection_digest(self) -> ReflectionSummary | None: ...
+    def annotate_audit_entity(
+        self, record_or_entity_id: str, kind: str, status: str, canonical_id: str | None = None
+    ) -> _AuditGraphNode: ...
+    def set_audit_entity_status(
+        self,
+        record_or_entity_id: str,
+        status: str,
+        valid_from: float | None = None,
+        valid_until: float | None = None,
+    ) -> _AuditGraphNode: ...
+    def link_audit_entities(
+        self,
+        from_record_or_entity_id: str,
+        to_record_or_entity_id: str,
+        relation: str,
+        valid_from: float | None = None,
+        valid_until: float | None = None,
+    ) -> _AuditEdge: ...
+    def audit_graph(self, namespace: str | None = None, valid_at: float | None = None) -> _AuditGraph: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <unordered_set>
 
+#include "base/trace.h"
 #include "index/index_manifest.h"
 #include "index/overlap_counts.h"
 #include "index/sdr_index_format.h"
@@ -608,6 +609,8 @@ class SdrSearch {
 RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const SdrLookup& log_sdrs,
                        const IdMapLookup& id_map, const RecordLookup& records, std::string_view query, size_t top_k,
                        std::span<const std::string> namespaces, std::vector<SdrSearchPass>* trace) {
+  // `trace` (the search passes) hides the tracing namespace here.
+  VESK_SPAN(span, "collect_sdr", "vesk::recall", ::vesk::trace::Level::Info, ::vesk::trace::field("top_k", top_k));
   RankedList out;
   if (top_k == 0 || namespaces.empty()) return out;
   const Sdr q = encode_sdr(encoder, query, SdrRange::General, SdrCase::Fold);

@@ -88,7 +88,8 @@ class StagedFile::Forcer {
 
 StagedFile::StagedFile(Env& env, fs::path temp, fs::path target, std::unique_ptr<File> file)
     : env_(env), temp_(std::move(temp)), target_(std::move(target)) {
-  writer_.emplace(std::move(file), 0);
+  writer_.emplace(std::move(file), 0, kStagedBufferBytes);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
 }
 
 Result<std::unique_ptr<StagedFile>> StagedFile::open(const fs::path& temp, const fs::path& target, OpenMode mode,

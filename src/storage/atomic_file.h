@@ -43,14 +43,20 @@ Status replace_file_via(const fs::path& temp, const fs::path& target, std::strin
 
 // A whole-file replacement written piece by piece, for files too large to
 // build in memory first; the two calls above are made of it. Bytes go through
-// an 8 KB buffer into the temporary file (never sealed). finish() writes out
-// the buffer, forces the file to stable storage and closes it; publish()
-// renames it over the target and forces the directory. Several staged files
-// can all be finished before any is published, so that no target is replaced
-// until every new file is complete. Dropped before a successful publish, the
-// object removes its temporary file.
+// a 256 KiB buffer into the temporary file (never sealed), with write-behind
+// (buffered_writer.h), so a large file is mostly on the device by the time
+// finish() forces it. finish() writes out the buffer, forces the file to
+// stable storage and closes it; publish() renames it over the target and
+// forces the directory. Several staged files can all be finished before any
+// is published, so that no target is replaced until every new file is
+// complete. Dropped before a successful publish, the object removes its
+// temporary file.
 class StagedFile {
  public:
+  // Large enough that a file of hundreds of megabytes (the SDR index) goes
+  // out in few writes.
+  static constexpr size_t kStagedBufferBytes = 256 * 1024;
+
   // Opens `temp` in `mode` (kWriteTruncate or kWriteCreateNew). When the open
   // fails nothing is removed: under create-new the name is someone else's.
   static Result<std::unique_ptr<StagedFile>> open(const fs::path& temp, const fs::path& target,

@@ -175,6 +175,7 @@ Result<std::unique_ptr<CognitiveStore>> CognitiveStore::open(const fs::path& dir
       }
     }
     s->writer_ = std::make_unique<BufferedWriter>(std::move(file).value(), append_at, kBufferSize);
+    s->writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
     return Status::Ok();
   }();
   if (!opened.ok()) return opened.as(ErrorKind::OS);
@@ -379,6 +380,7 @@ Status CognitiveStore::open_writer_locked(uint64_t position) {
   auto file = env_.open(journal_path_, OpenMode::kReadWrite);
   if (!file.ok()) return file.status();
   writer_ = std::make_unique<BufferedWriter>(std::move(file).value(), position, kBufferSize);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   return Status::Ok();
 }
 

@@ -78,7 +78,7 @@ Status encode_log_entry(const LogEntry& entry, const SecretKey* key, std::string
   put_le(out, static_cast<uint16_t>(sdr.size()));
   put_le(out, static_cast<uint32_t>(payload_len));
   out->push_back(static_cast<char>(key ? kEntryEncrypted : 0));
-  for (uint16_t v : sdr) put_le(out, v);
+  put_le_u16s(out, sdr);
   if (key) {
     Status st = append_encrypted_payload(entry.content, *key, out);
     if (!st.ok()) {

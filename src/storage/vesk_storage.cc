@@ -14,6 +14,7 @@
 #include "base/coding.h"
 #include "storage/record_log_format.h"
 #include "storage/temporal_format.h"
+#include "base/trace.h"
 #include "base/utf8.h"
 
 namespace vesk {
@@ -122,6 +123,7 @@ Status VeskStorage::finish_open() {
     load_side_map();
   }
   writer_ = std::make_unique<BufferedWriter>(std::move(pending_writer_), end);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   return Status::Ok();
 }
 
@@ -290,6 +292,7 @@ Status VeskStorage::writer_unavailable() const {
 }
 
 Result<uint64_t> VeskStorage::append(const LogEntry& entry) {
+  VESK_SPAN(span, "append", "vesk::storage", trace::Level::Info);
   WriterLock w(writer_mu_);
   if (!writer_) return writer_unavailable();
   uint64_t offset = writer_->position();
@@ -415,6 +418,7 @@ void VeskStorage::remove_entry(std::string_view id) {
 }
 
 Status VeskStorage::flush() {
+  VESK_SPAN(span, "flush", "vesk::storage", trace::Level::Info);
   WriterLock w(writer_mu_);
   return flush_locked();
 }
@@ -519,6 +523,7 @@ Status VeskStorage::reopen_handles(const WriterLock& held) {
   }
   if (writer_) (void)writer_->flush_buffer();
   writer_ = std::make_unique<BufferedWriter>(std::move(writer).value(), *size);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   writer_failure_ = Status::Ok();
   unflushed_appends_ = false;
   return Status::Ok();

@@ -52,8 +52,7 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
       return sdr;
     };
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* {
-      auto it = id_map->find(key);
-      return it == id_map->end() ? nullptr : &it->second;
+      return id_map->find(key);
     };
 
     LexicalCollectors collectors{

@@ -269,3 +269,19 @@ def test_new_store_has_no_trends_and_no_reflection(store):
     assert history == []
     history.append("x")
     assert store.get_maintenance_trend_history() == [] and store.get_maintenance_trend_history() is not history
+
+
+def test_a_working_session_prints_nothing_and_leaves_no_log(tmp_path, monkeypatch, capfd):
+    # Diagnostics go to a tracing receiver the module never installs: no
+    # output, and no file beyond the store's own.
+    work = tmp_path / "cwd"
+    work.mkdir()
+    monkeypatch.chdir(work)
+    d = tmp_path / "s"
+    with Vesk(str(d)) as v:
+        v.store("the harbour crane was repaired", tags=["harbour"])
+        v.recall("harbour crane")
+        v.recall_structured("harbour", top_k=3)
+    assert capfd.readouterr() == ("", "")
+    assert list(work.iterdir()) == []
+    assert not [p for p in d.rglob("*") if p.suffix in (".log", ".trace")]

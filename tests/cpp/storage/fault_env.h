@@ -99,6 +99,10 @@ class FaultEnv : public Env {
       if (allowed) (void)base_->write_at(offset, data.substr(0, allowed));
       return Status::OS("injected write failure");
     }
+    // Two writes, so that an injected failure can cut between or inside them.
+    Status write_at(uint64_t offset, std::string_view first, std::string_view second) override {
+      return File::write_at(offset, first, second);
+    }
     Status sync() override {
       if (env_->hits(env_->sync_match_, path_) || env_->hits_once(env_->sync_once_match_, path_)) {
         return Status::OS("injected sync failure");
@@ -109,6 +113,7 @@ class FaultEnv : public Env {
       if (env_->hits(env_->truncate_match_, path_)) return Status::OS("injected truncate failure");
       return base_->truncate(size);
     }
+    void start_writeback(uint64_t offset, uint64_t length) override { base_->start_writeback(offset, length); }
     Result<uint64_t> size() override { return base_->size(); }
     Status close() override { return base_->close(); }
 

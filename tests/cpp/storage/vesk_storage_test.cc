@@ -3,10 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -163,6 +165,34 @@ TEST(VeskStorage, CachedEntryHoldsTheFixedFieldsAndPositions) {
       EXPECT_EQ(e->sdr().positions(), c.sdr);
       EXPECT_EQ(e->sdr().form(), reopened ? c.scanned : PackedSdr::Form::kPlain);
     }
+  }
+}
+
+// The entry's bytes as the format table lays them out, each integer written
+// byte by byte, must be what the encoder writes (it copies the SDR positions
+// in one go on a little-endian host), for random position lists.
+TEST(VeskStorage, EncodedEntryFollowsTheByteTable) {
+  auto le = [](std::string& out, uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+  };
+  std::mt19937 rng(11);
+  for (int t = 0; t < 50; ++t) {
+    std::vector<uint16_t> sdr(rng() % 5000);
+    for (uint16_t& p : sdr) p = static_cast<uint16_t>(rng());
+    LogEntry e = entry("id-" + std::to_string(t), std::string(rng() % 300, 'c'), "general", sdr);
+    std::string expected = e.id + std::string(32 - e.id.size(), '\0') + "general" + std::string(9, '\0');
+    le(expected, std::bit_cast<uint64_t>(e.created_at), 8);
+    le(expected, std::bit_cast<uint32_t>(e.strength), 4);
+    le(expected, std::bit_cast<uint32_t>(e.pin_factor), 4);
+    le(expected, 0, 8);
+    le(expected, sdr.size(), 2);
+    le(expected, e.content.size(), 4);
+    expected.push_back('\0');
+    for (uint16_t p : sdr) le(expected, p, 2);
+    expected += e.content;
+    std::string out = "prefix";
+    ASSERT_TRUE(encode_log_entry(e, nullptr, &out).ok());
+    EXPECT_EQ(out, "prefix" + expected) << "entry " << t;
   }
 }
 
