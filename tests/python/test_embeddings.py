@@ -1,7 +1,6 @@
 """The embedding function and stored embeddings from Python."""
 
 import math
-import time
 
 import pytest
 
@@ -110,7 +109,7 @@ def test_an_expired_record_leaves_its_place_in_the_embedding_ranking_to_the_next
 
     store.set_embedding_fn(embed)
     # top_k 100 asks the embedding ranking for exactly 100 records.
-    expired = store.store("note 0", valid_until=time.time() - 3600.0)
+    expired = store.store("note 0", valid_until=1.0)  # ended in 1970
     valid = [store.store(f"note {i}") for i in range(1, 101)]
     store.set_recall_fusion_mode("embedding_only")
 
