@@ -115,6 +115,7 @@ void BM_EmbeddingScoresOfATenth(benchmark::State& state) {
     accepted.insert(row_id(i));
   }
   EmbeddingCandidates candidates{.accepts = [&](std::string_view id) { return accepted.contains(id); },
+                                 .list = {},
                                  .listed = ids.size()};
   if (state.range(2) == 1) {
     candidates.list = [&](const std::function<void(std::string_view)>& visit) {

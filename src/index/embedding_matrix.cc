@@ -211,6 +211,7 @@ void EmbeddingMatrix::clear() {
   index_.clear();
 }
 
+template <bool kMasked>
 void EmbeddingMatrix::score_blocks(std::span<const float> query, float qnorm, size_t b0, size_t nb,
                                    const uint8_t* lanes, float* dots,
                                    std::vector<std::pair<float, uint32_t>>& out) const {
@@ -218,7 +219,7 @@ void EmbeddingMatrix::score_blocks(std::span<const float> query, float qnorm, si
   const size_t r0 = b0 * kLanes;
   const size_t r1 = std::min(ids_.size(), r0 + nb * kLanes);
   for (size_t r = r0; r < r1; ++r) {
-    if (lanes && !(lanes[r / kLanes] >> (r % kLanes) & 1u)) continue;
+    if (kMasked && !(lanes[r / kLanes] >> (r % kLanes) & 1u)) continue;
     const float denominator = norms_[r] * qnorm;
     if (denominator == 0.0f) continue;
     const float score = dots[r - r0] / denominator;
@@ -233,7 +234,7 @@ void EmbeddingMatrix::positive_cosines(std::span<const float> query,
   float dots[kChunkBlocks * kLanes];
   const size_t nblocks = blocks();
   for (size_t b0 = 0; b0 < nblocks; b0 += kChunkBlocks)
-    score_blocks(query, qnorm, b0, std::min(kChunkBlocks, nblocks - b0), nullptr, dots, out);
+    score_blocks<false>(query, qnorm, b0, std::min(kChunkBlocks, nblocks - b0), nullptr, dots, out);
 }
 
 void EmbeddingMatrix::positive_cosines(std::span<const float> query, std::span<const uint8_t> selected_lanes,
@@ -251,7 +252,7 @@ void EmbeddingMatrix::positive_cosines(std::span<const float> query, std::span<c
     }
     size_t nb = 1;
     while (nb < kChunkBlocks && b0 + nb < nblocks && selected_lanes[b0 + nb] != 0) ++nb;
-    score_blocks(query, qnorm, b0, nb, selected_lanes.data(), dots, out);
+    score_blocks<true>(query, qnorm, b0, nb, selected_lanes.data(), dots, out);
     b0 += nb;
   }
 }

@@ -93,8 +93,10 @@ class EmbeddingMatrix {
   void move_row(size_t from, size_t to);
   // A new row for the id, its elements zero; the first row sets the dimension.
   size_t add_row(std::string_view id, size_t dim);
-  // Scores the rows of blocks [b0, b0 + nb) that `lanes` selects (every row
-  // when null), nb at most kChunkBlocks; `dots` holds nb * 8 floats.
+  // Scores the rows of blocks [b0, b0 + nb) (those `lanes` selects when
+  // kMasked), nb at most kChunkBlocks; `dots` holds nb * 8 floats. The scan
+  // of every row is compiled without the mask test.
+  template <bool kMasked>
   void score_blocks(std::span<const float> query, float qnorm, size_t b0, size_t nb, const uint8_t* lanes,
                     float* dots, std::vector<std::pair<float, uint32_t>>& out) const;
   // Blocks are scored a chunk at a time so the dot products stay in cache.

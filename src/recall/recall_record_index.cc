@@ -39,7 +39,7 @@ void RecallRecordIndex::note_replace(const Record& before, const Record& after) 
 }
 
 void RecallRecordIndex::add_member(const Record& record) {
-  ids_per_namespace_[record.namespace_].insert(record.id);
+  ids_per_namespace_[record.namespace_].insert_or_assign(record.id, true);
 }
 
 void RecallRecordIndex::remove_member(const Record& record) {
@@ -87,7 +87,7 @@ void RecallRecordIndex::for_each_record_in(std::span<const std::string> namespac
                                            const std::function<void(const std::string& id)>& visit) const {
   for_each_distinct(namespaces, [&](const std::string& ns) {
     if (auto it = ids_per_namespace_.find(ns); it != ids_per_namespace_.end())
-      for (const std::string& id : it->second) visit(id);
+      for (const auto& entry : it->second) visit(entry.first);
   });
 }
 

@@ -25,8 +25,9 @@
 #include <string_view>
 #include <vector>
 
-#include "model/record.h"
 #include "base/string_hash.h"
+#include "model/flat_map.h"
+#include "model/record.h"
 
 namespace vesk {
 
@@ -61,7 +62,9 @@ class RecallRecordIndex {
   void add_marks(const Record& record);
   void remove_marks(const Record& record);
 
-  StringKeyMap<StringSet> ids_per_namespace_;
+  // A set per namespace (the values are unused): its ids lie side by side,
+  // so listing a namespace reads them in one sweep.
+  StringKeyMap<FlatStringMap<bool>> ids_per_namespace_;
   StringKeyMap<size_t> windowed_per_namespace_;
   StringSet identity_ids_;
 };

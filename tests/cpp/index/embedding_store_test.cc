@@ -654,6 +654,7 @@ TEST(EmbeddingScores, CandidatesRankOnlyTheirOwnVectors) {
               [](auto& a, auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
     for (bool listed : {true, false}) {
       EmbeddingCandidates candidates{.accepts = [&](std::string_view id) { return c.candidates.contains(id); },
+                                     .list = {},
                                      .listed = c.candidates.size()};
       if (listed) {
         candidates.list = [&](const std::function<void(std::string_view)>& visit) {
@@ -669,7 +670,7 @@ TEST(EmbeddingScores, CandidatesRankOnlyTheirOwnVectors) {
     }
   }
   // Nothing stored or no query: no ranking at all, candidates or not.
-  const EmbeddingCandidates none{.accepts = [](std::string_view) { return false; }};
+  const EmbeddingCandidates none{.accepts = [](std::string_view) { return false; }, .list = {}, .listed = 0};
   EXPECT_FALSE(embedding_scores(s, std::nullopt, 5, &none));
   TempDir empty_dir;
   auto empty = load_ok(empty_dir.path());
