@@ -66,9 +66,8 @@ __attribute__((optimize("fp-contract=off"))) float sum_of_squares(const float* v
 float EmbeddingMatrix::norm(std::span<const float> v) { return std::sqrt(sum_of_squares(v.data(), v.size())); }
 
 std::optional<uint32_t> EmbeddingMatrix::find(std::string_view id) const {
-  auto it = index_.find(id);
-  if (it == index_.end()) return std::nullopt;
-  return it->second;
+  if (const uint32_t* row = index_.find(id)) return *row;
+  return std::nullopt;
 }
 
 void EmbeddingMatrix::copy_row(size_t row, float* out) const {
@@ -105,7 +104,7 @@ size_t EmbeddingMatrix::add_row(std::string_view id, size_t dim) {
   if (row % kLanes == 0) data_.resize(data_.size() + dim_, Lane8{});
   ids_.emplace_back(id);
   norms_.push_back(0.0f);
-  index_.emplace(ids_.back(), static_cast<uint32_t>(row));
+  index_.insert_or_assign(ids_.back(), static_cast<uint32_t>(row));
   return row;
 }
 
@@ -140,7 +139,6 @@ void EmbeddingMatrix::reserve(size_t rows, size_t dim) {
   data_.reserve((rows + kLanes - 1) / kLanes * dim);
   ids_.reserve(rows);
   norms_.reserve(rows);
-  index_.reserve(rows);
 }
 
 void EmbeddingMatrix::move_row(size_t from, size_t to) {
@@ -183,11 +181,11 @@ size_t EmbeddingMatrix::retain(const std::function<bool(std::string_view)>& keep
 }
 
 bool EmbeddingMatrix::erase(std::string_view id) {
-  auto it = index_.find(id);
-  if (it == index_.end()) return false;
-  const size_t row = it->second;
+  const uint32_t* found = index_.find(id);
+  if (!found) return false;
+  const size_t row = *found;
   const size_t last = ids_.size() - 1;
-  index_.erase(it);
+  index_.erase(id);
   if (row != last) {
     // Move the last row into the hole.
     move_row(last, row);

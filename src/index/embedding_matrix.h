@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "base/string_hash.h"
+#include "model/flat_map.h"
 
 namespace vesk {
 
@@ -42,6 +43,9 @@ class EmbeddingMatrix {
   size_t dim() const { return dim_; }
 
   std::optional<uint32_t> find(std::string_view id) const;
+  // Starts loading what find(id) reads first; finds of many ids run faster
+  // with each id prefetched some finds ahead.
+  void prefetch(std::string_view id) const { index_.prefetch(id); }
   const std::string& id(size_t row) const { return ids_[row]; }
   // Copies a row's elements into out (dim() floats).
   void copy_row(size_t row, float* out) const;
@@ -106,7 +110,7 @@ class EmbeddingMatrix {
   std::vector<Lane8> data_;   // ceil(rows / 8) blocks of dim_ Lane8 each
   std::vector<float> norms_;  // one per row
   std::vector<std::string> ids_;
-  StringKeyMap<uint32_t> index_;
+  FlatStringMap<uint32_t> index_;
 };
 
 }  // namespace vesk

@@ -500,14 +500,21 @@ std::optional<RankedList> embedding_scores(const EmbeddingStore& store, const st
     m.positive_cosines(*query, hits);
     keep_first(hits, n, before);
   } else if (candidates->list && listing_pays(candidates->listed, m)) {
+    std::vector<std::string_view> ids;
+    ids.reserve(candidates->listed);
+    candidates->list([&ids](std::string_view id) { ids.push_back(id); });
+    // Each lookup is a cache miss or two: they overlap when every id is
+    // prefetched this many lookups ahead.
+    constexpr size_t kAhead = 16;
     std::vector<uint8_t> lanes(m.blocks(), 0);
     size_t selected = 0;
-    candidates->list([&](std::string_view id) {
-      if (std::optional<uint32_t> row = m.find(id)) {
+    for (size_t i = 0; i < ids.size(); ++i) {
+      if (i + kAhead < ids.size()) m.prefetch(ids[i + kAhead]);
+      if (std::optional<uint32_t> row = m.find(ids[i])) {
         lanes[*row / EmbeddingMatrix::kLanes] |= static_cast<uint8_t>(1u << (*row % EmbeddingMatrix::kLanes));
         ++selected;
       }
-    });
+    }
     hits.reserve(selected);
     m.positive_cosines(*query, lanes, hits);
     keep_first(hits, n, before);

@@ -113,7 +113,8 @@ struct EmbeddingCandidates {
   // Whether the vector of an id may be ranked.
   std::function<bool(std::string_view id)> accepts;
   // When the caller can list the ids accepts() takes: a walk that visits
-  // each of them once (ids without a vector may be among them). The ranking
+  // each of them once (ids without a vector may be among them), each id
+  // staying valid until embedding_scores returns. The ranking
   // then reads only the vectors of the listed ids where that costs less than
   // scanning every vector and testing the best ones; without a walk it
   // always scans and tests.
