@@ -428,10 +428,11 @@ namespace {
 
 using RowScore = std::pair<float, uint32_t>;
 
-// Listing a candidate costs a lookup of its row (a hash probe, most often a
-// cache miss), about what the scan spends on this many stored floats
-// (bench/embedding_bench: about 45 ns an id, where the scan reads a float in
-// about 0.3 ns).
+// Listing a candidate costs a lookup of its row (a prefetched probe of the
+// flat index), counted generously as the scan's time for this many stored
+// floats (the scan reads a float in about 0.3 ns; in bench/embedding_bench,
+// 10,000 listed ids stored side by side are looked up and scored in under a
+// tenth of the time of the scan of all 100,000).
 constexpr size_t kListedIdCostInFloats = 256;
 
 // Whether reading only the listed candidates' vectors costs less than
