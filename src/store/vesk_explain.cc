@@ -25,6 +25,7 @@
 #include "recall/recall_candidates.h"
 #include "recall/record_validity.h"
 #include "store/recall_embedding_ranking.h"
+#include "store/log_sdr_keeper.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -139,14 +140,8 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
       embedding = recall_embedding_ranking(*indexes_.embeddings, candidates, query_vector, k1);
     }
 
-    std::vector<CachedEntryPtr> log_entries;
-    const SdrLookup log_sdrs = [&](std::string_view id) -> const PackedSdr* {
-      CachedEntryPtr entry = storage_->cached_entry(id);
-      if (!entry) return nullptr;
-      const PackedSdr* sdr = &entry->sdr();
-      log_entries.push_back(std::move(entry));
-      return sdr;
-    };
+    LogSdrKeeper log_entries(*storage_);
+    const SdrLookup log_sdrs = log_entries.lookup();
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* { return id_map->find(key); };
     // The four collectors over one view; the view outlives them.
     auto collectors_over = [&](const RecordLookup& view) {

@@ -11,6 +11,7 @@
 #include "recall/recall_candidates.h"
 #include "recall/recall_pipeline.h"
 #include "store/recall_embedding_ranking.h"
+#include "store/log_sdr_keeper.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -41,16 +42,8 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
       embedding = recall_embedding_ranking(*indexes_.embeddings, view, query_vector, k);
     }
 
-    // The record log hands out its entries shared; the SDRs the search
-    // rescores against are kept alive here until it is done.
-    std::vector<CachedEntryPtr> log_entries;
-    const SdrLookup log_sdrs = [&](std::string_view id) -> const PackedSdr* {
-      CachedEntryPtr entry = storage_->cached_entry(id);
-      if (!entry) return nullptr;
-      const PackedSdr* sdr = &entry->sdr();
-      log_entries.push_back(std::move(entry));
-      return sdr;
-    };
+    LogSdrKeeper log_entries(*storage_);
+    const SdrLookup log_sdrs = log_entries.lookup();
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* {
       return id_map->find(key);
     };
