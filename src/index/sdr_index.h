@@ -103,8 +103,8 @@ class SdrIndex {
   std::optional<uint32_t> doc_of(std::string_view id) const;
   size_t size() const;
 
-  // The posting list of a position, or null (for tests).
-  const PostingList* postings(uint16_t position) const;
+  // The documents posted under a position, ascending (for tests).
+  std::vector<uint32_t> postings(uint16_t position) const;
 
   // A batch is sealed for the poster thread once kPostBatch new documents
   // are queued. While the poster is still busy with the last one, the queue
@@ -169,13 +169,9 @@ class SdrIndex {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
-  struct DocEntry {
-    const std::string* id;  // the key in id_map_
-    SharedSdr sdr;          // null for documents read from the files
-  };
   mutable std::shared_mutex ids_mu_;
   std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> id_map_;
-  std::unordered_map<uint32_t, DocEntry> reverse_;
+  std::unordered_map<uint32_t, const std::string*> reverse_;  // to the keys of id_map_
   uint32_t next_doc_id_ = 0;
 
   mutable std::shared_mutex bitmaps_mu_;
