@@ -250,16 +250,17 @@ void OverlapCounts::add_block(Block& b, std::span<const Input> inputs) {
       for (; i < inputs.size(); ++i) each_run(inputs[i], add_each);
       break;
     }
-    // Later chunks' first blocks and skip entries are read from memory while
-    // this one is decoded: their first lines well ahead, the next few soon.
+    // Later chunks are read from memory while this one is decoded: the
+    // first line (and a pooled chunk's skip entries, at its end) well ahead,
+    // the rest soon.
     if (i + 6 < inputs.size() && inputs[i + 6].is_chunk) {
       const PostingList::Chunk& ahead = inputs[i + 6].chunk;
       prefetch_line(ahead.data);
-      prefetch_line(ahead.data + ahead.cap - 4);
+      if (ahead.pooled) prefetch_line(ahead.data + ahead.cap - 4);
     }
     if (i + 3 < inputs.size() && inputs[i + 3].is_chunk) {
       const PostingList::Chunk& ahead = inputs[i + 3].chunk;
-      for (size_t at = 64; at < 4096 && at < ahead.cap; at += 64) prefetch_line(ahead.data + at);
+      for (size_t at = 64; at < 2048 && at < ahead.cap; at += 64) prefetch_line(ahead.data + at);
     }
     each_run(inputs[i], count);
     left -= inputs[i].n;

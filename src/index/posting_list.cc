@@ -26,11 +26,12 @@ constexpr size_t kFirstCap = 64;
 
 void set_skip(Chunk& c, size_t i, uint16_t first, size_t offset) {
   const auto at = static_cast<uint16_t>(offset);
-  uint8_t* p = c.data + c.cap - 4 * (i + 1);
+  auto* p = const_cast<uint8_t*>(c.entry(i));
   std::memcpy(p, &first, 2);
   std::memcpy(p + 2, &at, 2);
 }
 
+// The parts of a pooled chunk.
 uint16_t* tail_of(Chunk& c) { return reinterpret_cast<uint16_t*>(c.data + c.tail_offset()); }
 size_t front_bytes(const Chunk& c) { return c.tail_offset() + 2 * size_t{c.tail}; }
 size_t skip_bytes(const Chunk& c) { return 4 * size_t{c.nblocks}; }
@@ -40,15 +41,13 @@ size_t block_end(const Chunk& c, size_t i) { return i + 1 < c.nblocks ? c.offset
 uint32_t decode_block(const Chunk& c, size_t i, uint16_t* out) {
   const size_t at = c.offset(i);
   const uint16_t first = c.first(i);
-  return static_cast<uint32_t>(PostingBlock::decode(c.data + at, block_end(c, i) - at, c.cap - at, &first, 1, out));
+  const size_t readable = c.cap - static_cast<size_t>(c.blocks() - c.data) - at;
+  return static_cast<uint32_t>(PostingBlock::decode(c.blocks() + at, block_end(c, i) - at, readable, &first, 1, out));
 }
 
-// The bytes of an exact block for a chunk: its blocks, its skip entries,
-// and behind its last block the bytes the decoder may read past it (the
-// skip entries count).
-size_t exact_bytes(size_t stream, size_t blocks) {
-  return stream + std::max(4 * blocks, PostingBlock::kReadPast);
-}
+// The bytes of an exact chunk: its skip entries, its blocks, and the bytes
+// the decoder may read past the last one.
+size_t exact_bytes(size_t stream, size_t blocks) { return 4 * blocks + stream + PostingBlock::kReadPast; }
 
 // The last block whose first number is at most `low`; -1 when `low` is
 // below every block.
@@ -73,21 +72,31 @@ void free_data(Chunk& c, PostingMemory& mem) {
   }
 }
 
-// Moves the chunk to a larger pooled block of at least `need` bytes: half
-// again what it has, so that a growing chunk moves seldom.
+// Moves the chunk to a larger pooled block of at least `need` bytes, laid
+// out for changes: half again what it has, so that a growing chunk moves
+// seldom. An exact chunk moves whatever its size.
 void grow(Chunk& c, size_t need, PostingMemory& mem) {
   const size_t want = std::max({need, size_t{c.cap} + c.cap / 2, kFirstCap});
   const bool pooled = want <= PostingMemory::kMaxPooled;
   const size_t cap = pooled ? PostingMemory::block_size(want) : want;
   auto* p = static_cast<uint8_t*>(pooled ? mem.allocate(cap) : PostingMemory::allocate_exact(cap));
-  if (c.data) {
+  if (c.data && c.pooled) {
     std::memcpy(p, c.data, front_bytes(c));
     std::memcpy(p + cap - skip_bytes(c), c.data + c.cap - skip_bytes(c), skip_bytes(c));
-    free_data(c, mem);
+  } else if (c.data) {
+    // Skip entries from the front (block 0 first) to the end (block 0 last).
+    std::memcpy(p, c.blocks(), c.stream);
+    for (size_t i = 0; i < c.nblocks; ++i) std::memcpy(p + cap - 4 * (i + 1), c.data + 4 * i, 4);
   }
+  if (c.data) free_data(c, mem);
   c.data = p;
   c.cap = static_cast<uint32_t>(cap);
-  c.pooled = pooled;
+  c.pooled = 1;
+}
+
+// Makes sure of a pooled chunk with `need` bytes.
+void make_room(Chunk& c, size_t need, PostingMemory& mem) {
+  if (!c.pooled || need > c.cap) grow(c, need, mem);
 }
 
 // Codes the tail, which is full, as a block. A block of 128 numbers takes
@@ -109,8 +118,7 @@ void append_values(Chunk& c, const uint16_t* v, uint32_t n, PostingMemory& mem) 
   // 256, so this is enough for the tail, the blocks coded from it and their
   // skip entries.
   const uint32_t held = c.tail + n;
-  const size_t need = c.tail_offset() + 2 * size_t{held} + 4 * (size_t{c.nblocks} + held / kBlock);
-  if (need > c.cap) grow(c, need, mem);
+  make_room(c, c.tail_offset() + 2 * size_t{held} + 4 * (size_t{c.nblocks} + held / kBlock), mem);
   c.card += n;
   while (n) {
     const uint32_t take = std::min(n, kBlock - c.tail);
@@ -128,7 +136,7 @@ void append_values(Chunk& c, const uint16_t* v, uint32_t n, PostingMemory& mem) 
 // an exact block of memory (a new one unless it already was; the caller
 // frees the old one).
 Chunk sealed(const Chunk& c) {
-  if (!c.pooled && !c.tail) return c;
+  if (!c.pooled) return c;
   uint8_t coded[PostingBlock::max_bytes(kBlock)];
   uint16_t v[kBlock];
   size_t size = 0;
@@ -143,15 +151,17 @@ Chunk sealed(const Chunk& c) {
   s.cap = static_cast<uint32_t>(exact_bytes(s.stream, s.nblocks));
   s.pooled = 0;
   s.data = static_cast<uint8_t*>(PostingMemory::allocate_exact(s.cap));
-  std::memcpy(s.data, c.data, c.stream);
-  std::memcpy(s.data + c.stream, coded, size);
-  std::memcpy(s.data + s.cap - skip_bytes(c), c.data + c.cap - skip_bytes(c), skip_bytes(c));
+  uint8_t* blocks = s.data + 4 * size_t{s.nblocks};
+  std::memcpy(blocks, c.data, c.stream);
+  std::memcpy(blocks + c.stream, coded, size);
+  std::memset(blocks + s.stream, 0, PostingBlock::kReadPast);
+  for (size_t i = 0; i < c.nblocks; ++i) std::memcpy(s.data + 4 * i, c.entry(i), 4);
   if (c.tail) set_skip(s, c.nblocks, v[0], c.stream);
   return s;
 }
 
 // Replaces block i by the blocks of v[0..n): none when n is 0, two halves
-// when n is above 128 (one add too many).
+// when n is above 128 (one add too many). The chunk is pooled from then on.
 void rewrite_block(Chunk& c, size_t i, const uint16_t* v, uint32_t n, PostingMemory& mem) {
   uint8_t coded[2 * PostingBlock::max_bytes(kBlock)];
   const size_t parts = n == 0 ? 0 : n <= kBlock ? 1 : 2;
@@ -163,9 +173,8 @@ void rewrite_block(Chunk& c, size_t i, const uint16_t* v, uint32_t n, PostingMem
   const size_t stream = c.stream + size - (end - begin);
   const size_t blocks = c.nblocks + parts - 1;
   uint16_t tail[kBlock];
-  std::memcpy(tail, tail_of(c), 2 * size_t{c.tail});
-  const size_t need = ((stream + 1) & ~size_t{1}) + 2 * size_t{c.tail} + 4 * blocks;
-  if (need > c.cap) grow(c, need, mem);
+  if (c.tail) std::memcpy(tail, tail_of(c), 2 * size_t{c.tail});
+  make_room(c, ((stream + 1) & ~size_t{1}) + 2 * size_t{c.tail} + 4 * blocks, mem);
   std::memmove(c.data + begin + size, c.data + end, c.stream - end);
   std::memcpy(c.data + begin, coded, size);
   // The skip entries after block i move one place down or up.
@@ -180,13 +189,12 @@ void rewrite_block(Chunk& c, size_t i, const uint16_t* v, uint32_t n, PostingMem
   for (size_t j = i + parts; j < blocks; ++j)
     set_skip(c, j, c.first(j), static_cast<size_t>(static_cast<ptrdiff_t>(c.offset(j)) + moved));
   c.stream = static_cast<uint16_t>(stream);
-  std::memcpy(tail_of(c), tail, 2 * size_t{c.tail});
+  if (c.tail) std::memcpy(tail_of(c), tail, 2 * size_t{c.tail});
 }
 
 // Inserts a number into the tail, which stays above every block.
 void insert_in_tail(Chunk& c, uint16_t low, PostingMemory& mem) {
-  const size_t need = front_bytes(c) + 2 + 4 * (size_t{c.nblocks} + 1);
-  if (need > c.cap) grow(c, need, mem);
+  make_room(c, front_bytes(c) + 2 + 4 * (size_t{c.nblocks} + 1), mem);
   uint16_t* t = tail_of(c);
   uint16_t* at = std::lower_bound(t, t + c.tail, low);
   std::memmove(at + 1, at, static_cast<size_t>(t + c.tail - at) * 2);
@@ -196,14 +204,14 @@ void insert_in_tail(Chunk& c, uint16_t low, PostingMemory& mem) {
   if (c.tail == kBlock) code_tail(c);
 }
 
-// A chunk of exactly its size holding v[0..n) (ascending, n >= 1) in full
-// blocks and a last one.
+// An exact chunk holding v[0..n) (ascending, n >= 1) in full blocks and a
+// last one.
 Chunk make_chunk(uint16_t key, const uint16_t* v, uint32_t n) {
   const size_t blocks = (n + kBlock - 1) / kBlock;
   thread_local std::vector<uint8_t> coded;
   thread_local std::vector<uint16_t> offsets;
-  coded.resize(PostingBlock::max_bytes(kBlock) * blocks);
-  offsets.resize(blocks);
+  if (coded.size() < PostingBlock::max_bytes(kBlock) * blocks) coded.resize(PostingBlock::max_bytes(kBlock) * blocks);
+  if (offsets.size() < blocks) offsets.resize(blocks);
   size_t stream = 0;
   for (size_t b = 0; b < blocks; ++b) {
     offsets[b] = static_cast<uint16_t>(stream);
@@ -213,12 +221,14 @@ Chunk make_chunk(uint16_t key, const uint16_t* v, uint32_t n) {
   Chunk c{};
   c.cap = static_cast<uint32_t>(exact_bytes(stream, blocks));
   c.data = static_cast<uint8_t*>(PostingMemory::allocate_exact(c.cap));
-  std::memcpy(c.data, coded.data(), stream);
-  for (size_t b = 0; b < blocks; ++b) set_skip(c, b, v[b * kBlock], offsets[b]);
   c.card = n;
   c.key = key;
   c.nblocks = static_cast<uint16_t>(blocks);
   c.stream = static_cast<uint16_t>(stream);
+  for (size_t b = 0; b < blocks; ++b) set_skip(c, b, v[b * kBlock], offsets[b]);
+  uint8_t* to = c.data + 4 * blocks;
+  std::memcpy(to, coded.data(), stream);
+  std::memset(to + stream, 0, PostingBlock::kReadPast);
   return c;
 }
 
@@ -352,16 +362,16 @@ void PostingList::prefetch_lookup(uint32_t d, int step) const {
   if (i == chunk_count() || chunk(i).key != key) return;
   const Chunk& c = chunk(i);
   if (step == 1) {
-    const uint8_t* skip = c.data + c.cap - 4 * size_t{c.nblocks};
+    const uint8_t* skip = c.pooled ? c.data + c.cap - 4 * size_t{c.nblocks} : c.data;
     for (size_t at = 0; at < 4 * size_t{c.nblocks} && at < 256; at += 64) prefetch_line(skip + at);
-    prefetch_line(c.data + c.cap - 1);
+    prefetch_line(skip + 4 * size_t{c.nblocks} - 1);
     return;
   }
   if (c.tail && low >= c.tail_values()[0]) return;
   const ptrdiff_t b = find_block(c, low);
   if (b < 0) return;
   const size_t from = c.offset(static_cast<size_t>(b)), to = block_end(c, static_cast<size_t>(b));
-  for (size_t at = from; at < to + 64; at += 64) prefetch_line(c.data + std::min(at, to));
+  for (size_t at = from; at < to + 64; at += 64) prefetch_line(c.blocks() + std::min(at, to));
 }
 
 uint32_t PostingList::maximum() const {
@@ -506,10 +516,11 @@ Status PostingList::decode_chunks(std::string_view bytes, std::vector<Chunk>& ou
   std::vector<RoaringContainerView> views;
   VESK_RETURN_IF_ERROR(read_roaring_containers(bytes, views));
   const size_t start = out.size();
-  std::vector<uint16_t> values;
+  // Grown, never shrunk nor cleared: every container overwrites what it uses.
+  thread_local std::vector<uint16_t> values;
   try {
     for (const RoaringContainerView& v : views) {
-      values.resize(v.card);
+      if (values.size() < v.card) values.resize(v.card);
       uint16_t* to = values.data();
       switch (v.kind) {
         case RoaringContainerView::Kind::Array:

@@ -9,7 +9,9 @@
 // largest, document numbers, and the search decodes whole blocks into its
 // counters (overlap_counts.h).
 //
-// A chunk's memory, `cap` bytes:
+// A chunk's memory, `cap` bytes, is laid out one of two ways. A chunk that
+// changes (the one appends go to, or one an add or a removal rewrote) lives
+// in a pooled block, with room to grow at both ends:
 //
 //   offset              size          field
 //   0                   stream        the blocks, one after the other
@@ -17,7 +19,16 @@
 //     to even                         number of the blocks
 //   ...                               free
 //   cap - 4 * nblocks   4 * nblocks   the skip entries, block i's at cap - 4 * (i + 1):
-//                                     u16 its first number, u16 its offset
+//                                     u16 its first number, u16 its offset in the blocks
+//
+// A chunk that stopped changing (a later key started) or was read from the
+// index file lives in an exact block, read front to back by the search:
+//
+//   0                   4 * nblocks   the skip entries, block i's at 4 * i
+//   4 * nblocks         stream        the blocks
+//   ...                 16            room the decoder reads past the last block
+//
+// Such a chunk has no tail; changing it moves it to a pooled block first.
 //
 // Blocks are ascending: every number of a block is below the next block's
 // first. A block holds 128 numbers when it is written from appends or from
@@ -33,7 +44,7 @@
 // list itself, so that moving the buffer costs one cache miss (the tail's
 // end), which the appender can prefetch. The last chunk grows through the
 // PostingMemory's pooled blocks; once a later key starts, its tail is coded
-// and it shrinks to an exact block, as do chunks read from the index file.
+// and it moves to an exact block.
 //
 // The struct is two cache lines (the buffer takes most of them: the fewer
 // moves, the fewer misses), trivially copyable, and all zero bytes are the
@@ -74,9 +85,12 @@ struct PostingList {
     uint8_t tail;      // plain values after the blocks
     uint8_t pooled;    // data is a PostingMemory block (else an exact one)
 
+    // Skip entry i: block i's first number and its offset in the blocks.
     uint16_t first(size_t i) const { return skip_field(i, 0); }
     uint16_t offset(size_t i) const { return skip_field(i, 2); }
-    size_t tail_offset() const { return (size_t{stream} + 1) & ~size_t{1}; }
+    const uint8_t* entry(size_t i) const { return pooled ? data + cap - 4 * (i + 1) : data + 4 * i; }
+    const uint8_t* blocks() const { return pooled ? data : data + 4 * size_t{nblocks}; }
+    size_t tail_offset() const { return (size_t{stream} + 1) & ~size_t{1}; }  // pooled only
     const uint16_t* tail_values() const { return reinterpret_cast<const uint16_t*>(data + tail_offset()); }
 
     // Calls f(values, n) for each run of the chunk's numbers, ascending: a
@@ -86,11 +100,14 @@ struct PostingList {
     template <class F>
     void for_each_run(uint16_t* scratch, F&& f, bool vector_instructions = true) const {
       uint16_t firsts[PostingBlock::kRunBlocks];
+      const uint8_t* base = blocks();
+      const size_t readable = cap - static_cast<size_t>(base - data);
       for (size_t i = 0; i < nblocks; i += PostingBlock::kRunBlocks) {
         const size_t count = std::min(PostingBlock::kRunBlocks, nblocks - i);
         for (size_t j = 0; j < count; ++j) firsts[j] = first(i + j);
         const size_t at = offset(i), end = i + count < nblocks ? offset(i + count) : stream;
-        const size_t n = PostingBlock::decode(data + at, end - at, cap - at, firsts, count, scratch, vector_instructions);
+        const size_t n =
+            PostingBlock::decode(base + at, end - at, readable - at, firsts, count, scratch, vector_instructions);
         f(static_cast<const uint16_t*>(scratch), static_cast<uint32_t>(n));
       }
       if (tail) f(tail_values(), uint32_t{tail});
@@ -99,7 +116,7 @@ struct PostingList {
    private:
     uint16_t skip_field(size_t i, size_t at) const {
       uint16_t v;
-      std::memcpy(&v, data + cap - 4 * (i + 1) + at, 2);
+      std::memcpy(&v, entry(i) + at, 2);
       return v;
     }
   };
@@ -118,7 +135,7 @@ struct PostingList {
   // chunk, and a prefetch of the memory that move writes.
   bool appends_flush(uint32_t n) const { return nbuffered_ + n >= kBuffered; }
   void prefetch_append_target(uint32_t first) const {
-    if (!last_.data || last_.key != static_cast<uint16_t>(first >> 16)) return;
+    if (!last_.pooled || last_.key != static_cast<uint16_t>(first >> 16)) return;
     const uint8_t* tail = last_.data + last_.tail_offset();
     const size_t to = 2 * (size_t{last_.tail} + kBuffered);
     // A move that fills the tail also reads all of it, to code it as a

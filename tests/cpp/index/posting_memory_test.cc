@@ -1,6 +1,7 @@
 #include "index/posting_memory.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -30,7 +31,7 @@ TEST(PostingMemory, BlockSizesAreTheNextClass) {
 
 // Live blocks never overlap and keep their bytes through the churn of
 // allocations and releases of every size, pooled or exact; blocks are
-// 16-byte aligned, and a released pooled block is handed out again.
+// 16-byte aligned, and a released small block is handed out again.
 TEST(PostingMemory, BlocksKeepTheirBytesThroughChurn) {
   struct Live {
     uint8_t* p;
@@ -66,6 +67,7 @@ TEST(PostingMemory, BlocksKeepTheirBytesThroughChurn) {
         continue;
       }
       mem.release(b.p, b.bytes);
+      if (b.bytes > 256) continue;
       EXPECT_EQ(mem.allocate(b.bytes), b.p);  // the free list gives it back
       mem.release(b.p, b.bytes);
     }
@@ -77,6 +79,27 @@ TEST(PostingMemory, BlocksKeepTheirBytesThroughChurn) {
     } else {
       PostingMemory::release_exact(b.p);
     }
+  }
+}
+
+// Blocks above 256 bytes go back to the C library once their run is empty:
+// after many of them are released the heap is as small as before.
+TEST(PostingMemory, EmptyRunsGoBack) {
+  auto in_use = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+  PostingMemory mem;
+  std::vector<std::pair<void*, size_t>> blocks;
+  blocks.reserve(3000);
+  for (int round = 0; round < 2; ++round) {
+    const size_t before = in_use();
+    for (size_t i = 0; i < 3000; ++i) {
+      const size_t bytes = PostingMemory::block_size(300 + (i * 7919) % 30000);
+      blocks.emplace_back(mem.allocate(bytes), bytes);
+    }
+    EXPECT_GT(in_use(), before + 3000 * 300);
+    std::shuffle(blocks.begin(), blocks.end(), std::mt19937(round));
+    for (const auto& [p, bytes] : blocks) mem.release(p, bytes);
+    blocks.clear();
+    EXPECT_LT(in_use(), before + 4096) << round;
   }
 }
 
