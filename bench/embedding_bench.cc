@@ -6,10 +6,15 @@
 //                       return the best 100 (ids copied out)
 //   BM_CosineScan       the scan alone (dot products, norms, the positive
 //                       filter), comparable to a matrix-vector product
+//   BM_LoadFromLog      the first load after a session that put every
+//                       vector: the log read, replayed and compacted into
+//                       the snapshot (forced), the log deleted
+//   BM_LoadFromSnapshot a later load: the snapshot read into the matrix
 //
 // bench/embedding_numpy.py times numpy's matrix-vector product on the same
 // shapes. Stores are built once per size through the public put (frames in a
-// temporary directory); building is not timed.
+// temporary directory); building, and copying the files a load starts from,
+// is not timed.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -90,8 +95,43 @@ void BM_CosineScan(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * state.range(0) * kDim * sizeof(float)));
 }
 
+// A load's files: a copy of the fixture's log (the fixture's store is still
+// open and never compacted, so its log holds every put), or what a load of
+// that copy leaves, the snapshot alone.
+std::filesystem::path load_dir(Fixture& f, bool snapshot) {
+  const std::filesystem::path dir = f.dir / (snapshot ? "from-snapshot" : "from-log");
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::filesystem::copy_file(f.dir / "embeddings.log", dir / "embeddings.log");
+  if (snapshot) (void)load_embedding_store(dir, nullptr, [](std::string_view) { return true; }, Env::Default());
+  return dir;
+}
+
+void load_bench(benchmark::State& state, bool snapshot) {
+  Fixture& f = fixture(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    const std::filesystem::path dir = load_dir(f, snapshot);
+    state.ResumeTiming();
+    auto loaded = load_embedding_store(dir, nullptr, [](std::string_view) { return true; }, Env::Default());
+    state.PauseTiming();
+    if (!loaded.ok() || loaded->store->size() != f.matrix.rows()) {
+      state.SkipWithError("load failed");
+      return;
+    }
+    loaded = Status::Ok();  // the store's teardown is not timed
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * state.range(0)));
+}
+
+void BM_LoadFromLog(benchmark::State& state) { load_bench(state, false); }
+void BM_LoadFromSnapshot(benchmark::State& state) { load_bench(state, true); }
+
 BENCHMARK(BM_EmbeddingScores)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CosineScan)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadFromLog)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_LoadFromSnapshot)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 

@@ -70,7 +70,8 @@ class TextGen {
 struct Corpus {
   size_t n = 0;
   std::unordered_map<std::string, Record> records;
-  std::unordered_map<std::string, SharedSdr> log;
+  std::unordered_map<std::string, PackedSdrBuffer> log;  // the record log's SDRs, packed as it keeps them
+  std::vector<SharedSdr> sdrs;  // record i's SDR as a list (shared with the SDR index)
   std::unordered_map<std::string, std::string> id_map;
   SdrIndex sdr;
   NgramIndex ngram;
@@ -133,7 +134,7 @@ Corpus& corpus(size_t n) {
   for (size_t i = 0; i < n; ++i) c.tags.add(rid(i), tags[i]);
   auto t5 = clock::now();
   size_t m5 = heap_bytes();
-  for (size_t i = 0; i < n; ++i) c.log[rid(i)] = sdrs[i];
+  for (size_t i = 0; i < n; ++i) c.log.emplace(rid(i), PackedSdrBuffer(*sdrs[i]));
   // The SDR index's id maps alone: the same ids with empty SDRs.
   size_t m6 = heap_bytes();
   {
@@ -163,6 +164,7 @@ Corpus& corpus(size_t n) {
     c.queries.push_back(i % 2 ? base.substr(20, 60) : gen.text(48));
     c.tag_queries.push_back("tag" + std::to_string(gen.rng()() % 200) + " plans tag" + std::to_string(gen.rng()() % 200));
   }
+  c.sdrs = std::move(sdrs);
   return c;
 }
 
@@ -209,9 +211,9 @@ BENCHMARK(BM_SdrInsert)->Arg(10000)->Arg(100000)->Iterations(3000)->Unit(benchma
 
 void BM_CollectSdr(benchmark::State& state) {
   Corpus& c = corpus(static_cast<size_t>(state.range(0)));
-  SdrLookup sdrs = [&c](std::string_view id) -> const Sdr* {
+  SdrLookup sdrs = [&c](std::string_view id) -> const PackedSdr* {
     auto it = c.log.find(std::string(id));
-    return it == c.log.end() ? nullptr : it->second.get();
+    return it == c.log.end() ? nullptr : &it->second.get();
   };
   IdMapLookup ids = [](std::string_view) -> const std::string* { return nullptr; };
   auto records = record_lookup(c.records);
@@ -220,6 +222,41 @@ void BM_CollectSdr(benchmark::State& state) {
     benchmark::DoNotOptimize(collect_sdr(SdrEncoder{}, c.sdr, sdrs, ids, records, c.queries[i++ & 63], 10, kDefault));
 }
 BENCHMARK(BM_CollectSdr)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The search's rescoring step alone: 500 records drawn at random (out of
+// cache, as the search's candidates are) counted against a query's bit set,
+// the stored SDRs as plain lists (form 0) or packed as the record log keeps
+// them (form 1).
+void BM_CountPositions(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<size_t>(state.range(0)));
+  const bool packed = state.range(1) == 1;
+  std::vector<const Sdr*> lists(c.n);
+  std::vector<const PackedSdr*> packs(c.n);
+  for (size_t i = 0; i < c.n; ++i) {
+    lists[i] = c.sdrs[i].get();
+    packs[i] = &c.log.at(rid(i)).get();
+  }
+  std::vector<std::vector<uint64_t>> queries;
+  for (const std::string& q : c.queries) {
+    std::vector<uint64_t>& bits = queries.emplace_back(1024);
+    for (uint16_t p : encode_sdr(SdrEncoder{}, q, SdrRange::General, SdrCase::Fold)) bits[p >> 6] |= uint64_t{1} << (p & 63);
+  }
+  std::mt19937_64 rng(9);
+  size_t total = 0, round = 0;
+  for (auto _ : state) {
+    const uint64_t* bits = queries[round++ % queries.size()].data();
+    for (int k = 0; k < 500; ++k) {
+      const size_t i = rng() % c.n;
+      total += packed ? count_positions_in(bits, *packs[i]) : count_positions_in(bits, *lists[i]);
+    }
+  }
+  benchmark::DoNotOptimize(total);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 500);
+}
+BENCHMARK(BM_CountPositions)
+    ->ArgNames({"records", "packed"})
+    ->ArgsProduct({{10000, 100000}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_CollectNgram(benchmark::State& state) {
   Corpus& c = corpus(static_cast<size_t>(state.range(0)));

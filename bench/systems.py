@@ -3,8 +3,8 @@
 Every adapter can create a store in an empty directory, store one record,
 close, open the directory again and answer a query for one namespace. The
 peers are used the way an agent-memory layer uses them: SQLite FTS5 as a
-table plus a full-text index, one transaction per write; Chroma as a
-persistent local collection fed the shared embeddings; bm25s as a pure
+table plus a full-text index, one autocommit INSERT (its own transaction)
+per write; Chroma as a persistent local collection fed the shared embeddings; bm25s as a pure
 in-memory BM25 index (built in one go, saved and loaded as files).
 
 A recall result is a list of dicts with at least "id" and "content".
@@ -137,6 +137,8 @@ class SqliteFts5:
         INSERT INTO memories_fts(rowid, content) VALUES (new.rowid, new.content);
     END;
     """
+    INSERT = ("INSERT INTO memories(id, namespace, content, tags, metadata, created_at) "
+              "VALUES (?, ?, ?, ?, ?, ?)")
     QUERY = """
     SELECT m.id, m.content, m.tags, m.metadata, bm25(memories_fts) AS score
     FROM memories_fts JOIN memories m ON m.rowid = memories_fts.rowid
@@ -168,13 +170,11 @@ class SqliteFts5:
         self.conn = self._connect()
 
     def store(self, rec) -> str:
-        c = self.conn
-        c.execute("BEGIN")
-        c.execute("INSERT INTO memories(id, namespace, content, tags, metadata, created_at) "
-                  "VALUES (?, ?, ?, ?, ?, ?)",
-                  (rec.id, rec.namespace, rec.content, json.dumps(rec.tags),
-                   json.dumps(rec.metadata), time.time()))
-        c.execute("COMMIT")
+        # The connection is in autocommit mode: the one INSERT (and the FTS5
+        # row its trigger adds) is its own transaction, committed before
+        # execute returns, with no BEGIN and COMMIT round trips from Python.
+        self.conn.execute(self.INSERT, (rec.id, rec.namespace, rec.content, json.dumps(rec.tags),
+                                        json.dumps(rec.metadata), time.time()))
         return rec.id
 
     def close(self):

@@ -16,6 +16,7 @@
 #include "enum_classes.h"
 #include "functions.h"
 #include "record_class.h"
+#include "retrieval_episode_class.h"
 #include "value_classes.h"
 #include "vesk_object.h"
 #include "model/version.h"
@@ -41,14 +42,23 @@ struct Registration {
 };
 
 // The class objects are made here, at load, without touching the host; the
-// host builds them when the initialiser first asks.
+// host builds them when the initialiser first asks. FeedbackAuditReport,
+// FeedbackAuditEntry, ConceptSurfaceTelemetry, MaintenanceHotspots and
+// CompletedArchivalRule are never registered: Python code meets them only as
+// attribute values.
 const Registration kRegistrations[] = {
     {&vesk_class(), nullptr},
     {&NativeClass<ConsequencePolarity>::object(), nullptr},
+    {&NativeClass<ConsequenceUnit>::object(), nullptr},
+    {&NativeClass<ConsequencePolicyHint>::object(), nullptr},
     {&NativeClass<OutcomeKind>::object(), nullptr},
+    {&NativeClass<OutcomeReceipt>::object(), nullptr},
+    {&NativeClass<CandidateOutcomeVerdict>::object(), nullptr},
+    {&NativeClass<OutcomeEvaluationEvidence>::object(), nullptr},
     {&NativeClass<Level>::object(), nullptr},
     {&NativeClass<Record>::object(), nullptr},
     {&NativeClass<RouteStateClass>::object(), nullptr},
+    {&NativeClass<EpisodeCell>::object(), nullptr},
     {&NativeClass<NeighborMassFootprint>::object(), nullptr},
     {nullptr, &neighbor_mass_role_similarity_def},
     {&NativeClass<CausalEdgeKind>::object(), nullptr},
@@ -57,10 +67,56 @@ const Registration kRegistrations[] = {
     {&NativeClass<TagTaxonomy>::object(), nullptr},
     {&NativeClass<TrustConfig>::object(), nullptr},
     {&NativeClass<MaintenanceConfig>::object(), nullptr},
+    {&NativeClass<MaintenanceReport>::object(), nullptr},
     {&NativeClass<ArchivalRule>::object(), nullptr},
+    {&NativeClass<DecayReport>::object(), nullptr},
+    {&NativeClass<ReflectReport>::object(), nullptr},
+    {&NativeClass<ConsolidationReport>::object(), nullptr},
+    {&NativeClass<EpistemicPhaseReport>::object(), nullptr},
+    {&NativeClass<BeliefPhaseReport>::object(), nullptr},
+    {&NativeClass<ConceptPhaseReport>::object(), nullptr},
+    {&NativeClass<CausalPhaseReport>::object(), nullptr},
+    {&NativeClass<PolicyPhaseReport>::object(), nullptr},
+    {&NativeClass<MaintenanceTrendSnapshot>::object(), nullptr},
+    {&NativeClass<MaintenanceTrendSummary>::object(), nullptr},
+    {&NativeClass<ReflectionFinding>::object(), nullptr},
+    {&NativeClass<ReflectionJobReport>::object(), nullptr},
+    {&NativeClass<ReflectionKindSummary>::object(), nullptr},
+    {&NativeClass<ReflectionDigest>::object(), nullptr},
+    {&NativeClass<ReflectionSummary>::object(), nullptr},
+    {&NativeClass<PhaseTimings>::object(), nullptr},
+    {&NativeClass<LayerStability>::object(), nullptr},
     {&NativeClass<PersistenceManifest>::object(), nullptr},
     {&NativeClass<StartupValidationEvent>::object(), nullptr},
     {&NativeClass<StartupValidationReport>::object(), nullptr},
+    {&NativeClass<OperatorReviewIssue>::object(), nullptr},
+    {&NativeClass<MemoryHealthDigest>::object(), nullptr},
+    {&NativeClass<SalienceBands>::object(), nullptr},
+    {&NativeClass<SalienceSummary>::object(), nullptr},
+    {&NativeClass<BeliefVolatilityBands>::object(), nullptr},
+    {&NativeClass<BeliefInstabilitySummary>::object(), nullptr},
+    {&NativeClass<ContradictionCluster>::object(), nullptr},
+    {&NativeClass<PolicyActionSummary>::object(), nullptr},
+    {&NativeClass<PolicyDomainSummary>::object(), nullptr},
+    {&NativeClass<PolicyPressureArea>::object(), nullptr},
+    {&NativeClass<PolicyLifecycleSummary>::object(), nullptr},
+    {&NativeClass<SurfacedConcept>::object(), nullptr},
+    {&NativeClass<SurfacedPolicyHint>::object(), nullptr},
+    {&NativeClass<StructuralRelation>::object(), nullptr},
+    {&NativeClass<RelationEdge>::object(), nullptr},
+    {&NativeClass<RelationDigest>::object(), nullptr},
+    {&NativeClass<EntityDigest>::object(), nullptr},
+    {&NativeClass<EntityRelationEdge>::object(), nullptr},
+    {&NativeClass<EntityGraphNeighbor>::object(), nullptr},
+    {&NativeClass<EntityGraphDigest>::object(), nullptr},
+    {&NativeClass<FamilyRelationMember>::object(), nullptr},
+    {&NativeClass<FamilyGraphSnapshot>::object(), nullptr},
+    {&NativeClass<PersonDigest>::object(), nullptr},
+    {&NativeClass<ProjectGraphSnapshot>::object(), nullptr},
+    {&NativeClass<ProjectStatusSnapshot>::object(), nullptr},
+    {&NativeClass<ProjectTimelineEntry>::object(), nullptr},
+    {&NativeClass<ProjectTimelineSnapshot>::object(), nullptr},
+    {&NativeClass<ProjectDigest>::object(), nullptr},
     {&NativeClass<AgentPersona>::object(), nullptr},
     {&NativeClass<PersonaTraits>::object(), nullptr},
     {&NativeClass<CircuitBreakerConfig>::object(), nullptr},

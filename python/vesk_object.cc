@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "value_classes.h"
 #include "write/security_profile.h"
 
 namespace vesk::py {
@@ -69,17 +68,10 @@ constexpr Method kIsEncrypted{"Vesk", "is_encrypted($self)", is_encrypted};
 bool is_background_running(Vesk& self) { return self.is_background_running(); }
 constexpr Method kIsBackgroundRunning{"Vesk", "is_background_running($self)", is_background_running};
 
-// ---- Snapshots and what the open found ----------------------------------------------
+// ---- Snapshots ---------------------------------------------------------------------
 
 std::vector<std::string> list_snapshots(Vesk& self) { return self.list_snapshots(); }
 constexpr Method kListSnapshots{"Vesk", "list_snapshots($self)", list_snapshots};
-
-StartupValidationReport get_startup_validation_report(Vesk& self) { return self.startup_report(); }
-constexpr Method kGetStartupValidationReport{"Vesk", "get_startup_validation_report($self)",
-                                             get_startup_validation_report};
-
-PersistenceManifest get_persistence_manifest(Vesk& self) { return self.persistence_manifest(); }
-constexpr Method kGetPersistenceManifest{"Vesk", "get_persistence_manifest($self)", get_persistence_manifest};
 
 // ---- Security profile -------------------------------------------------------------
 
@@ -133,7 +125,7 @@ PyMethodDef* vesk_methods() {
     std::vector<PyMethodDef> rows;
     for (MethodRows family : {lifecycle_methods(), store_methods(), text_recall_methods(), recall_methods(),
                               classifier_methods(), embedding_methods(), record_access_methods(),
-                              taxonomy_methods()}) {
+                              taxonomy_methods(), status_methods(), audit_graph_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});
@@ -158,7 +150,6 @@ MethodRows lifecycle_methods() {
           bind<kClose>(),        bind<kFlush>(),
           bind<kStopBackground>(), bind<kIsEncrypted>(),
           bind<kIsBackgroundRunning>(), bind<kListSnapshots>(),
-          bind<kGetStartupValidationReport>(), bind<kGetPersistenceManifest>(),
           bind<kSetSecurityProfile>()};
 }
 

@@ -51,5 +51,7 @@ MethodRows classifier_methods();      // classifier_methods.cc: claim and outcom
 MethodRows embedding_methods();       // embedding_methods.cc: embedding function and vectors
 MethodRows record_access_methods();   // record_access_methods.cc: record access control
 MethodRows taxonomy_methods();        // taxonomy_methods.cc: taxonomy, synonyms, namespaces
+MethodRows status_methods();          // status_methods.cc: startup report, manifest, trends, reflection
+MethodRows audit_graph_methods();     // audit_graph_methods.cc: audit graph, audit entities and links
 
 }  // namespace vesk::py

@@ -76,7 +76,10 @@ Result<AuditEntityKind> read_audit_entity_kind(const Record& record) {
     return Status::Runtime("record " + record.id + " is missing " + std::string(kAuditEntityKindKey));
   }
   auto kind = json_parse<AuditEntityKind>(it->second);
-  if (!kind.ok()) return Status::Runtime("record " + record.id + " has invalid " + std::string(kAuditEntityKindKey));
+  if (!kind.ok()) {
+    return Status::Wrap(ErrorKind::Runtime, "record " + record.id + " has invalid " + std::string(kAuditEntityKindKey),
+                        kind.status());
+  }
   return kind;
 }
 

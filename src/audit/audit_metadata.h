@@ -116,7 +116,7 @@ struct JsonCodec<StoredAuditEdge> : JsonStructCodec<StoredAuditEdge> {
 // The entity kind of an audit record. Fails with "record {id} is missing
 // vesk.audit.v1.entity_kind" when the entry is absent, and with "record {id}
 // has invalid vesk.audit.v1.entity_kind" when it is not one JSON kind value
-// (whitespace around it allowed).
+// (whitespace around it allowed), the JSON reader's error kept as its cause.
 Result<AuditEntityKind> read_audit_entity_kind(const Record& record);
 
 // The lists held in the metadata values; the JSON reader's error otherwise.

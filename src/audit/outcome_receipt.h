@@ -55,6 +55,19 @@ struct JsonCodec<CandidateOutcomeVerdict> : JsonStructCodec<CandidateOutcomeVerd
   static const JsonStruct<CandidateOutcomeVerdict>& fields();
 };
 
+// The optional evidence of a receipt for offline policy evaluation: the
+// receipt's members of the same names. `selected_set_probability_bps` is the
+// logging policy's probability of the whole selected set in basis points
+// (10000 is certainty).
+struct OutcomeEvaluationEvidence {
+  std::optional<std::string> logging_policy_id;
+  std::optional<uint16_t> selected_set_probability_bps;
+  std::vector<CandidateOutcomeVerdict> candidate_verdicts;
+  std::optional<std::string> verifier_id;
+
+  bool operator==(const OutcomeEvaluationEvidence&) const = default;
+};
+
 struct OutcomeReceipt {
   uint16_t schema_version = 1;
   std::string receipt_id;

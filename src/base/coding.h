@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <type_traits>
 
@@ -19,6 +20,16 @@ inline void put_le(std::string* out, T v) {
   char b[sizeof(T)];
   for (size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<char>((u >> (8 * i)) & 0xff);
   out->append(b, sizeof(T));
+}
+
+// The values one after another, each as put_le writes it: one copy on a
+// little-endian host.
+inline void put_le_u16s(std::string* out, std::span<const uint16_t> values) {
+  if constexpr (std::endian::native == std::endian::little) {
+    out->append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(uint16_t));
+  } else {
+    for (uint16_t v : values) put_le(out, v);
+  }
 }
 
 template <typename T>

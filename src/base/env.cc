@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -63,6 +64,11 @@ Status Env::random_bytes(void* dst, size_t n) {
   return Status::Ok();
 }
 
+Status File::write_at(uint64_t offset, std::string_view first, std::string_view second) {
+  VESK_RETURN_IF_ERROR(write_at(offset, first));
+  return write_at(offset + first.size(), second);
+}
+
 namespace {
 
 class PosixFile final : public File {
@@ -102,12 +108,53 @@ class PosixFile final : public File {
     return Status::Ok();
   }
 
+  Status write_at(uint64_t offset, std::string_view first, std::string_view second) override {
+    if (fd_ < 0) return os_error(EBADF);
+    iovec parts[2] = {{const_cast<char*>(first.data()), first.size()}, {const_cast<char*>(second.data()), second.size()}};
+    iovec* part = parts;
+    int left = 2;
+    while (left > 0) {
+      if (part->iov_len == 0) {
+        ++part;
+        --left;
+        continue;
+      }
+      ssize_t w = ::pwritev(fd_, part, left, static_cast<off_t>(offset));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return os_error(errno);
+      }
+      if (w == 0) return Status::OS("failed to write whole buffer");
+      offset += static_cast<uint64_t>(w);
+      // Step over what was written: whole parts, then into the next.
+      size_t done = static_cast<size_t>(w);
+      while (left > 0 && done >= part->iov_len) {
+        done -= part->iov_len;
+        ++part;
+        --left;
+      }
+      if (left > 0) {
+        part->iov_base = static_cast<char*>(part->iov_base) + done;
+        part->iov_len -= done;
+      }
+    }
+    return Status::Ok();
+  }
+
   Status sync() override {
     if (fd_ < 0) return os_error(EBADF);
     while (::fsync(fd_) != 0) {
       if (errno != EINTR) return os_error(errno);
     }
     return Status::Ok();
+  }
+
+  void start_writeback(uint64_t offset, uint64_t length) override {
+#ifdef __linux__
+    if (fd_ >= 0 && length > 0) {
+      (void)::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+    }
+#endif
   }
 
   Status truncate(uint64_t size) override {

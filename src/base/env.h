@@ -55,9 +55,18 @@ class File {
   // a write that makes no progress fails. On failure a prefix of `data` may
   // have reached the file.
   virtual Status write_at(uint64_t offset, std::string_view data) = 0;
+  // Writes `first`, then `second` right behind it, at `offset`: one write
+  // where the system takes a list of buffers (the default makes two). On
+  // failure a prefix of the two may have reached the file.
+  virtual Status write_at(uint64_t offset, std::string_view first, std::string_view second);
   // Forces the file's data and metadata to stable storage (fsync, retried
   // while interrupted).
   virtual Status sync() = 0;
+  // Asks the system to start writing [offset, offset + length) to the device
+  // now, without waiting for it, so that a later sync() has less left to
+  // wait for. Only a hint: durability still needs sync(), failures are the
+  // later sync()'s to report, and the default does nothing.
+  virtual void start_writeback(uint64_t offset, uint64_t length) {}
   virtual Status truncate(uint64_t size) = 0;
   virtual Result<uint64_t> size() = 0;
   // Closes the handle and reports the close error; later calls do nothing.

@@ -31,21 +31,41 @@ std::string format_rfc3339_utc(UtcInstant t) {
     --days;
   }
   date::year_month_day ymd{date::sys_days{date::days{days}}};
+  const int year = static_cast<int>(ymd.year());
   char buf[64];
-  int n = std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02d:%02d:%02d", static_cast<int>(ymd.year()),
-                        static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                        static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60));
-  std::string out(buf, static_cast<size_t>(n));
-  if (t.nanos != 0) {
-    if (t.nanos % 1'000'000 == 0) {
-      n = std::snprintf(buf, sizeof buf, ".%03u", t.nanos / 1'000'000);
-    } else if (t.nanos % 1'000 == 0) {
-      n = std::snprintf(buf, sizeof buf, ".%06u", t.nanos / 1'000);
-    } else {
-      n = std::snprintf(buf, sizeof buf, ".%09u", t.nanos);
-    }
-    out.append(buf, static_cast<size_t>(n));
+  char* p = buf;
+  // Digit by digit (every stored record is stamped); a year outside
+  // 0000-9999, which takes a sign or a fifth digit, through printf.
+  auto put = [&p](uint32_t v, int width) {
+    for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = static_cast<char>('0' + v % 10);
+    p += width;
+  };
+  if (year >= 0 && year <= 9999) {
+    put(static_cast<uint32_t>(year), 4);
+  } else {
+    p += std::snprintf(buf, sizeof buf, "%04d", year);
   }
+  *p++ = '-';
+  put(static_cast<unsigned>(ymd.month()), 2);
+  *p++ = '-';
+  put(static_cast<unsigned>(ymd.day()), 2);
+  *p++ = 'T';
+  put(static_cast<uint32_t>(secs / 3600), 2);
+  *p++ = ':';
+  put(static_cast<uint32_t>(secs / 60 % 60), 2);
+  *p++ = ':';
+  put(static_cast<uint32_t>(secs % 60), 2);
+  if (t.nanos != 0) {
+    *p++ = '.';
+    if (t.nanos % 1'000'000 == 0) {
+      put(t.nanos / 1'000'000, 3);
+    } else if (t.nanos % 1'000 == 0) {
+      put(t.nanos / 1'000, 6);
+    } else {
+      put(t.nanos, 9);
+    }
+  }
+  std::string out(buf, p);
   out += "+00:00";
   return out;
 }

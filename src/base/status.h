@@ -5,8 +5,14 @@
 // sees; the Python binding maps the family to a built-in exception class:
 //   Runtime -> RuntimeError, Value -> ValueError, OS -> OSError,
 //   Key -> KeyError, Type -> TypeError, Attribute -> AttributeError.
+//
+// A failure may wrap the lower failure that caused it (Wrap): its message is
+// then the outer text alone ("topology::save: write /s/topology.cog"), and
+// cause() keeps the inner one (the file system's error) for whoever wants
+// to look further. Nothing that shows a message adds the causes to it.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,11 +32,19 @@ class [[nodiscard]] Status {
   static Status OS(std::string m) { return Status(ErrorKind::OS, std::move(m)); }
   static Status Key(std::string m) { return Status(ErrorKind::Key, std::move(m)); }
   static Status Type(std::string m) { return Status(ErrorKind::Type, std::move(m)); }
+  // A failure with its own message that keeps `cause` (itself a failure).
+  static Status Wrap(ErrorKind kind, std::string message, Status cause) {
+    Status s(kind, std::move(message));
+    if (!cause.ok()) s.cause_ = std::make_shared<const Status>(std::move(cause));
+    return s;
+  }
 
   bool ok() const { return !failed_; }
   explicit operator bool() const { return ok(); }
   ErrorKind kind() const { return kind_; }
   const std::string& message() const { return message_; }
+  // The wrapped failure, or null.
+  const Status* cause() const { return cause_.get(); }
 
   // The same failure under another family (e.g. an I/O error surfacing from
   // an operation whose family is Runtime).
@@ -45,6 +59,7 @@ class [[nodiscard]] Status {
   bool failed_ = false;
   ErrorKind kind_ = ErrorKind::Runtime;
   std::string message_;
+  std::shared_ptr<const Status> cause_;
 };
 
 // A value or a failure.

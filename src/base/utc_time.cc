@@ -1,6 +1,6 @@
 #include "base/utc_time.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace vesk {
 
@@ -21,12 +21,22 @@ std::string time_iso(uint64_t unix_seconds) {
   const uint64_t month = mp < 10 ? mp + 3 : mp - 9;
   const uint64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
 
+  // Written digit by digit (a printf costs more than the calendar).
   char buf[48];
-  const int n = std::snprintf(buf, sizeof buf, "%llu-%02llu-%02lluT%02llu:%02llu:%02lluZ",
-                              static_cast<unsigned long long>(year), static_cast<unsigned long long>(month),
-                              static_cast<unsigned long long>(day), static_cast<unsigned long long>(secs / 3600),
-                              static_cast<unsigned long long>(secs / 60 % 60), static_cast<unsigned long long>(secs % 60));
-  return std::string(buf, static_cast<size_t>(n));
+  char* p = std::to_chars(buf, buf + 24, year).ptr;
+  auto two = [&p](char sep, uint64_t v) {
+    p[0] = sep;
+    p[1] = static_cast<char>('0' + v / 10);
+    p[2] = static_cast<char>('0' + v % 10);
+    p += 3;
+  };
+  two('-', month);
+  two('-', day);
+  two('T', secs / 3600);
+  two(':', secs / 60 % 60);
+  two(':', secs % 60);
+  *p++ = 'Z';
+  return std::string(buf, p);
 }
 
 }  // namespace vesk

@@ -85,6 +85,8 @@ struct BeliefEngine {
   std::optional<float> embedding_similarity_override;
   // record id -> embedding, installed before each belief phase; not persisted.
   StringKeyMap<std::vector<float>> claim_embeddings;
+
+  bool operator==(const BeliefEngine&) const = default;
 };
 
 // The belief that owns a record (through its hypothesis), or null.

@@ -66,6 +66,8 @@ struct CausalEngine {
   uint64_t last_temporal_edges_found = 0;
   // A copy of the co-recall graph for the causal phase; not persisted.
   std::optional<Topology> topology;
+
+  bool operator==(const CausalEngine&) const = default;
 };
 
 }  // namespace vesk

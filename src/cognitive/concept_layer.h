@@ -48,6 +48,8 @@ struct ConceptEngine {
   ConceptSimilarityMode similarity_mode = ConceptSimilarityMode::CanonicalFeature;
   ConceptPartitionMode partition_mode = ConceptPartitionMode::Standard;
   ConceptUnionMode union_mode = ConceptUnionMode::Standard;
+
+  bool operator==(const ConceptEngine&) const = default;
 };
 
 }  // namespace vesk

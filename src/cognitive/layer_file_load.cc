@@ -1,6 +1,10 @@
 #include "cognitive/layer_file_load.h"
 
+#include <atomic>
 #include <string>
+
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 
 #include "cognitive/surface_load_support.h"
 
@@ -37,12 +41,27 @@ void load_layer_payload(const PersistenceTarget& target, const fs::path& path, c
 
 namespace layer_load_detail {
 
+bool read_side_by_side(size_t n, const std::function<bool(size_t)>& read) {
+  std::atomic<bool> ok{true};
+  // Isolated like the writer's (layer_file_save.cc): the waiting thread takes
+  // on no task from outside.
+  tbb::this_task_arena::isolate([&] {
+    tbb::parallel_for(size_t{0}, n, [&](size_t i) {
+      if (ok.load(std::memory_order_relaxed) && !read(i)) ok.store(false, std::memory_order_relaxed);
+    });
+  });
+  return ok.load();
+}
+
 Result<std::optional<std::string>> read_quiet_payload(const PersistenceTarget& target, const fs::path& path,
                                                       std::string_view what, Env& env) {
   if (!env.exists(path)) return std::optional<std::string>();
   auto stored = env.read_file(path);
   Result<std::string> payload = stored.ok() ? unseal_payload(target.key_ptr(), *stored) : stored.status();
-  if (!payload.ok()) return Status::Runtime(std::string(what) + "::load: read " + display_path(path));
+  if (!payload.ok()) {
+    return Status::Wrap(ErrorKind::Runtime, std::string(what) + "::load: read " + display_path(path),
+                        payload.status());
+  }
   return std::optional<std::string>(std::move(payload).value());
 }
 

@@ -36,6 +36,7 @@
 #include "cognitive/startup_validation.h"
 #include "base/status.h"
 #include "base/env.h"
+#include "model/json_struct.h"
 
 namespace vesk {
 
@@ -80,6 +81,69 @@ Engine load_layer_file(const PersistenceTarget& target, const fs::path& path, co
 }
 
 namespace layer_load_detail {
+
+// Calls read(i) for every i below n, side by side on the worker threads;
+// true when every call returned true.
+bool read_side_by_side(size_t n, const std::function<bool(size_t)>& read);
+
+// The fast path of parse_layer_json for a structure given as an object: one
+// pass finds where each member's value starts (skipping it), then the
+// members are read side by side, each by a reader of its own. False, with
+// `out` partly filled, on anything but a document that reads whole.
+template <typename T>
+bool read_members_side_by_side(std::string_view payload, T& out) {
+  constexpr size_t kAbsent = static_cast<size_t>(-1);
+  const JsonStruct<T>& s = JsonCodec<T>::fields();
+  JsonReader r(payload);
+  bool array_form = false;
+  if (!r.begin_struct(s.expecting, array_form) || array_form) return false;
+  std::vector<size_t> starts(s.fields.size(), kAbsent);
+  bool has = false;
+  std::string_view key;
+  size_t hint = 0;
+  while (r.next_key(has, key) && has) {
+    const int idx = s.find(key, hint);
+    if (!r.object_colon()) return false;
+    if (idx >= 0) {
+      const size_t i = static_cast<size_t>(idx);
+      if (starts[i] != kAbsent) return false;  // a member twice
+      starts[i] = r.offset();
+      hint = i + 1;
+    }
+    if (!r.skip_value()) return false;
+  }
+  if (!r.end_struct(false, r.ok()) || !r.end()) return false;
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const JsonField<T>& f = s.fields[i];
+    if (starts[i] == kAbsent && !f.has_default && !f.optional) return false;
+  }
+  return read_side_by_side(starts.size(), [&](size_t i) {
+    if (starts[i] == kAbsent) return true;
+    JsonReader member(payload, starts[i]);
+    return s.fields[i].read(member, out);
+  });
+}
+
+}  // namespace layer_load_detail
+
+// A whole payload holding one T, read into `initial` (which holds the
+// defaults of absent members); only white space may follow. A structure
+// given as an object has its members read side by side (a large layer's maps
+// take most of a load, and each member fills only its own part of T); any
+// failure there reads the payload again in one pass, so that the error and
+// its position are always the ones of a plain read, as is every result.
+template <typename T>
+Result<T> parse_layer_json(std::string_view payload, T initial = T{}) {
+  if constexpr (requires { JsonCodec<T>::fields(); }) {
+    T value = initial;
+    if (layer_load_detail::read_members_side_by_side(payload, value)) return value;
+  }
+  JsonReader r(payload);
+  if (!JsonCodec<T>::read(r, initial) || !r.end()) return r.status();
+  return initial;
+}
+
+namespace layer_load_detail {
 // The payload of a quietly loaded file: none when it is missing.
 Result<std::optional<std::string>> read_quiet_payload(const PersistenceTarget& target, const fs::path& path,
                                                       std::string_view what, Env& env);
@@ -87,18 +151,21 @@ Result<std::optional<std::string>> read_quiet_payload(const PersistenceTarget& t
 
 // The quiet load: a missing file gives T{}; a failure to read or unseal is
 // "{what}::load: read {path}", any parse failure (an empty payload included)
-// "{what}::load: deserialize".
+// "{what}::load: deserialize"; either keeps the failure beneath it as its
+// cause.
 template <typename T>
 Result<T> load_quiet_layer_file(const PersistenceTarget& target, std::string_view file_name, std::string_view what,
                                 Result<T> (*parse)(std::string_view payload), Env& env) {
   auto payload = layer_load_detail::read_quiet_payload(target, target.dir / file_name, what, env);
   if (!payload.ok()) return payload.status();
   if (!payload->has_value()) return T{};
+  Status cause;
   if (!(*payload)->empty()) {
     auto parsed = parse(**payload);
     if (parsed.ok()) return parsed;
+    cause = parsed.status();
   }
-  return Status::Runtime(std::string(what) + "::load: deserialize");
+  return Status::Wrap(ErrorKind::Runtime, std::string(what) + "::load: deserialize", std::move(cause));
 }
 
 }  // namespace vesk

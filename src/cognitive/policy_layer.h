@@ -43,6 +43,8 @@ struct PolicyHint {
 struct PolicyEngine {
   StringKeyMap<PolicyHint> hints;  // id -> hint
   StringMap key_index;             // key -> id
+
+  bool operator==(const PolicyEngine&) const = default;
 };
 
 }  // namespace vesk

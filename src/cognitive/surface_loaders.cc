@@ -2,8 +2,13 @@
 
 #include <utility>
 
+#include "cognitive/belief_store_format.h"
+#include "cognitive/causal_store_format.h"
+#include "cognitive/concept_store_format.h"
 #include "cognitive/history_file_load.h"
 #include "cognitive/layer_file_load.h"
+#include "cognitive/policy_store_format.h"
+#include "cognitive/topology_format.h"
 
 namespace vesk {
 
@@ -33,6 +38,12 @@ constexpr HistoryFile kReflectionFile{"reflection_summaries", kReflectionSummari
 constexpr HistoryFile kRecallReplayHistory{"recall_replay", kRecallReplayFile,
                                            "recall replay history missing; started with empty history", "",
                                            "recall replay baselines"};
+
+// The numbers the "loaded" events report.
+uint64_t belief_count(const BeliefEngine& e) { return e.beliefs.size(); }
+uint64_t concept_count(const ConceptEngine& e) { return e.concepts.size(); }
+uint64_t causal_pattern_count(const CausalEngine& e) { return e.patterns.size(); }
+uint64_t policy_hint_count(const PolicyEngine& e) { return e.hints.size(); }
 
 }  // namespace
 

@@ -17,11 +17,17 @@
 // it as text.
 #pragma once
 
-#include <cstddef>
 #include <vector>
 
-#include "cognitive/layer_placeholders.h"
+#include "cognitive/belief_layer.h"
+#include "cognitive/causal_layer.h"
+#include "cognitive/concept_layer.h"
+#include "cognitive/maintenance_trends_format.h"
 #include "cognitive/persistence_target.h"
+#include "cognitive/policy_layer.h"
+#include "cognitive/recall_replay_format.h"
+#include "cognitive/reflection_summaries_format.h"
+#include "cognitive/topology.h"
 #include "cognitive/startup_validation.h"
 #include "base/env.h"
 
@@ -32,12 +38,9 @@ inline constexpr char kConceptStoreFile[] = "concepts.cog";
 inline constexpr char kCausalStoreFile[] = "causal.cog";
 inline constexpr char kPolicyStoreFile[] = "policies.cog";
 inline constexpr char kTopologyFile[] = "topology.cog";
-inline constexpr char kMaintenanceTrendsFile[] = "maintenance_trends.json";
-inline constexpr char kReflectionSummariesFile[] = "reflection_summaries.json";
-inline constexpr char kRecallReplayFile[] = "recall_replay.json";
-
-// The recall replay history keeps at most this many baselines.
-inline constexpr size_t kRecallReplayLimit = 128;
+// kMaintenanceTrendsFile, kReflectionSummariesFile and kRecallReplayFile are
+// named with their formats (maintenance_trends_format.h,
+// reflection_summaries_format.h, recall_replay_format.h).
 
 BeliefEngine load_belief_store(const PersistenceTarget& target, const fs::path& path,
                                std::vector<StartupValidationEvent>& events, Env& env);

@@ -13,6 +13,7 @@
 #include <tbb/parallel_for.h>
 #include <tbb/task_group.h>
 
+#include "base/trace.h"
 #include "index/prefetch.h"
 #include "index/term_tokenizer.h"
 
@@ -27,7 +28,8 @@ constexpr float kB = 0.75f;
 struct DistinctTerm {
   uint32_t first, tf, hash, t;
 };
-void distinct_terms(const std::vector<std::string>& terms, std::vector<DistinctTerm>& out) {
+template <class Terms>
+void distinct_terms(const Terms& terms, std::vector<DistinctTerm>& out) {
   out.clear();
   for (size_t i = 0; i < terms.size();) {
     size_t j = i;
@@ -47,9 +49,12 @@ std::optional<uint32_t> Bm25Index::namespace_of(std::string_view ns) const {
 }
 
 void Bm25Index::insert(std::string_view id, std::string_view content, std::string_view ns) {
-  std::vector<std::string> terms = tokenize_terms(content);
-  std::sort(terms.begin(), terms.end());
-  insert_sorted_terms(id, terms, ns);
+  // Views into a buffer kept by the thread: no string per term, and the sort
+  // moves 16-byte views.
+  thread_local TermViews tokens;
+  tokenize_term_views(content, tokens);
+  std::sort(tokens.terms.begin(), tokens.terms.end());
+  insert_sorted_terms(id, tokens.terms, ns);
 }
 
 // The entries are tokenised in batches on the thread pool, each batch while
@@ -90,7 +95,11 @@ void Bm25Index::file_batch(std::span<const Entry> batch, std::vector<std::vector
     for (const Entry& e : batch) fresh_ids = fresh_ids && !ids_.find(e.id) && seen.insert(e.id).second;
   }
   if (!fresh_ids) {
-    for (size_t i = 0; i < n; ++i) insert_sorted_terms(batch[i].id, terms[i], batch[i].ns);
+    std::vector<std::string_view> views;
+    for (size_t i = 0; i < n; ++i) {
+      views.assign(terms[i].begin(), terms[i].end());
+      insert_sorted_terms(batch[i].id, views, batch[i].ns);
+    }
     return;
   }
   // Documents in entry order, as insert_sorted_terms numbers and counts them.
@@ -191,7 +200,7 @@ uint32_t Bm25Index::add_term(std::string text, uint32_t hash) {
   return t;
 }
 
-void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns) {
+void Bm25Index::insert_sorted_terms(std::string_view id, std::span<const std::string_view> terms, std::string_view ns) {
   remove(id);
   if (terms.empty()) return;
   const uint32_t d = add_document(id, terms.size(), ns);
@@ -214,7 +223,7 @@ void Bm25Index::insert_sorted_terms(std::string_view id, std::vector<std::string
   }
   doc.terms.reserve(distinct.size());
   for (const DistinctTerm& e : distinct) {
-    const uint32_t t = e.t == TermTable::kNone ? add_term(std::move(terms[e.first]), e.hash) : e.t;
+    const uint32_t t = e.t == TermTable::kNone ? add_term(std::string(terms[e.first]), e.hash) : e.t;
     terms_[t].postings.emplace_back(d, e.tf);
     doc.terms.push_back(t);
   }
@@ -349,6 +358,7 @@ void bm25_posting_weights(std::span<const std::pair<uint32_t, uint32_t>> posting
 
 RankedList collect_bm25(const Bm25Index& index, const RecordLookup& records, std::string_view query, size_t top_k,
                         std::span<const std::string> namespaces) {
+  VESK_SPAN(span, "collect_bm25", "vesk::recall", trace::Level::Info, trace::field("top_k", top_k));
   RankedList out;
   if (top_k == 0 || index.ids_.size() == 0 || namespaces.empty()) return out;
   std::vector<std::string> terms = tokenize_terms(query);

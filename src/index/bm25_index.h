@@ -83,8 +83,9 @@ class Bm25Index {
     uint64_t total_length = 0;
   };
   std::optional<uint32_t> namespace_of(std::string_view ns) const;
-  // insert() after tokenising: `terms` sorted, `length` the count with repeats.
-  void insert_sorted_terms(std::string_view id, std::vector<std::string>& terms, std::string_view ns);
+  // insert() after tokenising: `terms` sorted, their count (with repeats)
+  // the document's length.
+  void insert_sorted_terms(std::string_view id, std::span<const std::string_view> terms, std::string_view ns);
   // insert_sorted_terms() for each entry of a batch in turn.
   void file_batch(std::span<const Entry> batch, std::vector<std::vector<std::string>>& terms);
   // Numbers a new document (its terms still empty) and counts it in its

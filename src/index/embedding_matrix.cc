@@ -143,6 +143,45 @@ void EmbeddingMatrix::reserve(size_t rows, size_t dim) {
   index_.reserve(rows);
 }
 
+void EmbeddingMatrix::move_row(size_t from, size_t to) {
+  Lane8* dst = block(to / kLanes);
+  const Lane8* src = block(from / kLanes);
+  const size_t to_lane = to % kLanes, from_lane = from % kLanes;
+  for (size_t d = 0; d < dim_; ++d) dst[d].f[to_lane] = src[d].f[from_lane];
+  norms_[to] = norms_[from];
+}
+
+size_t EmbeddingMatrix::retain(const std::function<bool(std::string_view)>& keep) {
+  const size_t rows = ids_.size();
+  size_t kept = 0;
+  for (size_t row = 0; row < rows; ++row) {
+    if (!keep(ids_[row])) {
+      index_.erase(ids_[row]);
+      continue;
+    }
+    if (kept != row) {
+      move_row(row, kept);
+      ids_[kept] = std::move(ids_[row]);
+      index_[ids_[kept]] = static_cast<uint32_t>(kept);
+    }
+    ++kept;
+  }
+  if (kept == rows) return 0;
+  if (kept == 0) {
+    clear();
+    return rows;
+  }
+  // The lanes behind the last row go back to zero, and whole blocks past it.
+  data_.resize((kept + kLanes - 1) / kLanes * dim_);
+  for (size_t row = kept; row % kLanes != 0; ++row) {
+    Lane8* b = block(row / kLanes);
+    for (size_t d = 0; d < dim_; ++d) b[d].f[row % kLanes] = 0.0f;
+  }
+  ids_.resize(kept);
+  norms_.resize(kept);
+  return rows - kept;
+}
+
 bool EmbeddingMatrix::erase(std::string_view id) {
   auto it = index_.find(id);
   if (it == index_.end()) return false;
@@ -151,10 +190,7 @@ bool EmbeddingMatrix::erase(std::string_view id) {
   index_.erase(it);
   if (row != last) {
     // Move the last row into the hole.
-    Lane8* dst = block(row / kLanes);
-    const Lane8* src = block(last / kLanes);
-    for (size_t d = 0; d < dim_; ++d) dst[d].f[row % kLanes] = src[d].f[last % kLanes];
-    norms_[row] = norms_[last];
+    move_row(last, row);
     ids_[row] = std::move(ids_[last]);
     index_[ids_[row]] = static_cast<uint32_t>(row);
   }

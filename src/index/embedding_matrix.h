@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -57,6 +58,9 @@ class EmbeddingMatrix {
   void set_all(std::span<const std::pair<std::string_view, std::span<const float>>> rows);
   // False when the id has no row.
   bool erase(std::string_view id);
+  // Drops every row whose id `keep` refuses; the rows kept stay in their
+  // order. Returns the number dropped.
+  size_t retain(const std::function<bool(std::string_view)>& keep);
   void clear();
 
   // Cosine similarity of the query with every row, in 32-bit floats: the dot
@@ -77,6 +81,8 @@ class EmbeddingMatrix {
   Lane8* block(size_t b) { return data_.data() + b * dim_; }
   const Lane8* block(size_t b) const { return data_.data() + b * dim_; }
   void write_row(size_t row, std::span<const float> v);
+  // Copies the elements and the norm of row `from` to row `to`.
+  void move_row(size_t from, size_t to);
   // A new row for the id, its elements zero; the first row sets the dimension.
   size_t add_row(std::string_view id, size_t dim);
 

@@ -1,7 +1,7 @@
 #include "index/embedding_store.h"
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
+#include <tbb/parallel_pipeline.h>
+#include <tbb/task_arena.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -10,9 +10,10 @@
 #include <cstdint>
 #include <utility>
 
+#include "index/embedding_file_reader.h"
 #include "index/embedding_format.h"
-#include "model/json_codec.h"
-#include "model/json_struct.h"
+#include "index/embedding_text.h"
+#include "model/json_writer.h"
 #include "base/string_hash.h"
 #include "storage/atomic_file.h"
 #include "base/coding.h"
@@ -21,25 +22,10 @@ namespace vesk {
 
 namespace {
 
-struct LogFrame {
-  std::string id;
-  std::vector<float> v;
-};
-
-}  // namespace
-
-template <>
-struct JsonCodec<LogFrame> : JsonStructCodec<LogFrame> {
-  static const JsonStruct<LogFrame>& fields() {
-    static const JsonStruct<LogFrame> s("struct LogFrame",
-                                        {json_field<&LogFrame::id>("id"), json_field<&LogFrame::v>("v")});
-    return s;
-  }
-};
-
-namespace {
-
 using StagedVectors = StringKeyMap<std::vector<float>>;
+
+// A snapshot being written is forced each time this much more is written.
+constexpr uint64_t kForceEvery = uint64_t{64} << 20;
 
 uint32_t crc32_of(std::string_view bytes) {
   return static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
@@ -69,93 +55,55 @@ Status check_vectors(const StagedVectors& vectors) {
   return Status::Ok();
 }
 
-// The applied frames of a log and the end of the last one.
-struct Replay {
-  uint64_t frames = 0;
-  uint64_t end = 0;
-};
+// Fills the matrix of a store being loaded while every vector read keeps
+// the invariants (a JSON number read as a 32-bit float is always finite, so
+// that is: nonempty, and of one length). The first vector that does not
+// moves all of them to a map, where they wait for the record filter before
+// they are checked: a vector of a record the open drops cannot fail the
+// load.
+class LoadSink : public VectorRunSink {
+ public:
+  LoadSink(EmbeddingMatrix& matrix, std::optional<StagedVectors>& staged) : matrix_(matrix), staged_(staged) {}
 
-// The frames are found by their headers, decoded side by side, then applied
-// in log order up to the first that fails its checksum, its unsealing or its
-// parse: exactly where a frame-by-frame replay stops.
-Replay replay_log(std::string_view log, const SecretKey* key, StagedVectors& vectors) {
-  struct Frame {
-    size_t pos;
-    uint32_t n, crc;
-  };
-  std::vector<Frame> frames;
-  for (size_t pos = 0; log.size() - pos >= kEmbeddingFrameHeaderSize;) {
-    const uint32_t n = get_le<uint32_t>(log.data() + pos);
-    const uint32_t crc = get_le<uint32_t>(log.data() + pos + 4);
-    if (n > log.size() - pos - kEmbeddingFrameHeaderSize) break;
-    frames.push_back(Frame{pos, n, crc});
-    pos += kEmbeddingFrameHeaderSize + n;
-  }
-  std::vector<LogFrame> decoded(frames.size());
-  std::vector<uint8_t> ok(frames.size(), 0);
-  tbb::parallel_for(tbb::blocked_range<size_t>(0, frames.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
-    for (size_t i = r.begin(); i != r.end(); ++i) {
-      std::string_view payload = log.substr(frames[i].pos + kEmbeddingFrameHeaderSize, frames[i].n);
-      if (crc32_of(payload) != frames[i].crc) continue;
-      auto text = unseal_payload(key, payload);
-      if (!text.ok()) continue;
-      JsonReader reader(*text);
-      ok[i] = JsonCodec<LogFrame>::read(reader, decoded[i]) && reader.end();
-    }
-  });
-  Replay r;
-  for (size_t i = 0; i < frames.size() && ok[i]; ++i) {
-    vectors.insert_or_assign(std::move(decoded[i].id), std::move(decoded[i].v));
-    ++r.frames;
-    r.end = frames[i].pos + kEmbeddingFrameHeaderSize + frames[i].n;
-  }
-  return r;
-}
-
-// The snapshot's object of vectors. A large one is cut into runs of whole
-// members where a member ends ("],\"" before the next key) and the runs are
-// parsed side by side, each as an object of its own, then merged in order (a
-// later member for an id wins, as in one pass). A cut in the wrong place (the
-// pattern inside a key) makes its run fail: a run can only parse when the
-// one before it ended on a member. Whenever a run fails, the whole text is
-// parsed again in one pass, so damaged text gets that pass's error.
-Status parse_snapshot(std::string_view text, StagedVectors& out) {
-  constexpr size_t kRunBytes = size_t{4} << 20;
-  std::vector<size_t> starts{0};  // where each run begins; later runs at a key
-  for (size_t from = kRunBytes; from < text.size(); from = starts.back() + kRunBytes) {
-    const size_t at = text.find("],\"", from);
-    if (at == std::string_view::npos) break;
-    starts.push_back(at + 2);
-  }
-  if (starts.size() > 1) {
-    std::vector<StagedVectors> runs(starts.size());
-    std::atomic<bool> failed{false};
-    tbb::parallel_for(tbb::blocked_range<size_t>(0, starts.size(), 1), [&](const tbb::blocked_range<size_t>& r) {
-      for (size_t c = r.begin(); c != r.end() && !failed.load(std::memory_order_relaxed); ++c) {
-        const bool last = c + 1 == starts.size();
-        // Without the comma that ends the run; with braces of its own.
-        const size_t end = last ? text.size() : starts[c + 1] - 1;
-        std::string doc;
-        doc.reserve(end - starts[c] + 2);
-        if (c > 0) doc += '{';
-        doc.append(text.substr(starts[c], end - starts[c]));
-        if (!last) doc += '}';
-        JsonReader reader(doc);
-        if (!JsonCodec<StagedVectors>::read(reader, runs[c]) || !reader.end()) failed.store(true);
+  void apply(const VectorRun& run) override {
+    if (!staged_) {
+      if (fits(run)) {
+        rows_.clear();
+        for (size_t i = 0; i < run.size(); ++i) rows_.emplace_back(run.id(i), run.vector(i));
+        matrix_.set_all(rows_);
+        return;
       }
-    });
-    if (!failed.load()) {
-      out.clear();
-      for (StagedVectors& run : runs)
-        for (auto& [id, v] : run) out.insert_or_assign(id, std::move(v));
-      return Status::Ok();
+      staged_.emplace();
+      staged_->reserve(matrix_.rows() + run.size());
+      for (size_t r = 0; r < matrix_.rows(); ++r) staged_->emplace(matrix_.id(r), matrix_.row(r));
+      matrix_.clear();
+    }
+    for (size_t i = 0; i < run.size(); ++i) {
+      const std::span<const float> v = run.vector(i);
+      staged_->insert_or_assign(std::string(run.id(i)), std::vector<float>(v.begin(), v.end()));
     }
   }
-  JsonReader reader(text);
-  out.clear();
-  if (!JsonCodec<StagedVectors>::read(reader, out) || !reader.end()) return reader.status();
-  return Status::Ok();
-}
+
+  void reset() override {
+    matrix_.clear();
+    staged_.reset();
+  }
+
+ private:
+  bool fits(const VectorRun& run) const {
+    size_t dim = matrix_.dim();
+    for (size_t i = 0; i < run.size(); ++i) {
+      const size_t n = run.vector(i).size();
+      if (n == 0 || (dim != 0 && n != dim)) return false;
+      dim = n;
+    }
+    return true;
+  }
+
+  EmbeddingMatrix& matrix_;
+  std::optional<StagedVectors>& staged_;
+  std::vector<std::pair<std::string_view, std::span<const float>>> rows_;
+};
 
 // Cuts a log back to `size` and forces it, so the dropped frames cannot come
 // back and nothing appended later sits behind them.
@@ -205,33 +153,49 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
   return finish_embedding_load(std::move(read).value(), record_exists, env);
 }
 
+// Removes "embeddings.<anything>.tmp" beside the snapshot: the temporary
+// names its atomic writes go through (atomic_temp_path).
+static void remove_stale_snapshot_temps(const fs::path& snapshot, Env& env) {
+  auto names = env.list_dir(snapshot.parent_path());
+  if (!names.ok()) return;
+  const std::string stem = snapshot.stem().string() + ".";
+  for (const std::string& name : *names) {
+    if (name.size() > stem.size() + 4 && name.starts_with(stem) && name.ends_with(".tmp")) {
+      (void)env.remove(snapshot.parent_path() / name);
+    }
+  }
+}
+
 Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey key, Env& env) {
   EmbeddingFilesRead out;
   out.store.reset(new EmbeddingStore(dir, std::move(key), env));
-  const EmbeddingStore& store = *out.store;
+  EmbeddingStore& store = *out.store;
   const SecretKey* k = store.key_.get();
-  StagedVectors& staged = out.vectors;
+  // A snapshot being written under its temporary name when the process died
+  // is left behind whole (hundreds of megabytes for a large store). Nothing
+  // else can be writing one: the caller holds the directory's lock.
+  remove_stale_snapshot_temps(store.path_, env);
+  LoadSink sink(store.vectors_, out.staged);
   if (env.exists(store.path_)) {
-    auto bytes = env.read_file(store.path_);
-    if (!bytes.ok()) return bytes.status();
-    auto text = unseal_payload(k, *bytes);
-    Status st = text.status();
-    if (st.ok()) st = parse_snapshot(*text, staged);
-    if (!st.ok()) {
-      // The vectors are derived data: a damaged snapshot costs them, not the
-      // store. Start over from the log.
-      staged.clear();
-      out.recovered_error = st.message();
-    }
+    // The vectors are derived data: a damaged snapshot costs them, not the
+    // store. The load starts over from the log (the sink is empty again).
+    auto damage = read_embedding_snapshot(store.path_, k, env, sink);
+    if (!damage.ok()) return damage.status();
+    out.recovered_error = std::move(*damage);
   }
   if (env.exists(store.log_path_)) {
-    auto bytes = env.read_file(store.log_path_);
-    if (!bytes.ok()) return bytes.status();
-    const Replay replay = replay_log(*bytes, k, staged);
-    out.frames = replay.frames;
-    out.log_end = replay.end;
-    out.log_size = bytes->size();
+    auto replay = replay_embedding_log(store.log_path_, k, env, sink);
+    if (!replay.ok()) return replay.status();
+    out.frames = replay->frames;
+    out.log_end = replay->end;
+    out.log_size = replay->size;
   }
+  // A load that applied frames compacts, and the snapshot it writes is known
+  // now unless the record filter drops a vector: it is written and forced
+  // here, beside the rest of the open, under its temporary name. The load
+  // puts it in place after cutting the log, so the store's files change in
+  // the same order.
+  if (out.frames > 0 && !out.staged) out.prepared_snapshot = store.stage_snapshot(std::nullopt);
   return out;
 }
 
@@ -240,41 +204,54 @@ Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead read,
                                                  Env& env) {
   EmbeddingStoreLoad out;
   std::unique_ptr<EmbeddingStore> store = std::move(read.store);
-  StagedVectors& staged = read.vectors;
   out.recovered_error = std::move(read.recovered_error);
   if (read.log_end != read.log_size) {
     VESK_RETURN_IF_ERROR(cut_log(env, store->log_path_, read.log_end));
     out.log_cut = true;
   }
-  Replay replay{read.frames, read.log_end};
 
-  std::erase_if(staged, [&](const auto& entry) { return !record_exists(entry.first); });
-  if (Status st = check_vectors(staged); !st.ok()) {
-    staged.clear();
-    out.recovered_error = st.message();
-  }
-  // Move the vectors into the matrix a slice at a time, so the load never
-  // holds two full copies of them.
-  if (!staged.empty()) store->vectors_.reserve(staged.size(), staged.begin()->second.size());
-  std::vector<StagedVectors::iterator> slice;
-  std::vector<std::pair<std::string_view, std::span<const float>>> rows;
-  while (!staged.empty()) {
-    slice.clear();
-    rows.clear();
-    for (auto it = staged.begin(); it != staged.end() && slice.size() < 8192; ++it) {
-      slice.push_back(it);
-      rows.emplace_back(it->first, it->second);
+  size_t dropped = 0;
+  if (!read.staged) {
+    // Every vector read keeps the invariants, and so does any subset.
+    dropped = store->vectors_.retain(record_exists);
+  } else {
+    StagedVectors& staged = *read.staged;
+    std::erase_if(staged, [&](const auto& entry) { return !record_exists(entry.first); });
+    if (Status st = check_vectors(staged); !st.ok()) {
+      staged.clear();
+      out.recovered_error = st.message();
     }
-    store->vectors_.set_all(rows);
-    for (auto it : slice) staged.erase(it);
+    // Move the vectors into the matrix a slice at a time, so the load never
+    // holds two full copies of them.
+    if (!staged.empty()) store->vectors_.reserve(staged.size(), staged.begin()->second.size());
+    std::vector<StagedVectors::iterator> slice;
+    std::vector<std::pair<std::string_view, std::span<const float>>> rows;
+    while (!staged.empty()) {
+      slice.clear();
+      rows.clear();
+      for (auto it = staged.begin(); it != staged.end() && slice.size() < 8192; ++it) {
+        slice.push_back(it);
+        rows.emplace_back(it->first, it->second);
+      }
+      store->vectors_.set_all(rows);
+      for (auto it : slice) staged.erase(it);
+    }
   }
-  store->log_end_ = replay.end;
-  store->log_frames_ = replay.frames;
-  out.replayed_frames = replay.frames;
+  store->log_end_ = read.log_end;
+  store->log_frames_ = read.frames;
+  out.replayed_frames = read.frames;
 
-  if (replay.frames > 0) {
+  if (read.frames > 0) {
+    // The staged snapshot holds every vector read: it is the compaction's
+    // when none was dropped (and so is a failure to stage it).
+    std::unique_ptr<StagedFile> prepared;
+    if (read.prepared_snapshot && dropped == 0) {
+      if (!read.prepared_snapshot->ok()) return read.prepared_snapshot->status();
+      prepared = std::move(*read.prepared_snapshot).value();
+    }
+    read.prepared_snapshot.reset();
     std::unique_lock lock(store->mu_);
-    VESK_RETURN_IF_ERROR(store->compact(std::nullopt));
+    VESK_RETURN_IF_ERROR(store->compact(std::nullopt, std::move(prepared)));
   }
   out.store = std::move(store);
   return out;
@@ -303,49 +280,101 @@ Status EmbeddingStore::append_frame(std::string_view frame) {
   return Status::Ok();
 }
 
-Status EmbeddingStore::compact(std::optional<std::string_view> skip) {
+Status EmbeddingStore::compact(std::optional<std::string_view> skip, std::unique_ptr<StagedFile> prepared) {
   std::lock_guard log_lock(log_mu_);
   if (log_file_) {
     (void)log_file_->close();
     log_file_.reset();
   }
-  // Rows are written as objects of their own, a block of rows per task, and
-  // the members joined: the bytes one writer over all rows would give.
-  const size_t rows = vectors_.rows();
-  const size_t dim = vectors_.dim();
-  constexpr size_t kRowsPerBlock = 1024;
-  std::vector<std::string> blocks((rows + kRowsPerBlock - 1) / kRowsPerBlock);
-  tbb::parallel_for(size_t{0}, blocks.size(), [&](size_t b) {
-    std::string& out = blocks[b];
-    const size_t end = std::min(rows, (b + 1) * kRowsPerBlock);
-    out.reserve((end - b * kRowsPerBlock) * (dim * 11 + 20));
-    std::vector<float> row(dim);
-    JsonWriter w(out);
-    w.begin_object();
-    for (size_t r = b * kRowsPerBlock; r < end; ++r) {
-      if (skip && vectors_.id(r) == *skip) continue;
-      vectors_.copy_row(r, row.data());
-      w.key(vectors_.id(r));
-      write_vector(w, row);
-    }
-    w.end_object();
-  });
-  std::string text = "{";
-  size_t total = 2;
-  for (const std::string& b : blocks) total += b.size();
-  text.reserve(total);
-  for (std::string& b : blocks) {
-    if (b.size() <= 2) continue;  // "{}": every row of the block skipped
-    if (text.size() > 1) text += ',';
-    text.append(b, 1, b.size() - 2);
-    std::string().swap(b);
+  if (!prepared) {
+    auto staged = stage_snapshot(skip);
+    if (!staged.ok()) return staged.status();
+    prepared = std::move(staged).value();
   }
-  text += '}';
-  VESK_RETURN_IF_ERROR(write_file_atomic(key_.get(), path_, text, env_));
+  VESK_RETURN_IF_ERROR(prepared->publish());
   if (env_.exists(log_path_)) VESK_RETURN_IF_ERROR(env_.remove(log_path_));
   log_end_ = 0;
   log_frames_ = 0;
   return Status::Ok();
+}
+
+Result<std::unique_ptr<StagedFile>> EmbeddingStore::stage_snapshot(std::optional<std::string_view> skip) {
+  std::unique_ptr<StagedFile> file;
+  const size_t rows = vectors_.rows();
+  if (!key_) {
+    auto staged = stage_file_atomic(path_, env_);
+    if (!staged.ok()) return staged.status();
+    file = std::move(staged).value();
+    // Forcing hundreds of megabytes at the end would take about as long
+    // again as writing them: force them along the way.
+    file->force_along(kForceEvery);
+  }
+  std::string text;  // the whole text, for sealing
+  Status st;
+  std::atomic<bool> failed{false};
+  auto emit = [&](std::string_view bytes) {
+    if (!st.ok()) return;
+    if (!file) {
+      text.append(bytes);
+      return;
+    }
+    st = file->append(bytes);
+    if (!st.ok()) failed = true;
+  };
+
+  // Blocks enter and leave the pipeline in order, so the blocks in flight are
+  // consecutive and block b can use buffer b % tokens.
+  constexpr size_t kRowsPerBlock = 256;
+  const size_t blocks = (rows + kRowsPerBlock - 1) / kRowsPerBlock;
+  const size_t tokens = 2 * static_cast<size_t>(tbb::this_task_arena::max_concurrency()) + 2;
+  struct Block {
+    size_t index = 0;
+    std::string text;
+  };
+  std::vector<Block> buffers(tokens);
+  size_t next = 0;
+  bool any = false;
+  emit("{");
+  tbb::parallel_pipeline(
+      tokens,
+      tbb::make_filter<void, Block*>(tbb::filter_mode::serial_in_order,
+                                     [&](tbb::flow_control& fc) -> Block* {
+                                       if (next == blocks || failed.load(std::memory_order_relaxed)) {
+                                         fc.stop();
+                                         return nullptr;
+                                       }
+                                       Block* b = &buffers[next % tokens];
+                                       b->index = next++;
+                                       return b;
+                                     }) &
+          tbb::make_filter<Block*, Block*>(tbb::filter_mode::parallel,
+                                           [&](Block* b) {
+                                             b->text.clear();
+                                             const size_t begin = b->index * kRowsPerBlock;
+                                             append_snapshot_members(vectors_, begin,
+                                                                     std::min(rows, begin + kRowsPerBlock), skip,
+                                                                     b->text);
+                                             return b;
+                                           }) &
+          tbb::make_filter<Block*, void>(tbb::filter_mode::serial_in_order, [&](Block* b) {
+            if (b->text.empty()) return;  // every row of the block skipped
+            if (std::exchange(any, true)) emit(",");
+            emit(b->text);
+          }));
+  emit("}");
+  if (!st.ok()) return st;
+  if (!file) {
+    // Sealed whole, then the same steps as a plain snapshot's.
+    auto sealed = seal_payload(key_.get(), text);
+    if (!sealed.ok()) return sealed.status();
+    std::string().swap(text);
+    auto staged = stage_file_atomic(path_, env_);
+    if (!staged.ok()) return staged.status();
+    file = std::move(staged).value();
+    VESK_RETURN_IF_ERROR(file->append(*sealed));
+  }
+  VESK_RETURN_IF_ERROR(file->finish());
+  return file;
 }
 
 Status embedding_store_put(EmbeddingStore& store, std::string_view id, std::span<const float> vector) {

@@ -29,6 +29,7 @@
 #include "index/embedding_matrix.h"
 #include "base/status.h"
 #include "model/scored_record.h"
+#include "storage/atomic_file.h"
 #include "storage/crypto.h"
 #include "base/env.h"
 
@@ -63,16 +64,29 @@ Result<EmbeddingStoreLoad> load_embedding_store(const fs::path& dir, StoreKey ke
                                                 Env& env);
 
 // The same in two halves, so that the files can be read while the rest of
-// the store opens: read_embedding_files() reads the snapshot and the log and
-// parses them, writing nothing; finish_embedding_load() cuts a torn log,
-// keeps the vectors of existing records, fills the store and compacts.
+// the store opens. read_embedding_files() reads the snapshot and the log into
+// the store's vectors in file order (embedding_file_reader.h); when log
+// frames were applied, so that the load will compact, it also writes and
+// forces the snapshot of every vector read under its temporary name, not in
+// place (nothing else is written, and a read result dropped unfinished
+// removes that file). finish_embedding_load() cuts a torn log, keeps the
+// vectors of existing records and compacts: it puts the staged snapshot in
+// place when no vector was dropped, and writes one anew otherwise.
 struct EmbeddingFilesRead {
+  // Holds the vectors read, unless `staged` does.
   std::unique_ptr<EmbeddingStore> store;
-  StringKeyMap<std::vector<float>> vectors;
+  // Set when a vector read breaks the invariants: all of them then wait here,
+  // since the checks come after the record filter (a vector of a record the
+  // open drops cannot fail the load), and the store holds none.
+  std::optional<StringKeyMap<std::vector<float>>> staged;
   std::optional<std::string> recovered_error;
   uint64_t frames = 0;    // log frames applied
   uint64_t log_end = 0;   // end of the last applied frame
   uint64_t log_size = 0;  // bytes of the log read
+  // When frames were applied: the snapshot of every vector read, finished
+  // but not in place, or the failure of staging it (the failure of the
+  // compaction, unless a vector is dropped and the compaction writes anew).
+  std::optional<Result<std::unique_ptr<StagedFile>>> prepared_snapshot;
 };
 Result<EmbeddingFilesRead> read_embedding_files(const fs::path& dir, StoreKey key, Env& env);
 Result<EmbeddingStoreLoad> finish_embedding_load(EmbeddingFilesRead read,
@@ -133,9 +147,15 @@ class EmbeddingStore {
   // Appends one sealed frame at the end of the last good frame; on failure
   // cuts the file back there. Caller holds log_mu_.
   Status append_frame(std::string_view frame);
-  // Writes the snapshot of every vector but `skip` (when given) and deletes
-  // the log. Caller holds the write lock of the vectors.
-  Status compact(std::optional<std::string_view> skip);
+  // Writes the snapshot of every vector but `skip` (when given), or puts
+  // `prepared` (a snapshot staged from the same vectors) in place, and
+  // deletes the log. Caller holds the write lock of the vectors.
+  Status compact(std::optional<std::string_view> skip, std::unique_ptr<StagedFile> prepared = nullptr);
+  // The snapshot of every vector but `skip` in its temporary file, forced,
+  // not yet in place. Its rows are formatted side by side a block at a time
+  // and written in row order: streamed into the file for a plain store,
+  // sealed whole for a keyed one.
+  Result<std::unique_ptr<StagedFile>> stage_snapshot(std::optional<std::string_view> skip);
 
   const fs::path path_;
   const fs::path log_path_;

@@ -6,9 +6,11 @@
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
+#include "base/trace.h"
 #include "index/prefetch.h"
 
 namespace vesk {
@@ -61,8 +63,22 @@ void NgramIndex::insert(std::string_view id, std::string_view text) {
   s = signed_text;
   print_of(s, print(d));
   hash(d) = XXH3_64bits(text.data(), text.size());
+  // The adds miss the cache three times each (table entry, list record,
+  // list end): each stage is taken for all 128 values before the next, so
+  // the misses of the values overlap instead of following each other.
+  std::array<size_t, kMinHashPermutations> slots;
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].make_room();
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(s[i]);
-  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add(s[i], d);
+  for (int i = 0; i < kMinHashPermutations; ++i) slots[i] = buckets_[i].slot_of(s[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list_end(slots[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].add_at(slots[i], s[i], d);
+}
+
+void NgramIndex::prefetch_insert(std::string_view text) const {
+  CompactSignature s;
+  if (!signature_of(text, s)) return;
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(s[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list(s[i]);
 }
 
 void NgramIndex::insert_all(std::span<const Entry> entries) {
@@ -268,19 +284,29 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
   if (positions > kMinHashPermutations) return false;
   CompactSignature q;
   if (!signature_of(text, q)) return false;
-  std::array<std::span<const uint32_t>, kMinHashPermutations> lists;
+  // The lists roughly shortest first: grouped by the bit length of their
+  // sizes (a counting sort), in position order within a group. The answer
+  // does not depend on the order (see below); short lists first make an
+  // early witness likely.
+  std::array<std::span<const uint32_t>, kMinHashPermutations> unsorted, lists;
+  std::array<uint8_t, kMinHashPermutations> group;
+  std::array<uint32_t, 34> starts{};
   size_t n = 0;
   for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch(q[i]);
+  for (int i = 0; i < kMinHashPermutations; ++i) buckets_[i].prefetch_list(q[i]);
   for (int i = 0; i < kMinHashPermutations; ++i) {
     std::span<const uint32_t> docs = buckets_[i].documents(q[i]);
-    if (!docs.empty()) lists[n++] = docs;
+    if (docs.empty()) continue;
+    group[n] = static_cast<uint8_t>(std::bit_width(docs.size()));
+    ++starts[group[n] + 1];
+    unsorted[n++] = docs;
   }
   const size_t need = static_cast<size_t>(positions);
   if (n < need) return false;
-  std::sort(lists.begin(), lists.begin() + static_cast<ptrdiff_t>(n),
-            [](const auto& a, const auto& b) { return a.size() < b.size(); });
+  for (size_t g = 1; g < starts.size(); ++g) starts[g] += starts[g - 1];
+  for (size_t i = 0; i < n; ++i) lists[starts[group[i]]++] = unsorted[i];
 
-  // Two phases over the lists, shortest first. Phase one compares each new
+  // Two phases over the lists, in that order. Phase one compares each new
   // document with the text position by position: the short lists hold the
   // rare values a close neighbour shares, so a witness turns up early. A
   // document with `need` matches is in one of any n - need + 1 of the lists,
@@ -356,6 +382,7 @@ bool NgramIndex::has_match_of_at_least(std::string_view text, int positions, siz
 
 RankedList collect_ngram(const NgramIndex& index, const RecordLookup& records, std::string_view query, size_t top_k,
                          std::span<const std::string> namespaces, std::vector<size_t>* limits) {
+  VESK_SPAN(span, "collect_ngram", "vesk::recall", trace::Level::Info, trace::field("top_k", top_k));
   RankedList kept;
   if (top_k == 0) return kept;
   size_t w = top_k;

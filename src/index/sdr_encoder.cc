@@ -11,12 +11,12 @@
 #include <cstring>
 #include <string>
 
+#include "index/sdr_kernels.h"
 #include "model/unicode_text.h"
 
 namespace vesk {
 namespace {
 
-constexpr int kFourGramPositions = 20;
 constexpr uint64_t kFourGramStep = 9999;
 constexpr uint64_t kSecondOffset = 1337;
 constexpr uint64_t kFourGramDigitMix = 0x1234567812345678ULL;
@@ -24,31 +24,19 @@ constexpr int kFourGramDigitRotate = 61;
 constexpr uint64_t kThreeGramDigitMix = 0x5f3759df5f3759dfULL;
 constexpr int kThreeGramDigitRotate = 7;
 
-// Set bits of a 65,536-bit set, with the processor's population count
-// instruction where it has one.
-__attribute__((target_clones("popcnt", "default"))) size_t count_bits(const uint64_t* words) {
-  size_t n = 0;
-  for (size_t i = 0; i < 1024; ++i) n += static_cast<size_t>(__builtin_popcountll(words[i]));
-  return n;
-}
-
 // Positions are deduplicated in a 65,536-bit set: setting a bit per emitted
-// position and reading the set back in order is far cheaper than sorting the
-// ~20 positions per character a text emits.
+// position and reading the set back in order (sdr_kernels.h) is far cheaper
+// than sorting the ~20 positions per character a text emits.
 struct PositionSet {
-  uint64_t words[1024] = {};
+  uint64_t words[kBitSetWords] = {};
+  std::vector<uint16_t> read;  // read-out buffer, kept between texts
   void add(uint16_t p) { words[p >> 6] |= uint64_t{1} << (p & 63); }
   // Moves the positions out in ascending order and leaves the set empty.
   Sdr take() {
-    Sdr out(count_bits(words));
-    uint16_t* o = out.data();
-    for (uint32_t i = 0; i < 1024; ++i) {
-      uint64_t w = words[i];
-      if (!w) continue;
-      words[i] = 0;
-      for (; w; w &= w - 1) *o++ = static_cast<uint16_t>((i << 6) | static_cast<uint32_t>(std::countr_zero(w)));
-    }
-    return out;
+    if (read.empty()) read.resize(64 * kBitSetWords + kBitPositionsSlack);
+    const size_t n = read_bit_positions(words, read.data());
+    std::memset(words, 0, sizeof words);
+    return Sdr(read.begin(), read.begin() + static_cast<ptrdiff_t>(n));
   }
 };
 
@@ -62,35 +50,29 @@ struct GeneralRange {
   static uint16_t at(uint64_t v) { return static_cast<uint16_t>(kStart + v % kWidth); }
 };
 
-// The offsets k * 9999 mod W of the 20 positions of a 4-gram, k = 0..19.
+// The range as the 4-gram expansion takes it: the offsets k * 9999 mod W of
+// the 20 positions of a 4-gram, k = 0..19.
 template <class R>
-struct FourGramOffsets {
-  uint32_t at[kFourGramPositions];
-  constexpr FourGramOffsets() : at{} {
-    for (int k = 0; k < kFourGramPositions; ++k) at[k] = static_cast<uint32_t>(static_cast<uint64_t>(k) * kFourGramStep % R::kWidth);
-  }
-};
+constexpr FourGramRange four_gram_range() {
+  FourGramRange r{static_cast<uint32_t>(R::kStart), static_cast<uint32_t>(R::kWidth), {}};
+  for (size_t k = 0; k < kFourGramPositions; ++k) r.offsets[k] = static_cast<uint32_t>(k * kFourGramStep % R::kWidth);
+  return r;
+}
 
-// The 20 positions of a 4-gram hash h: those of h + k * 9999. Unless the
+// The 20 positions of a 4-gram hash h are those of h + k * 9999. Unless the
 // additions wrap past 2^64, (h + k * 9999) mod W is (h mod W) plus the k-th
 // offset, less W when that passes W: one division per 4-gram, and the 20
-// positions are independent of each other (no chain of additions).
+// positions are independent of each other (no chain of additions). Returns
+// false, having set the positions one by one, for an h whose additions wrap.
 template <class R>
-void add_four_gram(uint64_t h, PositionSet& set) {
+bool four_gram_residue(uint64_t h, PositionSet& set, uint32_t& residue) {
   constexpr uint64_t kLastOffset = static_cast<uint64_t>(kFourGramPositions - 1) * kFourGramStep;
   if (h > UINT64_MAX - kLastOffset) [[unlikely]] {
-    for (int k = 0; k < kFourGramPositions; ++k) set.add(R::at(h + static_cast<uint64_t>(k) * kFourGramStep));
-    return;
+    for (size_t k = 0; k < kFourGramPositions; ++k) set.add(R::at(h + static_cast<uint64_t>(k) * kFourGramStep));
+    return false;
   }
-  static constexpr FourGramOffsets<R> kOffsets;
-  const uint32_t r = static_cast<uint32_t>(h % R::kWidth);
-  uint16_t pos[kFourGramPositions];
-  for (int k = 0; k < kFourGramPositions; ++k) {
-    uint32_t v = r + kOffsets.at[k];
-    v -= v >= R::kWidth ? static_cast<uint32_t>(R::kWidth) : 0u;
-    pos[k] = static_cast<uint16_t>(R::kStart + v);
-  }
-  for (int k = 0; k < kFourGramPositions; ++k) set.add(pos[k]);
+  residue = static_cast<uint32_t>(h % R::kWidth);
+  return true;
 }
 
 bool has_ascii_digit(const char* p, size_t n) {
@@ -101,20 +83,34 @@ bool has_ascii_digit(const char* p, size_t n) {
 
 uint64_t hash_bytes(const char* p, size_t n) { return XXH3_64bits(p, n); }
 
+// The 4-gram residues of a text and their expansion, kept between texts.
+struct FourGramScratch {
+  std::vector<uint32_t> residues;
+  std::vector<uint16_t> positions;
+};
+
 // Emits the positions of a text whose characters start at the byte offsets
-// off[0..n) (off[n] = end). For an ASCII text off[i] == i.
+// off[0..n) (off[n] = end). For an ASCII text off[i] == i. The 4-grams' 20
+// positions each are expanded all together from their residues, then set.
 template <class R, class Offsets>
-void emit(const char* s, size_t n, const Offsets& off, PositionSet& set) {
+void emit(const char* s, size_t n, const Offsets& off, PositionSet& set, FourGramScratch& grams) {
   auto span = [&](size_t i, size_t k) { return std::pair<const char*, size_t>(s + off(i), off(i + k) - off(i)); };
   if (n >= 4) {
+    std::vector<uint32_t>& residues = grams.residues;
+    residues.resize(n - 3);
+    size_t m = 0;
     for (size_t i = 0; i + 4 <= n; ++i) {
       auto [p, len] = span(i, 4);
       uint64_t h = hash_bytes(p, len);
       // Digit bytes never occur inside a multi-byte sequence, so a byte scan
       // finds exactly the windows holding an ASCII digit character.
       if (has_ascii_digit(p, len)) h = std::rotl(h ^ kFourGramDigitMix, kFourGramDigitRotate);
-      add_four_gram<R>(h, set);
+      m += four_gram_residue<R>(h, set, residues[m]);
     }
+    static constexpr FourGramRange kRange = four_gram_range<R>();
+    grams.positions.resize(kFourGramPositions * m);
+    expand_four_grams(kRange, residues.data(), m, grams.positions.data());
+    set_bit_positions(set.words, grams.positions.data(), grams.positions.size());
   }
   if (n >= 3) {
     for (size_t i = 0; i + 3 <= n; ++i) {
@@ -144,6 +140,7 @@ void emit(const char* s, size_t n, const Offsets& off, PositionSet& set) {
 // reference.
 struct EncodeScratch {
   PositionSet set;
+  FourGramScratch grams;
   std::string folded;
   std::vector<uint32_t> offsets;
 };
@@ -165,7 +162,7 @@ Sdr encode_in(std::string_view trimmed, SdrCase mode) {
       for (size_t i = 0; i < trimmed.size(); ++i) folded[i] = ascii_lower(trimmed[i]);
       s = folded.data();
     }
-    emit<R>(s, trimmed.size(), [](size_t i) { return i; }, set);
+    emit<R>(s, trimmed.size(), [](size_t i) { return i; }, set, scratch.grams);
     return set.take();
   }
   std::string lowered;
@@ -182,7 +179,7 @@ Sdr encode_in(std::string_view trimmed, SdrCase mode) {
   size_t n = offsets.size();
   offsets.push_back(static_cast<uint32_t>(text.size()));
   const uint32_t* off = offsets.data();
-  emit<R>(text.data(), n, [off](size_t i) { return off[i]; }, set);
+  emit<R>(text.data(), n, [off](size_t i) { return off[i]; }, set, scratch.grams);
   return set.take();
 }
 

@@ -1,7 +1,5 @@
 #include "index/sdr_index.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -15,6 +13,7 @@
 #include <tbb/parallel_pipeline.h>
 #include <tbb/task_arena.h>
 
+#include "base/trace.h"
 #include "index/index_manifest.h"
 #include "index/overlap_counts.h"
 #include "index/sdr_index_format.h"
@@ -558,50 +557,6 @@ struct Hit {
   uint64_t hash = 0;  // content_hash of the record, for the hits that need it
 };
 
-// The query's positions as a 65,536-bit set: counting the common positions
-// of a stored SDR is then one branch-free test per stored position instead
-// of a merge; with AVX2 the tests run eight at a time on gathered words.
-size_t overlap_scalar(const uint64_t* words, const uint16_t* p, size_t n) {
-  size_t c0 = 0, c1 = 0, c2 = 0, c3 = 0, i = 0;
-  for (; i + 4 <= n; i += 4) {
-    c0 += (words[p[i] >> 6] >> (p[i] & 63)) & 1;
-    c1 += (words[p[i + 1] >> 6] >> (p[i + 1] & 63)) & 1;
-    c2 += (words[p[i + 2] >> 6] >> (p[i + 2] & 63)) & 1;
-    c3 += (words[p[i + 3] >> 6] >> (p[i + 3] & 63)) & 1;
-  }
-  for (; i < n; ++i) c0 += (words[p[i] >> 6] >> (p[i] & 63)) & 1;
-  return c0 + c1 + c2 + c3;
-}
-
-__attribute__((target("avx2"))) size_t overlap_avx2(const uint64_t* words, const uint16_t* p, size_t n) {
-  // The set as 32-bit words (little-endian: bit b of 64-bit word w is bit
-  // b % 32 of 32-bit word 2w + b / 32), so position x is bit x % 32 of
-  // word x / 32.
-  const int* w32 = reinterpret_cast<const int*>(words);
-  const __m256i low5 = _mm256_set1_epi32(31), one = _mm256_set1_epi32(1);
-  __m256i acc = _mm256_setzero_si256();
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    // The stored SDR comes from memory once: stay a kilobyte ahead of it.
-    if ((i & 31) == 0) _mm_prefetch(reinterpret_cast<const char*>(p + i) + 1024, _MM_HINT_T0);
-    const __m256i x = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-    const __m256i w = _mm256_i32gather_epi32(w32, _mm256_srli_epi32(x, 5), 4);
-    acc = _mm256_add_epi32(acc, _mm256_and_si256(_mm256_srlv_epi32(w, _mm256_and_si256(x, low5)), one));
-  }
-  alignas(32) uint32_t lanes[8];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), acc);
-  size_t c = 0;
-  for (uint32_t v : lanes) c += v;
-  return c + overlap_scalar(words, p + i, n - i);
-}
-
-using OverlapFn = size_t (*)(const uint64_t*, const uint16_t*, size_t);
-
-OverlapFn overlap_impl() {
-  static const OverlapFn f = __builtin_cpu_supports("avx2") ? overlap_avx2 : overlap_scalar;
-  return f;
-}
-
 struct QueryBits {
   alignas(64) uint64_t words[1024] = {};
   void set(const Sdr& q) {
@@ -610,7 +565,8 @@ struct QueryBits {
   void clear(const Sdr& q) {
     for (uint16_t p : q) words[p >> 6] = 0;
   }
-  size_t overlap(const Sdr& s) const { return overlap_impl()(words, s.data(), s.size()); }
+  // The stored positions set in the query (sdr_count.h).
+  size_t overlap(const PackedSdr& s) const { return count_positions_in(words, s); }
 };
 
 // What one search keeps from pass to pass, and what a thread keeps from
@@ -630,18 +586,10 @@ struct SearchState {
   struct Visible {
     std::string_view x, resolved;
     const Record* rec;
-    const Sdr* stored;
+    const PackedSdr* stored;
   };
   std::vector<Visible> visible;
 };
-
-}  // namespace
-
-size_t count_positions_in(const uint64_t* bits, const Sdr& sdr, bool vector_instructions) {
-  return (vector_instructions ? overlap_impl() : overlap_scalar)(bits, sdr.data(), sdr.size());
-}
-
-namespace {
 
 size_t bitmap_limit(size_t budget) { return budget <= 10 ? 128 : budget <= 50 ? 256 : 512; }
 
@@ -746,8 +694,12 @@ class SdrSearch {
     const float qn = static_cast<float>(q.size());
     for (size_t i = 0; i < st.visible.size(); ++i) {
       const SearchState::Visible& v = st.visible[i];
+      // The stored SDRs come from memory once: the header of the candidate
+      // after next, then the first kilobyte of the next one's data, which
+      // that header locates.
+      if (i + 2 < st.visible.size() && st.visible[i + 2].stored) __builtin_prefetch(st.visible[i + 2].stored);
       if (i + 1 < st.visible.size() && st.visible[i + 1].stored) {
-        const char* next = reinterpret_cast<const char*>(st.visible[i + 1].stored->data());
+        const char* next = static_cast<const char*>(st.visible[i + 1].stored->data());
         for (int line = 0; line < 16; ++line) __builtin_prefetch(next + 64 * line);
       }
       if (!v.stored || v.stored->empty()) continue;
@@ -762,6 +714,8 @@ class SdrSearch {
 RankedList collect_sdr(const SdrEncoder& encoder, const SdrIndex& index, const SdrLookup& log_sdrs,
                        const IdMapLookup& id_map, const RecordLookup& records, std::string_view query, size_t top_k,
                        std::span<const std::string> namespaces, std::vector<SdrSearchPass>* trace) {
+  // `trace` (the search passes) hides the tracing namespace here.
+  VESK_SPAN(span, "collect_sdr", "vesk::recall", ::vesk::trace::Level::Info, ::vesk::trace::field("top_k", top_k));
   RankedList out;
   if (top_k == 0 || namespaces.empty()) return out;
   const Sdr q = encode_sdr(encoder, query, SdrRange::General, SdrCase::Fold);

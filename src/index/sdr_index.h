@@ -46,10 +46,12 @@
 
 #include "index/index_file_io.h"
 #include "index/posting_list.h"
+#include "index/sdr_count.h"
 #include "index/sdr_encoder.h"
 #include "base/status.h"
 #include "base/env.h"
 #include "model/scored_record.h"
+#include "storage/packed_sdr.h"
 
 namespace vesk {
 
@@ -199,15 +201,9 @@ class SdrIndex {
 };
 
 // The record log's SDR of a record id (its entry cache), or null.
-using SdrLookup = std::function<const Sdr*(std::string_view id)>;
+using SdrLookup = std::function<const PackedSdr*(std::string_view id)>;
 // The record id the store's id map keeps under a key, or null.
 using IdMapLookup = std::function<const std::string*(std::string_view key)>;
-
-// The number of positions of `sdr` that are set in a 65,536-bit set (bit p
-// of word p / 64): how the search rescores a candidate against the query.
-// `vector_instructions` allows AVX2 where the processor has it (tests turn it
-// off to check the portable code).
-size_t count_positions_in(const uint64_t* bits, const Sdr& sdr, bool vector_instructions = true);
 
 // What one pass of the search used, for tests and tuning.
 struct SdrSearchPass {

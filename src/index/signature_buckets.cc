@@ -7,12 +7,6 @@
 
 namespace vesk {
 
-size_t SignatureBuckets::find_slot(uint32_t value) const {
-  size_t i = home(value);
-  while (table_[i].value != kEmpty && table_[i].value != value) i = (i + 1) & mask_;
-  return i;
-}
-
 void SignatureBuckets::grow() {
   std::vector<Entry> old = std::move(table_);
   const size_t cap = old.empty() ? 16 : old.size() * 2;
@@ -24,9 +18,12 @@ void SignatureBuckets::grow() {
 }
 
 void SignatureBuckets::add(uint32_t value, uint32_t doc) {
-  if ((used_ + 1) * 4 > table_.size() * 3) grow();  // load factor at most 3/4
-  const size_t i = find_slot(value);
-  Entry& e = table_[i];
+  make_room();
+  add_at(find_slot(value), value, doc);
+}
+
+void SignatureBuckets::add_at(size_t slot, uint32_t value, uint32_t doc) {
+  Entry& e = table_[slot];
   if (e.value == kEmpty) {
     e = Entry{value, doc};
     ++used_;

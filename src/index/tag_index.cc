@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/trace.h"
 #include "model/unicode_text.h"
 
 namespace vesk {
@@ -66,6 +67,7 @@ std::vector<std::string> tag_query_tokens(std::string_view query) {
 
 RankedList collect_tags(const TagIndex& index, const RecordLookup& records, std::string_view query, size_t top_k,
                         std::span<const std::string> namespaces) {
+  VESK_SPAN(span, "collect_tags", "vesk::recall", trace::Level::Info, trace::field("top_k", top_k));
   RankedList out;
   if (top_k == 0) return out;
   const std::vector<std::string> q = tag_query_tokens(query);

@@ -42,4 +42,30 @@ std::vector<std::string> tokenize_terms(std::string_view text) {
   return out;
 }
 
+void tokenize_term_views(std::string_view text, TermViews& out) {
+  out.terms.clear();
+  if (is_all_ascii(text)) {
+    std::string& lowered = out.lowered;
+    lowered.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i) lowered[i] = ascii_lower(text[i]);
+    const std::string_view s = lowered;
+    for (size_t i = 0; i < s.size();) {
+      if (!ascii_term_char(s[i])) {
+        ++i;
+        continue;
+      }
+      size_t j = i;
+      while (j < s.size() && ascii_term_char(s[j])) ++j;
+      out.terms.push_back(s.substr(i, j - i));
+      i = j;
+    }
+    return;
+  }
+  // Each term is lowered on its own (the final-sigma rule looks at the term,
+  // not the text), as tokenize_terms does; the views are taken once every
+  // string is in place, since `owned` may move them while it grows.
+  out.owned = tokenize_terms(text);
+  for (const std::string& t : out.owned) out.terms.push_back(t);
+}
+
 }  // namespace vesk

@@ -6,19 +6,23 @@
 // This header gives the codecs of the building blocks: bool, the integer
 // widths (refusing out-of-range values with "invalid value: integer `n`,
 // expected u32" and the like), float and double (any JSON number; written in
-// the shortest form of their own width, non-finite as null), std::string,
-// std::optional (null or absent = none), std::vector (a JSON array; reading
-// replaces the whole content, as it does for maps and sets),
+// the shortest form of their own width, non-finite as the writer's
+// JsonNonFinite says), std::string, std::optional (null or absent = none; an
+// optional float holding a NaN or an infinity is written as none, so that it
+// reads back as absent rather than as a made-up number), std::vector (a JSON
+// array; reading replaces the whole content, as it does for maps and sets),
 // std::pair (an array of two) and text-keyed maps, hashed or ordered (a JSON
 // object; a repeated key keeps its last value; an ordered map is written in
 // ascending byte order of its keys). Structures use json_struct.h.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -52,9 +56,10 @@ Result<T> json_parse(std::string_view text) {
 }
 
 template <typename T>
-std::string json_to_string(const T& v, JsonStyle style = JsonStyle::Compact) {
+std::string json_to_string(const T& v, JsonStyle style = JsonStyle::Compact,
+                           JsonNonFinite non_finite = JsonNonFinite::Null) {
   std::string out;
-  JsonWriter w(out, style);
+  JsonWriter w(out, style, non_finite);
   JsonCodec<T>::write(w, v);
   return out;
 }
@@ -122,6 +127,9 @@ struct JsonCodec<std::optional<T>> {
     return JsonCodec<T>::read(r, v.emplace());
   }
   static void write(JsonWriter& w, const std::optional<T>& v) {
+    if constexpr (std::is_floating_point_v<T>) {
+      if (v && !std::isfinite(*v)) return w.null();
+    }
     if (v)
       JsonCodec<T>::write(w, *v);
     else

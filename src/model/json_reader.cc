@@ -617,6 +617,9 @@ bool JsonReader::read_f64(double& out) {
 }
 
 bool JsonReader::read_f32(float& out) {
+  if (failed_) return false;
+  (void)skip_ws();  // read_number reports what is there; the text starts here
+  const size_t start = pos_;
   JsonNumber n;
   if (!read_number(n, "f32")) return false;
   switch (n.kind) {
@@ -629,7 +632,7 @@ bool JsonReader::read_f32(float& out) {
         float f = static_cast<float>(n.f);
         if (std::isinf(f)) return error_here(Code::NumberOutOfRange);
       }
-      out = static_cast<float>(n.f);
+      out = narrow_decimal(n.f, in_.data() + start, in_.data() + pos_);
       break;
   }
   return true;

@@ -50,6 +50,10 @@ class JsonReader {
   static constexpr int kRecursionLimit = 128;
 
   explicit JsonReader(std::string_view text) : in_(text) {}
+  // A reader of the one value that starts at byte `start` of a larger
+  // document (after white space); its errors give their line and column in
+  // the whole document.
+  JsonReader(std::string_view text, size_t start) : in_(text), pos_(start) {}
   explicit JsonReader(std::span<const uint8_t> bytes)
       : in_(reinterpret_cast<const char*>(bytes.data()), bytes.size()) {}
 

@@ -33,6 +33,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -246,6 +247,24 @@ struct JsonUnitEnum {
   void write(JsonWriter& w, E v) const {
     for (size_t i = 0; i < values.size(); ++i)
       if (values[i] == v) return w.string(names[i]);
+    w.null();
+  }
+};
+
+// The codec of an enumeration whose values are 0, 1, 2, ... in the order of
+// `Names` (a static array of string_view): written as its name, read from
+// "Name" or {"Name":null} with the name matched exactly.
+template <typename E, const auto& Names>
+struct JsonIndexedEnumCodec {
+  static bool read(JsonReader& r, E& v) {
+    size_t i = 0;
+    if (!r.read_unit_variant(Names, i)) return false;
+    v = static_cast<E>(i);
+    return true;
+  }
+  static void write(JsonWriter& w, const E& v) {
+    const auto i = static_cast<size_t>(v);
+    if (i < std::size(Names)) return w.string(Names[i]);
     w.null();
   }
 };

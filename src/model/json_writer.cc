@@ -102,12 +102,14 @@ void JsonWriter::i64(int64_t v) {
   out_.append(buf, r.ptr);
 }
 
+void JsonWriter::non_finite() { out_.append(non_finite_zero_ ? "0.0" : "null"); }
+
 void JsonWriter::f64(double v) {
   before_value();
   if (std::isfinite(v))
     append_json_f64(out_, v);
   else
-    out_.append("null");
+    non_finite();
 }
 
 void JsonWriter::f32(float v) {
@@ -115,7 +117,7 @@ void JsonWriter::f32(float v) {
   if (std::isfinite(v))
     append_json_f32(out_, v);
   else
-    out_.append("null");
+    non_finite();
 }
 
 }  // namespace vesk

@@ -10,7 +10,11 @@
 // becomes \u00XX (lower-case hex); everything else, non-ASCII and 0x7F
 // included, is copied as is, and '/' is not escaped.
 //
-// Floats follow json_number.h; a NaN or infinite float is written as null.
+// Floats follow json_number.h. A NaN or infinite float has no JSON number:
+// by default it is written as null, which every reader of ours refuses where
+// a float is due. A writer made with JsonNonFinite::Zero writes 0.0 instead,
+// for files that must always read back whole (the persisted surfaces of the
+// cognitive layers); the record forms keep null.
 // Members are written in the order the caller gives them. The writer cannot
 // fail: it only appends to memory.
 #pragma once
@@ -23,10 +27,14 @@
 namespace vesk {
 
 enum class JsonStyle : uint8_t { Compact, Pretty };
+// What f32() and f64() write for a NaN or an infinity.
+enum class JsonNonFinite : uint8_t { Null, Zero };
 
 class JsonWriter {
  public:
-  explicit JsonWriter(std::string& out, JsonStyle style = JsonStyle::Compact) : out_(out), pretty_(style == JsonStyle::Pretty) {}
+  explicit JsonWriter(std::string& out, JsonStyle style = JsonStyle::Compact,
+                      JsonNonFinite non_finite = JsonNonFinite::Null)
+      : out_(out), pretty_(style == JsonStyle::Pretty), non_finite_zero_(non_finite == JsonNonFinite::Zero) {}
 
   void begin_object() { open('{'); }
   void end_object() { close('}'); }
@@ -55,9 +63,11 @@ class JsonWriter {
   void close(char c);
   void before_value();
   void newline_indent();
+  void non_finite();
 
   std::string& out_;
   bool pretty_;
+  bool non_finite_zero_;
   bool after_key_ = false;
   // One entry per open container: whether it already holds a member.
   std::vector<bool> nonempty_;

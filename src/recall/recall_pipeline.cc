@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "base/trace.h"
 #include "recall/trust_multiplier.h"
 #include "write/provenance.h"
 
@@ -172,6 +173,7 @@ std::vector<RankedList> choose_fusion_lists(std::string_view fusion_mode, std::v
 
 std::vector<ScoredRecord> rrf_fuse(const RecordLookup& candidates, std::span<const RankedList> lists, size_t k,
                                    float min_strength, std::span<const std::string> namespaces) {
+  VESK_SPAN(span, "rrf_fuse", "vesk::recall", trace::Level::Info, trace::field("top_k", k));
   ScoreById fused;
   for (const RankedList& list : lists)
     for (size_t r = 0; r < list.size(); ++r) fused[list[r].first] += rrf_term(r);
@@ -298,6 +300,8 @@ void keep_best(std::vector<ScoredRecord>& results, size_t k) {
 }
 
 std::vector<ScoredRecord> recall_pipeline(const RecallPipelineInput& in, const LexicalCollectors& collectors) {
+  VESK_SPAN(span, "recall_pipeline", "vesk::recall", trace::Level::Info, trace::field("query", in.query),
+            trace::field("top_k", in.top_k), trace::field("min_strength", in.min_strength));
   const std::vector<std::string> namespaces = recall_namespaces(in.namespaces);
   const size_t k = in.top_k;
 

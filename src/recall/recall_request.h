@@ -34,6 +34,10 @@ struct RecallRequest {
   std::optional<std::vector<std::string>> namespaces;
 };
 
+// A namespace list as tracing spans show it: the quoted list
+// (["default", "work"]), or none when the caller gave none.
+std::optional<std::string> namespaces_field(const std::optional<std::vector<std::string>>& namespaces);
+
 // min(max(2 x top_k, top_k), 100), the doubling saturating.
 size_t recall_candidate_count(size_t top_k);
 

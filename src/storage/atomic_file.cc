@@ -1,7 +1,10 @@
 #include "storage/atomic_file.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 
 #include "base/utf8.h"
 
@@ -31,9 +34,62 @@ Result<std::string> random_uuid_v4(Env& env) {
   return out;
 }
 
+// The helper thread of force_along(): forces the file whenever the
+// appending thread has asked for it since the last force. The thread starts
+// with the first request, so a small file never has one.
+class StagedFile::Forcer {
+ public:
+  Forcer(File& file, uint64_t every) : file_(file), every_(every) {}
+
+  // Called by the appending thread with the bytes appended so far.
+  void appended(uint64_t bytes) {
+    if (bytes < asked_ + every_) return;
+    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    std::lock_guard lock(mu_);
+    asked_ = bytes;
+    wake_.notify_one();
+  }
+  Status stop() {
+    if (!thread_.joinable()) return Status::Ok();
+    {
+      std::lock_guard lock(mu_);
+      stopping_ = true;
+      wake_.notify_one();
+    }
+    thread_.join();
+    return status_;
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mu_);
+    uint64_t forced = 0;
+    for (;;) {
+      // A request made before the stop is still served.
+      wake_.wait(lock, [&] { return stopping_ || asked_ > forced; });
+      if (asked_ == forced) return;
+      forced = asked_;
+      lock.unlock();
+      Status st = file_.sync();
+      lock.lock();
+      if (!st.ok() && status_.ok()) status_ = st;
+    }
+  }
+
+  File& file_;
+  const uint64_t every_;
+  std::mutex mu_;
+  std::condition_variable wake_;
+  uint64_t asked_ = 0;
+  bool stopping_ = false;
+  Status status_;
+  std::thread thread_;
+};
+
 StagedFile::StagedFile(Env& env, fs::path temp, fs::path target, std::unique_ptr<File> file)
     : env_(env), temp_(std::move(temp)), target_(std::move(target)) {
-  writer_.emplace(std::move(file), 0);
+  writer_.emplace(std::move(file), 0, kStagedBufferBytes);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
 }
 
 Result<std::unique_ptr<StagedFile>> StagedFile::open(const fs::path& temp, const fs::path& target, OpenMode mode,
@@ -44,6 +100,7 @@ Result<std::unique_ptr<StagedFile>> StagedFile::open(const fs::path& temp, const
 }
 
 StagedFile::~StagedFile() {
+  (void)stop_forcing();
   if (published_) return;
   writer_.reset();  // closes the handle before the name goes
   (void)env_.remove(temp_);
@@ -51,12 +108,27 @@ StagedFile::~StagedFile() {
 
 Status StagedFile::append(std::string_view bytes) {
   if (!writer_) return os_error(EBADF);
-  return writer_->write(bytes);
+  Status st = writer_->write(bytes);
+  if (st.ok() && forcer_) forcer_->appended(writer_->position());
+  return st;
+}
+
+void StagedFile::force_along(uint64_t every) {
+  if (writer_ && !forcer_) forcer_ = std::make_unique<Forcer>(writer_->file(), every);
+}
+
+Status StagedFile::stop_forcing() {
+  if (!forcer_) return Status::Ok();
+  Status st = forcer_->stop();
+  forcer_.reset();
+  return st;
 }
 
 Status StagedFile::finish() {
   if (!writer_) return os_error(EBADF);
   Status st = writer_->flush_buffer();
+  Status forced = stop_forcing();
+  if (st.ok()) st = forced;
   if (st.ok()) st = writer_->file().sync();
   Status closed = writer_->file().close();
   writer_.reset();
@@ -86,12 +158,20 @@ Status write_through_temp(const fs::path& temp, const fs::path& target, std::str
 
 }  // namespace
 
+Result<std::unique_ptr<StagedFile>> stage_file_atomic(const fs::path& target, Env& env) {
+  Result<std::string> uuid = random_uuid_v4(env);
+  if (!uuid.ok()) return uuid.status();
+  return StagedFile::open(atomic_temp_path(target, *uuid), target, OpenMode::kWriteCreateNew, env);
+}
+
 Status write_file_atomic(const SecretKey* key, const fs::path& target, std::string_view bytes, Env& env) {
   auto sealed = seal_payload(key, bytes);
   if (!sealed.ok()) return sealed.status();
-  Result<std::string> uuid = random_uuid_v4(env);
-  if (!uuid.ok()) return uuid.status();
-  return write_through_temp(atomic_temp_path(target, *uuid), target, *sealed, OpenMode::kWriteCreateNew, env);
+  auto staged = stage_file_atomic(target, env);
+  if (!staged.ok()) return staged.status();
+  VESK_RETURN_IF_ERROR((*staged)->append(*sealed));
+  VESK_RETURN_IF_ERROR((*staged)->finish());
+  return (*staged)->publish();
 }
 
 Status replace_file_via(const fs::path& temp, const fs::path& target, std::string_view bytes, Env& env) {

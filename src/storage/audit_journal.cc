@@ -35,13 +35,19 @@ AuditJournal::AuditJournal(const fs::path& dir, StoreKey key, Env& env, AuditJou
   session_id_ = "session_" + std::to_string(now_ms());
 }
 
-AuditJournal::~AuditJournal() {
-  (void)append_audit_entry(AuditAction::Close{});
+AuditJournal::~AuditJournal() { (void)close(); }
+
+Status AuditJournal::close() {
+  if (!enabled_.load()) return Status::Ok();
+  Status st = append_audit_entry(AuditAction::Close{});
+  enabled_.store(false);
   std::lock_guard<std::mutex> g(writer_mu_);
   if (writer_) {
     (void)writer_->flush_buffer();
     (void)writer_->file().close();
+    writer_.reset();
   }
+  return st;
 }
 
 uint64_t AuditJournal::now_ms() const { return env_.now_millis(); }

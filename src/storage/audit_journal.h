@@ -13,6 +13,7 @@
 // the file and wipes its copy of the key. Closing the store does not drop it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -47,6 +48,12 @@ class AuditJournal {
   // but the line is written and the journal keeps appending to the old file.
   Status append_audit_entry(AuditAction action, std::optional<std::string> context = std::nullopt);
 
+  // Appends the "close" entry and closes the file; appends after it, and the
+  // destructor, write nothing. The store calls it while it still holds its
+  // directory's lock, so no later handle of the directory can see this one
+  // write. Returns the append's error.
+  Status close();
+
   const std::string& session_id() const { return session_id_; }
   const fs::path& path() const { return path_; }
 
@@ -63,7 +70,8 @@ class AuditJournal {
   fs::path path_;
   std::string session_id_;
   std::optional<SecretKey> key_;  // a private copy, wiped when it dies
-  bool enabled_ = false;          // set once opened; appends before do nothing
+  // Set once opened, cleared by close(); appends while clear do nothing.
+  std::atomic<bool> enabled_{false};
   // Files, and the clock of entry times and the session id.
   Env& env_;
   AuditJournalOptions options_;

@@ -26,8 +26,11 @@ void append_frame(std::string& out, uint8_t kind, std::string_view stored) {
 }
 
 // The offset just past the last frame that lies wholly inside the first
-// `size` bytes. Only the frame heads are read, through a window, so the scan
-// costs one read per 64 KiB of small frames and one per large frame.
+// `size` bytes, following the heads from the first; it stops early at a head
+// no frame can have (an unknown kind, an empty payload). Only the heads are
+// read, through a window, so the scan costs one read per 64 KiB of small
+// frames and one per large frame. Reaching `size` is the clean case; any
+// other end is looked at frame by frame (walk_journal).
 Result<uint64_t> whole_frames_end(File& file, uint64_t size) {
   constexpr size_t kWindow = 64 * 1024;
   std::string window;
@@ -42,51 +45,60 @@ Result<uint64_t> whole_frames_end(File& file, uint64_t size) {
       window_start = p;
       if (*got < kFrameHeadSize) break;
     }
-    const uint32_t n = get_le<uint32_t>(window.data() + (p - window_start) + 1);
+    const char* head = window.data() + (p - window_start);
+    const uint32_t n = get_le<uint32_t>(head + 1);
+    if (!journal_kind_known(static_cast<uint8_t>(head[0])) || n == 0) break;
     if (n > size - p - kFrameHeadSize) break;
     p += kFrameHeadSize + n;
   }
   return p;
 }
 
-// Applies one unsealed frame to the map. Payloads that do not read as their
-// kind's form, unknown kinds and short removals are skipped: one damaged
-// frame must not keep the rest of the journal from loading.
-void apply_frame(RecordMap& records, uint8_t kind, std::string_view payload) {
+// Applies one unsealed frame to the map; false, changing nothing, for a
+// payload that does not read as its kind's form or a short removal: one
+// damaged frame must not keep the rest of the journal from loading. Ids that
+// removals take out are added to `removed`.
+bool apply_frame(RecordMap& records, StringSet& removed, uint8_t kind, std::string_view payload) {
   switch (static_cast<FrameKind>(kind)) {
     case FrameKind::kRecordInsert:
     case FrameKind::kRecordWrite: {
       auto r = decode_record_payload(payload);
-      if (!r.ok()) return;
+      if (!r.ok()) return false;
       std::string id = r->id;
       records.insert_or_assign(std::move(id), std::move(r).value());
-      return;
+      return true;
     }
     case FrameKind::kRecordRemove: {
-      if (payload.size() < kFrameIdSize) return;
-      records.erase(decode_utf8_lossy(payload.substr(0, kFrameIdSize)));
-      return;
+      if (payload.size() < kFrameIdSize) return false;
+      std::string id = decode_utf8_lossy(payload.substr(0, kFrameIdSize));
+      records.erase(id);
+      removed.insert(std::move(id));
+      return true;
     }
     case FrameKind::kRecordBatch: {
       auto list = parse_record_list_json(payload);
-      if (!list.ok()) return;
+      if (!list.ok()) return false;
       for (Record& r : *list) {
         std::string id = r.id;
         records.insert_or_assign(std::move(id), std::move(r));
       }
-      return;
+      return true;
     }
     case FrameKind::kRecordPatches: {
       auto patches = parse_record_patches(payload);
-      if (patches.ok()) apply_record_patches(records, *patches);
-      return;
+      if (!patches.ok()) return false;
+      apply_record_patches(records, *patches);
+      return true;
     }
     case FrameKind::kMutationBatch: {
       auto batch = parse_mutation_batch(payload);
-      if (batch.ok()) apply_mutation_batch(records, std::move(batch).value());
-      return;
+      if (!batch.ok()) return false;
+      removed.insert(batch->deletions.begin(), batch->deletions.end());
+      apply_mutation_batch(records, std::move(batch).value());
+      return true;
     }
   }
+  return false;
 }
 
 }  // namespace
@@ -138,13 +150,32 @@ Result<std::unique_ptr<CognitiveStore>> CognitiveStore::open(const fs::path& dir
     if (!size.ok()) return size.status();
     auto end = whole_frames_end(**file, *size);
     if (!end.ok()) return end.status();
+    uint64_t append_at = *end;
     if (*end < *size) {
-      // A torn tail: replay stops at it anyway, and a frame appended behind it
-      // would be read as part of the torn frame's payload and lost.
-      VESK_RETURN_IF_ERROR((*file)->truncate(*end));
-      VESK_RETURN_IF_ERROR((*file)->sync());
+      // The heads do not lead to the end: a torn tail, or damage somewhere.
+      // Anything left behind the last whole frame must go before appending:
+      // replay stops or resynchronises there, and a frame appended behind it
+      // could be swallowed by a damaged length.
+      auto walk = walk_journal(**file, kJournalHeaderSize, *size, nullptr);
+      if (!walk.ok()) return walk.status();
+      if (walk->skipped.empty() && walk->tail != JournalWalk::Tail::Damaged) {
+        if (walk->good_end < *size) {
+          VESK_RETURN_IF_ERROR((*file)->truncate(walk->good_end));
+          VESK_RETURN_IF_ERROR((*file)->sync());
+        }
+        append_at = walk->good_end;
+      } else {
+        VESK_RETURN_IF_ERROR(s->repair_damage(**file, *size, *walk));
+        (void)(*file)->close();
+        file = env.open(s->journal_path_, OpenMode::kReadWrite);
+        if (!file.ok()) return file.status();
+        auto repaired = (*file)->size();
+        if (!repaired.ok()) return repaired.status();
+        append_at = *repaired;
+      }
     }
-    s->writer_ = std::make_unique<BufferedWriter>(std::move(file).value(), *end, kBufferSize);
+    s->writer_ = std::make_unique<BufferedWriter>(std::move(file).value(), append_at, kBufferSize);
+    s->writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
     return Status::Ok();
   }();
   if (!opened.ok()) return opened.as(ErrorKind::OS);
@@ -254,48 +285,94 @@ Result<CognitiveStore::LoadedState> CognitiveStore::load_cognitive_state() const
   }
   LoadedState state;
   if (auto covered = load_snapshot(state.records, journal_size)) state.offset = *covered;
-  VESK_RETURN_IF_ERROR(replay_cognitive_log(state.records, state.offset));
+  VESK_RETURN_IF_ERROR(replay_into(state.records, state.offset, state));
   return state;
 }
 
 Status CognitiveStore::replay_cognitive_log(RecordMap& records, uint64_t offset) const {
+  LoadedState ignored;
+  return replay_into(records, offset, ignored);
+}
+
+Status CognitiveStore::replay_into(RecordMap& records, uint64_t offset, LoadedState& report) const {
   auto file = env_.open(journal_path_, OpenMode::kRead);
   if (!file.ok()) return file.status();
   // The length is taken once: frames appended meanwhile are not chased.
   auto size = (*file)->size();
   if (!size.ok()) return size.status();
-  const uint64_t end = *size;
-
-  BufferedReader in(**file, offset, kBufferSize);
-  std::string payload;
-  char head[kFrameHeadSize];
-  uint64_t pos = offset;
-  while (pos < end) {
-    // A read error is not a torn tail: stopping there would drop the frames
-    // behind it, and a later compaction would make that loss permanent.
-    if (end - pos < kFrameHeadSize) break;
-    auto got = in.read(head, sizeof head);
-    if (!got.ok()) return got.status();
-    if (*got < sizeof head) break;
-    const auto kind = static_cast<uint8_t>(head[0]);
-    const uint32_t n = get_le<uint32_t>(head + 1);
-    const uint32_t crc = get_le<uint32_t>(head + 5);
-    if (n > end - pos - kFrameHeadSize) break;  // torn: runs past the end
-    payload.resize(n);
-    got = in.read(payload.data(), n);
-    if (!got.ok()) return got.status();
-    if (*got < n) break;
-    pos += kFrameHeadSize + n;
-
-    if (crc32_ieee(payload) != crc) continue;
-    if (!key_ && !std::string_view(payload).starts_with(kSealMagic)) {
-      apply_frame(records, kind, payload);  // plain bytes need no copy
-      continue;
+  if (offset >= *size) return Status::Ok();
+  // A read error is not damage: stopping there would drop the frames behind
+  // it, and a later compaction would make that loss permanent.
+  uint64_t unsealed = 0;
+  Status unseal_error;
+  auto walk = walk_journal(**file, offset, *size, [&](const JournalFrameView& f) {
+    bool applied = false;
+    if (!key_ && !f.stored.starts_with(kSealMagic)) {
+      applied = apply_frame(records, report.removed_ids, f.kind, f.stored);  // plain bytes need no copy
+    } else if (auto plain = unseal_payload(key_.get(), f.stored); plain.ok()) {
+      ++unsealed;
+      applied = apply_frame(records, report.removed_ids, f.kind, *plain);
+    } else if (unseal_error.ok()) {
+      unseal_error = plain.status();
     }
-    auto plain = unseal_payload(key_.get(), payload);
-    if (!plain.ok()) return plain.status();
-    apply_frame(records, kind, *plain);
+    if (!applied) report.unreadable_frames.push_back(f.offset);
+  });
+  if (!walk.ok()) return Status::OS(journal_path_.filename().string() + ": " + walk.status().message());
+  // One frame that does not unseal is damage; a journal of which none
+  // unseals was sealed under another key (or never sealed): that is no
+  // journal of this store, and loading it as empty would hide it.
+  if (!unseal_error.ok() && unsealed == 0 && offset == kJournalHeaderSize) return unseal_error;
+  report.skipped_ranges = walk->skipped;
+  // A tail is cut when the journal is opened; one found here (a frame being
+  // appended while this replay reads) is not a frame yet.
+  return Status::Ok();
+}
+
+Status CognitiveStore::repair_damage(File& file, uint64_t size, const JournalWalk& walk) {
+  std::string bytes(static_cast<size_t>(size), '\0');
+  VESK_RETURN_IF_ERROR(file.read_exact_at(0, bytes.data(), bytes.size()));
+
+  // The copy first, forced, under a name no earlier copy holds.
+  const std::string stem = journal_path_.filename().string() + ".damaged-" + std::to_string(env_.now().seconds);
+  fs::path copy = dir_ / stem;
+  for (int i = 1; env_.exists(copy); ++i) copy = dir_ / (stem + "-" + std::to_string(i));
+  {
+    auto out = env_.open(copy, OpenMode::kWriteCreateNew);
+    if (!out.ok()) return out.status();
+    VESK_RETURN_IF_ERROR((*out)->write_at(0, bytes));
+    VESK_RETURN_IF_ERROR((*out)->sync());
+    VESK_RETURN_IF_ERROR((*out)->close());
+    VESK_RETURN_IF_ERROR(env_.sync_dir(dir_));
   }
+
+  // Every whole frame, in order and byte for byte.
+  std::string kept = bytes.substr(0, kJournalHeaderSize);
+  uint64_t from = kJournalHeaderSize;
+  for (const auto& [start, stop] : walk.skipped) {
+    kept.append(bytes, from, start - from);
+    from = stop;
+  }
+  kept.append(bytes, from, walk.good_end - from);
+  const fs::path temp = dir_ / kJournalTempFileName;
+  {
+    auto out = env_.open(temp, OpenMode::kWriteTruncate);
+    if (!out.ok()) return out.status();
+    VESK_RETURN_IF_ERROR((*out)->write_at(0, kept));
+    VESK_RETURN_IF_ERROR((*out)->sync());
+    VESK_RETURN_IF_ERROR((*out)->close());
+  }
+  // A snapshot's covered length counts bytes of the old journal.
+  if (!walk.skipped.empty() && env_.exists(snapshot_path_)) {
+    VESK_RETURN_IF_ERROR(env_.remove(snapshot_path_));
+    VESK_RETURN_IF_ERROR(env_.sync_dir(dir_));
+  }
+  VESK_RETURN_IF_ERROR(env_.rename(temp, journal_path_));
+  fsync_path_full(journal_path_, env_);
+
+  repair_.damaged_copy = copy;
+  repair_.removed = walk.skipped;
+  if (walk.good_end < size) repair_.removed.emplace_back(walk.good_end, size);
+  repair_.old_size = size;
   return Status::Ok();
 }
 
@@ -303,6 +380,7 @@ Status CognitiveStore::open_writer_locked(uint64_t position) {
   auto file = env_.open(journal_path_, OpenMode::kReadWrite);
   if (!file.ok()) return file.status();
   writer_ = std::make_unique<BufferedWriter>(std::move(file).value(), position, kBufferSize);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   return Status::Ok();
 }
 

@@ -29,14 +29,18 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/journal_patch.h"
 #include "model/record.h"
 #include "base/status.h"
 #include "storage/buffered_writer.h"
 #include "storage/cognitive_journal_format.h"
+#include "storage/journal_walk.h"
 #include "storage/crypto.h"
 #include "base/env.h"
+#include "base/string_hash.h"
 
 namespace vesk {
 
@@ -47,12 +51,35 @@ class CognitiveStore {
   struct LoadedState {
     RecordMap records;
     uint64_t offset = kJournalHeaderSize;  // where the journal replay started
+    // Byte ranges the replay passed over (no well-formed frame there), and
+    // well-formed frames it could not use (not unsealing, or not reading as
+    // their kind's form), by offset.
+    std::vector<std::pair<uint64_t, uint64_t>> skipped_ranges;
+    std::vector<uint64_t> unreadable_frames;
+    // Ids that removal frames took out of the map during the replay.
+    StringSet removed_ids;
+  };
+
+  // What the open did to a damaged journal before appending to it.
+  struct Repair {
+    // The whole journal as it was, copied beside it before anything changed
+    // ("brain.cog.damaged-<unix seconds>"); empty when nothing was damaged.
+    fs::path damaged_copy;
+    // Byte ranges of the old file left out: passed-over ranges between whole
+    // frames, and a damaged tail.
+    std::vector<std::pair<uint64_t, uint64_t>> removed;
+    uint64_t old_size = 0;
   };
 
   // Creates "brain.cog" holding only its header when it does not exist, or
   // checks the header of the existing one against the store's keyed state;
-  // cuts a torn tail back to the end of the last whole frame; opens the
-  // writer at the end. Errors are of kind OS:
+  // opens the writer at the end of the last whole frame. A torn tail (the
+  // start of a frame a crash cut short) is cut silently. Other damage, found
+  // by walking the frames when their heads do not lead cleanly to the end of
+  // the file, is never cut without a copy: the file is first copied beside it
+  // (forced to disk), then rewritten with every well-formed frame, byte for
+  // byte and in order, without the damaged bytes (repair() says what went).
+  // Errors are of kind OS:
   //   "Cognitive journal encryption mode mismatch; password or explicit migration required"
   //   "Unsupported cognitive journal format"
   //   the read error of a journal shorter than its header, or any I/O error.
@@ -74,8 +101,10 @@ class CognitiveStore {
   Status log_record_patches(std::span<const RecordPatch> patches);
 
   // The record map from the snapshot (when usable) and the journal behind it.
-  // Fails when the journal is missing or unreadable, or a frame whose CRC
-  // matches does not unseal (a wrong key, or a plain frame in a keyed store).
+  // Fails when the journal is missing or unreadable. Damage is passed over
+  // and listed: bytes where no well-formed frame starts (the replay goes on
+  // at the next one), and frames that do not unseal or do not read as their
+  // kind's form.
   Result<LoadedState> load_cognitive_state() const;
   // Replays the journal into `records` from byte `offset` (a frame start).
   Status replay_cognitive_log(RecordMap& records, uint64_t offset) const;
@@ -96,6 +125,7 @@ class CognitiveStore {
   const fs::path& journal_path() const { return journal_path_; }
   const fs::path& snapshot_path() const { return snapshot_path_; }
   const StoreKey& key() const { return key_; }
+  const Repair& repair() const { return repair_; }
 
  private:
   CognitiveStore(const fs::path& dir, StoreKey key, Env& env);
@@ -107,6 +137,11 @@ class CognitiveStore {
   Result<std::string> stored_form(std::string_view payload) const;
   Result<RecordMap> rewrite_locked(std::optional<std::string_view> drop_id);
   Status open_writer_locked(uint64_t position);
+  // The replay, noting what it passed over in `report`.
+  Status replay_into(RecordMap& records, uint64_t offset, LoadedState& report) const;
+  // Keeps a copy of the damaged journal, then leaves out the walk's skipped
+  // ranges and everything after its last whole frame.
+  Status repair_damage(File& file, uint64_t size, const JournalWalk& walk);
 
   fs::path dir_;
   fs::path journal_path_;
@@ -115,6 +150,7 @@ class CognitiveStore {
   Env& env_;
   mutable std::mutex writer_mu_;
   std::unique_ptr<BufferedWriter> writer_;  // null once closed
+  Repair repair_;
 };
 
 // One record from a whole frame payload; whitespace may follow the object,

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace vesk {
 namespace {
@@ -105,6 +106,14 @@ Result<std::string> unseal_payload(const SecretKey* key, std::string_view stored
   }
   if (sealed) return Status::Runtime("Password required for encrypted memory");
   return std::string(stored);
+}
+
+Result<std::string_view> unseal_payload_view(const SecretKey* key, std::string_view stored, std::string& plaintext) {
+  if (!key && stored.substr(0, kSealMagic.size()) != kSealMagic) return stored;
+  auto text = unseal_payload(key, stored);
+  if (!text.ok()) return text.status();
+  plaintext = std::move(*text);
+  return std::string_view(plaintext);
 }
 
 Result<SecretKey> derive_key_encryption_key(std::string_view password, std::string_view salt) {

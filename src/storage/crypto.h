@@ -62,6 +62,9 @@ Result<std::string> seal_payload(const SecretKey* key, std::string_view bytes);
 //   no key, starts with "AEF1" -> "Password required for encrypted memory"
 //   no key, anything else      -> the bytes unchanged
 Result<std::string> unseal_payload(const SecretKey* key, std::string_view stored);
+// The same without copying a plain payload: the stored bytes themselves, or
+// the plaintext, kept in `plaintext`.
+Result<std::string_view> unseal_payload_view(const SecretKey* key, std::string_view stored, std::string& plaintext);
 
 // Argon2id v0x13, 19456 KiB, 2 passes, 1 lane, 32-byte output, no secret and
 // no associated data. Fails with "Key derivation failed: {}".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "storage/cognitive_journal_format.h"
 #include "storage/key_file_format.h"
 
 namespace vesk {
@@ -67,9 +68,24 @@ Result<SecretKey> unlock_key_file(const fs::path& key_path, std::string_view pas
 
 }  // namespace
 
+// Whether the directory holds a journal written under a data key.
+bool journal_is_keyed(const fs::path& dir, Env& env) {
+  auto file = env.open(dir / kJournalFileName, OpenMode::kRead);
+  if (!file.ok()) return false;
+  char header[kJournalHeaderSize];
+  return (*file)->read_exact_at(0, header, sizeof header).ok() && std::string_view(header, 4) == kJournalMagic &&
+         static_cast<uint8_t>(header[4]) == kJournalFlagsKeyed;
+}
+
 Result<StoreKey> open_store_key(const fs::path& dir, std::optional<std::string_view> password, Env& env) {
   fs::path key_path = dir / kKeyFileName;
   if (!env.exists(key_path)) {
+    // Without its key file an encrypted store cannot be read; opening it as
+    // a plain store, or drawing a new key, would only fail further on.
+    if (journal_is_keyed(dir, env)) {
+      return Status::OS("The key file " + std::string(kKeyFileName) + " is missing: the store at " + dir.string() +
+                        " is encrypted and cannot be opened without it");
+    }
     if (!password) return StoreKey();
     return create_key_file(dir, key_path, *password, env);
   }

@@ -17,21 +17,6 @@ SdrPositions make_sdr_positions(std::vector<uint16_t> positions) {
   return std::make_shared<const std::vector<uint16_t>>(std::move(positions));
 }
 
-std::optional<std::string> CachedLogEntry::linked_id() const {
-  auto p = link_.load();
-  if (!p) return std::nullopt;
-  return *p;
-}
-
-bool CachedLogEntry::has_link_to(std::string_view id) const {
-  auto p = link_.load();
-  return p && *p == id;
-}
-
-void CachedLogEntry::set_linked_id(std::optional<std::string> linked) const {
-  link_.store(linked ? std::make_shared<const std::string>(std::move(*linked)) : nullptr);
-}
-
 namespace {
 
 // A fixed-width text field: lossy UTF-8, NULs stripped from both ends.
@@ -93,7 +78,7 @@ Status encode_log_entry(const LogEntry& entry, const SecretKey* key, std::string
   put_le(out, static_cast<uint16_t>(sdr.size()));
   put_le(out, static_cast<uint32_t>(payload_len));
   out->push_back(static_cast<char>(key ? kEntryEncrypted : 0));
-  for (uint16_t v : sdr) put_le(out, v);
+  put_le_u16s(out, sdr);
   if (key) {
     Status st = append_encrypted_payload(entry.content, *key, out);
     if (!st.ok()) {

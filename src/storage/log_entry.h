@@ -1,11 +1,10 @@
 // Entries of the record log (format in record_log_format.h): the form handed to
-// and read from the log, the cached form kept per id, and their encoding.
+// and read from the log, and its encoding. The form kept in memory per id is
+// in cached_log_entry.h.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,29 +38,6 @@ struct LogEntry {
   float pin_factor = 1.0f;
   uint32_t reserved1 = 0;
   uint32_t reserved2 = 0;
-};
-
-// The entry kept in memory for each id, shared by reference count. Everything
-// but the link is fixed once built; the link (the id this entry points to, from
-// the side map) has its own lock, an atomic shared pointer.
-class CachedLogEntry {
- public:
-  std::string id;
-  std::string tier;
-  SdrPositions sdr;
-  std::string text;  // decoded; a placeholder when it could not be
-  double created_at = 0.0;
-  float strength = 1.0f;
-  float pin_factor = 1.0f;
-  uint32_t reserved1 = 0;
-  uint32_t reserved2 = 0;
-
-  std::optional<std::string> linked_id() const;
-  bool has_link_to(std::string_view id) const;
-  void set_linked_id(std::optional<std::string> linked) const;
-
- private:
-  mutable std::atomic<std::shared_ptr<const std::string>> link_;
 };
 
 // The fixed 79-byte part of an entry, decoded.

@@ -9,7 +9,10 @@
 // never rewritten in place (only a purge replaces the whole file). All integers
 // and floats are little-endian. There is no checksum: an open scans the entries
 // from offset 64 and cuts the file back at the first entry that runs past the
-// end of the file (a torn tail left by a crash).
+// end of the file (a torn tail left by a crash). When more than one entry's
+// worth of bytes follows such an entry, or an entry has no id, that is
+// damage, not a crash: the whole file is copied to "brain.vesk.damaged-<unix
+// seconds>" before it is cut there.
 //
 // Header, 64 bytes:
 //
@@ -66,5 +69,9 @@ inline constexpr uint8_t kEntryEncrypted = 1;
 inline constexpr std::string_view kTierGeneral = "general";
 inline constexpr std::string_view kTierUserCore = "user_core";
 inline constexpr float kPinnedPinFactor = 100.0f;
+
+// The largest payload a store writes: a content of 102,400 bytes, sealed
+// (28 bytes more).
+inline constexpr size_t kLargestPayload = 102400 + 28;
 
 }  // namespace vesk

@@ -1,7 +1,10 @@
 #include "storage/vesk_storage.h"
 
+#include <cerrno>
+
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_group.h>
 
 #include <cassert>
 #include <chrono>
@@ -11,6 +14,7 @@
 #include "base/coding.h"
 #include "storage/record_log_format.h"
 #include "storage/temporal_format.h"
+#include "base/trace.h"
 #include "base/utf8.h"
 
 namespace vesk {
@@ -20,18 +24,6 @@ Status closed_error() { return Status::Runtime("Storage is closed"); }
 
 std::string at_offset(uint64_t offset, const Status& cause) {
   return " at offset " + std::to_string(offset) + ": " + cause.message();
-}
-
-// The text kept in the entry cache. A text that cannot be shown is replaced
-// by a placeholder so the scan never fails on one bad entry.
-std::string scanned_text(uint8_t flag, std::string_view payload, const SecretKey* key) {
-  if (flag == kEntryEncrypted) {
-    if (!key) return "<encrypted>";
-    auto plain = decrypt_payload(payload, *key);
-    if (!plain.ok()) return "<decryption failed>";
-    return is_valid_utf8(*plain) ? std::move(*plain) : std::string();
-  }
-  return is_valid_utf8(payload) ? std::string(payload) : std::string();
 }
 
 }  // namespace
@@ -81,6 +73,12 @@ Result<std::shared_ptr<VeskStorage>> VeskStorage::open_locked(const fs::path& di
 
     auto lock = env.lock(dir / kLockFileName);
     if (!lock.ok()) {
+      // Held by someone else is one thing; a lock file that cannot even be
+      // created or opened (a read-only directory, a full disk) is another.
+      if (lock.status().message() != os_error(EWOULDBLOCK).message()) {
+        return Status::OS("Vesk brain at " + dir.string() + " cannot be opened for writing (" +
+                          lock.status().message() + "): the store directory must be writable");
+      }
       return Status::OS("Vesk brain at " + dir.string() + " is already open in another process or handle (" +
                         lock.status().message() + ")." + std::string(18, ' ') +
                         "Close it first or use a separate directory.");
@@ -125,61 +123,91 @@ Status VeskStorage::finish_open() {
     load_side_map();
   }
   writer_ = std::make_unique<BufferedWriter>(std::move(pending_writer_), end);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   return Status::Ok();
 }
 
 // The log is read in blocks of whole entries; each block's entries are
-// decoded side by side (the SDR buffers and texts are most of the work, and
-// most of it is the memory they take), then filed in log order, so a later
-// entry for an id replaces an earlier one exactly as a sequential scan does.
+// cached side by side (packing the SDRs is most of the work), then filed in
+// log order, so a later entry for an id replaces an earlier one exactly as a
+// sequential scan does. The next block is read meanwhile: reading and
+// caching take about as long as each other. The texts are not decoded:
+// nothing in memory keeps them.
 Result<uint64_t> VeskStorage::scan() {
-  constexpr size_t kBlockBytes = size_t{8} << 20;
+  static constexpr size_t kBlockBytes = size_t{8} << 20;
   auto file = env_.open(log_path_, OpenMode::kRead);
   if (!file.ok()) return file.status();
   auto size = (*file)->size();
   if (!size.ok()) return size.status();
   if (*size < kLogHeaderSize) return eof_error();
 
+  struct Block {
+    std::string bytes;
+    bool to_end = false;  // the bytes reach the end of the file
+    Status read;
+  };
+  // At least `want` bytes (a whole entry that did not fit the last block)
+  // from offset `at`.
+  auto read_block = [&file, size = *size](Block& b, uint64_t at, size_t want) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(std::max(want, kBlockBytes), size - at));
+    b.bytes.resize(n);
+    auto got = (*file)->read_at(at, b.bytes.data(), n);
+    if (!got.ok()) {
+      b.read = got.status();
+      return;
+    }
+    b.read = Status::Ok();
+    // A short read means the file ends here, whatever its size said.
+    b.to_end = *got < n || at + *got >= size;
+    b.bytes.resize(*got);
+  };
+
   Index fresh;
   uint64_t count = 0;
   uint64_t p = kLogHeaderSize;  // the first entry not yet filed
-  std::string block;
+  Block block, next;
   struct Found {
     LogEntryFixed fixed;
     uint64_t offset;
     size_t body;  // where its body starts in the block
   };
   std::vector<Found> found;
-  std::vector<std::shared_ptr<CachedLogEntry>> built;
-  size_t want = kBlockBytes;
+  std::vector<CachedEntryPtr> built;
   bool tail = false;  // p is where the whole entries end
+  // Damage, not a torn tail: an entry that runs past the end while more
+  // than one entry's worth of bytes follows (a crash tears at most the entry
+  // being appended), or one with no id at all (zeroed bytes). The log has no
+  // checksum to find the next whole entry by, so everything from there on
+  // goes, after a copy of the whole file is kept.
+  bool damaged = false;
+  // One entry's worth: the largest entry seen so far, or the largest a store
+  // writes before any was seen.
+  uint64_t largest = kEntryFixedSize + 2 * uint64_t{65535} + kLargestPayload;
+  if (p < *size) read_block(block, p, kBlockBytes);
   while (p < *size && !tail) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(std::max(want, kBlockBytes), *size - p));
-    block.resize(n);
     // A read error is not a torn tail: cutting there could throw away good
     // entries, so the open fails instead and the file stays as it is.
-    auto got = (*file)->read_at(p, block.data(), n);
-    if (!got.ok()) return got.status();
-    // A short read means the file ends here, whatever its size said.
-    const bool to_end = *got < n || p + *got >= *size;
-    block.resize(*got);
+    if (!block.read.ok()) return block.read;
+    const std::string& bytes = block.bytes;
     found.clear();
-    want = kBlockBytes;
+    size_t want = kBlockBytes;
     size_t q = 0;
     while (true) {
-      if (block.size() - q < kEntryFixedSize) {
-        tail = to_end;
+      if (bytes.size() - q < kEntryFixedSize) {
+        tail = block.to_end;
         break;
       }
-      LogEntryFixed f = decode_log_entry_fixed(block.data() + q);
+      LogEntryFixed f = decode_log_entry_fixed(bytes.data() + q);
       // Lengths are checked against the bytes left before anything is allocated.
-      if (f.body_size() > *size - (p + q + kEntryFixedSize)) {
+      if (f.id.empty() || f.body_size() > *size - (p + q + kEntryFixedSize)) {
         tail = true;
+        damaged = f.id.empty() || *size - (p + q) > largest;
         break;
       }
       const uint64_t whole = kEntryFixedSize + f.body_size();
-      if (whole > block.size() - q) {
-        if (to_end) tail = true;
+      largest = found.empty() && count == 0 ? whole : std::max(largest, whole);
+      if (whole > bytes.size() - q) {
+        if (block.to_end) tail = true;
         // The next block starts with this entry and holds all of it.
         want = static_cast<size_t>(whole);
         break;
@@ -187,24 +215,14 @@ Result<uint64_t> VeskStorage::scan() {
       found.push_back(Found{std::move(f), p + q, q + kEntryFixedSize});
       q += static_cast<size_t>(whole);
     }
+    const uint64_t after = p + q;
+    tbb::task_group reading;
+    if (after < *size && !tail) reading.run([&read_block, &next, after, want] { read_block(next, after, want); });
     built.assign(found.size(), nullptr);
     tbb::parallel_for(tbb::blocked_range<size_t>(0, found.size(), 64), [&](const tbb::blocked_range<size_t>& r) {
       for (size_t i = r.begin(); i != r.end(); ++i) {
         const Found& e = found[i];
-        const char* body = block.data() + e.body;
-        auto entry = std::make_shared<CachedLogEntry>();
-        entry->sdr = make_sdr_positions(decode_sdr_positions(body, e.fixed.sdr_count));
-        entry->text = scanned_text(e.fixed.flag,
-                                   std::string_view(body + 2 * size_t{e.fixed.sdr_count}, e.fixed.payload_len),
-                                   key_.get());
-        entry->created_at = e.fixed.created_at;
-        entry->strength = e.fixed.strength;
-        entry->pin_factor = e.fixed.pin_factor;
-        entry->reserved1 = e.fixed.reserved1;
-        entry->reserved2 = e.fixed.reserved2;
-        entry->id = e.fixed.id;
-        entry->tier = e.fixed.tier;
-        built[i] = std::move(entry);
+        built[i] = CachedLogEntry::make(e.fixed, bytes.data() + e.body);
       }
     });
     for (size_t i = 0; i < found.size(); ++i) {
@@ -214,11 +232,15 @@ Result<uint64_t> VeskStorage::scan() {
       if (!inserted) it->second = Slot{e.offset, std::move(built[i]), user_core || it->second.user_core};
       ++count;
     }
-    p += q;
+    reading.wait();
+    p = after;
+    std::swap(block, next);
   }
 
   if (p < *size) {
-    // A torn tail: an entry a crash cut short. Everything before it stays.
+    if (damaged) VESK_RETURN_IF_ERROR(keep_damaged_copy(*size, p));
+    // A torn tail (an entry a crash cut short), or damage already copied.
+    // Everything before it stays.
     auto rw = env_.open(log_path_, OpenMode::kReadWrite);
     if (!rw.ok()) return rw.status();
     VESK_RETURN_IF_ERROR((*rw)->truncate(p));
@@ -231,6 +253,27 @@ Result<uint64_t> VeskStorage::scan() {
   any_links_ = false;
   entry_count_ = count;
   return p;
+}
+
+Status VeskStorage::keep_damaged_copy(uint64_t size, uint64_t cut_at) {
+  auto bytes = env_.read_file(log_path_);
+  if (!bytes.ok()) return bytes.status();
+  const std::string stem = log_path_.filename().string() + ".damaged-" + std::to_string(env_.now().seconds);
+  fs::path copy = dir_ / stem;
+  for (int i = 1; env_.exists(copy); ++i) copy = dir_ / (stem + "-" + std::to_string(i));
+  auto out = env_.open(copy, OpenMode::kWriteCreateNew);
+  if (!out.ok()) return out.status();
+  VESK_RETURN_IF_ERROR((*out)->write_at(0, *bytes));
+  VESK_RETURN_IF_ERROR((*out)->sync());
+  VESK_RETURN_IF_ERROR((*out)->close());
+  VESK_RETURN_IF_ERROR(env_.sync_dir(dir_));
+  repair_ = Repair{copy, cut_at, size};
+  return Status::Ok();
+}
+
+void VeskStorage::for_each_id(const std::function<void(std::string_view)>& f) const {
+  std::shared_lock<std::shared_mutex> g(index_mu_);
+  for (const auto& [id, slot] : index_) f(id);
 }
 
 void VeskStorage::load_side_map() {
@@ -249,6 +292,7 @@ Status VeskStorage::writer_unavailable() const {
 }
 
 Result<uint64_t> VeskStorage::append(const LogEntry& entry) {
+  VESK_SPAN(span, "append", "vesk::storage", trace::Level::Info);
   WriterLock w(writer_mu_);
   if (!writer_) return writer_unavailable();
   uint64_t offset = writer_->position();
@@ -267,16 +311,7 @@ Result<uint64_t> VeskStorage::append(const LogEntry& entry) {
     return st;
   }
 
-  auto cached = std::make_shared<CachedLogEntry>();
-  cached->id = entry.id;
-  cached->tier = entry.tier;
-  cached->sdr = entry.sdr ? entry.sdr : make_sdr_positions({});
-  cached->text = entry.content;
-  cached->created_at = entry.created_at;
-  cached->strength = entry.strength;
-  cached->pin_factor = entry.pin_factor;
-  cached->reserved1 = entry.reserved1;
-  cached->reserved2 = entry.reserved2;
+  CachedEntryPtr cached = CachedLogEntry::make(entry);
   bool user_core = entry.tier == kTierUserCore;
   // Set before the offset is published, so a reader that finds the offset also
   // sees that the bytes may still sit in the buffer.
@@ -383,6 +418,7 @@ void VeskStorage::remove_entry(std::string_view id) {
 }
 
 Status VeskStorage::flush() {
+  VESK_SPAN(span, "flush", "vesk::storage", trace::Level::Info);
   WriterLock w(writer_mu_);
   return flush_locked();
 }
@@ -424,7 +460,7 @@ Status VeskStorage::close() {
   return Status::Ok();
 }
 
-std::shared_ptr<const CachedLogEntry> VeskStorage::cached_entry(std::string_view id) const {
+CachedEntryPtr VeskStorage::cached_entry(std::string_view id) const {
   std::shared_lock<std::shared_mutex> g(index_mu_);
   auto it = index_.find(id);
   return it == index_.end() ? nullptr : it->second.entry;
@@ -487,6 +523,7 @@ Status VeskStorage::reopen_handles(const WriterLock& held) {
   }
   if (writer_) (void)writer_->flush_buffer();
   writer_ = std::make_unique<BufferedWriter>(std::move(writer).value(), *size);
+  writer_->set_write_behind(BufferedWriter::kWriteBehindBytes);
   writer_failure_ = Status::Ok();
   unflushed_appends_ = false;
   return Status::Ok();

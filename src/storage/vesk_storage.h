@@ -3,10 +3,11 @@
 // Owns "brain.lock", "brain.vesk" and "temporal.bin" (formats in
 // record_log_format.h and temporal_format.h). Opening takes the directory lock
 // and scans the log into an in-memory index by id (offset of the latest entry,
-// its decoded CachedLogEntry, membership of the "user_core" tier); appends go
-// to a write buffer and become durable at flush(); close() flushes and releases
-// the lock. The storage is shared by every thread of one store, and dropping the
-// last reference closes it, reporting a failure on standard error.
+// its CachedLogEntry with the fixed fields and SDR positions but no text,
+// membership of the "user_core" tier); appends go to a write buffer and become
+// durable at flush(); close() flushes and releases the lock. The storage is
+// shared by every thread of one store, and dropping the last reference closes
+// it, reporting a failure on standard error.
 //
 // Locks, always taken in this order, never the reverse:
 //   writer_mu_  (the writer slot; held for a whole append, flush, close, or a
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,6 +35,7 @@
 #include "storage/buffered_writer.h"
 #include "storage/crypto.h"
 #include "base/env.h"
+#include "storage/cached_log_entry.h"
 #include "storage/log_entry.h"
 #include "storage/temporal_map.h"
 
@@ -80,7 +83,7 @@ class VeskStorage {
   Status close();
 
   // Reads of the index.
-  std::shared_ptr<const CachedLogEntry> cached_entry(std::string_view id) const;
+  CachedEntryPtr cached_entry(std::string_view id) const;
   std::optional<uint64_t> offset_of(std::string_view id) const;
   bool is_user_core(std::string_view id) const;
   // Ids for which a "user_core" entry was scanned or appended (a later
@@ -89,6 +92,20 @@ class VeskStorage {
   // (id, linked id) of every cached entry with a link.
   LinkPairs linked_pairs() const;
   size_t id_count() const;
+  // Calls f(id) for every id the log holds an entry for, in no order, under
+  // the index's read lock.
+  void for_each_id(const std::function<void(std::string_view)>& f) const;
+
+  // What the open's scan did to a damaged log: the whole file as it was is
+  // copied beside it ("brain.vesk.damaged-<unix seconds>", forced) before it
+  // is cut back to the last whole entry before the damage. Empty when the log
+  // was whole (a torn tail is cut without a copy).
+  struct Repair {
+    fs::path damaged_copy;
+    uint64_t cut_at = 0;
+    uint64_t old_size = 0;
+  };
+  const Repair& repair() const { return repair_; }
   // Entries scanned plus appended minus removed.
   uint64_t entry_count() const { return entry_count_.load(); }
 
@@ -123,7 +140,7 @@ class VeskStorage {
   };
   struct Slot {
     uint64_t offset;
-    std::shared_ptr<const CachedLogEntry> entry;
+    CachedEntryPtr entry;
     bool user_core;
   };
   using Index = std::unordered_map<std::string, Slot, StringHash, std::equal_to<>>;
@@ -133,6 +150,8 @@ class VeskStorage {
   // Scans the log into the index; cuts a torn tail. Returns the end offset of
   // the last whole entry.
   Result<uint64_t> scan();
+  // Copies the whole log beside it before a damaged part is cut away.
+  Status keep_damaged_copy(uint64_t size, uint64_t cut_at);
   void load_side_map();
   bool fresh_log_ = false;  // created by open_locked(): nothing to scan
   std::unique_ptr<File> pending_writer_;  // from open_locked() to finish_open()
@@ -160,6 +179,7 @@ class VeskStorage {
 
   std::atomic<uint64_t> entry_count_{0};
   std::atomic<bool> count_dirty_{false};
+  Repair repair_;
   std::atomic<bool> unflushed_appends_{false};
 };
 

@@ -9,7 +9,10 @@
 #pragma once
 
 #include "base/guarded.h"
-#include "cognitive/layer_placeholders.h"
+#include "cognitive/belief_layer.h"
+#include "cognitive/causal_layer.h"
+#include "cognitive/concept_layer.h"
+#include "cognitive/policy_layer.h"
 #include "cognitive/topology.h"
 #include "store/lock_order.h"
 

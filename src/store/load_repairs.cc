@@ -119,7 +119,7 @@ std::vector<std::string> apply_load_time_repairs(RecordMap& records, const VeskS
       if (!record.pinned) {
         bool pin = storage.is_user_core(id);
         if (!pin) {
-          std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
+          CachedEntryPtr entry = storage.cached_entry(id);
           pin = entry && entry->pin_factor >= kPinFactorThreshold;
         }
         if (pin) {

@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "base/guarded.h"
-#include "cognitive/layer_placeholders.h"
+#include "cognitive/maintenance_trend_snapshot.h"
 #include "cognitive/persistence_manifest.h"
+#include "cognitive/reflection_summary.h"
 #include "cognitive/startup_validation.h"
 #include "store/lock_order.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/guarded.h"
-#include "cognitive/layer_placeholders.h"
+#include "cognitive/recall_replay_baseline.h"
 #include "model/scored_record.h"
 #include "recall/activation.h"
 #include "recall/recall_cache.h"

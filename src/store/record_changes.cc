@@ -17,6 +17,9 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
   RecordMap& map = **map_;
   Record& r = n.record;
   if (map.contains(r.id)) return Status::Runtime("Record id already in use: " + r.id);
+  // The n-gram insert below misses the cache on 128 tables; its first
+  // lines are fetched now, to land while the entry and the frame are written.
+  p.indexes.ngram.read()->prefetch_insert(r.content);
 
   LogEntry entry;
   entry.id = r.id;
@@ -39,6 +42,7 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
 
   p.records.duplicates.write()->note_insert(r);
   p.records.recall_index.write()->note_insert(r);
+  p.records.by_metadata(*map_).note_insert(r);
   p.indexes.ngram.write()->insert(r.id, r.content);
   p.indexes.sdr_index->insert(r.id, n.sdr);
   p.indexes.terms.write()->insert(r.id, r.content, r.namespace_);
@@ -66,7 +70,35 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
   serialize_record(next, frame);
   VESK_RETURN_IF_ERROR(p.journal.append_cognitive_frame(FrameKind::kRecordWrite, frame, false));
 
-  const Record& before = *held;
+  reindex_and_replace(*held, std::move(next));
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+// ---- Patch ---------------------------------------------------------------------
+
+Status RecordChanges::Batch::patch(std::vector<Record> next, std::span<const RecordPatch> patches) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  std::vector<Record*> held;
+  held.reserve(next.size());
+  for (const Record& r : next) {
+    Record* h = map.find_value(r.id);
+    if (!h) return Status::Runtime("Record not found: " + r.id);
+    held.push_back(h);
+  }
+
+  VESK_RETURN_IF_ERROR(p.journal.log_record_patches(patches));
+
+  for (size_t i = 0; i < next.size(); ++i) reindex_and_replace(*held[i], std::move(next[i]));
+  changed_ = true;
+  return Status::Ok();
+}
+
+void RecordChanges::Batch::reindex_and_replace(Record& held, Record next) {
+  const Parts& p = owner_.parts_;
+  const Record& before = held;
   const bool content = before.content != next.content;
   if (content || before.content_type != next.content_type) p.records.duplicates.write()->note_replace(before, next);
   p.records.recall_index.write()->note_replace(before, next);
@@ -82,16 +114,13 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
   if (before.vesk_id != next.vesk_id) {
     auto ids = p.records.id_map.write();
     if (before.vesk_id) {
-      auto it = ids->find(*before.vesk_id);
-      if (it != ids->end() && it->second == next.id) ids->erase(it);
+      const std::string* held_id = ids->find(*before.vesk_id);
+      if (held_id && *held_id == next.id) ids->erase(*before.vesk_id);
     }
     if (next.vesk_id) ids->insert_or_assign(*next.vesk_id, next.id);
   }
-  *held = std::move(next);
-
-  if (audit) audits_.push_back(std::move(*audit));
-  changed_ = true;
-  return Status::Ok();
+  p.records.by_metadata(*map_).note_replace(before, next);
+  held = std::move(next);
 }
 
 // ---- Erase ---------------------------------------------------------------------
@@ -107,14 +136,16 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
   const Record& r = *held;
   p.records.duplicates.write()->note_remove(r.id, r.content);
   p.records.recall_index.write()->note_remove(r);
+  p.records.by_metadata(*map_).note_remove(r);
   p.indexes.ngram.write()->remove(r.id);
   p.indexes.sdr_index->remove(r.id);
   p.indexes.terms.write()->remove(r.id);
   p.indexes.tags.write()->remove(r.id);
   {
     auto ids = p.records.id_map.write();
-    auto it = ids->find(r.vesk_id.value_or(r.id));
-    if (it != ids->end() && it->second == r.id) ids->erase(it);
+    const std::string& key = r.vesk_id ? *r.vesk_id : r.id;
+    const std::string* held_id = ids->find(key);
+    if (held_id && *held_id == r.id) ids->erase(key);
   }
   p.indexes.record_sdrs.write()->erase(r.id);
   embeddings_removed_.push_back(r.id);
@@ -160,6 +191,7 @@ void RecordChanges::load_all(const std::function<void()>& sdr_index_ready) {
       },
       [&] { parts_.indexes.terms.unguarded() = bm25_index_from_records(records); },
       [&] { parts_.records.recall_index.unguarded() = recall_record_index_from(records); },
+      [&] { parts_.records.by_metadata_unguarded().rebuild(records); },
       [&] {
         TagIndex& tags = parts_.indexes.tags.unguarded();
         IdMap& id_map = parts_.records.id_map.unguarded();
@@ -181,9 +213,10 @@ size_t backfill_sdr_index(SdrIndex& index, const RecordMap& records, const VeskS
   size_t added = 0;
   for (const auto& [id, record] : records) {
     if (index.doc_of(id)) continue;
-    std::shared_ptr<const CachedLogEntry> entry = storage.cached_entry(id);
-    if (!entry || !entry->sdr) continue;
-    index.insert(id, entry->sdr);
+    CachedEntryPtr entry = storage.cached_entry(id);
+    if (!entry) continue;
+    // The log keeps its SDRs packed; the index takes them as lists.
+    index.insert(id, make_sdr_positions(entry->sdr().positions()));
     ++added;
   }
   return added;

@@ -6,8 +6,10 @@
 // to this object, which applies it in one fixed order:
 //
 //   1. durable first: a new record's record log entry, then its journal
-//      frame (an insert, a full-record write, or a removal);
-//   2. the record map, and with it the duplicates table and the recall index;
+//      frame (an insert, a full-record write, a removal, or one forced patch
+//      list for several records);
+//   2. the record map, and with it the duplicates table, the recall index
+//      and the metadata value index;
 //   3. the search indexes and side tables: n-gram, terms, tags, the SDR index,
 //      the id map and the record SDRs;
 //   4. with the record map's lock released: the stored embedding, the audit
@@ -21,7 +23,8 @@
 //
 // What a replacement re-indexes follows what changed: content (n-gram,
 // terms, duplicates), namespace (terms), tags (tags), level, namespace and
-// validity (recall index), vesk_id (id map). The SDR postings, the record log
+// validity (recall index), vesk_id (id map), the indexed metadata values
+// (metadata value index). The SDR postings, the record log
 // entry and the stored embedding describe the content a record was stored
 // with and are left as they are.
 //
@@ -39,6 +42,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -48,6 +52,8 @@
 #include "audit/audit_action.h"
 #include "base/status.h"
 #include "index/sdr_encoder.h"
+#include "model/journal_patch.h"
+#include "model/metadata_value_index.h"
 #include "model/record.h"
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
@@ -116,6 +122,8 @@ class RecordChanges::Batch {
   const RecordMap& map() const { return **map_; }
   // The record with exactly this id, or null.
   const Record* find(std::string_view id) const { return (*map_)->find_value(id); }
+  // The map's records by the values of the indexed metadata keys.
+  const MetadataValueIndex& by_metadata() const { return owner_.parts_.records.by_metadata(*map_); }
 
   // A new record under an id the map does not hold (a held id fails with a
   // Runtime error, nothing written: the writer draws another). Fails, with
@@ -129,10 +137,22 @@ class RecordChanges::Batch {
   // removed after the lock is released. Fails, with nothing changed, like
   // replace.
   Status erase(std::string_view id, std::optional<AuditAction> audit = std::nullopt);
+  // Each record of `next`, in order, replaces the held record with its id,
+  // journaled not as whole records but as the one patch list `patches`
+  // (kind 5, forced to stable storage before the map changes). The patches
+  // must carry every difference between the held records and `next` (a
+  // patch sets metadata entries and typed connections, nothing else), so
+  // that a replay arrives where the map does. Fails, with nothing changed,
+  // for an id the map does not hold ("Record not found: {id}") and with the
+  // journal's error. No audit entry is written.
+  Status patch(std::vector<Record> next, std::span<const RecordPatch> patches);
 
  private:
   friend class RecordChanges;
   explicit Batch(RecordChanges& owner) : owner_(owner), map_(owner.parts_.records.records.write()) {}
+  // Steps 2 and 3 of a replacement whose frame is written: the tables
+  // follow what changed, then the held record becomes `next`.
+  void reindex_and_replace(Record& held, Record next);
   // Step 4, once: releases the lock first.
   void finish();
 

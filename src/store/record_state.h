@@ -7,12 +7,18 @@
 //
 // Locks (store/lock_order.h): records, then duplicates (only while records
 // is held for writing), then the recall index; the id map comes after the
-// search indexes' locks.
+// search indexes' locks. The metadata value index has no lock of its own: it
+// lives under the records' lock, reached only through a handle of it.
 #pragma once
 
+#include <string_view>
+
+#include "audit/audit_metadata.h"
 #include "base/guarded.h"
 #include "base/string_hash.h"
+#include "model/flat_map.h"
 #include "model/journal_patch.h"
+#include "model/metadata_value_index.h"
 #include "recall/recall_record_index.h"
 #include "store/lock_order.h"
 #include "write/exact_duplicate.h"
@@ -20,7 +26,11 @@
 namespace vesk {
 
 // vesk_id (or an old id) -> canonical record id.
-using IdMap = StringMap;
+using IdMap = FlatStringMap<std::string>;
+
+// The metadata keys whose records are found by value without a walk of the
+// map (model/metadata_value_index.h).
+inline constexpr std::string_view kIndexedMetadataKeys[] = {kAuditEntityIdKey};
 
 struct RecordState {
   // Every record held in memory, in insertion order (the journal's order).
@@ -31,6 +41,18 @@ struct RecordState {
   // Read with or without the record map.
   Guarded<RecallRecordIndex> recall_index{lock_order::kRecallIndex};
   Guarded<IdMap> id_map{lock_order::kIdMap};
+
+  // Records by the values of kIndexedMetadataKeys, always describing the map
+  // as it stands: the handle that reaches it is the proof that the records'
+  // lock is held.
+  const MetadataValueIndex& by_metadata(const Guarded<RecordMap>::ReadHandle&) const { return by_metadata_; }
+  const MetadataValueIndex& by_metadata(const Guarded<RecordMap>::WriteHandle&) const { return by_metadata_; }
+  MetadataValueIndex& by_metadata(Guarded<RecordMap>::WriteHandle&) { return by_metadata_; }
+  // Only while the store object is not shared yet (its open).
+  MetadataValueIndex& by_metadata_unguarded() { return by_metadata_; }
+
+ private:
+  MetadataValueIndex by_metadata_{kIndexedMetadataKeys};
 };
 
 }  // namespace vesk

@@ -20,13 +20,14 @@
 #include "index/sdr_encoder.h"
 #include "index/sdr_index.h"
 #include "index/tag_index.h"
+#include "model/flat_map.h"
 #include "store/lock_order.h"
 #include "write/synonyms.h"
 
 namespace vesk {
 
 // record id -> SDR of its content in the general range.
-using RecordSdrMap = StringKeyMap<SharedSdr>;
+using RecordSdrMap = FlatStringMap<SharedSdr>;
 
 struct SearchIndexes {
   Guarded<NgramIndex> ngram{lock_order::kNgram};

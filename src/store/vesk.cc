@@ -40,4 +40,15 @@ bool Vesk::is_background_running() const {
 
 std::vector<std::string> Vesk::list_snapshots() const { return list_snapshot_labels(path_, env_); }
 
+MaintenanceTrendSummary Vesk::maintenance_trend_summary() const {
+  auto history = maintenance_.trends.read();
+  return vesk::maintenance_trend_summary(*history);
+}
+
+std::optional<ReflectionSummary> Vesk::latest_reflection_summary() const {
+  auto summaries = maintenance_.reflection_summaries.read();
+  if (summaries->empty()) return std::nullopt;
+  return summaries->back();
+}
+
 }  // namespace vesk

@@ -39,12 +39,14 @@
 #include <string_view>
 #include <vector>
 
+#include "audit/audit_graph.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
 #include "index/embedding_fn.h"
+#include "maintenance/maintenance_trend_summary.h"
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
 #include "model/record.h"
@@ -123,7 +125,8 @@ class Vesk {
   // force and close the journal, close the record log (releasing the
   // directory lock). A failed flush or journal force ends it there, leaving
   // the store usable; a failed SDR index save does not stop the close, and
-  // is returned once everything else is closed. close() may be repeated.
+  // is returned once everything else is closed. close() may be repeated
+  // until it succeeds; after that it does nothing.
   Status close();
   // Stops the background worker if one was started.
   void stop_background();
@@ -291,10 +294,58 @@ class Vesk {
   // The decision for `subject` on the record, or none for an unknown id.
   std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
 
-  // ---- What the open found ----
+  // ---- Audit entities and the audit graph (vesk_audit.cc) ----
+  //
+  // The only writers of the "vesk.audit.v1.*" metadata. Each change is made
+  // on copies of its records under the record map's write lock, from the
+  // resolution of the identifiers to the copies' return to the map, which
+  // includes writing them as one forced patch list frame (kind 5): a frame
+  // that cannot be written changes nothing. Both recall caches are emptied
+  // after the lock is released. Every failure is a Runtime error; the
+  // callers parse the vocabulary (audit/audit_vocabulary.h) first.
 
+  // The audit graph (audit/audit_graph.h) of `namespace_` (none: every
+  // namespace) at `valid_at` (none: now), built under the record map's read
+  // lock from the records that hold an entity id.
+  Result<AuditGraph> audit_graph(const std::optional<std::string>& namespace_,
+                                 std::optional<double> valid_at = std::nullopt) const;
+  // Makes the record `record_or_entity_id` denotes an audit entity of `kind`,
+  // or confirms it as one, with `status` in force from now on (an event is
+  // appended unless the last one already says so with no window), under its
+  // existing entity id, else `canonical_id`, else its record id. Answers the
+  // entity's node in the graph of its namespace just after the change. The
+  // kind and the id of an entity never change.
+  Result<AuditGraphNode> annotate_audit_entity(std::string_view record_or_entity_id, AuditEntityKind kind,
+                                               AuditEntityStatus status,
+                                               const std::optional<std::string>& canonical_id = std::nullopt);
+  // Appends a status event with its validity window (none: open) to an
+  // existing entity, unless the last event is the same. Answers the node at
+  // the later of now and valid_from, so a future status shows as it will be.
+  Result<AuditGraphNode> set_audit_entity_status(std::string_view record_or_entity_id, AuditEntityStatus status,
+                                                 std::optional<double> valid_from = std::nullopt,
+                                                 std::optional<double> valid_until = std::nullopt);
+  // Stores the edge `relation` from one entity to another of its namespace
+  // (an identical edge, window included, keeps its first recorded_at) and
+  // connects the two records both ways with weight 1.0 and the relation's
+  // name, replacing any connection between them. Answers the edge with its
+  // times as stored.
+  Result<StoredAuditGraphEdge> link_audit_entities(std::string_view from_record_or_entity_id,
+                                                   std::string_view to_record_or_entity_id,
+                                                   AuditRelationKind relation,
+                                                   std::optional<double> valid_from = std::nullopt,
+                                                   std::optional<double> valid_until = std::nullopt);
+
+  // ---- Copies of the state kept beside the records ----
+
+  // What the open found, and the manifest it normalised.
   StartupValidationReport startup_report() const { return maintenance_.startup_report.copy(); }
   PersistenceManifest persistence_manifest() const { return maintenance_.persistence_manifest.copy(); }
+  // The whole maintenance trend history, oldest first.
+  std::vector<MaintenanceTrendSnapshot> maintenance_trend_history() const { return maintenance_.trends.copy(); }
+  // The trend summary of the whole history, computed under its read lock.
+  MaintenanceTrendSummary maintenance_trend_summary() const;
+  // The newest reflection summary; none before the first maintenance cycle.
+  std::optional<ReflectionSummary> latest_reflection_summary() const;
 
   // ---- Read views of the parts (inspection and tests) ----
 
@@ -312,15 +363,20 @@ class Vesk {
 
   Vesk(fs::path path, StoreKey key, Env& env);
 
+  // The store road itself: stores a new record, or touches the exact
+  // duplicate of a text record already held, and returns the id the map holds
+  // it under. `copy`, when given, receives a copy of the record as the map
+  // now holds it; the Python store needs only the id and asks for none.
+  Result<std::string> store_road(StoreRequest request, Record* copy);
   // Steps of the store road.
   Result<std::string> draw_record_id() const;
   Result<std::optional<Record>> touch_exact_duplicate(const ResolvedStore& s);
-  Result<Record> persist_new_record(Record r);
+  Result<std::string> persist_new_record(Record r, Record* copy);
   // Links of a new record to its causal parent and to records that share its
   // tags, before its journal frame is written.
   void link_new_record(Record& r);
   // Relations of the new record's namespace inferred after it is stored.
-  Status infer_store_relations(const Record& r);
+  Status infer_store_relations(std::string_view record_id, std::string_view namespace_);
 
   // The text recall of either layout, without counting the answer.
   std::string text_recall(bool levels, std::string_view query, std::optional<uint64_t> token_budget,
@@ -359,6 +415,8 @@ class Vesk {
 
   // Serialises record purges and outcome receipt captures; guards no data.
   std::mutex destructive_mutation_mu_;
+  // Set by a close() that went through to the end.
+  std::atomic<bool> closed_{false};
 
   RecordIdSource id_source_;
 };

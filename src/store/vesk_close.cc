@@ -36,6 +36,9 @@ Status Vesk::flush() {
 }
 
 Status Vesk::close() {
+  // Once closed, a store stays closed: what calls made since changed in
+  // memory has nowhere to go, and closing again does nothing.
+  if (closed_.load()) return Status::Ok();
   stop_background();
   {
     auto slot = maintenance_.retention_scheduler.write();
@@ -50,8 +53,11 @@ Status Vesk::close() {
   Status saved = indexes_.sdr_index->save();
   // Forces what is left and closes; a failed force leaves the journal open.
   VESK_RETURN_IF_ERROR(journal_->close());
+  // The audit journal's last line, while the directory is still ours.
+  if (audit_) (void)audit_->close();
   // Flushes again, closes the files and releases the directory lock.
   VESK_RETURN_IF_ERROR(storage_->close());
+  closed_.store(true);
   if (!saved.ok()) return Status::Runtime("failed to save the SDR index: " + saved.message());
   return Status::Ok();
 }

@@ -9,6 +9,7 @@
 // A failing step ends the open; whatever was built is released on the way out,
 // and releasing the record log releases the directory lock.
 #include <future>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "cognitive/surface_loaders.h"
 #include "model/config_taxonomy.h"
 #include "storage/key_file.h"
+#include "storage/record_log_format.h"
 #include "store/cold_records.h"
 #include "store/load_repairs.h"
 #include "store/vesk.h"
@@ -30,10 +32,69 @@ std::string count_text(std::string_view before, size_t n, std::string_view after
   return s;
 }
 
+// "a-b, c-d" for byte ranges [a, b).
+std::string ranges_text(const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
+  std::string out;
+  for (const auto& [from, to] : ranges) {
+    if (!out.empty()) out += ", ";
+    out += std::to_string(from) + "-" + std::to_string(to);
+  }
+  return out;
+}
+
+// What the journal lost at this open, for its startup event; none when the
+// journal was whole.
+std::optional<std::string> journal_damage(const CognitiveStore& journal, const CognitiveStore::LoadedState& loaded) {
+  const CognitiveStore::Repair& repair = journal.repair();
+  const std::string name = journal.journal_path().filename().string();
+  std::string detail;
+  if (!repair.damaged_copy.empty()) {
+    detail = name + ": removed damaged bytes " + ranges_text(repair.removed) + " of " +
+             std::to_string(repair.old_size) + "; the whole journal as it was is kept in " +
+             repair.damaged_copy.filename().string();
+  }
+  if (!loaded.skipped_ranges.empty()) {
+    if (!detail.empty()) detail += "; ";
+    detail += name + ": passed over damaged bytes " + ranges_text(loaded.skipped_ranges);
+  }
+  if (!loaded.unreadable_frames.empty()) {
+    if (!detail.empty()) detail += "; ";
+    detail += name + ": skipped " + std::to_string(loaded.unreadable_frames.size()) +
+              " frames that could not be read, at offsets";
+    for (size_t i = 0; i < loaded.unreadable_frames.size() && i < 10; ++i) {
+      detail += (i ? ", " : " ") + std::to_string(loaded.unreadable_frames[i]);
+    }
+    if (loaded.unreadable_frames.size() > 10) detail += ", ...";
+  }
+  if (detail.empty()) return std::nullopt;
+  return detail;
+}
+
+// Appends a log entry, with the SDR its store would have computed, for every
+// record of the map that has none.
+Status restore_log_entries(const RecordMap& records, const SdrEncoder& encoder, VeskStorage& storage) {
+  for (const auto& [id, r] : records) {
+    if (storage.cached_entry(id)) continue;
+    LogEntry entry;
+    entry.id = id;
+    entry.tier = std::string(level_dna(r.level));
+    entry.sdr = std::make_shared<const Sdr>(encode_sdr(encoder, r.content, sdr_range_for_level(r.level), SdrCase::Fold));
+    entry.content = r.content;
+    entry.created_at = r.created_at;
+    entry.strength = r.strength;
+    entry.pin_factor = r.pinned ? kPinnedPinFactor : 1.0f;
+    if (auto appended = storage.append(entry); !appended.ok()) return appended.status();
+  }
+  return storage.flush();
+}
+
 }  // namespace
 
 Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std::string_view> password, Env& env) {
   const std::string display = path.string();
+  // The operating system would read such a path only up to the null byte,
+  // and open (or create) another directory than the one asked for.
+  if (display.find('\0') != std::string::npos) return Status::OS("store path contains a null byte");
 
   // 1. The directory, with every missing parent.
   VESK_RETURN_IF_ERROR(env.create_dirs(path).as(ErrorKind::OS));
@@ -58,8 +119,10 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   if (!storage.ok()) return storage.status();
   std::future<Status> scanned =
       std::async(std::launch::async, [log = *storage] { return log->finish_open(); });
-  // The embedding files are read and parsed meanwhile too (step 13 uses
-  // them; reading writes nothing).
+  // The embedding files are read, parsed and laid out in the store's
+  // vectors meanwhile too. When step 13 is to compact them, the snapshot is
+  // also written and forced here under its temporary name; step 13 puts it
+  // in place, so no file of the store changes before that step.
   std::future<Result<EmbeddingFilesRead>> embeddings_read =
       std::async(std::launch::async, [&path, &env, k = *key] { return read_embedding_files(path, k, env); });
 
@@ -74,11 +137,44 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
       journal.ok() ? (*journal)->load_cognitive_state() : Result<CognitiveStore::LoadedState>(journal.status());
   if (Status s = scanned.get(); !s.ok()) return s;
   if (!journal.ok()) return journal.status().as(ErrorKind::OS);
-  if (!loaded.ok()) return Status::OS("failed to load persisted records from " + display);
+  if (!loaded.ok()) {
+    return Status::OS("failed to load persisted records from " + display + ": " + loaded.status().message());
+  }
   RecordMap records = std::move(loaded->records);
   std::vector<StartupValidationEvent> events;
   events.push_back(StartupValidationEvent{"records", display, "loaded",
                                           count_text("loaded ", records.size(), " records"), false});
+  // Damage the journal held: every loss is reported, never passed over
+  // silently.
+  if (std::optional<std::string> lost = journal_damage(**journal, *loaded)) {
+    events.push_back(StartupValidationEvent{"records", (*journal)->journal_path().string(),
+                                            std::string(kLoadErrorFallbackStatus), std::move(*lost), true});
+  }
+
+  // Damage the record log held, cut away after a copy was kept.
+  if (const VeskStorage::Repair& cut = (*storage)->repair(); !cut.damaged_copy.empty()) {
+    const std::string name = (*storage)->log_path().filename().string();
+    events.push_back(StartupValidationEvent{
+        "record_log", (*storage)->log_path().string(), std::string(kLoadErrorFallbackStatus),
+        name + ": cut at byte " + std::to_string(cut.cut_at) + " of " + std::to_string(cut.old_size) +
+            ", where a damaged entry starts; the whole log as it was is kept in " +
+            cut.damaged_copy.filename().string(),
+        true});
+  }
+  // Records the record log holds that the journal lost (a damaged or missing
+  // journal): the log keeps no record whole, so they cannot come back, but
+  // the loss is reported. Removals the journal replayed are no loss.
+  if ((*storage)->id_count() > records.size()) {
+    size_t lost = 0;
+    (*storage)->for_each_id([&](std::string_view id) {
+      lost += !records.contains(id) && !loaded->removed_ids.contains(id);
+    });
+    if (lost > 0) {
+      events.push_back(StartupValidationEvent{
+          "records", (*journal)->journal_path().string(), std::string(kLoadErrorFallbackStatus),
+          count_text("the journal lacks ", lost, " records that the record log holds entries for"), true});
+    }
+  }
 
   // 7. Load-time repairs, persisted together as one forced batch.
   std::vector<std::string> repaired = apply_load_time_repairs(records, **storage);
@@ -106,6 +202,13 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   v->records_.records.unguarded() = std::move(records);
   v->indexes_.sdr_index = sdr_index;
   RecordChanges::Parts parts{v->records_, v->indexes_, v->recall_, *v->journal_, *v->storage_, nullptr};
+  // Records whose log entries a damaged log lost get them back: the SDR
+  // search reads a record's SDR from its entry, and the SDR index is filled
+  // from the entries below.
+  if (!v->storage_->repair().damaged_copy.empty()) {
+    VESK_RETURN_IF_ERROR(restore_log_entries(v->records_.records.unguarded(), v->indexes_.sdr_encoder, *v->storage_)
+                             .as(ErrorKind::OS));
+  }
 
   // 9. The in-memory indexes, rebuilt from the records; the SDR index waits
   //    for its files.

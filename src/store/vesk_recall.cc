@@ -13,6 +13,7 @@
 // at once); each cache's mutex for one call; whatever recall_core takes and
 // releases; then the records map's read lock (and the recall index's, for the
 // identity block) for the rendering only.
+#include "base/trace.h"
 #include "model/debug_text.h"
 #include "model/record.h"
 #include "recall/context_block.h"
@@ -137,6 +138,10 @@ std::vector<ScoredRecord> Vesk::recall_structured(std::string_view query, std::o
                                                   std::optional<bool> expand_connections,
                                                   std::optional<std::string> session_id,
                                                   std::optional<std::vector<std::string>> namespaces) {
+  VESK_SPAN(span, "recall_structured", "vesk::vesk", trace::Level::Info, trace::field("query", query),
+            trace::field("expand_connections", expand_connections), trace::field("session_id", session_id),
+            trace::field("namespaces", namespaces_field(namespaces)), trace::field("top_k", top_k),
+            trace::field("min_strength", min_strength));
   if (has_temporal_validity(namespaces)) clear_recall_caches();
   const size_t k = top_k.value_or(kDefaultStructuredTopK);
   const float strength = min_strength.value_or(kDefaultMinStrength);

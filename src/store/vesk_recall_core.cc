@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "audit/audit_action.h"
+#include "base/trace.h"
 #include "recall/activation.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/recall_pipeline.h"
@@ -41,16 +42,16 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
 
     // The record log hands out its entries shared; the SDRs the search
     // rescores against are kept alive here until it is done.
-    std::vector<std::shared_ptr<const CachedLogEntry>> log_entries;
-    const SdrLookup log_sdrs = [&](std::string_view id) -> const Sdr* {
-      std::shared_ptr<const CachedLogEntry> entry = storage_->cached_entry(id);
-      if (!entry || !entry->sdr) return nullptr;
-      log_entries.push_back(entry);
-      return entry->sdr.get();
+    std::vector<CachedEntryPtr> log_entries;
+    const SdrLookup log_sdrs = [&](std::string_view id) -> const PackedSdr* {
+      CachedEntryPtr entry = storage_->cached_entry(id);
+      if (!entry) return nullptr;
+      const PackedSdr* sdr = &entry->sdr();
+      log_entries.push_back(std::move(entry));
+      return sdr;
     };
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* {
-      auto it = id_map->find(key);
-      return it == id_map->end() ? nullptr : &it->second;
+      return id_map->find(key);
     };
 
     LexicalCollectors collectors{
@@ -100,6 +101,10 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
 }
 
 std::vector<ScoredRecord> Vesk::recall_core(const RecallRequest& request) {
+  VESK_SPAN(span, "recall_core", "vesk::recall", trace::Level::Info, trace::field("query", request.query),
+            trace::field("expand_connections", request.expand_connections),
+            trace::field("session_id", request.session_id), trace::field("namespaces", namespaces_field(request.namespaces)),
+            trace::field("top_k", request.top_k), trace::field("min_strength", request.min_strength));
   std::vector<ScoredRecord> results = recall_ranked(request, env_.now_seconds());
 
   const RecallActivityTargets targets{

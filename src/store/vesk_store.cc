@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "audit/audit_action.h"
+#include "base/trace.h"
 #include "model/record_json.h"
 #include "store/vesk.h"
 #include "write/claim_certainty.h"
@@ -28,6 +29,7 @@
 #include "write/exact_duplicate.h"
 #include "write/guard_patterns.h"
 #include "write/ingress_stamp.h"
+#include "write/security_profile.h"
 #include "write/store_derivations.h"
 
 namespace vesk {
@@ -41,6 +43,21 @@ std::string text_preview(std::string_view text) {
     ++end;
   }
   return std::string(text.substr(0, end));
+}
+
+// The tags argument as a span field: the list as written, absent when not
+// given.
+trace::Field tags_field(const std::optional<std::vector<std::string>>& tags) {
+  if (!tags) return trace::empty("tags");
+  std::string text = "[";
+  for (size_t i = 0; i < tags->size(); ++i) {
+    if (i) text += ", ";
+    text += '"';
+    text += (*tags)[i];
+    text += '"';
+  }
+  text += ']';
+  return trace::field("tags", text);
 }
 
 }  // namespace
@@ -60,7 +77,7 @@ void Vesk::link_new_record(Record&) {
   // yet. Runs before the journal frame, holding no lock of its caller.
 }
 
-Status Vesk::infer_store_relations(const Record&) {
+Status Vesk::infer_store_relations(std::string_view, std::string_view) {
   // Structural relation inference for the record's namespace: not built yet.
   return Status::Ok();
 }
@@ -70,6 +87,11 @@ Result<std::string> Vesk::draw_record_id() const { return id_source_ ? id_source
 // ---- The road ------------------------------------------------------------------
 
 Result<Record> Vesk::store_with_channel(StoreRequest request) {
+  VESK_SPAN(span, "store_with_channel", "vesk::vesk", trace::Level::Info, tags_field(request.tags),
+            trace::field("pin", request.pin), trace::field("content_type", request.content_type),
+            trace::field("source_type", request.source_type), trace::field("deduplicate", request.deduplicate),
+            trace::empty("caused_by_id"), trace::field("channel", request.channel),
+            trace::field("auto_promote", request.auto_promote), trace::field("semantic_type", request.semantic_type));
   request.caused_by_id.reset();
   request.valid_from.reset();
   request.valid_until.reset();
@@ -79,12 +101,28 @@ Result<Record> Vesk::store_with_channel(StoreRequest request) {
 
 Result<std::string> Vesk::store(StoreRequest request) {
   request.authority = WriteAuthority::External;
-  auto stored = store_with_channel_and_validity(std::move(request));
+  auto stored = store_road(std::move(request), nullptr);
   if (!stored.ok()) return stored.status().as(ErrorKind::Runtime);
-  return std::move(stored->id);
+  return stored;
 }
 
 Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
+  Record stored;
+  auto id = store_road(std::move(request), &stored);
+  if (!id.ok()) return id.status();
+  return stored;
+}
+
+Result<std::string> Vesk::store_road(StoreRequest request, Record* copy) {
+  // Every entry of the road runs inside this span, from before the first
+  // check to the return, whatever the outcome.
+  VESK_SPAN(span, "store_with_channel_and_validity", "vesk::vesk", trace::Level::Info, tags_field(request.tags),
+            trace::field("pin", request.pin), trace::field("content_type", request.content_type),
+            trace::field("source_type", request.source_type), trace::field("deduplicate", request.deduplicate),
+            trace::field("caused_by_id", request.caused_by_id), trace::field("channel", request.channel),
+            trace::field("auto_promote", request.auto_promote), trace::field("semantic_type", request.semantic_type),
+            trace::field("valid_from", request.valid_from), trace::field("valid_until", request.valid_until),
+            trace::field("authority", write_authority_name(request.authority)));
   auto resolved = resolve_store_request(std::move(request));
   if (!resolved.ok()) return resolved.status();
   ResolvedStore& s = *resolved;
@@ -170,8 +208,12 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
     return r;
   });
   if (!built.ok()) return built.status();
-  if (twin) return std::move(*twin);
-  return persist_new_record(std::move(built).value());
+  if (twin) {
+    std::string id = twin->id;
+    if (copy) *copy = std::move(*twin);
+    return id;
+  }
+  return persist_new_record(std::move(built).value(), copy);
 }
 
 // The duplicate check and touch, under the record map's write lock for the
@@ -201,7 +243,7 @@ Result<std::optional<Record>> Vesk::touch_exact_duplicate(const ResolvedStore& s
   });
 }
 
-Result<Record> Vesk::persist_new_record(Record r) {
+Result<std::string> Vesk::persist_new_record(Record r, Record* copy) {
   // Everything the seam needs that takes no lock: both SDRs, and the call of
   // the embedding function, which it makes once the record is stored.
   RecordChanges::NewRecord n;
@@ -215,7 +257,9 @@ Result<Record> Vesk::persist_new_record(Record r) {
   }
   link_new_record(r);
 
-  Result<Record> stored = changes_->apply([&](RecordChanges::Batch& batch) -> Result<Record> {
+  // The record moves into the map; the caller gets a copy only if it asked.
+  std::string namespace_ = r.namespace_;
+  Result<std::string> stored = changes_->apply([&](RecordChanges::Batch& batch) -> Result<std::string> {
     // A fresh id that a record already holds (48 random bits) is drawn
     // again before anything is written.
     while (batch.find(r.id)) {
@@ -224,12 +268,15 @@ Result<Record> Vesk::persist_new_record(Record r) {
       r.id = std::move(id).value();
     }
     r.vesk_id = r.id;
-    n.record = r;
-    VESK_RETURN_IF_ERROR(batch.insert(std::move(n), AuditAction::Store{r.id, text_preview(r.content)}));
-    return std::move(r);
+    std::string id = r.id;
+    AuditAction audit = AuditAction::Store{id, text_preview(r.content)};
+    n.record = std::move(r);
+    VESK_RETURN_IF_ERROR(batch.insert(std::move(n), std::move(audit)));
+    if (copy) *copy = *batch.find(id);
+    return id;
   });
   if (!stored.ok()) return stored;
-  VESK_RETURN_IF_ERROR(infer_store_relations(*stored));
+  VESK_RETURN_IF_ERROR(infer_store_relations(*stored, namespace_));
   return stored;
 }
 

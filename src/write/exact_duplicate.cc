@@ -53,21 +53,40 @@ bool DuplicateIndex::indexable(std::string_view content_type, std::string_view c
 
 void DuplicateIndex::note_insert(const Record& record) {
   if (!indexable(record.content_type, record.content)) return;
-  std::vector<std::string>& ids = by_hash_[content_hash(record.content)];
-  if (std::find(ids.begin(), ids.end(), record.id) != ids.end()) return;
-  ids.push_back(record.id);
+  Ids& ids = by_hash_[content_hash(record.content)];
+  const std::span<const std::string> held = ids.all();
+  if (std::find(held.begin(), held.end(), record.id) != held.end()) return;
+  if (held.empty()) {
+    ids.one = record.id;
+    ids.has_one = true;
+  } else {
+    if (ids.has_one) ids.many.push_back(std::move(ids.one));
+    ids.one.clear();
+    ids.has_one = false;
+    ids.many.push_back(record.id);
+  }
   ++size_;
 }
 
 void DuplicateIndex::note_remove(std::string_view id, std::string_view content) {
-  auto it = by_hash_.find(content_hash(content));
-  if (it == by_hash_.end()) return;
-  std::vector<std::string>& ids = it->second;
-  auto pos = std::find(ids.begin(), ids.end(), id);
-  if (pos == ids.end()) return;
-  ids.erase(pos);
+  const uint64_t hash = content_hash(content);
+  Ids* ids = by_hash_.find(hash);
+  if (!ids) return;
+  if (ids->has_one) {
+    if (ids->one != id) return;
+    by_hash_.erase(hash);
+  } else {
+    auto pos = std::find(ids->many.begin(), ids->many.end(), id);
+    if (pos == ids->many.end()) return;
+    ids->many.erase(pos);
+    // One left: it goes back inline.
+    if (ids->many.size() == 1) {
+      ids->one = std::move(ids->many.front());
+      ids->has_one = true;
+      ids->many.clear();
+    }
+  }
   --size_;
-  if (ids.empty()) by_hash_.erase(it);
 }
 
 void DuplicateIndex::note_replace(const Record& before, const Record& after) {
@@ -77,9 +96,8 @@ void DuplicateIndex::note_replace(const Record& before, const Record& after) {
 }
 
 std::span<const std::string> DuplicateIndex::candidates(std::string_view content) const {
-  auto it = by_hash_.find(content_hash(content));
-  if (it == by_hash_.end()) return {};
-  return it->second;
+  const Ids* ids = by_hash_.find(content_hash(content));
+  return ids ? ids->all() : std::span<const std::string>();
 }
 
 void DuplicateIndex::clear() {

@@ -22,9 +22,9 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "model/flat_map.h"
 #include "model/record.h"
 #include "base/string_hash.h"
 
@@ -70,7 +70,18 @@ class DuplicateIndex {
   void clear();
 
  private:
-  std::unordered_map<uint64_t, std::vector<std::string>> by_hash_;
+  // The ids under one content hash: nearly always one, held inline; all of
+  // them in `many` once there are two or more.
+  struct Ids {
+    std::string one;
+    bool has_one = false;
+    std::vector<std::string> many;
+    std::span<const std::string> all() const {
+      if (has_one) return std::span<const std::string>(&one, 1);
+      return many;
+    }
+  };
+  FlatHashMap<Ids> by_hash_;
   size_t size_ = 0;
 };
 

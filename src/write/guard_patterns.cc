@@ -3,6 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -75,11 +76,79 @@ bool guard_pattern_matches(GuardPattern pattern, std::string_view text) {
   return rc >= 0;
 }
 
+namespace {
+
+// Whether `word` (lower-case ASCII) occurs in the text, ignoring ASCII case.
+bool contains_ascii_caseless(std::string_view text, std::string_view word) {
+  for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < word.size() && (text[i + k] | 0x20) == word[k]) ++k;
+    if (k == word.size()) return true;
+  }
+  return false;
+}
+
+// Classes of bytes for the pass over a content. kPhone: the ASCII
+// characters a telephone number is made of (digits, "+", "(", ")", "-", "."
+// and the white space "\s" takes in ASCII).
+enum : uint8_t { kAlnum = 1, kDigit = 2, kPhone = 4, kHigh = 8, kAt = 16 };
+struct ByteClasses {
+  uint8_t of[256] = {};
+  constexpr ByteClasses() {
+    for (int c = '0'; c <= '9'; ++c) of[c] = kAlnum | kDigit | kPhone;
+    for (int c = 'a'; c <= 'z'; ++c) of[c] = of[c - 32] = kAlnum;
+    for (char c : {'+', '(', ')', '-', '.', ' ', '\t', '\n', '\v', '\f', '\r'}) of[static_cast<uint8_t>(c)] = kPhone;
+    of[static_cast<uint8_t>('@')] = kAt;
+    for (int c = 0x80; c < 256; ++c) of[c] = kHigh;
+  }
+};
+constexpr ByteClasses kClasses;
+
+}  // namespace
+
+// Each condition is one that every match needs, read off the pattern: the
+// characters a match consists of are ASCII bytes, which never occur inside a
+// multi-byte sequence, so a byte scan finds them in any text.
+bool GuardScan::may_match(GuardPattern pattern) {
+  if (!scanned_) {
+    scanned_ = true;
+    size_t run = 0, digits = 0;
+    uint8_t seen = 0;
+    for (unsigned char c : content_) {
+      const uint8_t k = kClasses.of[c];
+      seen |= k;
+      run = (k & kAlnum) ? run + 1 : 0;
+      longest_alnum_run_ = std::max(longest_alnum_run_, run);
+      digits = (k & kPhone) ? digits + ((k & kDigit) != 0) : 0;
+      phone_digits_ = std::max(phone_digits_, digits);
+    }
+    ascii_ = !(seen & kHigh);
+    at_sign_ = seen & kAt;
+  }
+  switch (pattern) {
+    case GuardPattern::ApiKey:
+      return content_.find("sk-") != std::string_view::npos || content_.find("api") != std::string_view::npos ||
+             content_.find("token") != std::string_view::npos || content_.find("secret") != std::string_view::npos;
+    case GuardPattern::Password:
+      // "password" and "passwd" both begin so; the Cyrillic marker and
+      // caseless matches such as U+017F for "s" need other characters.
+      return !ascii_ || contains_ascii_caseless(content_, "passw");
+    case GuardPattern::Email:
+      return at_sign_;
+    case GuardPattern::Phone:
+      // \d{2,4} \d{3,4} \d{2,4} with nothing but [-.\s+()] around them.
+      return !ascii_ || phone_digits_ >= 7;
+    case GuardPattern::Wallet:
+      return longest_alnum_run_ >= 26;  // the shortest form: [13] and 25 more
+  }
+  return true;
+}
+
 bool GuardScan::matches(GuardPattern pattern) {
   const uint8_t bit = static_cast<uint8_t>(1u << static_cast<unsigned>(pattern));
   if (!(done_ & bit)) {
     done_ |= bit;
-    if (guard_pattern_matches(pattern, content_)) hits_ |= bit;
+    if (may_match(pattern) && guard_pattern_matches(pattern, content_)) hits_ |= bit;
   }
   return hits_ & bit;
 }

@@ -42,15 +42,28 @@ enum class GuardPattern : uint8_t { ApiKey, Password, Email, Phone, Wallet };
 bool guard_pattern_matches(GuardPattern pattern, std::string_view text);
 
 // Runs each pattern at most once over one content, on first need, so the
-// tagging and the actionability check share their searches.
+// tagging and the actionability check share their searches; the same answers
+// as guard_pattern_matches. A pattern is not run at all where one pass over
+// the content's bytes shows that it cannot match: an e-mail address needs an
+// "@", an API key one of its markers, a wallet address a run of at least 26
+// ASCII letters and digits; in an ASCII text, a telephone number needs seven
+// digits among characters a number is written with, and a password its
+// marker "passw" in any case (in other texts Unicode digits, spaces and case
+// folding widen what matches, so those two always run).
 class GuardScan {
  public:
   explicit GuardScan(std::string_view content) : content_(content) {}
   bool matches(GuardPattern pattern);
 
  private:
+  bool may_match(GuardPattern pattern);
+
   std::string_view content_;
   uint8_t done_ = 0, hits_ = 0;
+  // From the pass over the bytes, made on first need.
+  bool scanned_ = false, ascii_ = true, at_sign_ = false;
+  size_t longest_alnum_run_ = 0;
+  size_t phone_digits_ = 0;  // the most ASCII digits in one run of [0-9+()\-.\s]
 };
 
 // "voice", "telegram" or "desktop", exactly.

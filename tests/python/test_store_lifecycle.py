@@ -184,6 +184,23 @@ def test_pending_activations_after_close_fail_the_flush(store_dir):
     with pytest.raises(RuntimeError, match="^failed to persist recall activation state$"):
         v.flush()
     assert v.count() == 1  # the object still answers reads
+    v.close()  # closed once, the store stays closed: closing again does nothing
+
+
+def test_paths_and_key_files_that_cannot_be_a_store(tmp_path):
+    with pytest.raises(OSError, match="^store path contains a null byte$"):
+        Vesk(str(tmp_path / "a\x00b"))
+    assert list(tmp_path.iterdir()) == [], "nothing is created for a refused path"
+
+    store_dir = str(tmp_path / "encrypted")
+    with Vesk(store_dir, password="secret") as v:
+        v.store("the hidden orchard lies past the third bridge")
+    os.remove(os.path.join(store_dir, "memory.key"))
+    for password in (None, "secret"):
+        with pytest.raises(OSError) as info:
+            Vesk(store_dir, password=password)
+        assert str(info.value) == (f"The key file memory.key is missing: the store at {store_dir} is encrypted and "
+                                   "cannot be opened without it")
 
 
 def test_list_snapshots_finds_files_beside_the_store(tmp_path):
@@ -244,3 +261,27 @@ def test_new_store_reports_what_it_loaded(store_dir):
         assert list(manifest.surfaces) == sorted(manifest.surfaces) and set(manifest.surfaces.values()) == {1}
         assert manifest.surfaces is not v.get_persistence_manifest().surfaces
     assert os.path.getsize(os.path.join(store_dir, "brain.cog")) == 5
+
+
+def test_new_store_has_no_trends_and_no_reflection(store):
+    assert store.get_latest_reflection_digest() is None
+    history = store.get_maintenance_trend_history()
+    assert history == []
+    history.append("x")
+    assert store.get_maintenance_trend_history() == [] and store.get_maintenance_trend_history() is not history
+
+
+def test_a_working_session_prints_nothing_and_leaves_no_log(tmp_path, monkeypatch, capfd):
+    # Diagnostics go to a tracing receiver the module never installs: no
+    # output, and no file beyond the store's own.
+    work = tmp_path / "cwd"
+    work.mkdir()
+    monkeypatch.chdir(work)
+    d = tmp_path / "s"
+    with Vesk(str(d)) as v:
+        v.store("the harbour crane was repaired", tags=["harbour"])
+        v.recall("harbour crane")
+        v.recall_structured("harbour", top_k=3)
+    assert capfd.readouterr() == ("", "")
+    assert list(work.iterdir()) == []
+    assert not [p for p in d.rglob("*") if p.suffix in (".log", ".trace")]

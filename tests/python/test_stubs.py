@@ -18,10 +18,24 @@ STUB = Path(core.__file__).resolve().parent / "_core.pyi"
 if not STUB.exists():  # an editable install keeps the stub in the source tree
     STUB = Path(__file__).resolve().parents[2] / "python" / "vesk" / "_core.pyi"
 
+
+
+def _maintenance_report():
+    # No store operation hands out a maintenance report yet; the test probe
+    # builds one with the module's own class tables.
+    import _binding_probe
+
+    return _binding_probe.maintenance_report()
+
+
 # Classes the stub describes that the module does not export, with the way a
 # caller reaches them.
 UNEXPORTED = {
     "CompletedArchivalRule": lambda: type(core.MaintenanceConfig().completed_archival_rules[0]),
+    "FeedbackAuditReport": lambda: type(_maintenance_report().feedback),
+    "FeedbackAuditEntry": lambda: type(_maintenance_report().feedback.entries[0]),
+    "ConceptSurfaceTelemetry": lambda: type(_maintenance_report().concept_surface),
+    "MaintenanceHotspots": lambda: type(_maintenance_report().hotspots),
 }
 
 

@@ -1,13 +1,58 @@
 """Value classes: read-only attributes that hand out fresh copies, no constructor.
 
-The module's value classes arrive with the operations that produce them; the
-test-only module _binding_probe declares one with an attribute of each kind.
+The classes of the module are checked here as classes (names, docs, no
+constructor); what their instances show is checked on hand-built values by
+the C++ tests of tests/cpp/binding, until the operations that produce them
+exist. The test-only module _binding_probe declares a class with an attribute
+of each kind.
 """
 
 import pytest
 
 import _binding_probe as probe
 import vesk._core as m
+
+
+# Classes a caller configures and builds; every other class of the module
+# has no constructor.
+CONSTRUCTIBLE = {"Vesk", "TagTaxonomy", "TrustConfig", "MaintenanceConfig", "ArchivalRule", "AgentPersona",
+                 "PersonaTraits", "CircuitBreakerConfig"}
+
+
+@pytest.mark.parametrize("name", sorted(n for n in m.__all__ if isinstance(getattr(m, n), type)
+                                        and n not in CONSTRUCTIBLE))
+def test_no_constructor(name):
+    with pytest.raises(TypeError) as info:
+        getattr(m, name)()
+    assert str(info.value) == f"No constructor defined for {name}"
+
+
+@pytest.mark.parametrize("cls, doc", [
+    (m.DecayReport, "Decay phase report."),
+    (m.PolicyPressureArea, None),
+    (m.StartupValidationReport, None),
+    (m.LayerStability, "Per-layer identity stability counters.\n"
+                       "Tracks how many entities survived, appeared, or disappeared between cycles."),
+    (m.SurfacedConcept, "Stable external contract for inspection-only concept output.\n"
+                        "Decoupled from internal ConceptCandidate \u2014 safe to expose publicly."),
+    (m.RetrievalEpisode, "Ephemeral audit state for one memory-backed answer."),
+    (m.PhaseTimings.level_fix_ms, "Phase 0: Level fix (ms)."),
+    (m.ReflectReport.blocked_identity_threshold,
+     "Domain\u2192Identity promotions that lacked the stricter evidence tenure."),
+    (m.SurfacedConcept.state, 'Lifecycle state ("stable" or "candidate").'),
+    (m.ConsequencePolicyHint.scar, "True when a refutation survived later supporting frequency (gaslight guard\n"
+                                   "fired): the world's \"no\" outranks the model's repeated \"yes\"."),
+    (m.ReflectReport.promoted, None),
+])
+def test_docs(cls, doc):
+    assert cls.__doc__ == doc
+
+
+def test_look_alike_classes_are_unrelated():
+    assert m.SalienceBands is not m.BeliefVolatilityBands
+    assert not issubclass(m.SalienceBands, m.BeliefVolatilityBands)
+    assert not issubclass(m.BeliefVolatilityBands, m.SalienceBands)
+    assert {a for a in vars(m.SalienceBands) if a[0] != "_"} == {"low", "medium", "high"}
 
 
 def test_value_class_without_attributes():

@@ -20,5 +20,20 @@ TEST(Status, ResultCarriesValueOrFailure) {
   EXPECT_EQ(b.status().message(), "odd");
 }
 
+TEST(Status, AWrappedFailureShowsItsOwnMessageAndKeepsTheCause) {
+  Status inner = Status::OS("No space left on device");
+  Status outer = Status::Wrap(ErrorKind::Runtime, "topology::save: write /s/topology.cog", inner);
+  EXPECT_EQ(outer.message(), "topology::save: write /s/topology.cog");
+  EXPECT_EQ(outer.kind(), ErrorKind::Runtime);
+  ASSERT_NE(outer.cause(), nullptr);
+  EXPECT_EQ(outer.cause()->message(), "No space left on device");
+  EXPECT_EQ(outer.cause()->kind(), ErrorKind::OS);
+  // Copies share the cause; a success is no cause.
+  Status copy = outer.as(ErrorKind::OS);
+  EXPECT_EQ(copy.cause(), outer.cause());
+  EXPECT_EQ(Status::Wrap(ErrorKind::Runtime, "outer", Status::Ok()).cause(), nullptr);
+  EXPECT_EQ(inner.cause(), nullptr);
+}
+
 }  // namespace
 }  // namespace vesk

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
+#include <random>
 
 namespace vesk {
 namespace {
@@ -25,6 +27,23 @@ TEST(UtcTime, TimeIsoFollowsTheGregorianCalendar) {
       {253402300800, "10000-01-01T00:00:00Z"},
   };
   for (const auto& c : cases) EXPECT_EQ(time_iso(c.seconds), c.text) << c.seconds;
+}
+
+// The C library's calendar agrees wherever its time_t reaches.
+TEST(UtcTime, TimeIsoAgreesWithTheCLibrary) {
+  std::mt19937_64 rng(2);
+  for (int i = 0; i < 20000; ++i) {
+    const uint64_t s = rng() % 253402300800;
+    const time_t t = static_cast<time_t>(s);
+    std::tm tm{};
+    ASSERT_TRUE(gmtime_r(&t, &tm));
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    std::string expected = buf;
+    // strftime pads the year to four digits; time_iso writes as many as it needs.
+    while (expected.size() > 20 && expected[0] == '0') expected.erase(0, 1);
+    ASSERT_EQ(time_iso(s), expected) << s;
+  }
 }
 
 TEST(UtcInstant, ConversionsKeepTheFractionAndStopAtTheEpoch) {

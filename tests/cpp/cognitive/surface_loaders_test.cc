@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "cognitive/history_file_save.h"
+#include "cognitive/history_fixtures.h"
 #include "cognitive/persistence_manifest.h"
 #include "storage/fault_env.h"
 #include "storage/test_dir.h"
@@ -47,6 +50,28 @@ Loaded load_all(const fs::path& dir, StoreKey key = nullptr, Env& env = Env::Def
 }
 
 std::string sealed(const SecretKey& key, std::string_view text) { return *seal_payload(&key, text); }
+
+// The smallest documents each reader takes: every required member, empty.
+constexpr char kNoBeliefs[] = R"({"beliefs":{},"hypotheses":{},"key_index":{},"record_index":{}})";
+constexpr char kNoPatterns[] =
+    R"({"patterns":{},"key_index":{},"temporal_budget_mode":"ExhaustiveCapped","evidence_mode":"ExplicitTrusted"})";
+constexpr char kOneBaseline[] =
+    R"([{"trace_id":"mem_1","query":"q","top_k":1,"min_strength":0,"expand_connections":false,"namespaces":[],"ranked":[]}])";
+
+// A replay history of n baselines.
+std::string baselines_text(int n) {
+  std::string body(kOneBaseline + 1, std::strlen(kOneBaseline) - 2);
+  std::string out = "[";
+  for (int i = 0; i < n; ++i) out += (i ? "," : "") + body;
+  return out + "]";
+}
+
+// The text of a trend history of n valid snapshots.
+std::string trends_text(uint64_t n) {
+  std::vector<MaintenanceTrendSnapshot> list;
+  for (uint64_t i = 1; i <= n; ++i) list.push_back(testing::trend_snapshot(i));
+  return history_json(list);
+}
 
 TEST(SurfaceLoaders, EmptyDirectoryFallsBackEverywhereInOpenOrder) {
   TempDir tmp;
@@ -126,11 +151,14 @@ TEST(SurfaceLoaders, FileContentDecidesTheStatus) {
       // Layer files without it send a zero-length file to the parser.
       {"causal.cog", "", "causal", "load_error_fallback", "EOF while parsing a value at line 1 column 0"},
       {"policies.cog", "", "policy", "load_error_fallback", "EOF while parsing a value at line 1 column 0"},
-      {"beliefs.cog", " {} \n", "belief", "loaded", "loaded 0 beliefs"},
-      {"causal.cog", "{\"patterns\":{}}", "causal", "loaded", "loaded 0 causal patterns"},
+      {"beliefs.cog", std::string(" ") + kNoBeliefs + " \n", "belief", "loaded", "loaded 0 beliefs"},
+      {"causal.cog", kNoPatterns, "causal", "loaded", "loaded 0 causal patterns"},
       {"policies.cog", "[]", "policy", "load_error_fallback",
-       "invalid type: sequence, expected struct PolicyEngine at line 1 column 0"},
-      {"beliefs.cog", "{} {}", "belief", "load_error_fallback", "trailing characters at line 1 column 4"},
+       "invalid length 0, expected struct PolicyEngine with 2 elements at line 1 column 2"},
+      {"policies.cog", "true", "policy", "load_error_fallback",
+       "invalid type: boolean `true`, expected struct PolicyEngine at line 1 column 4"},
+      {"beliefs.cog", std::string(kNoBeliefs) + " {}", "belief", "load_error_fallback",
+       "trailing characters at line 1 column 65"},
       {"concepts.cog", "{\"a\":", "concept", "load_error_fallback", "EOF while parsing a value at line 1 column 5"},
       // History files trim Unicode white space before the empty check.
       {"maintenance_trends.json", " \n\t ", "maintenance_trends", "empty_fallback",
@@ -139,13 +167,19 @@ TEST(SurfaceLoaders, FileContentDecidesTheStatus) {
        "reflection summary history file was empty"},
       {"reflection_summaries.json", "", "reflection_summaries", "empty_fallback",
        "reflection summary history file was empty"},
-      {"maintenance_trends.json", "[{},{\"a\":[1]},{}]", "maintenance_trends", "loaded",
+      {"maintenance_trends.json", trends_text(3), "maintenance_trends", "loaded",
        "loaded 3 maintenance trend snapshots"},
-      {"reflection_summaries.json", "[\n  {}\n]", "reflection_summaries", "loaded", "loaded 1 reflection summaries"},
+      {"reflection_summaries.json", history_json(std::vector{testing::reflection_summary("aaaaaaaaaaa1")}),
+       "reflection_summaries", "loaded", "loaded 1 reflection summaries"},
+      {"maintenance_trends.json", "[]", "maintenance_trends", "loaded", "loaded 0 maintenance trend snapshots"},
+      {"reflection_summaries.json", "[\n  {}\n]", "reflection_summaries", "load_error_fallback",
+       "missing field `timestamp` at line 2 column 4"},
       {"maintenance_trends.json", "{}", "maintenance_trends", "load_error_fallback",
        "invalid type: map, expected a sequence at line 1 column 0"},
       {"reflection_summaries.json", "[{},", "reflection_summaries", "load_error_fallback",
-       "EOF while parsing a value at line 1 column 4"},
+       "missing field `timestamp` at line 1 column 3"},
+      {"maintenance_trends.json", trends_text(1).substr(0, 40), "maintenance_trends", "load_error_fallback",
+       "EOF while parsing a string at line 3 column 34"},
       {"maintenance_trends.json", "\xff", "maintenance_trends", "missing_fallback",
        "maintenance trend history missing; started with empty trend history"},
       // The recall replay history does not trim: blank is a parse error.
@@ -201,10 +235,10 @@ TEST(SurfaceLoaders, SealingMismatchesFallBackPerSurfaceKind) {
        "Decryption failed - invalid key or corrupted data"},
       {"causal.cog", "AEF1short", true, "causal", "load_error_fallback", "Encrypted data too short"},
       // Sealed under the store's key.
-      {"beliefs.cog", sealed(key, "{}"), true, "belief", "loaded", "loaded 0 beliefs"},
-      {"maintenance_trends.json", sealed(key, "[{},{}]"), true, "maintenance_trends", "loaded",
+      {"beliefs.cog", sealed(key, kNoBeliefs), true, "belief", "loaded", "loaded 0 beliefs"},
+      {"maintenance_trends.json", sealed(key, trends_text(2)), true, "maintenance_trends", "loaded",
        "loaded 2 maintenance trend snapshots"},
-      {"recall_replay.json", sealed(key, "[{}]"), true, "recall_replay", "loaded",
+      {"recall_replay.json", sealed(key, kOneBaseline), true, "recall_replay", "loaded",
        "loaded 1 recall replay baselines"},
       // An empty sealed payload is a fresh engine where the empty check
       // exists, and a parse error where it does not.
@@ -237,9 +271,7 @@ TEST(SurfaceLoaders, UnreadableFilesFollowTheirSurfaceRules) {
 }
 
 TEST(SurfaceLoaders, RecallReplayReadsTheBackupAndKeepsTheLast128) {
-  std::string many = "[";
-  for (int i = 0; i < 200; ++i) many += i ? ",{}" : "{}";
-  many += "]";
+  const std::string many = baselines_text(200);
   {
     // Only the backup of an interrupted save: read it, report the main file.
     TempDir dir;
@@ -255,7 +287,7 @@ TEST(SurfaceLoaders, RecallReplayReadsTheBackupAndKeepsTheLast128) {
   {
     // The main file wins over a stale backup.
     TempDir dir;
-    spit(dir / "recall_replay.json", "[{}]");
+    spit(dir / "recall_replay.json", kOneBaseline);
     spit(dir / "recall_replay.json.bak", many);
     Loaded loaded = load_all(dir.path());
     EXPECT_EQ(loaded.event("recall_replay").detail, "loaded 1 recall replay baselines");
@@ -276,7 +308,7 @@ TEST(SurfaceLoaders, RecallReplayReadsTheBackupAndKeepsTheLast128) {
   {
     // Histories other than the replay keep every element at load.
     TempDir dir;
-    spit(dir / "maintenance_trends.json", many);
+    spit(dir / "maintenance_trends.json", trends_text(200));
     EXPECT_EQ(load_all(dir.path()).trends, 200u);
   }
 }

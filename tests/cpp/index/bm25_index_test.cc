@@ -30,6 +30,21 @@ TEST(TermTokenizer, Cases) {
   for (const auto& [text, want] : cases) EXPECT_EQ(tokenize_terms(text), want) << text;
 }
 
+// The views of one scratch reused text after text (ASCII or not, longer or
+// shorter than the last) are the terms tokenize_terms gives.
+TEST(TermTokenizer, ViewsAreTheTerms) {
+  const std::vector<std::string> pieces = {"a", "Q", "7", "_", " ", "-", "'", ".", "é", "Σ", "ς", "½", "İ", "中", "😀"};
+  std::mt19937 rng(12);
+  TermViews views;
+  for (int t = 0; t < 2000; ++t) {
+    std::string text;
+    const bool ascii = t % 2 == 0;
+    for (int k = 0, n = static_cast<int>(rng() % 80); k < n; ++k) text += pieces[rng() % (ascii ? 8 : pieces.size())];
+    tokenize_term_views(text, views);
+    EXPECT_EQ(Terms(views.terms.begin(), views.terms.end()), tokenize_terms(text)) << text;
+  }
+}
+
 class Bm25Fixture : public ::testing::Test {
  protected:
   void add(const std::string& id, const std::string& content, const std::string& ns = "default") {

@@ -51,5 +51,52 @@ TEST(EmbeddingMatrix, SetAllMatchesOneSetPerRow) {
   EXPECT_EQ(a, b);
 }
 
+// retain() leaves what building a matrix from the kept rows alone, in their
+// order, leaves: ids, elements, lookups and scores, across block edges, for
+// nothing, everything and random rows dropped.
+TEST(EmbeddingMatrix, RetainMatchesAMatrixOfTheKeptRows) {
+  std::mt19937 rng(9);
+  std::normal_distribution<float> normal;
+  for (int round = 0; round < 60; ++round) {
+    const size_t rows = rng() % 40, dim = 1 + rng() % 11;
+    const int mode = round % 4;  // keep all, keep none, keep some, keep most
+    std::vector<std::pair<std::string, std::vector<float>>> all;
+    EmbeddingMatrix m;
+    for (size_t r = 0; r < rows; ++r) {
+      std::vector<float> v(dim);
+      for (float& x : v) x = normal(rng);
+      std::string id(1, 'r');
+      all.emplace_back(id += std::to_string(r), v);
+      m.set(all.back().first, v);
+    }
+    std::vector<bool> keep(rows);
+    for (size_t r = 0; r < rows; ++r) keep[r] = mode == 0 || (mode == 2 && rng() % 2) || (mode == 3 && rng() % 8);
+    EmbeddingMatrix want;
+    for (size_t r = 0; r < rows; ++r)
+      if (keep[r]) want.set(all[r].first, all[r].second);
+    const size_t dropped = m.retain([&](std::string_view id) { return keep[std::stoul(std::string(id.substr(1)))]; });
+    ASSERT_EQ(dropped, rows - want.rows());
+    ASSERT_EQ(m.rows(), want.rows());
+    ASSERT_EQ(m.dim(), want.dim());
+    for (size_t r = 0; r < m.rows(); ++r) {
+      EXPECT_EQ(m.id(r), want.id(r));
+      EXPECT_EQ(m.row(r), want.row(r));
+      EXPECT_EQ(m.find(m.id(r)), r);
+    }
+    for (size_t r = 0; r < rows; ++r) EXPECT_EQ(m.find(all[r].first).has_value(), static_cast<bool>(keep[r]));
+    std::vector<float> q(dim);
+    for (float& x : q) x = normal(rng);
+    std::vector<std::pair<float, uint32_t>> a, b;
+    m.positive_cosines(q, a);
+    want.positive_cosines(q, b);
+    EXPECT_EQ(a, b);
+    // The matrix goes on working: a new row lands behind the kept ones.
+    std::vector<float> v(m.empty() ? 3 : dim, 1.0f);
+    m.set("new", v);
+    EXPECT_EQ(m.find("new"), m.rows() - 1);
+    EXPECT_EQ(m.row(m.rows() - 1), v);
+  }
+}
+
 }  // namespace
 }  // namespace vesk

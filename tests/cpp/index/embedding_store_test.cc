@@ -279,6 +279,98 @@ TEST(EmbeddingStore, LoadDropsVectorsOfUnknownRecordsInMemoryOnly) {
   EXPECT_EQ(slurp(dir / "embeddings.cog"), R"({"a":[1,2],"gone":[3]})");
 }
 
+// The invariants are checked on the vectors of existing records only, after
+// the snapshot and the whole log: a vector that breaks them costs the load
+// only when it is still there, and belongs to a record.
+TEST(EmbeddingStore, AVectorBreakingTheInvariantsCountsOnlyIfItStays) {
+  auto frame = [](const std::string& text) {
+    std::string f;
+    put_le<uint32_t>(&f, static_cast<uint32_t>(text.size()));
+    put_le<uint32_t>(&f, static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), text.size())));
+    return f + text;
+  };
+  struct Case {
+    const char* name;
+    const char* snapshot;
+    std::vector<std::string> frames;
+    const char* error;  // or none
+    std::map<std::string, Vec> kept;
+  } cases[] = {
+      {"odd vector of a dropped record", R"({"a":[1,2]})", {R"({"id":"gone","v":[1]})"}, nullptr, {{"a", {1, 2}}}},
+      {"odd vector of a record", R"({"a":[1,2]})", {R"({"id":"b","v":[1]})"}, "Embedding dimension mismatch", {}},
+      {"empty vector replaced", R"({"a":[1,2]})", {R"({"id":"b","v":[]})", R"({"id":"b","v":[3,4]})"}, nullptr,
+       {{"a", {1, 2}}, {"b", {3, 4}}}},
+      {"odd vector replaced", nullptr, {R"({"id":"a","v":[1,2,3]})", R"({"id":"a","v":[5,6]})", R"({"id":"b","v":[7,8]})"},
+       nullptr, {{"a", {5, 6}}, {"b", {7, 8}}}},
+      {"empty vector of a record", R"({"b":[],"a":[1,2]})", {}, "Embedding must be nonempty and finite", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    if (c.snapshot) spit(dir / "embeddings.cog", c.snapshot);
+    std::string log;
+    for (const std::string& text : c.frames) log += frame(text);
+    if (!log.empty()) spit(dir / "embeddings.log", log);
+    auto load = load_ok(dir.path(), nullptr, Env::Default(), [](std::string_view id) { return id != "gone"; });
+    ASSERT_TRUE(load.store);
+    EXPECT_EQ(load.recovered_error.value_or("none"), c.error ? c.error : "none");
+    EXPECT_EQ(load.store->size(), c.kept.size());
+    for (const auto& [id, v] : c.kept) EXPECT_EQ(load.store->vector(id), v) << id;
+  }
+}
+
+// Reading the files of a log with frames stages the compacted snapshot; the
+// load puts it in place only when the record filter keeps every vector, and
+// nothing is left behind: not when the read is dropped unfinished, not when
+// the staged snapshot is not used, not when staging it failed (which fails
+// the load, after the cut, as a failed compaction does).
+TEST(EmbeddingStore, TheSnapshotStagedWhileReadingIsUsedOnlyWhenNothingIsDropped) {
+  auto entries = [](const fs::path& dir) {
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir)) out.insert(e.path().filename().string());
+    return out;
+  };
+  auto seed = [](const fs::path& dir) {
+    auto load = load_ok(dir);
+    for (const char* id : {"a", "gone", "b"}) put_ok(*load.store, id, {1, 2});
+  };
+  {
+    TempDir dir;
+    seed(dir.path());
+    auto read = read_embedding_files(dir.path(), nullptr, Env::Default());
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(entries(dir.path()).size(), 2u);  // the log and the staged snapshot
+  }
+  for (bool drop : {false, true}) {
+    SCOPED_TRACE(drop ? "a vector dropped" : "every vector kept");
+    TempDir dir;
+    seed(dir.path());
+    const std::string log = slurp(dir / "embeddings.log");
+    auto read = read_embedding_files(dir.path(), nullptr, Env::Default());
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(entries(dir.path()).size(), 2u);
+    EXPECT_EQ(slurp(dir / "embeddings.log"), log);
+    auto load = finish_embedding_load(
+        std::move(read).value(), [&](std::string_view id) { return !drop || id != "gone"; }, Env::Default());
+    ASSERT_TRUE(load.ok());
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"embeddings.cog"});
+    EXPECT_EQ(slurp(dir / "embeddings.cog"),
+              drop ? R"({"a":[1.0,2.0],"b":[1.0,2.0]})" : R"({"a":[1.0,2.0],"gone":[1.0,2.0],"b":[1.0,2.0]})");
+  }
+  TempDir dir;
+  seed(dir.path());
+  std::string log = slurp(dir / "embeddings.log");
+  spit(dir / "embeddings.log", log + "torn");
+  FaultEnv env;
+  env.fail_sync_once("embeddings.");
+  auto read = read_embedding_files(dir.path(), nullptr, env);
+  ASSERT_TRUE(read.ok());
+  auto load = finish_embedding_load(std::move(read).value(), kAllRecords, env);
+  EXPECT_EQ(load.status().message(), "injected sync failure");
+  EXPECT_EQ(entries(dir.path()), std::set<std::string>{"embeddings.log"});
+  EXPECT_EQ(slurp(dir / "embeddings.log"), log);
+}
+
 TEST(EmbeddingStore, RemoveCompactsOnlyWhenTheIdHasAVector) {
   TempDir dir;
   FaultEnv env;

@@ -2,6 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "model/json_number.h"
+
+#include <vector>
+
+#include <random>
+
+#include <cstring>
+
+#include <cmath>
+
+#include <bit>
+
 #include "model/json_struct.h"
 #include "model/json_value.h"
 
@@ -163,6 +175,18 @@ TEST(JsonReader, NestingLimitAppliesToReadAndSkippedValues) {
   EXPECT_EQ(probe_error(R"({"a":1,"b":"x","z":)" + nested(126) + "}"), "ok");
 }
 
+TEST(JsonReader, AReaderOfOneValueInsideADocumentPositionsErrorsInTheWholeDocument) {
+  const std::string doc = "{\"x\": 1,\n \"probe\": {\"a\": 7, \"b\": \"q\"},\n \"bad\": {\"a\": 1}}";
+  JsonReader good(doc, doc.find(':', doc.find("probe")) + 1);
+  Probe p;
+  ASSERT_TRUE(JsonCodec<Probe>::read(good, p));
+  EXPECT_EQ(p.a, 7u);
+  EXPECT_EQ(p.b, "q");
+  JsonReader bad(doc, doc.find(':', doc.find("bad")) + 1);
+  EXPECT_FALSE(JsonCodec<Probe>::read(bad, p));
+  EXPECT_EQ(bad.status().message(), "missing field `b` at line 3 column 16");
+}
+
 TEST(JsonReader, IntegerWidths) {
   const struct {
     const char* in;
@@ -214,6 +238,38 @@ TEST(JsonValue, KeepsOrderKindsAndLastRepeatedKey) {
   EXPECT_EQ(json_to_string(JsonValue(built)), R"({"z":[null],"y":"t"})");
   EXPECT_EQ(json_parse<JsonValue>("[1,]").status().message(), "trailing comma at line 1 column 4");
   EXPECT_EQ(json_parse<JsonValue>("[1] 2").status().message(), "trailing characters at line 1 column 5");
+}
+
+}  // namespace
+}  // namespace vesk
+
+namespace vesk {
+namespace {
+
+// A 32-bit float's shortest text reads back as that float, through the reader
+// and the fast scanner alike, also where the nearest 64-bit float of the text
+// lies exactly halfway between two 32-bit floats.
+TEST(JsonReader, EveryFloatsShortestTextReadsBackAsItself) {
+  std::mt19937 rng(3);
+  std::vector<float> values = {7.038531e-26f, 1.0f, -0.5f, 3.4028235e38f, 1.17549435e-38f, 1.4e-45f, 0.9f};
+  for (int i = 0; i < 300000; ++i) {
+    uint32_t bits = static_cast<uint32_t>(rng());
+    float f;
+    std::memcpy(&f, &bits, 4);
+    if (std::isfinite(f)) values.push_back(f);
+  }
+  for (float f : values) {
+    std::string text;
+    append_json_f32(text, f);
+    JsonReader reader(text);
+    float read = 0;
+    ASSERT_TRUE(reader.read_f32(read)) << text;
+    EXPECT_EQ(std::bit_cast<uint32_t>(read), std::bit_cast<uint32_t>(f)) << text;
+    float scanned = 0;
+    const char* end = scan_json_f32(text.data(), text.data() + text.size(), scanned);
+    ASSERT_EQ(end, text.data() + text.size()) << text;
+    EXPECT_EQ(std::bit_cast<uint32_t>(scanned), std::bit_cast<uint32_t>(f)) << text;
+  }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "model/json_codec.h"
 
@@ -141,6 +143,45 @@ TEST(JsonWriter, CompactAndPrettyLayout) {
   build(p);
   EXPECT_EQ(compact, R"({"a":[1,-2],"e":{},"n":null})");
   EXPECT_EQ(pretty, "{\n  \"a\": [\n    1,\n    -2\n  ],\n  \"e\": {},\n  \"n\": null\n}");
+}
+
+// A non-finite float is null by default and 0.0 when the writer is asked for
+// that; an optional float that is not finite is none under either rule, and
+// the finite values are untouched.
+TEST(JsonWriter, NonFiniteFloatsFollowTheWritersRule) {
+  const float nan = std::nanf("");
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Values {
+    float f;
+    double d;
+    std::optional<float> of;
+    std::optional<double> od;
+    std::vector<float> v;
+  };
+  auto text = [](const Values& x, JsonNonFinite rule) {
+    std::string out;
+    JsonWriter w(out, JsonStyle::Compact, rule);
+    w.begin_array();
+    json_write(w, x.f);
+    json_write(w, x.d);
+    json_write(w, x.of);
+    json_write(w, x.od);
+    json_write(w, x.v);
+    w.end_array();
+    return out;
+  };
+  const struct {
+    Values values;
+    const char* as_null;
+    const char* as_zero;
+  } cases[] = {
+      {{nan, -inf, nan, inf, {1.5f, nan}}, "[null,null,null,null,[1.5,null]]", "[0.0,0.0,null,null,[1.5,0.0]]"},
+      {{0.25f, 2.0, 0.5f, std::nullopt, {}}, "[0.25,2.0,0.5,null,[]]", "[0.25,2.0,0.5,null,[]]"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(text(c.values, JsonNonFinite::Null), c.as_null);
+    EXPECT_EQ(text(c.values, JsonNonFinite::Zero), c.as_zero);
+  }
 }
 
 }  // namespace

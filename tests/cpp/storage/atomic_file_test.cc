@@ -71,6 +71,31 @@ TEST(AtomicFile, FailuresLeaveTheOldContentAndNoTemporaryFile) {
   }
 }
 
+// A file written piece by piece can be forced along the way. A force that
+// fails fails the finish, even when the final force works (a later force may
+// no longer report the loss); otherwise the file is the one a single write
+// gives.
+TEST(AtomicFile, AFailedForceAlongTheWayFailsTheFinish) {
+  for (bool fault : {false, true}) {
+    SCOPED_TRACE(fault ? "the first force fails" : "every force works");
+    TempDir dir;
+    FaultEnv env;
+    if (fault) env.fail_sync_once("beliefs.");
+    auto staged = stage_file_atomic(dir / "beliefs.cog", env);
+    ASSERT_TRUE(staged.ok());
+    (*staged)->force_along(4);
+    for (const char* piece : {"abcd", "efgh", "ij"}) ASSERT_TRUE((*staged)->append(piece).ok());
+    const Status st = (*staged)->finish();
+    EXPECT_EQ(st.ok(), !fault) << st.message();
+    if (!fault) {
+      ASSERT_TRUE((*staged)->publish().ok());
+      EXPECT_EQ(slurp(dir / "beliefs.cog"), "abcdefghij");
+    }
+    staged->reset();
+    EXPECT_EQ(names(dir.path()), fault ? std::vector<std::string>{} : std::vector<std::string>{"beliefs.cog"});
+  }
+}
+
 TEST(AtomicFile, SealedTextReadFailures) {
   TempDir dir;
   SecretKey key = SecretKey::random();

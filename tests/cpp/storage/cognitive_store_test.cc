@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "model/record_json.h"
 #include "base/coding.h"
 #include "storage/fault_env.h"
@@ -275,12 +278,15 @@ TEST(CognitiveStore, KeyedJournalRoundTripsAndRefusesPlainFrames) {
   EXPECT_EQ(slurp(dir / "brain.cog").find("aaaaaaaaaaaa"), std::string::npos) << "payloads are sealed";
   EXPECT_EQ(ids(reload(dir.path(), key)), (std::vector<std::string>{"aaaaaaaaaaaa", "bbbbbbbbbbbb"}));
 
-  // A plain frame in a keyed journal fails the load; so does another key.
+  // A plain frame in a keyed journal is a damaged frame: passed over and
+  // listed. A journal of which no frame unseals belongs to another key.
+  const uint64_t plain_at = slurp(dir / "brain.cog").size();
   spit(dir / "brain.cog", slurp(dir / "brain.cog") + frame(1, json_of(rec("cccccccccccc"))));
   auto s = open_ok(dir.path(), key);
   auto loaded = s->load_cognitive_state();
-  ASSERT_FALSE(loaded.ok());
-  EXPECT_EQ(loaded.status().message(), "Plaintext payload in encrypted memory; explicit migration required");
+  ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+  EXPECT_EQ(ids(loaded->records), (std::vector<std::string>{"aaaaaaaaaaaa", "bbbbbbbbbbbb"}));
+  EXPECT_EQ(loaded->unreadable_frames, std::vector<uint64_t>{plain_at});
   auto other = open_ok(dir.path(), test_key());
   EXPECT_EQ(other->load_cognitive_state().status().message(), "Decryption failed - invalid key or corrupted data");
 }
@@ -433,6 +439,88 @@ TEST(CognitiveStore, FailedCompactionKeepsTheOldJournal) {
   EXPECT_TRUE(s->is_closed());
   EXPECT_EQ(slurp(dir / "brain.cog"), before);
   EXPECT_EQ(ids(reload(dir.path())), (std::vector<std::string>{"aaaaaaaaaaaa", "bbbbbbbbbbbb"}));
+}
+
+// Damage at rest: whatever is damaged is passed over, every whole frame
+// stays (on disk too), and nothing is cut without a copy unless it is the
+// start of a frame a crash cut short.
+TEST(CognitiveStore, DamageIsPassedOverAndOnlyATornTailIsCutWithoutACopy) {
+  // Ten frames of ten records, then a case's change of the bytes.
+  std::string whole = kPlainHeader;
+  std::vector<size_t> starts;
+  for (int i = 0; i < 10; ++i) {
+    starts.push_back(whole.size());
+    whole += frame(1, json_of(rec(std::string(11, 'a') + static_cast<char>('0' + i))));
+  }
+  const std::vector<std::string> all = {"aaaaaaaaaaa0", "aaaaaaaaaaa1", "aaaaaaaaaaa2", "aaaaaaaaaaa3",
+                                        "aaaaaaaaaaa4", "aaaaaaaaaaa5", "aaaaaaaaaaa6", "aaaaaaaaaaa7",
+                                        "aaaaaaaaaaa8", "aaaaaaaaaaa9"};
+  auto without = [&](std::initializer_list<int> gone) {
+    std::vector<std::string> out;
+    for (int i = 0; i < 10; ++i)
+      if (std::find(gone.begin(), gone.end(), i) == gone.end()) out.push_back(all[i]);
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::function<std::string(std::string)> damage;
+    std::vector<std::string> kept;
+    bool copied;  // a damaged copy is kept and the file rewritten
+  } cases[] = {
+      {"zeroed bytes across frames 3 and 4",
+       [&](std::string b) { std::fill(b.begin() + starts[3] + 20, b.begin() + starts[5] - 3, '\0'); return b; },
+       without({3, 4}), true},
+      {"a flipped length byte in frame 5",
+       [&](std::string b) { b[starts[5] + 1] ^= 0x40; return b; }, without({5}), true},
+      {"a payload byte flipped in frame 6 (its head is fine)",
+       [&](std::string b) { b[starts[6] + 30] ^= 1; return b; }, without({6}), false},
+      {"nine zero bytes at the end", [&](std::string b) { return b + std::string(9, '\0'); }, all, true},
+      {"a torn last frame", [&](std::string b) { return b.substr(0, b.size() - 17); }, without({9}), false},
+      {"a head cut short at the end", [&](std::string b) { return b + std::string("\x01\x10\x00", 3); }, all, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string damaged = c.damage(whole);
+    spit(dir / "brain.cog", damaged);
+    auto s = open_ok(dir.path());
+    ASSERT_TRUE(s);
+    auto loaded = s->load_cognitive_state();
+    ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+    EXPECT_EQ(ids(loaded->records), c.kept);
+    const CognitiveStore::Repair& repair = s->repair();
+    EXPECT_EQ(!repair.damaged_copy.empty(), c.copied);
+    if (c.copied) {
+      EXPECT_EQ(slurp(repair.damaged_copy), damaged) << "the copy holds the file as it was";
+      EXPECT_THAT(repair.damaged_copy.filename().string(), ::testing::StartsWith("brain.cog.damaged-"));
+    }
+    // Appending goes on behind the last whole frame, and the next open loads
+    // everything kept plus the new frame, with nothing left to repair.
+    ASSERT_TRUE(s->append_cognitive_frame(FrameKind::kRecordInsert, json_of(rec("bbbbbbbbbbbb")), true).ok());
+    s.reset();
+    auto again = open_ok(dir.path());
+    EXPECT_TRUE(again->repair().damaged_copy.empty());
+    auto reloaded = again->load_cognitive_state();
+    ASSERT_TRUE(reloaded.ok());
+    std::vector<std::string> want = c.kept;
+    want.push_back("bbbbbbbbbbbb");
+    EXPECT_EQ(ids(reloaded->records), want);
+  }
+}
+
+TEST(CognitiveStore, AZeroTailOfAKeyedJournalIsDamageNotAFailedLoad) {
+  TempDir dir;
+  StoreKey key = test_key();
+  {
+    auto s = open_ok(dir.path(), key);
+    ASSERT_TRUE(s->log_record_batch(std::vector<Record>{rec("aaaaaaaaaaaa"), rec("bbbbbbbbbbbb")}).ok());
+  }
+  spit(dir / "brain.cog", slurp(dir / "brain.cog") + std::string(9, '\0'));
+  auto s = open_ok(dir.path(), key);
+  auto loaded = s->load_cognitive_state();
+  ASSERT_TRUE(loaded.ok()) << loaded.status().message();
+  EXPECT_EQ(ids(loaded->records), (std::vector<std::string>{"aaaaaaaaaaaa", "bbbbbbbbbbbb"}));
+  EXPECT_FALSE(s->repair().damaged_copy.empty());
 }
 
 }  // namespace

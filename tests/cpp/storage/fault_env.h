@@ -4,9 +4,10 @@
 // text: a torn write (the write that crosses a chosen byte count lands only up
 // to that byte, then fails, and so does every later write to a matching
 // file), a refused open for writing (as a write-protected file would be, which
-// chmod cannot arrange for a root test run), a failed read, a failed sync, a
-// failed rename (matched on the target) or a failed truncate. clear() heals
-// the machine.
+// chmod cannot arrange for a root test run), a failed read (anywhere, or from
+// a chosen byte on), a failed sync (or one failed sync, the disk then working
+// again), a failed rename (matched on the target, or on the source) or a
+// failed truncate. clear() heals the machine.
 #pragma once
 
 #include <cerrno>
@@ -33,9 +34,18 @@ class FaultEnv : public Env {
   }
   // Opens of matching files in any mode but kRead fail with EACCES.
   void fail_open_for_write(std::string match) { set(open_write_match_, std::move(match)); }
-  void fail_reads(std::string match) { set(read_match_, std::move(match)); }
+  // Reads of matching files fail: all of them, or with `from` those that
+  // reach byte `from` or beyond.
+  void fail_reads(std::string match, uint64_t from = 0) {
+    std::lock_guard<std::mutex> g(mu_);
+    read_match_ = std::move(match);
+    read_from_ = from;
+  }
   void fail_sync(std::string match) { set(sync_match_, std::move(match)); }
+  // Only the next sync of a matching file fails.
+  void fail_sync_once(std::string match) { set(sync_once_match_, std::move(match)); }
   void fail_rename(std::string match) { set(rename_match_, std::move(match)); }
+  void fail_rename_from(std::string match) { set(rename_from_match_, std::move(match)); }
   void fail_truncate(std::string match) { set(truncate_match_, std::move(match)); }
   void clear() {
     std::lock_guard<std::mutex> g(mu_);
@@ -43,7 +53,9 @@ class FaultEnv : public Env {
     open_write_match_.reset();
     read_match_.reset();
     sync_match_.reset();
+    sync_once_match_.reset();
     rename_match_.reset();
+    rename_from_match_.reset();
     truncate_match_.reset();
   }
 
@@ -54,7 +66,8 @@ class FaultEnv : public Env {
     return std::unique_ptr<File>(new FaultFile(this, path.string(), std::move(f).value()));
   }
   Status rename(const fs::path& from, const fs::path& to) override {
-    if (hits(rename_match_, to.string())) return Status::OS("injected rename failure");
+    if (hits(rename_match_, to.string()) || hits(rename_from_match_, from.string()))
+      return Status::OS("injected rename failure");
     return base_.rename(from, to);
   }
   Status remove(const fs::path& p) override { return base_.remove(p); }
@@ -63,7 +76,11 @@ class FaultEnv : public Env {
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return base_.list_dir(d); }
   bool exists(const fs::path& p) override { return base_.exists(p); }
   Result<uint64_t> file_size(const fs::path& p) override { return base_.file_size(p); }
-  Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override { return base_.lock(p); }
+  // A lock file is opened for writing: a refused open refuses the lock.
+  Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override {
+    if (hits(open_write_match_, p.string())) return os_error(EACCES);
+    return base_.lock(p);
+  }
   UtcInstant now() override { return base_.now(); }
   Status random_bytes(void* dst, size_t n) override { return base_.random_bytes(dst, n); }
 
@@ -73,7 +90,7 @@ class FaultEnv : public Env {
     FaultFile(FaultEnv* env, std::string path, std::unique_ptr<File> base)
         : env_(env), path_(std::move(path)), base_(std::move(base)) {}
     Result<size_t> read_at(uint64_t o, char* d, size_t n) override {
-      if (env_->hits(env_->read_match_, path_)) return Status::OS("injected read failure");
+      if (env_->read_fails(path_, o + n)) return Status::OS("injected read failure");
       return base_->read_at(o, d, n);
     }
     Status write_at(uint64_t offset, std::string_view data) override {
@@ -82,14 +99,21 @@ class FaultEnv : public Env {
       if (allowed) (void)base_->write_at(offset, data.substr(0, allowed));
       return Status::OS("injected write failure");
     }
+    // Two writes, so that an injected failure can cut between or inside them.
+    Status write_at(uint64_t offset, std::string_view first, std::string_view second) override {
+      return File::write_at(offset, first, second);
+    }
     Status sync() override {
-      if (env_->hits(env_->sync_match_, path_)) return Status::OS("injected sync failure");
+      if (env_->hits(env_->sync_match_, path_) || env_->hits_once(env_->sync_once_match_, path_)) {
+        return Status::OS("injected sync failure");
+      }
       return base_->sync();
     }
     Status truncate(uint64_t size) override {
       if (env_->hits(env_->truncate_match_, path_)) return Status::OS("injected truncate failure");
       return base_->truncate(size);
     }
+    void start_writeback(uint64_t offset, uint64_t length) override { base_->start_writeback(offset, length); }
     Result<uint64_t> size() override { return base_->size(); }
     Status close() override { return base_->close(); }
 
@@ -107,6 +131,17 @@ class FaultEnv : public Env {
     std::lock_guard<std::mutex> g(mu_);
     return slot && path.find(*slot) != std::string::npos;
   }
+  bool read_fails(const std::string& path, uint64_t end) {
+    std::lock_guard<std::mutex> g(mu_);
+    return read_match_ && path.find(*read_match_) != std::string::npos && (read_from_ == 0 || end > read_from_);
+  }
+  // hits(), and a hit clears the slot.
+  bool hits_once(std::optional<std::string>& slot, const std::string& path) {
+    std::lock_guard<std::mutex> g(mu_);
+    if (!slot || path.find(*slot) == std::string::npos) return false;
+    slot.reset();
+    return true;
+  }
   // How many of `n` bytes a write to `path` may put down.
   size_t write_allowance(const std::string& path, size_t n) {
     std::lock_guard<std::mutex> g(mu_);
@@ -118,8 +153,10 @@ class FaultEnv : public Env {
 
   Env& base_;
   std::mutex mu_;
-  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, rename_match_, truncate_match_;
+  std::optional<std::string> write_match_, open_write_match_, read_match_, sync_match_, sync_once_match_,
+      rename_match_, rename_from_match_, truncate_match_;
   uint64_t write_budget_ = 0;
+  uint64_t read_from_ = 0;
 };
 
 }  // namespace vesk::testing

@@ -3,10 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -90,8 +92,8 @@ TEST(VeskStorage, AppendReadRemoveAndReopen) {
   EXPECT_EQ(text_of(*s, "nobody"), "none");
   EXPECT_TRUE(s->is_user_core("aaaaaaaaaaaa")) << "a later general entry keeps the id";
   EXPECT_FALSE(s->is_user_core("bbbbbbbbbbbb"));
-  // The cache shares the appended positions instead of copying them.
-  EXPECT_EQ(s->cached_entry("bbbbbbbbbbbb")->sdr.get(), other.sdr.get());
+  // The cache refers to the appended positions instead of copying them.
+  EXPECT_EQ(s->cached_entry("bbbbbbbbbbbb")->sdr().plain().data(), other.sdr->data());
   EXPECT_EQ(s->entry_count(), 3u);
 
   s->remove_entry("bbbbbbbbbbbb");
@@ -113,9 +115,85 @@ TEST(VeskStorage, AppendReadRemoveAndReopen) {
   EXPECT_EQ(e.created_at, 1700000000.25);
   EXPECT_EQ(e.strength, 0.5f);
   EXPECT_EQ(e.offset, *o2);
-  auto cached = s->cached_entry("aaaaaaaaaaaa");
-  EXPECT_EQ(cached->text, "second text");
+  EXPECT_EQ(s->cached_entry("aaaaaaaaaaaa")->sdr().positions(), std::vector<uint16_t>{9});
   EXPECT_EQ(s->user_core_ids(), std::unordered_set<std::string>{"aaaaaaaaaaaa"});
+}
+
+// The cached entry holds what the log holds, minus the text: the fixed
+// fields and the positions in the order given, whether appended in this
+// process (referring to the appended list) or scanned at the next open
+// (packed in blocks when they ascend).
+TEST(VeskStorage, CachedEntryHoldsTheFixedFieldsAndPositions) {
+  struct Case {
+    const char* id;
+    const char* tier;
+    LogTier want_tier;
+    std::vector<uint16_t> sdr;
+    PackedSdr::Form scanned;
+  };
+  std::vector<Case> cases = {
+      {"aaaaaaaaaaaa", "general", LogTier::kGeneral, {1, 300, 65535}, PackedSdr::Form::kBlocks},
+      {"bbbbbbbbbbbb", "user_core", LogTier::kUserCore, {3, 1, 7, 7}, PackedSdr::Form::kPlain},
+      {"cccccccccccc", "archive", LogTier::kOther, {}, PackedSdr::Form::kPlain},
+      {"dddddddddddd", "general", LogTier::kGeneral, {}, PackedSdr::Form::kBlocks},
+  };
+  for (uint16_t p = 0; p < 4096; p += 3) cases.back().sdr.push_back(p);
+  TempDir dir;
+  auto s = open_ok(dir.path());
+  for (const Case& c : cases) {
+    LogEntry e = entry(c.id, "text", c.tier, c.sdr);
+    e.pin_factor = 100.0f;
+    e.reserved1 = 7;
+    e.reserved2 = 9;
+    ASSERT_TRUE(s->append(e).ok());
+  }
+  for (bool reopened : {false, true}) {
+    if (reopened) {
+      ASSERT_TRUE(s->close().ok());
+      s = open_ok(dir.path());
+    }
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.id) + (reopened ? " scanned" : " appended"));
+      auto e = s->cached_entry(c.id);
+      ASSERT_TRUE(e);
+      EXPECT_EQ(e->tier, c.want_tier);
+      EXPECT_EQ(e->created_at, 1700000000.25);
+      EXPECT_EQ(e->strength, 0.5f);
+      EXPECT_EQ(e->pin_factor, 100.0f);
+      EXPECT_EQ(e->reserved1, 7u);
+      EXPECT_EQ(e->reserved2, 9u);
+      EXPECT_EQ(e->sdr().positions(), c.sdr);
+      EXPECT_EQ(e->sdr().form(), reopened ? c.scanned : PackedSdr::Form::kPlain);
+    }
+  }
+}
+
+// The entry's bytes as the format table lays them out, each integer written
+// byte by byte, must be what the encoder writes (it copies the SDR positions
+// in one go on a little-endian host), for random position lists.
+TEST(VeskStorage, EncodedEntryFollowsTheByteTable) {
+  auto le = [](std::string& out, uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+  };
+  std::mt19937 rng(11);
+  for (int t = 0; t < 50; ++t) {
+    std::vector<uint16_t> sdr(rng() % 5000);
+    for (uint16_t& p : sdr) p = static_cast<uint16_t>(rng());
+    LogEntry e = entry("id-" + std::to_string(t), std::string(rng() % 300, 'c'), "general", sdr);
+    std::string expected = e.id + std::string(32 - e.id.size(), '\0') + "general" + std::string(9, '\0');
+    le(expected, std::bit_cast<uint64_t>(e.created_at), 8);
+    le(expected, std::bit_cast<uint32_t>(e.strength), 4);
+    le(expected, std::bit_cast<uint32_t>(e.pin_factor), 4);
+    le(expected, 0, 8);
+    le(expected, sdr.size(), 2);
+    le(expected, e.content.size(), 4);
+    expected.push_back('\0');
+    for (uint16_t p : sdr) le(expected, p, 2);
+    expected += e.content;
+    std::string out = "prefix";
+    ASSERT_TRUE(encode_log_entry(e, nullptr, &out).ok());
+    EXPECT_EQ(out, "prefix" + expected) << "entry " << t;
+  }
 }
 
 TEST(VeskStorage, IdAndTierFieldsAreCutAndCleaned) {
@@ -194,8 +272,8 @@ TEST(VeskStorage, ScanOfALongLogKeepsLogOrderAcrossBlocks) {
     for (const auto& [id, want] : latest) {
       auto e = s->cached_entry(id);
       ASSERT_TRUE(e) << id;
-      EXPECT_EQ(e->text, want.first) << id;
-      EXPECT_EQ(*e->sdr, want.second) << id;
+      EXPECT_EQ(e->sdr().positions(), want.second) << id;
+      EXPECT_EQ(text_of(*s, id), want.first) << id;
     }
     const auto core = s->user_core_ids();
     EXPECT_EQ(std::set<std::string>(core.begin(), core.end()), user_core);
@@ -204,20 +282,34 @@ TEST(VeskStorage, ScanOfALongLogKeepsLogOrderAcrossBlocks) {
   auto s = open_ok(dir.path());
   EXPECT_EQ(fs::file_size(dir / "brain.vesk"), last_start);
   EXPECT_EQ(s->entry_count(), uint64_t{kEntries - 1});
-  EXPECT_NE(s->cached_entry(last_id)->text, latest[last_id].first);
+  EXPECT_NE(s->cached_entry(last_id)->sdr().positions(), latest[last_id].second);
+  EXPECT_NE(text_of(*s, last_id), latest[last_id].first);
 }
 
+// The scan reads the log a block at a time, the next block while it caches
+// the last: a failed read fails the open wherever it happens.
 TEST(VeskStorage, ReadErrorFailsTheOpenWithoutCuttingTheLog) {
   TempDir dir;
-  ASSERT_TRUE(open_ok(dir.path())->append(entry("aaaaaaaaaaaa", "must survive")).ok());
-  uint64_t size = fs::file_size(dir / "brain.vesk");
-  FaultEnv env;
-  env.fail_reads("brain.vesk");
-  auto failed = VeskStorage::open(dir.path(), nullptr, env);
-  ASSERT_FALSE(failed.ok());
-  EXPECT_EQ(failed.status().message(), "injected read failure");
-  EXPECT_EQ(fs::file_size(dir / "brain.vesk"), size);
-  EXPECT_EQ(text_of(*open_ok(dir.path()), "aaaaaaaaaaaa"), "must survive");
+  {
+    auto s = open_ok(dir.path());
+    ASSERT_TRUE(s->append(entry("aaaaaaaaaaaa", "must survive")).ok());
+    const std::vector<uint16_t> sdr(4000, 1);
+    for (int i = 0; i < 3000; ++i) ASSERT_TRUE(s->append(entry(std::to_string(i), "filler", "general", sdr)).ok());
+  }
+  const uint64_t size = fs::file_size(dir / "brain.vesk");
+  ASSERT_GT(size, uint64_t{20} << 20);
+  for (uint64_t from : {uint64_t{0}, uint64_t{12} << 20, size - 1}) {
+    FaultEnv env;
+    env.fail_reads("brain.vesk", from);
+    auto failed = VeskStorage::open(dir.path(), nullptr, env);
+    ASSERT_FALSE(failed.ok()) << from;
+    EXPECT_EQ(failed.status().message(), "injected read failure");
+    EXPECT_EQ(fs::file_size(dir / "brain.vesk"), size);
+    EXPECT_TRUE(Env::Default().lock(dir / "brain.lock").ok()) << "the lock is released";
+  }
+  auto s = open_ok(dir.path());
+  EXPECT_EQ(s->entry_count(), 3001u);
+  EXPECT_EQ(text_of(*s, "aaaaaaaaaaaa"), "must survive");
 }
 
 TEST(VeskStorage, HeaderIsChecked) {
@@ -307,18 +399,18 @@ TEST(VeskStorage, EncryptedTextsAndTheirPlaceholders) {
 
   struct Case {
     StoreKey key;
-    const char* cached;
     std::string read;
   };
   const Case cases[] = {
-      {key, "secret text", "secret text"},
-      {nullptr, "<encrypted>", "<encrypted - no key>"},
-      {std::make_shared<const SecretKey>(SecretKey::random()), "<decryption failed>",
+      {key, "secret text"},
+      {nullptr, "<encrypted - no key>"},
+      {std::make_shared<const SecretKey>(SecretKey::random()),
        "error: Decryption failed for record aaaaaaaaaaaa: Decryption failed - invalid key or corrupted data"},
   };
   for (const Case& c : cases) {
+    // The open never decrypts: a wrong key or none still opens the log.
     auto s = open_ok(dir.path(), c.key);
-    EXPECT_EQ(s->cached_entry("aaaaaaaaaaaa")->text, c.cached);
+    ASSERT_TRUE(s->cached_entry("aaaaaaaaaaaa"));
     EXPECT_EQ(text_of(*s, "aaaaaaaaaaaa"), c.read);
   }
 }
@@ -327,7 +419,7 @@ TEST(VeskStorage, InvalidUtf8TextReadsAsPlaceholder) {
   TempDir dir;
   ASSERT_TRUE(open_ok(dir.path())->append(entry("aaaaaaaaaaaa", "bad \xff byte")).ok());
   auto s = open_ok(dir.path());
-  EXPECT_EQ(s->cached_entry("aaaaaaaaaaaa")->text, "");
+  ASSERT_TRUE(s->cached_entry("aaaaaaaaaaaa"));
   EXPECT_EQ(text_of(*s, "aaaaaaaaaaaa"), "<invalid utf8>");
 }
 

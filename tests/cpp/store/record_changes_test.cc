@@ -36,11 +36,22 @@ struct View {
   std::map<std::string, std::vector<std::string>> twins;
   std::map<std::string, RankedList> ngram, bm25;
   std::set<std::string> sdr_ids;
+  // The records holding an entity id, and those under each value, in map
+  // order, as the metadata value index answers.
+  std::vector<std::string> entities;
+  std::map<std::string, std::vector<std::string>> by_entity_id;
   bool operator==(const View&) const = default;
 };
 
 const std::vector<std::string> kTags = {"kiln", "glaze", "clay", "wheel"};
 const std::vector<std::string> kNamespaces = {"default", "work", "home"};
+const std::vector<std::string> kEntityIds = {"e1", "e2", "e3"};
+
+std::vector<std::string> ids_of(const std::vector<const Record*>& records) {
+  std::vector<std::string> ids;
+  for (const Record* r : records) ids.push_back(r->id);
+  return ids;
+}
 
 View view_of(Vesk& v) {
   View out;
@@ -88,6 +99,29 @@ View view_of(Vesk& v) {
     for (const std::string& t : kTags) {
       out.by_tag[t] = tags->ids_with(t);
       std::sort(out.by_tag[t].begin(), out.by_tag[t].end());
+    }
+  }
+  {
+    auto map = v.record_state().records.read();
+    const MetadataValueIndex& index = v.record_state().by_metadata(map);
+    out.entities = ids_of(index.records_with_key(*map, kAuditEntityIdKey));
+    for (const std::string& e : kEntityIds) {
+      out.by_entity_id[e] = ids_of(index.records_with_value(*map, kAuditEntityIdKey, e));
+    }
+    // The same as a walk of the whole map.
+    std::vector<std::string> scanned;
+    std::map<std::string, std::vector<std::string>> scanned_by_value;
+    for (const auto& [id, r] : *map) {
+      auto it = r.metadata.find(kAuditEntityIdKey);
+      if (it == r.metadata.end()) continue;
+      scanned.push_back(id);
+      scanned_by_value[it->second].push_back(id);
+    }
+    EXPECT_EQ(out.entities, scanned);
+    for (const std::string& e : kEntityIds) {
+      EXPECT_EQ(out.by_entity_id[e], scanned_by_value[e]) << e;
+      const Record* first = index.first_with_value(*map, kAuditEntityIdKey, e);
+      EXPECT_EQ(first ? first->id : "", scanned_by_value[e].empty() ? "" : scanned_by_value[e].front()) << e;
     }
   }
   for (const auto& [key, id] : *v.record_state().id_map.read()) out.id_map.emplace(key, id);
@@ -157,12 +191,19 @@ TEST(RecordChanges, EveryTableFollowsTheMapThroughInsertReplaceAndErase) {
         const Record* held = b.find(id);
         if (!held) return Status::Ok();
         Record next = *held;
-        switch (rng() % 5) {
+        switch (rng() % 6) {
           case 0: next.content = sentence(rng); break;
           case 1: next.tags = {kTags[rng() % kTags.size()]}; break;
           case 2: next.namespace_ = kNamespaces[rng() % kNamespaces.size()]; break;
           case 3: next.level = next.level == Level::Identity ? Level::Working : Level::Identity; break;
           case 4: next.valid_from = next.valid_from ? std::nullopt : std::optional<double>(1e9); break;
+          case 5:
+            if (rng() % 3 == 0) {
+              next.metadata.erase(std::string(kAuditEntityIdKey));
+            } else {
+              next.metadata[std::string(kAuditEntityIdKey)] = kEntityIds[rng() % kEntityIds.size()];
+            }
+            break;
         }
         return b.replace(std::move(next));
       });
@@ -191,6 +232,9 @@ TEST(RecordChanges, EveryTableFollowsTheMapThroughInsertReplaceAndErase) {
   EXPECT_EQ(live.ngram, rebuilt.ngram);
   EXPECT_EQ(live.bm25, rebuilt.bm25);
   EXPECT_EQ(live.sdr_ids, rebuilt.sdr_ids);
+  EXPECT_EQ(live.entities, rebuilt.entities);
+  EXPECT_EQ(live.by_entity_id, rebuilt.by_entity_id);
+  EXPECT_FALSE(live.entities.empty());
   // The SDR index is saved, not rebuilt, at close: it must name exactly the
   // records held.
   EXPECT_EQ(live.sdr_ids, std::set<std::string>(live.ids.begin(), live.ids.end()));
@@ -226,6 +270,15 @@ TEST(RecordChanges, AChangeThatCannotBeJournaledChangesNothing) {
          return b.replace(std::move(next));
        }},
       {"erase", [&](RecordChanges::Batch& b) { return b.erase("aaaaaaaaaaa2"); }},
+      {"patch",
+       [&](RecordChanges::Batch& b) {
+         std::vector<Record> next = {*b.find("aaaaaaaaaaa1"), *b.find("aaaaaaaaaaa2")};
+         next[0].metadata[std::string(kAuditEntityIdKey)] = "e1";
+         next[1].set_connection(next[0].id, 1.0f, "supports");
+         const RecordPatch patches[] = {{next[0].id, {{std::string(kAuditEntityIdKey), "e1"}}, {}},
+                                        {next[1].id, {}, {{next[0].id, 1.0f, "supports"}}}};
+         return b.patch(std::move(next), patches);
+       }},
   };
   for (const Case& c : cases) {
     env.tear_writes_after("brain.cog", 0);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audit/audit_action.h"
+#include "audit/audit_entry.h"
 #include "model/record_json.h"
 #include "recall/context_block.h"
 #include "recall/record_validity.h"
@@ -437,6 +438,189 @@ TEST(VeskOpen, ADamagedSdrIndexIsRebuiltFromTheRecordLogAndReported) {
   EXPECT_EQ(report->recovered_fallbacks, 1u);
 }
 
+// The journal's frames: (offset, length) of each, in order.
+std::vector<std::pair<size_t, size_t>> frame_spans(const std::string& bytes) {
+  std::vector<std::pair<size_t, size_t>> out;
+  for (size_t at = 5; at + 9 <= bytes.size();) {
+    uint32_t n;
+    std::memcpy(&n, bytes.data() + at + 1, 4);
+    out.emplace_back(at, 9 + n);
+    at += 9 + n;
+  }
+  return out;
+}
+
+TEST(VeskOpen, ADirectoryThatCannotBeWrittenIsNotCalledOpenElsewhere) {
+  TempDir tmp;
+  FaultEnv env;
+  env.fail_open_for_write("brain.lock");
+  auto v = Vesk::open(tmp / "store", std::nullopt, env);
+  ASSERT_FALSE(v.ok());
+  EXPECT_EQ(v.status().message(), "Vesk brain at " + (tmp / "store").string() +
+                                      " cannot be opened for writing (Permission denied): the store directory must "
+                                      "be writable");
+}
+
+// The record log's entries: (offset, length) of each, in order.
+std::vector<std::pair<size_t, size_t>> log_spans(const std::string& bytes) {
+  std::vector<std::pair<size_t, size_t>> out;
+  for (size_t at = 64; at + 79 <= bytes.size();) {
+    uint16_t b;
+    uint32_t n;
+    std::memcpy(&b, bytes.data() + at + 72, 2);
+    std::memcpy(&n, bytes.data() + at + 74, 4);
+    out.emplace_back(at, 79 + 2 * size_t{b} + n);
+    at += 79 + 2 * size_t{b} + n;
+  }
+  return out;
+}
+
+std::vector<std::string> store_notes(const fs::path& dir, int n) {
+  auto v = Vesk::open(dir, std::nullopt);
+  EXPECT_TRUE(v.ok()) << v.status().message();
+  std::vector<std::string> ids;
+  for (int i = 0; i < n; ++i) {
+    StoreRequest r;
+    r.content = "note number " + std::to_string(i) + " about the kiln and its glaze";
+    ids.push_back(*(*v)->store(std::move(r)));
+  }
+  EXPECT_TRUE((*v)->close().ok());
+  return ids;
+}
+
+TEST(VeskOpen, ADamagedRecordLogKeepsItsWholeEntriesAndTheJournalRestoresTheRest) {
+  TempDir tmp;
+  const fs::path dir = tmp / "store";
+  const std::vector<std::string> ids = store_notes(dir, 200);
+  // One flipped length byte at the start of entry 100: its payload length
+  // now runs far past the end, with 100 entries behind it.
+  std::string bytes = slurp(dir / "brain.vesk");
+  const auto spans = log_spans(bytes);
+  ASSERT_EQ(spans.size(), 200u);
+  bytes[spans[99].first + 77] ^= 0x40;
+  testing::spit(dir / "brain.vesk", bytes);
+
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  EXPECT_EQ((*v)->count(), 200u);
+  for (const std::string& id : ids) {
+    EXPECT_TRUE((*v)->get(id)) << id;
+    // Every record has its log entry again, and with it its SDR postings.
+    EXPECT_TRUE((*v)->storage().cached_entry(id)) << id;
+    EXPECT_TRUE((*v)->indexes().sdr_index->doc_of(id)) << id;
+  }
+  ASSERT_TRUE((*v)->close().ok());
+  const std::string now = slurp(dir / "brain.vesk");
+  EXPECT_EQ(now.substr(64, spans[99].first - 64), bytes.substr(64, spans[99].first - 64))
+      << "entries 1 to 99 stay where they were";
+  int copies = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    if (entry.path().filename().string().starts_with("brain.vesk.damaged-")) {
+      ++copies;
+      EXPECT_EQ(slurp(entry.path()), bytes);
+    }
+  }
+  EXPECT_EQ(copies, 1);
+  // A torn tail (part of an entry a crash left) is still cut without a word.
+  testing::spit(dir / "brain.vesk", now + now.substr(64, 120));
+  auto reopened = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(reopened.ok());
+  for (const auto& e : (*reopened)->startup_report().events) EXPECT_NE(e.status, "load_error_fallback") << e.surface;
+  ASSERT_TRUE((*reopened)->close().ok());
+  EXPECT_EQ(slurp(dir / "brain.vesk"), now);
+}
+
+TEST(VeskOpen, ASnapshotLeftHalfWrittenByADeadProcessIsRemoved) {
+  TempDir tmp;
+  const fs::path dir = tmp / "store";
+  store_notes(dir, 1);
+  testing::spit(dir / "embeddings.0f1e2d3c-0000-4000-8000-000000000000.tmp", std::string(4096, 'x'));
+  testing::spit(dir / "unrelated.tmp", "kept");
+  ASSERT_TRUE(Vesk::open(dir, std::nullopt).ok());
+  EXPECT_FALSE(fs::exists(dir / "embeddings.0f1e2d3c-0000-4000-8000-000000000000.tmp"));
+  EXPECT_TRUE(fs::exists(dir / "unrelated.tmp"));
+}
+
+TEST(VeskOpen, AMissingJournalBesideARecordLogIsReportedNotOpenedAsNew) {
+  TempDir tmp;
+  const fs::path dir = tmp / "store";
+  store_notes(dir, 200);
+  fs::remove(dir / "brain.cog");
+  fs::remove(dir / "brain.snap");
+  auto v = Vesk::open(dir, std::nullopt);
+  ASSERT_TRUE(v.ok()) << v.status().message();
+  EXPECT_EQ((*v)->count(), 0u);
+  std::vector<std::string> details;
+  for (const auto& e : (*v)->startup_report().events) {
+    if (e.status == "load_error_fallback" && e.detail) details.push_back(*e.detail);
+  }
+  EXPECT_EQ(details, std::vector<std::string>{"the journal lacks 200 records that the record log holds entries for"});
+}
+
+TEST(VeskOpen, DamageInTheJournalLosesOnlyTheDamagedFramesAndIsReported) {
+  for (const char* password : {static_cast<const char*>(nullptr), "pw"}) {
+    SCOPED_TRACE(password ? "encrypted" : "plain");
+    TempDir tmp;
+    const fs::path dir = tmp / "store";
+    std::vector<std::string> ids;
+    {
+      auto v = password ? Vesk::open(dir, password) : Vesk::open(dir, std::nullopt);
+      ASSERT_TRUE(v.ok()) << v.status().message();
+      for (int i = 0; i < 200; ++i) {
+        StoreRequest r;
+        r.content = "note number " + std::to_string(i) + " about the kiln and its glaze";
+        auto stored = (*v)->store(std::move(r));
+        ASSERT_TRUE(stored.ok());
+        ids.push_back(*stored);
+      }
+      ASSERT_TRUE((*v)->close().ok());
+    }
+    // 4,096 zero bytes over the middle, and a zero tail as a power loss
+    // leaves it: every frame wholly outside the zeroed bytes must come back.
+    std::string bytes = slurp(dir / "brain.cog");
+    const auto spans = frame_spans(bytes);
+    ASSERT_EQ(spans.size(), 200u);
+    const size_t from = bytes.size() / 2, to = from + 4096;
+    std::fill(bytes.begin() + from, bytes.begin() + to, '\0');
+    bytes += std::string(9, '\0');
+    testing::spit(dir / "brain.cog", bytes);
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < spans.size(); ++i) {
+      if (spans[i].first + spans[i].second <= from || spans[i].first >= to) kept.push_back(ids[i]);
+    }
+
+    auto v = password ? Vesk::open(dir, password) : Vesk::open(dir, std::nullopt);
+    ASSERT_TRUE(v.ok()) << v.status().message();
+    EXPECT_EQ((*v)->count(), kept.size());
+    for (const std::string& id : kept) EXPECT_TRUE((*v)->get(id)) << id;
+    EXPECT_LT(kept.size(), 200u);
+
+    StartupValidationReport report = (*v)->startup_report();
+    std::vector<const StartupValidationEvent*> losses;
+    for (const auto& e : report.events)
+      if (e.status == "load_error_fallback") losses.push_back(&e);
+    // The damage itself, and the records the record log still names.
+    ASSERT_EQ(losses.size(), 2u);
+    for (const StartupValidationEvent* e : losses) {
+      EXPECT_EQ(e->surface, "records");
+      EXPECT_EQ(e->path, (dir / "brain.cog").string());
+      EXPECT_TRUE(e->recovered);
+      ASSERT_TRUE(e->detail);
+    }
+    EXPECT_NE(losses[0]->detail->find("brain.cog.damaged-"), std::string::npos) << *losses[0]->detail;
+    EXPECT_EQ(*losses[1]->detail, "the journal lacks " + std::to_string(200 - kept.size()) +
+                                      " records that the record log holds entries for");
+    int copies = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+      if (entry.path().filename().string().starts_with("brain.cog.damaged-")) {
+        ++copies;
+        EXPECT_EQ(slurp(entry.path()), bytes) << "the copy holds the damaged journal as it was";
+      }
+    }
+    EXPECT_EQ(copies, 1);
+  }
+}
+
 class VeskFlush : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -470,17 +654,35 @@ TEST_F(VeskFlush, PendingActivationsBecomeOneSortedFrame) {
   EXPECT_TRUE(v_->recall_state().pending_activations.size() == 0);
 }
 
-TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFail) {
+TEST_F(VeskFlush, AfterCloseOnlyPendingActivationsFailAndCloseDoesNothing) {
   ASSERT_TRUE(v_->close().ok());
   EXPECT_TRUE(v_->flush().ok());
+  // A recall after close changes records in memory only.
+  v_->recall("text of bbbbbbbbbbb1");
   note({"bbbbbbbbbbb1"});
   Status s = v_->flush();
   ASSERT_FALSE(s.ok());
   EXPECT_EQ(s.message(), "failed to persist recall activation state");
   EXPECT_TRUE(v_->recall_state().pending_activations.contains("bbbbbbbbbbb1"));
-  EXPECT_FALSE(v_->close().ok());
-  // The directory was released by the first close.
-  EXPECT_TRUE(Vesk::open(dir_, std::nullopt).ok());
+  EXPECT_TRUE(v_->close().ok()) << "closed once, a store stays closed";
+  // The directory was released by the first close; the audit journal's last
+  // line was written then, and a later handle's lines stay whole when the
+  // first object goes away.
+  auto other = Vesk::open(dir_, std::nullopt);
+  ASSERT_TRUE(other.ok());
+  (*other)->recall("text of bbbbbbbbbbb2");
+  v_.reset();
+  ASSERT_TRUE((*other)->close().ok());
+  const std::string audit = slurp(dir_ / "brain.audit");
+  size_t closes = 0;
+  for (size_t at = 0; (at = audit.find("\"action\":\"close\"", at)) != std::string::npos; ++at) ++closes;
+  EXPECT_EQ(closes, 2u);
+  EXPECT_EQ(audit.back(), '\n');
+  for (size_t start = 0; start < audit.size();) {
+    size_t end = audit.find('\n', start);
+    EXPECT_TRUE(parse_audit_entry(audit.substr(start, end - start)).ok()) << audit.substr(start, end - start);
+    start = end + 1;
+  }
 }
 
 TEST_F(VeskFlush, AFailedJournalForceLeavesTheStoreOpenAndCloseable) {

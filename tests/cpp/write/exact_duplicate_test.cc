@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -113,6 +116,31 @@ TEST(DuplicateIndex, KeepsOnlyPossibleTwinsInStep) {
   index.note_remove(a.id, a.content);
   EXPECT_TRUE(index.candidates(a.content).empty());
   EXPECT_EQ(index.size(), 1u);
+}
+
+// Random inserts and removals over a few contents shared by many ids (one
+// id, then several, then one again under a content) leave the candidates a
+// plain map of content to ids holds.
+TEST(DuplicateIndex, CandidatesFollowAPlainMap) {
+  std::mt19937 rng(13);
+  DuplicateIndex index;
+  std::map<std::string, std::set<std::string>> plain;
+  size_t held = 0;
+  for (int step = 0; step < 20000; ++step) {
+    Record r = twin_record();
+    r.id = "id" + std::to_string(rng() % 40);
+    r.content = "a content long enough to be indexed, number " + std::to_string(rng() % 25);
+    if (rng() % 3) {
+      index.note_insert(r);
+      held += plain[r.content].insert(r.id).second;
+    } else {
+      index.note_remove(r.id, r.content);
+      held -= plain[r.content].erase(r.id);
+    }
+    ASSERT_EQ(index.size(), held) << "step " << step;
+    auto got = index.candidates(r.content);
+    ASSERT_EQ(std::set<std::string>(got.begin(), got.end()), plain[r.content]) << "step " << step;
+  }
 }
 
 }  // namespace

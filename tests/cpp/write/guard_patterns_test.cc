@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +52,42 @@ TEST(GuardPatterns, DigitsAndSpacesAreUnicodeAware) {
   EXPECT_FALSE(guard_pattern_matches(GuardPattern::Email, "\u0430@\u0431.\u0432\u0433"));
   // Invalid UTF-8 does not stop the search in the valid parts.
   EXPECT_TRUE(guard_pattern_matches(GuardPattern::Email, std::string("\xff\xfe a@b.co")));
+}
+
+// The scan skips a pattern where a byte pass shows it cannot match; its
+// answers must be the patterns' own, over random texts made of markers,
+// digits (ASCII and Arabic-Indic), separators, long runs of letters and
+// digits, caseless look-alikes (U+017F, Cyrillic) and invalid bytes.
+TEST(GuardPatterns, ScanAnswersAsThePatterns) {
+  const std::vector<std::string> pieces = {
+      "sk-", "api", "api_key", "apikey", "token", "secret", "TOKEN", "password", "PassWD", "pa\u017f\u017fword",
+      "\u043f\u0430\u0440\u043e\u043b\u044c", "\u041f\u0410\u0420\u041e\u041b\u042c", ":", "=", " ", " ",
+      "\u3000", "@", ".", "co", "example", "+", "(", ")", "-", "0x", "0", "1", "5", "7", "42", "\u0663",
+      "abcdefABCDEF0123456789abcdefABCDEF012345", "1BvBMSEYstWetqTFn5Au4m4GFg7xJaNVN2",
+      "TQn9Y2khEsLJW1ChVWFMSMeRDow5KcbLSE", "abcdefghijABCDEFGHIJ", "jane@example.org", "a@b", "\xff", "\xc3", "\u00e9", "x", "note"};
+  const GuardPattern all[] = {GuardPattern::ApiKey, GuardPattern::Password, GuardPattern::Email, GuardPattern::Phone,
+                              GuardPattern::Wallet};
+  std::mt19937 rng(17);
+  int hits[5] = {}, misses[5] = {};
+  for (int t = 0; t < 4000; ++t) {
+    std::string text;
+    for (int k = 0, n = 1 + static_cast<int>(rng() % 14); k < n; ++k) {
+      // Half the texts stay ASCII, where the scan skips more.
+      const std::string& piece = pieces[rng() % pieces.size()];
+      if (t % 2 == 0 && std::any_of(piece.begin(), piece.end(), [](char c) { return c & 0x80; })) continue;
+      text += piece;
+    }
+    GuardScan scan(text);
+    for (int p = 0; p < 5; ++p) {
+      const bool expected = guard_pattern_matches(all[p], text);
+      EXPECT_EQ(scan.matches(all[p]), expected) << "pattern " << p << " in " << text;
+      (expected ? hits : misses)[p]++;
+    }
+  }
+  for (int p = 0; p < 5; ++p) {
+    EXPECT_GT(hits[p], 20) << "pattern " << p;
+    EXPECT_GT(misses[p], 20) << "pattern " << p;
+  }
 }
 
 TEST(GuardPatterns, ActionabilityBySensitiveTagOrContent) {

@@ -1,6 +1,7 @@
 // _binding_probe: a test-only module that drives the binding layer through
 // each conversion, result form, error family, fault, lock release and class
-// helper, independently of the module's own surface.
+// helper, independently of the module's own surface. It also hands out a
+// value of the module's classes that no store operation produces yet.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
@@ -18,6 +19,7 @@
 #include "binding/classes.h"
 #include "binding/native.h"
 #include "model/record.h"
+#include "value_classes.h"
 
 namespace vesk::py {
 
@@ -129,6 +131,16 @@ PyObject* make_widget(int64_t value) {
 }
 constexpr Method kMakeWidget{nullptr, "make_widget(value)", make_widget};
 
+// A maintenance report with one feedback entry, wrapped by the module's own
+// class tables: until a store runs maintenance, the only way Python code
+// reaches the classes the module never registers.
+MaintenanceReport maintenance_report() {
+  MaintenanceReport report;
+  report.feedback.entries.emplace_back();
+  return report;
+}
+constexpr Method kMaintenanceReport{nullptr, "maintenance_report()", maintenance_report};
+
 // ---- Arguments and results ----
 
 std::string echo_text(std::string value) { return value; }
@@ -221,6 +233,7 @@ PyMethodDef functions[] = {
     bind<kEchoReals>(),    bind<kEchoMetadata>(), bind<kEchoNamespace>(), bind<kFail>(),
     bind<kThrow>(),        bind<kWaitForSignal>(), bind<kSignal>(),     bind<kDropOnNativeThread>(),
     bind<kNoop>(),         bind<kRegisterNoop>(),     bind<kMakeReport>(),  bind<kReportName>(),
+    bind<kMaintenanceReport>(),
 };
 PyMethodDef noop_def = bind<kNoop>();
 

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/trace_recorder.h"
+#include "storage/test_dir.h"
+#include "store/vesk.h"
+
+namespace vesk {
+namespace {
+
+// Installs a recorder for the life of a test and removes it after, so no
+// other test sees spans.
+struct Recording {
+  std::shared_ptr<testing::TraceRecorder> recorder = std::make_shared<testing::TraceRecorder>();
+  Recording() { trace::set_receiver(recorder); }
+  ~Recording() { trace::set_receiver(nullptr); }
+};
+
+std::unique_ptr<Vesk> open_store(const testing::TempDir& dir) {
+  auto v = Vesk::open(dir.path(), std::nullopt);
+  EXPECT_TRUE(v.ok()) << v.status().message();
+  return v.ok() ? std::move(v).value() : nullptr;
+}
+
+TEST(Spans, TextRecallNestsTheCollectorsAndTheFusionInsideThePipelineInsideTheCore) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  StoreRequest r;
+  r.content = "the harbour crane was repaired on tuesday";
+  r.tags = std::vector<std::string>{"harbour"};
+  ASSERT_TRUE(store->store(std::move(r)).ok());
+
+  Recording rec;
+  store->recall("harbour crane");
+  std::vector<std::string> enters = rec.recorder->starting("enter ");
+  // The collectors run side by side: their order among themselves is free.
+  ASSERT_GE(enters.size(), 7u);
+  EXPECT_EQ(enters[0],
+            "enter recall_core vesk::recall in - query=\"harbour crane\" expand_connections=true session_id=? "
+            "namespaces=? top_k=40 min_strength=0.100000");
+  EXPECT_EQ(enters[1],
+            "enter recall_pipeline vesk::recall in recall_core query=\"harbour crane\" top_k=80 min_strength=0.100000");
+  std::vector<std::string> inside_pipeline;
+  for (const std::string& line : enters)
+    if (line.find(" in recall_pipeline ") != std::string::npos) inside_pipeline.push_back(line);
+  std::sort(inside_pipeline.begin(), inside_pipeline.end());
+  EXPECT_EQ(inside_pipeline, (std::vector<std::string>{
+                                 "enter collect_bm25 vesk::recall in recall_pipeline top_k=80",
+                                 "enter collect_ngram vesk::recall in recall_pipeline top_k=80",
+                                 "enter collect_sdr vesk::recall in recall_pipeline top_k=80",
+                                 "enter collect_tags vesk::recall in recall_pipeline top_k=80",
+                                 "enter rrf_fuse vesk::recall in recall_pipeline top_k=80",
+                             }));
+  for (std::string_view name : {"recall_core", "recall_pipeline", "collect_sdr", "rrf_fuse"})
+    EXPECT_EQ(std::count(rec.recorder->lines.begin(), rec.recorder->lines.end(), "leave " + std::string(name)), 1)
+        << name;
+}
+
+TEST(Spans, TheRecordLogAppendsAndFlushesUnderTheStorageTarget) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  Recording rec;
+  StoreRequest r;
+  r.content = "a note for the log";
+  ASSERT_TRUE(store->store(std::move(r)).ok());
+  ASSERT_TRUE(store->close().ok());
+  std::vector<std::string> storage;
+  for (const std::string& line : rec.recorder->starting("enter "))
+    if (line.find(" vesk::storage ") != std::string::npos) storage.push_back(line.substr(0, line.find(" in ")));
+  EXPECT_EQ(storage, (std::vector<std::string>{"enter append vesk::storage", "enter flush vesk::storage"}));
+}
+
+TEST(Spans, EveryStoreRunsInsideOneStoreSpanWithItsArgumentsWhateverTheOutcome) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  const std::string kStoreSpan =
+      "enter store_with_channel_and_validity vesk::vesk in - tags=\"[\"deploy\", \"ops\"]\" pin=? content_type=? "
+      "source_type=? deduplicate=false caused_by_id=? channel=\"chat\" auto_promote=? semantic_type=? "
+      "valid_from=? valid_until=? authority=\"External\"";
+  struct Case {
+    const char* content;
+    bool stored;
+  };
+  for (const Case& c : {Case{"the deploy runs at noon", true}, Case{"", false}}) {
+    SCOPED_TRACE(c.content);
+    Recording rec;
+    StoreRequest r;
+    r.content = c.content;
+    r.tags = std::vector<std::string>{"deploy", "ops"};
+    r.channel = "chat";
+    r.deduplicate = false;
+    EXPECT_EQ(store->store(std::move(r)).ok(), c.stored);
+    EXPECT_EQ(rec.recorder->starting("enter store_with"), std::vector<std::string>{kStoreSpan});
+    EXPECT_EQ(rec.recorder->levels["store_with_channel_and_validity"], trace::Level::Info);
+    std::vector<std::string> leaves = rec.recorder->starting("leave store_with");
+    EXPECT_EQ(leaves, std::vector<std::string>{"leave store_with_channel_and_validity"});
+  }
+
+  // The internal entry opens its own span around the road's, without the
+  // causal parent and the validity window.
+  Recording rec;
+  StoreRequest r;
+  r.content = "an internal note";
+  r.pin = true;
+  r.caused_by_id = "ignored";
+  ASSERT_TRUE(store->store_with_channel(std::move(r)).ok());
+  EXPECT_EQ(rec.recorder->starting("enter store_with"),
+            (std::vector<std::string>{
+                "enter store_with_channel vesk::vesk in - tags=? pin=true content_type=? source_type=? "
+                "deduplicate=? caused_by_id=? channel=? auto_promote=? semantic_type=?",
+                "enter store_with_channel_and_validity vesk::vesk in store_with_channel tags=? pin=true "
+                "content_type=? source_type=? deduplicate=? caused_by_id=? channel=? auto_promote=? "
+                "semantic_type=? valid_from=? valid_until=? authority=\"External\""}));
+}
+
+}  // namespace
+}  // namespace vesk
