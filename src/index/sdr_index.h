@@ -18,9 +18,8 @@
 // PostingList (posting_list.h): chunks by the numbers' high 16 bits, with a
 // small buffer that batches the appends of new records, whose numbers are
 // always the largest yet; the chunks live in the index's own PostingMemory
-// (posting_memory.h). The index also keeps, per document it indexed in
-// this process, the record's SDR buffer (shared with the record log's entry
-// cache, not copied) so that a removal touches only that record's positions.
+// (posting_memory.h). The index keeps no record's SDR: a removal asks every
+// list, which is rare beside the search and the store road.
 //
 // Locks: `ids_mu_` (id map, reverse map, next document number) before
 // `bitmaps_mu_` before `queue_mu_`. A new document takes `ids_mu_` and
@@ -105,7 +104,9 @@ class SdrIndex {
   std::optional<uint32_t> doc_of(std::string_view id) const;
   size_t size() const;
 
-  // The documents posted under a position, ascending (for tests).
+  // The documents posted under a position, ascending (for tests). A copy
+  // taken under the lock: the poster thread may change the list as soon as
+  // the lock is released, so no reference to it is handed out.
   std::vector<uint32_t> postings(uint16_t position) const;
 
   // A batch is sealed for the poster thread once kPostBatch new documents
