@@ -17,9 +17,11 @@
 
 namespace vesk {
 
-Status os_error(int err) { return Status::OS(std::strerror(err)); }
+Status os_error(int err) { return Status::System(err, std::strerror(err)); }
 
 Status eof_error() { return Status::OS("unexpected end of file"); }
+
+Result<FileStat> File::stat() { return Status::OS("file metadata unavailable"); }
 
 Status File::read_exact_at(uint64_t offset, char* dst, size_t n) {
   auto got = read_at(offset, dst, n);
@@ -48,6 +50,16 @@ Result<std::string> Env::read_file(const fs::path& path) {
   return out;
 }
 
+Status Env::create_dir(const fs::path& dir) {
+  if (::mkdir(dir.c_str(), 0777) != 0) return os_error(errno);
+  return Status::Ok();
+}
+
+Status Env::remove_dir(const fs::path& dir) {
+  if (::rmdir(dir.c_str()) != 0) return os_error(errno);
+  return Status::Ok();
+}
+
 UtcInstant Env::now() { return system_utc_now(); }
 
 Status Env::random_bytes(void* dst, size_t n) {
@@ -70,6 +82,11 @@ Status File::write_at(uint64_t offset, std::string_view first, std::string_view 
 }
 
 namespace {
+
+FileStat file_stat_of(const struct stat& st) {
+  return FileStat{static_cast<uint64_t>(st.st_size),
+                  static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
 
 class PosixFile final : public File {
  public:
@@ -172,6 +189,13 @@ class PosixFile final : public File {
     return static_cast<uint64_t>(st.st_size);
   }
 
+  Result<FileStat> stat() override {
+    if (fd_ < 0) return os_error(EBADF);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return os_error(errno);
+    return file_stat_of(st);
+  }
+
   Status close() override {
     if (fd_ < 0) return Status::Ok();
     int fd = std::exchange(fd_, -1);
@@ -240,7 +264,7 @@ class PosixEnv final : public Env {
   Status create_dirs(const fs::path& dir) override {
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (ec) return Status::OS(ec.message());
+    if (ec) return Status::System(ec.value(), ec.message());
     return Status::Ok();
   }
 
@@ -283,6 +307,12 @@ class PosixEnv final : public Env {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return os_error(errno);
     return static_cast<uint64_t>(st.st_size);
+  }
+
+  Result<FileStat> file_stat(const fs::path& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return os_error(errno);
+    return file_stat_of(st);
   }
 
   Result<std::unique_ptr<FileLock>> lock(const fs::path& path) override {

@@ -62,10 +62,13 @@ class FixedEnv : public Env {
   Status rename(const fs::path& from, const fs::path& to) override { return files_.rename(from, to); }
   Status remove(const fs::path& p) override { return files_.remove(p); }
   Status create_dirs(const fs::path& d) override { return files_.create_dirs(d); }
+  Status create_dir(const fs::path& d) override { return files_.create_dir(d); }
+  Status remove_dir(const fs::path& d) override { return files_.remove_dir(d); }
   Status sync_dir(const fs::path& d) override { return files_.sync_dir(d); }
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return files_.list_dir(d); }
   bool exists(const fs::path& p) override { return files_.exists(p); }
   Result<uint64_t> file_size(const fs::path& p) override { return files_.file_size(p); }
+  Result<FileStat> file_stat(const fs::path& p) override { return files_.file_stat(p); }
   Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override { return files_.lock(p); }
 
  private:

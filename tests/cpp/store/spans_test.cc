@@ -118,5 +118,55 @@ TEST(Spans, EveryStoreRunsInsideOneStoreSpanWithItsArgumentsWhateverTheOutcome) 
                 "semantic_type=? valid_from=? valid_until=? authority=\"External\""}));
 }
 
+// The explanation declares its fields empty and records them as it learns
+// them; it opens no recall_pipeline span of its own (its collectors' and
+// fusion's spans nest directly in it). Snapshots and rollbacks carry the
+// label, also when the label is refused.
+TEST(Spans, ExplainSnapshotAndRollbackEachRunInOneInfoSpan) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  StoreRequest r;
+  r.content = "the harbour crane was repaired on tuesday";
+  ASSERT_TRUE(store->store(std::move(r)).ok());
+
+  {
+    Recording rec;
+    Result<RecallExplanation> e = store->explain_recall("harbour crane", 3);
+    ASSERT_TRUE(e.ok());
+    std::vector<std::string> own;
+    for (const std::string& line : rec.recorder->lines)
+      if (line.find(" explain_recall") == line.find(' ')) own.push_back(line);
+    EXPECT_EQ(own, (std::vector<std::string>{
+                       "enter explain_recall vesk::vesk in - expand_connections=? top_k=? min_strength=? "
+                       "memory_trace_id=? selected_count=? rejected_count=?",
+                       "record explain_recall top_k=3",
+                       "record explain_recall min_strength=0.100000",
+                       "record explain_recall memory_trace_id=\"" + e->trace_id + "\"",
+                       "record explain_recall selected_count=1",
+                       "record explain_recall rejected_count=0",
+                       "leave explain_recall",
+                   }));
+    EXPECT_EQ(rec.recorder->levels["explain_recall"], trace::Level::Info);
+    EXPECT_TRUE(rec.recorder->starting("enter recall_pipeline").empty());
+    EXPECT_EQ(rec.recorder->starting("enter rrf_fuse vesk::recall in explain_recall").size(), 2u);
+  }
+
+  for (std::string_view label : {"nightly", "a.b"}) {
+    Recording rec;
+    (void)store->snapshot(label);
+    (void)store->rollback(label);
+    const std::string quoted = "label=\"" + std::string(label) + "\"";
+    EXPECT_EQ(rec.recorder->starting("enter snapshot"),
+              std::vector<std::string>{"enter snapshot vesk::vesk in - " + quoted});
+    EXPECT_EQ(rec.recorder->starting("enter rollback"),
+              std::vector<std::string>{"enter rollback vesk::vesk in - " + quoted});
+    EXPECT_EQ(rec.recorder->starting("leave snapshot").size(), 1u);
+    EXPECT_EQ(rec.recorder->starting("leave rollback").size(), 1u);
+    EXPECT_EQ(rec.recorder->levels["snapshot"], trace::Level::Info);
+    EXPECT_EQ(rec.recorder->levels["rollback"], trace::Level::Info);
+  }
+}
+
 }  // namespace
 }  // namespace vesk
