@@ -59,6 +59,7 @@ MethodRows capsule_methods();         // capsule_methods.cc: context capsules, w
 MethodRows correction_log_methods();  // correction_log_methods.cc: the correction log
 MethodRows evidence_methods();        // evidence_methods.cc: retrieval episodes, applicability
 MethodRows container_methods();       // container_methods.cc: container keys, inspection, verification, import
+MethodRows credibility_methods();     // credibility_methods.cc: source credibility and its overrides
 MethodRows outcome_receipt_methods(); // outcome_receipt_methods.cc: capture and listing of receipts
 
 }  // namespace vesk::py

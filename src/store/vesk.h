@@ -445,6 +445,15 @@ class Vesk {
   Result<std::vector<ContradictionReport>> find_claim_conflicts(std::string_view claim_id) const;
   Result<DecisionExplanation> explain_decision(std::string_view decision_id) const;
 
+  // ---- Source credibility (vesk_credibility.cc, write/source_credibility.h) ----
+
+  // The rating of a url, under the tables' read lock.
+  float get_credibility(std::string_view url) const;
+  // Rates `domain` (lower-cased, nothing else changed) `score` clamped into
+  // [0, 1], replacing an earlier override, under the tables' write lock. An
+  // override applies to that exact host only.
+  void set_credibility_override(std::string_view domain, double score);
+
   // ---- Outcome receipts (vesk_outcome_receipts.cc) ----
 
   // Stores the receipt of one attempt at a task in the audit journal and
