@@ -746,8 +746,7 @@ PENDING = {
         'deprecate_belief', 'deprecate_belief_with_reason', 'invalidate_causal_pattern',
         'invalidate_causal_pattern_with_reason', 'retract_causal_pattern',
         'retract_causal_pattern_with_reason', 'retract_policy_hint',
-        'retract_policy_hint_with_reason', 'get_correction_log', 'get_correction_log_for_target',
-        'get_correction_review_queue', 'get_suggested_corrections',
+        'retract_policy_hint_with_reason', 'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
         'get_high_volatility_beliefs', 'get_high_salience_records', 'get_salience_summary',
         'get_low_stability_beliefs', 'get_belief_instability_summary', 'get_contradiction_clusters',
@@ -757,7 +756,7 @@ PENDING = {
         'namespace_stats',
     ),
     'Context capsules, exchange and portable containers': (
-        'build_context_capsule', 'build_compacted_context_capsule', 'export_context',
+        'export_context',
         'import_context', 'export_container', 'export_signed_container', 'append_container',
         'append_signed_container', 'append_container_with_retention',
         'append_signed_container_with_retention', 'verify_container_authenticity',
@@ -770,6 +769,6 @@ PENDING = {
         'container_retention_scheduler_status', 'verify_container_generation',
         'verify_container_segments', 'read_container_segment',
         'read_container_segment_at_generation', 'import_authenticated_container',
-        'import_container_generation', 'extract_container_segments', 'export_json',
+        'import_container_generation', 'extract_container_segments',
     ),
 }
