@@ -125,7 +125,8 @@ PyMethodDef* vesk_methods() {
     std::vector<PyMethodDef> rows;
     for (MethodRows family : {lifecycle_methods(), store_methods(), text_recall_methods(), recall_methods(),
                               classifier_methods(), embedding_methods(), record_access_methods(),
-                              taxonomy_methods(), status_methods(), audit_graph_methods()}) {
+                              taxonomy_methods(), status_methods(), audit_graph_methods(),
+                              connection_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -53,5 +53,6 @@ MethodRows record_access_methods();   // record_access_methods.cc: record access
 MethodRows taxonomy_methods();        // taxonomy_methods.cc: taxonomy, synonyms, namespaces
 MethodRows status_methods();          // status_methods.cc: startup report, manifest, trends, reflection
 MethodRows audit_graph_methods();     // audit_graph_methods.cc: audit graph, audit entities and links
+MethodRows connection_methods();      // connection_methods.cc: connect
 
 }  // namespace vesk::py
