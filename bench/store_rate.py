@@ -79,28 +79,29 @@ def rate(v, batch):
 TAG_POOL = [f"topic-{i:02d}" for i in range(20)]
 
 
-def tagged_rate(v, batch, rng):
+def tagged_rate(v, batch):
     t0 = time.perf_counter()
-    for t in batch:
-        v.store(t, tags=rng.sample(TAG_POOL, 2))
+    for t, tags in batch:
+        v.store(t, tags=tags)
     return len(batch) / (time.perf_counter() - t0)
 
 
 def tagged(args, all_texts):
     rng = random.Random(11)
+    calls = [(t, rng.sample(TAG_POOL, 2)) for t in all_texts]
     small = 10_000
     with tempfile.TemporaryDirectory() as d:
         v = Vesk(d + "/store")
         v.store("the user of this store", tags=["user-profile"])
-        for t in all_texts[:small]:
-            v.store(t, tags=rng.sample(TAG_POOL, 2))
-        at_small = tagged_rate(v, all_texts[small:small + args.batch], rng)
+        for t, tags in calls[:small]:
+            v.store(t, tags=tags)
+        at_small = tagged_rate(v, calls[small:small + args.batch])
         print(f"tagged, at {small} records:   {at_small:8.0f} stores/s over {args.batch} calls")
         t0 = time.perf_counter()
-        for t in all_texts[small + args.batch:args.records]:
-            v.store(t, tags=rng.sample(TAG_POOL, 2))
+        for t, tags in calls[small + args.batch:args.records]:
+            v.store(t, tags=tags)
         print(f"filled to {v.count()} records in {time.perf_counter() - t0:.1f} s")
-        at_full = tagged_rate(v, all_texts[args.records:args.records + args.batch], rng)
+        at_full = tagged_rate(v, calls[args.records:args.records + args.batch])
         print(f"tagged, at {args.records} records: {at_full:8.0f} stores/s over {args.batch} calls")
         print(f"rate at {small} / rate at {args.records}: {at_small / at_full:.2f}")
         t0 = time.perf_counter()

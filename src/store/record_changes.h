@@ -6,8 +6,9 @@
 // to this object, which applies it in one fixed order:
 //
 //   1. durable first: a new record's record log entry, then its journal
-//      frame (an insert, a full-record write, a removal, or one forced patch
-//      list for several records);
+//      frame (an insert, with the patch list of the links other records get
+//      to it in the same write; a full-record write; a removal; one forced
+//      record batch or patch list for several records);
 //   2. the record map, and with it the duplicates table, the recall index
 //      and the metadata value index;
 //   3. the search indexes and side tables: n-gram, terms, tags, the SDR index,

@@ -198,7 +198,7 @@ class Vesk {
   // two different entities ("entity_id"), the entities' anchors (found by
   // `anchor_of`, called with no lock held) are linked the same way. Runtime
   // errors, checked in this order: "Cannot link record to itself", "Relation
-  // weight must not be NaN", "Relation type must not be empty", "Source
+  // type must not be empty", "Relation weight must not be NaN", "Source
   // record {id} not found", "Target record {id} not found", "Cannot link
   // records across namespaces: {a} vs {b}", then the journal's error (the
   // links already set in memory stay).
