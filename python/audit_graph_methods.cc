@@ -63,6 +63,21 @@ constexpr Method kLinkAuditEntities{"Vesk",
                                     "relation, valid_from=None, valid_until=None)",
                                     link_audit_entities};
 
+PyObject* trace_claim_evidence(Vesk& self, std::string claim_id) {
+  return answer(without_gil([&] { return self.trace_claim_evidence(claim_id); }));
+}
+constexpr Method kTraceClaimEvidence{"Vesk", "trace_claim_evidence($self, claim_id)", trace_claim_evidence};
+
+PyObject* find_claim_conflicts(Vesk& self, std::string claim_id) {
+  return answer(without_gil([&] { return self.find_claim_conflicts(claim_id); }));
+}
+constexpr Method kFindClaimConflicts{"Vesk", "find_claim_conflicts($self, claim_id)", find_claim_conflicts};
+
+PyObject* explain_decision(Vesk& self, std::string decision_id) {
+  return answer(without_gil([&] { return self.explain_decision(decision_id); }));
+}
+constexpr Method kExplainDecision{"Vesk", "explain_decision($self, decision_id)", explain_decision};
+
 }  // namespace
 
 MethodRows audit_graph_methods() {
@@ -71,6 +86,9 @@ MethodRows audit_graph_methods() {
       bind<kSetAuditEntityStatus>(),
       bind<kLinkAuditEntities>(),
       bind<kAuditGraph>(),
+      bind<kTraceClaimEvidence>(),
+      bind<kFindClaimConflicts>(),
+      bind<kExplainDecision>(),
   };
 }
 

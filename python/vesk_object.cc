@@ -68,11 +68,6 @@ constexpr Method kIsEncrypted{"Vesk", "is_encrypted($self)", is_encrypted};
 bool is_background_running(Vesk& self) { return self.is_background_running(); }
 constexpr Method kIsBackgroundRunning{"Vesk", "is_background_running($self)", is_background_running};
 
-// ---- Snapshots ---------------------------------------------------------------------
-
-std::vector<std::string> list_snapshots(Vesk& self) { return self.list_snapshots(); }
-constexpr Method kListSnapshots{"Vesk", "list_snapshots($self)", list_snapshots};
-
 // ---- Security profile -------------------------------------------------------------
 
 Status set_security_profile(Vesk& self, std::string profile) { return self.set_security_profile(std::string_view(profile)); }
@@ -125,8 +120,8 @@ PyMethodDef* vesk_methods() {
     std::vector<PyMethodDef> rows;
     for (MethodRows family : {lifecycle_methods(), store_methods(), text_recall_methods(), recall_methods(),
                               classifier_methods(), embedding_methods(), record_access_methods(),
-                              taxonomy_methods(), status_methods(), audit_graph_methods(),
-                              connection_methods()}) {
+                              taxonomy_methods(), status_methods(), maintenance_methods(), audit_graph_methods(),
+                              snapshot_methods(), container_methods(), connection_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});
@@ -150,8 +145,7 @@ MethodRows lifecycle_methods() {
   return {bind<kEnter>(),        bind<kExit>(),
           bind<kClose>(),        bind<kFlush>(),
           bind<kStopBackground>(), bind<kIsEncrypted>(),
-          bind<kIsBackgroundRunning>(), bind<kListSnapshots>(),
-          bind<kSetSecurityProfile>()};
+          bind<kIsBackgroundRunning>(), bind<kSetSecurityProfile>()};
 }
 
 ClassObject& vesk_class() {

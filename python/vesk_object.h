@@ -52,7 +52,10 @@ MethodRows embedding_methods();       // embedding_methods.cc: embedding functio
 MethodRows record_access_methods();   // record_access_methods.cc: record access control
 MethodRows taxonomy_methods();        // taxonomy_methods.cc: taxonomy, synonyms, namespaces
 MethodRows status_methods();          // status_methods.cc: startup report, manifest, trends, reflection
+MethodRows maintenance_methods();     // maintenance_methods.cc: maintenance cycle, configuration, background
+MethodRows snapshot_methods();        // snapshot_methods.cc: labelled snapshots, rollback, diff
 MethodRows audit_graph_methods();     // audit_graph_methods.cc: audit graph, audit entities and links
+MethodRows container_methods();       // container_methods.cc: container keys, inspection, verification, import
 MethodRows connection_methods();      // connection_methods.cc: connect
 
 }  // namespace vesk::py

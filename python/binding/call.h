@@ -138,7 +138,7 @@ struct NewInstance;
 
 // Runs a body that returns a new reference or null with an exception set.
 // No C++ exception crosses into the interpreter: running out of memory is a
-// MemoryError, anything else the internal fault.
+// MemoryError, anything else a RuntimeError with the exception's text.
 template <class F>
 PyObject* call_frame(F&& body) noexcept {
   flush_deferred_decrefs();

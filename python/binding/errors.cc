@@ -27,21 +27,9 @@ PyObject* set_error(PyObject* cls, std::string_view message) {
 
 PyObject* raise(const Status& status) { return set_error(exception_class(status.kind()), status.message()); }
 
-PyObject* internal_fault_class() {
-  // Made under the interpreter lock and kept for the life of the process.
-  static PyObject* cls = nullptr;
-  if (!cls) {
-    cls = PyErr_NewExceptionWithDoc("vesk._core.InternalFault",
-                                    "A broken internal invariant of vesk; not an error of the caller.",
-                                    PyExc_BaseException, nullptr);
-  }
-  return cls;
-}
-
 void raise_internal_fault(std::string_view what) {
-  PyObject* cls = internal_fault_class();
-  if (!cls) return;  // the failure to make the class is the pending exception
-  set_error(cls, what.empty() ? std::string_view("internal fault: a broken invariant was detected") : what);
+  constexpr std::string_view kGeneric = "internal fault: a broken invariant was detected";
+  set_error(PyExc_RuntimeError, what.empty() ? kGeneric : what);
 }
 
 bool conversion_error(PyObject* given, std::string_view expected) {

@@ -4,9 +4,9 @@
 // built-in exception of its family, with the message as its only argument:
 //   Runtime -> RuntimeError, Value -> ValueError, OS -> OSError,
 //   Key -> KeyError, Type -> TypeError, Attribute -> AttributeError.
-// A C++ exception that reaches the call frame is a broken invariant: it
-// becomes the module's internal-fault exception, a class derived directly
-// from BaseException so that `except Exception` does not swallow it.
+// A C++ exception that reaches the call frame (a broken invariant, or a
+// phase of the maintenance cycle that failed) becomes a RuntimeError with
+// the exception's text: the module defines no exception class of its own.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -28,10 +28,8 @@ PyObject* set_error(PyObject* cls, std::string_view message);
 // Raises the exception of a failed status. Returns null.
 PyObject* raise(const Status& status);
 
-// The internal-fault class, made once per process (borrowed; null with an
-// exception set if it cannot be made).
-PyObject* internal_fault_class();
-// Raises the internal fault with `what`, or a generic text when empty.
+// Raises the RuntimeError of a C++ exception with `what`, or a generic text
+// when empty.
 void raise_internal_fault(std::string_view what);
 
 // TypeError "'{type of given}' object cannot be converted to '{expected}'".

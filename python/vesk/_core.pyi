@@ -39,6 +39,51 @@ class _EndSessionResult(TypedDict, total=False):
     pairs_strengthened: int
     session_records: int
 
+class _SnapshotDiff(TypedDict):
+    added: list[str]
+    removed: list[str]
+    modified: list[str]
+
+class _ContainerKeyPair(TypedDict):
+    private_key: str
+    public_key: str
+
+class _ContainerHold(TypedDict):
+    generation: int
+    label: str
+    created_at: int
+
+class _ContainerAuthenticity(TypedDict):
+    algorithm: str
+    public_key: str
+    manifest_sha256: str
+    previous_manifest_sha256: str | None
+    signature: str
+
+class _ContainerSegment(TypedDict):
+    name: str
+    offset: int
+    stored_size: int
+    original_size: int
+    codec: Literal["raw", "zstd"]
+    sha256: str
+
+class _ContainerManifest(TypedDict):
+    format: str
+    version: int
+    generation: int
+    created_at: int
+    original_size: int
+    stored_size: int
+    holds: list[_ContainerHold]
+    authenticity: _ContainerAuthenticity | None
+    segments: list[_ContainerSegment]
+
+class _ContainerImportReport(TypedDict):
+    target_path: str
+    segment_count: int
+    restored_size: int
+
 _AuditEntityKind = Literal["source", "claim", "memory", "decision", "action", "artifact", "verification"]
 _AuditEntityStatus = Literal[
     "candidate", "observed", "accepted", "verified", "rejected", "superseded", "blocked", "decided", "completed",
@@ -79,6 +124,34 @@ class _AuditGraph(TypedDict):
     nodes: list[_AuditGraphNode]
     edges: list[_AuditEdge]
 
+class _ContradictionReport(TypedDict):
+    claim: _AuditGraphNode
+    opposing_claim: _AuditGraphNode
+    relation: str
+    claim_sources: list[_AuditEdge]
+    opposing_sources: list[_AuditEdge]
+    recommended_operation: str
+
+class _ClaimEvidenceTrace(TypedDict):
+    claim: _AuditGraphNode
+    source_edges: list[_AuditEdge]
+    decision_uses: list[_AuditGraphNode]
+    conflicts: list[_ContradictionReport]
+
+class _DecisionEvidence(TypedDict):
+    claim: _AuditGraphNode
+    use_relation: str
+    source_edges: list[_AuditEdge]
+
+class _DecisionExplanation(TypedDict):
+    decision: _AuditGraphNode
+    evidence: list[_DecisionEvidence]
+    conflicts: list[_ContradictionReport]
+    actions: list[_AuditGraphNode]
+    artifacts: list[_AuditGraphNode]
+    verifications: list[_AuditGraphNode]
+    missing_links: list[str]
+
 _Namespaces = str | list[str] | None
 
 class Vesk:
@@ -95,11 +168,17 @@ class Vesk:
     def close(self) -> None: ...
     def flush(self) -> None: ...
     def stop_background(self) -> None: ...
+    def start_background(self, interval_secs: int | None = None) -> None: ...
+    def run_maintenance(self) -> MaintenanceReport: ...
+    def configure_maintenance(self, config: MaintenanceConfig) -> None: ...
     def is_encrypted(self) -> bool: ...
     def is_background_running(self) -> bool: ...
     def has_synonyms(self) -> bool: ...
     def load_synonyms(self, path: str) -> int: ...
     def list_snapshots(self) -> list[str]: ...
+    def snapshot(self, label: str) -> str: ...
+    def rollback(self, label: str) -> int: ...
+    def diff(self, label_a: str, label_b: str) -> _SnapshotDiff: ...
     def list_namespaces(self) -> list[str]: ...
     def store(
         self,
@@ -202,6 +281,15 @@ class Vesk:
     def get_maintenance_trend_history(self) -> list[MaintenanceTrendSnapshot]: ...
     def get_maintenance_trend_summary(self) -> MaintenanceTrendSummary: ...
     def get_latest_reflection_digest(self) -> ReflectionSummary | None: ...
+    @staticmethod
+    def generate_container_signing_key() -> _ContainerKeyPair: ...
+    @staticmethod
+    def inspect_container(container_path: str) -> _ContainerManifest: ...
+    @staticmethod
+    def verify_container(container_path: str) -> _ContainerManifest: ...
+    @staticmethod
+    def import_container(container_path: str, target_path: str) -> _ContainerImportReport: ...
+
     def annotate_audit_entity(
         self, record_or_entity_id: str, kind: str, status: str, canonical_id: str | None = None
     ) -> _AuditGraphNode: ...
@@ -221,6 +309,9 @@ class Vesk:
         valid_until: float | None = None,
     ) -> _AuditEdge: ...
     def audit_graph(self, namespace: str | None = None, valid_at: float | None = None) -> _AuditGraph: ...
+    def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
+    def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
+    def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""

@@ -17,7 +17,7 @@
 
 namespace vesk {
 
-Status os_error(int err) { return Status::OS(std::strerror(err)); }
+Status os_error(int err) { return Status::System(err, std::strerror(err)); }
 
 Status eof_error() { return Status::OS("unexpected end of file"); }
 
@@ -46,6 +46,16 @@ Result<std::string> Env::read_file(const fs::path& path) {
   }
   out.resize(have);
   return out;
+}
+
+Status Env::create_dir(const fs::path& dir) {
+  if (::mkdir(dir.c_str(), 0777) != 0) return os_error(errno);
+  return Status::Ok();
+}
+
+Status Env::remove_dir(const fs::path& dir) {
+  if (::rmdir(dir.c_str()) != 0) return os_error(errno);
+  return Status::Ok();
 }
 
 UtcInstant Env::now() { return system_utc_now(); }
@@ -240,7 +250,7 @@ class PosixEnv final : public Env {
   Status create_dirs(const fs::path& dir) override {
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (ec) return Status::OS(ec.message());
+    if (ec) return Status::System(ec.value(), ec.message());
     return Status::Ok();
   }
 

@@ -95,6 +95,11 @@ class Env {
   virtual Status remove(const fs::path& path) = 0;
   // Creates the directory and every missing parent (0777 before the umask).
   virtual Status create_dirs(const fs::path& dir) = 0;
+  // Creates one directory (0777 before the umask); fails when the name exists
+  // or its parent is missing. The default is the POSIX call.
+  virtual Status create_dir(const fs::path& dir);
+  // Removes an empty directory. The default is the POSIX call.
+  virtual Status remove_dir(const fs::path& dir);
   // Forces a directory's entries (creations, renames) to stable storage.
   virtual Status sync_dir(const fs::path& dir) = 0;
   // Names of the entries of a directory, without "." and "..", in no order.

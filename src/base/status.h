@@ -6,6 +6,9 @@
 //   Runtime -> RuntimeError, Value -> ValueError, OS -> OSError,
 //   Key -> KeyError, Type -> TypeError, Attribute -> AttributeError.
 //
+// A failure of a system call (System) also keeps the operating system's error
+// number, for callers that show it beside the text.
+//
 // A failure may wrap the lower failure that caused it (Wrap): its message is
 // then the outer text alone ("topology::save: write /s/topology.cog"), and
 // cause() keeps the inner one (the file system's error) for whoever wants
@@ -32,6 +35,13 @@ class [[nodiscard]] Status {
   static Status OS(std::string m) { return Status(ErrorKind::OS, std::move(m)); }
   static Status Key(std::string m) { return Status(ErrorKind::Key, std::move(m)); }
   static Status Type(std::string m) { return Status(ErrorKind::Type, std::move(m)); }
+  // An OS failure of a system call: the operating system's text for `err`
+  // as the message, and the number kept in os_errno().
+  static Status System(int err, std::string m) {
+    Status s(ErrorKind::OS, std::move(m));
+    s.os_errno_ = err;
+    return s;
+  }
   // A failure with its own message that keeps `cause` (itself a failure).
   static Status Wrap(ErrorKind kind, std::string message, Status cause) {
     Status s(kind, std::move(message));
@@ -43,6 +53,8 @@ class [[nodiscard]] Status {
   explicit operator bool() const { return ok(); }
   ErrorKind kind() const { return kind_; }
   const std::string& message() const { return message_; }
+  // The operating system's error number of a System failure; 0 otherwise.
+  int os_errno() const { return os_errno_; }
   // The wrapped failure, or null.
   const Status* cause() const { return cause_.get(); }
 
@@ -58,6 +70,7 @@ class [[nodiscard]] Status {
   Status(ErrorKind kind, std::string message) : failed_(true), kind_(kind), message_(std::move(message)) {}
   bool failed_ = false;
   ErrorKind kind_ = ErrorKind::Runtime;
+  int os_errno_ = 0;
   std::string message_;
   std::shared_ptr<const Status> cause_;
 };

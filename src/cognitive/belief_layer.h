@@ -18,6 +18,8 @@
 
 namespace vesk {
 
+class EmbeddingStore;
+
 enum class BeliefState : uint8_t {
   Resolved = 0,    // two or more hypotheses, the top one leads clearly
   Unresolved = 1,  // two or more hypotheses without a clear leader
@@ -83,8 +85,11 @@ struct BeliefEngine {
   CoarseKeyMode coarse_key_mode = CoarseKeyMode::Standard;
   std::optional<float> claim_similarity_override;
   std::optional<float> embedding_similarity_override;
-  // record id -> embedding, installed before each belief phase; not persisted.
-  StringKeyMap<std::vector<float>> claim_embeddings;
+  // The store's record embeddings, installed before each belief phase for
+  // its similarity comparisons: a view shared with the store (each read takes
+  // the embedding store's own read lock), not a copy; null in a fresh or
+  // loaded engine. Not persisted.
+  const EmbeddingStore* claim_embeddings = nullptr;
 
   bool operator==(const BeliefEngine&) const = default;
 };

@@ -6,7 +6,7 @@
 
 namespace vesk {
 
-void decay_topology(PlasticityState& plasticity, const PersistenceTarget& target, Env& env) {
+Topology decay_topology(PlasticityState& plasticity, const PersistenceTarget& target, Env& env) {
   {
     std::unique_lock lock(plasticity.mu);
     decay_corecall_weights(plasticity.topology);
@@ -17,6 +17,7 @@ void decay_topology(PlasticityState& plasticity, const PersistenceTarget& target
     copy = plasticity.topology;
   }
   (void)save_topology(target, copy, env);
+  return copy;
 }
 
 }  // namespace vesk

@@ -6,7 +6,8 @@
 // under the read lock, and the copy is saved to "topology.cog" with no lock
 // held, so recalls that bump edges wait only for the decay itself, never for
 // the disk. A failed save is dropped: the graph in memory stays the truth
-// and the next cycle (or purge) writes it.
+// and the next cycle (or purge) writes it. The copy saved is returned: the
+// cycle hands it to the causal layer.
 #pragma once
 
 #include "base/env.h"
@@ -15,6 +16,6 @@
 
 namespace vesk {
 
-void decay_topology(PlasticityState& plasticity, const PersistenceTarget& target, Env& env);
+Topology decay_topology(PlasticityState& plasticity, const PersistenceTarget& target, Env& env);
 
 }  // namespace vesk

@@ -26,6 +26,8 @@ class TagIndex {
   void remove(std::string_view id);
 
   size_t size() const { return ids_.size(); }
+  // Tags under which at least one id is filed (a tag no id carries is gone).
+  size_t tag_count() const { return tags_.size(); }
   // The ids under a tag, in no particular order.
   std::vector<std::string> ids_with(std::string_view tag) const;
   // Calls visit(id) for each id under the tag, in no particular order, until

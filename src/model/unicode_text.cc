@@ -36,6 +36,15 @@ char32_t next_code_point(std::string_view s, size_t& i) {
   return static_cast<char32_t>(c);
 }
 
+std::string_view first_chars(std::string_view s, size_t n) {
+  size_t chars = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    // A byte that is not a continuation byte starts a character.
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && chars++ == n) return s.substr(0, i);
+  }
+  return s;
+}
+
 std::string_view trim_unicode_white_space(std::string_view s) {
   size_t begin = 0;
   while (begin < s.size()) {

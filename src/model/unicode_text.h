@@ -30,6 +30,9 @@ char32_t next_code_point(std::string_view s, size_t& i);
 // The text without leading and trailing White_Space characters.
 std::string_view trim_unicode_white_space(std::string_view s);
 
+// The first n characters (Unicode scalar values) of a UTF-8 text, cut at a
+// character boundary; the whole text when it is shorter.
+std::string_view first_chars(std::string_view s, size_t n);
 // True when the text is UTF-8 and holds nothing but White_Space characters,
 // or nothing at all. Text that is not UTF-8 is never blank.
 bool is_blank_text(std::string_view text);

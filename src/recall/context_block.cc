@@ -21,14 +21,6 @@ constexpr std::string_view kUntrustedDatedNote =
 constexpr std::string_view kUntrustedBodyPrefix = "    \u2502 ";
 constexpr size_t kKeptBeforeFloor = 5;
 
-// The first n characters (Unicode scalar values) of a UTF-8 text.
-std::string_view first_chars(std::string_view text, size_t n) {
-  size_t chars = 0;
-  for (size_t i = 0; i < text.size(); ++i)
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && chars++ == n) return text.substr(0, i);
-  return text;
-}
-
 float pre_trust_or_zero(const ScoredRecord& r) { return r.pre_trust_score.value_or(0.0f); }
 
 void append_joined(std::string& out, const std::vector<std::string>& items) {

@@ -1,8 +1,9 @@
 #include "recall/context_line.h"
 
 #include "base/rfc3339.h"
-#include "recall/record_validity.h"
 #include "model/record_access.h"
+#include "model/unicode_text.h"
+#include "recall/record_validity.h"
 
 namespace vesk {
 
@@ -34,16 +35,6 @@ void append_markers(std::string& out, const Record& record) {
     out += record.tags[i];
   }
   out += ']';
-}
-
-// The first n characters (Unicode scalar values) of a UTF-8 text.
-std::string_view first_chars(std::string_view text, size_t n) {
-  size_t chars = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    // A character starts at every byte that is not a continuation byte.
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && chars++ == n) return text.substr(0, i);
-  }
-  return text;
 }
 
 void replace_all(std::string& s, char from, char to) {

@@ -3,9 +3,10 @@
 // passes that feed them. Loaded at open from their files; recall reads them
 // to rerank.
 //
-// Locks: belief -> concept -> causal -> policy (store/lock_order.h), taken
-// after every record and index lock is released; the co-recall graph's lock
-// only with no other part held.
+// Locks: belief -> concept -> causal -> policy (store/lock_order.h), after
+// the record and index locks: recall releases those first, the explained
+// recall keeps them so that its items see the state its runs saw; the
+// co-recall graph's lock only with no other part held.
 #pragma once
 
 #include "base/guarded.h"
@@ -14,6 +15,7 @@
 #include "cognitive/concept_layer.h"
 #include "cognitive/policy_layer.h"
 #include "cognitive/topology.h"
+#include "maintenance/experience_intake.h"
 #include "store/lock_order.h"
 
 namespace vesk {
@@ -21,7 +23,6 @@ namespace vesk {
 // State of passes whose subsystems are not built yet; each is the empty state
 // a store opens with.
 struct EpistemicRuntime {};
-struct ExperienceQueue {};
 
 struct CognitiveLayers {
   Guarded<BeliefEngine> beliefs{lock_order::kBeliefs};

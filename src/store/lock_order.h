@@ -6,6 +6,7 @@
 // object is built, and the check of base/lock_rank.h reports any other order
 // while it runs (debug builds and the C++ tests).
 //
+//   maintenance cycle            held by a cycle from its start to its end
 //   taxonomy -> trust model -> maintenance settings   (configuration block)
 //   records                      the record map
 //   duplicates                   only while records is held for writing
@@ -13,14 +14,17 @@
 //   n-gram -> terms -> tags -> id map -> record SDRs
 //   sessions                     after records (post-recall bookkeeping)
 //   belief -> concept -> causal -> policy layers
+//   cross-connection lines       after records (a cycle's digest phases)
 //   the parts that are only ever taken alone (reports, side files, slots)
 //
 // Locks that are not Guarded parts keep their place by the same rule, each
 // documented where it lives: the embedding store's lock comes after the id
-// map and is released before a layer is taken; the journal writer's mutex
+// map and takes no other lock while held (the belief phase of a cycle reads
+// vectors through it under the belief layer's lock); the journal writer's mutex
 // and the record log's locks may be taken while the record map is held,
 // never the reverse; the pending recall activations after records; the
-// plasticity state's lock only with no other part held; the SDR index orders
+// plasticity state's lock with no other part held but the maintenance
+// cycle; the SDR index orders
 // its own locks (index/sdr_index.h). No store lock is ever held while waiting
 // for the Python interpreter lock: callbacks are copied out of their slots
 // and called with every lock released.
@@ -30,6 +34,7 @@
 
 namespace vesk::lock_order {
 
+inline constexpr LockRank kMaintenanceCycle{5, "maintenance cycle"};
 inline constexpr LockRank kTaxonomy{10, "taxonomy"};
 inline constexpr LockRank kTrust{11, "trust model"};
 inline constexpr LockRank kMaintenanceConfig{12, "maintenance settings"};
@@ -58,6 +63,8 @@ inline constexpr LockRank kMaintenanceSettings{55, "maintenance switches"};
 inline constexpr LockRank kCredibility{56, "credibility"};
 inline constexpr LockRank kResearch{57, "research projects"};
 inline constexpr LockRank kExperience{58, "experience queue"};
+// The cross-connection phase writes them under the record map's lock.
+inline constexpr LockRank kCrossConnectionLines{59, "cross-connection lines"};
 inline constexpr LockRank kBackground{60, "background state"};
 inline constexpr LockRank kRetentionScheduler{61, "retention scheduler"};
 inline constexpr LockRank kClaimClassifier{62, "claim classifier slot"};

@@ -1,18 +1,17 @@
 // MaintenanceState: the side files and reports of an open store, the
-// maintenance switches, and the background work it may run: the background
-// worker and the container retention scheduler, both stopped by close.
+// maintenance switches, the turn that keeps maintenance cycles apart, and the
+// background work it may run: the background worker and the container
+// retention scheduler, both stopped by close.
 //
-// Locks: each part is taken alone (store/lock_order.h).
+// Locks: each part is taken alone (store/lock_order.h), but the cycle turn,
+// which a maintenance cycle holds from its start to its end and so comes
+// before every other lock of the store.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <thread>
 #include <vector>
 
 #include "base/guarded.h"
@@ -20,18 +19,14 @@
 #include "cognitive/persistence_manifest.h"
 #include "cognitive/reflection_summary.h"
 #include "cognitive/startup_validation.h"
+#include "maintenance/background_worker_state.h"
 #include "store/lock_order.h"
 
 namespace vesk {
 
-// The background maintenance worker's state: nothing in the system starts
-// one yet, but close() stops it when present.
-struct BackgroundState {
-  std::atomic<bool> running{false};
-  std::mutex thread_mu;
-  std::optional<std::thread> thread;
-  std::atomic<uint64_t> cycle{0};
-};
+// Held for a whole maintenance cycle, so that cycles run one at a time;
+// guards no data.
+struct MaintenanceTurn {};
 
 // The switches and limits that only the maintenance cycle reads.
 struct MaintenanceSettings {
@@ -53,7 +48,10 @@ struct MaintenanceState {
   // The report of this open; never changes afterwards.
   Guarded<StartupValidationReport> startup_report{lock_order::kStartupReport};
   Guarded<MaintenanceSettings> settings{lock_order::kMaintenanceSettings};
-  Guarded<std::shared_ptr<BackgroundState>> background{lock_order::kBackground};
+  // Empty at open; start_background installs an idle state, stop_background
+  // and close remove it.
+  Guarded<std::shared_ptr<BackgroundWorkerState>> background{lock_order::kBackground};
+  MutexGuarded<MaintenanceTurn> cycle_turn{lock_order::kMaintenanceCycle};
   MutexGuarded<std::unique_ptr<RetentionScheduler>> retention_scheduler{lock_order::kRetentionScheduler};
 };
 

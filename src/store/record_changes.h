@@ -29,6 +29,10 @@
 // entry and the stored embedding describe the content a record was stored
 // with and are left as they are.
 //
+// One change goes through the seam without being journaled: a rollback to a
+// labelled snapshot (restore_all) replaces the records in memory only, so a
+// reopen shows the journaled records again.
+//
 // One writer stays outside the seam by design: recall's bookkeeping
 // (activation counts and strength, co-activation links, recall/activation.h,
 // and the links of an ended session) changes only fields that no table
@@ -114,6 +118,25 @@ class RecordChanges {
   // it lacks, from the SDRs the record log keeps. Only while the store object
   // is not shared yet.
   void load_all(const std::function<void()>& sdr_index_ready);
+
+  // Rollback to a labelled snapshot (record_restore.cc): `entries`, in file
+  // order, become the records held, a later entry of an id replacing an
+  // earlier one, and every table kept in place of a scan of the map is
+  // rebuilt from them: duplicates, recall index, metadata value index,
+  // n-gram, tags and id map (an id map entry per vesk_id, the later entry
+  // winning). Built aside first, then swapped in under the write locks of
+  // the record map, the duplicates, the recall index, the n-gram index, the
+  // tag index and the id map, taken in that order; both recall caches are
+  // cleared before they are let go, so a reader sees the old records or the
+  // new ones, never a mixture.
+  //
+  // Memory only, by design: nothing is journaled, logged or audited, and a
+  // reopen shows the records as they were before. The term index, the SDR
+  // index, the record SDRs and the stored embeddings stay as they were;
+  // recall looks every candidate they name up in the map and drops what it
+  // does not find. A table added to RecordState or SearchIndexes that
+  // stands in for a scan of the map is rebuilt here too.
+  void restore_all(std::vector<Record> entries);
 
  private:
   Parts parts_;

@@ -2,7 +2,8 @@
 //
 // Contract: these tables always describe the same records as the map. They
 // change only through RecordChanges (record_changes.h), which journals a
-// change before it touches any of them and updates all of them under the
+// change before it touches any of them (a rollback to a labelled snapshot,
+// memory only by design, journals nothing) and updates all of them under the
 // record map's write lock; everyone else reads.
 //
 // Locks (store/lock_order.h): records, then duplicates (only while records

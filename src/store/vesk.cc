@@ -1,5 +1,6 @@
 #include "store/vesk.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "storage/snapshot_files.h"
@@ -21,16 +22,26 @@ Vesk::~Vesk() {
 
 void Vesk::stop_background() {
   auto slot = maintenance_.background.write();
-  if (std::shared_ptr<BackgroundState> state = std::move(*slot)) {
+  if (std::shared_ptr<BackgroundWorkerState> state = std::move(*slot)) {
     state->running.store(false);
     std::optional<std::thread> thread;
     {
-      std::lock_guard<std::mutex> g(state->thread_mu);
-      thread.swap(state->thread);
+      std::lock_guard<std::mutex> g(state->worker_mu);
+      thread.swap(state->worker);
     }
     // A worker that ended by a failure is joined all the same.
     if (thread && thread->joinable()) thread->join();
   }
+}
+
+void Vesk::start_background() {
+  auto slot = maintenance_.background.write();
+  if (*slot && (*slot)->running.load()) return;
+  // The state replaced (its cycle counter and lines with it) goes once the
+  // slot is released.
+  std::shared_ptr<BackgroundWorkerState> replaced =
+      std::exchange(*slot, std::make_shared<BackgroundWorkerState>(lock_order::kCrossConnectionLines));
+  slot.unlock();
 }
 
 bool Vesk::is_background_running() const {
@@ -43,6 +54,21 @@ std::vector<std::string> Vesk::list_snapshots() const { return list_snapshot_lab
 MaintenanceTrendSummary Vesk::maintenance_trend_summary() const {
   auto history = maintenance_.trends.read();
   return vesk::maintenance_trend_summary(*history);
+}
+
+std::vector<ReflectionSummary> Vesk::get_reflection_summaries(std::optional<uint64_t> limit) const {
+  const uint64_t n = std::clamp<uint64_t>(limit.value_or(kDefaultReflectionSummaries), 1, kMaxReflectionSummaries);
+  auto summaries = maintenance_.reflection_summaries.read();
+  std::vector<ReflectionSummary> out;
+  out.reserve(std::min<uint64_t>(n, summaries->size()));
+  for (auto it = summaries->rbegin(); it != summaries->rend() && out.size() < n; ++it) out.push_back(*it);
+  return out;
+}
+
+std::vector<CorrectionLogEntry> Vesk::read_correction_log() const {
+  // No operation of the store writes a correction entry to the audit journal
+  // yet, so every store's log is empty.
+  return {};
 }
 
 std::optional<ReflectionSummary> Vesk::latest_reflection_summary() const {

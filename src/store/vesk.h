@@ -40,6 +40,9 @@
 #include <vector>
 
 #include "audit/audit_graph.h"
+#include "audit/claim_evidence.h"
+#include "audit/correction_log_entry.h"
+#include "audit/decision_explanation.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
@@ -47,12 +50,14 @@
 #include "cognitive/persistence_target.h"
 #include "entities/relation_views.h"
 #include "index/embedding_fn.h"
+#include "maintenance/maintenance_report.h"
 #include "maintenance/maintenance_trend_summary.h"
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
 #include "model/record.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/recall_explanation.h"
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
 #include "recall/recall_settings.h"
@@ -60,6 +65,7 @@
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
+#include "storage/labelled_snapshot.h"
 #include "storage/vesk_storage.h"
 #include "store/cognitive_layers.h"
 #include "store/maintenance_state.h"
@@ -132,10 +138,33 @@ class Vesk {
   // Stops the background worker if one was started.
   void stop_background();
   bool is_background_running() const;
+  // Installs a fresh idle background worker state (cycle counter 0, no
+  // cross-connection lines) in place of the one installed, unless that one's
+  // worker runs. Starts no thread: cycles run only through run_maintenance.
+  void start_background();
 
   // Labels of the snapshot files "<stem>_snapshot_<label>.json" beside the
   // store directory, sorted; empty when the directory cannot be read.
   std::vector<std::string> list_snapshots() const;
+
+  // ---- Labelled snapshots (vesk_snapshots.cc, storage/labelled_snapshot.h) ----
+
+  // Flushes, then writes every record held in memory, in map order, to the
+  // label's snapshot file (replaced whole) and returns its path. The label
+  // must be 1 to 64 letters, digits, '-' or '_'; its message otherwise.
+  Result<fs::path> snapshot(std::string_view label);
+  // Puts the records of the label's snapshot file in place of the records
+  // held in memory (RecordChanges::restore_all: memory only, nothing is
+  // journaled, a reopen shows the records of before) and returns the number
+  // of entries the file held. "Snapshot '{label}' not found" for a missing
+  // file and for a label that could name a file elsewhere (a '/' or NUL);
+  // a file that cannot be read or parsed fails with its own message. Either
+  // way the store is unchanged.
+  Result<uint64_t> rollback(std::string_view label);
+  // The ids added, removed and modified (content, strength or level) from
+  // snapshot a to snapshot b; failures as for rollback, a's first. Takes no
+  // store lock and does not look at the live records.
+  Result<SnapshotDiff> diff(std::string_view label_a, std::string_view label_b) const;
 
   // The path as given to open (shown by repr and in messages).
   const fs::path& path() const { return path_; }
@@ -254,6 +283,19 @@ class Vesk {
   RecallHitStats recall_hit_stats() const;
   void reset_recall_hit_stats();
 
+  // ---- Explained recall (vesk_explain.cc, recall/recall_explanation.h) ----
+
+  // Why a recall (defaults top_k 20, min_strength 0.1, connections expanded,
+  // namespaces {"default"}) returns what it returns: its results as explained
+  // items and the candidates it passed over with their reasons. Changes no
+  // record, no cache and no audit entry; appends a replay baseline to the
+  // recall replay history (dropping the oldest at 128) and saves it, a failed
+  // save ignored. Fails only when the random source cannot give a trace id.
+  Result<RecallExplanation> explain_recall(std::string_view query, std::optional<uint64_t> top_k = std::nullopt,
+                                           std::optional<float> min_strength = std::nullopt,
+                                           std::optional<bool> expand_connections = std::nullopt,
+                                           std::optional<std::vector<std::string>> namespaces = std::nullopt);
+
   // ---- Sessions, history and embeddings (vesk_sessions.cc) ----
 
   // Links the records a session noted (link_session_records) and forgets the
@@ -328,6 +370,26 @@ class Vesk {
   // The decision for `subject` on the record, or none for an unknown id.
   std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
 
+  // ---- Maintenance (vesk_maintenance.cc, vesk_index_refresh.cc) ----
+
+  // Runs one maintenance cycle on the calling thread (the concept and causal
+  // phases side by side on the thread pool) and reports it; the cycle's
+  // steps and locks are described in vesk_maintenance.cc. Failed saves and a
+  // failed flush are dropped, so it returns no error; an exception of a
+  // phase reaches the caller once the cycle's parallel work has ended.
+  // Cycles of one store run one at a time: a second waits for the first.
+  MaintenanceReport run_maintenance();
+  // Takes records that a maintenance pass already removed from the record
+  // map out of the n-gram, term and tag indexes (dropping a tag no record
+  // carries any more), the id map (every entry naming them), the record SDR
+  // map, the stored embeddings (a failed removal is passed over), the record
+  // log's entry map and the SDR index. Takes the index locks one at a time
+  // and none for an empty list; the caller may hold the record map.
+  void refresh_indexes_after_maintenance(std::span<const std::string> ids);
+  // Replaces the maintenance configuration with `config`, unchecked; a cycle
+  // running meanwhile keeps the copy it took at its start.
+  void configure_maintenance(MaintenanceConfig config) { config_.set_maintenance(std::move(config)); }
+
   // ---- Audit entities and the audit graph (vesk_audit.cc) ----
   //
   // The only writers of the "vesk.audit.v1.*" metadata. Each change is made
@@ -369,6 +431,15 @@ class Vesk {
                                                    std::optional<double> valid_from = std::nullopt,
                                                    std::optional<double> valid_until = std::nullopt);
 
+  // Read-only questions over the graph of every namespace as it stands now
+  // (audit/claim_evidence.h, audit/decision_explanation.h): the graph is
+  // built under the read lock, which is let go before the question is
+  // answered, and dropped after. Errors are the graph build's and the
+  // question's, all Runtime.
+  Result<ClaimEvidenceTrace> trace_claim_evidence(std::string_view claim_id) const;
+  Result<std::vector<ContradictionReport>> find_claim_conflicts(std::string_view claim_id) const;
+  Result<DecisionExplanation> explain_decision(std::string_view decision_id) const;
+
   // ---- Copies of the state kept beside the records ----
 
   // What the open found, and the manifest it normalised.
@@ -380,6 +451,14 @@ class Vesk {
   MaintenanceTrendSummary maintenance_trend_summary() const;
   // The newest reflection summary; none before the first maintenance cycle.
   std::optional<ReflectionSummary> latest_reflection_summary() const;
+  // Copies of the newest reflection summaries, newest first: at most `limit`
+  // (default 8, at most 32; 0 counts as 1).
+  static constexpr uint64_t kDefaultReflectionSummaries = 8;
+  static constexpr uint64_t kMaxReflectionSummaries = 32;
+  std::vector<ReflectionSummary> get_reflection_summaries(std::optional<uint64_t> limit = std::nullopt) const;
+  // The correction entries of the audit journal, in file order; empty when
+  // there are none or the journal cannot be read. Never fails.
+  std::vector<CorrectionLogEntry> read_correction_log() const;
 
   // ---- Read views of the parts (inspection and tests) ----
 

@@ -72,6 +72,24 @@ Result<AuditGraph> Vesk::audit_graph(const std::optional<std::string>& namespace
   return build_audit_graph(audit_records, namespace_, t);
 }
 
+Result<ClaimEvidenceTrace> Vesk::trace_claim_evidence(std::string_view claim_id) const {
+  auto graph = audit_graph(std::nullopt, std::max(0.0, env_.now_seconds()));
+  if (!graph.ok()) return graph.status();
+  return vesk::trace_claim_evidence(IndexedAuditGraph(*graph), claim_id);
+}
+
+Result<std::vector<ContradictionReport>> Vesk::find_claim_conflicts(std::string_view claim_id) const {
+  auto graph = audit_graph(std::nullopt, std::max(0.0, env_.now_seconds()));
+  if (!graph.ok()) return graph.status();
+  return collect_claim_conflicts(IndexedAuditGraph(*graph), claim_id);
+}
+
+Result<DecisionExplanation> Vesk::explain_decision(std::string_view decision_id) const {
+  auto graph = audit_graph(std::nullopt, std::max(0.0, env_.now_seconds()));
+  if (!graph.ok()) return graph.status();
+  return vesk::explain_decision(IndexedAuditGraph(*graph), decision_id);
+}
+
 Result<AuditGraphNode> Vesk::annotate_audit_entity(std::string_view record_or_entity_id, AuditEntityKind kind,
                                                    AuditEntityStatus status,
                                                    const std::optional<std::string>& canonical_id) {

@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "audit/audit_action.h"
+#include "base/trace.h"
 #include "model/record_json.h"
 #include "store/vesk.h"
 #include "write/claim_certainty.h"
@@ -32,6 +33,7 @@
 #include "write/exact_duplicate.h"
 #include "write/guard_patterns.h"
 #include "write/ingress_stamp.h"
+#include "write/security_profile.h"
 #include "write/store_derivations.h"
 #include "write/store_links.h"
 
@@ -46,6 +48,21 @@ std::string text_preview(std::string_view text) {
     ++end;
   }
   return std::string(text.substr(0, end));
+}
+
+// The tags argument as a span field: the list as written, absent when not
+// given.
+trace::Field tags_field(const std::optional<std::vector<std::string>>& tags) {
+  if (!tags) return trace::empty("tags");
+  std::string text = "[";
+  for (size_t i = 0; i < tags->size(); ++i) {
+    if (i) text += ", ";
+    text += '"';
+    text += (*tags)[i];
+    text += '"';
+  }
+  text += ']';
+  return trace::field("tags", text);
 }
 
 }  // namespace
@@ -75,6 +92,11 @@ Result<std::string> Vesk::draw_record_id() const { return id_source_ ? id_source
 // ---- The road ------------------------------------------------------------------
 
 Result<Record> Vesk::store_with_channel(StoreRequest request) {
+  VESK_SPAN(span, "store_with_channel", "vesk::vesk", trace::Level::Info, tags_field(request.tags),
+            trace::field("pin", request.pin), trace::field("content_type", request.content_type),
+            trace::field("source_type", request.source_type), trace::field("deduplicate", request.deduplicate),
+            trace::empty("caused_by_id"), trace::field("channel", request.channel),
+            trace::field("auto_promote", request.auto_promote), trace::field("semantic_type", request.semantic_type));
   request.caused_by_id.reset();
   request.valid_from.reset();
   request.valid_until.reset();
@@ -97,6 +119,15 @@ Result<Record> Vesk::store_with_channel_and_validity(StoreRequest request) {
 }
 
 Result<std::string> Vesk::store_road(StoreRequest request, Record* copy) {
+  // Every entry of the road runs inside this span, from before the first
+  // check to the return, whatever the outcome.
+  VESK_SPAN(span, "store_with_channel_and_validity", "vesk::vesk", trace::Level::Info, tags_field(request.tags),
+            trace::field("pin", request.pin), trace::field("content_type", request.content_type),
+            trace::field("source_type", request.source_type), trace::field("deduplicate", request.deduplicate),
+            trace::field("caused_by_id", request.caused_by_id), trace::field("channel", request.channel),
+            trace::field("auto_promote", request.auto_promote), trace::field("semantic_type", request.semantic_type),
+            trace::field("valid_from", request.valid_from), trace::field("valid_until", request.valid_until),
+            trace::field("authority", write_authority_name(request.authority)));
   auto resolved = resolve_store_request(std::move(request));
   if (!resolved.ok()) return resolved.status();
   ResolvedStore& s = *resolved;

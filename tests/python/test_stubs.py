@@ -85,8 +85,8 @@ def _class_of(name):
 
 
 def _members(node):
-    """(methods, properties, attributes) a stub class declares."""
-    methods, properties, attributes = {}, set(), set()
+    """(methods, properties, attributes, static methods) a stub class declares."""
+    methods, properties, attributes, static = {}, set(), set(), set()
     for item in node.body:
         if isinstance(item, ast.FunctionDef):
             decorators = {ast.unparse(d) for d in item.decorator_list}
@@ -94,9 +94,11 @@ def _members(node):
                 properties.add(item.name)
             else:
                 methods[item.name] = item
+                if "staticmethod" in decorators:
+                    static.add(item.name)
         elif isinstance(item, ast.AnnAssign) and isinstance(item.target, ast.Name):
             attributes.add(item.target.id)
-    return methods, properties, attributes
+    return methods, properties, attributes, static
 
 
 def test_the_stub_names_every_exported_name():
@@ -113,11 +115,15 @@ def test_module_functions_match(name):
 @pytest.mark.parametrize("name", sorted(n for n, c in _stub_classes().items() if not _is_typed_dict(c)))
 def test_classes_match(name):
     cls = _class_of(name)
-    methods, properties, attributes = _members(_stub_classes()[name])
+    methods, properties, attributes, static = _members(_stub_classes()[name])
 
     for method, fn in methods.items():
         if method == "__new__":
             assert _stub_params(fn, True) == _real_params(cls, False), method
+        elif method in static:
+            # Static in the module too: callable on the class, nothing bound.
+            assert isinstance(inspect.getattr_static(cls, method), staticmethod), method
+            assert _stub_params(fn, False) == _real_params(getattr(cls, method), False), method
         elif not method.startswith("__") or method in ("__enter__", "__exit__"):
             assert _stub_params(fn, True) == _real_params(getattr(cls, method), True), method
     for attr in properties | attributes:

@@ -35,6 +35,24 @@ TEST(Env, FileSizeComesFromMetadata) {
   EXPECT_EQ(missing.status().message(), "No such file or directory");
 }
 
+TEST(Env, DirectoriesOneAtATimeAndErrorsKeepTheirNumber) {
+  TempDir dir;
+  Env& env = Env::Default();
+  ASSERT_TRUE(env.create_dir(dir / "d").ok());
+  Status again = env.create_dir(dir / "d");
+  EXPECT_EQ(again.message(), "File exists");
+  EXPECT_EQ(again.os_errno(), EEXIST);
+  EXPECT_EQ(env.create_dir(dir / "missing/d").os_errno(), ENOENT);
+  testing::spit(dir / "d/f", "x");
+  EXPECT_EQ(env.remove_dir(dir / "d").os_errno(), ENOTEMPTY);
+  ASSERT_TRUE(env.remove(dir / "d/f").ok());
+  EXPECT_TRUE(env.remove_dir(dir / "d").ok());
+  EXPECT_FALSE(env.exists(dir / "d"));
+  EXPECT_EQ(env.open(dir / "none", OpenMode::kRead).status().os_errno(), ENOENT);
+  // A failure that did not come from a system call carries no number.
+  EXPECT_EQ(Status::OS("text").os_errno(), 0);
+}
+
 TEST(EnvLock, SecondHolderIsRefusedInAnotherProcess) {
   TempDir dir;
   int to_parent[2], to_child[2];

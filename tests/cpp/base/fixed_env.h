@@ -62,6 +62,8 @@ class FixedEnv : public Env {
   Status rename(const fs::path& from, const fs::path& to) override { return files_.rename(from, to); }
   Status remove(const fs::path& p) override { return files_.remove(p); }
   Status create_dirs(const fs::path& d) override { return files_.create_dirs(d); }
+  Status create_dir(const fs::path& d) override { return files_.create_dir(d); }
+  Status remove_dir(const fs::path& d) override { return files_.remove_dir(d); }
   Status sync_dir(const fs::path& d) override { return files_.sync_dir(d); }
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return files_.list_dir(d); }
   bool exists(const fs::path& p) override { return files_.exists(p); }

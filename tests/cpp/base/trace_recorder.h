@@ -16,6 +16,7 @@ class TraceRecorder : public trace::Receiver {
   void enter(const trace::SpanData& s) override {
     std::lock_guard<std::mutex> g(mu_);
     names_[s.id] = std::string(s.name);
+    levels[std::string(s.name)] = s.level;
     std::string line = "enter " + std::string(s.name) + " " + std::string(s.target);
     line += " in " + (s.parent ? names_[s.parent] : std::string("-"));
     for (const trace::Field& f : s.fields) line += " " + std::string(f.name) + "=" + text(f.value);
@@ -46,6 +47,7 @@ class TraceRecorder : public trace::Receiver {
     return std::visit(visit, v);
   }
   std::vector<std::string> lines;
+  std::map<std::string, trace::Level> levels;  // the level each span name was last entered at
 
   // The lines that start with `prefix`, in order.
   std::vector<std::string> starting(const std::string& prefix) {

@@ -13,6 +13,7 @@
 #include "cognitive/policy_store_format.h"
 #include "cognitive/surface_loaders.h"
 #include "cognitive/surface_savers.h"
+#include "index/embedding_store.h"
 #include "storage/test_dir.h"
 
 namespace vesk {
@@ -48,13 +49,15 @@ TEST(LayerStoreFiles, SavedEnginesLoadBackEqual) {
     TempDir tmp;
     const PersistenceTarget target{tmp / "store", k};  // the save makes the directory
 
-    // The embedding copy of the belief engine and the graph copy of the causal
+    // The embedding view of the belief engine and the graph copy of the causal
     // engine are working state, not stored.
+    auto vectors = load_embedding_store(tmp.path(), nullptr, [](std::string_view) { return true; }, Env::Default());
+    ASSERT_TRUE(vectors.ok());
     BeliefEngine beliefs = testing::belief_engine(3);
-    beliefs.claim_embeddings["aaaaaaaaaaa1"] = {0.5f, 0.25f};
+    beliefs.claim_embeddings = vectors->store.get();
     BeliefEngine loaded_beliefs =
         save_and_load(target, beliefs, &save_belief_store, &load_belief_store, kBeliefStoreFile, "loaded 3 beliefs");
-    beliefs.claim_embeddings.clear();
+    beliefs.claim_embeddings = nullptr;
     EXPECT_EQ(loaded_beliefs, beliefs);
     EXPECT_EQ(loaded_beliefs.coarse_key_mode, CoarseKeyMode::SdrTagPool);
 

@@ -103,9 +103,11 @@ TEST(TopologyDecay, OneCycleScalesSavesAndPrunes) {
   plasticity.topology.edges[1] = {Edge{2, 0.04f}, Edge{3, 0.0105f}, Edge{4, nan}, Edge{5, 0.02f}};
   plasticity.topology.edges[6] = {Edge{1, 0.0104f}};  // falls below 0.01: the node goes too
   plasticity.topology.edges[7] = {};                   // had none: goes
-  decay_topology(plasticity, target, Env::Default());
-  // The order of the rest is kept; the file holds the shortest forms.
+  const Topology saved = decay_topology(plasticity, target, Env::Default());
+  // The order of the rest is kept; the file holds the shortest forms, and the
+  // copy handed back is what was saved.
   EXPECT_EQ(plasticity.topology.edges, (decltype(plasticity.topology.edges){{1, {Edge{2, 0.038f}, Edge{5, 0.019f}}}}));
+  EXPECT_EQ(saved, plasticity.topology);
   EXPECT_EQ(slurp(dir / kTopologyFile),
             R"({"edges":{"1":[{"target":2,"weight":0.038},{"target":5,"weight":0.019}]}})");
 }
@@ -139,8 +141,9 @@ TEST(TopologyDecay, AFailedSaveIsDroppedAndTheGraphStillDecays) {
   env.fail_rename(kTopologyFile);
   PlasticityState plasticity;
   plasticity.topology.edges[1] = {Edge{2, 0.5f}};
-  decay_topology(plasticity, PersistenceTarget{dir.path(), nullptr}, env);
+  const Topology copy = decay_topology(plasticity, PersistenceTarget{dir.path(), nullptr}, env);
   EXPECT_EQ(plasticity.topology.edges.at(1)[0].weight, 0.475f);
+  EXPECT_EQ(copy, plasticity.topology);
   EXPECT_EQ(slurp(dir / kTopologyFile), "old");
 }
 

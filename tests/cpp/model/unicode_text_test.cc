@@ -25,5 +25,21 @@ TEST(UnicodeText, TrimAndBlankFollowWhiteSpace) {
   }
 }
 
+TEST(UnicodeText, FirstCharsCutsAtACharacterBoundary) {
+  struct Case {
+    const char* text;
+    size_t n;
+    const char* prefix;
+  } cases[] = {
+      {"", 3, ""},
+      {"abc", 0, ""},
+      {"abc", 2, "ab"},
+      {"abc", 5, "abc"},
+      {"h\xC3\xA9llo", 2, "h\xC3\xA9"},            // a two-byte letter counts once
+      {"\xF0\x9F\x8C\x8A\xF0\x9F\x8C\x8A", 1, "\xF0\x9F\x8C\x8A"},  // so does a four-byte one
+  };
+  for (const Case& c : cases) EXPECT_EQ(first_chars(c.text, c.n), c.prefix) << c.text << " " << c.n;
+}
+
 }  // namespace
 }  // namespace vesk

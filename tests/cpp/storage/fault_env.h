@@ -72,6 +72,8 @@ class FaultEnv : public Env {
   }
   Status remove(const fs::path& p) override { return base_.remove(p); }
   Status create_dirs(const fs::path& d) override { return base_.create_dirs(d); }
+  Status create_dir(const fs::path& d) override { return base_.create_dir(d); }
+  Status remove_dir(const fs::path& d) override { return base_.remove_dir(d); }
   Status sync_dir(const fs::path& d) override { return base_.sync_dir(d); }
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return base_.list_dir(d); }
   bool exists(const fs::path& p) override { return base_.exists(p); }

@@ -312,5 +312,70 @@ TEST(RecordChanges, AChangeThatCannotBeJournaledChangesNothing) {
   EXPECT_EQ(view_of(*v), before);
 }
 
+// A rollback puts a snapshot's records in place with every table that stands
+// in for a scan of the map rebuilt from them, exactly as they were when the
+// snapshot was taken; the term index and the SDR index are left as they are.
+TEST(RecordChanges, RestoreAllRebuildsTheTablesOfTheMap) {
+  TempDir dir;
+  FixedEnv env;
+  std::mt19937 rng(5);
+  auto v = open_store(dir.path(), env);
+  RecordChanges& changes = VeskTestAccess::changes(*v);
+  auto insert = [&](int n) {
+    char id[13];
+    std::snprintf(id, sizeof id, "%012x", n);
+    std::string content = n % 7 == 6 ? "the harbour crane needs new cables today" : sentence(rng);
+    RecordChanges::NewRecord r = new_record(*v, id, content, rng);
+    if (n % 3 == 0) r.record.metadata[std::string(kAuditEntityIdKey)] = kEntityIds[n % 2];
+    ASSERT_TRUE(changes.apply([&](RecordChanges::Batch& b) { return b.insert(std::move(r)); }).ok());
+  };
+  for (int i = 1; i <= 30; ++i) insert(i);
+  const View at_snapshot = view_of(*v);
+  std::vector<Record> entries;
+  for (const auto& [id, r] : *v->record_state().records.read()) entries.push_back(r);
+  // An older version of a record earlier in the file: the later entry wins,
+  // its tags, text and vesk_id with it.
+  Record older = entries[3];
+  older.content = "an older text of the record";
+  older.tags = {"wheel"};
+  older.vesk_id = "older-vesk-id";
+  entries.insert(entries.begin(), older);
+
+  for (int i = 31; i <= 40; ++i) insert(i);
+  for (int i = 0; i < 10; ++i) {
+    const std::string id = entries[1 + rng() % 30].id;
+    ASSERT_TRUE(changes
+                    .apply([&](RecordChanges::Batch& b) -> Status {
+                      if (!b.find(id)) return Status::Ok();
+                      if (i % 2) return b.erase(id);
+                      Record next = *b.find(id);
+                      next.content = sentence(rng);
+                      next.tags = {"kiln"};
+                      next.level = Level::Identity;
+                      next.metadata[std::string(kAuditEntityIdKey)] = "e3";
+                      return b.replace(std::move(next));
+                    })
+                    .ok());
+  }
+  const View before = view_of(*v);
+  VeskTestAccess::recall(*v).structured_cache.put("k", {});
+
+  changes.restore_all(entries);
+  const View after = view_of(*v);
+  EXPECT_EQ(after.records, at_snapshot.records);
+  EXPECT_EQ(after.by_tag, at_snapshot.by_tag);
+  EXPECT_EQ(after.id_map, at_snapshot.id_map);
+  EXPECT_EQ(after.identity_ids, at_snapshot.identity_ids);
+  EXPECT_EQ(after.windowed, at_snapshot.windowed);
+  EXPECT_EQ(after.twins, at_snapshot.twins);
+  EXPECT_EQ(after.ngram, at_snapshot.ngram);
+  EXPECT_EQ(after.entities, at_snapshot.entities);
+  EXPECT_EQ(after.by_entity_id, at_snapshot.by_entity_id);
+  // The record of two entries keeps the place of its first.
+  EXPECT_EQ(after.ids.front(), older.id);
+  EXPECT_EQ(after.sdr_ids, before.sdr_ids);
+  EXPECT_EQ(v->recall_state().structured_cache.size(), 0u);
+}
+
 }  // namespace
 }  // namespace vesk

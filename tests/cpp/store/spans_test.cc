@@ -74,5 +74,99 @@ TEST(Spans, TheRecordLogAppendsAndFlushesUnderTheStorageTarget) {
   EXPECT_EQ(storage, (std::vector<std::string>{"enter append vesk::storage", "enter flush vesk::storage"}));
 }
 
+TEST(Spans, EveryStoreRunsInsideOneStoreSpanWithItsArgumentsWhateverTheOutcome) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  const std::string kStoreSpan =
+      "enter store_with_channel_and_validity vesk::vesk in - tags=\"[\"deploy\", \"ops\"]\" pin=? content_type=? "
+      "source_type=? deduplicate=false caused_by_id=? channel=\"chat\" auto_promote=? semantic_type=? "
+      "valid_from=? valid_until=? authority=\"External\"";
+  struct Case {
+    const char* content;
+    bool stored;
+  };
+  for (const Case& c : {Case{"the deploy runs at noon", true}, Case{"", false}}) {
+    SCOPED_TRACE(c.content);
+    Recording rec;
+    StoreRequest r;
+    r.content = c.content;
+    r.tags = std::vector<std::string>{"deploy", "ops"};
+    r.channel = "chat";
+    r.deduplicate = false;
+    EXPECT_EQ(store->store(std::move(r)).ok(), c.stored);
+    EXPECT_EQ(rec.recorder->starting("enter store_with"), std::vector<std::string>{kStoreSpan});
+    EXPECT_EQ(rec.recorder->levels["store_with_channel_and_validity"], trace::Level::Info);
+    std::vector<std::string> leaves = rec.recorder->starting("leave store_with");
+    EXPECT_EQ(leaves, std::vector<std::string>{"leave store_with_channel_and_validity"});
+  }
+
+  // The internal entry opens its own span around the road's, without the
+  // causal parent and the validity window.
+  Recording rec;
+  StoreRequest r;
+  r.content = "an internal note";
+  r.pin = true;
+  r.caused_by_id = "ignored";
+  ASSERT_TRUE(store->store_with_channel(std::move(r)).ok());
+  EXPECT_EQ(rec.recorder->starting("enter store_with"),
+            (std::vector<std::string>{
+                "enter store_with_channel vesk::vesk in - tags=? pin=true content_type=? source_type=? "
+                "deduplicate=? caused_by_id=? channel=? auto_promote=? semantic_type=?",
+                "enter store_with_channel_and_validity vesk::vesk in store_with_channel tags=? pin=true "
+                "content_type=? source_type=? deduplicate=? caused_by_id=? channel=? auto_promote=? "
+                "semantic_type=? valid_from=? valid_until=? authority=\"External\""}));
+}
+
+// The explanation declares its fields empty and records them as it learns
+// them; it opens no recall_pipeline span of its own (its collectors' and
+// fusion's spans nest directly in it). Snapshots and rollbacks carry the
+// label, also when the label is refused.
+TEST(Spans, ExplainSnapshotAndRollbackEachRunInOneInfoSpan) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  StoreRequest r;
+  r.content = "the harbour crane was repaired on tuesday";
+  ASSERT_TRUE(store->store(std::move(r)).ok());
+
+  {
+    Recording rec;
+    Result<RecallExplanation> e = store->explain_recall("harbour crane", 3);
+    ASSERT_TRUE(e.ok());
+    std::vector<std::string> own;
+    for (const std::string& line : rec.recorder->lines)
+      if (line.find(" explain_recall") == line.find(' ')) own.push_back(line);
+    EXPECT_EQ(own, (std::vector<std::string>{
+                       "enter explain_recall vesk::vesk in - expand_connections=? top_k=? min_strength=? "
+                       "memory_trace_id=? selected_count=? rejected_count=?",
+                       "record explain_recall top_k=3",
+                       "record explain_recall min_strength=0.100000",
+                       "record explain_recall memory_trace_id=\"" + e->trace_id + "\"",
+                       "record explain_recall selected_count=1",
+                       "record explain_recall rejected_count=0",
+                       "leave explain_recall",
+                   }));
+    EXPECT_EQ(rec.recorder->levels["explain_recall"], trace::Level::Info);
+    EXPECT_TRUE(rec.recorder->starting("enter recall_pipeline").empty());
+    EXPECT_EQ(rec.recorder->starting("enter rrf_fuse vesk::recall in explain_recall").size(), 2u);
+  }
+
+  for (std::string_view label : {"nightly", "a.b"}) {
+    Recording rec;
+    (void)store->snapshot(label);
+    (void)store->rollback(label);
+    const std::string quoted = "label=\"" + std::string(label) + "\"";
+    EXPECT_EQ(rec.recorder->starting("enter snapshot"),
+              std::vector<std::string>{"enter snapshot vesk::vesk in - " + quoted});
+    EXPECT_EQ(rec.recorder->starting("enter rollback"),
+              std::vector<std::string>{"enter rollback vesk::vesk in - " + quoted});
+    EXPECT_EQ(rec.recorder->starting("leave snapshot").size(), 1u);
+    EXPECT_EQ(rec.recorder->starting("leave rollback").size(), 1u);
+    EXPECT_EQ(rec.recorder->levels["snapshot"], trace::Level::Info);
+    EXPECT_EQ(rec.recorder->levels["rollback"], trace::Level::Info);
+  }
+}
+
 }  // namespace
 }  // namespace vesk

@@ -12,6 +12,7 @@ struct VeskTestAccess {
   static SearchIndexes& indexes(Vesk& v) { return v.indexes_; }
   static RecallState& recall(Vesk& v) { return v.recall_; }
   static CognitiveLayers& layers(Vesk& v) { return v.layers_; }
+  static MaintenanceState& maintenance(Vesk& v) { return v.maintenance_; }
   static StoreFlags& flags(Vesk& v) { return v.flags_; }
   static CognitiveStore& journal(Vesk& v) { return *v.journal_; }
   static VeskStorage& storage(Vesk& v) { return *v.storage_; }

@@ -1,0 +1,58 @@
+// The maintenance cycle, its configuration and the background worker slot.
+// run_maintenance releases the interpreter lock for the whole cycle; the
+// others hold it throughout. stop_background and is_background_running sit
+// with the lifecycle methods (vesk_object.cc).
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "binding/py_ref.h"
+#include "config_classes.h"
+#include "value_classes.h"
+#include "vesk_object.h"
+
+namespace vesk::py {
+
+// A count of seconds: any int from 0 to 2**64 - 1. A value outside that
+// range, negative ones included, raises the one OverflowError of an integer
+// out of its type's range.
+struct Seconds {
+  uint64_t value = 0;
+};
+
+template <>
+struct FromPy<Seconds> {
+  static bool convert(PyObject* o, Seconds& out) {
+    PyRef index = PyRef::steal(PyNumber_Index(o));
+    if (!index) return false;
+    const unsigned long long v = PyLong_AsUnsignedLongLong(index.get());
+    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+      if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return false;
+      PyErr_Clear();
+      return integer_out_of_range();
+    }
+    out.value = v;
+    return true;
+  }
+};
+
+namespace {
+
+MaintenanceReport run_maintenance(Vesk& self) { return self.run_maintenance(); }
+constexpr Method kRunMaintenance{"Vesk", "run_maintenance($self)", run_maintenance, Gil::Released};
+
+// The interval is checked and then not used: no worker thread runs cycles.
+void start_background(Vesk& self, std::optional<Seconds>) { self.start_background(); }
+constexpr Method kStartBackground{"Vesk", "start_background($self, interval_secs=None)", start_background};
+
+// The store keeps its own copy: later changes to `config` do not reach it.
+void configure_maintenance(Vesk& self, MaintenanceConfig config) { self.configure_maintenance(std::move(config)); }
+constexpr Method kConfigureMaintenance{"Vesk", "configure_maintenance($self, config)", configure_maintenance};
+
+}  // namespace
+
+MethodRows maintenance_methods() {
+  return {bind<kRunMaintenance>(), bind<kStartBackground>(), bind<kConfigureMaintenance>()};
+}
+
+}  // namespace vesk::py

@@ -1,0 +1,42 @@
+#include "exchange/capsule/container_verify.h"
+
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "base/sha256.h"
+#include "exchange/capsule/container_reader.h"
+#include "exchange/capsule/segment_reader.h"
+
+namespace vesk {
+
+Status verify_segment(ContainerFile& file, const CapsuleSegment& segment) {
+  Result<std::string> decoded = read_segment_bytes(file, segment);
+  if (!decoded.ok()) return decoded.status();
+  if (sha256_hex(*decoded) != segment.sha256) return Status::OS("Checksum mismatch for segment " + segment.name);
+  return Status::Ok();
+}
+
+Result<CapsuleToc> verify_latest_generation(const fs::path& path, Env& env) {
+  Result<OpenedContainer> opened = open_container(path, env);
+  if (!opened.ok()) return opened.status();
+  for (const CapsuleSegment& segment : opened->state.latest.segments) {
+    VESK_RETURN_IF_ERROR(verify_segment(opened->file, segment));
+  }
+  return std::move(opened->state.latest);
+}
+
+Status verify_generation_segments(const fs::path& path, const std::vector<CapsuleToc>& generations, Env& env) {
+  Result<ContainerFile> file = ContainerFile::open(path, env);
+  if (!file.ok()) return file.status();
+  std::set<std::tuple<uint64_t, uint64_t, std::string>> checked;
+  for (const CapsuleToc& toc : generations) {
+    for (const CapsuleSegment& segment : toc.segments) {
+      if (!checked.emplace(segment.offset, segment.stored_size, segment.sha256).second) continue;
+      VESK_RETURN_IF_ERROR(verify_segment(*file, segment));
+    }
+  }
+  return Status::Ok();
+}
+
+}  // namespace vesk

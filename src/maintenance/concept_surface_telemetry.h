@@ -1,0 +1,18 @@
+// The concept surface telemetry of a maintenance cycle: the store's concept
+// surface mode, what the surface would show now, and how it was used since
+// the previous cycle.
+//
+// The usage counters are not kept yet: only the mode is reported.
+#pragma once
+
+#include "base/guarded.h"
+#include "cognitive/concept_layer.h"
+#include "maintenance/cycle_accounting.h"
+#include "recall/rerank_modes.h"
+
+namespace vesk {
+
+// `concepts` is read under its read lock, and only when the mode is not Off.
+ConceptSurfaceTelemetry concept_surface_telemetry(ConceptSurfaceMode mode, const Guarded<ConceptEngine>& concepts);
+
+}  // namespace vesk

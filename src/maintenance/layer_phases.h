@@ -1,0 +1,40 @@
+// The four layer phases of a maintenance cycle: each rebuilds one cognitive
+// layer from the cycle snapshot and reports what it found.
+//
+//   update_beliefs            belief layer          snapshot, cycle SDRs
+//   discover_concepts         concept layer         beliefs, snapshot, cycle SDRs
+//   discover_causal_patterns  causal layer          beliefs, snapshot
+//   derive_policy_hints       policy layer          causal patterns, concepts,
+//                                                   beliefs, snapshot
+//
+// Each changes its own engine in place and only reads the others; the cycle
+// holds its engine's write lock and the others' read locks around the call
+// (store/lock_order.h), and saves the layer's file afterwards. None fails.
+//
+// None of the layers is derived yet: each phase leaves its engine as it is
+// and returns an empty report.
+#pragma once
+
+#include "base/string_hash.h"
+#include "cognitive/belief_layer.h"
+#include "cognitive/causal_layer.h"
+#include "cognitive/concept_layer.h"
+#include "cognitive/policy_layer.h"
+#include "maintenance/cycle_snapshot.h"
+#include "maintenance/phase_reports.h"
+
+namespace vesk {
+
+BeliefPhaseReport update_beliefs(BeliefEngine& beliefs, const CycleSnapshot& snapshot, const CycleSdrMap& sdrs);
+
+ConceptPhaseReport discover_concepts(ConceptEngine& concepts, const BeliefEngine& beliefs,
+                                     const CycleSnapshot& snapshot, const CycleSdrMap& sdrs);
+
+CausalPhaseReport discover_causal_patterns(CausalEngine& causal, const BeliefEngine& beliefs,
+                                           const CycleSnapshot& snapshot);
+
+PolicyPhaseReport derive_policy_hints(PolicyEngine& policies, const CausalEngine& causal,
+                                      const StringKeyMap<ConceptCandidate>& concepts, const BeliefEngine& beliefs,
+                                      const CycleSnapshot& snapshot);
+
+}  // namespace vesk

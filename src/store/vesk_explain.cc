@@ -1,0 +1,254 @@
+// Vesk::explain_recall: the recall road run with a trace of every
+// candidate, changing nothing but the recall replay history.
+//
+// Locks (store/lock_order.h): the reflection summaries and the trust model
+// are copied first, each alone, as the recall core copies the trust model;
+// then, held together so that both runs, the rerank and the items see one
+// state, the records map, the n-gram, term and tag indexes, the id map (the
+// embedding store's lock taken and let go inside embedding_scores) and the
+// belief, concept, causal and policy layers. Everything is released before
+// the replay history is taken and saved: the save forces a file, and no
+// reader or writer of the records should wait for a disk.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "base/trace.h"
+#include "cognitive/recall_replay_format.h"
+#include "cognitive/surface_savers.h"
+#include "model/unicode_text.h"
+#include "recall/epistemic_rerank.h"
+#include "recall/explain_pipeline.h"
+#include "recall/record_validity.h"
+#include "store/vesk.h"
+
+namespace vesk {
+namespace {
+
+constexpr uint64_t kDefaultExplainTopK = 20;
+constexpr float kDefaultExplainMinStrength = 0.1f;
+// The reflection summaries whose findings an explanation cites, newest first.
+constexpr uint64_t kExplainReflectionSummaries = 8;
+
+std::string belief_mode_name(BeliefRerankMode m) {
+  switch (m) {
+    case BeliefRerankMode::Shadow:
+      return "shadow";
+    case BeliefRerankMode::Limited:
+      return "limited";
+    default:
+      return "off";
+  }
+}
+
+std::string concept_mode_name(ConceptSurfaceMode m) {
+  switch (m) {
+    case ConceptSurfaceMode::Inspect:
+      return "inspect";
+    case ConceptSurfaceMode::Limited:
+      return "limited";
+    default:
+      return "off";
+  }
+}
+
+std::string lower_mode_name(bool limited) {
+  std::string name(surface_mode_name(limited));
+  for (char& c : name) c = ascii_lower(c);
+  return name;
+}
+
+size_t saturating_times(uint64_t n, uint64_t factor) {
+  return n > SIZE_MAX / factor ? SIZE_MAX : static_cast<size_t>(n * factor);
+}
+
+}  // namespace
+
+Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::optional<uint64_t> top_k,
+                                               std::optional<float> min_strength,
+                                               std::optional<bool> expand_connections,
+                                               std::optional<std::vector<std::string>> namespaces) {
+  VESK_SPAN(span, "explain_recall", "vesk::vesk", trace::Level::Info,
+            trace::field("expand_connections", expand_connections), trace::empty("top_k"),
+            trace::empty("min_strength"), trace::empty("memory_trace_id"), trace::empty("selected_count"),
+            trace::empty("rejected_count"));
+
+  // The embedding function is Python code: called with no store lock held.
+  std::optional<std::vector<float>> query_vector;
+  if (indexes_.embeddings && !indexes_.embeddings->empty()) {
+    query_vector = embed_text(callbacks_.embedding_fn, query);
+  }
+
+  const auto started = std::chrono::steady_clock::now();
+  Result<std::string> trace_id = new_recall_trace_id(env_);
+  if (!trace_id.ok()) return trace_id.status();
+  const double now = env_.now_seconds();
+
+  RecallExplanation out;
+  out.trace_id = std::move(trace_id).value();
+  out.evaluated_at = now;
+  out.query = std::string(query);
+  const uint64_t k = top_k.value_or(kDefaultExplainTopK);
+  const float strength_floor = min_strength.value_or(kDefaultExplainMinStrength);
+  const bool expand = expand_connections.value_or(true);
+  const std::vector<std::string> listed = recall_namespaces(namespaces);
+  const std::optional<std::vector<std::string>> listed_opt = listed;
+  // The first run asks for what the recall core asks for; the wider one for
+  // twice that, and at least 1.
+  const size_t k1 = recall_candidate_count(k);
+  const size_t k2 = std::min(std::max<size_t>(saturating_times(k, 4), 1), kMaxRecallCandidates);
+  out.top_k = k;
+  span.record("top_k", k);
+  span.record("min_strength", strength_floor);
+  span.record("memory_trace_id", out.trace_id);
+
+  // Copies read under locks of their own, taken alone.
+  const std::vector<CorrectionLogEntry> corrections = read_correction_log();
+  const std::vector<ReflectionSummary> reflections = get_reflection_summaries(kExplainReflectionSummaries);
+  const TrustConfig trust = config_.trust();
+
+  RecallReplayBaseline baseline;
+  {
+    auto records = records_.records.read();
+    // The namespace's records and those of them valid now, as views of the
+    // map: nothing is copied but the records of results.
+    const RecordLookup in_namespaces = [&records, &listed](std::string_view id) -> const Record* {
+      const Record* r = records->find_value(id);
+      return r && std::find(listed.begin(), listed.end(), r->namespace_) != listed.end() ? r : nullptr;
+    };
+    const RecordLookup valid_now = [&in_namespaces, now](std::string_view id) -> const Record* {
+      const Record* r = in_namespaces(id);
+      return r && record_valid_at(*r, now) ? r : nullptr;
+    };
+    const RecordLookup all_records = record_lookup(*records);
+    auto ngram = indexes_.ngram.read();
+    auto terms = indexes_.terms.read();
+    auto tags = indexes_.tags.read();
+    auto id_map = records_.id_map.read();
+
+    std::optional<RankedList> embedding;
+    if (query_vector && indexes_.embeddings) embedding = embedding_scores(*indexes_.embeddings, query_vector, k1);
+
+    std::vector<CachedEntryPtr> log_entries;
+    const SdrLookup log_sdrs = [&](std::string_view id) -> const PackedSdr* {
+      CachedEntryPtr entry = storage_->cached_entry(id);
+      if (!entry) return nullptr;
+      const PackedSdr* sdr = &entry->sdr();
+      log_entries.push_back(std::move(entry));
+      return sdr;
+    };
+    const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* { return id_map->find(key); };
+    // The four collectors over one view; the view outlives them.
+    auto collectors_over = [&](const RecordLookup& view) {
+      const RecordLookup* c = &view;
+      return LexicalCollectors{
+          .sdr =
+              [&, c](std::string_view q, std::span<const std::string> ns, size_t count) {
+                return collect_sdr(indexes_.sdr_encoder, *indexes_.sdr_index, log_sdrs, id_lookup, *c, q, count, ns);
+              },
+          .bm25 = [&, c](std::string_view q, std::span<const std::string> ns,
+                         size_t count) { return collect_bm25(*terms, *c, q, count, ns); },
+          .ngram = [&, c](std::string_view q, std::span<const std::string> ns,
+                          size_t count) { return collect_ngram(*ngram, *c, q, count, ns); },
+          .tags = [&, c](std::string_view q, std::span<const std::string> ns,
+                         size_t count) { return collect_tags(*tags, *c, q, count, ns); },
+      };
+    };
+
+    // The result list comes from the records valid now; the wider run over
+    // the whole namespaces, with k2 >= 1 even for top_k 0, only traces what
+    // the validity window and the cut kept out.
+    ExplainPipelineResult first = explain_recall_pipeline(
+        RecallPipelineInput{.query = query,
+                            .top_k = k1,
+                            .expand_connections = expand,
+                            .min_strength = strength_floor,
+                            .candidates = valid_now,
+                            .embedding = embedding,
+                            .trust = trust,
+                            .namespaces = listed_opt,
+                            .now = now},
+        collectors_over(valid_now));
+    ExplainPipelineResult wider = explain_recall_pipeline(
+        RecallPipelineInput{.query = query,
+                            .top_k = k2,
+                            .expand_connections = expand,
+                            .min_strength = strength_floor,
+                            .candidates = in_namespaces,
+                            .embedding = embedding,
+                            .trust = trust,
+                            .namespaces = listed_opt,
+                            .now = now},
+        collectors_over(in_namespaces));
+
+    auto beliefs = layers_.beliefs.read();
+    auto concepts = layers_.concepts.read();
+    auto causal = layers_.causal.read();
+    auto policies = layers_.policies.read();
+    constexpr auto kRelaxed = std::memory_order_relaxed;
+    const RerankContext context{
+        .beliefs = *beliefs,
+        .concepts = *concepts,
+        .causal = *causal,
+        .policies = *policies,
+        .belief_mode = flags_.belief_rerank.load(kRelaxed),
+        .concept_mode = flags_.concept_surface.load(kRelaxed),
+        .causal_on = flags_.causal_rerank.load(kRelaxed) == CausalRerankMode::Limited,
+        .policy_on = flags_.policy_rerank.load(kRelaxed) == PolicyRerankMode::Limited,
+    };
+    std::vector<ScoredRecord>& results = first.results;
+    epistemic_rerank(results, k, context);
+    if (context.belief_mode == BeliefRerankMode::Limited) drop_losing_hypotheses(results, *beliefs);
+    if (results.size() > k) results.resize(k);
+
+    const ExplainLayers layers{*beliefs, *concepts, *causal, *policies};
+    StringSet selected;
+    out.items.reserve(results.size());
+    for (size_t i = 0; i < results.size(); ++i) {
+      const ScoredRecord& r = results[i];
+      auto t = first.traces.find(r.record.id);
+      out.items.push_back(build_explained_item(i + 1, r.record, all_records, layers, r.score, corrections,
+                                               reflections, t == first.traces.end() ? nullptr : &t->second));
+      selected.insert(r.record.id);
+      baseline.ranked.emplace_back(r.record.id, r.score);
+    }
+
+    const CandidateTraceMap merged = merge_candidate_traces(std::move(wider.traces), first.traces);
+    out.rejected_candidates = vesk::rejected_candidates(merged, selected, in_namespaces, *beliefs, now, strength_floor,
+                                                        out.decision_summary);
+
+    out.belief_rerank_mode = belief_mode_name(context.belief_mode);
+    out.concept_surface_mode = concept_mode_name(context.concept_mode);
+    out.causal_rerank_mode = lower_mode_name(context.causal_on);
+    out.policy_rerank_mode = lower_mode_name(context.policy_on);
+  }
+
+  out.latency_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  DecisionSummary& summary = out.decision_summary;
+  out.result_count = out.items.size();
+  summary.selected_count = out.items.size();
+  summary.evaluated_candidate_count = summary.rejected_count + summary.selected_count;
+  span.record("selected_count", summary.selected_count);
+  span.record("rejected_count", summary.rejected_count);
+
+  baseline.trace_id = out.trace_id;
+  baseline.query = out.query;
+  baseline.top_k = k;
+  baseline.min_strength = strength_floor;
+  baseline.expand_connections = expand;
+  baseline.namespaces = listed;
+  {
+    // Held through the save, so that explanations append and save one
+    // after the other and the file ends with the newest list. A failed save
+    // leaves the new baseline in memory, for the next save to write.
+    auto history = recall_.recall_replay.write();
+    if (history->size() >= kRecallReplayLimit) history->erase(history->begin());
+    history->push_back(std::move(baseline));
+    (void)save_recall_replay(path_, key_.get(), *history, env_);
+  }
+  return out;
+}
+
+}  // namespace vesk
