@@ -135,6 +135,7 @@ SAMPLES = {
     "get_correction_log": lambda d, r: ((), {}),
     "get_correction_log_for_target": lambda d, r: (("belief", r), {}),
     "start_retrieval_episode": lambda d, r: (("what happened", [r]), {}),
+    "connect": lambda d, r: ((r, r), {}),
     "set_outcome_classifier": lambda d, r: ((None,), {}),
     "get_credibility": lambda d, r: (("https://example.org/",), {}),
     "set_credibility_override": lambda d, r: (("example.org", 0.5), {}),
