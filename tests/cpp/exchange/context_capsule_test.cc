@@ -23,7 +23,7 @@ using ::testing::IsEmpty;
 
 constexpr double kAt = 1'750'000'000.0;
 
-struct Spec {
+struct Shape {
   std::string id;
   std::string content = "nothing in common";
   Level level = Level::Working;
@@ -37,9 +37,9 @@ struct Spec {
   std::string content_type = "text";
 };
 
-RecordMap map_of(const std::vector<Spec>& specs) {
+RecordMap map_of(const std::vector<Shape>& shapes) {
   RecordMap map;
-  for (const Spec& s : specs) {
+  for (const Shape& s : shapes) {
     Record r;
     r.id = s.id;
     r.content = s.content;
@@ -75,7 +75,7 @@ TEST(ContextCapsule, ClassifiesFiltersAndRejectsByTheRules) {
   // id -> category; "" for a record that passes the filter but is no
   // candidate; "-" for one the filter leaves out.
   struct Row {
-    Spec spec;
+    Shape shape;
     std::string expected;
   };
   const std::vector<Row> rows = {
@@ -109,16 +109,16 @@ TEST(ContextCapsule, ClassifiesFiltersAndRejectsByTheRules) {
       {{.id = "future", .level = Level::Identity, .valid_from = kAt + 1}, "-"},
       {{.id = "nan-window", .level = Level::Identity, .valid_until = std::nan("")}, "-"},
   };
-  std::vector<Spec> specs;
-  for (const Row& r : rows) specs.push_back(r.spec);
-  const RecordMap map = map_of(specs);
+  std::vector<Shape> shapes;
+  for (const Row& r : rows) shapes.push_back(r.shape);
+  const RecordMap map = map_of(shapes);
   const ContextCapsule c = assemble_context_capsule(map, "default", "deploy", kAt, 32768);
 
   std::map<std::string, std::string> expected;
   uint64_t passing = 0;
   for (const Row& r : rows) {
     if (r.expected != "-") ++passing;
-    if (!r.expected.empty() && r.expected != "-") expected[r.spec.id] = r.expected;
+    if (!r.expected.empty() && r.expected != "-") expected[r.shape.id] = r.expected;
   }
   EXPECT_EQ(categories(c), expected);
   EXPECT_EQ(c.source_record_count, passing);
