@@ -1,9 +1,167 @@
 #include "maintenance/belief_feedback.h"
 
-namespace vesk {
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
 
-FeedbackAuditReport feed_back_into_beliefs(BeliefEngine&, const CausalEngine&, const PolicyEngine&, Env&) {
-  return FeedbackAuditReport{};
+#include "base/string_hash.h"
+#include "cognitive/causal_store_format.h"
+#include "cognitive/policy_store_format.h"
+#include "model/unicode_case.h"
+
+namespace vesk {
+namespace {
+
+constexpr float kEpsilon = std::numeric_limits<float>::epsilon();  // 2^-23
+
+struct FeedbackCandidate {
+  std::string_view source_kind;  // "policy" or "causal"
+  const std::string* source_id;  // the hint's or pattern's id, alive for the step
+  std::string reason;
+  float confidence_delta = 0.0f;
+  float volatility_delta = 0.0f;
+};
+
+using CandidateMap = StringKeyMap<std::vector<FeedbackCandidate>>;
+
+float action_weight(PolicyActionKind kind) {
+  switch (kind) {
+    case PolicyActionKind::Prefer: return 0.05f;
+    case PolicyActionKind::Recommend: return 0.03f;
+    case PolicyActionKind::VerifyFirst: return -0.06f;
+    case PolicyActionKind::Avoid: return -0.10f;
+    case PolicyActionKind::Warn: return -0.03f;
+  }
+  return 0.0f;
+}
+
+// std::clamp lets a NaN through, as the step must.
+float bound(float value, float lo, float hi) { return std::clamp(value, lo, hi); }
+
+void add_hint_candidates(const PolicyEngine& policies, CandidateMap& out) {
+  for (const auto& [id, hint] : policies.hints) {
+    if (hint.state == PolicyState::Suppressed || hint.state == PolicyState::Rejected) continue;
+    if (hint.trigger_belief_ids.empty()) continue;
+    const float factor = hint.state == PolicyState::Candidate ? 0.6f : 1.0f;
+    const float s = std::fmax(hint.policy_strength, 0.0f);
+    const float c = factor * s * action_weight(hint.action_kind);
+    const float v = c < 0.0f ? s * 0.01f : s * -0.005f;
+    std::string reason = unicode_lower(std::string(kPolicyStateNames[static_cast<size_t>(hint.state)]) + ":" +
+                                       std::string(kPolicyActionKindNames[static_cast<size_t>(hint.action_kind)]));
+    for (const std::string& belief_id : hint.trigger_belief_ids) {
+      out[belief_id].push_back({"policy", &hint.id, reason, c, v});
+    }
+  }
+}
+
+void add_pattern_candidates(const CausalEngine& causal, CandidateMap& out) {
+  for (const auto& [id, pattern] : causal.patterns) {
+    float c = 0.0f;
+    float v = 0.0f;
+    std::string reason;
+    switch (pattern.state) {
+      case CausalState::Candidate: {
+        const float s = std::fmax(pattern.causal_strength, 0.0f);
+        c = 0.015f * s;
+        v = -0.01f * s;
+        reason = "candidate_pattern";
+        break;
+      }
+      case CausalState::Stable: {
+        const float s = std::fmax(pattern.causal_strength, 0.0f);
+        c = 0.03f * s;
+        v = -0.02f * s;
+        reason = "stable_pattern";
+        break;
+      }
+      case CausalState::Rejected: {
+        const uint64_t all = std::max<uint64_t>(pattern.support_count + pattern.counterevidence, 1);
+        const float r = std::min(static_cast<float>(pattern.counterevidence) / static_cast<float>(all), 1.0f);
+        c = -(0.02f + 0.04f * r);
+        v = 0.03f + 0.12f * r;
+        reason = "rejected_pattern:counterevidence=" + std::to_string(pattern.counterevidence);
+        break;
+      }
+      case CausalState::Invalidated:
+        continue;
+    }
+    std::vector<std::string_view> targets(pattern.cause_belief_ids.begin(), pattern.cause_belief_ids.end());
+    for (const std::string& effect : pattern.effect_belief_ids) {
+      if (std::find(targets.begin(), targets.end(), effect) == targets.end()) targets.push_back(effect);
+    }
+    for (std::string_view belief_id : targets) {
+      out[std::string(belief_id)].push_back({"causal", &pattern.id, reason, c, v});
+    }
+  }
+}
+
+}  // namespace
+
+FeedbackAuditReport feed_back_into_beliefs(BeliefEngine& beliefs, const CausalEngine& causal,
+                                           const PolicyEngine& policies, Env& env) {
+  CandidateMap candidates;
+  add_hint_candidates(policies, candidates);
+  add_pattern_candidates(causal, candidates);
+
+  FeedbackAuditReport report;
+  float net_confidence = 0.0f;
+  float net_volatility = 0.0f;
+  for (const auto& [belief_id, list] : candidates) {
+    float sum_c = 0.0f;
+    float sum_v = 0.0f;
+    for (const FeedbackCandidate& cand : list) {
+      sum_c += cand.confidence_delta;
+      sum_v += cand.volatility_delta;
+    }
+    auto it = beliefs.beliefs.find(belief_id);
+    if (it == beliefs.beliefs.end()) continue;
+    Belief& belief = it->second;
+
+    const float old_confidence = belief.confidence;
+    const float old_volatility = belief.volatility;
+    const float new_confidence = bound(old_confidence + bound(sum_c, -0.18f, 0.08f), 0.05f, 1.0f);
+    const float new_volatility = bound(old_volatility + bound(sum_v, -0.06f, 0.20f), 0.0f, 1.0f);
+    const float applied_c = new_confidence - old_confidence;
+    const float applied_v = new_volatility - old_volatility;
+    if (std::fabs(applied_c) < kEpsilon && std::fabs(applied_v) < kEpsilon) continue;
+
+    belief.score = old_confidence > 0.0f ? belief.score * new_confidence / old_confidence : new_confidence;
+    belief.confidence = new_confidence;
+    belief.volatility = new_volatility;
+    belief.last_updated = env.now_seconds();
+
+    ++report.beliefs_touched;
+    net_confidence += applied_c;
+    net_volatility += applied_v;
+    if (applied_c > 0.0f) {
+      ++report.beliefs_boosted;
+    } else {
+      ++report.beliefs_dampened;
+    }
+    for (const FeedbackCandidate& cand : list) {
+      FeedbackAuditEntry& e = report.entries.emplace_back();
+      e.belief_id = belief_id;
+      e.source_kind = std::string(cand.source_kind);
+      e.source_id = *cand.source_id;
+      e.reason = cand.reason;
+      e.delta_requested = cand.confidence_delta;
+      e.delta_applied = std::fabs(sum_c) > kEpsilon ? cand.confidence_delta / sum_c * applied_c : 0.0f;
+      e.confidence_before = old_confidence;
+      e.confidence_after = new_confidence;
+      e.volatility_before = old_volatility;
+      e.volatility_after = new_volatility;
+      e.volatility_delta_applied = std::fabs(sum_v) > kEpsilon ? cand.volatility_delta / sum_v * applied_v : 0.0f;
+      e.stability_before = belief.stability;
+      e.stability_after = belief.stability;
+      e.stability_delta_applied = 0.0;
+    }
+  }
+  report.net_confidence_delta = net_confidence;
+  report.net_volatility_delta = net_volatility;
+  return report;
 }
 
 }  // namespace vesk
