@@ -3,7 +3,9 @@
 // volatility), and the ExperienceQueue that holds them in arrival order.
 //
 // The store keeps the queue behind its own mutex; each cycle takes the whole
-// list out at its start and leaves an empty one (experience_intake.h).
+// list out at its start and leaves an empty one (experience_intake.h). No
+// operation of the store puts items into it: the intake is ready for a
+// producer, and meanwhile finds the queue empty.
 #pragma once
 
 #include <cstdint>
