@@ -5,6 +5,8 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/string_hash.h"
@@ -25,7 +27,25 @@ struct FeedbackCandidate {
   float volatility_delta = 0.0f;
 };
 
-using CandidateMap = StringKeyMap<std::vector<FeedbackCandidate>>;
+// Keyed by the belief's entry, found once when its first candidate comes: a
+// belief that does not exist gathers nothing, which is what the step does
+// with the candidates of a missing belief.
+using BeliefEntry = StringKeyMap<Belief>::value_type;
+using CandidateMap = std::unordered_map<BeliefEntry*, std::vector<FeedbackCandidate>>;
+
+class CandidateSink {
+ public:
+  CandidateSink(BeliefEngine& beliefs, CandidateMap& out) : beliefs_(beliefs), out_(out) {}
+  void add(const std::string& belief_id, FeedbackCandidate candidate) {
+    auto it = beliefs_.beliefs.find(belief_id);
+    if (it == beliefs_.beliefs.end()) return;
+    out_[&*it].push_back(std::move(candidate));
+  }
+
+ private:
+  BeliefEngine& beliefs_;
+  CandidateMap& out_;
+};
 
 float action_weight(PolicyActionKind kind) {
   switch (kind) {
@@ -41,7 +61,7 @@ float action_weight(PolicyActionKind kind) {
 // std::clamp lets a NaN through, as the step must.
 float bound(float value, float lo, float hi) { return std::clamp(value, lo, hi); }
 
-void add_hint_candidates(const PolicyEngine& policies, CandidateMap& out) {
+void add_hint_candidates(const PolicyEngine& policies, CandidateSink& out) {
   for (const auto& [id, hint] : policies.hints) {
     if (hint.state == PolicyState::Suppressed || hint.state == PolicyState::Rejected) continue;
     if (hint.trigger_belief_ids.empty()) continue;
@@ -52,12 +72,12 @@ void add_hint_candidates(const PolicyEngine& policies, CandidateMap& out) {
     std::string reason = unicode_lower(std::string(kPolicyStateNames[static_cast<size_t>(hint.state)]) + ":" +
                                        std::string(kPolicyActionKindNames[static_cast<size_t>(hint.action_kind)]));
     for (const std::string& belief_id : hint.trigger_belief_ids) {
-      out[belief_id].push_back({"policy", &hint.id, reason, c, v});
+      out.add(belief_id, {"policy", &hint.id, reason, c, v});
     }
   }
 }
 
-void add_pattern_candidates(const CausalEngine& causal, CandidateMap& out) {
+void add_pattern_candidates(const CausalEngine& causal, CandidateSink& out) {
   for (const auto& [id, pattern] : causal.patterns) {
     float c = 0.0f;
     float v = 0.0f;
@@ -88,13 +108,14 @@ void add_pattern_candidates(const CausalEngine& causal, CandidateMap& out) {
       case CausalState::Invalidated:
         continue;
     }
-    std::vector<std::string_view> targets(pattern.cause_belief_ids.begin(), pattern.cause_belief_ids.end());
+    std::vector<const std::string*> targets;
+    for (const std::string& cause : pattern.cause_belief_ids) targets.push_back(&cause);
     for (const std::string& effect : pattern.effect_belief_ids) {
-      if (std::find(targets.begin(), targets.end(), effect) == targets.end()) targets.push_back(effect);
+      if (std::none_of(targets.begin(), targets.end(), [&](const std::string* t) { return *t == effect; })) {
+        targets.push_back(&effect);
+      }
     }
-    for (std::string_view belief_id : targets) {
-      out[std::string(belief_id)].push_back({"causal", &pattern.id, reason, c, v});
-    }
+    for (const std::string* belief_id : targets) out.add(*belief_id, {"causal", &pattern.id, reason, c, v});
   }
 }
 
@@ -103,22 +124,25 @@ void add_pattern_candidates(const CausalEngine& causal, CandidateMap& out) {
 FeedbackAuditReport feed_back_into_beliefs(BeliefEngine& beliefs, const CausalEngine& causal,
                                            const PolicyEngine& policies, Env& env) {
   CandidateMap candidates;
-  add_hint_candidates(policies, candidates);
-  add_pattern_candidates(causal, candidates);
+  candidates.reserve(std::min(beliefs.beliefs.size(), 2 * (causal.patterns.size() + policies.hints.size())));
+  CandidateSink sink(beliefs, candidates);
+  add_hint_candidates(policies, sink);
+  add_pattern_candidates(causal, sink);
 
+  // One reading of the clock for the whole step.
+  const double now = env.now_seconds();
   FeedbackAuditReport report;
   float net_confidence = 0.0f;
   float net_volatility = 0.0f;
-  for (const auto& [belief_id, list] : candidates) {
+  for (const auto& [entry, list] : candidates) {
+    const std::string& belief_id = entry->first;
+    Belief& belief = entry->second;
     float sum_c = 0.0f;
     float sum_v = 0.0f;
     for (const FeedbackCandidate& cand : list) {
       sum_c += cand.confidence_delta;
       sum_v += cand.volatility_delta;
     }
-    auto it = beliefs.beliefs.find(belief_id);
-    if (it == beliefs.beliefs.end()) continue;
-    Belief& belief = it->second;
 
     const float old_confidence = belief.confidence;
     const float old_volatility = belief.volatility;
@@ -131,7 +155,7 @@ FeedbackAuditReport feed_back_into_beliefs(BeliefEngine& beliefs, const CausalEn
     belief.score = old_confidence > 0.0f ? belief.score * new_confidence / old_confidence : new_confidence;
     belief.confidence = new_confidence;
     belief.volatility = new_volatility;
-    belief.last_updated = env.now_seconds();
+    belief.last_updated = now;
 
     ++report.beliefs_touched;
     net_confidence += applied_c;
