@@ -9,13 +9,17 @@
 // co-recall graph's lock only with no other part held.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "base/guarded.h"
 #include "cognitive/belief_layer.h"
 #include "cognitive/causal_layer.h"
 #include "cognitive/concept_layer.h"
 #include "cognitive/policy_layer.h"
 #include "cognitive/topology.h"
-#include "maintenance/experience_intake.h"
+#include "maintenance/experience_item.h"
+#include "maintenance/plasticity_guards.h"
 #include "store/lock_order.h"
 
 namespace vesk {
@@ -33,6 +37,11 @@ struct CognitiveLayers {
   PlasticityState plasticity;
   Guarded<EpistemicRuntime> epistemic{lock_order::kEpistemic};
   MutexGuarded<ExperienceQueue> experience_queue{lock_order::kExperience};
+  // The guards of the experience intake (plasticity_guards.h): "off" and
+  // the default settings at open; no operation changes them.
+  std::atomic<uint8_t> plasticity_mode{static_cast<uint8_t>(PlasticityMode::Off)};
+  Guarded<PlasticitySettings> plasticity_settings{lock_order::kPlasticitySettings};
+  PlasticityCounters plasticity_counters;
 };
 
 }  // namespace vesk

@@ -69,5 +69,6 @@ inline constexpr LockRank kBackground{60, "background state"};
 inline constexpr LockRank kRetentionScheduler{61, "retention scheduler"};
 inline constexpr LockRank kClaimClassifier{62, "claim classifier slot"};
 inline constexpr LockRank kOutcomeClassifier{63, "outcome classifier slot"};
+inline constexpr LockRank kPlasticitySettings{64, "plasticity settings"};
 
 }  // namespace vesk::lock_order

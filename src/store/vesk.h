@@ -560,6 +560,8 @@ class Vesk {
 
  private:
   friend struct VeskTestAccess;
+  // The experience intake's access to the parts it changes.
+  friend class StoreExperienceHost;
 
   Vesk(fs::path path, StoreKey key, Env& env);
 

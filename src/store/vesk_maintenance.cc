@@ -74,6 +74,7 @@
 #include "maintenance/layer_stability.h"
 #include "maintenance/phase_clock.h"
 #include "maintenance/trend_snapshot.h"
+#include "store/experience_host.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -109,7 +110,8 @@ MaintenanceReport Vesk::run_maintenance() {
   MaintenanceConfig config = config_.maintenance();
   CycleContext cycle{.config = std::move(config), .taxonomy = config_.taxonomy(), .env = env_};
   ExperienceQueue taken = std::exchange(*layers_.experience_queue.write(), ExperienceQueue{});
-  report.experience_injected = run_experience_intake(std::move(taken), cycle);
+  StoreExperienceHost experience_host(*this);
+  report.experience_injected = run_experience_intake(std::move(taken), experience_host, cycle);
   if (auto slot = maintenance_.background.read(); *slot) cycle.cycle_number = (*slot)->cycle.load();
 
   // 5-7.

@@ -40,6 +40,17 @@ def test_empty_store_cycle_reports_nothing_and_writes_the_layer_files(tmp_path, 
         assert topology.startswith(b"AEF1")
 
 
+def test_no_experience_is_queued_and_empty_layers_feed_nothing_back(store):
+    store.store("the kiln was fired at 1240 degrees")
+    store.store("the glaze crazed after the second firing", tags=["pottery"])
+    for _ in range(2):
+        r = store.run_maintenance()
+        assert r.experience_injected == 0
+        f = r.feedback
+        assert (f.beliefs_touched, f.beliefs_boosted, f.beliefs_dampened) == (0, 0, 0)
+        assert (f.net_confidence_delta, f.net_volatility_delta, f.entries) == (0.0, 0.0, [])
+
+
 def test_records_outside_their_validity_window_stay_but_are_not_in_the_snapshot(store):
     now = time.time()
     store.store("kiln fired at 1240 degrees")
