@@ -9,6 +9,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/string_hash.h"
+
 namespace vesk {
 namespace {
 
@@ -51,6 +53,63 @@ Outcome judge(uint32_t shared, bool either_contradiction, bool working_identity,
   if ((shared >= 1 && same_semantic) || relation_support || shared >= 2) return {1, 0};
   return {};
 }
+
+// Live record numbers by id: open addressing with short ids kept in the
+// slot, so a lookup of one of the millions of link targets touches one cache
+// line, not a bucket, a node and the key's heap text. Longer ids, which the
+// store does not make, go to a plain map.
+class IdNumbers {
+ public:
+  explicit IdNumbers(size_t n) {
+    size_t cap = 16;
+    while (cap < 2 * n) cap *= 2;
+    slots_.resize(cap);
+    mask_ = cap - 1;
+  }
+
+  void insert(std::string_view id, uint32_t number) {
+    if (id.size() > kInline) {
+      long_.emplace(id, number);
+      return;
+    }
+    const uint64_t h = hash_string(id);
+    for (size_t p = h & mask_;; p = (p + 1) & mask_) {
+      Slot& s = slots_[p];
+      if (s.number == kNone) {
+        s.hash = h;
+        s.number = number;
+        s.size = static_cast<uint8_t>(id.size());
+        std::memcpy(s.key, id.data(), id.size());
+        return;
+      }
+    }
+  }
+
+  uint32_t find(std::string_view id) const {
+    if (id.size() > kInline) {
+      auto it = long_.find(id);
+      return it == long_.end() ? kNone : it->second;
+    }
+    const uint64_t h = hash_string(id);
+    for (size_t p = h & mask_;; p = (p + 1) & mask_) {
+      const Slot& s = slots_[p];
+      if (s.number == kNone) return kNone;
+      if (s.hash == h && s.size == id.size() && std::memcmp(s.key, id.data(), id.size()) == 0) return s.number;
+    }
+  }
+
+ private:
+  static constexpr size_t kInline = 19;
+  struct Slot {
+    uint64_t hash = 0;
+    uint32_t number = kNone;
+    uint8_t size = 0;
+    char key[kInline] = {};
+  };
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+  std::unordered_map<std::string_view, uint32_t> long_;
+};
 
 // A live record as the count sees it.
 struct Live {
@@ -133,6 +192,7 @@ class Counter {
       return m.try_emplace(s, static_cast<uint32_t>(m.size())).first->second;
     };
     contradiction_ = number(semantics, "contradiction");
+    index_ = IdNumbers(records.size());
     for (const auto& [id, r] : records) {
       if (!(r.strength >= kLiveStrength)) continue;  // NaN is not live
       Live l;
@@ -144,22 +204,39 @@ class Counter {
       for (const std::string& tag : r.tags) l.tags.push_back(number(tag_numbers, tag));
       std::sort(l.tags.begin(), l.tags.end());
       l.tags.erase(std::unique(l.tags.begin(), l.tags.end()), l.tags.end());
-      index_.emplace(std::string_view(id), static_cast<uint32_t>(live_.size()));
+      index_.insert(id, static_cast<uint32_t>(live_.size()));
       live_.push_back(std::move(l));
     }
     by_tag_.resize(tag_numbers.size());
     for (uint32_t i = 0; i < live_.size(); ++i)
       for (uint32_t t : live_[i].tags) by_tag_[t].push_back(i);
-    // Who links to whom, seen from the target: a tag-mate that links to R, or
-    // keeps a relation type for it, is judged one by one.
-    linked_from_.resize(live_.size());
+    // Each record's links and relation types, by neighbour number, and the
+    // same seen from the target: a tag-mate that links to R, or keeps a
+    // relation type for it, is judged one by one.
+    out_.resize(live_.size());
+    in_.resize(live_.size());
     for (uint32_t i = 0; i < live_.size(); ++i) {
       const Record& r = *live_[i].record;
+      // Links and types are walked, not looked up in each other: a target
+      // with both has two entries, merged after the sort.
+      std::vector<Edge>& out = out_[i];
       for (const auto& [target, w] : r.connections)
-        if (uint32_t t = find(target); t != kNone) linked_from_[t].push_back(i);
+        if (uint32_t t = find(target); t != kNone) out.push_back({t, w, true, nullptr});
       for (const auto& [target, type] : r.connection_types)
-        if (!r.connections.contains(target))
-          if (uint32_t t = find(target); t != kNone) linked_from_[t].push_back(i);
+        if (uint32_t t = find(target); t != kNone) out.push_back({t, 0.0f, false, &type});
+      std::sort(out.begin(), out.end(), [](const Edge& a, const Edge& b) {
+        return a.other != b.other ? a.other < b.other : a.has_weight > b.has_weight;
+      });
+      size_t kept = 0;
+      for (size_t k = 0; k < out.size(); ++k) {
+        if (kept > 0 && out[kept - 1].other == out[k].other) {
+          out[kept - 1].type = out[k].type;  // the link's entry takes the type
+        } else {
+          out[kept++] = out[k];
+        }
+      }
+      out.resize(kept);
+      for (const Edge& e : out_[i]) in_[e.other].push_back({i, e.weight, e.has_weight, e.type});
     }
   }
 
@@ -180,10 +257,7 @@ class Counter {
   }
 
  private:
-  uint32_t find(std::string_view id) const {
-    auto it = index_.find(id);
-    return it == index_.end() ? kNone : it->second;
-  }
+  uint32_t find(std::string_view id) const { return index_.find(id); }
 
   void add(uint32_t i, Outcome o) {
     support_[i] += o.support;
@@ -283,42 +357,36 @@ class Counter {
   }
 
   // Neighbours joined by a link or a relation type, either way: the tag-mate
-  // judgement counted above gives way to the whole one.
+  // judgement counted above gives way to the whole one. Both edge lists are
+  // in neighbour order (in_ is filled in record order), so one merge pairs
+  // R's entry for N with N's entry for R.
   void judge_linked(uint32_t i) {
     const Live& r = live_[i];
-    const Record& rr = *r.record;
-    std::vector<uint32_t> linked;
-    for (const auto& [target, w] : rr.connections)
-      if (uint32_t t = find(target); t != kNone) linked.push_back(t);
-    for (const auto& [target, type] : rr.connection_types)
-      if (uint32_t t = find(target); t != kNone) linked.push_back(t);
-    linked.insert(linked.end(), linked_from_[i].begin(), linked_from_[i].end());
-    std::sort(linked.begin(), linked.end());
-    linked.erase(std::unique(linked.begin(), linked.end()), linked.end());
-    for (uint32_t j : linked) {
+    const std::vector<Edge>& out = out_[i];
+    const std::vector<Edge>& in = in_[i];
+    size_t a = 0, b = 0;
+    while (a < out.size() || b < in.size()) {
+      const uint32_t j = b == in.size() || (a < out.size() && out[a].other <= in[b].other) ? out[a].other
+                                                                                             : in[b].other;
+      const Edge* mine = a < out.size() && out[a].other == j ? &out[a++] : nullptr;
+      const Edge* theirs = b < in.size() && in[b].other == j ? &in[b++] : nullptr;
       const Live& n = live_[j];
       if (n.ns != r.ns) continue;
-      const Record& nr = *n.record;
       const uint32_t shared = shared_tags(r.tags, n.tags);
       const bool tag_mate = j != i && shared >= 1;
-      const bool linked_by_r = rr.connections.contains(nr.id);
+      const bool linked_by_r = mine && mine->has_weight;
       if (!tag_mate && !linked_by_r) continue;  // not a neighbour of r
       if (tag_mate) {
         const Outcome o = judge_tag_mate(r, n, shared);
         support_[i] -= o.support;
         conflict_[i] -= o.conflict;
       }
-      const std::string* relation = nullptr;
-      if (auto it = rr.connection_types.find(nr.id); it != rr.connection_types.end()) {
-        relation = &it->second;
-      } else if (auto back = nr.connection_types.find(rr.id); back != nr.connection_types.end()) {
-        relation = &back->second;
-      }
+      const std::string* relation = mine && mine->type ? mine->type : (theirs ? theirs->type : nullptr);
       bool strong = false;
-      if (auto it = rr.connections.find(nr.id); it != rr.connections.end()) {
-        strong = it->second >= kStrongLink;
-      } else if (auto back = nr.connections.find(rr.id); back != nr.connections.end()) {
-        strong = back->second >= kStrongLink;
+      if (linked_by_r) {
+        strong = mine->weight >= kStrongLink;
+      } else if (theirs && theirs->has_weight) {
+        strong = theirs->weight >= kStrongLink;
       }
       add(i, judge(shared, r.contradiction || n.contradiction, opposite(r.level) == n.level,
                    r.semantic == n.semantic, relation, strong));
@@ -326,9 +394,18 @@ class Counter {
   }
 
   std::vector<Live> live_;
-  std::unordered_map<std::string_view, uint32_t> index_;
+  IdNumbers index_{0};
   std::vector<std::vector<uint32_t>> by_tag_;
-  std::vector<std::vector<uint32_t>> linked_from_;
+  // A link or relation type between two live records: the other record, the
+  // weight when there is a link, the type when one is kept.
+  struct Edge {
+    uint32_t other = 0;
+    float weight = 0.0f;
+    bool has_weight = false;
+    const std::string* type = nullptr;
+  };
+  std::vector<std::vector<Edge>> out_;
+  std::vector<std::vector<Edge>> in_;
   uint32_t contradiction_ = 0;
   std::unordered_map<SubsetKey, AllTypesCell, SubsetKeyHash> all_types_;
   std::unordered_map<SubsetKey, SameTypeCell, SubsetKeyHash> same_type_;

@@ -18,10 +18,10 @@ const Record* next_changed_record(const RecordMap& current, const RecordMap& sna
   return nullptr;
 }
 
-std::vector<Record> changed_records(const RecordMap& current, const RecordMap& snapshot) {
-  std::vector<Record> out;
+std::vector<const Record*> changed_records(const RecordMap& current, const RecordMap& snapshot) {
+  std::vector<const Record*> out;
   auto cursor = current.begin();
-  while (const Record* r = next_changed_record(current, snapshot, cursor)) out.push_back(*r);
+  while (const Record* r = next_changed_record(current, snapshot, cursor)) out.push_back(r);
   return out;
 }
 

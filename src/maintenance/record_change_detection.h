@@ -24,8 +24,9 @@ bool record_equals(const Record& a, const Record& b);
 const Record* next_changed_record(const RecordMap& current, const RecordMap& snapshot,
                                   RecordMap::const_iterator& cursor);
 
-// Copies of every record next_changed_record yields, in map order.
-std::vector<Record> changed_records(const RecordMap& current, const RecordMap& snapshot);
+// Every record next_changed_record yields, in map order: pointers into
+// `current`, valid while it is not changed.
+std::vector<const Record*> changed_records(const RecordMap& current, const RecordMap& snapshot);
 
 // The ids of `snapshot` that `current` no longer holds, in the snapshot's
 // order.

@@ -135,15 +135,15 @@ Status RecordChanges::Batch::rewrite_all(const std::function<std::vector<std::st
   RecordMap& map = **map_;
   RecordMap before = map;
   const std::vector<std::string> removed = pass(map);
-  const std::vector<Record> changed = changed_records(map, before);
+  const std::vector<const Record*> changed = changed_records(map, before);
   const std::span<const std::string> deletions =
       journal_removals ? std::span<const std::string>(removed) : std::span<const std::string>();
-  if (Status st = p.journal.log_record_mutations(changed, deletions); !st.ok()) {
+  if (Status st = p.journal.log_record_mutations_of(changed, deletions); !st.ok()) {
     map = std::move(before);
     return st;
   }
-  for (const Record& next : changed)
-    if (const Record* was = before.find_value(next.id)) reindex(*was, next);
+  for (const Record* next : changed)
+    if (const Record* was = before.find_value(next->id)) reindex(*was, *next);
   for (const std::string& id : removed) {
     const Record* was = before.find_value(id);
     if (!was) continue;

@@ -90,7 +90,7 @@ TEST(RecordChangeDetection, ARemovalAndANewIdAreOneRemovedIdAndOneChangedRecord)
   now.find_value("c")->strength = 0.5f;
 
   std::vector<std::string> changed;
-  for (const Record& r : changed_records(now, before)) changed.push_back(r.id);
+  for (const Record* r : changed_records(now, before)) changed.push_back(r->id);
   EXPECT_EQ(changed, (std::vector<std::string>{"c", "d"}));
   EXPECT_EQ(removed_record_ids(before, now), std::vector<std::string>{"b"});
 }

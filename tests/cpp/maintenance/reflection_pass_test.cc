@@ -36,7 +36,9 @@ TEST(ReflectionPass, PromotesOneLevelAndCountsTheFirstRefusal) {
        with(candidate(Level::Working, 5, 0.7f), [](Record& r) { r.conflict_mass = 3, r.volatility = 0.9f; }),
        Level::Decisions, {.promoted = 1}},
       {"below the activation bar", candidate(Level::Working, 4, 0.9f), Level::Working, {}},
-      {"NaN strength", candidate(Level::Working, 9, std::numeric_limits<float>::quiet_NaN()), Level::Working, {}},
+      {"NaN strength (pinned, so not archived)",
+       with(candidate(Level::Working, 9, std::numeric_limits<float>::quiet_NaN()), [](Record& r) { r.pinned = true; }),
+       Level::Working, {}},
       {"decisions, clean", candidate(Level::Decisions, 5, 0.7f), Level::Domain, {.promoted = 1}},
       {"decisions with a conflict",
        with(candidate(Level::Decisions, 5, 0.7f), [](Record& r) { r.conflict_mass = 1, r.volatility = 0.5f; }),
@@ -57,6 +59,7 @@ TEST(ReflectionPass, PromotesOneLevelAndCountsTheFirstRefusal) {
     RecordMap records;
     records["a"] = c.r;
     const PromotionAndArchival out = promote_and_archive(records, {}, {});
+    ASSERT_TRUE(records.contains("a")) << c.name;
     EXPECT_EQ(records.find_value("a")->level, c.want) << c.name;
     EXPECT_EQ(out.report, c.counts) << c.name;
   }
