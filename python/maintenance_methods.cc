@@ -60,7 +60,15 @@ constexpr Method kDecay{"Vesk", "decay($self)", decay, Gil::Released};
 
 // (decayed, demoted)
 Result<std::pair<uint64_t, uint64_t>> decay_by_route_state(Vesk& self) { return self.decay_by_route_state(); }
-constexpr Method kDecayByRouteState{"Vesk", "decay_by_route_state($self)", decay_by_route_state, Gil::Released};
+constexpr Method kDecayByRouteState{
+    "Vesk",
+    "decay_by_route_state($self)\n--\n\n"
+    "Route-state-stratified decay (demotion, not deletion). Reads each\n"
+    "record's consequence route-state class instead of its access frequency:\n"
+    "a refuted scar never field-decays, a never-confirmed candidate decays\n"
+    "fastest regardless of how often it was accessed, and weak records are\n"
+    "demoted to cold (trace kept) rather than deleted. Returns (decayed, demoted).",
+    decay_by_route_state, Gil::Released};
 
 }  // namespace
 
