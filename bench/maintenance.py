@@ -255,7 +255,9 @@ def passes_report(results: dict) -> list:
 def report(results: dict) -> str:
     sizes = sorted(results)
     if all("serve" not in r for r in results.values()):
-        return "\n".join(passes_report(results)) + "\n"
+        head = [f"bench/maintenance.py --passes-only, {platform.machine()}, {os.cpu_count()} cores, Python "
+                f"{platform.python_version()}; load average {os.getloadavg()[0]:.1f} at the end.", ""]
+        return "\n".join(head + passes_report(results)) + "\n"
     lines = [f"bench/maintenance.py, {platform.machine()}, {os.cpu_count()} cores, Python "
              f"{platform.python_version()}; load average {os.getloadavg()[0]:.1f} at the end.", ""]
     for n in sizes:
