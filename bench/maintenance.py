@@ -19,11 +19,21 @@ process opens the store and runs:
     .venv/bin/python bench/maintenance.py --sizes 2000    # a smoke run
     .venv/bin/python bench/maintenance.py --out bench/results/maintenance.txt
 
+  passes   the stand-alone passes reflect(), decay() and
+           decay_by_route_state(), once each in that order, on the store
+           reopened, and on a second store built the same way with one more
+           tag carried by every record (the tag-mates of every record are
+           then the whole store).
+
+    .venv/bin/python bench/maintenance.py --passes-only   # only the passes
+
 Goals: the record passes (the core and digest phases, the SDR step, the
 snapshot, the refreshes) grow at most 13x from 10k to 100k records; the
 longest store() stall during a cycle stays under 100 ms at 10k and 1 s at
 100k; the second quiet cycle encodes no SDR (sdr_vectors_computed 0) and
-builds the cycle SDR map in under 50 ms at 100k.
+builds the cycle SDR map in under 50 ms at 100k. Each stand-alone pass grows
+at most 13x from 10k to 100k on both stores; at 100k reflect() takes under
+1 s and decay() under 1.5 s.
 """
 
 from __future__ import annotations
@@ -68,10 +78,17 @@ def status_kb(field: str) -> int:
 
 # ------------------------------------------------------------------ workers
 
-def build(path: str, n: int) -> dict:
+PASSES = ("reflect", "decay", "decay_by_route_state")
+EVERY_RECORD_TAG = "shared-by-all"
+
+
+def build(path: str, n: int, extra_tag: str | None = None) -> dict:
     from vesk._core import Vesk
 
     corpus = corpus_mod.make_corpus(n)
+    if extra_tag:
+        for rec in corpus:
+            rec.tags = list(rec.tags) + [extra_tag]
     queries = corpus_mod.make_query_sets(corpus, [max(40, n // 20)])[0]
     t0 = time.perf_counter()
     with Vesk(path) as v:
@@ -165,8 +182,29 @@ def serve(path: str, n: int) -> dict:
     return out
 
 
+def passes(path: str) -> dict:
+    """Each stand-alone pass once, in order, on the store reopened (ms)."""
+    from vesk._core import Vesk
+
+    out = {}
+    with Vesk(path) as v:
+        for name in PASSES:
+            t0 = time.perf_counter()
+            result = getattr(v, name)()
+            out[name + "_ms"] = (time.perf_counter() - t0) * 1000
+            out[name] = dict(result) if isinstance(result, dict) else list(result)
+    return out
+
+
 def worker_main(kind: str, path: str, n: int) -> None:
-    result = build(path, n) if kind == "build" else serve(path, n)
+    if kind == "build":
+        result = build(path, n)
+    elif kind == "build_tagged":
+        result = build(path, n, EVERY_RECORD_TAG)
+    elif kind == "passes":
+        result = passes(path)
+    else:
+        result = serve(path, n)
     print(json.dumps(result))
 
 
@@ -185,8 +223,41 @@ def fmt(x) -> str:
     return str(x)
 
 
+def passes_report(results: dict) -> list:
+    sizes = sorted(results)
+    lines = ["Stand-alone passes, once each in this order on the store reopened (ms); 'tagged': every record "
+             f"also carries \"{EVERY_RECORD_TAG}\"",
+             f"{'':42}" + "".join(f"{f'{n}':>14}{f'{n} tagged':>16}" for n in sizes)]
+    for name in PASSES:
+        cells = []
+        for n in sizes:
+            cells += [results[n]["passes"][name + "_ms"], results[n]["passes_tagged"][name + "_ms"]]
+        lines.append(f"{name + '_ms':42}" + "".join(f"{fmt(x):>14}{fmt(y):>16}" for x, y in zip(cells[::2],
+                                                                                              cells[1::2])))
+    for n in sizes:
+        for key in ("passes", "passes_tagged"):
+            p = results[n][key]
+            lines.append(f"  {n} {key}: reflect {p['reflect']}, decay {p['decay']}, "
+                         f"decay_by_route_state {p['decay_by_route_state']}")
+    if len(sizes) >= 2:
+        small, large = sizes[0], sizes[-1]
+        lines.append(f"Growth from {small} to {large} (goal: at most 13x; at {large} reflect under 1000 ms, "
+                     "decay under 1500 ms)")
+        for key in ("passes", "passes_tagged"):
+            for name in PASSES:
+                a = results[small][key][name + "_ms"]
+                z = results[large][key][name + "_ms"]
+                ratio = f"{z / a:.1f}x" if a > 0 else "-"
+                lines.append(f"  {key + ' ' + name:40} {a:10.3f} -> {z:10.3f}  {ratio}")
+    return lines
+
+
 def report(results: dict) -> str:
     sizes = sorted(results)
+    if all("serve" not in r for r in results.values()):
+        head = [f"bench/maintenance.py --passes-only, {platform.machine()}, {os.cpu_count()} cores, Python "
+                f"{platform.python_version()}; load average {os.getloadavg()[0]:.1f} at the end.", ""]
+        return "\n".join(head + passes_report(results)) + "\n"
     lines = [f"bench/maintenance.py, {platform.machine()}, {os.cpu_count()} cores, Python "
              f"{platform.python_version()}; load average {os.getloadavg()[0]:.1f} at the end.", ""]
     for n in sizes:
@@ -227,6 +298,8 @@ def report(results: dict) -> str:
             z = results[large]["serve"]["quiet"][1][name]
             ratio = f"{z / a:.1f}x" if a > 0 else "-"
             lines.append(f"  {name:40} {a:10.3f} -> {z:10.3f}  {ratio}")
+    lines.append("")
+    lines += passes_report(results)
     return "\n".join(lines) + "\n"
 
 
@@ -237,6 +310,7 @@ def main() -> None:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--sizes", default="10000,100000", help="comma-separated record counts")
     ap.add_argument("--out", help="also write the report to this file")
+    ap.add_argument("--passes-only", action="store_true", help="only the stand-alone passes")
     args = ap.parse_args()
     results = {}
     for n in (int(x) for x in args.sizes.split(",")):
@@ -244,7 +318,12 @@ def main() -> None:
         try:
             path = os.path.join(d, "store")
             results[n] = {"build": run_worker("build", path, n)}
-            results[n]["serve"] = run_worker("serve", path, n)
+            if not args.passes_only:
+                results[n]["serve"] = run_worker("serve", path, n)
+            results[n]["passes"] = run_worker("passes", path, n)
+            tagged = os.path.join(d, "tagged")
+            run_worker("build_tagged", tagged, n)
+            results[n]["passes_tagged"] = run_worker("passes", tagged, n)
         finally:
             shutil.rmtree(d, ignore_errors=True)
         print(f"N = {n} done", file=sys.stderr)

@@ -1,6 +1,7 @@
 // The maintenance cycle, its configuration and the background worker slot.
-// run_maintenance releases the interpreter lock for the whole cycle; the
-// others hold it throughout. stop_background and is_background_running sit
+// run_maintenance and the stand-alone passes (reflect, decay,
+// decay_by_route_state) release the interpreter lock for their whole run;
+// the others hold it throughout. stop_background and is_background_running sit
 // with the lifecycle methods (vesk_object.cc).
 #include <cstdint>
 #include <optional>
@@ -49,10 +50,31 @@ constexpr Method kStartBackground{"Vesk", "start_background($self, interval_secs
 void configure_maintenance(Vesk& self, MaintenanceConfig config) { self.configure_maintenance(std::move(config)); }
 constexpr Method kConfigureMaintenance{"Vesk", "configure_maintenance($self, config)", configure_maintenance};
 
+// A dict of six counts built from a hash map: callers read it by key.
+Result<StringKeyMap<uint64_t>> reflect(Vesk& self) { return self.reflect(); }
+constexpr Method kReflect{"Vesk", "reflect($self)", reflect, Gil::Released};
+
+// (decayed, archived)
+Result<std::pair<uint64_t, uint64_t>> decay(Vesk& self) { return self.decay(); }
+constexpr Method kDecay{"Vesk", "decay($self)", decay, Gil::Released};
+
+// (decayed, demoted)
+Result<std::pair<uint64_t, uint64_t>> decay_by_route_state(Vesk& self) { return self.decay_by_route_state(); }
+constexpr Method kDecayByRouteState{
+    "Vesk",
+    "decay_by_route_state($self)\n--\n\n"
+    "Route-state-stratified decay (demotion, not deletion). Reads each\n"
+    "record's consequence route-state class instead of its access frequency:\n"
+    "a refuted scar never field-decays, a never-confirmed candidate decays\n"
+    "fastest regardless of how often it was accessed, and weak records are\n"
+    "demoted to cold (trace kept) rather than deleted. Returns (decayed, demoted).",
+    decay_by_route_state, Gil::Released};
+
 }  // namespace
 
 MethodRows maintenance_methods() {
-  return {bind<kRunMaintenance>(), bind<kStartBackground>(), bind<kConfigureMaintenance>()};
+  return {bind<kRunMaintenance>(), bind<kStartBackground>(), bind<kConfigureMaintenance>(),
+          bind<kReflect>(),        bind<kDecay>(),          bind<kDecayByRouteState>()};
 }
 
 }  // namespace vesk::py

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "binding/errors.h"
@@ -333,6 +334,18 @@ struct ToPy<S> {
       if (!item || PySet_Add(set.get(), item.get()) < 0) return nullptr;
     }
     return set.release();
+  }
+};
+
+// A tuple of the two values.
+template <class A, class B>
+struct ToPy<std::pair<A, B>> {
+  static PyObject* convert(const std::pair<A, B>& p) {
+    PyRef first = PyRef::steal(to_py(p.first));
+    if (!first) return nullptr;
+    PyRef second = PyRef::steal(to_py(p.second));
+    if (!second) return nullptr;
+    return PyTuple_Pack(2, first.get(), second.get());
   }
 };
 

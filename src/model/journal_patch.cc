@@ -42,14 +42,16 @@ void serialize_record_patches(std::span<const RecordPatch> patches, std::string&
   w.end_array();
 }
 
-void serialize_mutation_batch(std::span<const Record> upserts, std::span<const std::string> deletions,
-                              std::string& out) {
+namespace {
+
+template <class Upserts, class Get>
+void write_mutation_batch(const Upserts& upserts, Get get, std::span<const std::string> deletions, std::string& out) {
   JsonWriter w(out);
   w.begin_object();
   if (!upserts.empty()) {
     w.key("u");
     w.begin_array();
-    for (const Record& r : upserts) json_write(w, r);
+    for (const auto& r : upserts) json_write(w, get(r));
     w.end_array();
   }
   if (!deletions.empty()) {
@@ -59,6 +61,18 @@ void serialize_mutation_batch(std::span<const Record> upserts, std::span<const s
     w.end_array();
   }
   w.end_object();
+}
+
+}  // namespace
+
+void serialize_mutation_batch(std::span<const Record> upserts, std::span<const std::string> deletions,
+                              std::string& out) {
+  write_mutation_batch(upserts, [](const Record& r) -> const Record& { return r; }, deletions, out);
+}
+
+void serialize_mutation_batch(std::span<const Record* const> upserts, std::span<const std::string> deletions,
+                              std::string& out) {
+  write_mutation_batch(upserts, [](const Record* r) -> const Record& { return *r; }, deletions, out);
 }
 
 Result<std::vector<RecordPatch>> parse_record_patches(std::string_view payload) {

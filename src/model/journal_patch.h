@@ -72,6 +72,10 @@ void serialize_record_patches(std::span<const RecordPatch> patches, std::string&
 // Appends one mutation batch object to out, straight from the caller's lists.
 void serialize_mutation_batch(std::span<const Record> upserts, std::span<const std::string> deletions,
                               std::string& out);
+// The same frame from records held elsewhere (a pass journals the map's own
+// records without copying them).
+void serialize_mutation_batch(std::span<const Record* const> upserts, std::span<const std::string> deletions,
+                              std::string& out);
 
 // Whole payloads: only whitespace may follow the value ("trailing characters").
 Result<std::vector<RecordPatch>> parse_record_patches(std::string_view payload);

@@ -234,6 +234,14 @@ Status CognitiveStore::log_record_mutations(std::span<const Record> upserts, std
   return append_cognitive_frame(FrameKind::kMutationBatch, json, true);
 }
 
+Status CognitiveStore::log_record_mutations_of(std::span<const Record* const> upserts,
+                                               std::span<const std::string> deletions) {
+  if (upserts.empty() && deletions.empty()) return Status::Ok();
+  std::string json;
+  serialize_mutation_batch(upserts, deletions, json);
+  return append_cognitive_frame(FrameKind::kMutationBatch, json, true);
+}
+
 Status CognitiveStore::log_record_patches(std::span<const RecordPatch> patches) {
   if (patches.empty()) return Status::Ok();
   std::string json;

@@ -104,6 +104,8 @@ class CognitiveStore {
   Status log_record_batch(std::span<const Record> records);
   // One mutation batch, kind 6, forced. Both lists empty: nothing, success.
   Status log_record_mutations(std::span<const Record> upserts, std::span<const std::string> deletions);
+  // The same from records held elsewhere, not copied.
+  Status log_record_mutations_of(std::span<const Record* const> upserts, std::span<const std::string> deletions);
   // The patches as one JSON array, kind 5, forced. Empty: nothing, success.
   Status log_record_patches(std::span<const RecordPatch> patches);
 

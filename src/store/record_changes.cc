@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "maintenance/record_change_detection.h"
 #include "model/level.h"
 #include "model/record_json.h"
 #include "storage/cognitive_journal_format.h"
@@ -127,8 +128,12 @@ Status RecordChanges::Batch::patch(std::vector<Record> next, std::span<const Rec
 }
 
 void RecordChanges::Batch::reindex_and_replace(Record& held, Record next) {
+  reindex(held, next);
+  held = std::move(next);
+}
+
+void RecordChanges::Batch::reindex(const Record& before, const Record& next) {
   const Parts& p = owner_.parts_;
-  const Record& before = held;
   const bool content = before.content != next.content;
   if (content || before.content_type != next.content_type) p.records.duplicates.write()->note_replace(before, next);
   p.records.recall_index.write()->note_replace(before, next);
@@ -151,7 +156,35 @@ void RecordChanges::Batch::reindex_and_replace(Record& held, Record next) {
   }
   p.records.by_metadata(*map_).note_replace(before, next);
   p.records.structural(*map_).note_replace(before, next);
-  held = std::move(next);
+}
+
+// ---- A maintenance pass --------------------------------------------------------
+
+Status RecordChanges::Batch::rewrite_all(const std::function<std::vector<std::string>(RecordMap&)>& pass,
+                                         bool journal_removals) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  RecordMap before = map;
+  const std::vector<std::string> removed = pass(map);
+  const std::vector<const Record*> changed = changed_records(map, before);
+  const std::span<const std::string> deletions =
+      journal_removals ? std::span<const std::string>(removed) : std::span<const std::string>();
+  if (Status st = p.journal.log_record_mutations_of(changed, deletions); !st.ok()) {
+    map = std::move(before);
+    return st;
+  }
+  for (const Record* next : changed)
+    if (const Record* was = before.find_value(next->id)) reindex(*was, *next);
+  for (const std::string& id : removed) {
+    const Record* was = before.find_value(id);
+    if (!was) continue;
+    p.records.duplicates.write()->note_remove(was->id, was->content);
+    p.records.recall_index.write()->note_remove(*was);
+    p.records.by_metadata(*map_).note_remove(*was);
+    p.records.structural(*map_).note_remove(*was);
+  }
+  changed_ = changed_ || !changed.empty() || !removed.empty();
+  return Status::Ok();
 }
 
 // ---- Erase ---------------------------------------------------------------------

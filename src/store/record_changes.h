@@ -186,6 +186,18 @@ class RecordChanges::Batch {
   // for an id the map does not hold ("Record not found: {id}") and with the
   // journal's error. No audit entry is written.
   Status patch(std::vector<Record> next, std::span<const RecordPatch> patches);
+  // A maintenance pass over the whole map, with one journal batch and one
+  // undo. `pass` changes and removes records of the map in place (it adds
+  // none) and returns the ids it took out. Every record it changed (next_changed_record against a copy
+  // taken before) and, when `journal_removals`, the removed ids go to the
+  // journal as one forced mutation batch (kind 6); when that write fails the
+  // copy is put back, so the pass leaves no trace, and the journal's error
+  // is returned. Otherwise the tables follow what changed as for replace,
+  // and the duplicates, the recall index, the metadata value index and the
+  // structural relation index drop the removed records. What else names a removed record (search indexes,
+  // side tables, stored embedding, record log entry) is for the caller's
+  // index refresh, once the lock is released. No audit entry is written.
+  Status rewrite_all(const std::function<std::vector<std::string>(RecordMap&)>& pass, bool journal_removals);
 
  private:
   friend class RecordChanges;
@@ -193,6 +205,8 @@ class RecordChanges::Batch {
   // Steps 2 and 3 of a replacement whose frame is written: the tables
   // follow what changed, then the held record becomes `next`.
   void reindex_and_replace(Record& held, Record next);
+  // The tables of a record that changed from `before` to `next`.
+  void reindex(const Record& before, const Record& next);
   // Step 4, once: releases the lock first.
   void finish();
 

@@ -37,6 +37,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "audit/applicability.h"
@@ -390,7 +391,32 @@ class Vesk {
   // map, the stored embeddings (a failed removal is passed over), the record
   // log's entry map and the SDR index. Takes the index locks one at a time
   // and none for an empty list; the caller may hold the record map.
-  void refresh_indexes_after_maintenance(std::span<const std::string> ids);
+  //
+  // With `keep_embeddings` the stored embeddings stay: a demoted record is
+  // still in the journal and comes back at the next open, vector and all.
+  void refresh_indexes_after_maintenance(std::span<const std::string> ids, bool keep_embeddings = false);
+
+  // ---- Stand-alone maintenance passes (vesk_reflect.cc, vesk_decay.cc) ----
+  //
+  // Each is one pass over the record map under its write lock, journalled
+  // as one mutation batch (RecordChanges::Batch::rewrite_all); when the batch
+  // cannot be written every record is put back and the Runtime error carries
+  // the journal's message. Then, with the record map released, the index
+  // refresh of the removed records and both recall caches emptied.
+
+  // The counts of the reflection pass (maintenance/reflection_pass.h, its
+  // reflect() form), by key: "promoted", "archived",
+  // "promotion_blocked_conflict", "promotion_blocked_volatility",
+  // "promotion_blocked_identity_threshold", "epistemic_records_updated".
+  Result<StringKeyMap<uint64_t>> reflect();
+  // Level decay (maintenance/decay_passes.h): (records decayed, archived).
+  // More than 100 archived: the journal is compacted; a compaction failure
+  // is returned, the decay staying in force.
+  Result<std::pair<uint64_t, uint64_t>> decay();
+  // Route-state decay: (records decayed, demoted). Demoted records leave
+  // memory and the indexes but not the journal, which still holds them as
+  // they were before the call, nor the stored embeddings.
+  Result<std::pair<uint64_t, uint64_t>> decay_by_route_state();
   // Replaces the maintenance configuration with `config`, unchecked; a cycle
   // running meanwhile keeps the copy it took at its start.
   void configure_maintenance(MaintenanceConfig config) { config_.set_maintenance(std::move(config)); }

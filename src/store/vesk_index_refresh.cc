@@ -22,7 +22,7 @@
 
 namespace vesk {
 
-void Vesk::refresh_indexes_after_maintenance(std::span<const std::string> ids) {
+void Vesk::refresh_indexes_after_maintenance(std::span<const std::string> ids, bool keep_embeddings) {
   if (ids.empty()) return;
   const StringSet gone(ids.begin(), ids.end());
   {
@@ -55,7 +55,7 @@ void Vesk::refresh_indexes_after_maintenance(std::span<const std::string> ids) {
   for (const std::string& id : ids) {
     // A vector that outlives its record is dropped at the next open, which
     // keeps only vectors of known records; the removal goes on.
-    if (indexes_.embeddings) (void)embedding_store_remove(*indexes_.embeddings, id);
+    if (indexes_.embeddings && !keep_embeddings) (void)embedding_store_remove(*indexes_.embeddings, id);
     storage_->remove_entry(id);
     indexes_.sdr_index->remove(id);
   }

@@ -720,7 +720,7 @@ PENDING = {
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (
-        'decay', 'decay_by_route_state', 'consolidate', 'reflect', 'insights',
+        'consolidate', 'insights',
     ),
     'Audit graph, consequences and outcome receipts': (
         'capture_consequence', 'get_consequence_unit', 'get_consequence_units',
