@@ -6,6 +6,13 @@
 //                       return the best 100 (ids copied out)
 //   BM_CosineScan       the scan alone (dot products, norms, the positive
 //                       filter), comparable to a matrix-vector product
+//   BM_EmbeddingScoresOfATenth
+//                       the ranking of one tenth of the vectors (a recall's
+//                       candidates in one namespace of ten), listed by id:
+//                       rows stored side by side (layout 0) or every tenth
+//                       row (layout 1); /listed:0 gives only their number,
+//                       so every vector is scored and the best are tested
+//                       one by one instead
 //   BM_LoadFromLog      the first load after a session that put every
 //                       vector: the log read, replayed and compacted into
 //                       the snapshot (forced), the log deleted
@@ -24,6 +31,7 @@
 #include <memory>
 #include <random>
 
+#include "base/string_hash.h"
 #include "index/embedding_store.h"
 
 namespace {
@@ -95,6 +103,33 @@ void BM_CosineScan(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * state.range(0) * kDim * sizeof(float)));
 }
 
+void BM_EmbeddingScoresOfATenth(benchmark::State& state) {
+  Fixture& f = fixture(static_cast<size_t>(state.range(0)));
+  const size_t rows = f.matrix.rows();
+  std::vector<std::string> ids;
+  StringSet accepted;
+  for (size_t i = 0; i < rows; ++i) {
+    const bool chosen = state.range(1) == 0 ? i / (rows / 10) == 3 : i % 10 == 3;
+    if (!chosen) continue;
+    ids.push_back(row_id(i));
+    accepted.insert(row_id(i));
+  }
+  EmbeddingCandidates candidates{.accepts = [&](std::string_view id) { return accepted.contains(id); },
+                                 .list = {},
+                                 .listed = ids.size()};
+  if (state.range(2) == 1) {
+    candidates.list = [&](const std::function<void(std::string_view)>& visit) {
+      for (const std::string& id : ids) visit(id);
+    };
+  }
+  std::mt19937 rng(7);
+  std::optional<std::vector<float>> query = random_vector(rng);
+  for (auto _ : state) {
+    auto ranked = embedding_scores(*f.store, query, 100, &candidates);
+    benchmark::DoNotOptimize(ranked);
+  }
+}
+
 // A load's files: a copy of the fixture's log (the fixture's store is still
 // open and never compacted, so its log holds every put), or what a load of
 // that copy leaves, the snapshot alone.
@@ -129,6 +164,12 @@ void BM_LoadFromLog(benchmark::State& state) { load_bench(state, false); }
 void BM_LoadFromSnapshot(benchmark::State& state) { load_bench(state, true); }
 
 BENCHMARK(BM_EmbeddingScores)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EmbeddingScoresOfATenth)
+    ->ArgNames({"vectors", "layout", "listed"})
+    ->Args({100000, 0, 1})
+    ->Args({100000, 1, 1})
+    ->Args({100000, 0, 0})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CosineScan)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadFromLog)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_LoadFromSnapshot)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();

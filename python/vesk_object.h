@@ -55,6 +55,8 @@ MethodRows status_methods();          // status_methods.cc: startup report, mani
 MethodRows maintenance_methods();     // maintenance_methods.cc: maintenance cycle, configuration, background
 MethodRows snapshot_methods();        // snapshot_methods.cc: labelled snapshots, rollback, diff
 MethodRows audit_graph_methods();     // audit_graph_methods.cc: audit graph, audit entities and links
+MethodRows evidence_methods();        // evidence_methods.cc: retrieval episodes, applicability
 MethodRows container_methods();       // container_methods.cc: container keys, inspection, verification, import
+MethodRows outcome_receipt_methods(); // outcome_receipt_methods.cc: capture and listing of receipts
 
 }  // namespace vesk::py

@@ -102,6 +102,21 @@ bool str_is_not_a_list() {
   return false;
 }
 
+bool FromPy<ByteString>::convert(PyObject* o, ByteString& out) {
+  if (PyUnicode_Check(o)) return str_is_not_a_list();
+  if (PyObject_CheckBuffer(o)) {
+    Py_buffer view;
+    if (PyObject_GetBuffer(o, &view, PyBUF_SIMPLE) != 0) return false;
+    out.data.assign(static_cast<const char*>(view.buf), static_cast<size_t>(view.len));
+    PyBuffer_Release(&view);
+    return true;
+  }
+  std::vector<uint8_t> values;
+  if (!FromPy<std::vector<uint8_t>>::convert(o, values)) return false;
+  out.data.assign(values.begin(), values.end());
+  return true;
+}
+
 bool FromPy<NamespaceFilter>::convert(PyObject* o, NamespaceFilter& out) {
   auto refuse = [] {
     PyErr_SetString(PyExc_TypeError, "namespace must be a str, list[str], or None");

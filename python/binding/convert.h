@@ -192,6 +192,17 @@ struct FromPy<S> {
   }
 };
 
+// Bytes: a bytes-like object (bytes, bytearray, memoryview...), copied in
+// one piece, or any other sequence of integers 0..255; a str is refused.
+struct ByteString {
+  std::string data;
+};
+
+template <>
+struct FromPy<ByteString> {
+  static bool convert(PyObject* o, ByteString& out);
+};
+
 // The namespace argument of the recall-like methods: None (every namespace
 // the operation defaults to), one str, or a sequence of str.
 struct NamespaceFilter {

@@ -182,6 +182,75 @@ class _DecisionExplanation(TypedDict):
     verifications: list[_AuditGraphNode]
     missing_links: list[str]
 
+class _CandidateVerdict(TypedDict):
+    record_id: str
+    outcome: Literal["helpful", "unhelpful", "inconclusive"]
+
+class _OutcomeReceipt(TypedDict):
+    schema_version: int
+    receipt_id: str
+    task_id: str
+    lineage_id: str
+    attempt_id: str
+    candidate_record_ids: list[str]
+    selected_record_ids: list[str]
+    outcome: Literal["helpful", "unhelpful", "inconclusive"]
+    supersedes_receipt_id: str | None
+    namespace: str
+    provenance: list[str]
+    recorded_at_ms: int
+    logging_policy_id: str | None
+    selected_set_probability_bps: int | None
+    candidate_verdicts: list[_CandidateVerdict]
+    verifier_id: str | None
+    integrity_digest: str
+
+class _ApplicabilityConflict(TypedDict):
+    field: str
+    values: list[str]
+
+class _ApplicabilityMismatch(TypedDict):
+    field: str
+    expected: str
+    actual: list[str]
+
+class _ApplicabilityDecision(TypedDict):
+    record_id: str
+    decision: Literal["use", "reject", "unknown"]
+    requirements_total: int
+    matched_fields: list[str]
+    missing_fields: list[str]
+    invalid_requirement_fields: list[str]
+    reasons: list[str]
+    conflicting_fields: list[_ApplicabilityConflict]
+    mismatches: list[_ApplicabilityMismatch]
+
+class _EvidenceOpened(TypedDict):
+    record_id: str
+    claim_id: str
+    route: Literal["timeline", "graph", "documentary"]
+    admission: Literal["cite", "context_only", "block"]
+    integrity_valid: bool
+    document_id: str
+    revision_id: str
+    span_hash: str
+    support_keys: list[str]
+    citable: bool
+    reason: Literal["citable", "context_only", "evidence_blocked", "lineage_invalid"]
+
+class _EpisodeFinalization(TypedDict):
+    episode_id: str
+    decision: Literal["allow", "abstain", "block"]
+    answer_permitted: bool
+    reasons: list[str]
+    citations: list[str]
+    opened_record_ids: list[str]
+    unsupported_claim_keys: list[str]
+    unused_opened_record_ids: list[str]
+    all_citations_opened: bool
+    all_citations_citable: bool
+    all_claims_supported: bool
+
 _Namespaces = str | list[str] | None
 
 class Vesk:
@@ -349,6 +418,35 @@ class Vesk:
     def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
     def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
     def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...
+    def capture_outcome_receipt(
+        self,
+        task_id: str,
+        lineage_id: str,
+        attempt_id: str,
+        candidate_record_ids: Sequence[str],
+        selected_record_ids: Sequence[str],
+        outcome: str,
+        supersedes_receipt_id: str | None = None,
+        namespace: str | None = None,
+        provenance: Sequence[str] | None = None,
+        logging_policy_id: str | None = None,
+        selected_set_probability_bps: int | None = None,
+        candidate_verdicts: dict[str, str] | None = None,
+        verifier_id: str | None = None,
+    ) -> _OutcomeReceipt:
+        """Record how one attempt at a task turned out, as a tamper-evident receipt in
+        the audit journal, and return it as a dict. Repeating a captured request
+        returns the stored receipt; another request for the same task attempt raises."""
+    def outcome_receipts(self, namespace: str | None = None, lineage_id: str | None = None) -> list[_OutcomeReceipt]:
+        """The stored outcome receipts, oldest first, as dicts; filtered by
+        namespace and lineage when given."""
+
+    def start_retrieval_episode(
+        self, query: str, candidate_ids: list[str], routes: list[str] | None = None
+    ) -> RetrievalEpisode: ...
+    def evaluate_applicability(
+        self, record_id: str, current_state: dict[str, list[str]]
+    ) -> _ApplicabilityDecision | None: ...
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""
@@ -1748,6 +1846,26 @@ class RetrievalEpisode:
     def routes(self) -> list[Literal["timeline", "graph", "documentary"]]: ...
     @property
     def candidate_ids(self) -> list[str]: ...
+    def open_verified_evidence(
+        self,
+        record_id: str,
+        claim_id: str,
+        claim_text: str,
+        route: str,
+        support_keys: list[str],
+        document_id: str,
+        revision_id: str,
+        uri: str,
+        registered_source_bytes: bytes | Sequence[int],
+        current_source_bytes: bytes | Sequence[int],
+        byte_start: int,
+        byte_end: int,
+        verification_status: str = "candidate",
+        answer_permission: str = "context_only",
+    ) -> _EvidenceOpened: ...
+    def finalize(
+        self, answer_present: bool, citations: list[str], atomic_claim_keys: list[str]
+    ) -> _EpisodeFinalization: ...
 
 # ---- Configuration classes: every attribute can be read and assigned; reads
 # ---- return copies; 32-bit floats read widened.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace vesk {
@@ -21,5 +22,10 @@ constexpr std::string_view memory_route_name(MemoryRoute route) {
   }
   return "timeline";
 }
+
+// The route a name denotes, White_Space at the ends dropped and ASCII letters
+// lower-cased: timeline, temporal, event, events; graph, entity_graph,
+// entity-graph; documentary, document, semantic, profile. Else none.
+std::optional<MemoryRoute> parse_memory_route(std::string_view name);
 
 }  // namespace vesk

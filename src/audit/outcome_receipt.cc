@@ -53,6 +53,15 @@ const JsonStruct<OutcomeReceipt>& JsonCodec<OutcomeReceipt>::fields() {
   return s;
 }
 
+std::optional<OutcomeEvaluationEvidence> outcome_receipt_evaluation_evidence(const OutcomeReceipt& receipt) {
+  if (!receipt.logging_policy_id && !receipt.selected_set_probability_bps && receipt.candidate_verdicts.empty() &&
+      !receipt.verifier_id) {
+    return std::nullopt;
+  }
+  return OutcomeEvaluationEvidence{receipt.logging_policy_id, receipt.selected_set_probability_bps,
+                                   receipt.candidate_verdicts, receipt.verifier_id};
+}
+
 void JsonCodec<OutcomeReceipt>::write(JsonWriter& w, const OutcomeReceipt& v) {
   w.begin_object();
   w.key("schema_version");

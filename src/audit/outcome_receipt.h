@@ -90,6 +90,10 @@ struct OutcomeReceipt {
   bool operator==(const OutcomeReceipt&) const = default;
 };
 
+// The receipt's evaluation evidence (its members logging_policy_id to
+// verifier_id, copied), or none when all four are empty.
+std::optional<OutcomeEvaluationEvidence> outcome_receipt_evaluation_evidence(const OutcomeReceipt& receipt);
+
 template <>
 struct JsonCodec<OutcomeReceipt> {
   static const JsonStruct<OutcomeReceipt>& fields();

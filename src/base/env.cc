@@ -21,6 +21,8 @@ Status os_error(int err) { return Status::System(err, std::strerror(err)); }
 
 Status eof_error() { return Status::OS("unexpected end of file"); }
 
+Result<FileStat> File::stat() { return Status::OS("file metadata unavailable"); }
+
 Status File::read_exact_at(uint64_t offset, char* dst, size_t n) {
   auto got = read_at(offset, dst, n);
   if (!got.ok()) return got.status();
@@ -80,6 +82,11 @@ Status File::write_at(uint64_t offset, std::string_view first, std::string_view 
 }
 
 namespace {
+
+FileStat file_stat_of(const struct stat& st) {
+  return FileStat{static_cast<uint64_t>(st.st_size),
+                  static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
 
 class PosixFile final : public File {
  public:
@@ -180,6 +187,13 @@ class PosixFile final : public File {
     struct stat st;
     if (::fstat(fd_, &st) != 0) return os_error(errno);
     return static_cast<uint64_t>(st.st_size);
+  }
+
+  Result<FileStat> stat() override {
+    if (fd_ < 0) return os_error(EBADF);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return os_error(errno);
+    return file_stat_of(st);
   }
 
   Status close() override {
@@ -293,6 +307,12 @@ class PosixEnv final : public Env {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return os_error(errno);
     return static_cast<uint64_t>(st.st_size);
+  }
+
+  Result<FileStat> file_stat(const fs::path& path) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return os_error(errno);
+    return file_stat_of(st);
   }
 
   Result<std::unique_ptr<FileLock>> lock(const fs::path& path) override {

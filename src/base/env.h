@@ -41,6 +41,16 @@ enum class OpenMode {
   kWriteCreateNew,   // write-only; fails when the name exists
 };
 
+// What a file's metadata tells: its length and the time of its last
+// modification, in nanoseconds since the Unix epoch (as
+// precise as the file system keeps it).
+struct FileStat {
+  uint64_t size = 0;
+  int64_t modified_ns = 0;
+
+  bool operator==(const FileStat&) const = default;
+};
+
 // An open file. Reads and writes are positional, so one handle can be shared by
 // a writer that tracks its own end offset and readers that look anywhere; an
 // append is a write at the end offset the writer keeps (BufferedWriter).
@@ -69,6 +79,9 @@ class File {
   virtual void start_writeback(uint64_t offset, uint64_t length) {}
   virtual Status truncate(uint64_t size) = 0;
   virtual Result<uint64_t> size() = 0;
+  // The length and modification time of the open file. The default fails:
+  // a file that cannot tell them leaves its callers to ask by path.
+  virtual Result<FileStat> stat();
   // Closes the handle and reports the close error; later calls do nothing.
   virtual Status close() = 0;
 
@@ -108,6 +121,8 @@ class Env {
   virtual bool exists(const fs::path& path) = 0;
   // The length in bytes the path's metadata reports (no need to open it).
   virtual Result<uint64_t> file_size(const fs::path& path) = 0;
+  // The length and modification time the path's metadata reports.
+  virtual Result<FileStat> file_stat(const fs::path& path) = 0;
   // Opens or creates `path` (read-write, 0666) and takes an exclusive,
   // non-blocking advisory lock on the whole file. The lock is exclusive per
   // holder: a second lock of the same file fails whether it comes from another

@@ -66,9 +66,8 @@ __attribute__((optimize("fp-contract=off"))) float sum_of_squares(const float* v
 float EmbeddingMatrix::norm(std::span<const float> v) { return std::sqrt(sum_of_squares(v.data(), v.size())); }
 
 std::optional<uint32_t> EmbeddingMatrix::find(std::string_view id) const {
-  auto it = index_.find(id);
-  if (it == index_.end()) return std::nullopt;
-  return it->second;
+  if (const uint32_t* row = index_.find(id)) return *row;
+  return std::nullopt;
 }
 
 void EmbeddingMatrix::copy_row(size_t row, float* out) const {
@@ -105,7 +104,7 @@ size_t EmbeddingMatrix::add_row(std::string_view id, size_t dim) {
   if (row % kLanes == 0) data_.resize(data_.size() + dim_, Lane8{});
   ids_.emplace_back(id);
   norms_.push_back(0.0f);
-  index_.emplace(ids_.back(), static_cast<uint32_t>(row));
+  index_.insert_or_assign(ids_.back(), static_cast<uint32_t>(row));
   return row;
 }
 
@@ -140,7 +139,6 @@ void EmbeddingMatrix::reserve(size_t rows, size_t dim) {
   data_.reserve((rows + kLanes - 1) / kLanes * dim);
   ids_.reserve(rows);
   norms_.reserve(rows);
-  index_.reserve(rows);
 }
 
 void EmbeddingMatrix::move_row(size_t from, size_t to) {
@@ -183,11 +181,11 @@ size_t EmbeddingMatrix::retain(const std::function<bool(std::string_view)>& keep
 }
 
 bool EmbeddingMatrix::erase(std::string_view id) {
-  auto it = index_.find(id);
-  if (it == index_.end()) return false;
-  const size_t row = it->second;
+  const uint32_t* found = index_.find(id);
+  if (!found) return false;
+  const size_t row = *found;
   const size_t last = ids_.size() - 1;
-  index_.erase(it);
+  index_.erase(id);
   if (row != last) {
     // Move the last row into the hole.
     move_row(last, row);
@@ -211,27 +209,49 @@ void EmbeddingMatrix::clear() {
   index_.clear();
 }
 
+template <bool kMasked>
+void EmbeddingMatrix::score_blocks(std::span<const float> query, float qnorm, size_t b0, size_t nb,
+                                   const uint8_t* lanes, float* dots,
+                                   std::vector<std::pair<float, uint32_t>>& out) const {
+  dot_blocks(&data_.data()->f[0] + b0 * dim_ * kLanes, dim_, nb, query.data(), dots);
+  const size_t r0 = b0 * kLanes;
+  const size_t r1 = std::min(ids_.size(), r0 + nb * kLanes);
+  for (size_t r = r0; r < r1; ++r) {
+    if (kMasked && !(lanes[r / kLanes] >> (r % kLanes) & 1u)) continue;
+    const float denominator = norms_[r] * qnorm;
+    if (denominator == 0.0f) continue;
+    const float score = dots[r - r0] / denominator;
+    if (score > 0.0f) out.emplace_back(score, static_cast<uint32_t>(r));
+  }
+}
+
 void EmbeddingMatrix::positive_cosines(std::span<const float> query,
                                        std::vector<std::pair<float, uint32_t>>& out) const {
-  const size_t rows = ids_.size();
-  if (rows == 0 || query.size() != dim_) return;
+  if (ids_.empty() || query.size() != dim_) return;
   const float qnorm = norm(query);
-  // Blocks are scored a chunk at a time so the dot products stay in cache.
-  constexpr size_t kChunkBlocks = 64;
   float dots[kChunkBlocks * kLanes];
-  const size_t nblocks = (rows + kLanes - 1) / kLanes;
-  const float* base = &data_.data()->f[0];
-  for (size_t b0 = 0; b0 < nblocks; b0 += kChunkBlocks) {
-    const size_t nb = std::min(kChunkBlocks, nblocks - b0);
-    dot_blocks(base + b0 * dim_ * kLanes, dim_, nb, query.data(), dots);
-    const size_t r0 = b0 * kLanes;
-    const size_t r1 = std::min(rows, r0 + nb * kLanes);
-    for (size_t r = r0; r < r1; ++r) {
-      const float denominator = norms_[r] * qnorm;
-      if (denominator == 0.0f) continue;
-      const float score = dots[r - r0] / denominator;
-      if (score > 0.0f) out.emplace_back(score, static_cast<uint32_t>(r));
+  const size_t nblocks = blocks();
+  for (size_t b0 = 0; b0 < nblocks; b0 += kChunkBlocks)
+    score_blocks<false>(query, qnorm, b0, std::min(kChunkBlocks, nblocks - b0), nullptr, dots, out);
+}
+
+void EmbeddingMatrix::positive_cosines(std::span<const float> query, std::span<const uint8_t> selected_lanes,
+                                       std::vector<std::pair<float, uint32_t>>& out) const {
+  if (ids_.empty() || query.size() != dim_) return;
+  const float qnorm = norm(query);
+  float dots[kChunkBlocks * kLanes];
+  const size_t nblocks = std::min(blocks(), selected_lanes.size());
+  // Runs of consecutive selected blocks are scored together, so that a
+  // namespace stored in one stretch reads as fast as the full scan does.
+  for (size_t b0 = 0; b0 < nblocks;) {
+    if (selected_lanes[b0] == 0) {
+      ++b0;
+      continue;
     }
+    size_t nb = 1;
+    while (nb < kChunkBlocks && b0 + nb < nblocks && selected_lanes[b0 + nb] != 0) ++nb;
+    score_blocks<true>(query, qnorm, b0, nb, selected_lanes.data(), dots, out);
+    b0 += nb;
   }
 }
 

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "base/string_hash.h"
+#include "model/flat_map.h"
 
 namespace vesk {
 
@@ -42,6 +43,9 @@ class EmbeddingMatrix {
   size_t dim() const { return dim_; }
 
   std::optional<uint32_t> find(std::string_view id) const;
+  // Starts loading what find(id) reads first; finds of many ids run faster
+  // with each id prefetched some finds ahead.
+  void prefetch(std::string_view id) const { index_.prefetch(id); }
   const std::string& id(size_t row) const { return ids_[row]; }
   // Copies a row's elements into out (dim() floats).
   void copy_row(size_t row, float* out) const;
@@ -69,6 +73,14 @@ class EmbeddingMatrix {
   // with a zero denominator, and scores that are NaN, are left out. The query
   // must have dim() elements.
   void positive_cosines(std::span<const float> query, std::vector<std::pair<float, uint32_t>>& out) const;
+  // The same over the rows a mask selects: one byte per block of eight rows
+  // (blocks() of them), bit l standing for row block * 8 + l. Only blocks
+  // with a bit set are read; each selected row scores as the scan of every
+  // row scores it.
+  void positive_cosines(std::span<const float> query, std::span<const uint8_t> selected_lanes,
+                        std::vector<std::pair<float, uint32_t>>& out) const;
+  // The number of blocks of eight rows.
+  size_t blocks() const { return (rows() + kLanes - 1) / kLanes; }
 
   // sqrt of the in-order 32-bit sum of squares; the norm every row keeps.
   static float norm(std::span<const float> v);
@@ -85,12 +97,20 @@ class EmbeddingMatrix {
   void move_row(size_t from, size_t to);
   // A new row for the id, its elements zero; the first row sets the dimension.
   size_t add_row(std::string_view id, size_t dim);
+  // Scores the rows of blocks [b0, b0 + nb) (those `lanes` selects when
+  // kMasked), nb at most kChunkBlocks; `dots` holds nb * 8 floats. The scan
+  // of every row is compiled without the mask test.
+  template <bool kMasked>
+  void score_blocks(std::span<const float> query, float qnorm, size_t b0, size_t nb, const uint8_t* lanes,
+                    float* dots, std::vector<std::pair<float, uint32_t>>& out) const;
+  // Blocks are scored a chunk at a time so the dot products stay in cache.
+  static constexpr size_t kChunkBlocks = 64;
 
   size_t dim_ = 0;
   std::vector<Lane8> data_;   // ceil(rows / 8) blocks of dim_ Lane8 each
   std::vector<float> norms_;  // one per row
   std::vector<std::string> ids_;
-  StringKeyMap<uint32_t> index_;
+  FlatStringMap<uint32_t> index_;
 };
 
 }  // namespace vesk

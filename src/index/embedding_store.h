@@ -107,14 +107,33 @@ Status embedding_store_put(EmbeddingStore& store, std::string_view id, std::span
 // writes nothing. On failure the vector stays.
 Status embedding_store_remove(EmbeddingStore& store, std::string_view id);
 
+// The ids a ranking may name, when it ranks for part of the store (a
+// recall ranks only its own candidates).
+struct EmbeddingCandidates {
+  // Whether the vector of an id may be ranked.
+  std::function<bool(std::string_view id)> accepts;
+  // When the caller can list the ids accepts() takes: a walk that visits
+  // each of them once (ids without a vector may be among them), each id
+  // staying valid until embedding_scores returns. The ranking
+  // then reads only the vectors of the listed ids where that costs less than
+  // scanning every vector and testing the best ones; without a walk it
+  // always scans and tests.
+  std::function<void(const std::function<void(std::string_view id)>& visit)> list;
+  // How many ids accepts() takes at most (0: not known): the number the
+  // walk visits when there is one.
+  size_t listed = 0;
+};
+
 // Cosine similarity ranking of the stored vectors against a query: none when
 // there is no query or no stored vector; otherwise the (id, score) pairs whose
 // score is above 0 (an empty query, or one of another length than the stored
 // vectors, gives an empty list), ordered by score descending then id ascending
 // in byte order, at most n of them. Scores are computed in 32-bit floats, each
-// sum accumulated in index order.
+// sum accumulated in index order. With candidates, only the vectors of the ids
+// they accept are ranked: the first n are the first n of those, never fewer
+// because other vectors lie nearer the query.
 std::optional<RankedList> embedding_scores(const EmbeddingStore& store, const std::optional<std::vector<float>>& query,
-                                           size_t n);
+                                           size_t n, const EmbeddingCandidates* candidates = nullptr);
 
 class EmbeddingStore {
  public:
@@ -140,7 +159,7 @@ class EmbeddingStore {
   friend Status embedding_store_put(EmbeddingStore&, std::string_view, std::span<const float>);
   friend Status embedding_store_remove(EmbeddingStore&, std::string_view);
   friend std::optional<RankedList> embedding_scores(const EmbeddingStore&, const std::optional<std::vector<float>>&,
-                                                    size_t);
+                                                    size_t, const EmbeddingCandidates*);
 
   EmbeddingStore(const fs::path& dir, StoreKey key, Env& env);
 

@@ -8,101 +8,17 @@
 
 #include <immintrin.h>
 
-// The eight-word lanes never cross a call boundary (everything that takes
-// or returns one is inlined), so their argument-passing ABI does not matter.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#include "index/prefetch.h"
 
 namespace vesk {
 
 namespace {
 
-constexpr size_t kWords = PostingList::kBitsetWords;
+constexpr size_t kWords = 1024;  // 65,536 documents
 constexpr int kMaxPlanes = 16;
-// Inputs summed per pass over the planes: their words stay in flight
-// together, few enough for the hardware prefetchers to follow.
-constexpr size_t kGroup = 32;
-// How far ahead (in words) the adders prefetch their inputs.
-constexpr size_t kAhead = 32;
-// Below this many numbers in the array chunks of a block, they are added one
-// by one rather than counted in bytes first.
+// Below this many numbers in the chunks and buffers of a block, they are
+// added one by one rather than counted in bytes first.
 constexpr size_t kFewNumbers = 4096;
-
-// Eight words, the unit the adders work on (one cache line).
-typedef uint64_t Lane __attribute__((vector_size(64)));
-
-[[gnu::always_inline]] inline Lane load(const uint64_t* p) {
-  Lane v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-[[gnu::always_inline]] inline void store(uint64_t* p, Lane v) { __builtin_memcpy(p, &v, sizeof v); }
-
-// Adds x at bit j of the counter whose bit planes are p[0..np).
-[[gnu::always_inline]] inline void ripple(Lane* p, int np, int j, Lane x) {
-  for (; j < np; ++j) {
-    const Lane carry = p[j] & x;
-    p[j] ^= x;
-    x = carry;
-  }
-}
-
-// planes[0..np) += the sum of the n input bitsets, over all 1,024 words.
-// Inputs are taken two at a time into a full adder at plane 0; its carry
-// waits at plane 1 for a second carry, the two go through a full adder at
-// plane 1, and so on up: a binary counter over the pairs, so each input costs
-// about two full adders (five operations each) whatever the number of planes.
-// What is left waiting at the end is rippled in.
-[[gnu::always_inline]] inline void add_bitsets_kernel(uint64_t* const* planes, int np, const uint64_t* const* in,
-                                                      size_t n, size_t words) {
-  for (size_t w = 0; w < words; w += 8) {
-    Lane p[kMaxPlanes], wait[kMaxPlanes];
-    for (int j = 0; j < np; ++j) p[j] = load(planes[j] + w);
-    unsigned waiting = 0;
-    size_t k = 0;
-    for (; k + 1 < n; k += 2) {
-      // The inputs are read as many streams at once, more than the
-      // hardware prefetchers follow: ask for their lines a few ahead.
-      __builtin_prefetch(in[k] + w + kAhead);
-      __builtin_prefetch(in[k + 1] + w + kAhead);
-      const Lane a = load(in[k] + w), b = load(in[k + 1] + w);
-      Lane u = p[0] ^ a;
-      Lane carry = (p[0] & a) | (u & b);
-      p[0] = u ^ b;
-      int j = 1;
-      while (waiting >> j & 1) {
-        u = p[j] ^ wait[j];
-        const Lane next = (p[j] & wait[j]) | (u & carry);
-        p[j] = u ^ carry;
-        carry = next;
-        waiting &= ~(1u << j);
-        ++j;
-      }
-      wait[j] = carry;
-      waiting |= 1u << j;
-    }
-    if (k < n) ripple(p, np, 0, load(in[k] + w));
-    while (waiting) {
-      const int j = std::countr_zero(waiting);
-      waiting &= waiting - 1;
-      ripple(p, np, j, wait[j]);
-    }
-    for (int j = 0; j < np; ++j) store(planes[j] + w, p[j]);
-  }
-}
-
-void add_bitsets_portable(uint64_t* const* planes, int np, const uint64_t* const* in, size_t n, size_t words) {
-  add_bitsets_kernel(planes, np, in, n, words);
-}
-__attribute__((target("avx2"))) void add_bitsets_avx2(uint64_t* const* planes, int np, const uint64_t* const* in,
-                                                       size_t n, size_t words) {
-  add_bitsets_kernel(planes, np, in, n, words);
-}
-
-using AddBitsets = void (*)(uint64_t* const*, int, const uint64_t* const*, size_t, size_t);
-AddBitsets add_bitsets_impl() {
-  static const AddBitsets f = __builtin_cpu_supports("avx2") ? add_bitsets_avx2 : add_bitsets_portable;
-  return f;
-}
 
 // planes[0..np) += the byte counters bytes[0 .. 64 * words), and the
 // counters are zeroed. Each group of 64 counters is turned into eight bit
@@ -246,109 +162,114 @@ void OverlapCounts::add(std::span<const PostingList* const> lists) {
     for (int j = planes_; j < planes; ++j) b.plane[j] = take_words();
   planes_ = planes;
 
-  // Every chunk to add, by key.
-  struct Input {
-    uint16_t key;
-    const PostingList::Chunk* chunk;  // or null for `values`
-    const uint16_t* values;
-    uint32_t n;
-  };
-  std::vector<Input> inputs;
+  // Every chunk and buffer to add, by key.
+  std::vector<Input>& inputs = inputs_;
+  inputs.clear();
   const uint16_t last_key = static_cast<uint16_t>(max_doc_ >> 16);
   for (const PostingList* l : lists) {
     for (size_t i = 0, n = l->chunk_count(); i < n; ++i) {
       const PostingList::Chunk& c = l->chunk(i);
       if (c.key > last_key) break;
-      if (c.is_bitset()) {
-        inputs.push_back(Input{c.key, &c, nullptr, 0});
-      } else {
-        inputs.push_back(Input{c.key, nullptr, c.values(), c.card});
-      }
+      inputs.push_back(Input{c.key, true, c, nullptr, c.card});
     }
     if (!l->buffered().empty() && l->buffered_key() <= last_key)
-      inputs.push_back(Input{l->buffered_key(), nullptr, l->buffered().data(), static_cast<uint32_t>(l->buffered().size())});
+      inputs.push_back(
+          Input{l->buffered_key(), false, {}, l->buffered().data(), static_cast<uint32_t>(l->buffered().size())});
   }
   std::sort(inputs.begin(), inputs.end(), [](const Input& a, const Input& b) { return a.key < b.key; });
-
-  std::vector<const uint64_t*> bitsets;
-  std::vector<std::pair<const uint16_t*, uint32_t>> arrays;
   for (size_t i = 0; i < inputs.size();) {
-    const uint16_t key = inputs[i].key;
-    bitsets.clear();
-    arrays.clear();
-    for (; i < inputs.size() && inputs[i].key == key; ++i) {
-      if (inputs[i].chunk) {
-        bitsets.push_back(inputs[i].chunk->words());
-      } else {
-        arrays.emplace_back(inputs[i].values, inputs[i].n);
-      }
-    }
-    add_block(block(key), bitsets, arrays);
+    size_t j = i + 1;
+    while (j < inputs.size() && inputs[j].key == inputs[i].key) ++j;
+    add_block(block(inputs[i].key), std::span<const Input>(inputs).subspan(i, j - i));
+    i = j;
   }
 }
 
-void OverlapCounts::add_block(Block& b, std::span<const uint64_t* const> bitsets,
-                              std::span<const std::pair<const uint16_t*, uint32_t>> arrays) {
-  // In the block of max_doc only the words up to it matter (rounded up to
-  // whole lanes of eight).
+void OverlapCounts::add_block(Block& b, std::span<const Input> inputs) {
+  // In the block of max_doc only the numbers up to it count (documents
+  // posted after the search began do not), and only the words up to it
+  // matter (rounded up to whole lanes of eight).
   const bool last = b.key == static_cast<uint16_t>(max_doc_ >> 16);
   const uint32_t max_low = last ? max_doc_ & 0xffff : 0xffff;
   const size_t words = std::min(kWords, ((max_low >> 6) + 8) & ~size_t{7});
-  const AddBitsets add_bitsets = vector_ ? add_bitsets_impl() : add_bitsets_portable;
-  for (size_t at = 0; at < bitsets.size(); at += kGroup)
-    add_bitsets(b.plane, planes_, bitsets.data() + at, std::min(kGroup, bitsets.size() - at), words);
-
-  size_t numbers = 0;
-  for (const auto& [values, n] : arrays) numbers += n;
-  if (numbers < kFewNumbers) {
-    // A handful of numbers (appends still buffered, say): each is added on
-    // its own, carrying up the planes.
-    for (const auto& [values, n] : arrays) {
-      for (uint32_t i = 0; i < n && values[i] <= max_low; ++i) {
-        const size_t w = values[i] >> 6;
-        uint64_t x = uint64_t{1} << (values[i] & 63);
-        for (int j = 0; j < planes_ && x; ++j) {
-          const uint64_t carry = b.plane[j][w] & x;
-          b.plane[j][w] ^= x;
-          x = carry;
-        }
+  // The numbers of a run up to max_low: a prefix, as they ascend.
+  auto counted = [last, max_low](const uint16_t* v, uint32_t n) {
+    return last && n && v[n - 1] > max_low ? static_cast<uint32_t>(std::upper_bound(v, v + n, max_low) - v) : n;
+  };
+  uint16_t scratch[PostingList::Chunk::kRunValues];
+  auto each_run = [&](const Input& in, auto&& f) {
+    if (in.is_chunk) {
+      in.chunk.for_each_run(scratch, f, vector_);
+    } else {
+      f(in.values, in.n);
+    }
+  };
+  // A handful of numbers (appends still buffered, the lists left after the
+  // last addition of the bytes to the planes) is added one by one, carrying
+  // up the planes: cheaper than adding all of the bytes.
+  auto add_each = [&](const uint16_t* v, uint32_t n) {
+    for (uint32_t i = 0, end = counted(v, n); i < end; ++i) {
+      const size_t w = v[i] >> 6;
+      uint64_t x = uint64_t{1} << (v[i] & 63);
+      for (int j = 0; j < planes_ && x; ++j) {
+        const uint64_t carry = b.plane[j][w] & x;
+        b.plane[j][w] ^= x;
+        x = carry;
       }
     }
-  } else {
-    // Array chunks are counted a byte per document (no two numbers of one
-    // array share a byte, so the increments do not wait on each other), and
-    // the bytes are added to the planes every 255 arrays and at the end.
-    if (!bytes_) {
-      bytes_ = static_cast<uint8_t*>(std::aligned_alloc(64, kWords * 64));
-      if (!bytes_) throw std::bad_alloc();
-    }
-    std::memset(bytes_, 0, words * 64);
-    const FoldBytes fold = vector_ ? fold_bytes_impl() : fold_bytes_portable;
-    size_t pending = 0;
-    uint8_t* const bytes = bytes_;
-    for (const auto& [values, n] : arrays) {
-      // Held in locals: a store through the byte pointer could alias the
-      // array's pointer and length, which would be read again per number.
-      // The numbers ascend: those up to max_low are a prefix.
-      const uint16_t* const v = values;
-      const uint32_t end = last ? static_cast<uint32_t>(std::upper_bound(v, v + n, max_low) - v) : n;
-      for (uint32_t i = 0; i < end; ++i) ++bytes[v[i]];
-      if (++pending == 255) {
-        fold(b.plane, planes_, bytes_, words);
-        pending = 0;
-      }
-    }
-    if (pending) fold(b.plane, planes_, bytes_, words);
+  };
+  size_t left = 0;  // numbers of the inputs not yet counted
+  for (const Input& in : inputs) left += in.n;
+  // Otherwise each input is counted a byte per document (no two numbers of
+  // one list share a byte, so the increments do not wait on each other), and
+  // the bytes are added to the planes every 255 inputs and at the end.
+  if (!bytes_) {
+    bytes_ = static_cast<uint8_t*>(std::aligned_alloc(64, kWords * 64));
+    if (!bytes_) throw std::bad_alloc();
+    std::memset(bytes_, 0, kWords * 64);
   }
-  // Documents above max_doc (posted after the search began) do not count.
-  if (last) {
-    const size_t w = max_low >> 6;
-    const uint64_t keep = (max_low & 63) == 63 ? ~uint64_t{0} : (uint64_t{1} << ((max_low & 63) + 1)) - 1;
-    for (int j = 0; j < planes_; ++j) {
-      b.plane[j][w] &= keep;
-      std::memset(b.plane[j] + w + 1, 0, (kWords - w - 1) * 8);
+  const FoldBytes fold = vector_ ? fold_bytes_impl() : fold_bytes_portable;
+  size_t pending = 0;
+  uint8_t* const bytes = bytes_;
+  // The numbers are read into locals before the increments: a store
+  // through the byte pointer could alias them, and they would be read again.
+  auto count = [&](const uint16_t* v, uint32_t n) {
+    const uint16_t* p = v;
+    const uint16_t* const end = v + counted(v, n);
+    for (; end - p >= 4; p += 4) {
+      const uint16_t x0 = p[0], x1 = p[1], x2 = p[2], x3 = p[3];
+      ++bytes[x0];
+      ++bytes[x1];
+      ++bytes[x2];
+      ++bytes[x3];
+    }
+    for (; p < end; ++p) ++bytes[*p];
+  };
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    if (pending == 0 && left < kFewNumbers) {
+      for (; i < inputs.size(); ++i) each_run(inputs[i], add_each);
+      break;
+    }
+    // Later chunks are read from memory while this one is decoded: the
+    // first line (and a pooled chunk's skip entries, at its end) well ahead,
+    // the rest soon.
+    if (i + 6 < inputs.size() && inputs[i + 6].is_chunk) {
+      const PostingList::Chunk& ahead = inputs[i + 6].chunk;
+      prefetch_line(ahead.data);
+      if (ahead.pooled) prefetch_line(ahead.data + ahead.cap - 4);
+    }
+    if (i + 3 < inputs.size() && inputs[i + 3].is_chunk) {
+      const PostingList::Chunk& ahead = inputs[i + 3].chunk;
+      for (size_t at = 64; at < 2048 && at < ahead.cap; at += 64) prefetch_line(ahead.data + at);
+    }
+    each_run(inputs[i], count);
+    left -= inputs[i].n;
+    if (++pending == 255) {
+      fold(b.plane, planes_, bytes_, words);
+      pending = 0;
     }
   }
+  if (pending) fold(b.plane, planes_, bytes_, words);
 }
 
 uint64_t OverlapCounts::counted() const {

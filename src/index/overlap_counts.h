@@ -6,13 +6,11 @@
 // update per posting is what a search would cost. The counts are kept
 // instead as bit planes: for each block of 65,536 documents (a posting
 // chunk's key), plane j holds bit j of every document's count, 64 documents
-// to a word. A bitset chunk is then added 64 documents at a time by
-// carry-save adders, about five word operations per input word over all
-// inputs, vectorised; array chunks are counted a byte per document first,
-// and the bytes are added to the planes in bulk (a few numbers are added one
-// by one). The best-counted documents are found by a radix selection over
-// the planes, one plane at a time, and their counts are read back only for
-// those selected.
+// to a word. Each chunk's blocks are decoded (posting_block.h) and counted a
+// byte per document, and the bytes are added to the planes in bulk, eight
+// planes of 64 documents at a time (a few numbers are added one by one). The
+// best-counted documents are found by a radix selection over the planes, one
+// plane at a time, and their counts are read back only for those selected.
 //
 // One object is reused from search to search (its memory stays allocated);
 // it is not shared between threads.
@@ -56,7 +54,7 @@ class OverlapCounts {
 
  private:
   static constexpr int kMaxPlanes = 16;
-  static constexpr size_t kWords = PostingList::kBitsetWords;
+  static constexpr size_t kWords = 1024;  // 65,536 documents
   struct Block {
     uint16_t key;
     uint64_t* plane[kMaxPlanes];
@@ -64,8 +62,15 @@ class OverlapCounts {
   };
   uint64_t* take_words();  // a zeroed 8 KB buffer
   Block& block(uint16_t key);
-  void add_block(Block& b, std::span<const uint64_t* const> bitsets,
-                 std::span<const std::pair<const uint16_t*, uint32_t>> arrays);
+  // A chunk or the buffered numbers of one list.
+  struct Input {
+    uint16_t key;
+    bool is_chunk;
+    PostingList::Chunk chunk;  // a copy: the counting reads the chunks in order
+    const uint16_t* values;
+    uint32_t n;  // numbers held
+  };
+  void add_block(Block& b, std::span<const Input> inputs);
 
   bool vector_ = true;
   uint32_t max_doc_ = 0;
@@ -74,7 +79,8 @@ class OverlapCounts {
   std::vector<Block> blocks_;  // keys ascending
   std::vector<uint64_t*> spare_;
   std::vector<uint64_t*> owned_;
-  uint8_t* bytes_ = nullptr;  // a counter per document of a block, for array chunks
+  std::vector<Input> inputs_;
+  uint8_t* bytes_ = nullptr;  // a counter per document of a block, all zero between calls
 };
 
 }  // namespace vesk

@@ -1,12 +1,39 @@
 // PostingList: one SDR position's set of document numbers, in memory.
 //
-// The set is kept the way a Roaring bitmap keeps it: the numbers that share
-// their high 16 bits form a chunk (its key), held as an ascending array of
-// their low halves or, once it has more than 4096 of them, as a bitset of
-// 65,536 bits. The chunks are ours rather than a library's so that the two
+// The numbers that share their high 16 bits form a chunk (its key), as in a
+// Roaring bitmap. A chunk holds the low halves of its numbers in Rice-coded
+// blocks of up to 128 (posting_block.h) and, after them, up to 127 of the
+// latest appends as plain 16-bit values (the tail), which become a block once
+// there are 128. The chunks are ours rather than a library's so that the two
 // hot paths can reach them directly: the store road appends new, always
-// largest, document numbers, and the search feeds whole bitsets to its
+// largest, document numbers, and the search decodes whole blocks into its
 // counters (overlap_counts.h).
+//
+// A chunk's memory, `cap` bytes, is laid out one of two ways. A chunk that
+// changes (the one appends go to, or one an add or a removal rewrote) lives
+// in a pooled block, with room to grow at both ends:
+//
+//   offset              size          field
+//   0                   stream        the blocks, one after the other
+//   stream rounded up   2 * tail      the tail: u16 values, ascending, above every
+//     to even                         number of the blocks
+//   ...                               free
+//   cap - 4 * nblocks   4 * nblocks   the skip entries, block i's at cap - 4 * (i + 1):
+//                                     u16 its first number, u16 its offset in the blocks
+//
+// A chunk that stopped changing (a later key started) or was read from the
+// index file lives in an exact block, read front to back by the search:
+//
+//   0                   4 * nblocks   the skip entries, block i's at 4 * i
+//   4 * nblocks         stream        the blocks
+//   ...                 16            room the decoder reads past the last block
+//
+// Such a chunk has no tail; changing it moves it to a pooled block first.
+//
+// Blocks are ascending: every number of a block is below the next block's
+// first. A block holds 128 numbers when it is written from appends or from
+// the index file; adds and removals rewrite the one block they touch, which
+// may leave it shorter or split it in two.
 //
 // Appends go through a small buffer inside the list (the numbers of the last
 // few appends, one key at most) and are moved into their chunk in one batch
@@ -14,24 +41,29 @@
 // ~3,500 of them, so each append otherwise costs a cache miss on its chunk.
 // Every reader sees buffer and chunks as one set; the buffered numbers are
 // the largest. The last chunk (the one appends go to) is held inside the
-// list itself, so that moving the buffer costs one cache miss (the chunk's
-// end), which the appender can prefetch.
+// list itself, so that moving the buffer costs one cache miss (the tail's
+// end), which the appender can prefetch. The last chunk grows through the
+// PostingMemory's pooled blocks; once a later key starts, its tail is coded
+// and it moves to an exact block.
 //
 // The struct is two cache lines (the buffer takes most of them: the fewer
 // moves, the fewer misses), trivially copyable, and all zero bytes are the
-// empty list, so an index can calloc its 65,536 lists. The chunks live in a
-// PostingMemory (posting_memory.h) the caller passes to every call that may
-// allocate or free, always the same one for a list; release() gives them
-// back. There is no destructor.
+// empty list, so an index can calloc its 65,536 lists. The caller passes the
+// same PostingMemory (posting_memory.h) to every call that may allocate or
+// free; release() gives the memory back. There is no destructor.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
+#include "index/posting_block.h"
 #include "index/posting_memory.h"
 #include "index/prefetch.h"
 #include "base/status.h"
@@ -39,20 +71,54 @@
 namespace vesk {
 
 struct PostingList {
-  static constexpr uint32_t kArrayMax = 4096;    // values of an array chunk at most
-  static constexpr size_t kBitsetWords = 1024;  // 65,536 bits
-  static constexpr int kBuffered = 46;
+  static constexpr uint32_t kArrayMax = 4096;  // values of a portable array container at most
+  static constexpr uint32_t kBlock = PostingBlock::kMaxValues;
+  static constexpr uint32_t kBuffered = 42;
 
   struct Chunk {
-    uint16_t key;   // the high 16 bits of its numbers
-    uint16_t cap;   // capacity of an array chunk in values (a power of two from 16 while it
-                    // grows, its count once trimmed or read from a file); 0 for a bitset
-    uint32_t card;  // numbers held, at least 1
-    void* data;     // uint16_t[cap] ascending, or uint64_t[1024] (64-byte aligned)
+    uint8_t* data;     // the layout above
+    uint32_t card;     // numbers held, blocks and tail, at least 1
+    uint32_t cap;      // bytes of data
+    uint16_t key;      // the high 16 bits of its numbers
+    uint16_t nblocks;
+    uint16_t stream;   // bytes of the blocks
+    uint8_t tail;      // plain values after the blocks
+    uint8_t pooled;    // data is a PostingMemory block (else an exact one)
 
-    bool is_bitset() const { return cap == 0; }
-    const uint16_t* values() const { return static_cast<const uint16_t*>(data); }
-    const uint64_t* words() const { return static_cast<const uint64_t*>(data); }
+    // Skip entry i: block i's first number and its offset in the blocks.
+    uint16_t first(size_t i) const { return skip_field(i, 0); }
+    uint16_t offset(size_t i) const { return skip_field(i, 2); }
+    const uint8_t* entry(size_t i) const { return pooled ? data + cap - 4 * (i + 1) : data + 4 * i; }
+    const uint8_t* blocks() const { return pooled ? data : data + 4 * size_t{nblocks}; }
+    size_t tail_offset() const { return (size_t{stream} + 1) & ~size_t{1}; }  // pooled only
+    const uint16_t* tail_values() const { return reinterpret_cast<const uint16_t*>(data + tail_offset()); }
+
+    // Calls f(values, n) for each run of the chunk's numbers, ascending: a
+    // few blocks at a time, decoded into `scratch` (room for kRunValues),
+    // then the tail. `vector_instructions` as in PostingBlock::decode.
+    static constexpr size_t kRunValues = PostingBlock::kRunBlocks * PostingBlock::kMaxValues + 16;
+    template <class F>
+    void for_each_run(uint16_t* scratch, F&& f, bool vector_instructions = true) const {
+      uint16_t firsts[PostingBlock::kRunBlocks];
+      const uint8_t* base = blocks();
+      const size_t readable = cap - static_cast<size_t>(base - data);
+      for (size_t i = 0; i < nblocks; i += PostingBlock::kRunBlocks) {
+        const size_t count = std::min(PostingBlock::kRunBlocks, nblocks - i);
+        for (size_t j = 0; j < count; ++j) firsts[j] = first(i + j);
+        const size_t at = offset(i), end = i + count < nblocks ? offset(i + count) : stream;
+        const size_t n =
+            PostingBlock::decode(base + at, end - at, readable - at, firsts, count, scratch, vector_instructions);
+        f(static_cast<const uint16_t*>(scratch), static_cast<uint32_t>(n));
+      }
+      if (tail) f(tail_values(), uint32_t{tail});
+    }
+
+   private:
+    uint16_t skip_field(size_t i, size_t at) const {
+      uint16_t v;
+      std::memcpy(&v, entry(i) + at, 2);
+      return v;
+    }
   };
 
   // Adds d, which must be above every number in the list.
@@ -69,19 +135,26 @@ struct PostingList {
   // chunk, and a prefetch of the memory that move writes.
   bool appends_flush(uint32_t n) const { return nbuffered_ + n >= kBuffered; }
   void prefetch_append_target(uint32_t first) const {
-    if (!last_.data || last_.key != static_cast<uint16_t>(first >> 16)) return;
-    if (last_.is_bitset()) {
-      const uint16_t low = nbuffered_ ? buffered_[0] : static_cast<uint16_t>(first);
-      prefetch_line(last_.words() + (low >> 6));
-    } else {
-      prefetch_line(last_.values() + last_.card);
-    }
+    if (!last_.pooled || last_.key != static_cast<uint16_t>(first >> 16)) return;
+    const uint8_t* tail = last_.data + last_.tail_offset();
+    const size_t to = 2 * (size_t{last_.tail} + kBuffered);
+    // A move that fills the tail also reads all of it, to code it as a
+    // block, and writes the block's skip entry.
+    const bool codes = last_.tail + uint32_t{kBuffered} >= kBlock;
+    for (size_t at = codes ? 0 : 2 * size_t{last_.tail}; at < to; at += 64) prefetch_line(tail + at);
+    prefetch_line(tail + to - 1);
+    if (codes) prefetch_line(last_.data + last_.cap - 4 * (size_t{last_.nblocks} + 1));
   }
 
   // Adds any number; one already present is left alone.
   void add(uint32_t d, PostingMemory& mem);
   // Removes d; returns whether it was present.
   bool remove(uint32_t d, PostingMemory& mem);
+  // For callers that look d up in many lists in turn: prefetches of the
+  // memory a lookup of d reads, in three steps (the chunk table, the chunk's
+  // skip entries, the block), each of which reads what the step before
+  // fetched.
+  void prefetch_lookup(uint32_t d, int step) const;
   bool contains(uint32_t d) const;
 
   uint32_t cardinality() const { return card_; }
@@ -100,16 +173,12 @@ struct PostingList {
   // Calls f(d) for every number, ascending.
   template <class F>
   void for_each(F&& f) const {
+    uint16_t scratch[Chunk::kRunValues];
     for (size_t i = 0, n = chunk_count(); i < n; ++i) {
-      const Chunk& c = chunk(i);
-      const uint32_t high = uint32_t{c.key} << 16;
-      if (c.is_bitset()) {
-        for (size_t w = 0; w < kBitsetWords; ++w)
-          for (uint64_t bits = c.words()[w]; bits; bits &= bits - 1)
-            f(high | static_cast<uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(bits))));
-      } else {
-        for (uint32_t i = 0; i < c.card; ++i) f(high | c.values()[i]);
-      }
+      const uint32_t high = uint32_t{chunk(i).key} << 16;
+      chunk(i).for_each_run(scratch, [&](const uint16_t* v, uint32_t m) {
+        for (uint32_t j = 0; j < m; ++j) f(high | v[j]);
+      });
     }
     const uint32_t high = uint32_t{buffered_key_} << 16;
     for (uint16_t i = 0; i < nbuffered_; ++i) f(high | buffered_[i]);
@@ -122,6 +191,15 @@ struct PostingList {
   // Replaces the contents with the set of portable bytes (either variant),
   // which are validated first; invalid bytes change nothing.
   Status decode_portable(std::string_view bytes, PostingMemory& mem);
+
+  // The two halves of decode_portable, for loading many lists at once: the
+  // chunks of portable bytes (appended to `out`), in exact blocks, which any
+  // thread may build; invalid bytes append nothing. Then, under the list's
+  // usual rules, the contents replaced by such chunks, which the list takes
+  // over (unless it throws std::bad_alloc); or the chunks freed.
+  static Status decode_chunks(std::string_view bytes, std::vector<Chunk>& out);
+  void adopt(std::span<const Chunk> chunks, PostingMemory& mem);
+  static void release_chunks(std::span<const Chunk> chunks);
 
   // Frees all memory; the list is then empty.
   void release(PostingMemory& mem);
@@ -143,6 +221,7 @@ struct PostingList {
   uint16_t buffered_[kBuffered];
 };
 
+static_assert(sizeof(PostingList::Chunk) == 24);
 static_assert(sizeof(PostingList) == 128);
 static_assert(std::is_trivial_v<PostingList>);
 

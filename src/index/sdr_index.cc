@@ -10,6 +10,9 @@
 #include <type_traits>
 #include <unordered_set>
 
+#include <tbb/parallel_pipeline.h>
+#include <tbb/task_arena.h>
+
 #include "base/trace.h"
 #include "index/index_manifest.h"
 #include "index/overlap_counts.h"
@@ -61,10 +64,12 @@ SdrIndex::~SdrIndex() {
   for_each_present([this](uint16_t p) { lists_[p].release(memory_); });
 }
 
-const PostingList* SdrIndex::postings(uint16_t p) const {
+std::vector<uint32_t> SdrIndex::postings(uint16_t p) const {
   post_queued();
   std::shared_lock bl(bitmaps_mu_);
-  return present(p) ? &lists_[p] : nullptr;
+  std::vector<uint32_t> docs;
+  if (present(p)) lists_[p].for_each([&docs](uint32_t d) { docs.push_back(d); });
+  return docs;
 }
 
 void SdrIndex::clear() {
@@ -105,15 +110,6 @@ SharedSdr normalised(const SharedSdr& sdr) {
   return copy;
 }
 
-SharedSdr union_of(const SharedSdr& a, const SharedSdr& b) {
-  if (!a || a->empty() || a == b) return b;
-  if (!b || b->empty()) return a;
-  auto u = std::make_shared<Sdr>();
-  u->reserve(a->size() + b->size());
-  std::set_union(a->begin(), a->end(), b->begin(), b->end(), std::back_inserter(*u));
-  return u;
-}
-
 }  // namespace
 
 void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
@@ -125,9 +121,6 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
   if (it != id_map_.end()) {
     d = it->second;
     fresh = false;
-    DocEntry& e = reverse_[d];
-    // A document read from the files has no known SDR: its removal scans.
-    if (e.sdr) e.sdr = union_of(e.sdr, sdr);
   } else {
     // Document numbers are never reused; once all 2^32 - 1 have been handed
     // out a new id is not indexed.
@@ -135,7 +128,7 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
     d = next_doc_id_++;
     fresh = true;
     auto [pos, ok] = id_map_.emplace(std::string(id), d);
-    reverse_[d] = DocEntry{&pos->first, sdr ? sdr : std::make_shared<const Sdr>()};
+    reverse_[d] = &pos->first;
   }
   if (!sdr || sdr->empty()) return;
   if (fresh) {
@@ -286,20 +279,28 @@ void SdrIndex::remove(std::string_view id) {
   auto it = id_map_.find(id);
   if (it == id_map_.end()) return;
   const uint32_t d = it->second;
-  SharedSdr sdr;
-  if (auto r = reverse_.find(d); r != reverse_.end()) {
-    sdr = std::move(r->second.sdr);
-    reverse_.erase(r);
-  }
+  reverse_.erase(d);
   id_map_.erase(it);
   std::unique_lock bl(bitmaps_mu_);
   ++version_;
   post_all_locked();
-  if (sdr) {
-    for (uint16_t p : *sdr) lists_[p].remove(d, memory_);
-  } else {
-    for_each_present([this, d](uint16_t p) { lists_[p].remove(d, memory_); });
-  }
+  // The index keeps no record's positions: every list is asked, in groups
+  // whose memory is fetched together, a step of the lookup at a time (the
+  // chunk tables, the skip entries, the blocks).
+  constexpr size_t kGroup = 32;
+  uint16_t group[kGroup];
+  size_t n = 0;
+  auto remove_group = [&] {
+    for (int step = 0; step < 3; ++step)
+      for (size_t i = 0; i < n; ++i) lists_[group[i]].prefetch_lookup(d, step);
+    for (size_t i = 0; i < n; ++i) lists_[group[i]].remove(d, memory_);
+    n = 0;
+  };
+  for_each_present([&](uint16_t p) {
+    group[n++] = p;
+    if (n == kGroup) remove_group();
+  });
+  remove_group();
 }
 
 Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
@@ -314,16 +315,55 @@ Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
   m.id_map.reserve(id_map_.size());
   for (const auto& [id, d] : id_map_) m.id_map.emplace_back(id, d);
   VESK_RETURN_IF_ERROR(manifest.append(encode_index_manifest(m)));
-  std::string bitmap, record;
+  // The lists are encoded on several threads and written in position order
+  // by this one.
+  std::vector<uint16_t> positions;
+  for_each_present([&](uint16_t p) { positions.push_back(p); });
+  struct Batch {
+    size_t begin = 0, end = 0;  // into `positions`
+    std::string records;
+  };
+  // Enough postings per batch that a thread's share of the work outweighs
+  // handing it over.
+  constexpr uint64_t kBatchPostings = uint64_t{1} << 18;
+  size_t next = 0;
   Status st;
-  for_each_present([&](uint16_t p) {
+  std::atomic<bool> failed{false};
+  auto take = [&](tbb::flow_control& fc) -> std::shared_ptr<Batch> {
+    if (next == positions.size() || failed.load(std::memory_order_relaxed)) {
+      fc.stop();
+      return nullptr;
+    }
+    auto batch = std::make_shared<Batch>();
+    batch->begin = next;
+    for (uint64_t postings = 0; next < positions.size() && postings < kBatchPostings; ++next)
+      postings += lists_[positions[next]].cardinality() + 1;
+    batch->end = next;
+    return batch;
+  };
+  auto encode = [&](std::shared_ptr<Batch> batch) {
+    std::string bitmap;
+    for (size_t i = batch->begin; i < batch->end; ++i) {
+      bitmap.clear();
+      lists_[positions[i]].encode_portable(bitmap);
+      append_sdr_idx_header(batch->records, positions[i], bitmap.size());
+      batch->records += bitmap;
+    }
+    return batch;
+  };
+  auto write = [&](std::shared_ptr<Batch> batch) {
     if (!st.ok()) return;
-    bitmap.clear();
-    lists_[p].encode_portable(bitmap);
-    record.clear();
-    append_sdr_idx_header(record, p, bitmap.size());
-    record += bitmap;
-    st = sdr_idx.append(record);
+    st = sdr_idx.append(batch->records);
+    if (!st.ok()) failed.store(true, std::memory_order_relaxed);
+  };
+  // Isolated: while it waits, this thread (which holds the index's locks)
+  // runs only the save's own work.
+  tbb::this_task_arena::isolate([&] {
+    tbb::parallel_pipeline(2 * static_cast<size_t>(tbb::this_task_arena::max_concurrency()),
+                           tbb::make_filter<void, std::shared_ptr<Batch>>(tbb::filter_mode::serial_in_order, take) &
+                               tbb::make_filter<std::shared_ptr<Batch>, std::shared_ptr<Batch>>(
+                                   tbb::filter_mode::parallel, encode) &
+                               tbb::make_filter<std::shared_ptr<Batch>, void>(tbb::filter_mode::serial_in_order, write));
   });
   return st;
 }
@@ -384,32 +424,97 @@ Status SdrIndex::load_from(std::string_view manifest_bytes, ByteSource& sdr_idx)
   reverse_.reserve(m.id_map.size());
   for (const auto& [id, d] : m.id_map) {
     auto [pos, ok] = id_map_.emplace(id, d);
-    reverse_[d] = DocEntry{&pos->first, nullptr};
+    reverse_[d] = &pos->first;
   }
+  // The bitmaps are decoded on several threads while the file is read on
+  // this one; they are taken into the lists in file order, so a damaged
+  // record stops the load exactly where a plain loop would.
   SdrIdxReader reader(sdr_idx);
-  std::string bytes;
-  uint16_t position;
-  for (;;) {
-    auto more = reader.next(position, bytes);
-    if (!more.ok()) return more.status();
-    if (!*more) return Status::Ok();
-    PostingList decoded;
-    std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
-    if (Status st = decoded.decode_portable(bytes, memory_); !st.ok())
-      return Status::Runtime("sdr.idx: position " + std::to_string(position) + ": " + st.message());
-    if (!decoded.empty()) {
-      const uint32_t max = decoded.maximum();
-      if (max >= next_doc_id_) {
-        decoded.release(memory_);
-        clear_locked();
-        return Status::Runtime("sdr.idx: position " + std::to_string(position) + " holds document number " +
-                               std::to_string(max) + ", not below next_doc_id");
-      }
+  struct Bitmap {
+    uint16_t position = 0;
+    std::string bytes;
+    Status decoded;
+    std::vector<PostingList::Chunk> chunks;
+  };
+  struct Batch {
+    std::vector<Bitmap> bitmaps;
+    Status read;  // the error that ended the reading after these bitmaps
+    ~Batch() {
+      for (const Bitmap& b : bitmaps) PostingList::release_chunks(b.chunks);
     }
-    PostingList& l = list_for_insert(position);
-    l.release(memory_);
-    l = decoded;
-  }
+  };
+  // Enough bitmaps per batch that a thread's share of the work outweighs
+  // handing it over.
+  constexpr size_t kBatchBytes = size_t{1} << 20;
+  bool reading = true;
+  std::atomic<bool> failed{false};
+  Status result;
+  auto read = [&](tbb::flow_control& fc) -> std::shared_ptr<Batch> {
+    if (!reading || failed.load(std::memory_order_relaxed)) {
+      fc.stop();
+      return nullptr;
+    }
+    auto batch = std::make_shared<Batch>();
+    for (size_t bytes = 0; bytes < kBatchBytes;) {
+      Bitmap b;
+      auto more = reader.next(b.position, b.bytes);
+      if (!more.ok()) batch->read = more.status();
+      if (!more.ok() || !*more) {
+        reading = false;
+        break;
+      }
+      bytes += b.bytes.size() + 64;
+      batch->bitmaps.push_back(std::move(b));
+    }
+    return batch;
+  };
+  auto decode = [&](std::shared_ptr<Batch> batch) {
+    for (Bitmap& b : batch->bitmaps) {
+      if (failed.load(std::memory_order_relaxed)) break;
+      b.decoded = PostingList::decode_chunks(b.bytes, b.chunks);
+      std::string().swap(b.bytes);
+    }
+    return batch;
+  };
+  auto take = [&](std::shared_ptr<Batch> batch) {
+    for (Bitmap& b : batch->bitmaps) {
+      if (!result.ok()) return;
+      if (!b.decoded.ok()) {
+        result = Status::Runtime("sdr.idx: position " + std::to_string(b.position) + ": " + b.decoded.message());
+        failed.store(true, std::memory_order_relaxed);
+        return;
+      }
+      PostingList decoded;
+      std::memset(static_cast<void*>(&decoded), 0, sizeof decoded);
+      decoded.adopt(b.chunks, memory_);
+      b.chunks.clear();
+      if (!decoded.empty()) {
+        const uint32_t max = decoded.maximum();
+        if (max >= next_doc_id_) {
+          decoded.release(memory_);
+          clear_locked();
+          result = Status::Runtime("sdr.idx: position " + std::to_string(b.position) + " holds document number " +
+                                   std::to_string(max) + ", not below next_doc_id");
+          failed.store(true, std::memory_order_relaxed);
+          return;
+        }
+      }
+      PostingList& l = list_for_insert(b.position);
+      l.release(memory_);
+      l = decoded;
+    }
+    if (!batch->read.ok() && result.ok()) result = batch->read;
+  };
+  // Isolated: while it waits, this thread (which holds the index's locks)
+  // runs only the load's own work.
+  tbb::this_task_arena::isolate([&] {
+    tbb::parallel_pipeline(2 * static_cast<size_t>(tbb::this_task_arena::max_concurrency()),
+                           tbb::make_filter<void, std::shared_ptr<Batch>>(tbb::filter_mode::serial_in_order, read) &
+                               tbb::make_filter<std::shared_ptr<Batch>, std::shared_ptr<Batch>>(
+                                   tbb::filter_mode::parallel, decode) &
+                               tbb::make_filter<std::shared_ptr<Batch>, void>(tbb::filter_mode::serial_in_order, take));
+  });
+  return result;
 }
 
 SdrIndex::Contents SdrIndex::contents() const {
@@ -419,7 +524,7 @@ SdrIndex::Contents SdrIndex::contents() const {
   Contents c;
   c.next_doc_id = next_doc_id_;
   for (const auto& [id, d] : id_map_) c.id_map.emplace(id, d);
-  for (const auto& [d, e] : reverse_) c.reverse.emplace(d, *e.id);
+  for (const auto& [d, id] : reverse_) c.reverse.emplace(d, *id);
   for_each_present([&](uint16_t p) {
     auto& v = c.bitmaps[p];
     lists_[p].for_each([&v](uint32_t d) { v.push_back(d); });
@@ -569,8 +674,8 @@ class SdrSearch {
       for (const auto& [d, count] : st.ranked) {
         auto it = index.reverse_.find(d);
         if (it == index.reverse_.end()) continue;
-        st.id_spans.emplace_back(st.id_bytes.size(), it->second.id->size());
-        st.id_bytes += *it->second.id;
+        st.id_spans.emplace_back(st.id_bytes.size(), it->second->size());
+        st.id_bytes += *it->second;
       }
     }
     info.resolved = st.id_spans.size();

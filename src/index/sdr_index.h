@@ -18,9 +18,8 @@
 // PostingList (posting_list.h): chunks by the numbers' high 16 bits, with a
 // small buffer that batches the appends of new records, whose numbers are
 // always the largest yet; the chunks live in the index's own PostingMemory
-// (posting_memory.h). The index also keeps, per document it indexed in
-// this process, the record's SDR buffer (shared with the record log's entry
-// cache, not copied) so that a removal touches only that record's positions.
+// (posting_memory.h). The index keeps no record's SDR: a removal asks every
+// list, which is rare beside the search and the store road.
 //
 // Locks: `ids_mu_` (id map, reverse map, next document number) before
 // `bitmaps_mu_` before `queue_mu_`. A new document takes `ids_mu_` and
@@ -105,8 +104,10 @@ class SdrIndex {
   std::optional<uint32_t> doc_of(std::string_view id) const;
   size_t size() const;
 
-  // The posting list of a position, or null (for tests).
-  const PostingList* postings(uint16_t position) const;
+  // The documents posted under a position, ascending (for tests). A copy
+  // taken under the lock: the poster thread may change the list as soon as
+  // the lock is released, so no reference to it is handed out.
+  std::vector<uint32_t> postings(uint16_t position) const;
 
   // A batch is sealed for the poster thread once kPostBatch new documents
   // are queued. While the poster is still busy with the last one, the queue
@@ -171,13 +172,9 @@ class SdrIndex {
     using is_transparent = void;
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
-  struct DocEntry {
-    const std::string* id;  // the key in id_map_
-    SharedSdr sdr;          // null for documents read from the files
-  };
   mutable std::shared_mutex ids_mu_;
   std::unordered_map<std::string, uint32_t, Hash, std::equal_to<>> id_map_;
-  std::unordered_map<uint32_t, DocEntry> reverse_;
+  std::unordered_map<uint32_t, const std::string*> reverse_;  // to the keys of id_map_
   uint32_t next_doc_id_ = 0;
 
   mutable std::shared_mutex bitmaps_mu_;

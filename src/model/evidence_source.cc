@@ -14,7 +14,7 @@ EvidenceSource evidence_source_new(std::string_view document_id, std::string_vie
       .document_id = std::string(document_id),
       .revision_id = std::string(revision_id),
       .uri = std::string(uri),
-      .content_hash = hex_encode(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest)),
+      .source_hash = hex_encode(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest)),
       .byte_length = source_bytes.size(),
   };
 }

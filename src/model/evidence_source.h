@@ -17,7 +17,7 @@ struct EvidenceSource {
   std::string document_id;  // the logical document
   std::string revision_id;  // its revision
   std::string uri;          // where the document lives
-  std::string content_hash;  // SHA-256 of the registered bytes, 64 lower-case hex digits
+  std::string source_hash;   // SHA-256 of the registered bytes, 64 lower-case hex digits
   uint64_t byte_length = 0;  // number of registered bytes
 
   bool operator==(const EvidenceSource&) const = default;

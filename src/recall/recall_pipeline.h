@@ -62,7 +62,8 @@ struct RecallPipelineInput {
   float min_strength = 0.0f;  // weaker records are never returned
   // The records that may be recalled; every lookup goes here.
   const RecordLookup& candidates;
-  // The query's cosine ranking over stored embeddings, when there is one.
+  // The query's cosine ranking over the candidates' stored embeddings, when
+  // there is one.
   const std::optional<RankedList>& embedding;
   const TrustConfig& trust;
   // None means the one namespace "default"; an empty list sees nothing.

@@ -1,11 +1,13 @@
 // RecallRecordIndex: what a recall asks of the whole record map, answered
 // without walking it.
 //
-// Two questions come up on every recall: whether the recall's namespaces hold
-// any record with a validity window (such recalls bypass the caches), and
-// which records are at Identity level (the identity block lists them). The
-// index keeps, per namespace, the number of records whose valid_from or
-// valid_until is set, and the ids of the Identity-level records.
+// Three questions come up on every recall: whether the recall's namespaces
+// hold any record with a validity window (such recalls bypass the caches),
+// which records are at Identity level (the identity block lists them), and
+// which records lie in the recall's namespaces (the embedding ranking scores
+// only those). The index keeps, per namespace, the ids of its records and
+// the number of them whose valid_from or valid_until is set, and the ids of
+// the Identity-level records.
 //
 // It lives beside the record map, under its own lock taken only while the
 // record map's lock is held (or alone, for a count), and every writer that
@@ -16,13 +18,16 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "model/record.h"
 #include "base/string_hash.h"
+#include "model/flat_map.h"
+#include "model/record.h"
 
 namespace vesk {
 
@@ -40,7 +45,26 @@ class RecallRecordIndex {
   // The ids of the Identity-level records, in no particular order.
   const StringSet& identity_ids() const { return identity_ids_; }
 
+  // The number of records of the namespaces, each name counted once.
+  size_t record_count_in(std::span<const std::string> namespaces) const;
+  // Visits the id of every record of the namespaces (each name taken once),
+  // namespace by namespace, in no particular order within one.
+  void for_each_record_in(std::span<const std::string> namespaces,
+                          const std::function<void(const std::string& id)>& visit) const;
+  // Whether a record of this one namespace has valid_from or valid_until set.
+  bool has_validity_window_in(std::string_view ns) const { return windowed_per_namespace_.contains(ns); }
+
  private:
+  // The record's id in its namespace's set.
+  void add_member(const Record& record);
+  void remove_member(const Record& record);
+  // Its validity window count and Identity entry.
+  void add_marks(const Record& record);
+  void remove_marks(const Record& record);
+
+  // A set per namespace (the values are unused): its ids lie side by side,
+  // so listing a namespace reads them in one sweep.
+  StringKeyMap<FlatStringMap<bool>> ids_per_namespace_;
   StringKeyMap<size_t> windowed_per_namespace_;
   StringSet identity_ids_;
 };

@@ -2,9 +2,11 @@
 // (Vesk::recall_core) receives it.
 //
 // The road: embed the query when the embedding store holds any vector; under
-// the records map's read lock keep the records valid now (a filtered view,
-// nothing copied); under the n-gram, term, tag and id map read locks run the
-// pipeline for k = min(2 x top_k, 100) candidates with the embedding ranking;
+// the records map's and the recall index's read locks keep the records valid
+// now (a filtered view, nothing copied); under the n-gram, term, tag and id
+// map read locks rank the query's vector over those of the candidates in the
+// recall's namespaces and run the pipeline for k = min(2 x top_k, 100)
+// candidates with that embedding ranking;
 // release those, take the belief, concept, causal and policy layers' read
 // locks, rerank with the caller's top_k, drop the losing hypotheses in
 // limited belief mode, keep top_k; then, with every lock released, the

@@ -1,10 +1,12 @@
 #include "storage/audit_journal.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "audit/audit_entry.h"
 #include "base/utc_time.h"
 #include "base/hex.h"
+#include "storage/audit_files.h"
 
 namespace vesk {
 
@@ -95,17 +97,83 @@ Status AuditJournal::append_audit_entry(AuditAction action, std::optional<std::s
   }
   line.push_back('\n');
 
+  const auto* receipt = std::get_if<AuditAction::OutcomeReceipt>(&entry.action.value);
+
   std::lock_guard<std::mutex> g(writer_mu_);
-  if (!writer_ && !open_writer_locked().ok()) return Status::Runtime("audit writer is temporarily unavailable");
+  // The receipt index follows only the file it accounts for: the state
+  // before the line is taken before a lost writer creates the file anew.
+  const bool noted = receipts_.wants_notes();
+  std::optional<FileStat> before;
+  if (noted) before = current_stat();
+  if (!writer_ && !open_writer_locked().ok()) {
+    receipts_.note_lost();
+    return Status::Runtime("audit writer is temporarily unavailable");
+  }
   const uint64_t mark = writer_->position();
   Status st = writer_->write(line);
   if (st.ok()) st = writer_->flush_buffer();
   if (!st.ok()) {
     // A partial line would run into the next one; take it back.
     (void)writer_->rollback(mark);
+    receipts_.note_lost();
     return st;
   }
+  if (noted) {
+    receipts_.note_append(before, {mark, writer_->position()}, current_stat(), receipt ? &receipt->receipt : nullptr);
+  }
   if (writer_->position() > options_.rotate_bytes) return rotate_locked();
+  return Status::Ok();
+}
+
+std::optional<FileStat> AuditJournal::current_stat() {
+  // The open file's own metadata costs no path lookup. Should the name no
+  // longer lead to it, the next load's look at the directory sees that.
+  Result<FileStat> stat = Status::OS("no writer");
+  if (writer_) stat = writer_->file().stat();
+  if (!stat.ok()) stat = env_.file_stat(path_);
+  if (!stat.ok()) return std::nullopt;
+  return *stat;
+}
+
+Status AuditJournal::load_outcome_receipts(const std::function<void(const OutcomeReceiptSet&)>& use) {
+  std::unique_lock<std::mutex> g(writer_mu_);
+  // Every append writes its line out before it returns; a buffer left by a
+  // failed write-out is written now, as a reader of the file expects.
+  if (writer_ && writer_->has_buffered()) VESK_RETURN_IF_ERROR(writer_->flush_buffer());
+  for (;;) {
+    Result<std::vector<AuditFileState>> files = audit_file_states(dir_, env_);
+    if (!files.ok()) return files.status();
+    if (receipts_.accounts_for(*files)) break;
+    if (receipts_.reading()) {
+      read_done_.wait(g);
+      continue;
+    }
+    // The current file is opened while its state is fresh: a rotation
+    // renames it, but this handle keeps reading the bytes counted.
+    std::unique_ptr<File> current;
+    if (!files->empty() && files->back().name == kAuditFileName) {
+      Result<std::unique_ptr<File>> opened = env_.open(path_, OpenMode::kRead);
+      if (!opened.ok()) return opened.status();
+      current = std::move(opened).value();
+    }
+    receipts_.begin_read();
+    g.unlock();
+    Result<OutcomeReceiptRead> read =
+        read_outcome_receipts(dir_, *files, current.get(), key_ ? &*key_ : nullptr, env_);
+    g.lock();
+    if (!read.ok()) {
+      receipts_.abandon_read();
+      read_done_.notify_all();
+      return read.status();
+    }
+    receipts_.install(std::move(files).value(), std::move(read).value());
+    read_done_.notify_all();
+    // Dropped when the files changed behind the journal's back meanwhile:
+    // then they are read again.
+    if (receipts_.built()) break;
+  }
+  VESK_RETURN_IF_ERROR(receipts_.failure());
+  use(receipts_.receipts());
   return Status::Ok();
 }
 
@@ -124,7 +192,9 @@ Status AuditJournal::rotate_locked() {
   // When the fresh file cannot be opened, the next append tries again.
   (void)writer_->file().close();
   writer_.reset();
-  return open_writer_locked();
+  Status opened = open_writer_locked();
+  receipts_.note_rotation(target.filename().string(), opened.ok() ? current_stat() : std::nullopt);
+  return opened;
 }
 
 Result<std::string> audit_line_json(const SecretKey* key, std::string_view line) {

@@ -11,9 +11,19 @@
 //
 // Dropping the journal appends a final "close" entry, writes out and closes
 // the file and wipes its copy of the key. Closing the store does not drop it.
+//
+// The journal also keeps the index of the outcome receipts its files hold
+// (outcome_receipt_index.h), built by the first load_outcome_receipts and
+// then told of every append and rotation, under the writer mutex.
+//
+// Locks: the rewrite mutex, then the writer mutex. Whoever must keep the
+// audit files from being rewritten between reading them and appending to
+// them (a receipt capture), or rewrites them (a history purge), holds the
+// rewrite mutex across both; appends take only the writer mutex.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,10 +32,12 @@
 #include <string>
 
 #include "audit/audit_action.h"
+#include "audit/outcome_receipt_set.h"
 #include "base/status.h"
 #include "storage/audit_journal_format.h"
 #include "storage/buffered_writer.h"
 #include "storage/crypto.h"
+#include "storage/outcome_receipt_index.h"
 #include "base/env.h"
 
 namespace vesk {
@@ -54,6 +66,23 @@ class AuditJournal {
   // write. Returns the append's error.
   Status close();
 
+  // Brings the receipt index up to date with the audit files (reading them
+  // all when it is not built or they are not as it accounts for them), then
+  // calls `use` with their receipts under the writer mutex. Fails with the
+  // first failure the files hold (outcome_receipt_index.h), or with the file
+  // system's error; `use` is then not called. A full read runs without the
+  // writer mutex, from the files' states taken under it, so appends go on
+  // meanwhile and are added to its result; one full read runs at a time,
+  // and a second caller waits for it.
+  Status load_outcome_receipts(const std::function<void(const OutcomeReceiptSet&)>& use);
+
+  // Held by whoever reads the audit files and must append before they can
+  // be rewritten, and by whoever rewrites them; taken before the writer
+  // mutex.
+  std::mutex& rewrite_mutex() { return rewrite_mu_; }
+
+  // False once close() ran: appends then write nothing.
+  bool enabled() const { return enabled_.load(); }
   const std::string& session_id() const { return session_id_; }
   const fs::path& path() const { return path_; }
 
@@ -65,6 +94,9 @@ class AuditJournal {
   uint64_t now_ms() const;
   Status open_writer_locked();
   Status rotate_locked();
+  // The current file's metadata (through the writer when it is open), none
+  // when it cannot be read. Under writer_mu_.
+  std::optional<FileStat> current_stat();
 
   fs::path dir_;
   fs::path path_;
@@ -75,8 +107,11 @@ class AuditJournal {
   // Files, and the clock of entry times and the session id.
   Env& env_;
   AuditJournalOptions options_;
+  std::mutex rewrite_mu_;
   std::mutex writer_mu_;
   std::unique_ptr<BufferedWriter> writer_;  // null after a failed rotation
+  OutcomeReceiptIndex receipts_;            // under writer_mu_
+  std::condition_variable read_done_;       // a full read of receipts ended
 };
 
 // Opens (creating, 0666) "brain.audit" in `dir` for appending, cutting away a

@@ -38,8 +38,8 @@ struct RecordState {
   Guarded<RecordMap> records{lock_order::kRecords};
   // The possible exact duplicates of a text, by content.
   MutexGuarded<DuplicateIndex> duplicates{lock_order::kDuplicates};
-  // Namespaces holding records with a validity window, Identity-level ids.
-  // Read with or without the record map.
+  // The record ids of each namespace, the namespaces holding records with a
+  // validity window, Identity-level ids. Read with or without the record map.
   Guarded<RecallRecordIndex> recall_index{lock_order::kRecallIndex};
   Guarded<IdMap> id_map{lock_order::kIdMap};
 

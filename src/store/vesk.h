@@ -39,10 +39,13 @@
 #include <string_view>
 #include <vector>
 
+#include "audit/applicability.h"
 #include "audit/audit_graph.h"
 #include "audit/claim_evidence.h"
 #include "audit/correction_log_entry.h"
 #include "audit/decision_explanation.h"
+#include "audit/outcome_receipt_validation.h"
+#include "audit/retrieval_episode.h"
 #include "base/env.h"
 #include "base/guarded.h"
 #include "base/status.h"
@@ -420,6 +423,48 @@ class Vesk {
   Result<ClaimEvidenceTrace> trace_claim_evidence(std::string_view claim_id) const;
   Result<std::vector<ContradictionReport>> find_claim_conflicts(std::string_view claim_id) const;
   Result<DecisionExplanation> explain_decision(std::string_view decision_id) const;
+
+  // ---- Outcome receipts (vesk_outcome_receipts.cc) ----
+
+  // Stores the receipt of one attempt at a task in the audit journal and
+  // returns it; a request that repeats the stored receipt of the same
+  // namespace, task and attempt returns that receipt and writes nothing.
+  // Serialised with other captures and record purges by the destructive-
+  // mutation mutex, held throughout. In order, each failure a Runtime error
+  // that writes nothing: the request's checks (outcome_receipt_validation.h)
+  // and the namespace's; every candidate a record of the receipt's
+  // namespace, in memory or else in the durable journal ("outcome receipt
+  // candidate record does not exist: {id}", "outcome receipt candidate {id}
+  // belongs to namespace {ns}, not {receipt ns}"); an enabled audit journal
+  // ("outcome receipt capture requires the audit journal"); under the
+  // journal's rewrite mutex, the stored receipts' failure, "conflicting
+  // outcome receipt for namespace/task/attempt" for another request of the
+  // same attempt, and for a supersession "superseded outcome receipt does
+  // not exist" or "outcome receipt supersession must stay inside namespace
+  // and lineage"; then the append's error. Verdicts are stored ascending by
+  // record id; the time is the Env's clock.
+  Result<OutcomeReceipt> capture_outcome_receipt(const OutcomeReceiptInput& input);
+  // The stored receipts of the namespace and of the lineage (each filter
+  // only when given, by equality), by recorded_at_ms, then receipt_id.
+  // Runtime errors: "outcome receipt lookup requires the audit journal", and
+  // the stored receipts' failure.
+  Result<std::vector<OutcomeReceipt>> outcome_receipts(std::optional<std::string_view> namespace_,
+                                                       std::optional<std::string_view> lineage_id) const;
+
+  // ---- Retrieval episodes and applicability (vesk_evidence.cc) ----
+
+  // A new retrieval episode (audit/retrieval_episode.h): routes, then query,
+  // then each candidate id in the given order must be non-blank and, exactly
+  // as given, the id of a stored record (checked under the read lock):
+  // "retrieval candidate ID must not be empty", "retrieval candidate record
+  // '{id}' does not exist". The episode keeps the trimmed ids and no
+  // reference to the store.
+  Result<RetrievalEpisode> start_retrieval_episode(std::string_view query, const std::vector<std::string>& candidate_ids,
+                                                   const std::optional<std::vector<std::string>>& routes) const;
+  // The applicability (audit/applicability.h) of the record `record_id` in
+  // `current_state`, evaluated under the read lock; none for an unknown id.
+  std::optional<ApplicabilityDecision> evaluate_applicability(std::string_view record_id,
+                                                              const CurrentState& current_state) const;
 
   // ---- Copies of the state kept beside the records ----
 

@@ -4,11 +4,12 @@
 // Locks (store/lock_order.h): the reflection summaries and the trust model
 // are copied first, each alone, as the recall core copies the trust model;
 // then, held together so that both runs, the rerank and the items see one
-// state, the records map, the n-gram, term and tag indexes, the id map (the
-// embedding store's lock taken and let go inside embedding_scores) and the
-// belief, concept, causal and policy layers. Everything is released before
-// the replay history is taken and saved: the save forces a file, and no
-// reader or writer of the records should wait for a disk.
+// state, the records map, the recall index, the n-gram, term and tag
+// indexes, the id map (the embedding store's lock taken and let go inside
+// embedding_scores) and the belief, concept, causal and policy layers.
+// Everything is released before the replay history is taken and saved: the
+// save forces a file, and no reader or writer of the records should wait
+// for a disk.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -21,7 +22,10 @@
 #include "model/unicode_text.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/explain_pipeline.h"
+#include "recall/recall_candidates.h"
 #include "recall/record_validity.h"
+#include "store/recall_embedding_ranking.h"
+#include "store/log_sdr_keeper.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -123,22 +127,21 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
       return r && record_valid_at(*r, now) ? r : nullptr;
     };
     const RecordLookup all_records = record_lookup(*records);
+    auto recall_index = records_.recall_index.read();
+    const RecallCandidates candidates(*records, *recall_index, listed, now);
     auto ngram = indexes_.ngram.read();
     auto terms = indexes_.terms.read();
     auto tags = indexes_.tags.read();
     auto id_map = records_.id_map.read();
 
     std::optional<RankedList> embedding;
-    if (query_vector && indexes_.embeddings) embedding = embedding_scores(*indexes_.embeddings, query_vector, k1);
+    // Ranked over the recall's own candidates, as the recall core ranks it.
+    if (query_vector && indexes_.embeddings) {
+      embedding = recall_embedding_ranking(*indexes_.embeddings, candidates, query_vector, k1);
+    }
 
-    std::vector<CachedEntryPtr> log_entries;
-    const SdrLookup log_sdrs = [&](std::string_view id) -> const PackedSdr* {
-      CachedEntryPtr entry = storage_->cached_entry(id);
-      if (!entry) return nullptr;
-      const PackedSdr* sdr = &entry->sdr();
-      log_entries.push_back(std::move(entry));
-      return sdr;
-    };
+    LogSdrKeeper log_entries(*storage_);
+    const SdrLookup log_sdrs = log_entries.lookup();
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* { return id_map->find(key); };
     // The four collectors over one view; the view outlives them.
     auto collectors_over = [&](const RecordLookup& view) {

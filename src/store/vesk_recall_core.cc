@@ -8,8 +8,10 @@
 #include "base/trace.h"
 #include "recall/activation.h"
 #include "recall/epistemic_rerank.h"
+#include "recall/recall_candidates.h"
 #include "recall/recall_pipeline.h"
-#include "recall/record_validity.h"
+#include "store/recall_embedding_ranking.h"
+#include "store/log_sdr_keeper.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -26,30 +28,22 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
   std::vector<ScoredRecord> results;
   {
     auto records = records_.records.read();
-    // The records valid now, as a view: a record outside its validity window
-    // is simply not found.
-    const RecordLookup candidates = [&records, now](std::string_view id) -> const Record* {
-      const Record* r = records->find_value(id);
-      return r && record_valid_at(*r, now) ? r : nullptr;
-    };
+    auto recall_index = records_.recall_index.read();
+    const std::vector<std::string> namespaces = recall_namespaces(request.namespaces);
+    const RecallCandidates view(*records, *recall_index, namespaces, now);
+    const RecordLookup& candidates = view.lookup();
     auto ngram = indexes_.ngram.read();
     auto terms = indexes_.terms.read();
     auto tags = indexes_.tags.read();
     auto id_map = records_.id_map.read();
 
     std::optional<RankedList> embedding;
-    if (query_vector && indexes_.embeddings) embedding = embedding_scores(*indexes_.embeddings, query_vector, k);
+    if (query_vector && indexes_.embeddings) {
+      embedding = recall_embedding_ranking(*indexes_.embeddings, view, query_vector, k);
+    }
 
-    // The record log hands out its entries shared; the SDRs the search
-    // rescores against are kept alive here until it is done.
-    std::vector<CachedEntryPtr> log_entries;
-    const SdrLookup log_sdrs = [&](std::string_view id) -> const PackedSdr* {
-      CachedEntryPtr entry = storage_->cached_entry(id);
-      if (!entry) return nullptr;
-      const PackedSdr* sdr = &entry->sdr();
-      log_entries.push_back(std::move(entry));
-      return sdr;
-    };
+    LogSdrKeeper log_entries(*storage_);
+    const SdrLookup log_sdrs = log_entries.lookup();
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* {
       return id_map->find(key);
     };

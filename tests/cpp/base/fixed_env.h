@@ -68,6 +68,7 @@ class FixedEnv : public Env {
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return files_.list_dir(d); }
   bool exists(const fs::path& p) override { return files_.exists(p); }
   Result<uint64_t> file_size(const fs::path& p) override { return files_.file_size(p); }
+  Result<FileStat> file_stat(const fs::path& p) override { return files_.file_stat(p); }
   Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override { return files_.lock(p); }
 
  private:

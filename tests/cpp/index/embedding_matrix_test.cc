@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <utility>
@@ -95,6 +96,51 @@ TEST(EmbeddingMatrix, RetainMatchesAMatrixOfTheKeptRows) {
     m.set("new", v);
     EXPECT_EQ(m.find("new"), m.rows() - 1);
     EXPECT_EQ(m.row(m.rows() - 1), v);
+  }
+}
+
+// A scan of the rows a mask selects gives exactly the scores the scan of
+// every row gives those rows, and nothing for the others: masks of no block,
+// every block, single lanes, and runs of selected blocks longer than one
+// chunk of the scan, over a matrix whose last block is partly filled.
+TEST(EmbeddingMatrix, MaskedScanScoresExactlyTheSelectedRows) {
+  std::mt19937 rng(10);
+  std::normal_distribution<float> normal;
+  constexpr size_t kRows = 1203, kDim = 7;
+  EmbeddingMatrix m;
+  for (size_t r = 0; r < kRows; ++r) {
+    std::vector<float> v(kDim);
+    for (float& x : v) x = normal(rng);
+    m.set("r" + std::to_string(r), v);
+  }
+  ASSERT_EQ(m.blocks(), (kRows + 7) / 8);
+  std::vector<float> q(kDim);
+  for (float& x : q) x = normal(rng);
+  std::vector<std::pair<float, uint32_t>> every;
+  m.positive_cosines(q, every);
+
+  struct Case {
+    std::string name;
+    std::function<bool(size_t row)> selected;
+  };
+  const Case cases[] = {
+      {"nothing", [](size_t) { return false; }},
+      {"everything", [](size_t) { return true; }},
+      {"the first lane of every other block", [](size_t r) { return r % 16 == 0; }},
+      {"the last row alone", [](size_t r) { return r == kRows - 1; }},
+      {"a run of 70 blocks", [](size_t r) { return r >= 40 && r < 40 + 70 * 8; }},
+      {"random lanes", [](size_t r) { return (r * 2654435761u) % 5 == 0; }},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> lanes(m.blocks(), 0);
+    std::vector<std::pair<float, uint32_t>> want;
+    for (size_t r = 0; r < kRows; ++r)
+      if (c.selected(r)) lanes[r / 8] |= static_cast<uint8_t>(1u << (r % 8));
+    for (const auto& hit : every)
+      if (c.selected(hit.second)) want.push_back(hit);
+    std::vector<std::pair<float, uint32_t>> got;
+    m.positive_cosines(q, lanes, got);
+    EXPECT_EQ(got, want) << c.name;
   }
 }
 

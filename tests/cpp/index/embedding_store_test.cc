@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <map>
 #include <random>
@@ -596,6 +598,83 @@ TEST(EmbeddingScores, AbsentEmptyTiedAndSkippedVectors) {
   EXPECT_EQ(embedding_scores(s, Vec{1, 0}, 10), (RankedList{{"a", 1.0f}, {"b", 1.0f}, {"c", diag}}));
   EXPECT_EQ(embedding_scores(s, Vec{1, 0}, 1), (RankedList{{"a", 1.0f}}));
   EXPECT_EQ(embedding_scores(s, Vec{1, 0}, 0), RankedList{});
+}
+
+// With candidates, the ranking is the in-order cosine ranking of the
+// candidates' own vectors, cut to n, whatever lies nearer the query among
+// the others: whether the candidates are listed (a few of the 400 rows are
+// then read by themselves; most of them are not) or only tested, however
+// they lie among the rows, and with ids that have no vector among them.
+TEST(EmbeddingScores, CandidatesRankOnlyTheirOwnVectors) {
+  TempDir dir;
+  auto load = load_ok(dir.path());
+  EmbeddingStore& s = *load.store;
+  std::mt19937 rng(6);
+  std::normal_distribution<float> normal;
+  constexpr int kRows = 400;
+  std::map<std::string, Vec> model;
+  for (int i = 0; i < kRows; ++i) {
+    Vec v(96);
+    for (float& x : v) x = normal(rng);
+    model["v" + std::to_string(i)] = v;
+    put_ok(s, "v" + std::to_string(i), v);
+  }
+  Vec q(96);
+  for (float& x : q) x = normal(rng);
+  std::vector<std::pair<float, std::string>> by_score;
+  for (const auto& [id, v] : model) by_score.emplace_back(reference_cosine(q, v), id);
+  std::sort(by_score.begin(), by_score.end(), [](auto& a, auto& b) { return a.first > b.first; });
+
+  auto ids = [](int from, int to, int step) {
+    StringSet out;
+    for (int i = from; i < to; i += step) out.insert("v" + std::to_string(i));
+    return out;
+  };
+  StringSet far;  // the twenty lowest positive scores
+  for (auto it = by_score.rbegin(); far.size() < 20; ++it)
+    if (it->first > 0) far.insert(it->second);
+  StringSet with_ghosts = ids(100, 120, 1);
+  with_ghosts.insert({"ghost", "v-none"});
+  const struct {
+    std::string name;
+    StringSet candidates;
+  } cases[] = {
+      {"a stretch of rows", ids(100, 120, 1)},
+      {"every twentieth row", ids(7, kRows, 20)},
+      {"the farthest positive rows", far},
+      {"ids without a vector", with_ghosts},
+      {"most rows", ids(0, 300, 1)},
+      {"nothing", {}},
+  };
+  for (const auto& c : cases) {
+    RankedList all;
+    for (const auto& [id, v] : model)
+      if (float sc = reference_cosine(q, v); sc > 0 && c.candidates.contains(id)) all.emplace_back(id, sc);
+    std::sort(all.begin(), all.end(),
+              [](auto& a, auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
+    for (bool listed : {true, false}) {
+      EmbeddingCandidates candidates{.accepts = [&](std::string_view id) { return c.candidates.contains(id); },
+                                     .list = {},
+                                     .listed = c.candidates.size()};
+      if (listed) {
+        candidates.list = [&](const std::function<void(std::string_view)>& visit) {
+          for (const std::string& id : c.candidates) visit(id);
+        };
+      }
+      for (size_t n : {size_t{5}, size_t{1000}}) {
+        auto got = embedding_scores(s, q, n, &candidates);
+        ASSERT_TRUE(got) << c.name;
+        const RankedList want(all.begin(), all.begin() + static_cast<ptrdiff_t>(std::min(n, all.size())));
+        EXPECT_EQ(*got, want) << c.name << (listed ? ", listed" : ", tested") << ", n " << n;
+      }
+    }
+  }
+  // Nothing stored or no query: no ranking at all, candidates or not.
+  const EmbeddingCandidates none{.accepts = [](std::string_view) { return false; }, .list = {}, .listed = 0};
+  EXPECT_FALSE(embedding_scores(s, std::nullopt, 5, &none));
+  TempDir empty_dir;
+  auto empty = load_ok(empty_dir.path());
+  EXPECT_FALSE(embedding_scores(*empty.store, q, 5, &none));
 }
 
 }  // namespace

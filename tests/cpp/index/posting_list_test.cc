@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <set>
 #include <vector>
@@ -98,6 +99,64 @@ TEST(PostingList, MatchesAPlainSetAndCRoaringBytes) {
     model.clear();
     expect_matches(l.l, model, "emptied");
     EXPECT_EQ(l->chunk_count(), 0u);
+  }
+}
+
+// Random operations against a plain set: appends with gaps of every size
+// (a key skipped now and then), adds and removals anywhere, one at a time
+// and in bursts (which split blocks and empty them), contains, and a
+// round trip through the portable bytes after which the decoded list
+// carries on.
+TEST(PostingList, RandomOperationsMatchAPlainSet) {
+  std::mt19937 rng(21);
+  for (int round = 0; round < 12; ++round) {
+    auto l = std::make_unique<List>();
+    std::set<uint32_t> model;
+    uint32_t top = round * 5000u;  // above every number so far
+    const uint32_t spread = std::vector<uint32_t>{1, 2, 4, 30, 400, 3000}[round % 6];
+    auto some = [&](uint32_t below) { return below ? static_cast<uint32_t>(rng() % below) : 0u; };
+    for (int step = 0; step < 30000; ++step) {
+      const uint32_t op = rng() % 1000;
+      if (op < 900) {
+        top += 1 + some(spread) + (rng() % 5000 == 0 ? 65536 * (1 + some(3)) : 0);
+        l->append(top);
+        model.insert(top);
+      } else if (op < 940) {
+        const uint32_t d = some(top + 10);
+        l->add(d);
+        model.insert(d);
+        top = std::max(top, d);
+      } else if (op < 980) {
+        const uint32_t d = some(top + 10);
+        EXPECT_EQ(l->remove(d), model.erase(d) == 1) << d;
+      } else if (op < 985 && !model.empty()) {
+        // Remove a run of members: blocks empty and go.
+        auto it = model.lower_bound(some(top));
+        for (int k = some(300); k > 0 && it != model.end(); --k) {
+          EXPECT_TRUE(l->remove(*it));
+          it = model.erase(it);
+        }
+      } else if (op < 990) {
+        // Add every number of a short range: blocks overflow and split.
+        const uint32_t from = some(top);
+        for (uint32_t d = from; d < from + some(400); ++d) {
+          l->add(d);
+          model.insert(d);
+        }
+        top = std::max(top, *model.rbegin());
+      } else if (op < 998) {
+        const uint32_t d = some(top + 10);
+        EXPECT_EQ(l->l.contains(d), model.count(d) == 1) << d;
+      } else {
+        std::string bytes;
+        l->l.encode_portable(bytes);
+        auto decoded = std::make_unique<List>();
+        ASSERT_TRUE(decoded->decode_portable(bytes).ok());
+        l = std::move(decoded);
+      }
+      if (step % 3001 == 0) expect_matches(l->l, model, "round " + std::to_string(round) + " step " + std::to_string(step));
+    }
+    expect_matches(l->l, model, "round " + std::to_string(round));
   }
 }
 

@@ -41,6 +41,19 @@ void expect_matches_scan(const RecordMap& map, const RecallRecordIndex& index, c
   for (const auto& [id, r] : map)
     if (r.level == Level::Identity) scanned.push_back(id);
   EXPECT_EQ(sorted({index.identity_ids().begin(), index.identity_ids().end()}), sorted(scanned)) << step;
+
+  const std::vector<std::string> lists[] = {{"default"}, {"work"}, {"home", "work"}, {"work", "home", "work"},
+                                            {"other"}, {}};
+  for (const std::vector<std::string>& names : lists) {
+    std::vector<std::string> members, listed;
+    for (const auto& [id, r] : map)
+      if (std::find(names.begin(), names.end(), r.namespace_) != names.end()) members.push_back(id);
+    index.for_each_record_in(names, [&](const std::string& id) { listed.push_back(id); });
+    EXPECT_EQ(sorted(listed), sorted(members)) << step << " namespaces " << names.size();
+    EXPECT_EQ(index.record_count_in(names), members.size()) << step << " namespaces " << names.size();
+    for (const std::string& ns : names)
+      EXPECT_EQ(index.has_validity_window_in(ns), has_temporal_validity(map, Names{{ns}})) << step << " " << ns;
+  }
 }
 
 TEST(RecallRecordIndex, FollowsInsertsReplacementsAndRemovals) {
@@ -90,6 +103,7 @@ TEST(RecallRecordIndex, FollowsInsertsReplacementsAndRemovals) {
   index.clear();
   EXPECT_FALSE(index.has_validity_window_in(Names{{"work"}}));
   EXPECT_TRUE(index.identity_ids().empty());
+  EXPECT_EQ(index.record_count_in(std::vector<std::string>{"work"}), 0u);
 }
 
 }  // namespace

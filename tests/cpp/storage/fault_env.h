@@ -78,6 +78,7 @@ class FaultEnv : public Env {
   Result<std::vector<std::string>> list_dir(const fs::path& d) override { return base_.list_dir(d); }
   bool exists(const fs::path& p) override { return base_.exists(p); }
   Result<uint64_t> file_size(const fs::path& p) override { return base_.file_size(p); }
+  Result<FileStat> file_stat(const fs::path& p) override { return base_.file_stat(p); }
   // A lock file is opened for writing: a refused open refuses the lock.
   Result<std::unique_ptr<FileLock>> lock(const fs::path& p) override {
     if (hits(open_write_match_, p.string())) return os_error(EACCES);
@@ -117,6 +118,7 @@ class FaultEnv : public Env {
     }
     void start_writeback(uint64_t offset, uint64_t length) override { base_->start_writeback(offset, length); }
     Result<uint64_t> size() override { return base_->size(); }
+    Result<FileStat> stat() override { return base_->stat(); }
     Status close() override { return base_->close(); }
 
    private:

@@ -184,6 +184,43 @@ TEST(ExplainRecall, TheResultsAreTheRecallsResultsExplained) {
   EXPECT_EQ(e.causal_rerank_mode, "off");
 }
 
+// Every "big" record lies nearer the query than any "small" one: the
+// explanation of an embedding recall in "small" still ranks all of its own
+// records, nearest first, as the recall does.
+TEST(ExplainRecall, AnEmbeddingRecallInASmallNamespaceRanksItsOwnRecords) {
+  StoreFixture f;
+  // "big n" and "small n" lie at growing angles from the query's vector.
+  f.store->set_embedding_fn(std::make_shared<const EmbeddingFn>([](std::string_view text) {
+    const size_t space = text.find(' ');
+    const float n = space == std::string_view::npos ? 0.0f : std::stof(std::string(text.substr(space + 1)));
+    const float y = text.starts_with("big") ? 0.001f * n : text.starts_with("small") ? 1.0f + n : 0.0f;
+    return std::optional<std::vector<float>>(std::vector<float>{1.0f, y});
+  }));
+  auto add = [&](const std::string& ns, int n) {
+    StoreRequest r;
+    r.content = ns + " " + std::to_string(n);
+    r.namespace_ = ns;
+    r.auto_promote = false;
+    auto stored = f.store->store_with_channel_and_validity(std::move(r));
+    EXPECT_TRUE(stored.ok()) << stored.status().message();
+    return stored.ok() ? stored->id : "";
+  };
+  for (int i = 0; i < 60; ++i) add("big", i);
+  std::vector<std::string> small;
+  for (int i = 0; i < 3; ++i) small.push_back(add("small", i));
+  ASSERT_TRUE(f.store->set_recall_fusion_mode("embedding_only").ok());
+
+  RecallExplanation e = f.explain("query", 3, std::vector<std::string>{"small"});
+  EXPECT_EQ(item_ids(e), small);
+  RecallRequest request;
+  request.query = "query";
+  request.top_k = 3;
+  request.namespaces = std::vector<std::string>{"small"};
+  std::vector<std::string> recalled;
+  for (const ScoredRecord& r : f.store->recall_ranked(request, kStart)) recalled.push_back(r.record.id);
+  EXPECT_EQ(recalled, small);
+}
+
 TEST(ExplainRecall, AFailedSaveIsIgnored) {
   StoreFixture f;
   // The history is saved through this scratch name: a directory there makes
