@@ -25,8 +25,11 @@ PyObject* evaluate_applicability(Vesk& self, std::string record_id, CurrentState
   if (!decision) Py_RETURN_NONE;
   return to_python_via_json(*decision);
 }
-constexpr Method kEvaluateApplicability{"Vesk", "evaluate_applicability($self, record_id, current_state)",
-                                        evaluate_applicability};
+constexpr Method kEvaluateApplicability{
+    "Vesk",
+    "evaluate_applicability($self, record_id, current_state)\n--\n\n"
+    "Evaluate one record against agent-supplied structured current state.",
+    evaluate_applicability};
 
 }  // namespace
 

@@ -62,10 +62,7 @@ constexpr Method kCaptureOutcomeReceipt{
     "Vesk",
     "capture_outcome_receipt($self, task_id, lineage_id, attempt_id, candidate_record_ids, selected_record_ids, "
     "outcome, supersedes_receipt_id=None, namespace=None, provenance=None, logging_policy_id=None, "
-    "selected_set_probability_bps=None, candidate_verdicts=None, verifier_id=None)\n--\n\n"
-    "Record how one attempt at a task turned out, as a tamper-evident receipt in\n"
-    "the audit journal, and return it as a dict. Repeating a captured request\n"
-    "returns the stored receipt; another request for the same task attempt raises.",
+    "selected_set_probability_bps=None, candidate_verdicts=None, verifier_id=None)",
     capture_outcome_receipt};
 
 Result<JsonValue::Array> outcome_receipts(Vesk& self, std::optional<std::string> namespace_,
@@ -77,10 +74,7 @@ Result<JsonValue::Array> outcome_receipts(Vesk& self, std::optional<std::string>
   for (const OutcomeReceipt& r : *receipts) out.emplace_back(outcome_receipt_to_dict(r));
   return out;
 }
-constexpr Method kOutcomeReceipts{"Vesk",
-                                  "outcome_receipts($self, namespace=None, lineage_id=None)\n--\n\n"
-                                  "The stored outcome receipts, oldest first, as dicts; filtered by\n"
-                                  "namespace and lineage when given.",
+constexpr Method kOutcomeReceipts{"Vesk", "outcome_receipts($self, namespace=None, lineage_id=None)",
                                   outcome_receipts, Gil::Released};
 
 }  // namespace

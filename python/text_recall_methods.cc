@@ -116,11 +116,9 @@ constexpr Method kSetConceptSurfaceMode{"Vesk",
                                         set_concept_surface_mode};
 
 Status set_causal_rerank_mode(Vesk& self, std::string mode) { return self.set_causal_rerank_mode(mode); }
-constexpr Method kSetCausalRerankMode{"Vesk",
-                                      "set_causal_rerank_mode($self, mode)\n--\n\n"
-                                      "Set causal pattern recall reranking mode (Python binding).\n"
-                                      "mode: \"off\" | \"limited\"",
-                                      set_causal_rerank_mode};
+// Signature only: the text on the causal rerank modes heads the docstring of
+// set_causal_evidence_mode, as the method table has it.
+constexpr Method kSetCausalRerankMode{"Vesk", "set_causal_rerank_mode($self, mode)", set_causal_rerank_mode};
 
 Status set_policy_rerank_mode(Vesk& self, std::string mode) { return self.set_policy_rerank_mode(mode); }
 constexpr Method kSetPolicyRerankMode{"Vesk",
@@ -133,6 +131,7 @@ Status set_context_dates(Vesk& self, std::string mode) { return self.set_context
 constexpr Method kSetContextDates{
     "Vesk",
     "set_context_dates($self, mode)\n--\n\n"
+    "Enable or disable the built-in phrase rules for claim certainty.\n"
     "Which provenance-context entries show their event date: \"off\",\n"
     "\"first_hand\" (default) or \"all\". \"all\" raised injection success when\n"
     "outside records were dated newer than the user's statements (E23, E24).",

@@ -122,7 +122,8 @@ PyMethodDef* vesk_methods() {
                               classifier_methods(), embedding_methods(), record_access_methods(),
                               taxonomy_methods(), status_methods(), maintenance_methods(), audit_graph_methods(),
                               snapshot_methods(), container_methods(),
-                              outcome_receipt_methods(), evidence_methods()}) {
+                              outcome_receipt_methods(), evidence_methods(), credibility_methods(),
+                              connection_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -57,6 +57,8 @@ MethodRows snapshot_methods();        // snapshot_methods.cc: labelled snapshots
 MethodRows audit_graph_methods();     // audit_graph_methods.cc: audit graph, audit entities and links
 MethodRows evidence_methods();        // evidence_methods.cc: retrieval episodes, applicability
 MethodRows container_methods();       // container_methods.cc: container keys, inspection, verification, import
+MethodRows credibility_methods();     // credibility_methods.cc: source credibility and its overrides
 MethodRows outcome_receipt_methods(); // outcome_receipt_methods.cc: capture and listing of receipts
+MethodRows connection_methods();      // connection_methods.cc: connect
 
 }  // namespace vesk::py

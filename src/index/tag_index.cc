@@ -47,6 +47,14 @@ std::vector<std::string> TagIndex::ids_with(std::string_view tag) const {
   return out;
 }
 
+bool TagIndex::holds(std::string_view id, std::string_view tag) const {
+  const auto d = ids_.find(id);
+  if (!d) return false;
+  for (const std::string* key : doc_tags_[*d])
+    if (*key == tag) return true;
+  return false;
+}
+
 std::vector<std::string> tag_query_tokens(std::string_view query) {
   std::vector<std::string> out;
   size_t start = std::string_view::npos;

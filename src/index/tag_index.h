@@ -30,6 +30,18 @@ class TagIndex {
   size_t tag_count() const { return tags_.size(); }
   // The ids under a tag, in no particular order.
   std::vector<std::string> ids_with(std::string_view tag) const;
+  // Calls visit(id) for each id under the tag, in no particular order, until
+  // it returns false: a caller that needs a few of a popular tag's records
+  // does not copy them all.
+  template <class Visit>
+  void visit_ids_with(std::string_view tag, Visit&& visit) const {
+    auto it = tags_.find(tag);
+    if (it == tags_.end()) return;
+    for (uint32_t d : it->second)
+      if (!visit(std::string_view(ids_.id(d)))) return;
+  }
+  // True when the id is filed under exactly this tag.
+  bool holds(std::string_view id, std::string_view tag) const;
 
  private:
   friend RankedList collect_tags(const TagIndex&, const RecordLookup&, std::string_view, size_t,

@@ -83,6 +83,11 @@ class SlotIndex {
     }
   }
   const Entry* find(std::string_view key) const { return const_cast<SlotIndex*>(this)->find(key); }
+  // Where a lookup of the key starts reading, or null for an empty index: a
+  // caller about to look up several keys fetches these lines first.
+  const void* probe_start(std::string_view key) const {
+    return table_.empty() ? nullptr : &table_[hash_of(key) & mask_];
+  }
 
   // The node's key must not be in the index yet.
   void insert(Node* node, size_t pos) {
@@ -259,6 +264,8 @@ class OrderedStringMap {
     return e ? &e->node->second : nullptr;
   }
   bool contains(std::string_view key) const { return index_.find(key) != nullptr; }
+  // The memory a lookup of the key reads first (see SlotIndex::probe_start).
+  const void* probe_start(std::string_view key) const { return index_.probe_start(key); }
   size_t count(std::string_view key) const { return contains(key) ? 1 : 0; }
 
   V& at(std::string_view key) {

@@ -190,20 +190,27 @@ Result<std::string> CognitiveStore::stored_form(std::string_view payload) const 
 }
 
 Status CognitiveStore::append_cognitive_frame(FrameKind kind, std::string_view payload, bool force) {
-  auto stored = stored_form(payload);
-  if (!stored.ok()) return stored.status();
-  std::string frame;
-  frame.reserve(kFrameHeadSize + stored->size());
-  append_frame(frame, static_cast<uint8_t>(kind), *stored);
+  const Frame frame{kind, payload};
+  return append_cognitive_frames(std::span(&frame, 1), force);
+}
+
+Status CognitiveStore::append_cognitive_frames(std::span<const Frame> frames, bool force) {
+  std::string bytes;
+  for (const Frame& f : frames) {
+    auto stored = stored_form(f.payload);
+    if (!stored.ok()) return stored.status();
+    bytes.reserve(bytes.size() + kFrameHeadSize + stored->size());
+    append_frame(bytes, static_cast<uint8_t>(f.kind), *stored);
+  }
 
   std::lock_guard<std::mutex> g(writer_mu_);
   if (!writer_) return closed_error();
   const uint64_t mark = writer_->position();
-  Status st = writer_->write(frame);
+  Status st = writer_->write(bytes);
   if (st.ok()) st = writer_->flush_buffer();
   if (st.ok() && force) st = writer_->file().sync();
   if (!st.ok()) {
-    // Whatever part of the frame reached the file goes, so a caller that
+    // Whatever part of the frames reached the file goes, so a caller that
     // undoes its change on this error never sees it come back at replay.
     if (!writer_->rollback(mark).ok()) {
       (void)writer_->file().close();

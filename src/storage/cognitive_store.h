@@ -93,6 +93,13 @@ class CognitiveStore {
   // to stable storage when `force`. "Cognitive store is closed" once closed;
   // sealing, write and sync errors otherwise, with nothing left in the file.
   Status append_cognitive_frame(FrameKind kind, std::string_view payload, bool force);
+  // Several frames in one write, in order: either all of them are in the
+  // file when it returns, or none (the same errors).
+  struct Frame {
+    FrameKind kind;
+    std::string_view payload;
+  };
+  Status append_cognitive_frames(std::span<const Frame> frames, bool force);
   // The records as one JSON array, kind 4, forced. Empty: nothing, success.
   Status log_record_batch(std::span<const Record> records);
   // One mutation batch, kind 6, forced. Both lists empty: nothing, success.

@@ -7,6 +7,7 @@
 #include "model/level.h"
 #include "model/record_json.h"
 #include "storage/cognitive_journal_format.h"
+#include "write/store_links.h"
 
 namespace vesk {
 
@@ -31,9 +32,16 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
   entry.pin_factor = r.pinned ? 100.0f : 1.0f;
   if (auto appended = p.storage.append(entry); !appended.ok()) return appended.status();
 
+  for (const RecordPatch& link : n.back_links) {
+    if (!map.contains(link.record_id)) return Status::Runtime("Record not found: " + link.record_id);
+  }
   std::string frame;
   serialize_record(r, frame);
-  if (Status journaled = p.journal.append_cognitive_frame(FrameKind::kRecordInsert, frame, false); !journaled.ok()) {
+  std::string links;
+  if (!n.back_links.empty()) serialize_record_patches(n.back_links, links);
+  const CognitiveStore::Frame frames[] = {{FrameKind::kRecordInsert, frame}, {FrameKind::kRecordPatches, links}};
+  const size_t frame_count = n.back_links.empty() ? 1 : 2;
+  if (Status journaled = p.journal.append_cognitive_frames(std::span(frames, frame_count), false); !journaled.ok()) {
     // The entry's bytes stay in the log file, where the next open passes over
     // an entry that no journal frame names; the running store forgets it.
     p.storage.remove_entry(r.id);
@@ -43,6 +51,7 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
   p.records.duplicates.write()->note_insert(r);
   p.records.recall_index.write()->note_insert(r);
   p.records.by_metadata(*map_).note_insert(r);
+  p.records.structural(*map_).note_insert(r);
   p.indexes.ngram.write()->insert(r.id, r.content);
   p.indexes.sdr_index->insert(r.id, n.sdr);
   p.indexes.terms.write()->insert(r.id, r.content, r.namespace_);
@@ -52,6 +61,7 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
   if (n.embed) embeddings_put_.emplace_back(r.id, std::move(n.embed));
   std::string id = r.id;
   map.insert_or_assign(std::move(id), std::move(r));
+  apply_back_links(map, n.back_links);
 
   if (audit) audits_.push_back(std::move(*audit));
   changed_ = true;
@@ -72,6 +82,26 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
 
   reindex_and_replace(*held, std::move(next));
   if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+// ---- Replace together -----------------------------------------------------------
+
+Status RecordChanges::Batch::replace_together(std::vector<Record> next) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  std::vector<Record*> held;
+  held.reserve(next.size());
+  for (const Record& r : next) {
+    Record* h = map.find_value(r.id);
+    if (!h) return Status::Runtime("Record not found: " + r.id);
+    held.push_back(h);
+  }
+
+  VESK_RETURN_IF_ERROR(p.journal.log_record_batch(next));
+
+  for (size_t i = 0; i < next.size(); ++i) reindex_and_replace(*held[i], std::move(next[i]));
   changed_ = true;
   return Status::Ok();
 }
@@ -120,6 +150,7 @@ void RecordChanges::Batch::reindex_and_replace(Record& held, Record next) {
     if (next.vesk_id) ids->insert_or_assign(*next.vesk_id, next.id);
   }
   p.records.by_metadata(*map_).note_replace(before, next);
+  p.records.structural(*map_).note_replace(before, next);
   held = std::move(next);
 }
 
@@ -137,6 +168,7 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
   p.records.duplicates.write()->note_remove(r.id, r.content);
   p.records.recall_index.write()->note_remove(r);
   p.records.by_metadata(*map_).note_remove(r);
+  p.records.structural(*map_).note_remove(r);
   p.indexes.ngram.write()->remove(r.id);
   p.indexes.sdr_index->remove(r.id);
   p.indexes.terms.write()->remove(r.id);
@@ -192,6 +224,7 @@ void RecordChanges::load_all(const std::function<void()>& sdr_index_ready) {
       [&] { parts_.indexes.terms.unguarded() = bm25_index_from_records(records); },
       [&] { parts_.records.recall_index.unguarded() = recall_record_index_from(records); },
       [&] { parts_.records.by_metadata_unguarded().rebuild(records); },
+      [&] { parts_.records.structural_unguarded().rebuild(records); },
       [&] {
         TagIndex& tags = parts_.indexes.tags.unguarded();
         IdMap& id_map = parts_.records.id_map.unguarded();

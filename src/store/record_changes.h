@@ -6,8 +6,9 @@
 // to this object, which applies it in one fixed order:
 //
 //   1. durable first: a new record's record log entry, then its journal
-//      frame (an insert, a full-record write, a removal, or one forced patch
-//      list for several records);
+//      frame (an insert, with the patch list of the links other records get
+//      to it in the same write; a full-record write; a removal; one forced
+//      record batch or patch list for several records);
 //   2. the record map, and with it the duplicates table, the recall index
 //      and the metadata value index;
 //   3. the search indexes and side tables: n-gram, terms, tags, the SDR index,
@@ -92,6 +93,11 @@ class RecordChanges {
     // may call the caller's Python embedding function); the vector it gives,
     // if any, is stored.
     std::function<std::optional<std::vector<float>>()> embed;
+    // The other half of the new record's links, on records the map holds
+    // (write/store_links.h): journaled as one patch list frame right behind
+    // the record's own frame, in the same write and likewise not forced, so
+    // that both land or neither; applied to the map with the record.
+    std::vector<RecordPatch> back_links;
   };
 
   class Batch;
@@ -147,6 +153,11 @@ class RecordChanges::Batch {
   const Record* find(std::string_view id) const { return (*map_)->find_value(id); }
   // The map's records by the values of the indexed metadata keys.
   const MetadataValueIndex& by_metadata() const { return owner_.parts_.records.by_metadata(*map_); }
+  // The records the structural relation inference links.
+  const StructuralRelationIndex& structural() const { return owner_.parts_.records.structural(*map_); }
+  // The search indexes, for a read under the map's lock (the tag index for
+  // the links of a new record).
+  const SearchIndexes& indexes() const { return owner_.parts_.indexes; }
 
   // A new record under an id the map does not hold (a held id fails with a
   // Runtime error, nothing written: the writer draws another). Fails, with
@@ -160,6 +171,12 @@ class RecordChanges::Batch {
   // removed after the lock is released. Fails, with nothing changed, like
   // replace.
   Status erase(std::string_view id, std::optional<AuditAction> audit = std::nullopt);
+  // Each record of `next`, in order, replaces the held record with its id;
+  // the records are journaled whole, as one record batch (kind 4) forced to
+  // stable storage before the map changes, so they land together. Fails,
+  // with nothing changed, for an id the map does not hold ("Record not
+  // found: {id}") and with the journal's error. No audit entry is written.
+  Status replace_together(std::vector<Record> next);
   // Each record of `next`, in order, replaces the held record with its id,
   // journaled not as whole records but as the one patch list `patches`
   // (kind 5, forced to stable storage before the map changes). The patches

@@ -33,6 +33,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
   DuplicateIndex duplicates;
   RecallRecordIndex recall_index;
   MetadataValueIndex by_metadata{kIndexedMetadataKeys};
+  StructuralRelationIndex structural;
   tbb::parallel_invoke(
       [&] {
         std::vector<NgramIndex::Entry> texts;
@@ -42,6 +43,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
       },
       [&] { recall_index = recall_record_index_from(records); },
       [&] { by_metadata.rebuild(records); },
+      [&] { structural.rebuild(records); },
       [&] {
         for (const auto& [id, r] : records) {
           if (!r.tags.empty()) tags.add(id, r.tags);
@@ -59,6 +61,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
     // Swapped, so the old tables are freed below with every lock released.
     std::swap(*map, records);
     std::swap(parts_.records.by_metadata(map), by_metadata);
+    std::swap(parts_.records.structural(map), structural);
     std::swap(*dup, duplicates);
     std::swap(*recall, recall_index);
     std::swap(*grams, ngram);

@@ -23,6 +23,7 @@
 #include "recall/recall_record_index.h"
 #include "store/lock_order.h"
 #include "write/exact_duplicate.h"
+#include "write/structural_relation_index.h"
 
 namespace vesk {
 
@@ -52,8 +53,15 @@ struct RecordState {
   // Only while the store object is not shared yet (its open).
   MetadataValueIndex& by_metadata_unguarded() { return by_metadata_; }
 
+  // The records the structural relation inference links, by namespace; kept
+  // like the metadata value index, under the records' lock.
+  const StructuralRelationIndex& structural(const Guarded<RecordMap>::WriteHandle&) const { return structural_; }
+  StructuralRelationIndex& structural(Guarded<RecordMap>::WriteHandle&) { return structural_; }
+  StructuralRelationIndex& structural_unguarded() { return structural_; }
+
  private:
   MetadataValueIndex by_metadata_{kIndexedMetadataKeys};
+  StructuralRelationIndex structural_;
 };
 
 }  // namespace vesk

@@ -51,6 +51,7 @@
 #include "base/status.h"
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
+#include "entities/relation_views.h"
 #include "exchange/capsule/container_writer.h"
 #include "index/embedding_fn.h"
 #include "maintenance/maintenance_report.h"
@@ -218,6 +219,39 @@ class Vesk {
   // sets a source (before any store runs) to force collisions.
   using RecordIdSource = std::function<Result<std::string>()>;
   void set_record_id_source(RecordIdSource source) { id_source_ = std::move(source); }
+
+  // ---- Connections and typed links (vesk_links.cc) ----
+
+  // Links two records of one namespace both ways with `weight` (none: 0.5),
+  // typed with `relationship` when one is given (an empty text too), else
+  // keeping each side's earlier relation type. Both records are journaled as
+  // one forced record batch before the map changes; a failure changes
+  // nothing. Runtime errors, checked in this order: "Record {id_a} not
+  // found", "Record {id_b} not found", "Cannot connect records across
+  // namespaces ('{ns_a}' vs '{ns_b}')", "Connections require distinct
+  // records and a finite weight in [0, 1]".
+  Status connect(std::string_view id_a, std::string_view id_b, std::optional<float> weight = std::nullopt,
+                 const std::optional<std::string>& relationship = std::nullopt);
+
+  // The anchor record id of an entity, or none: the lookup the typed link
+  // uses to carry a strong link between two entities' records over to their
+  // anchors.
+  using EntityAnchorLookup = std::function<std::optional<std::string>(std::string_view entity_id)>;
+  // The typed link both ways between two records of one namespace, with
+  // `weight` (none: 0.8) clamped into [0, 1] and `relation_type` as given.
+  // Only a side whose weight or type differs is set and journaled (a full
+  // record frame each, not forced), and the recall caches are emptied only
+  // when something changed. With a weight of at least 0.8 between records of
+  // two different entities ("entity_id"), the entities' anchors (found by
+  // `anchor_of`, called with no lock held) are linked the same way. Runtime
+  // errors, checked in this order: "Cannot link record to itself", "Relation
+  // type must not be empty", "Relation weight must not be NaN", "Source
+  // record {id} not found", "Target record {id} not found", "Cannot link
+  // records across namespaces: {a} vs {b}", then the journal's error (the
+  // links already set in memory stay).
+  Result<RelationEdge> link_records_core(std::string_view source_id, std::string_view target_id,
+                                         std::optional<float> weight, std::string_view relation_type,
+                                         const EntityAnchorLookup& anchor_of);
 
   // ---- Text and structured recall (vesk_recall.cc, vesk_recall_core.cc) ----
 
@@ -424,6 +458,15 @@ class Vesk {
   Result<std::vector<ContradictionReport>> find_claim_conflicts(std::string_view claim_id) const;
   Result<DecisionExplanation> explain_decision(std::string_view decision_id) const;
 
+  // ---- Source credibility (vesk_credibility.cc, write/source_credibility.h) ----
+
+  // The rating of a url, under the tables' read lock.
+  float get_credibility(std::string_view url) const;
+  // Rates `domain` (lower-cased, nothing else changed) `score` clamped into
+  // [0, 1], replacing an earlier override, under the tables' write lock. An
+  // override applies to that exact host only.
+  void set_credibility_override(std::string_view domain, double score);
+
   // ---- Outcome receipts (vesk_outcome_receipts.cc) ----
 
   // Stores the receipt of one attempt at a task in the audit journal and
@@ -512,10 +555,15 @@ class Vesk {
   Result<std::optional<Record>> touch_exact_duplicate(const ResolvedStore& s);
   Result<std::string> persist_new_record(Record r, Record* copy);
   // Links of a new record to its causal parent and to records that share its
-  // tags, before its journal frame is written.
-  void link_new_record(Record& r);
-  // Relations of the new record's namespace inferred after it is stored.
-  Status infer_store_relations(std::string_view record_id, std::string_view namespace_);
+  // tags, made under the seam's hold of the record map before the record's
+  // frame is written; the other halves, for the seam to journal and apply.
+  std::vector<RecordPatch> link_new_record(Record& r, const RecordChanges::Batch& batch) const;
+  // The structural relations of a namespace (write/structural_relations.h)
+  // set both ways where they are missing or differ, after a store, an update
+  // or a supersede. Changed records are journaled whole, not forced; the
+  // first journal error is returned. Visits only the records the structural
+  // relation index names, every one of them on every call.
+  Status infer_store_relations(std::string_view namespace_);
 
   // The text recall of either layout, without counting the answer.
   std::string text_recall(bool levels, std::string_view query, std::optional<uint64_t> token_budget,

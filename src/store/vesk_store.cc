@@ -10,7 +10,11 @@
 // embedding are computed with no lock held, and the record is handed to the
 // record-change seam (record_changes.h), which makes it durable (record log,
 // journal) and findable (the map and every index), stores the embedding,
-// writes the audit entry and clears both recall caches.
+// writes the audit entry and clears both recall caches. Under the seam's
+// hold of the record map the record is linked to its causal parent and to the
+// records that share its tags (write/store_links.h); the other halves of those
+// links are journaled with it, so a reopened store holds both. Last, the
+// structural relations of its namespace are inferred (vesk_relations.cc).
 //
 // Under the seam's hold of the record map's write lock the fresh id is
 // checked once more: a collision of random ids draws a new id instead of
@@ -31,6 +35,7 @@
 #include "write/ingress_stamp.h"
 #include "write/security_profile.h"
 #include "write/store_derivations.h"
+#include "write/store_links.h"
 
 namespace vesk {
 namespace {
@@ -72,14 +77,14 @@ std::optional<OutcomePolarity> Vesk::classify_outcome(std::string_view text) con
   return call_outcome_classifier(callbacks_.outcome_classifier, text);
 }
 
-void Vesk::link_new_record(Record&) {
-  // Causal parent back-link and associative links by shared tags: not built
-  // yet. Runs before the journal frame, holding no lock of its caller.
-}
-
-Status Vesk::infer_store_relations(std::string_view, std::string_view) {
-  // Structural relation inference for the record's namespace: not built yet.
-  return Status::Ok();
+std::vector<RecordPatch> Vesk::link_new_record(Record& r, const RecordChanges::Batch& batch) const {
+  BackLinks back(r.id);
+  link_causal_parent(r, batch.map(), back);
+  {
+    auto tags = batch.indexes().tags.read();
+    link_associative_records(r, *tags, batch.map(), back);
+  }
+  return back.patches();
 }
 
 Result<std::string> Vesk::draw_record_id() const { return id_source_ ? id_source_() : new_record_id(env_); }
@@ -255,8 +260,6 @@ Result<std::string> Vesk::persist_new_record(Record r, Record* copy) {
   if (callbacks_.embedding_fn.get()) {
     n.embed = [this, content = r.content] { return embed_text(callbacks_.embedding_fn, content); };
   }
-  link_new_record(r);
-
   // The record moves into the map; the caller gets a copy only if it asked.
   std::string namespace_ = r.namespace_;
   Result<std::string> stored = changes_->apply([&](RecordChanges::Batch& batch) -> Result<std::string> {
@@ -268,6 +271,7 @@ Result<std::string> Vesk::persist_new_record(Record r, Record* copy) {
       r.id = std::move(id).value();
     }
     r.vesk_id = r.id;
+    n.back_links = link_new_record(r, batch);
     std::string id = r.id;
     AuditAction audit = AuditAction::Store{id, text_preview(r.content)};
     n.record = std::move(r);
@@ -276,7 +280,7 @@ Result<std::string> Vesk::persist_new_record(Record r, Record* copy) {
     return id;
   });
   if (!stored.ok()) return stored;
-  VESK_RETURN_IF_ERROR(infer_store_relations(*stored, namespace_));
+  VESK_RETURN_IF_ERROR(infer_store_relations(namespace_));
   return stored;
 }
 

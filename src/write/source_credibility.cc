@@ -1,7 +1,10 @@
 #include "write/source_credibility.h"
 
+#include <cmath>
 #include <string_view>
 #include <utility>
+
+#include "model/unicode_case.h"
 
 namespace vesk {
 
@@ -41,6 +44,55 @@ CredibilityTables default_domain_credibility() {
   CredibilityTables tables;
   for (const auto& [host, score] : kDefaults) tables.defaults.emplace(host, score);
   return tables;
+}
+
+namespace {
+
+constexpr float kUnknownCredibility = 0.5f;
+
+// Steps 2 to 4 of source_credibility: the host text of a url, lower case.
+std::string credibility_host(std::string_view url) {
+  std::string with_scheme;
+  if (!url.starts_with("http://") && !url.starts_with("https://")) {
+    with_scheme = "https://";
+    with_scheme += url;
+    url = with_scheme;
+  }
+  std::string_view host = url.substr(url.find("://") + 3);
+  host = host.substr(0, host.find("://"));
+  host = host.substr(0, host.find_first_of("/?#"));
+  std::string lower = unicode_lower(host);
+  if (lower.starts_with("www.")) lower.erase(0, 4);
+  if (size_t colon = lower.find(':'); colon != std::string::npos) lower.resize(colon);
+  return lower;
+}
+
+}  // namespace
+
+float source_credibility(const CredibilityTables& tables, std::string_view url) {
+  if (url.empty()) return kUnknownCredibility;
+  std::string host = credibility_host(url);
+  if (auto it = tables.overrides.find(host); it != tables.overrides.end()) return it->second;
+  if (auto it = tables.defaults.find(host); it != tables.defaults.end()) return it->second;
+  // Only the last two labels are tried, and only in the default table.
+  size_t last = host.rfind('.');
+  if (last != std::string::npos && last > 0) {
+    size_t second = host.rfind('.', last - 1);
+    if (second != std::string::npos) {
+      if (auto it = tables.defaults.find(std::string_view(host).substr(second + 1)); it != tables.defaults.end()) {
+        return it->second;
+      }
+    }
+  }
+  return kUnknownCredibility;
+}
+
+std::string credibility_override_key(std::string_view domain) { return unicode_lower(domain); }
+
+float clamp_credibility(double score) {
+  float f = static_cast<float>(score);
+  if (std::isnan(f)) return kUnknownCredibility;
+  return f < 0.0f ? 0.0f : (f > 1.0f ? 1.0f : f);
 }
 
 }  // namespace vesk

@@ -269,6 +269,20 @@ TEST(RecordChanges, AChangeThatCannotBeJournaledChangesNothing) {
          next.tags = {"clay"};
          return b.replace(std::move(next));
        }},
+      {"insert with back links",
+       [&](RecordChanges::Batch& b) {
+         RecordChanges::NewRecord n = new_record(*v, "aaaaaaaaaaa3", "a linked one", rng);
+         n.record.set_connection("aaaaaaaaaaa1", 0.7f, "causal");
+         n.back_links = {{"aaaaaaaaaaa1", {}, {{"aaaaaaaaaaa3", 0.7f, "causal"}}}};
+         return b.insert(std::move(n));
+       }},
+      {"replace together",
+       [&](RecordChanges::Batch& b) {
+         std::vector<Record> next = {*b.find("aaaaaaaaaaa1"), *b.find("aaaaaaaaaaa2")};
+         next[0].set_connection(next[1].id, 0.5f, "peer_of");
+         next[1].set_connection(next[0].id, 0.5f, "peer_of");
+         return b.replace_together(std::move(next));
+       }},
       {"erase", [&](RecordChanges::Batch& b) { return b.erase("aaaaaaaaaaa2"); }},
       {"patch",
        [&](RecordChanges::Batch& b) {

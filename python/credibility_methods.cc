@@ -1,0 +1,24 @@
+// Source credibility: the rating of a url and the caller's per-store
+// overrides (write/source_credibility.h). Neither fails nor releases the
+// interpreter lock; a score that is not a number is the argument TypeError.
+#include <string>
+
+#include "vesk_object.h"
+
+namespace vesk::py {
+namespace {
+
+double get_credibility(Vesk& self, std::string url) { return self.get_credibility(url); }
+constexpr Method kGetCredibility{"Vesk", "get_credibility($self, url)", get_credibility};
+
+void set_credibility_override(Vesk& self, std::string domain, double score) {
+  self.set_credibility_override(domain, score);
+}
+constexpr Method kSetCredibilityOverride{"Vesk", "set_credibility_override($self, domain, score)",
+                                         set_credibility_override};
+
+}  // namespace
+
+MethodRows credibility_methods() { return {bind<kGetCredibility>(), bind<kSetCredibilityOverride>()}; }
+
+}  // namespace vesk::py

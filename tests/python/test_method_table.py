@@ -1,0 +1,224 @@
+"""Every method of Vesk matches its row of the method table (method_table.py).
+
+A present method shows its row's text signature and docstring, has its calling
+kind, and holds or releases the interpreter lock as the row says. Whatever
+the table names and the class lacks is in PENDING, and nothing else is.
+"""
+
+import functools
+import gc
+import inspect
+import operator
+import sys
+import threading
+from collections import Counter
+
+import pytest
+
+from method_table import METHODS, PENDING
+from vesk._core import MaintenanceConfig, TagTaxonomy, TrustConfig, Vesk
+
+ROWS = {sig.split("(", 1)[0]: (sig, kind, lock, errors, doc) for sig, kind, lock, errors, doc in METHODS}
+PENDING_NAMES = [name for names in PENDING.values() for name in names]
+PRESENT = sorted(n for n in ROWS if n not in PENDING_NAMES)
+
+
+def test_table_shape():
+    assert len(METHODS) == len(ROWS) == 241
+    assert Counter(kind for _, kind, *_ in METHODS) == {"K": 176, "N": 41, "S": 23, "SN": 1}
+    assert sum(lock == "released" for _, _, lock, *_ in METHODS) == 42
+
+
+def test_pending_names_exactly_what_the_class_lacks():
+    assert len(PENDING_NAMES) == len(set(PENDING_NAMES))
+    assert sorted(set(PENDING_NAMES) - set(ROWS)) == []
+    methods = {n for n, v in vars(Vesk).items() if callable(v) or isinstance(v, staticmethod)}
+    methods -= {"__new__", "__repr__", "__init__"}
+    assert sorted(methods - set(ROWS)) == []  # no method outside the table
+    assert sorted(set(ROWS) - methods) == sorted(PENDING_NAMES)
+
+
+@pytest.mark.parametrize("name", PRESENT)
+def test_signature_docstring_and_kind(store, name):
+    sig, kind, _, _, doc = ROWS[name]
+    method = getattr(Vesk, name)
+    assert method.__text_signature__ == "(" + sig.split("(", 1)[1]
+    assert method.__doc__ == doc
+    static = isinstance(inspect.getattr_static(Vesk, name), staticmethod)
+    assert static == kind.startswith("S")
+    # A refused argument list: nothing runs.
+    call = method if static else getattr(store, name)
+    if kind in ("N", "SN"):
+        with pytest.raises(TypeError, match="takes no arguments"):
+            call(1)
+    else:
+        with pytest.raises(TypeError, match="unexpected keyword argument '_no_such'"):
+            call(_no_such=1)
+
+
+def test_static_methods_run_on_the_class_without_a_store():
+    key = Vesk.generate_container_signing_key()
+    assert isinstance(key, dict) and key
+    with pytest.raises(OSError):
+        Vesk.inspect_container("/nonexistent/container.vskc")
+
+
+# One call of every present method on an open store, as (args, kwargs) made
+# from the store's directory and one stored record id. A call may fail: what
+# is looked at is only whether another thread ran while it was inside.
+SAMPLES = {
+    "count": lambda d, r: ((), {}),
+    "get_taxonomy": lambda d, r: ((), {}),
+    "get_maintenance_trend_history": lambda d, r: ((), {}),
+    "get_latest_reflection_digest": lambda d, r: ((), {}),
+    "get_startup_validation_report": lambda d, r: ((), {}),
+    "get_persistence_manifest": lambda d, r: ((), {}),
+    "is_background_running": lambda d, r: ((), {}),
+    "__enter__": lambda d, r: ((), {}),
+    "is_encrypted": lambda d, r: ((), {}),
+    "has_synonyms": lambda d, r: ((), {}),
+    "clear_outcome_classifier": lambda d, r: ((), {}),
+    "clear_claim_classifier": lambda d, r: ((), {}),
+    "stop_background": lambda d, r: ((), {}),
+    "snapshot": lambda d, r: (("lock",), {}),
+    "rollback": lambda d, r: (("none_such",), {}),
+    "diff": lambda d, r: (("none_a", "none_b"), {}),
+    "list_snapshots": lambda d, r: ((), {}),
+    "flush": lambda d, r: ((), {}),
+    "store": lambda d, r: (("a second memory",), {}),
+    "set_record_acl": lambda d, r: ((r, "public"), {}),
+    "check_record_access": lambda d, r: ((r,), {}),
+    "get": lambda d, r: ((r,), {}),
+    "set_taxonomy": lambda d, r: ((TagTaxonomy(),), {}),
+    "load_synonyms": lambda d, r: ((str(d / "none.toml"),), {}),
+    "set_claim_classifier": lambda d, r: ((None,), {}),
+    "set_security_profile": lambda d, r: (("balanced",), {}),
+    "list_namespaces": lambda d, r: ((), {}),
+    "set_trust_config": lambda d, r: ((TrustConfig(),), {}),
+    "recall": lambda d, r: (("memory",), {}),
+    "recall_structured": lambda d, r: (("memory",), {}),
+    "history": lambda d, r: ((r,), {}),
+    "end_session": lambda d, r: (("s1",), {}),
+    "recall_hit_stats": lambda d, r: ((), {}),
+    "reset_recall_hit_stats": lambda d, r: ((), {}),
+    "set_recall_fusion_mode": lambda d, r: (("family",), {}),
+    "enable_full_cognitive_stack": lambda d, r: ((), {}),
+    "disable_full_cognitive_stack": lambda d, r: ((), {}),
+    "set_belief_rerank_mode": lambda d, r: (("limited",), {}),
+    "set_concept_surface_mode": lambda d, r: (("inspect",), {}),
+    "set_causal_rerank_mode": lambda d, r: (("limited",), {}),
+    "set_policy_rerank_mode": lambda d, r: (("limited",), {}),
+    "set_embedding_fn": lambda d, r: ((None,), {}),
+    "set_context_dates": lambda d, r: (("first_hand",), {}),
+    "set_identity_block_enabled": lambda d, r: ((True,), {}),
+    "clear_embedding_fn": lambda d, r: ((), {}),
+    "store_embedding": lambda d, r: ((r, [0.5, 0.5]), {}),
+    "has_embeddings": lambda d, r: ((), {}),
+    "set_claim_rules_enabled": lambda d, r: ((False,), {}),
+    "configure_maintenance": lambda d, r: ((MaintenanceConfig(),), {}),
+    "run_maintenance": lambda d, r: ((), {}),
+    "get_maintenance_trend_summary": lambda d, r: ((), {}),
+    "start_background": lambda d, r: ((), {}),
+    "annotate_audit_entity": lambda d, r: ((r, "claim", "accepted"), {}),
+    "set_audit_entity_status": lambda d, r: ((r, "accepted"), {}),
+    "link_audit_entities": lambda d, r: ((r, r, "supports"), {}),
+    "audit_graph": lambda d, r: ((), {}),
+    "explain_decision": lambda d, r: ((r,), {}),
+    "trace_claim_evidence": lambda d, r: ((r,), {}),
+    "find_claim_conflicts": lambda d, r: ((r,), {}),
+    "capture_outcome_receipt": lambda d, r: (("task", "lineage", "attempt", [r], [r], "helpful"), {}),
+    "outcome_receipts": lambda d, r: ((), {}),
+    "evaluate_applicability": lambda d, r: ((r, {"env": ["prod"]}), {}),
+    "start_retrieval_episode": lambda d, r: (("what happened", [r]), {}),
+    "set_outcome_classifier": lambda d, r: ((None,), {}),
+    "get_credibility": lambda d, r: (("https://example.org/",), {}),
+    "set_credibility_override": lambda d, r: (("example.org", 0.5), {}),
+    "generate_container_signing_key": lambda d, r: ((), {}),
+    "inspect_container": lambda d, r: ((str(d / "none.vskc"),), {}),
+    "verify_container": lambda d, r: ((str(d / "none.vskc"),), {}),
+    "import_container": lambda d, r: ((str(d / "none.vskc"), str(d / "target")), {}),
+}
+# Calls that end the store: looked at on a store of their own.
+ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}
+
+
+def test_every_present_method_has_a_sample_call():
+    assert sorted(set(PRESENT) - set(SAMPLES) - set(ENDING)) == []
+
+
+class _Watcher:
+    """Tells whether another Python thread ran while a call was inside.
+
+    A second thread spins in Python and notes every moment it sees the mark
+    set. The mark is set, the call made and the mark cleared by C callables
+    driven from C (list(map(...))), so no Python code of this thread runs
+    in between: with the collector off, the spinning thread can run while
+    the mark is set only if the call let go of the interpreter lock. A tiny
+    switch interval makes the waiting thread ask for the lock at once, so a
+    call that lets go of it must hand it over before going on.
+    """
+
+    def __init__(self):
+        self.mark, self.seen, self.stop = [], [], False
+        self.thread = threading.Thread(target=self._spin, daemon=True)
+
+    def _spin(self):
+        mark, seen = self.mark, self.seen
+        while not self.stop:
+            if mark:
+                seen.append(True)
+
+    def __enter__(self):
+        self.interval = sys.getswitchinterval()
+        sys.setswitchinterval(1e-6)
+        gc.disable()
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop = True
+        self.thread.join()
+        gc.enable()
+        sys.setswitchinterval(self.interval)
+
+    def ran_inside(self, call, attempts):
+        """True when the other thread ran inside one of `attempts` calls."""
+        # The pause (in C) outlasts the switch interval, so the spinning
+        # thread has asked for the lock by the time the call begins.
+        pause = functools.partial(sum, range(50_000))
+        steps = [functools.partial(self.mark.append, 1), pause, call, self.mark.clear]
+        for _ in range(attempts):
+            self.seen.clear()
+            try:
+                list(map(operator.call, steps))
+            except Exception:
+                # The handler's first call clears the mark: the failed call
+                # reaches no point where the other thread could run first.
+                self.mark.clear()
+            if self.seen:
+                return True
+        return False
+
+
+def _check_lock(store, directory, record_id, name, make):
+    args, kwargs = make(directory, record_id)
+    owner = Vesk if isinstance(inspect.getattr_static(Vesk, name), staticmethod) else store
+    call = functools.partial(getattr(owner, name), *args, **kwargs)
+    released = ROWS[name][2] == "released"
+    with _Watcher() as watcher:
+        assert watcher.ran_inside(call, 20 if released else 5) == released, name
+
+
+def test_lock_of_each_present_method(tmp_path):
+    with Vesk(str(tmp_path / "store")) as store:
+        record_id = store.store("a memory to look at")
+        for name in PRESENT:
+            if name in SAMPLES:
+                _check_lock(store, tmp_path, record_id, name, SAMPLES[name])
+
+
+@pytest.mark.parametrize("name", sorted(ENDING))
+def test_lock_of_the_closing_methods(tmp_path, name):
+    store = Vesk(str(tmp_path / "store"))
+    _check_lock(store, tmp_path, "", name, ENDING[name])
+    store.close()
