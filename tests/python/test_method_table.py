@@ -130,6 +130,7 @@ SAMPLES = {
     "outcome_receipts": lambda d, r: ((), {}),
     "evaluate_applicability": lambda d, r: ((r, {"env": ["prod"]}), {}),
     "start_retrieval_episode": lambda d, r: (("what happened", [r]), {}),
+    "connect": lambda d, r: ((r, r), {}),
     "set_outcome_classifier": lambda d, r: ((None,), {}),
     "get_credibility": lambda d, r: (("https://example.org/",), {}),
     "set_credibility_override": lambda d, r: (("example.org", 0.5), {}),
