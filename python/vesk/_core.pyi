@@ -84,6 +84,36 @@ class _ContainerImportReport(TypedDict):
     segment_count: int
     restored_size: int
 
+class _ContainerExportReport(TypedDict):
+    output_path: str
+    segment_count: int
+    original_size: int
+    container_size: int
+    compressed_segment_count: int
+    generation: int
+
+class _ContainerWriteReport(TypedDict):
+    output_path: str
+    generation: int
+    segment_count: int
+    changed_segment_count: int
+    reused_segment_count: int
+    removed_segment_count: int
+    appended_bytes: int
+    container_size: int
+
+class _ContainerAuthenticityReport(TypedDict):
+    path: str
+    verified: bool
+    generation_count: int
+    signed_generation_count: int
+    unsigned_generation_count: int
+    all_generations_signed: bool
+    chain_start_generation: int | None
+    detached_prefix: bool
+    public_key: str | None
+    latest_manifest_sha256: str | None
+
 _AuditEntityKind = Literal["source", "claim", "memory", "decision", "action", "artifact", "verification"]
 _AuditEntityStatus = Literal[
     "candidate", "observed", "accepted", "verified", "rejected", "superseded", "blocked", "decided", "completed",
@@ -411,12 +441,20 @@ class Vesk:
     def get_maintenance_trend_history(self) -> list[MaintenanceTrendSnapshot]: ...
     def get_maintenance_trend_summary(self) -> MaintenanceTrendSummary: ...
     def get_latest_reflection_digest(self) -> ReflectionSummary | None: ...
+    def export_container(self, output_path: str) -> _ContainerExportReport: ...
+    def export_signed_container(self, output_path: str, signing_key: str) -> _ContainerExportReport: ...
+    def append_container(self, container_path: str) -> _ContainerWriteReport: ...
+    def append_signed_container(self, container_path: str, signing_key: str) -> _ContainerWriteReport: ...
     @staticmethod
     def generate_container_signing_key() -> _ContainerKeyPair: ...
     @staticmethod
     def inspect_container(container_path: str) -> _ContainerManifest: ...
     @staticmethod
     def verify_container(container_path: str) -> _ContainerManifest: ...
+    @staticmethod
+    def verify_container_authenticity(
+        container_path: str, trusted_public_key: str | None = None, require_all_signed: bool = True
+    ) -> _ContainerAuthenticityReport: ...
     @staticmethod
     def import_container(container_path: str, target_path: str) -> _ContainerImportReport: ...
 

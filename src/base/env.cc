@@ -341,6 +341,16 @@ class PosixEnv final : public Env {
       ::close(fd);
       return os_error(err);
     }
+    // The lock is on the file the path named when it was opened. When the
+    // path names another file by now (the locked one was renamed away or
+    // removed by the holder before this one got it), the lock guards
+    // nothing that the path leads to: it counts as held by another.
+    struct stat now;
+    if (::stat(path.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+      ::flock(fd, LOCK_UN);
+      ::close(fd);
+      return os_error(EWOULDBLOCK);
+    }
     g_locked_files.insert(id);
     return std::unique_ptr<FileLock>(new PosixFileLock(fd, id));
   }

@@ -126,7 +126,9 @@ class Env {
   // Opens or creates `path` (read-write, 0666) and takes an exclusive,
   // non-blocking advisory lock on the whole file. The lock is exclusive per
   // holder: a second lock of the same file fails whether it comes from another
-  // process or from this one.
+  // process or from this one. A lock taken on a file that the path no longer
+  // names by then (renamed away or removed) is given up and fails the same
+  // way, so a held lock always guards the file the path leads to.
   virtual Result<std::unique_ptr<FileLock>> lock(const fs::path& path) = 0;
 
   // The wall clock (UTC). The default reads the operating system's clock.

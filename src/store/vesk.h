@@ -53,6 +53,7 @@
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
 #include "entities/relation_views.h"
+#include "exchange/capsule/container_writer.h"
 #include "exchange/context_capsule/context_capsule.h"
 #include "index/embedding_fn.h"
 #include "maintenance/maintenance_report.h"
@@ -171,6 +172,20 @@ class Vesk {
   // snapshot a to snapshot b; failures as for rollback, a's first. Takes no
   // store lock and does not look at the live records.
   Result<SnapshotDiff> diff(std::string_view label_a, std::string_view label_b) const;
+
+  // ---- Containers of the open store (vesk_containers.cc) ----
+
+  // Each captures the store directory into a container: flush, save the SDR
+  // index, parse the signing key when one is given, take the container
+  // mutation mutex and the lock file of the container path
+  // (exchange/capsule/container_lock.h), write, release in reverse order and
+  // wipe the key. No store lock is held across the capture, so writes from
+  // other threads may land while the files are read. Every failure is an OS
+  // error with the message of the step that failed.
+  Result<ContainerExportReport> export_container(const fs::path& output_path,
+                                                 std::optional<std::string_view> signing_key);
+  Result<ContainerWriteReport> append_container(const fs::path& container_path,
+                                                std::optional<std::string_view> signing_key);
 
   // The path as given to open (shown by repr and in messages).
   const fs::path& path() const { return path_; }

@@ -757,10 +757,9 @@ PENDING = {
     ),
     'Context capsules, exchange and portable containers': (
         'export_context',
-        'import_context', 'export_container', 'export_signed_container', 'append_container',
-        'append_signed_container', 'append_container_with_retention',
-        'append_signed_container_with_retention', 'verify_container_authenticity',
-        'update_container_authenticity_checkpoint', 'verify_container_authenticity_checkpoint',
+        'import_context', 'append_container_with_retention',
+        'append_signed_container_with_retention', 'update_container_authenticity_checkpoint',
+        'verify_container_authenticity_checkpoint',
         'list_container_generations', 'inspect_container_generation', 'diff_container_generations',
         'compact_container', 'apply_container_retention', 'plan_container_retention',
         'hold_container_generation', 'hold_signed_container_generation',

@@ -146,6 +146,11 @@ SAMPLES = {
     "inspect_container": lambda d, r: ((str(d / "none.vskc"),), {}),
     "verify_container": lambda d, r: ((str(d / "none.vskc"),), {}),
     "import_container": lambda d, r: ((str(d / "none.vskc"), str(d / "target")), {}),
+    "export_container": lambda d, r: ((str(d / "out.vskc"),), {}),
+    "export_signed_container": lambda d, r: ((str(d / "signed.vskc"), "0" * 64), {}),
+    "append_container": lambda d, r: ((str(d / "none.vskc"),), {}),
+    "append_signed_container": lambda d, r: ((str(d / "none.vskc"), "0" * 64), {}),
+    "verify_container_authenticity": lambda d, r: ((str(d / "none.vskc"),), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}

@@ -60,4 +60,43 @@ JsonObject container_import_report_to_dict(const ContainerImportReport& report) 
   return out;
 }
 
+JsonObject container_export_report_to_dict(const ContainerExportReport& report) {
+  JsonObject out;
+  out.append("output_path", report.output_path);
+  out.append("segment_count", report.segment_count);
+  out.append("original_size", report.original_size);
+  out.append("container_size", report.container_size);
+  out.append("compressed_segment_count", report.compressed_segment_count);
+  out.append("generation", report.generation);
+  return out;
+}
+
+JsonObject container_write_report_to_dict(const ContainerWriteReport& report) {
+  JsonObject out;
+  out.append("output_path", report.output_path);
+  out.append("generation", report.generation);
+  out.append("segment_count", report.segment_count);
+  out.append("changed_segment_count", report.changed_segment_count);
+  out.append("reused_segment_count", report.reused_segment_count);
+  out.append("removed_segment_count", report.removed_segment_count);
+  out.append("appended_bytes", report.appended_bytes);
+  out.append("container_size", report.container_size);
+  return out;
+}
+
+JsonObject container_authenticity_report_to_dict(const ContainerAuthenticityReport& r) {
+  JsonObject out;
+  out.append("path", r.path);
+  out.append("verified", r.verified);
+  out.append("generation_count", r.generation_count);
+  out.append("signed_generation_count", r.signed_generation_count);
+  out.append("unsigned_generation_count", r.unsigned_generation_count);
+  out.append("all_generations_signed", r.all_generations_signed);
+  out.append("chain_start_generation", r.chain_start_generation ? JsonValue(*r.chain_start_generation) : JsonValue());
+  out.append("detached_prefix", r.detached_prefix);
+  out.append("public_key", r.public_key ? JsonValue(*r.public_key) : JsonValue());
+  out.append("latest_manifest_sha256", r.latest_manifest_sha256 ? JsonValue(*r.latest_manifest_sha256) : JsonValue());
+  return out;
+}
+
 }  // namespace vesk

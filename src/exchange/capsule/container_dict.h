@@ -3,6 +3,8 @@
 #pragma once
 
 #include "exchange/capsule/container_import.h"
+#include "exchange/capsule/container_writer.h"
+#include "exchange/capsule/signature_chain.h"
 #include "model/capsule_toc.h"
 #include "model/json_value.h"
 
@@ -18,5 +20,20 @@ JsonObject container_manifest_to_dict(const CapsuleToc& toc);
 
 // An import: "target_path", "segment_count", "restored_size".
 JsonObject container_import_report_to_dict(const ContainerImportReport& report);
+
+// An export: "output_path", "segment_count", "original_size",
+// "container_size", "compressed_segment_count", "generation".
+JsonObject container_export_report_to_dict(const ContainerExportReport& report);
+
+// An append: "output_path", "generation", "segment_count",
+// "changed_segment_count", "reused_segment_count", "removed_segment_count",
+// "appended_bytes", "container_size".
+JsonObject container_write_report_to_dict(const ContainerWriteReport& report);
+
+// A verification: "path", "verified", "generation_count",
+// "signed_generation_count", "unsigned_generation_count",
+// "all_generations_signed", "chain_start_generation", "detached_prefix",
+// "public_key", "latest_manifest_sha256" (the optional ones null when absent).
+JsonObject container_authenticity_report_to_dict(const ContainerAuthenticityReport& report);
 
 }  // namespace vesk

@@ -17,12 +17,6 @@ Status unsupported_flags(uint16_t flags) {
   return Status::OS("Unsupported Vesk container flags: " + std::to_string(flags));
 }
 
-bool fits_frame(const ContainerGenerationFrame& f) {
-  return f.toc_offset >= kGenerationFrameSize && f.toc_length >= 1 && f.toc_length <= kMaxTocLength &&
-         f.generation_length >= kGenerationFrameSize && f.generation_length <= kMaxGenerationLength &&
-         f.frame_version == kGenerationFrameVersion && f.flags == 0;
-}
-
 // Rule 8: a hold names this generation, one before the file's first, or a
 // committed one earlier in the file (numbers run on from the first, so that
 // is every number up to this one).
@@ -36,6 +30,12 @@ bool holds_name_known_generations(const CapsuleToc& toc, uint64_t first_generati
 }
 
 }  // namespace
+
+bool generation_frame_fields_valid(const ContainerGenerationFrame& f) {
+  return f.toc_offset >= kGenerationFrameSize && f.toc_length >= 1 && f.toc_length <= kMaxTocLength &&
+         f.generation_length >= kGenerationFrameSize && f.generation_length <= kMaxGenerationLength &&
+         f.frame_version == kGenerationFrameVersion && f.flags == 0;
+}
 
 Result<ContainerHeader> read_container_header(ContainerFile& file) {
   if (file.size() < kContainerHeaderSize) return Status::OS("Vesk container is shorter than its header");
@@ -78,7 +78,7 @@ Result<ContainerState> read_container_generations(ContainerFile& file, const Con
     Result<std::string> frame_bytes = file.read(offset, kGenerationFrameSize);
     if (!frame_bytes.ok()) return frame_bytes.status();
     const ContainerGenerationFrame frame = decode_generation_frame(*frame_bytes);
-    if (frame.magic != kGenerationMagic || !fits_frame(frame)) break;
+    if (frame.magic != kGenerationMagic || !generation_frame_fields_valid(frame)) break;
     const bool numbered = state.generations.empty()
                               ? frame.generation >= 1
                               : state.generations.back().generation != UINT64_MAX &&

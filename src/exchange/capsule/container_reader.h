@@ -36,6 +36,9 @@
 
 namespace vesk {
 
+// Rule 2 above: the frame's lengths, offsets, version and flags are in range.
+bool generation_frame_fields_valid(const ContainerGenerationFrame& frame);
+
 // The header: "Vesk container is shorter than its header" below 64 bytes,
 // "Invalid Vesk container magic" for another magic. The caller dispatches on
 // the version.
