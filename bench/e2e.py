@@ -314,19 +314,71 @@ def worker_main(args) -> int:
 
 # ---------------------------------------------------------------- orchestration
 
+def _meminfo_kb(field: str) -> int | None:
+    try:
+        with open("/proc/meminfo") as f:
+            for line in f:
+                if line.startswith(field + ":"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return None
+
+
+def _pid_rss_kb(pid: int) -> int:
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
 def run_worker(phase: str, key: str, n: int, paths: dict, args) -> dict:
+    """Run one worker process and return its result.
+
+    The machine is shared: a worker whose store grows until the machine's
+    available memory falls under --memory-floor is stopped and reported as
+    failed, with its resident memory at that moment, rather than left to
+    bring the out-of-memory killer onto other processes."""
     cmd = [sys.executable, os.path.abspath(__file__), "--worker", phase, "--system", key,
            "--data", paths["data"], "--store", paths["store"], "--ids", paths["ids"],
            "--result", paths["result"], "--text-budget", str(args.text_budget),
            "--vector-timed-tail", str(args.vector_timed_tail)]
     if os.path.exists(paths["result"]):
         os.remove(paths["result"])
+    floor_kb = int(args.memory_floor * 1024 * 1024)
     t = time.perf_counter()
-    proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                          timeout=args.worker_timeout)
-    elapsed = time.perf_counter() - t
+    with tempfile.TemporaryFile("w+") as log:
+        proc = subprocess.Popen(cmd, stdout=log, stderr=subprocess.STDOUT, text=True)
+        stopped = None
+        max_rss_kb = 0
+        while proc.poll() is None:
+            rss = _pid_rss_kb(proc.pid)
+            max_rss_kb = max(max_rss_kb, rss)
+            avail = _meminfo_kb("MemAvailable")
+            if floor_kb and avail is not None and avail < floor_kb:
+                stopped = (f"stopped: the machine's available memory fell to {avail / 2**20:.1f} GB "
+                           f"(floor {args.memory_floor:g} GB) with the worker at {rss / 2**20:.1f} GB resident")
+            elif time.perf_counter() - t > args.worker_timeout:
+                stopped = f"stopped: no result after {args.worker_timeout:,.0f} s"
+            if stopped:
+                proc.kill()
+                proc.wait()
+                break
+            try:
+                proc.wait(timeout=0.2)
+            except subprocess.TimeoutExpired:
+                pass
+        elapsed = time.perf_counter() - t
+        log.seek(0)
+        output = log.read()
+    if stopped:
+        return {"error": stopped, "worker_max_rss_bytes": max_rss_kb * 1024}
     if not os.path.exists(paths["result"]):
-        tail = (proc.stdout or "").strip().splitlines()[-5:]
+        tail = output.strip().splitlines()[-5:]
         return {"error": f"worker exited with {proc.returncode}: " + " | ".join(tail)}
     with open(paths["result"]) as f:
         res = json.load(f)
@@ -900,7 +952,11 @@ def parse_args(argv=None):
     p.add_argument("--cpp-results", help="text of the C++ micro-benchmark run to include")
     p.add_argument("--workdir", help="where the stores are built (default: a temporary directory)")
     p.add_argument("--keep", action="store_true", help="keep the stores after the run")
-    p.add_argument("--worker-timeout", type=float, default=4 * 3600)
+    p.add_argument("--worker-timeout", type=float, default=4 * 3600,
+                   help="seconds after which a worker is stopped and reported as failed")
+    p.add_argument("--memory-floor", type=float, default=1.5,
+                   help="GB: a worker is stopped and reported as failed when the machine's "
+                        "available memory falls under this (0: never)")
     # Worker-only arguments.
     p.add_argument("--worker", choices=["build", "serve"], help=argparse.SUPPRESS)
     p.add_argument("--system", help=argparse.SUPPRESS)
