@@ -91,26 +91,18 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
 
 Status RecordChanges::Batch::replace_together(std::vector<Record> next) {
   const Parts& p = owner_.parts_;
-  RecordMap& map = **map_;
-  std::vector<Record*> held;
-  held.reserve(next.size());
-  for (const Record& r : next) {
-    Record* h = map.find_value(r.id);
-    if (!h) return Status::Runtime("Record not found: " + r.id);
-    held.push_back(h);
-  }
-
-  VESK_RETURN_IF_ERROR(p.journal.log_record_batch(next));
-
-  for (size_t i = 0; i < next.size(); ++i) reindex_and_replace(*held[i], std::move(next[i]));
-  changed_ = true;
-  return Status::Ok();
+  return replace_held(std::move(next), [&](const std::vector<Record>& r) { return p.journal.log_record_batch(r); });
 }
 
 // ---- Patch ---------------------------------------------------------------------
 
 Status RecordChanges::Batch::patch(std::vector<Record> next, std::span<const RecordPatch> patches) {
   const Parts& p = owner_.parts_;
+  return replace_held(std::move(next), [&](const std::vector<Record>&) { return p.journal.log_record_patches(patches); });
+}
+
+Status RecordChanges::Batch::replace_held(std::vector<Record> next,
+                                          const std::function<Status(const std::vector<Record>&)>& write_frame) {
   RecordMap& map = **map_;
   std::vector<Record*> held;
   held.reserve(next.size());
@@ -120,7 +112,7 @@ Status RecordChanges::Batch::patch(std::vector<Record> next, std::span<const Rec
     held.push_back(h);
   }
 
-  VESK_RETURN_IF_ERROR(p.journal.log_record_patches(patches));
+  VESK_RETURN_IF_ERROR(write_frame(next));
 
   for (size_t i = 0; i < next.size(); ++i) reindex_and_replace(*held[i], std::move(next[i]));
   changed_ = true;

@@ -205,6 +205,11 @@ class RecordChanges::Batch {
   // Steps 2 and 3 of a replacement whose frame is written: the tables
   // follow what changed, then the held record becomes `next`.
   void reindex_and_replace(Record& held, Record next);
+  // Finds every record of `next` in the map, writes the frame with
+  // `write_frame(next)` and, when it succeeds, puts each one in place of the
+  // record it replaces.
+  Status replace_held(std::vector<Record> next,
+                      const std::function<Status(const std::vector<Record>&)>& write_frame);
   // The tables of a record that changed from `before` to `next`.
   void reindex(const Record& before, const Record& next);
   // Step 4, once: releases the lock first.
