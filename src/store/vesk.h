@@ -67,6 +67,7 @@
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
 #include "recall/recall_settings.h"
+#include "recall/epistemic_rerank.h"
 #include "recall/rerank_modes.h"
 #include "reports/cognitive_read_view.h"
 #include "storage/audit_journal.h"
@@ -105,6 +106,23 @@ struct StoreFlags {
   std::atomic<ConceptSurfaceMode> concept_surface{ConceptSurfaceMode::Inspect};
   std::atomic<CausalRerankMode> causal_rerank{CausalRerankMode::Limited};
   std::atomic<PolicyRerankMode> policy_rerank{PolicyRerankMode::Limited};
+
+  // The rerank passes' view of the four layers (held by the caller) with
+  // the modes as they read now.
+  RerankContext rerank_context(const BeliefEngine& beliefs, const ConceptEngine& concepts, const CausalEngine& causal,
+                               const PolicyEngine& policies) const {
+    constexpr auto kRelaxed = std::memory_order_relaxed;
+    return RerankContext{
+        .beliefs = beliefs,
+        .concepts = concepts,
+        .causal = causal,
+        .policies = policies,
+        .belief_mode = belief_rerank.load(kRelaxed),
+        .concept_mode = concept_surface.load(kRelaxed),
+        .causal_on = causal_rerank.load(kRelaxed) == CausalRerankMode::Limited,
+        .policy_on = policy_rerank.load(kRelaxed) == PolicyRerankMode::Limited,
+    };
+  }
 };
 
 // The Python callables plugged into a store. Each slot locks itself; a

@@ -190,17 +190,7 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
     auto concepts = layers_.concepts.read();
     auto causal = layers_.causal.read();
     auto policies = layers_.policies.read();
-    constexpr auto kRelaxed = std::memory_order_relaxed;
-    const RerankContext context{
-        .beliefs = *beliefs,
-        .concepts = *concepts,
-        .causal = *causal,
-        .policies = *policies,
-        .belief_mode = flags_.belief_rerank.load(kRelaxed),
-        .concept_mode = flags_.concept_surface.load(kRelaxed),
-        .causal_on = flags_.causal_rerank.load(kRelaxed) == CausalRerankMode::Limited,
-        .policy_on = flags_.policy_rerank.load(kRelaxed) == PolicyRerankMode::Limited,
-    };
+    const RerankContext context = flags_.rerank_context(*beliefs, *concepts, *causal, *policies);
     std::vector<ScoredRecord>& results = first.results;
     epistemic_rerank(results, k, context);
     if (context.belief_mode == BeliefRerankMode::Limited) drop_losing_hypotheses(results, *beliefs);
