@@ -8,6 +8,7 @@
 
 #include "binding/native.h"
 #include "model/record.h"
+#include "model/record_importance.h"
 
 namespace vesk::py {
 
@@ -15,7 +16,6 @@ template <> struct NativeClass<Record> { static ClassObject& object(); };
 
 // The computed attributes and the representation, in 32-bit arithmetic
 // where the record keeps 32-bit values.
-float record_importance(const Record& r);
 float record_epistemic_health(const Record& r);
 std::string record_repr(const Record& r);
 

@@ -123,7 +123,8 @@ PyMethodDef* vesk_methods() {
                               taxonomy_methods(), status_methods(), maintenance_methods(), audit_graph_methods(),
                               snapshot_methods(), container_methods(),
                               outcome_receipt_methods(), evidence_methods(), credibility_methods(),
-                              connection_methods(), capsule_methods(), correction_log_methods()}) {
+                              connection_methods(), capsule_methods(), correction_log_methods(),
+                              tier_recall_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -62,5 +62,6 @@ MethodRows container_methods();       // container_methods.cc: container keys, i
 MethodRows credibility_methods();     // credibility_methods.cc: source credibility and its overrides
 MethodRows outcome_receipt_methods(); // outcome_receipt_methods.cc: capture and listing of receipts
 MethodRows connection_methods();      // connection_methods.cc: connect
+MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, memory intent
 
 }  // namespace vesk::py

@@ -61,6 +61,7 @@
 #include "model/config_taxonomy.h"
 #include "model/config_trust.h"
 #include "model/record.h"
+#include "model/memory_tier.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
 #include "recall/recall_explanation.h"
@@ -321,6 +322,17 @@ class Vesk {
 
   RecallHitStats recall_hit_stats() const;
   void reset_recall_hit_stats();
+
+  // ---- Tier recall (vesk_tier_recall.cc) ----
+
+  // The records of one tier, at most `limit`. With a query: recall_core
+  // (top_k 3 x limit, saturating; connections expanded; min_strength 0.1),
+  // its results of the tier in its order. Without: the tier's records valid
+  // now in the namespaces (none: "default"; exact names) that an anonymous
+  // reader may see, highest importance first (ties in the record map's
+  // order). Both count in the recall hit counters. Never fails.
+  std::vector<Record> recall_tier(MemoryTier tier, std::optional<std::string_view> query, size_t limit,
+                                  std::optional<std::vector<std::string>> namespaces);
 
   // ---- Explained recall (vesk_explain.cc, recall/recall_explanation.h) ----
 

@@ -710,8 +710,7 @@ PENDING = {
         'recall_at', 'recall_as_of', 'recall_full', 'search', 'explain_recall', 'replay_recall',
         'recall_family_context', 'recall_person_context', 'recall_relation_context',
         'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
-        'recall_project_context', 'set_causal_evidence_mode', 'suggest_memory_intent',
-        'recall_cognitive', 'recall_core_tier',
+        'recall_project_context', 'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
         'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
