@@ -31,6 +31,8 @@ struct JsonCodec<CapsuleAuthenticityCheckpoint> : JsonStructCodec<CapsuleAuthent
                                  });
     return s;
   }
+  // One JSON object: the file has no array form.
+  static bool read(JsonReader& r, CapsuleAuthenticityCheckpoint& v) { return json_read_struct_object(r, v, fields()); }
 };
 
 namespace {

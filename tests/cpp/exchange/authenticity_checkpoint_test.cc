@@ -49,6 +49,7 @@ TEST(AuthenticityCheckpoint, Reading) {
       {checkpoint_text().substr(0, checkpoint_text().size() - 1) + ",\"generation\":5}",
        "Invalid Vesk authenticity checkpoint JSON"},
       {checkpoint_text() + "x", "Invalid Vesk authenticity checkpoint JSON"},
+      {"[\"vesk-authenticity-checkpoint\",1]", "Invalid Vesk authenticity checkpoint JSON"},
       {"", "Vesk authenticity checkpoint has an invalid size"},
       {std::string(16385, ' '), "Vesk authenticity checkpoint has an invalid size"},
   };
