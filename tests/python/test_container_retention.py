@@ -280,6 +280,35 @@ def test_checkpoint_rollback_and_fork(tmp_path):
         "Vesk authenticity checkpoint must be separate from the container"
 
 
+def test_checkpoint_writing_refusals_and_links(tmp_path):
+    _, p = container(tmp_path, 2, key=KEY)
+    target = tmp_path / "real.json"
+    Vesk.update_container_authenticity_checkpoint(p, str(target), PUBLIC_HEX)
+    link = tmp_path / "cp.json"
+    link.symlink_to(target)
+    first = target.read_text()
+
+    other_public = public_key(bytes(range(1, 33))).hex()
+    assert failure(Vesk.update_container_authenticity_checkpoint, p, str(link), other_public) == \
+        "Vesk authenticity checkpoint belongs to a different signing identity"
+    temp = tmp_path / "real.vesk-checkpoint.tmp"
+    temp.write_text("left by a crash")
+    assert failure(Vesk.update_container_authenticity_checkpoint, p, str(link), PUBLIC_HEX) == \
+        f"Vesk checkpoint temporary path already exists: {temp}"
+    assert target.read_text() == first
+    temp.unlink()
+
+    Vesk.hold_signed_container_generation(p, 1, "x", KEY_HEX)
+    assert Vesk.update_container_authenticity_checkpoint(p, str(link), PUBLIC_HEX)["generation"] == 3
+    assert link.is_symlink() and '"generation": 3' in target.read_text()
+    assert failure(Vesk.verify_container_authenticity_checkpoint, p, str(tmp_path / "none.json")) == \
+        f"Vesk authenticity checkpoint does not exist: {tmp_path / 'none.json'}"
+
+    _, unsigned = container(tmp_path, 2, name="unsigned.vesk")
+    assert failure(Vesk.update_container_authenticity_checkpoint, unsigned, str(tmp_path / "u.json"),
+                   PUBLIC_HEX) == "Vesk container has 2 unsigned retained generation(s)"
+
+
 # ---- Scheduler ---------------------------------------------------------------
 
 
