@@ -92,6 +92,7 @@ void SdrIndex::clear_locked() {
   }
   next_doc_id_ = 0;
   ++version_;
+  ++edits_;
 }
 
 namespace {
@@ -130,6 +131,7 @@ void SdrIndex::insert(std::string_view id, const SharedSdr& given) {
     auto [pos, ok] = id_map_.emplace(std::string(id), d);
     reverse_[d] = &pos->first;
   }
+  if (fresh || (sdr && !sdr->empty())) ++edits_;
   if (!sdr || sdr->empty()) return;
   if (fresh) {
     std::unique_lock q(queue_mu_);
@@ -281,6 +283,7 @@ void SdrIndex::remove(std::string_view id) {
   const uint32_t d = it->second;
   reverse_.erase(d);
   id_map_.erase(it);
+  ++edits_;
   std::unique_lock bl(bitmaps_mu_);
   ++version_;
   post_all_locked();
@@ -372,6 +375,14 @@ Status SdrIndex::save() const {
   if (!env_) return Status::Runtime("the SDR index has no directory");
   Env& env = *env_;
   const fs::path dir(dir_), manifest_path = dir / kIndexManifestFile, sdr_path = dir / kSdrIdxFile;
+  // A session that changed nothing (a read-only one) leaves the files as
+  // they are: at a million records they are gigabytes.
+  uint64_t edits;
+  {
+    std::shared_lock ids(ids_mu_);
+    edits = edits_;
+    if (files_edits_.load() == edits && env.exists(manifest_path) && env.exists(sdr_path)) return Status::Ok();
+  }
   VESK_RETURN_IF_ERROR(env.create_dirs(dir));
   auto manifest = StagedFile::open(dir / (std::string(kIndexManifestFile) + ".tmp"), manifest_path,
                                    OpenMode::kWriteTruncate, env);
@@ -385,7 +396,11 @@ Status SdrIndex::save() const {
   VESK_RETURN_IF_ERROR((*manifest)->finish());
   VESK_RETURN_IF_ERROR((*sdr)->finish());
   VESK_RETURN_IF_ERROR((*sdr)->publish());
-  return (*manifest)->publish();
+  VESK_RETURN_IF_ERROR((*manifest)->publish());
+  // Changes made while the files were written may or may not be in them.
+  std::shared_lock ids(ids_mu_);
+  files_edits_.store(edits_ == edits ? edits : kFilesDiffer);
+  return Status::Ok();
 }
 
 Status SdrIndex::load() {
@@ -397,7 +412,10 @@ Status SdrIndex::load() {
   if (!manifest.ok()) return manifest.status();
   auto sdr = FileSource::open(sdr_path, env);
   if (!sdr.ok()) return sdr.status();
-  return load_from(*manifest, **sdr);
+  VESK_RETURN_IF_ERROR(load_from(*manifest, **sdr));
+  std::shared_lock ids(ids_mu_);
+  files_edits_.store(edits_);
+  return Status::Ok();
 }
 
 Status SdrIndex::load_from(std::string_view manifest_bytes, ByteSource& sdr_idx) {

@@ -77,7 +77,9 @@ class SdrIndex {
   // ".tmp" appended to its name and forced to stable storage; only when both
   // are complete is sdr.idx.tmp renamed over sdr.idx, then the manifest over
   // its target. On failure the temporary files are removed and a target
-  // whose rename had not happened keeps its old content.
+  // whose rename had not happened keeps its old content. When the index has
+  // not changed since this object loaded or saved both files, they already
+  // hold its state and nothing is written.
   Status save() const;
   // Loads both files when both exist (otherwise does nothing). A malformed
   // manifest changes nothing; a damaged sdr.idx keeps the records read before
@@ -199,6 +201,12 @@ class SdrIndex {
   bool poster_failed_ = false;  // the thread could not be started: post inline
   bool stopping_ = false;
   mutable uint64_t version_ = 0;  // changes with every change of the postings
+  // Under ids_mu_: counts every change of the id map or the postings, so a
+  // save can tell that the files it last loaded or wrote still hold the
+  // index (files_edits_, or kFilesDiffer).
+  static constexpr uint64_t kFilesDiffer = UINT64_MAX;
+  uint64_t edits_ = 0;
+  mutable std::atomic<uint64_t> files_edits_{kFilesDiffer};
 };
 
 // The record log's SDR of a record id (its entry cache), or null.

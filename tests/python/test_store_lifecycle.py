@@ -285,3 +285,17 @@ def test_a_working_session_prints_nothing_and_leaves_no_log(tmp_path, monkeypatc
     assert capfd.readouterr() == ("", "")
     assert list(work.iterdir()) == []
     assert not [p for p in d.rglob("*") if p.suffix in (".log", ".trace")]
+
+
+def test_a_session_that_changes_nothing_leaves_the_sdr_index_files(store_dir):
+    with Vesk(store_dir) as v:
+        for i in range(20):
+            v.store(f"memory {i} about kilns and glaze")
+    index = pathlib.Path(store_dir) / "index"
+    before = {name: os.stat(index / name).st_ino for name in ("sdr.idx", "index_manifest.json")}
+    with Vesk(store_dir) as v:
+        assert v.recall("kilns glaze")
+    assert {name: os.stat(index / name).st_ino for name in before} == before
+    with Vesk(store_dir) as v:
+        v.store("a new memory about glaze")
+    assert os.stat(index / "sdr.idx").st_ino != before["sdr.idx"]

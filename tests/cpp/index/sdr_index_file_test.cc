@@ -242,6 +242,50 @@ TEST(SdrIndexFiles, FailedSaveKeepsTheOldFiles) {
   }
 }
 
+// A save writes only when the index changed since it loaded or wrote its
+// files: a failing rename shows whether a save tried to write.
+TEST(SdrIndexFiles, SaveWritesOnlyAfterAChange) {
+  struct Case {
+    const char* name;
+    void (*change)(SdrIndex&);
+    bool writes;
+  };
+  const Case cases[] = {
+      {"nothing", [](SdrIndex&) {}, false},
+      {"insert", [](SdrIndex& i) { i.insert("new", sdr_of({5})); }, true},
+      {"insert without positions", [](SdrIndex& i) { i.insert("new", sdr_of({})); }, true},
+      {"positions for a known id", [](SdrIndex& i) { i.insert("b", sdr_of({2})); }, true},
+      {"remove", [](SdrIndex& i) { i.remove("b"); }, true},
+      {"remove an unknown id", [](SdrIndex& i) { i.remove("zz"); }, false},
+      {"clear", [](SdrIndex& i) { i.clear(); }, true},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir tmp;
+    const std::string dir = (tmp / "index").string();
+    testing::FaultEnv env;
+    {
+      SdrIndex index(dir, env);
+      fill(index);
+      ASSERT_TRUE(index.save().ok());
+      env.fail_rename("sdr.idx");
+      EXPECT_TRUE(index.save().ok()) << c.name;  // just written
+      env.clear();
+    }
+    SdrIndex index(dir, env);
+    ASSERT_TRUE(index.load().ok());
+    c.change(index);
+    env.fail_rename("sdr.idx");
+    EXPECT_EQ(!index.save().ok(), c.writes) << c.name;
+    env.clear();
+    // A missing file is always written again.
+    std::filesystem::remove(dir + "/sdr.idx");
+    ASSERT_TRUE(index.save().ok()) << c.name;
+    SdrIndex back(dir, env);
+    ASSERT_TRUE(back.load().ok());
+    EXPECT_EQ(back.contents(), index.contents()) << c.name;
+  }
+}
+
 TEST(IndexManifest, Parse) {
   struct Case {
     std::string json;
