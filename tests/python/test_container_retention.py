@@ -1,7 +1,9 @@
 """Holds, retention planning, compaction, authenticity checkpoints and the
 retention scheduler of portable containers, from Python."""
 
+import gc
 import os
+import pathlib
 
 import pytest
 
@@ -111,6 +113,30 @@ def test_damaged_generation_before_intact_ones_is_never_cut_off(tmp_path):
         message = failure(call, *args, **({"max_generations": 1} if call is Vesk.apply_container_retention else {}))
         assert "refusing to cut it off" in message
         assert open(p, "rb").read() == bytes(data)
+
+
+@pytest.mark.parametrize("args, error", [
+    ((-1, "x"), OverflowError),
+    ((2 ** 64, "x"), OverflowError),
+    ((1.0, "x"), TypeError),
+    ((1, None), TypeError),
+    ((1, b"x"), TypeError),
+])
+def test_hold_arguments_refused_before_any_file_call(tmp_path, args, error):
+    _, p = container(tmp_path, 2)
+    with pytest.raises(error):
+        Vesk.hold_container_generation(p, *args)
+    assert not os.path.exists(p + ".lock")
+
+
+def test_hold_on_a_generation_before_the_file_blocks_retention(tmp_path):
+    c = Container(first_generation=5)
+    c.add(files(5), edit=lambda toc: toc["holds"].append({"generation": 2, "label": "old", "created_at": 1}))
+    c.add(files(6))
+    p = c.write(tmp_path / "c.vesk")
+    assert failure(Vesk.plan_container_retention, p, max_generations=1) == \
+        "Vesk container contains a hold for a non-retained generation"
+    assert failure(Vesk.compact_container, p, 1) == "Held Vesk generation is not retained"
 
 
 # ---- Planning ----------------------------------------------------------------
@@ -331,9 +357,22 @@ def test_scheduler_slot(store, tmp_path):
     assert store.container_retention_scheduler_status() is None
 
 
-def test_close_stops_the_scheduler(tmp_path):
+def scheduler_threads():
+    """Threads of this process named as the scheduler's (the system keeps 15 bytes of a name)."""
+    tasks = pathlib.Path("/proc/self/task")
+    return sum((t / "comm").read_text().strip() == "vesk-capsule-re" for t in tasks.iterdir())
+
+
+@pytest.mark.parametrize("ending", ["close", "release"])
+def test_ending_the_store_stops_the_scheduler(tmp_path, ending):
     _, p = container(tmp_path, 2)
     store = Vesk(str(tmp_path / "store"))
     store.start_container_retention_scheduler(p, 3600, max_generations=1)
-    store.close()
-    assert store.container_retention_scheduler_status() is None
+    assert scheduler_threads() == 1
+    if ending == "close":
+        store.close()
+        assert store.container_retention_scheduler_status() is None
+    else:
+        del store  # the thread is stopped and joined with the store object
+        gc.collect()
+    assert scheduler_threads() == 0

@@ -56,13 +56,15 @@ Result<std::unique_ptr<RetentionScheduler>> RetentionScheduler::start(const fs::
   } catch (const std::system_error& e) {
     return Status::OS(e.code().message() + " (os error " + std::to_string(e.code().value()) + ")");
   }
+  // Named here rather than by the thread, so the name is there when start
+  // returns; a failure to name it only leaves the process's name on it.
+  const std::string name = std::string(kRetentionThreadName).substr(0, 15);
+  (void)pthread_setname_np(scheduler->thread_.native_handle(), name.c_str());
   return scheduler;
 }
 
 void RetentionScheduler::run(std::shared_ptr<Shared> shared, fs::path path, RetentionPolicy policy, Env& env,
                              SchedulerClock& clock) {
-  const std::string name = std::string(kRetentionThreadName).substr(0, 15);
-  (void)pthread_setname_np(pthread_self(), name.c_str());
   const uint64_t interval = shared->status.interval_seconds;  // fixed before the thread started
   while (!clock.wait(shared->stop, interval)) {
     Result<RetentionApplyReport> pass = apply_container_retention_locked(path, policy, env);
