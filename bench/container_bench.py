@@ -16,6 +16,15 @@ then:
   of MB: mind the disk).
 A changed file is stored whole, so every append after a write stores the
 record log, journal, audit journal and SDR index again; the growth shows it.
+
+Retention (`--retention-generations`, 1,000 by default; `--retention-only`
+skips everything above): a small store appended that many times with one
+write before each, then
+- `plan_container_retention(max_size_bytes=1)`, the size loop's worst case
+  (goal: under 100 ms at 1,000 generations);
+- `compact_container` to 10 generations, against the time of reading the
+  container's generations alone (planning with a limit that keeps them all):
+  the copy should cost in proportion to the kept bytes, not the dropped.
 """
 
 import argparse
@@ -66,11 +75,53 @@ def mb(n):
     return f"{n / 1e6:.1f} MB"
 
 
+def best_of(n, call):
+    best = None
+    for _ in range(n):
+        t0 = time.perf_counter()
+        result = call()
+        s = time.perf_counter() - t0
+        best = s if best is None else min(best, s)
+    return best, result
+
+
+def retention(count):
+    corpus = texts(count + 10)
+    with tempfile.TemporaryDirectory() as tmp:
+        v = Vesk(os.path.join(tmp, "store"))
+        v.store(next(corpus))
+        out = os.path.join(tmp, "many.ctr")
+        v.export_container(out)
+        t0 = time.perf_counter()
+        for _ in range(count - 1):
+            v.store(next(corpus))
+            v.append_container(out)
+        v.close()
+        print(f"retention: {count} generations, {mb(os.path.getsize(out))}, built in "
+              f"{time.perf_counter() - t0:.1f} s")
+        read_s, _ = best_of(5, lambda: Vesk.plan_container_retention(out, max_generations=count))
+        plan_s, plan = best_of(5, lambda: Vesk.plan_container_retention(out, max_size_bytes=1))
+        print(f"  plan, limit keeping all: {read_s * 1e3:.1f} ms (reading the generations)")
+        print(f"  plan max_size_bytes=1: {plan_s * 1e3:.1f} ms, keep {plan['selected_keep_last']} "
+              f"(goal < 100 ms)")
+        t0 = time.perf_counter()
+        report = Vesk.compact_container(out, 10)
+        compact_s = time.perf_counter() - t0
+        print(f"  compact to 10: {compact_s * 1e3:.1f} ms, {mb(report['previous_size'])} -> "
+              f"{mb(report['compacted_size'])}, copied {report['copied_segment_count']} segments, "
+              f"reused {report['reused_segment_count']}")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--records", type=int, default=100_000)
     ap.add_argument("--appends", type=int, default=100)
+    ap.add_argument("--retention-generations", type=int, default=1_000)
+    ap.add_argument("--retention-only", action="store_true")
     args = ap.parse_args()
+    if args.retention_only:
+        retention(args.retention_generations)
+        return
     corpus = texts(args.records + 10_100 + args.appends)
     with tempfile.TemporaryDirectory() as tmp:
         store_dir = os.path.join(tmp, "store")
@@ -122,6 +173,7 @@ def main():
         print(f"{args.appends} appends with one write each: {time.perf_counter() - t0:.1f} s, container "
               f"{mb(start)} -> {mb(os.path.getsize(out))} (+{mb(grown / max(args.appends, 1))} per append)")
         v.close()
+    retention(args.retention_generations)
 
 
 if __name__ == "__main__":

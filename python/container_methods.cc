@@ -1,6 +1,8 @@
 // Portable containers: capturing the open store into a container (export and
-// append, signed or not), making signing keys, and inspecting, verifying and
-// importing container files. The capturing methods are bound to the store;
+// append, signed or not, with retention or not), making signing keys,
+// inspecting, verifying and importing container files, holds, retention and
+// compaction, authenticity checkpoints, and the store's retention
+// scheduler. The capturing and scheduler methods are bound to the store;
 // the others are static methods that work on paths alone and never touch an
 // open store. Every method keeps the interpreter lock for its whole call,
 // compression included. Every failure of an operation is a plain OSError
@@ -15,6 +17,8 @@
 #include "exchange/capsule/container_import.h"
 #include "exchange/capsule/container_reader.h"
 #include "exchange/capsule/container_verify.h"
+#include "exchange/capsule/generation_holds.h"
+#include "exchange/capsule/retention_dict.h"
 #include "exchange/capsule/signature_chain.h"
 #include "exchange/capsule/signing_key.h"
 #include "vesk_object.h"
@@ -29,6 +33,18 @@ struct FlagDefaultOn {
 template <>
 struct FromPy<FlagDefaultOn> {
   static bool convert(PyObject* o, FlagDefaultOn& out) { return FromPy<bool>::convert(o, out.value); }
+};
+
+// The retention arguments, by name: min_generations defaults to 1 (None is
+// refused like any non-integer), the three limits to none.
+template <>
+struct RequestFields<RetentionPolicy> {
+  static constexpr auto kFields = std::tuple{
+      request_field<&RetentionPolicy::min_generations>("min_generations"),
+      request_field<&RetentionPolicy::max_generations>("max_generations"),
+      request_field<&RetentionPolicy::max_age_seconds>("max_age_seconds"),
+      request_field<&RetentionPolicy::max_size_bytes>("max_size_bytes"),
+  };
 };
 
 namespace {
@@ -117,6 +133,139 @@ Result<JsonObject> import_container(std::string container_path, std::string targ
 }
 constexpr Method kImportContainer{"Vesk", "import_container(container_path, target_path)", import_container};
 
+Result<JsonObject> append_with_retention(Vesk& self, const std::string& path, std::optional<std::string_view> key,
+                                         const RetentionPolicy& policy) {
+  auto done = self.append_container_with_retention(path, key, policy);
+  if (!done.ok()) return done.status().as(ErrorKind::OS);
+  return append_with_retention_to_dict(done->first, done->second);
+}
+
+Result<JsonObject> append_container_with_retention(Vesk& self, std::string container_path, RetentionPolicy policy) {
+  return append_with_retention(self, container_path, std::nullopt, policy);
+}
+constexpr Method kAppendContainerWithRetention{
+    "Vesk",
+    "append_container_with_retention($self, container_path, min_generations=1, max_generations=None, "
+    "max_age_seconds=None, max_size_bytes=None)",
+    append_container_with_retention};
+
+Result<JsonObject> append_signed_container_with_retention(Vesk& self, std::string container_path,
+                                                          std::string signing_key, RetentionPolicy policy) {
+  return append_with_retention(self, container_path, signing_key, policy);
+}
+constexpr Method kAppendSignedContainerWithRetention{
+    "Vesk",
+    "append_signed_container_with_retention($self, container_path, signing_key, min_generations=1, "
+    "max_generations=None, max_age_seconds=None, max_size_bytes=None)",
+    append_signed_container_with_retention};
+
+Result<JsonObject> hold_result(Result<GenerationHoldReport> report) {
+  if (!report.ok()) return report.status().as(ErrorKind::OS);
+  return generation_hold_report_to_dict(*report);
+}
+
+Result<JsonObject> hold_container_generation(std::string container_path, uint64_t generation, std::string label) {
+  return hold_result(change_generation_hold(container_path, generation, label, std::nullopt, Env::Default()));
+}
+constexpr Method kHoldContainerGeneration{"Vesk", "hold_container_generation(container_path, generation, label)",
+                                          hold_container_generation};
+
+Result<JsonObject> hold_signed_container_generation(std::string container_path, uint64_t generation,
+                                                    std::string label, std::string signing_key) {
+  return hold_result(change_generation_hold(container_path, generation, label, signing_key, Env::Default()));
+}
+constexpr Method kHoldSignedContainerGeneration{
+    "Vesk", "hold_signed_container_generation(container_path, generation, label, signing_key)",
+    hold_signed_container_generation};
+
+Result<JsonObject> release_container_generation_hold(std::string container_path, uint64_t generation) {
+  return hold_result(change_generation_hold(container_path, generation, std::nullopt, std::nullopt, Env::Default()));
+}
+constexpr Method kReleaseContainerGenerationHold{
+    "Vesk", "release_container_generation_hold(container_path, generation)", release_container_generation_hold};
+
+Result<JsonObject> release_signed_container_generation_hold(std::string container_path, uint64_t generation,
+                                                            std::string signing_key) {
+  return hold_result(change_generation_hold(container_path, generation, std::nullopt, signing_key, Env::Default()));
+}
+constexpr Method kReleaseSignedContainerGenerationHold{
+    "Vesk", "release_signed_container_generation_hold(container_path, generation, signing_key)",
+    release_signed_container_generation_hold};
+
+Result<JsonObject> plan_container_retention(std::string container_path, RetentionPolicy policy) {
+  Result<RetentionPlan> plan = plan_retention(container_path, policy, Env::Default());
+  if (!plan.ok()) return plan.status().as(ErrorKind::OS);
+  return retention_plan_to_dict(*plan);
+}
+constexpr Method kPlanContainerRetention{
+    "Vesk",
+    "plan_container_retention(container_path, min_generations=1, max_generations=None, max_age_seconds=None, "
+    "max_size_bytes=None)",
+    plan_container_retention};
+
+Result<JsonObject> apply_container_retention(std::string container_path, RetentionPolicy policy) {
+  Result<RetentionApplyReport> report = apply_container_retention_locked(container_path, policy, Env::Default());
+  if (!report.ok()) return report.status().as(ErrorKind::OS);
+  return retention_apply_report_to_dict(*report);
+}
+constexpr Method kApplyContainerRetention{
+    "Vesk",
+    "apply_container_retention(container_path, min_generations=1, max_generations=None, max_age_seconds=None, "
+    "max_size_bytes=None)",
+    apply_container_retention};
+
+Result<JsonObject> compact_container(std::string container_path, uint64_t keep_last) {
+  Result<CompactionReport> report = compact_container_locked(container_path, keep_last, Env::Default());
+  if (!report.ok()) return report.status().as(ErrorKind::OS);
+  return compaction_report_to_dict(*report);
+}
+constexpr Method kCompactContainer{"Vesk", "compact_container(container_path, keep_last)", compact_container};
+
+Result<JsonObject> update_checkpoint(std::string container_path, std::string checkpoint_path,
+                                     std::string trusted_public_key) {
+  Result<CapsuleAuthenticityCheckpoint> written = vesk::update_container_authenticity_checkpoint(
+      container_path, checkpoint_path, trusted_public_key, Env::Default());
+  if (!written.ok()) return written.status().as(ErrorKind::OS);
+  return authenticity_checkpoint_to_dict(*written);
+}
+constexpr Method kUpdateContainerAuthenticityCheckpoint{
+    "Vesk", "update_container_authenticity_checkpoint(container_path, checkpoint_path, trusted_public_key)",
+    update_checkpoint};
+
+Result<JsonObject> verify_checkpoint(std::string container_path, std::string checkpoint_path) {
+  Result<CheckpointComparison> compared =
+      vesk::verify_container_authenticity_checkpoint(container_path, checkpoint_path, Env::Default());
+  if (!compared.ok()) return compared.status().as(ErrorKind::OS);
+  return checkpoint_comparison_to_dict(*compared);
+}
+constexpr Method kVerifyContainerAuthenticityCheckpoint{
+    "Vesk", "verify_container_authenticity_checkpoint(container_path, checkpoint_path)", verify_checkpoint};
+
+Result<JsonObject> start_container_retention_scheduler(Vesk& self, std::string container_path,
+                                                       uint64_t interval_seconds, RetentionPolicy policy) {
+  Result<RetentionSchedulerStatus> status =
+      self.start_container_retention_scheduler(container_path, interval_seconds, policy);
+  if (!status.ok()) return status.status().as(ErrorKind::OS);
+  return retention_scheduler_status_to_dict(*status);
+}
+constexpr Method kStartContainerRetentionScheduler{
+    "Vesk",
+    "start_container_retention_scheduler($self, container_path, interval_seconds, min_generations=1, "
+    "max_generations=None, max_age_seconds=None, max_size_bytes=None)",
+    start_container_retention_scheduler};
+
+bool stop_container_retention_scheduler(Vesk& self) { return self.stop_container_retention_scheduler(); }
+constexpr Method kStopContainerRetentionScheduler{"Vesk", "stop_container_retention_scheduler($self)",
+                                                  stop_container_retention_scheduler};
+
+JsonValue container_retention_scheduler_status(Vesk& self) {
+  std::optional<RetentionSchedulerStatus> status = self.container_retention_scheduler_status();
+  if (!status) return JsonValue();
+  return retention_scheduler_status_to_dict(*status);
+}
+constexpr Method kContainerRetentionSchedulerStatus{"Vesk", "container_retention_scheduler_status($self)",
+                                                    container_retention_scheduler_status};
+
 }  // namespace
 
 MethodRows container_methods() {
@@ -130,6 +279,20 @@ MethodRows container_methods() {
       bind<kVerifyContainer>(),
       bind<kVerifyContainerAuthenticity>(),
       bind<kImportContainer>(),
+      bind<kAppendContainerWithRetention>(),
+      bind<kAppendSignedContainerWithRetention>(),
+      bind<kHoldContainerGeneration>(),
+      bind<kHoldSignedContainerGeneration>(),
+      bind<kReleaseContainerGenerationHold>(),
+      bind<kReleaseSignedContainerGenerationHold>(),
+      bind<kPlanContainerRetention>(),
+      bind<kApplyContainerRetention>(),
+      bind<kCompactContainer>(),
+      bind<kUpdateContainerAuthenticityCheckpoint>(),
+      bind<kVerifyContainerAuthenticityCheckpoint>(),
+      bind<kStartContainerRetentionScheduler>(),
+      bind<kStopContainerRetentionScheduler>(),
+      bind<kContainerRetentionSchedulerStatus>(),
   };
 }
 

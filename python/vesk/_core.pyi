@@ -119,6 +119,75 @@ class _ContainerAuthenticityReport(TypedDict):
     public_key: str | None
     latest_manifest_sha256: str | None
 
+class _GenerationHoldReport(TypedDict):
+    control_generation: int
+    held_generation: int
+    active_holds: list[_ContainerHold]
+
+class _RetentionPlan(TypedDict):
+    evaluated_generations: list[int]
+    keep_generations: list[int]
+    drop_generations: list[int]
+    selected_keep_last: int
+    age_cutoff: int | None
+    estimated_compacted_size: int
+    size_target_met: bool
+    held_generations: list[int]
+    hold_floor_generation: int | None
+    limits_blocked_by_holds: bool
+    reasons: list[str]
+
+class _CompactionReport(TypedDict):
+    path: str
+    kept_generations: list[int]
+    dropped_generation_count: int
+    copied_segment_count: int
+    reused_segment_count: int
+    previous_size: int
+    compacted_size: int
+    reclaimed_bytes: int
+    trailing_bytes_removed: int
+
+class _RetentionResult(TypedDict):
+    evaluated_generation_count: int
+    selected_keep_last: int
+    age_cutoff: int | None
+    estimated_compacted_size: int
+    size_target_met: bool
+    reasons: list[str]
+    compaction: _CompactionReport
+    plan: _RetentionPlan
+
+class _AppendWithRetention(TypedDict):
+    append: _ContainerWriteReport
+    retention: _RetentionResult
+
+class _AuthenticityCheckpoint(TypedDict):
+    format: str
+    version: int
+    public_key: str
+    generation: int
+    manifest_sha256: str
+    updated_at: int
+
+class _CheckpointComparison(TypedDict):
+    checkpoint_path: str
+    public_key: str
+    checkpoint_generation: int
+    current_generation: int
+    current_manifest_sha256: str
+    advanced_by: int
+    checkpoint_is_current: bool
+
+class _RetentionSchedulerStatus(TypedDict):
+    path: str
+    running: bool
+    interval_seconds: int
+    run_count: int
+    last_run_at: int | None
+    last_reclaimed_bytes: int | None
+    last_error: str | None
+
 _AuditEntityKind = Literal["source", "claim", "memory", "decision", "action", "artifact", "verification"]
 _AuditEntityStatus = Literal[
     "candidate", "observed", "accepted", "verified", "rejected", "superseded", "blocked", "decided", "completed",
@@ -469,6 +538,72 @@ class Vesk:
     ) -> _ContainerAuthenticityReport: ...
     @staticmethod
     def import_container(container_path: str, target_path: str) -> _ContainerImportReport: ...
+    def append_container_with_retention(
+        self,
+        container_path: str,
+        min_generations: int = 1,
+        max_generations: int | None = None,
+        max_age_seconds: int | None = None,
+        max_size_bytes: int | None = None,
+    ) -> _AppendWithRetention: ...
+    def append_signed_container_with_retention(
+        self,
+        container_path: str,
+        signing_key: str,
+        min_generations: int = 1,
+        max_generations: int | None = None,
+        max_age_seconds: int | None = None,
+        max_size_bytes: int | None = None,
+    ) -> _AppendWithRetention: ...
+    @staticmethod
+    def hold_container_generation(container_path: str, generation: int, label: str) -> _GenerationHoldReport: ...
+    @staticmethod
+    def hold_signed_container_generation(
+        container_path: str, generation: int, label: str, signing_key: str
+    ) -> _GenerationHoldReport: ...
+    @staticmethod
+    def release_container_generation_hold(container_path: str, generation: int) -> _GenerationHoldReport: ...
+    @staticmethod
+    def release_signed_container_generation_hold(
+        container_path: str, generation: int, signing_key: str
+    ) -> _GenerationHoldReport: ...
+    @staticmethod
+    def plan_container_retention(
+        container_path: str,
+        min_generations: int = 1,
+        max_generations: int | None = None,
+        max_age_seconds: int | None = None,
+        max_size_bytes: int | None = None,
+    ) -> _RetentionPlan: ...
+    @staticmethod
+    def apply_container_retention(
+        container_path: str,
+        min_generations: int = 1,
+        max_generations: int | None = None,
+        max_age_seconds: int | None = None,
+        max_size_bytes: int | None = None,
+    ) -> _RetentionResult: ...
+    @staticmethod
+    def compact_container(container_path: str, keep_last: int) -> _CompactionReport: ...
+    @staticmethod
+    def update_container_authenticity_checkpoint(
+        container_path: str, checkpoint_path: str, trusted_public_key: str
+    ) -> _AuthenticityCheckpoint: ...
+    @staticmethod
+    def verify_container_authenticity_checkpoint(
+        container_path: str, checkpoint_path: str
+    ) -> _CheckpointComparison: ...
+    def start_container_retention_scheduler(
+        self,
+        container_path: str,
+        interval_seconds: int,
+        min_generations: int = 1,
+        max_generations: int | None = None,
+        max_age_seconds: int | None = None,
+        max_size_bytes: int | None = None,
+    ) -> _RetentionSchedulerStatus: ...
+    def stop_container_retention_scheduler(self) -> bool: ...
+    def container_retention_scheduler_status(self) -> _RetentionSchedulerStatus | None: ...
 
     def annotate_audit_entity(
         self, record_or_entity_id: str, kind: str, status: str, canonical_id: str | None = None

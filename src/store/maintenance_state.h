@@ -19,6 +19,7 @@
 #include "cognitive/persistence_manifest.h"
 #include "cognitive/reflection_summary.h"
 #include "cognitive/startup_validation.h"
+#include "exchange/capsule/retention_scheduler.h"
 #include "maintenance/background_worker_state.h"
 #include "store/lock_order.h"
 
@@ -35,12 +36,6 @@ struct MaintenanceSettings {
   uint64_t count = 3;
 };
 
-// A running container retention scheduler; stopping sends its thread the
-// stop message and joins it.
-struct RetentionScheduler {
-  std::function<void()> stop_and_join;
-};
-
 struct MaintenanceState {
   Guarded<std::vector<MaintenanceTrendSnapshot>> trends{lock_order::kTrends};
   Guarded<std::vector<ReflectionSummary>> reflection_summaries{lock_order::kReflections};
@@ -52,6 +47,8 @@ struct MaintenanceState {
   // and close remove it.
   Guarded<std::shared_ptr<BackgroundWorkerState>> background{lock_order::kBackground};
   MutexGuarded<MaintenanceTurn> cycle_turn{lock_order::kMaintenanceCycle};
+  // The container retention scheduler, or null; held while a replaced or
+  // stopped one's thread is joined.
   MutexGuarded<std::unique_ptr<RetentionScheduler>> retention_scheduler{lock_order::kRetentionScheduler};
 };
 

@@ -13,8 +13,7 @@ Vesk::Vesk(fs::path path, StoreKey key, Env& env)
 Vesk::~Vesk() {
   stop_background();
   // The retention scheduler thread must not outlive the store it works for.
-  std::unique_ptr<RetentionScheduler> scheduler = std::move(*maintenance_.retention_scheduler.write());
-  if (scheduler && scheduler->stop_and_join) scheduler->stop_and_join();
+  (void)stop_container_retention_scheduler();
   // The record log closes itself when its last holder lets go, printing a
   // failure to standard error; the journal hands every frame to the file as
   // it is appended, so nothing is left to write there.

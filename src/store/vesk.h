@@ -53,7 +53,9 @@
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
 #include "entities/relation_views.h"
+#include "exchange/capsule/container_retention.h"
 #include "exchange/capsule/container_writer.h"
+#include "exchange/capsule/retention_scheduler.h"
 #include "exchange/context_capsule/context_capsule.h"
 #include "index/embedding_fn.h"
 #include "maintenance/maintenance_report.h"
@@ -205,6 +207,27 @@ class Vesk {
                                                  std::optional<std::string_view> signing_key);
   Result<ContainerWriteReport> append_container(const fs::path& container_path,
                                                 std::optional<std::string_view> signing_key);
+  // Captures as above, appends one generation and, when that succeeded,
+  // applies retention to the container under the same mutex and lock, so no
+  // other mutation comes between them. When the retention fails the call
+  // fails with its error and the appended generation stays committed.
+  Result<std::pair<ContainerWriteReport, RetentionApplyReport>> append_container_with_retention(
+      const fs::path& container_path, std::optional<std::string_view> signing_key, const RetentionPolicy& policy);
+
+  // The store's one container retention scheduler slot
+  // (exchange/capsule/retention_scheduler.h). Start checks and starts a new
+  // scheduler (a failure leaves a running one as it was), then, holding the
+  // slot, stops the one in it and puts the new one in its place; it gives
+  // the new scheduler's status as started. Stop empties the slot, waiting
+  // for the thread (and a pass in progress), and tells whether there was
+  // one. Status is none for an empty slot. Close and the destructor stop
+  // the scheduler first.
+  Result<RetentionSchedulerStatus> start_container_retention_scheduler(const fs::path& container_path,
+                                                                       uint64_t interval_seconds,
+                                                                       const RetentionPolicy& policy,
+                                                                       SchedulerClock& clock = SchedulerClock::Default());
+  bool stop_container_retention_scheduler();
+  std::optional<RetentionSchedulerStatus> container_retention_scheduler_status() const;
 
   // The path as given to open (shown by repr and in messages).
   const fs::path& path() const { return path_; }

@@ -40,11 +40,9 @@ Status Vesk::close() {
   // memory has nowhere to go, and closing again does nothing.
   if (closed_.load()) return Status::Ok();
   stop_background();
-  {
-    auto slot = maintenance_.retention_scheduler.write();
-    std::unique_ptr<RetentionScheduler> scheduler = std::move(*slot);
-    if (scheduler && scheduler->stop_and_join) scheduler->stop_and_join();
-  }
+  // The scheduler's passes write the container, not the store, but its
+  // thread must not outlive the store object it was started from.
+  (void)stop_container_retention_scheduler();
   // A failed flush ends the close with everything still open and usable.
   VESK_RETURN_IF_ERROR(flush());
   // The SDR index is rebuilt from the record log at the next open for any

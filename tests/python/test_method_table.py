@@ -154,6 +154,20 @@ SAMPLES = {
     "append_container": lambda d, r: ((str(d / "none.vskc"),), {}),
     "append_signed_container": lambda d, r: ((str(d / "none.vskc"), "0" * 64), {}),
     "verify_container_authenticity": lambda d, r: ((str(d / "none.vskc"),), {}),
+    "append_container_with_retention": lambda d, r: ((str(d / "none.vskc"),), {"max_generations": 2}),
+    "append_signed_container_with_retention": lambda d, r: ((str(d / "none.vskc"), "0" * 64), {"max_generations": 2}),
+    "hold_container_generation": lambda d, r: ((str(d / "none.vskc"), 1, "keep"), {}),
+    "hold_signed_container_generation": lambda d, r: ((str(d / "none.vskc"), 1, "keep", "0" * 64), {}),
+    "release_container_generation_hold": lambda d, r: ((str(d / "none.vskc"), 1), {}),
+    "release_signed_container_generation_hold": lambda d, r: ((str(d / "none.vskc"), 1, "0" * 64), {}),
+    "plan_container_retention": lambda d, r: ((str(d / "none.vskc"),), {"max_generations": 2}),
+    "apply_container_retention": lambda d, r: ((str(d / "none.vskc"),), {"max_generations": 2}),
+    "compact_container": lambda d, r: ((str(d / "none.vskc"), 1), {}),
+    "update_container_authenticity_checkpoint": lambda d, r: ((str(d / "none.vskc"), str(d / "cp.json"), "0" * 64), {}),
+    "verify_container_authenticity_checkpoint": lambda d, r: ((str(d / "none.vskc"), str(d / "cp.json")), {}),
+    "start_container_retention_scheduler": lambda d, r: ((str(d / "none.vskc"), 1), {"max_generations": 2}),
+    "stop_container_retention_scheduler": lambda d, r: ((), {}),
+    "container_retention_scheduler_status": lambda d, r: ((), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}

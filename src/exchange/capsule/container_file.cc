@@ -1,6 +1,7 @@
 #include "exchange/capsule/container_file.h"
 
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 namespace vesk {
@@ -18,6 +19,13 @@ Status short_read_error() { return Status::OS("failed to fill whole buffer"); }
 Status check_path_argument(const fs::path& path) {
   if (path.native().find('\0') != std::string::npos) return Status::OS("Path contains a NUL byte");
   return Status::Ok();
+}
+
+fs::path file_behind_link(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_symlink(path, ec)) return path;
+  fs::path target = fs::canonical(path, ec);
+  return ec ? path : target;
 }
 
 Result<ContainerFile> ContainerFile::open(const fs::path& path, Env& env) {

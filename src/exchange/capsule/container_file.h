@@ -33,6 +33,12 @@ Status short_read_error();
 // and act on another path. Checked before any file call sees the path.
 Status check_path_argument(const fs::path& path);
 
+// The file that replacing `path` by a rename must replace: the path itself,
+// or, when it is a symbolic link, the canonical path of its target, so that
+// the rename replaces the target and leaves the link in place. A temporary
+// file is built beside the result.
+fs::path file_behind_link(const fs::path& path);
+
 class ContainerFile {
  public:
   // Opens read-only (the path checked first) and reads the size once.

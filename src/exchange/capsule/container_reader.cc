@@ -132,7 +132,7 @@ Result<OpenedContainer> open_container(const fs::path& path, Env& env) {
   return opened;
 }
 
-Result<ContainerState> load_v2_container_state(const fs::path& path, Env& env) {
+Result<OpenedContainer> open_v2_container(const fs::path& path, Env& env) {
   Result<ContainerFile> file = ContainerFile::open(path, env);
   if (!file.ok()) return file.status();
   Result<ContainerHeader> header = read_container_header(*file);
@@ -141,7 +141,15 @@ Result<ContainerState> load_v2_container_state(const fs::path& path, Env& env) {
     return Status::OS("Incremental append requires an Vesk v2 container; found version " +
                       std::to_string(header->version));
   }
-  return read_container_generations(*file, *header);
+  Result<ContainerState> state = read_container_generations(*file, *header);
+  if (!state.ok()) return state.status();
+  return OpenedContainer{std::move(file).value(), header->version, std::move(state).value()};
+}
+
+Result<ContainerState> load_v2_container_state(const fs::path& path, Env& env) {
+  Result<OpenedContainer> opened = open_v2_container(path, env);
+  if (!opened.ok()) return opened.status();
+  return std::move(opened->state);
 }
 
 Result<CapsuleToc> open_latest_generation(const fs::path& path, Env& env) {

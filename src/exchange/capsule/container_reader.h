@@ -72,6 +72,8 @@ Result<OpenedContainer> open_container(const fs::path& path, Env& env);
 // The state of a layout-2 container; another version fails with
 // "Incremental append requires an Vesk v2 container; found version {}".
 Result<ContainerState> load_v2_container_state(const fs::path& path, Env& env);
+// The same, with the file kept open for reading the segments.
+Result<OpenedContainer> open_v2_container(const fs::path& path, Env& env);
 // The latest TOC (layout 1: its one TOC).
 Result<CapsuleToc> open_latest_generation(const fs::path& path, Env& env);
 // One generation's TOC: layout 1 has only generation 0 ("Legacy Vesk

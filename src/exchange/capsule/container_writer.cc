@@ -134,15 +134,7 @@ Result<ContainerWriteReport> append_container_generation(const fs::path& source_
   if (!artifacts.ok()) return artifacts.status();
   auto file = env.open(container, OpenMode::kReadWrite);
   if (!file.ok()) return io(file.status());
-  Result<uint64_t> size = (*file)->size();
-  if (!size.ok()) return io(size.status());
-  if (*size != state->committed_end) {
-    // The reader saw the file at its size then; the tail is judged as it is now.
-    Result<ContainerFile> now = ContainerFile::open(container, env);
-    if (!now.ok()) return now.status();
-    VESK_RETURN_IF_ERROR(check_uncommitted_tail(*now, *state));
-    VESK_RETURN_IF_ERROR(io((*file)->truncate(state->committed_end)));
-  }
+  VESK_RETURN_IF_ERROR(cut_uncommitted_tail(**file, container, *state, env));
   Result<GenerationWriteResult> written = write_container_generation(
       **file, state->committed_end, *artifacts, &*state, state->latest.generation + 1, key, env);
   if (!written.ok()) return written.status();

@@ -37,6 +37,27 @@ uint64_t unix_seconds_or_zero(Env& env) {
 
 }  // namespace
 
+Result<uint64_t> commit_generation(File& file, uint64_t start, uint64_t toc_at, const CapsuleToc& toc,
+                                   std::string_view toc_bytes) {
+  VESK_RETURN_IF_ERROR(io(file.write_at(toc_at, toc_bytes)));
+  VESK_RETURN_IF_ERROR(io(file.sync()));
+  const uint64_t end = toc_at + toc_bytes.size();
+  if (end < start) return Status::OS("Vesk generation frame size underflow");
+
+  ContainerGenerationFrame frame;
+  frame.magic = std::string(kGenerationMagic);
+  frame.frame_version = kGenerationFrameVersion;
+  frame.generation = toc.generation;
+  frame.created_at = toc.created_at;
+  frame.generation_length = end - start;
+  frame.toc_offset = toc_at - start;
+  frame.toc_length = toc_bytes.size();
+  frame.toc_sha256 = sha256(toc_bytes);
+  VESK_RETURN_IF_ERROR(io(file.write_at(start, encode_generation_frame(frame))));
+  VESK_RETURN_IF_ERROR(io(file.sync()));
+  return end;
+}
+
 Result<std::string> zstd_compress_segment(std::string_view content) {
   std::unique_ptr<ZSTD_CCtx, CCtxFree> cctx(ZSTD_createCCtx());
   if (!cctx) return Status::OS("Allocation error");
@@ -149,24 +170,9 @@ Result<GenerationWriteResult> write_container_generation(File& file, uint64_t co
   const std::string toc_bytes = serialize_capsule_toc(toc);
   if (toc_bytes.empty() || toc_bytes.size() > kMaxTocLength) return Status::OS("Vesk container TOC exceeds size limit");
 
-  const uint64_t toc_at = pos;
-  VESK_RETURN_IF_ERROR(io(file.write_at(toc_at, toc_bytes)));
-  VESK_RETURN_IF_ERROR(io(file.sync()));
-  const uint64_t end = toc_at + toc_bytes.size();
-  if (end < start) return Status::OS("Vesk generation frame size underflow");
-
-  ContainerGenerationFrame frame;
-  frame.magic = std::string(kGenerationMagic);
-  frame.frame_version = kGenerationFrameVersion;
-  frame.generation = generation;
-  frame.created_at = toc.created_at;
-  frame.generation_length = end - start;
-  frame.toc_offset = toc_at - start;
-  frame.toc_length = toc_bytes.size();
-  frame.toc_sha256 = sha256(toc_bytes);
-  VESK_RETURN_IF_ERROR(io(file.write_at(start, encode_generation_frame(frame))));
-  VESK_RETURN_IF_ERROR(io(file.sync()));
-  result.appended_bytes = end - start;
+  Result<uint64_t> end = commit_generation(file, start, pos, toc, toc_bytes);
+  if (!end.ok()) return end.status();
+  result.appended_bytes = *end - start;
   return result;
 }
 

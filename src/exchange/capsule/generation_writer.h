@@ -18,6 +18,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/env.h"
@@ -52,6 +54,14 @@ Result<GenerationWriteResult> write_container_generation(File& file, uint64_t co
                                                          const std::vector<ContainerArtifact>& artifacts,
                                                          const ContainerState* previous, uint64_t generation,
                                                          const ContainerSigningKey* key, Env& env);
+
+// Steps 4 of the list above for a generation whose placeholder frame is at
+// `start`: writes the TOC bytes at `toc_at`, forces the file, writes the real
+// frame at `start` (number and created_at from `toc`) and forces the file
+// again. Gives the generation's end offset; a failure leaves an uncommitted
+// tail.
+Result<uint64_t> commit_generation(File& file, uint64_t start, uint64_t toc_at, const CapsuleToc& toc,
+                                   std::string_view toc_bytes);
 
 // `content` as one Zstandard frame at level 3, with the content size in the
 // frame header; or Zstandard's error name.

@@ -13,18 +13,6 @@ namespace vesk {
 
 namespace {
 
-// A label is UTF-8 (the JSON reader made sure), so a C0 control or DEL is
-// one byte and a C1 control (U+0080..U+009F) is 0xC2 followed by 0x80..0x9F.
-bool valid_hold_label(std::string_view label) {
-  if (label.empty() || label.size() > kMaxHoldLabelLength) return false;
-  for (size_t i = 0; i < label.size(); ++i) {
-    const auto c = static_cast<unsigned char>(label[i]);
-    if (c < 0x20 || c == 0x7f) return false;
-    if (c == 0xc2 && i + 1 < label.size() && static_cast<unsigned char>(label[i + 1]) <= 0x9f) return false;
-  }
-  return true;
-}
-
 bool is_hex_digest(std::string_view text) {
   if (text.size() != 64) return false;
   for (char c : text) {
@@ -36,6 +24,18 @@ bool is_hex_digest(std::string_view text) {
 bool checked_add(uint64_t a, uint64_t b, uint64_t& out) { return !__builtin_add_overflow(a, b, &out); }
 
 }  // namespace
+
+// A label is UTF-8 (the JSON reader or the binding made sure), so a C0 control or DEL is
+// one byte and a C1 control (U+0080..U+009F) is 0xC2 followed by 0x80..0x9F.
+bool valid_hold_label(std::string_view label) {
+  if (label.empty() || label.size() > kMaxHoldLabelLength) return false;
+  for (size_t i = 0; i < label.size(); ++i) {
+    const auto c = static_cast<unsigned char>(label[i]);
+    if (c < 0x20 || c == 0x7f) return false;
+    if (c == 0xc2 && i + 1 < label.size() && static_cast<unsigned char>(label[i + 1]) <= 0x9f) return false;
+  }
+  return true;
+}
 
 Status validate_container_toc(const CapsuleToc& toc, uint64_t toc_start, uint16_t expected_version) {
   if (toc.format != kContainerFormat || toc.version != expected_version) {

@@ -30,11 +30,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "base/status.h"
 #include "model/capsule_toc.h"
 
 namespace vesk {
+
+// Rule 4's label check: 1 to 256 bytes, no code point below 32 or from 127
+// to 159. `label` is UTF-8.
+bool valid_hold_label(std::string_view label);
 
 Status validate_container_toc(const CapsuleToc& toc, uint64_t toc_start, uint16_t expected_version);
 

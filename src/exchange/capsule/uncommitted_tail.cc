@@ -59,4 +59,15 @@ Status check_uncommitted_tail(ContainerFile& file, const ContainerState& state) 
   return Status::Ok();
 }
 
+Status cut_uncommitted_tail(File& file, const fs::path& path, const ContainerState& state, Env& env) {
+  Result<uint64_t> size = file.size();
+  if (!size.ok()) return container_io_error(size.status());
+  if (*size == state.committed_end) return Status::Ok();
+  // The reader saw the file at its size then; the tail is judged as it is now.
+  Result<ContainerFile> now = ContainerFile::open(path, env);
+  if (!now.ok()) return now.status();
+  VESK_RETURN_IF_ERROR(check_uncommitted_tail(*now, state));
+  return container_io_error(file.truncate(state.committed_end));
+}
+
 }  // namespace vesk

@@ -13,6 +13,7 @@
 // container generation of their own, with a number above the container's.
 #pragma once
 
+#include "base/env.h"
 #include "base/status.h"
 #include "exchange/capsule/container_file.h"
 #include "exchange/capsule/container_state.h"
@@ -24,5 +25,11 @@ namespace vesk {
 // generation at offset {O} after damaged data at offset {committed end};
 // refusing to cut it off". Reads the tail once, in pieces.
 Status check_uncommitted_tail(ContainerFile& file, const ContainerState& state);
+
+// What every writer of a new generation does first: when `file` (the
+// container at `path`, open for writing) is longer than the committed end,
+// the tail is checked as it is now (above) and cut off. On a refusal the
+// file is left as it is.
+Status cut_uncommitted_tail(File& file, const fs::path& path, const ContainerState& state, Env& env);
 
 }  // namespace vesk
