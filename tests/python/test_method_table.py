@@ -168,6 +168,13 @@ SAMPLES = {
     "start_container_retention_scheduler": lambda d, r: ((str(d / "none.vskc"), 1), {"max_generations": 2}),
     "stop_container_retention_scheduler": lambda d, r: ((), {}),
     "container_retention_scheduler_status": lambda d, r: ((), {}),
+    "update": lambda d, r: ((r,), {"strength": 0.5}),
+    "supersede": lambda d, r: (("none_such", "a newer memory"), {}),
+    "superseded_by": lambda d, r: ((r,), {}),
+    "version_chain": lambda d, r: ((r,), {}),
+    "set_temporal_validity": lambda d, r: ((r,), {}),
+    "feedback": lambda d, r: ((r, True), {}),
+    "feedback_stats": lambda d, r: ((r,), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}
