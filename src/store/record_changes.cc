@@ -139,11 +139,26 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
 
 Status RecordChanges::Batch::replace(Record next, ContentRefresh refresh) {
   const Parts& p = owner_.parts_;
+  const Record* held = (*map_)->find_value(next.id);
+  if (!held) return Status::Runtime("Record not found: " + next.id);
+  // Every position the held content can be posted under: its SDR in either
+  // range (the range followed the level it had when posted), and the SDR its
+  // record log entry keeps, which an open posts for a record the saved index
+  // lacks. Clearing just these lists costs the same in any size of store,
+  // where a full removal would ask every list of the index.
+  std::vector<uint16_t> posted =
+      encode_sdr(p.indexes.sdr_encoder, held->content, SdrRange::Core, SdrCase::Fold);
+  const Sdr general = encode_sdr(p.indexes.sdr_encoder, held->content, SdrRange::General, SdrCase::Fold);
+  posted.insert(posted.end(), general.begin(), general.end());
+  if (CachedEntryPtr entry = p.storage.cached_entry(next.id)) {
+    const std::vector<uint16_t> logged = entry->sdr().positions();
+    posted.insert(posted.end(), logged.begin(), logged.end());
+  }
   const std::string id = next.id;
   VESK_RETURN_IF_ERROR(replace(std::move(next)));
-  // The postings of the old content go first: an insert of an indexed id
-  // would add the new positions to the old ones.
-  p.indexes.sdr_index->remove(id);
+  // The old postings go first: an insert of an indexed id adds the new
+  // positions to those it has.
+  p.indexes.sdr_index->clear_positions(id, posted);
   if (refresh.sdr) p.indexes.sdr_index->insert(id, refresh.sdr);
   {
     auto sdrs = p.indexes.record_sdrs.write();
