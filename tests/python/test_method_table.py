@@ -175,6 +175,7 @@ SAMPLES = {
     "set_temporal_validity": lambda d, r: ((r,), {}),
     "feedback": lambda d, r: ((r, True), {}),
     "feedback_stats": lambda d, r: ((r,), {}),
+    "cross_namespace_digest": lambda d, r: ((), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}
