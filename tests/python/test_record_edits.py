@@ -66,6 +66,13 @@ def test_update_moves_the_record_between_tags_and_texts(store):
     assert store.recall_structured("timetable")[0]["id"] == rid
 
 
+def test_update_moves_the_record_in_the_duplicate_index(store):
+    rid = store.store("the canteen serves soup on fridays")
+    store.update(rid, content="the canteen serves curry on fridays")
+    assert store.store("the canteen serves curry on fridays") == rid
+    assert store.store("the canteen serves soup on fridays") != rid
+
+
 def test_update_recomputes_certainty_and_confidence_only_with_content_or_source(store):
     rid = store.store("the bridge reopens tomorrow", source_type="retrieved")
     store.set_claim_classifier(lambda text: "hedged")
