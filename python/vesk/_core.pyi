@@ -79,6 +79,28 @@ class _CrossNamespaceDigest(TypedDict):
     namespaces: list[_NamespaceDigestEntry]
     pairs: list[_NamespacePairSimilarity]
 
+class _SecurityProtection(TypedDict):
+    name: str
+    state: Literal["on", "off", "partial", "explicit", "not_in_core"]
+    evidence: str
+    detail: str
+
+class _SecurityStats(TypedDict):
+    records: int
+    by_effective_source: dict[str, int]
+    relayed_by_model: int
+    hearsay_or_speculative: int
+    restricted: int
+    untrusted_groups_over_cap: int
+    records_in_groups_over_cap: int
+    outside_channel_first_hand: int
+
+class _SecurityReport(TypedDict):
+    profile: Literal["balanced", "strict"]
+    protections: list[_SecurityProtection]
+    stats: _SecurityStats
+    warnings: list[str]
+
 class _MemoryIntent(TypedDict):
     needs_memory: bool
     suggested_routes: list[Literal["timeline", "graph", "documentary"]]
@@ -692,6 +714,15 @@ class Vesk:
         include_dimensions: list[str] | tuple[str, ...] | None = None,
         compact_summary: bool | None = None,
     ) -> _CrossNamespaceDigest: ...
+    def stats(self) -> dict[str, int]: ...
+    def tier_stats(self) -> dict[str, int]: ...
+    def namespace_stats(self) -> dict[str, int]: ...
+    def security_report(self) -> _SecurityReport:
+        """Protections, their states and evidence, store statistics and warnings."""
+    def record_tool_failure(self, tool_name: str) -> None: ...
+    def record_tool_success(self, tool_name: str) -> None: ...
+    def is_tool_available(self, tool_name: str) -> bool: ...
+    def tool_health(self) -> dict[str, str]: ...
     def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
     def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
     def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...

@@ -169,6 +169,14 @@ SAMPLES = {
     "stop_container_retention_scheduler": lambda d, r: ((), {}),
     "container_retention_scheduler_status": lambda d, r: ((), {}),
     "cross_namespace_digest": lambda d, r: ((), {}),
+    "stats": lambda d, r: ((), {}),
+    "tier_stats": lambda d, r: ((), {}),
+    "namespace_stats": lambda d, r: ((), {}),
+    "security_report": lambda d, r: ((), {}),
+    "record_tool_failure": lambda d, r: (("tool",), {}),
+    "record_tool_success": lambda d, r: (("tool",), {}),
+    "is_tool_available": lambda d, r: (("tool",), {}),
+    "tool_health": lambda d, r: ((), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}
