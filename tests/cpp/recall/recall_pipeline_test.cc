@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "model/record_map.h"
@@ -222,6 +223,46 @@ TEST(ConnectionExpansion, TwoHopsAtMostThirtyAndNothingTwice) {
   // The strongest 30 links win, in the recall order.
   EXPECT_EQ(results[1].record.id, "f39");
   EXPECT_EQ(results[30].record.id, "f10");
+}
+
+// A hub with 45 links of one weight, some to records that may not be
+// returned (another namespace, too weak); the links are set in the given
+// order into a map of the given bucket count.
+std::vector<std::string> expand_equal_fan(bool reversed, size_t buckets) {
+  Store s;
+  s.add(rec("hub"));
+  std::vector<std::string> targets;
+  for (int i = 0; i < 45; ++i) {
+    std::string id = std::string("t").append(std::to_string(i));
+    Record r = rec(id, "recorded", {}, i % 9 == 0 ? "work" : "default");
+    if (i % 7 == 0) r.strength = 0.05f;
+    s.add(std::move(r));
+    targets.push_back(id);
+  }
+  if (reversed) std::reverse(targets.begin(), targets.end());
+  s["hub"].connections.rehash(buckets);
+  for (const std::string& id : targets) s["hub"].connections[id] = 0.5f;
+  std::vector<ScoredRecord> results = {{1.0f, s["hub"]}};
+  expand_along_connections(results, s.lookup, 0.1f, kDefault);
+  return ids_of(results);
+}
+
+TEST(ConnectionExpansion, EqualLinksAreTakenInTheRecallOrderWhateverTheMapOrder) {
+  // The 34 returnable targets tie on score: the 30 added are the first in
+  // content hash, then id, order.
+  std::vector<std::pair<uint64_t, std::string>> returnable;
+  for (int i = 0; i < 45; ++i) {
+    if (i % 9 == 0 || i % 7 == 0) continue;
+    std::string id = std::string("t").append(std::to_string(i));
+    returnable.emplace_back(content_hash(rec(id).content), id);
+  }
+  std::sort(returnable.begin(), returnable.end());
+  std::vector<std::string> expected = {"hub"};
+  for (size_t i = 0; i < 30; ++i) expected.push_back(returnable[i].second);
+
+  for (auto [reversed, buckets] : {std::pair{false, 0}, {true, 0}, {false, 1000}, {true, 7}}) {
+    EXPECT_EQ(expand_equal_fan(reversed, buckets), expected) << reversed << " " << buckets;
+  }
 }
 
 TEST(CauseChainExpansion, ThreeCausesAtMostWithDecayingScores) {
