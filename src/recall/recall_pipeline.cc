@@ -249,12 +249,13 @@ void expand_along_connections_of(std::vector<T>& results, const RecordLookup& ca
   };
   size_t added = 0;
   for (int pass = 0; pass < 2 && !frontier.empty(); ++pass) {
+    // Every target's best score first; the targets already seen are dropped
+    // after, once per target rather than once per link.
     ScoreById noted;
     for (const auto& [score, id] : frontier) {
       const Record* from = candidates(id);
       if (!from) continue;
       for (const auto& [target, weight] : from->connections) {
-        if (seen.contains(target)) continue;
         const float c = score * weight * 0.6f;
         if (!(c >= 0.05f)) continue;  // too weak (or NaN)
         auto [it, inserted] = noted.try_emplace(target, c);
@@ -262,23 +263,37 @@ void expand_along_connections_of(std::vector<T>& results, const RecordLookup& ca
       }
     }
     // The first returnable targets in the recall order, as many as may still
-    // be added: only those are ordered, not every target reached.
-    std::vector<Reached> reached;
-    reached.reserve(noted.size());
-    for (const auto& [target, score] : noted) {
-      const Record* r = returnable(candidates, target, min_strength, namespaces);
-      if (r) reached.push_back({score, content_hash(r->content), target, r});
-    }
-    const size_t take = std::min(kMaxConnectionExpansion - added, reached.size());
-    std::partial_sort(reached.begin(), reached.begin() + static_cast<std::ptrdiff_t>(take), reached.end(), before);
+    // be added. Targets are put in score order first; a record is looked up
+    // (returnable? its content hash?) only for the scores that can still
+    // place, one group of equal scores at a time, ties within a group in
+    // content hash, then id, order.
+    std::vector<std::pair<float, std::string_view>> by_score;
+    by_score.reserve(noted.size());
+    for (const auto& [target, score] : noted)
+      if (!seen.contains(target)) by_score.emplace_back(score, target);
+    std::sort(by_score.begin(), by_score.end(),
+              [](const auto& a, const auto& b) { return score_before(a.first, b.first); });
+    std::vector<Reached> group;
     std::vector<std::pair<float, std::string>> next;
-    for (size_t i = 0; i < take; ++i) {
-      const Reached& e = reached[i];
-      results.push_back(scored<T>(e.score, *e.record));
-      seen.insert(std::string(e.id));
-      next.emplace_back(e.score, std::string(e.id));
-      ++added;
+    for (size_t i = 0; i < by_score.size() && added < kMaxConnectionExpansion;) {
+      size_t j = i + 1;
+      while (j < by_score.size() && !score_before(by_score[i].first, by_score[j].first)) ++j;
+      group.clear();
+      for (size_t g = i; g < j; ++g) {
+        const auto& [score, target] = by_score[g];
+        if (const Record* r = returnable(candidates, target, min_strength, namespaces))
+          group.push_back({score, content_hash(r->content), target, r});
+      }
+      std::sort(group.begin(), group.end(), before);
+      for (size_t g = 0; g < group.size() && added < kMaxConnectionExpansion; ++g) {
+        const Reached& e = group[g];
+        results.push_back(scored<T>(e.score, *e.record));
+        next.emplace_back(e.score, std::string(e.id));
+        ++added;
+      }
+      i = j;
     }
+    for (const auto& [score, id] : next) seen.insert(id);
     frontier = std::move(next);
   }
 }
