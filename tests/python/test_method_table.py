@@ -189,6 +189,7 @@ SAMPLES = {
     "import_container_generation": lambda d, r: ((str(d / "none.vskc"), str(d / "target"), 1), {}),
     "extract_container_segments": lambda d, r: ((str(d / "none.vskc"), str(d / "target"), ["a"]), {}),
     "import_authenticated_container": lambda d, r: ((str(d / "none.vskc"), str(d / "target"), "0" * 64), {}),
+    "cross_namespace_digest": lambda d, r: ((), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}
