@@ -140,6 +140,12 @@ def test_diff(tmp_path):
     assert list(shrank["changed"][0]) == ["name", "previous_sha256", "current_sha256", "previous_size",
                                           "current_size"]
 
+    # Names in byte order of their UTF-8 text, a prefix first.
+    names = Container()
+    names.add({"\u00e9": b"1", "b": b"2", "ab": b"3", "a": b"4", "Z": b"5"})
+    named = names.write(tmp_path / "names.vesk")
+    assert Vesk.diff_container_generations(named, 1, 1)["unchanged"] == ["Z", "a", "ab", "b", "\u00e9"]
+
     assert failure(Vesk.diff_container_generations, path, 9, 1) == "Vesk container generation not found: 9"
     assert failure(Vesk.diff_container_generations, path, 1, 9) == "Vesk container generation not found: 9"
     (tmp_path / "v1.vesk").write_bytes(v1_container([("x", b"xx")]))
