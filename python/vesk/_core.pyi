@@ -161,6 +161,34 @@ class _ContainerImportReport(TypedDict):
     segment_count: int
     restored_size: int
 
+class _ContainerGenerationEntry(TypedDict):
+    generation: int
+    created_at: int
+    segment_count: int
+    original_size: int
+    stored_size: int
+
+class _ChangedSegment(TypedDict):
+    name: str
+    previous_sha256: str
+    current_sha256: str
+    previous_size: int
+    current_size: int
+
+class _GenerationDiff(TypedDict):
+    from_generation: int
+    to_generation: int
+    added: list[str]
+    removed: list[str]
+    unchanged: list[str]
+    original_size_delta: int
+    changed: list[_ChangedSegment]
+
+class _SegmentVerification(TypedDict):
+    segment_count: int
+    total_size: int
+    segments: list[str]
+
 class _ContainerExportReport(TypedDict):
     output_path: str
     segment_count: int
@@ -676,6 +704,34 @@ class Vesk:
     ) -> _RetentionSchedulerStatus: ...
     def stop_container_retention_scheduler(self) -> bool: ...
     def container_retention_scheduler_status(self) -> _RetentionSchedulerStatus | None: ...
+    @staticmethod
+    def list_container_generations(container_path: str) -> list[_ContainerGenerationEntry]: ...
+    @staticmethod
+    def inspect_container_generation(container_path: str, generation: int) -> _ContainerManifest: ...
+    @staticmethod
+    def verify_container_generation(container_path: str, generation: int) -> _ContainerManifest: ...
+    @staticmethod
+    def diff_container_generations(
+        container_path: str, from_generation: int, to_generation: int
+    ) -> _GenerationDiff: ...
+    @staticmethod
+    def verify_container_segments(container_path: str, names: Sequence[str]) -> _SegmentVerification: ...
+    @staticmethod
+    def read_container_segment(container_path: str, name: str) -> bytes: ...
+    @staticmethod
+    def read_container_segment_at_generation(container_path: str, generation: int, name: str) -> bytes: ...
+    @staticmethod
+    def import_container_generation(
+        container_path: str, target_path: str, generation: int
+    ) -> _ContainerImportReport: ...
+    @staticmethod
+    def extract_container_segments(
+        container_path: str, target_path: str, names: Sequence[str]
+    ) -> _ContainerImportReport: ...
+    @staticmethod
+    def import_authenticated_container(
+        container_path: str, target_path: str, trusted_public_key: str, require_all_signed: bool = True
+    ) -> _ContainerImportReport: ...
 
     def annotate_audit_entity(
         self, record_or_entity_id: str, kind: str, status: str, canonical_id: str | None = None

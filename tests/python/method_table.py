@@ -755,10 +755,5 @@ PENDING = {
     'Context capsules, exchange and portable containers': (
         'export_context',
         'import_context',
-        'list_container_generations', 'inspect_container_generation', 'diff_container_generations',
-        'verify_container_generation',
-        'verify_container_segments', 'read_container_segment',
-        'read_container_segment_at_generation', 'import_authenticated_container',
-        'import_container_generation', 'extract_container_segments',
     ),
 }
