@@ -571,6 +571,13 @@ class Vesk:
     def set_taxonomy(self, taxonomy: TagTaxonomy) -> None: ...
     def get_taxonomy(self) -> TagTaxonomy: ...
     def set_claim_rules_enabled(self, enabled: bool) -> None: ...
+    def get_belief_id_for_record(self, record_id: str) -> str | None:
+        """ID of the belief that currently owns a record, if any."""
+    def set_embedding_claim_threshold(self, threshold: float | None = None) -> None:
+        """Opt in to embedding-based belief clustering at this cosine threshold (None disables it)."""
+    def get_contradiction_clusters(
+        self, namespace: str | None = None, limit: int | None = None
+    ) -> list[ContradictionCluster]: ...
     def set_claim_classifier(self, func: object) -> None:
         """Set a Python callable that classifies each written text."""
     def clear_claim_classifier(self) -> None:

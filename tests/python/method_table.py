@@ -713,8 +713,7 @@ PENDING = {
     ),
     'Cognitive layers': (
         'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
-        'get_surfaced_concepts_for_namespace', 'set_embedding_claim_threshold',
-        'get_belief_id_for_record', 'get_surfaced_policy_hints',
+        'get_surfaced_concepts_for_namespace', 'get_surfaced_policy_hints',
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (
@@ -747,7 +746,7 @@ PENDING = {
         'retract_policy_hint_with_reason', 'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
         'get_high_volatility_beliefs', 'get_high_salience_records', 'get_salience_summary',
-        'get_low_stability_beliefs', 'get_belief_instability_summary', 'get_contradiction_clusters',
+        'get_low_stability_beliefs', 'get_belief_instability_summary',
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
         'get_policy_lifecycle_summary', 'get_policy_pressure_report',
     ),
