@@ -15,7 +15,9 @@ SearchFilter::SearchFilter(const SearchQuery& q)
   if (q.query && !q.query->empty()) lowered_query_ = unicode_lower(*q.query);
 }
 
-bool SearchFilter::matches(const Record& r, double now) const {
+bool SearchFilter::matches(const Record& r, double now) const { return matches_fields(r, now) && record_is_public(r); }
+
+bool SearchFilter::matches_fields(const Record& r, double now) const {
   if (!record_valid_at(r, now)) return false;
   if (std::find(namespaces_.begin(), namespaces_.end(), r.namespace_) == namespaces_.end()) return false;
   if (q_.level && r.level != *q_.level) return false;
@@ -29,8 +31,7 @@ bool SearchFilter::matches(const Record& r, double now) const {
   if (q_.content_type && r.content_type != *q_.content_type) return false;
   if (q_.source_type && r.source_type != *q_.source_type) return false;
   if (q_.semantic_type && r.semantic_type != *q_.semantic_type) return false;
-  if (lowered_query_ && unicode_lower(r.content).find(*lowered_query_) == std::string::npos) return false;
-  return record_is_public(r);
+  return !lowered_query_ || unicode_lower(r.content).find(*lowered_query_) != std::string::npos;
 }
 
 }  // namespace vesk

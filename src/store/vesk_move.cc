@@ -1,5 +1,8 @@
 // Vesk::move_record: one record into another namespace, with the links that
 // would then cross namespaces cut on both sides.
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <utility>
 #include <vector>
 
@@ -16,14 +19,24 @@ void cut_link(Record& r, const std::string& target) {
 
 // The ids, in map order, of the records other than `moved_id` that lie in
 // `old_namespace` and link to `moved_id`: the records a move leaves behind
-// holding a link into another namespace. One pass over the map.
+// holding a link into another namespace. One pass over the map, split over
+// the thread pool (the map is only read).
 std::vector<std::string> collect_old_namespace_linkers(const RecordMap& map, const std::string& moved_id,
                                                        const std::string& old_namespace) {
+  std::vector<const Record*> all;
+  all.reserve(map.size());
+  for (const auto& entry : map) all.push_back(&entry.second);
+  std::vector<char> links(all.size(), 0);
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, all.size(), 1024), [&](const tbb::blocked_range<size_t>& range) {
+    for (size_t i = range.begin(); i != range.end(); ++i) {
+      const Record& r = *all[i];
+      links[i] = !r.connections.empty() && r.namespace_ == old_namespace && r.id != moved_id &&
+                 r.connections.contains(moved_id);
+    }
+  });
   std::vector<std::string> out;
-  for (const auto& [id, r] : map) {
-    if (r.connections.empty() || r.namespace_ != old_namespace || id == moved_id) continue;
-    if (r.connections.contains(moved_id)) out.push_back(id);
-  }
+  for (size_t i = 0; i < all.size(); ++i)
+    if (links[i]) out.push_back(all[i]->id);
   return out;
 }
 

@@ -1,8 +1,13 @@
 // Vesk::search: the records that pass every filter given, by importance.
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 
+#include "model/record_access.h"
 #include "model/record_importance.h"
 #include "store/vesk.h"
 
@@ -16,6 +21,9 @@ float sort_key(const Record& r) {
   return std::isnan(importance) ? -std::numeric_limits<float>::infinity() : importance;
 }
 
+// Marks a record that fails the filters.
+constexpr float kDropped = std::numeric_limits<float>::quiet_NaN();
+
 }  // namespace
 
 std::vector<Record> Vesk::search(const SearchQuery& query) {
@@ -24,23 +32,39 @@ std::vector<Record> Vesk::search(const SearchQuery& query) {
   std::vector<Record> out;
   {
     auto records = records_.records.read();
+    // The records an anonymous reader may not see, from the metadata index:
+    // usually none, so the walk reads no metadata.
+    std::unordered_set<const Record*> hidden;
+    for (const Record* r : records_.by_metadata(records).records_with_key(*records, "acl_visibility"))
+      if (!record_is_public(*r)) hidden.insert(r);
+
+    // The walk is split over the thread pool (the map is only read); each
+    // record's sort key lands at its place in map order, or kDropped.
+    std::vector<const Record*> all;
+    all.reserve(records->size());
+    for (const auto& entry : *records) all.push_back(&entry.second);
+    std::vector<float> keys(all.size());
+    tbb::parallel_for(tbb::blocked_range<size_t>(0, all.size(), 1024), [&](const tbb::blocked_range<size_t>& range) {
+      for (size_t i = range.begin(); i != range.end(); ++i) {
+        const Record& r = *all[i];
+        keys[i] = filter.matches_fields(r, now) && !hidden.contains(&r) ? sort_key(r) : kDropped;
+      }
+    });
+
     // The first `limit` of a stable sort by importance, highest first, with
     // only the kept records copied.
     struct Ranked {
       float key;
       size_t order;
-      const Record* record;
     };
     std::vector<Ranked> ranked;
-    size_t order = 0;
-    for (const auto& [id, record] : *records) {
-      if (filter.matches(record, now)) ranked.push_back({sort_key(record), order++, &record});
-    }
+    for (size_t i = 0; i < keys.size(); ++i)
+      if (!std::isnan(keys[i])) ranked.push_back({keys[i], i});
     auto before = [](const Ranked& a, const Ranked& b) { return a.key != b.key ? a.key > b.key : a.order < b.order; };
     const size_t kept = std::min(filter.limit(), ranked.size());
     std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(kept), ranked.end(), before);
     out.reserve(kept);
-    for (size_t i = 0; i < kept; ++i) out.push_back(*ranked[i].record);
+    for (size_t i = 0; i < kept; ++i) out.push_back(*all[ranked[i].order]);
   }
   recall_.hits.count_search(out.empty());
   return out;
