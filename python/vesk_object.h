@@ -65,5 +65,6 @@ MethodRows connection_methods();      // connection_methods.cc: connect
 MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, memory intent
 MethodRows record_admin_methods();    // record_admin_methods.cc: move, import, media, promotion, salience
 MethodRows search_methods();          // search_methods.cc: search
+MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
 
 }  // namespace vesk::py
