@@ -2,6 +2,7 @@
 // would then cross namespaces cut on both sides.
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 
 #include <utility>
 #include <vector>
@@ -27,12 +28,16 @@ std::vector<std::string> collect_old_namespace_linkers(const RecordMap& map, con
   all.reserve(map.size());
   for (const auto& entry : map) all.push_back(&entry.second);
   std::vector<char> links(all.size(), 0);
-  tbb::parallel_for(tbb::blocked_range<size_t>(0, all.size(), 1024), [&](const tbb::blocked_range<size_t>& range) {
-    for (size_t i = range.begin(); i != range.end(); ++i) {
-      const Record& r = *all[i];
-      links[i] = !r.connections.empty() && r.namespace_ == old_namespace && r.id != moved_id &&
-                 r.connections.contains(moved_id);
-    }
+  // Isolated: the caller holds the record map's lock, so while it waits it
+  // must take on no other work of the pool (a maintenance phase).
+  tbb::this_task_arena::isolate([&] {
+    tbb::parallel_for(tbb::blocked_range<size_t>(0, all.size(), 1024), [&](const tbb::blocked_range<size_t>& range) {
+      for (size_t i = range.begin(); i != range.end(); ++i) {
+        const Record& r = *all[i];
+        links[i] = !r.connections.empty() && r.namespace_ == old_namespace && r.id != moved_id &&
+                   r.connections.contains(moved_id);
+      }
+    });
   });
   std::vector<std::string> out;
   for (size_t i = 0; i < all.size(); ++i)

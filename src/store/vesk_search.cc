@@ -1,6 +1,7 @@
 // Vesk::search: the records that pass every filter given, by importance.
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 
 #include <algorithm>
 #include <cmath>
@@ -44,11 +45,15 @@ std::vector<Record> Vesk::search(const SearchQuery& query) {
     all.reserve(records->size());
     for (const auto& entry : *records) all.push_back(&entry.second);
     std::vector<float> keys(all.size());
-    tbb::parallel_for(tbb::blocked_range<size_t>(0, all.size(), 1024), [&](const tbb::blocked_range<size_t>& range) {
-      for (size_t i = range.begin(); i != range.end(); ++i) {
-        const Record& r = *all[i];
-        keys[i] = filter.matches_fields(r, now) && !hidden.contains(&r) ? sort_key(r) : kDropped;
-      }
+    // Isolated: this thread holds the record map's lock, so while it waits it
+    // must take on no other work of the pool (a maintenance phase).
+    tbb::this_task_arena::isolate([&] {
+      tbb::parallel_for(tbb::blocked_range<size_t>(0, all.size(), 1024), [&](const tbb::blocked_range<size_t>& range) {
+        for (size_t i = range.begin(); i != range.end(); ++i) {
+          const Record& r = *all[i];
+          keys[i] = filter.matches_fields(r, now) && !hidden.contains(&r) ? sort_key(r) : kDropped;
+        }
+      });
     });
 
     // The first `limit` of a stable sort by importance, highest first, with
