@@ -66,5 +66,6 @@ MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, me
 MethodRows record_admin_methods();    // record_admin_methods.cc: move, import, media, promotion, salience
 MethodRows search_methods();          // search_methods.cc: search
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
+MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
 
 }  // namespace vesk::py
