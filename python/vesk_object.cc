@@ -126,7 +126,7 @@ PyMethodDef* vesk_methods() {
                               connection_methods(), capsule_methods(), correction_log_methods(),
                               tier_recall_methods(), namespace_digest_methods(), statistics_methods(),
                               record_edit_methods(),
-                              belief_methods()}) {
+                              belief_methods(), record_admin_methods(), search_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

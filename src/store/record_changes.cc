@@ -302,6 +302,52 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
   return Status::Ok();
 }
 
+// ---- Restore -------------------------------------------------------------------
+
+Status RecordChanges::Batch::restore(NewRecord n) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record& r = n.record;
+  std::string frame;
+  serialize_record(r, frame);
+  VESK_RETURN_IF_ERROR(p.journal.append_cognitive_frame(FrameKind::kRecordInsert, frame, false));
+
+  if (const Record* held = map.find_value(r.id)) unindex(*held);
+  p.records.duplicates.write()->note_insert(r);
+  p.records.recall_index.write()->note_insert(r);
+  p.records.by_metadata(*map_).note_insert(r);
+  p.records.structural(*map_).note_insert(r);
+  p.indexes.ngram.write()->insert(r.id, r.content);
+  p.indexes.sdr_index->insert(r.id, n.sdr);
+  p.indexes.terms.write()->insert(r.id, r.content, r.namespace_);
+  if (!r.tags.empty()) p.indexes.tags.write()->add(r.id, r.tags);
+  p.records.id_map.write()->insert_or_assign(r.vesk_id.value_or(r.id), r.id);
+  if (n.general_sdr) p.indexes.record_sdrs.write()->insert_or_assign(r.id, std::move(n.general_sdr));
+  std::string id = r.id;
+  map.insert_or_assign(std::move(id), std::move(r));
+  changed_ = true;
+  return Status::Ok();
+}
+
+void RecordChanges::Batch::unindex(const Record& r) {
+  const Parts& p = owner_.parts_;
+  p.records.duplicates.write()->note_remove(r.id, r.content);
+  p.records.recall_index.write()->note_remove(r);
+  p.records.by_metadata(*map_).note_remove(r);
+  p.records.structural(*map_).note_remove(r);
+  p.indexes.ngram.write()->remove(r.id);
+  p.indexes.sdr_index->remove(r.id);
+  p.indexes.terms.write()->remove(r.id);
+  p.indexes.tags.write()->remove(r.id);
+  {
+    auto ids = p.records.id_map.write();
+    const std::string& key = r.vesk_id ? *r.vesk_id : r.id;
+    const std::string* held_id = ids->find(key);
+    if (held_id && *held_id == r.id) ids->erase(key);
+  }
+  p.indexes.record_sdrs.write()->erase(r.id);
+}
+
 // ---- After the lock ------------------------------------------------------------
 
 void RecordChanges::Batch::finish() {

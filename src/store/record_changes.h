@@ -211,6 +211,14 @@ class RecordChanges::Batch {
   // for an id the map does not hold ("Record not found: {id}") and with the
   // journal's error. No audit entry is written.
   Status patch(std::vector<Record> next, std::span<const RecordPatch> patches);
+  // A record restored as it was exported (the JSON import): journaled as a
+  // new-record frame (kind 1), not forced, and put in the map under its id,
+  // replacing a record held under it, which first leaves every table and
+  // index. Then the record enters all of them as a new record does (its SDRs
+  // as computed by the caller), but the record log, the stored embedding and
+  // the audit journal are not written. Fails, with nothing changed, with the
+  // journal's error.
+  Status restore(NewRecord r);
   // A maintenance pass over the whole map, with one journal batch and one
   // undo. `pass` changes and removes records of the map in place (it adds
   // none) and returns the ids it took out. Every record it changed (next_changed_record against a copy
@@ -240,6 +248,9 @@ class RecordChanges::Batch {
                       const std::function<Status(const std::vector<Record>&)>& write_frame);
   // The tables of a record that changed from `before` to `next`.
   void reindex(const Record& before, const Record& next);
+  // Takes a held record out of every table and index (not the map, the
+  // record log or the stored embedding).
+  void unindex(const Record& r);
   // Step 4, once: releases the lock first.
   void finish();
 

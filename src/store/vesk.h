@@ -70,6 +70,7 @@
 #include "recall/recall_explanation.h"
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
+#include "recall/record_search.h"
 #include "recall/recall_settings.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/rerank_modes.h"
@@ -303,6 +304,52 @@ class Vesk {
                                          std::optional<float> weight, std::string_view relation_type,
                                          const EntityAnchorLookup& anchor_of);
 
+  // ---- Namespace move (vesk_move.cc) ----
+
+  // Moves the record into `new_namespace` and cuts the links that would
+  // cross namespaces: its own to existing records outside the new namespace,
+  // and those that records of its old namespace hold to it. The moved record
+  // and those records are journaled as one forced record batch before the
+  // map changes; a failure changes nothing. A move into the namespace it
+  // already has changes and writes nothing. Returns a copy of the moved
+  // record, or none for an unknown id. Every failure is an OS error: the
+  // namespace's validation message, or the journal's.
+  Result<std::optional<Record>> move_record(std::string_view record_id, std::string_view new_namespace);
+
+  // ---- JSON import (vesk_import.cc) ----
+
+  // Restores the records of a JSON array of records (the form export_json
+  // writes) as they are: no validation beyond the record form, no stamping,
+  // no limits of the store road. Each is journaled as a new-record frame, in
+  // array order, and replaces a record held under its id; every table and
+  // index follows (record_changes.h, restore), the record log does not.
+  // Returns the array's length. A text that does not parse fails with its
+  // message and changes nothing; a journal failure keeps the records before
+  // it. Every failure is a Runtime error.
+  Result<uint64_t> import_json(std::string_view json_text);
+
+  // ---- Promotion and salience (vesk_promotion.cc, write/promotion_rule.h) ----
+
+  // Copies of the Working and Decisions records that may climb, with at
+  // least `min_activations` (none: 5) and `min_strength` (none: 0.7), by
+  // activations then strength, highest first, ties in the map's order.
+  std::vector<Record> promotion_candidates(std::optional<uint64_t> min_activations = std::nullopt,
+                                           std::optional<float> min_strength = std::nullopt) const;
+  // Why the record may not climb, or none (also for an unknown id).
+  std::optional<std::string> promotion_block_reason(std::string_view record_id) const;
+  // Raises the record one level, journaled as a full record (not forced)
+  // before the map changes, and returns the new level; none for an unknown
+  // id or a blocked record. A journal failure is an OS error and changes
+  // nothing. No index, SDR, tag or audit entry changes.
+  Result<std::optional<Level>> promote_record(std::string_view record_id);
+  // Sets the salience (clamped into [0, 1]), "salience_reason" to the trimmed
+  // reason (removed when there is none or it is blank) and
+  // "salience_marked_at" to now with three decimals; journaled as a full
+  // record, not forced. Returns a copy, or none for an unknown id. A NaN
+  // salience and a journal failure are Runtime errors and change nothing.
+  Result<std::optional<Record>> mark_record_salience(std::string_view record_id, double salience,
+                                                     std::optional<std::string_view> reason = std::nullopt);
+
   // ---- Text and structured recall (vesk_recall.cc, vesk_recall_core.cc) ----
 
   // The rendered context of a query in the "provenance" layout (default 40
@@ -361,6 +408,14 @@ class Vesk {
   // order). Both count in the recall hit counters. Never fails.
   std::vector<Record> recall_tier(MemoryTier tier, std::optional<std::string_view> query, size_t limit,
                                   std::optional<std::vector<std::string>> namespaces);
+
+  // ---- Search (vesk_search.cc, recall/record_search.h) ----
+
+  // Copies of at most `limit` (none: 20) records that pass every filter of
+  // the query, highest importance first, ties in the record map's order;
+  // counted in the search counters. The Python search and the system's own
+  // writers that look up their anchor records. Never fails.
+  std::vector<Record> search(const SearchQuery& query);
 
   // ---- Explained recall (vesk_explain.cc, recall/recall_explanation.h) ----
 

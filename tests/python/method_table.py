@@ -700,13 +700,11 @@ METHODS = (
 # method of the table is built.
 PENDING = {
     'Write path, record access and ingress trust': (
-        'mark_record_salience', 'delete', 'purge_record', 'store_image',
-        'store_audio_transcript', 'import_json', 'process',
-        'promotion_candidates', 'promote_record', 'promotion_block_reason', 'move_record',
+        'delete', 'purge_record',
     ),
     'Recall variants and context rendering': (
         'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',
-        'recall_at', 'recall_as_of', 'recall_full', 'search', 'explain_recall', 'replay_recall',
+        'recall_at', 'recall_as_of', 'recall_full', 'explain_recall', 'replay_recall',
         'recall_family_context', 'recall_person_context', 'recall_relation_context',
         'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
         'recall_project_context', 'set_causal_evidence_mode',
