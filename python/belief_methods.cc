@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "store/belief_queries.h"
 #include "value_classes.h"
 #include "vesk_object.h"
 
@@ -13,7 +12,7 @@ namespace vesk::py {
 namespace {
 
 std::optional<std::string> get_belief_id_for_record(Vesk& self, std::string record_id) {
-  return vesk::belief_id_for_record(self, record_id);
+  return self.belief_id_for_record(record_id);
 }
 constexpr Method kGetBeliefIdForRecord{"Vesk",
                                        "get_belief_id_for_record($self, record_id)\n--\n\n"
@@ -22,7 +21,7 @@ constexpr Method kGetBeliefIdForRecord{"Vesk",
 
 // No range test: 0, negative values, values above 1 and NaN are all stored.
 void set_embedding_claim_threshold(Vesk& self, std::optional<float> threshold) {
-  vesk::set_embedding_claim_threshold(self, threshold);
+  self.set_embedding_claim_threshold(threshold);
 }
 constexpr Method kSetEmbeddingClaimThreshold{
     "Vesk",
@@ -36,7 +35,7 @@ std::vector<ContradictionCluster> get_contradiction_clusters(Vesk& self, std::op
   if (namespace_) ns = *namespace_;
   std::optional<size_t> n;
   if (limit) n = static_cast<size_t>(*limit);
-  return vesk::get_contradiction_clusters(self, ns, n);
+  return self.get_contradiction_clusters(ns, n);
 }
 constexpr Method kGetContradictionClusters{"Vesk", "get_contradiction_clusters($self, namespace=None, limit=None)",
                                            get_contradiction_clusters};

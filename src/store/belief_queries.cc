@@ -1,3 +1,5 @@
+// The belief layer's questions and settings on the store object, and the
+// state filter of its listings.
 #include "store/belief_queries.h"
 
 #include "reports/contradiction_clusters.h"
@@ -14,32 +16,28 @@ bool filter_beliefs_by_state(const Belief& belief, std::optional<std::string_vie
   return true;
 }
 
-std::optional<std::string> belief_id_for_record(const Vesk& store, std::string_view record_id) {
-  const CognitiveReadView view = store.cognitive_read_view();
+std::optional<std::string> Vesk::belief_id_for_record(std::string_view record_id) const {
+  const CognitiveReadView view = cognitive_read_view();
   const Belief* belief = belief_for_record(view.beliefs(), record_id);
   if (!belief) return std::nullopt;
   return belief->id;
 }
 
-std::vector<Belief> list_beliefs_by_state(const Vesk& store, std::optional<std::string_view> state) {
-  const CognitiveReadView view = store.cognitive_read_view();
+std::vector<Belief> Vesk::list_beliefs_by_state(std::optional<std::string_view> state) const {
+  const CognitiveReadView view = cognitive_read_view();
   std::vector<Belief> out;
   for (const auto& [id, belief] : view.beliefs().beliefs)
     if (filter_beliefs_by_state(belief, state)) out.push_back(belief);
   return out;
 }
 
-void set_embedding_claim_threshold(Vesk& store, std::optional<float> threshold) {
-  // The store hands its parts out read-only; it is not const here, so its
-  // belief layer may be written, under the layer's own write lock.
-  auto& layers = const_cast<CognitiveLayers&>(store.layers());
-  layers.beliefs.write()->embedding_similarity_override = threshold;
+void Vesk::set_embedding_claim_threshold(std::optional<float> threshold) {
+  layers_.beliefs.write()->embedding_similarity_override = threshold;
 }
 
-std::vector<ContradictionCluster> get_contradiction_clusters(const Vesk& store,
-                                                             std::optional<std::string_view> namespace_,
-                                                             std::optional<size_t> limit) {
-  const CognitiveReadView view = store.cognitive_read_view();
+std::vector<ContradictionCluster> Vesk::get_contradiction_clusters(std::optional<std::string_view> namespace_,
+                                                                   std::optional<size_t> limit) const {
+  const CognitiveReadView view = cognitive_read_view();
   return contradiction_clusters(view.records(), view.beliefs(), namespace_, limit);
 }
 

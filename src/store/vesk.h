@@ -75,6 +75,7 @@
 #include "recall/epistemic_rerank.h"
 #include "recall/rerank_modes.h"
 #include "reports/cognitive_read_view.h"
+#include "reports/contradiction_clusters.h"
 #include "reports/namespace_digest.h"
 #include "reports/security_report.h"
 #include "reports/store_statistics.h"
@@ -696,6 +697,23 @@ class Vesk {
   // Never fails.
   CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
                                               const CrossNamespaceDigestParams& params) const;
+
+  // ---- The belief layer's questions and settings (belief_queries.cc) ----
+
+  // Readers take the cognitive read view for the call; the threshold setter
+  // takes the belief layer's write lock. None fails.
+  // The id of the belief that holds a record through one of its hypotheses.
+  std::optional<std::string> belief_id_for_record(std::string_view record_id) const;
+  // Copies of the beliefs that pass the state filter (store/belief_queries.h),
+  // in map order.
+  std::vector<Belief> list_beliefs_by_state(std::optional<std::string_view> state = std::nullopt) const;
+  // The cosine threshold of the embedding test of the next belief phases
+  // (none turns the test off), stored as given: no range test.
+  void set_embedding_claim_threshold(std::optional<float> threshold);
+  // Contradiction clusters (reports/contradiction_clusters.h) of one
+  // namespace or of all.
+  std::vector<ContradictionCluster> get_contradiction_clusters(std::optional<std::string_view> namespace_,
+                                                               std::optional<size_t> limit) const;
 
   // ---- Store statistics, the security report, the tool breaker (vesk_statistics.cc) ----
 

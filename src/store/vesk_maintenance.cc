@@ -74,7 +74,6 @@
 #include "maintenance/layer_stability.h"
 #include "maintenance/phase_clock.h"
 #include "maintenance/trend_snapshot.h"
-#include "store/belief_queries.h"
 #include "store/experience_host.h"
 #include "store/vesk.h"
 
@@ -252,7 +251,7 @@ MaintenanceReport Vesk::run_maintenance() {
   //        every namespace, read under a view of their own.
   report.trend_summary =
       append_trend_snapshot(report, cumulative_corrections, maintenance_.trends, persistence_target_, env_);
-  const std::vector<ContradictionCluster> clusters = vesk::get_contradiction_clusters(*this, std::nullopt, 4);
+  const std::vector<ContradictionCluster> clusters = get_contradiction_clusters(std::nullopt, 4);
   report.reflection = append_reflection_summary(report, clusters, records_.records, maintenance_.reflection_summaries,
                                                 persistence_target_, env_);
 
