@@ -65,5 +65,7 @@ MethodRows connection_methods();      // connection_methods.cc: connect
 MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, memory intent
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
 MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
+MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
+MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, contradiction clusters
 
 }  // namespace vesk::py

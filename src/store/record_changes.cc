@@ -49,6 +49,16 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
     return journaled;
   }
 
+  index_inserted(n);
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+void RecordChanges::Batch::index_inserted(NewRecord& n) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record& r = n.record;
   p.records.duplicates.write()->note_insert(r);
   p.records.recall_index.write()->note_insert(r);
   p.records.by_metadata(*map_).note_insert(r);
@@ -63,7 +73,47 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
   std::string id = r.id;
   map.insert_or_assign(std::move(id), std::move(r));
   apply_back_links(map, n.back_links);
+}
 
+// ---- Insert together -------------------------------------------------------------
+
+Status RecordChanges::Batch::insert_together(NewRecord n, std::vector<Record> changed,
+                                             std::string_view journal_failure, std::optional<AuditAction> audit) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record& r = n.record;
+  if (map.contains(r.id)) return Status::Runtime("Record id already in use: " + r.id);
+  if (!n.back_links.empty()) return Status::Runtime("insert_together takes the linked records whole");
+  std::vector<Record*> held;
+  held.reserve(changed.size());
+  for (const Record& c : changed) {
+    Record* h = map.find_value(c.id);
+    if (!h) return Status::Runtime("Record not found: " + c.id);
+    held.push_back(h);
+  }
+
+  LogEntry entry;
+  entry.id = r.id;
+  entry.tier = std::string(level_dna(r.level));
+  entry.sdr = n.sdr;
+  entry.content = r.content;
+  entry.created_at = r.created_at;
+  entry.strength = r.strength;
+  entry.pin_factor = r.pinned ? 100.0f : 1.0f;
+  if (auto appended = p.storage.append(entry); !appended.ok()) return appended.status();
+
+  // The batch is written from the records in hand, the new one last, so a
+  // replay meets the changed records before the record that links to them.
+  changed.push_back(std::move(r));
+  if (Status journaled = p.journal.log_record_batch(changed); !journaled.ok()) {
+    p.storage.remove_entry(changed.back().id);
+    return Status::Wrap(ErrorKind::Runtime, std::string(journal_failure), std::move(journaled));
+  }
+  n.record = std::move(changed.back());
+  changed.pop_back();
+
+  for (size_t i = 0; i < changed.size(); ++i) reindex_and_replace(*held[i], std::move(changed[i]));
+  index_inserted(n);
   if (audit) audits_.push_back(std::move(*audit));
   changed_ = true;
   return Status::Ok();
@@ -84,6 +134,45 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
   reindex_and_replace(*held, std::move(next));
   if (audit) audits_.push_back(std::move(*audit));
   changed_ = true;
+  return Status::Ok();
+}
+
+Status RecordChanges::Batch::replace(Record next, ContentRefresh refresh) {
+  const Parts& p = owner_.parts_;
+  const Record* held = (*map_)->find_value(next.id);
+  if (!held) return Status::Runtime("Record not found: " + next.id);
+  // Every position the held content can be posted under: its SDR in either
+  // range (the range followed the level it had when posted), and the SDR its
+  // record log entry keeps, which an open posts for a record the saved index
+  // lacks. Clearing just these lists costs the same in any size of store,
+  // where a full removal would ask every list of the index.
+  std::vector<uint16_t> posted =
+      encode_sdr(p.indexes.sdr_encoder, held->content, SdrRange::Core, SdrCase::Fold);
+  const Sdr general = encode_sdr(p.indexes.sdr_encoder, held->content, SdrRange::General, SdrCase::Fold);
+  posted.insert(posted.end(), general.begin(), general.end());
+  if (CachedEntryPtr entry = p.storage.cached_entry(next.id)) {
+    const std::vector<uint16_t> logged = entry->sdr().positions();
+    posted.insert(posted.end(), logged.begin(), logged.end());
+  }
+  const std::string id = next.id;
+  VESK_RETURN_IF_ERROR(replace(std::move(next)));
+  // The old postings go first: an insert of an indexed id adds the new
+  // positions to those it has.
+  p.indexes.sdr_index->clear_positions(id, posted);
+  if (refresh.sdr) p.indexes.sdr_index->insert(id, refresh.sdr);
+  {
+    auto sdrs = p.indexes.record_sdrs.write();
+    if (refresh.general_sdr) {
+      sdrs->insert_or_assign(id, std::move(refresh.general_sdr));
+    } else {
+      sdrs->erase(id);
+    }
+  }
+  if (refresh.embed) {
+    embeddings_put_.emplace_back(id, std::move(refresh.embed));
+  } else {
+    embeddings_removed_.push_back(id);
+  }
   return Status::Ok();
 }
 

@@ -37,6 +37,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -89,6 +90,7 @@
 #include "store/runtime_config.h"
 #include "store/search_indexes.h"
 #include "write/claim_certainty.h"
+#include "write/record_update.h"
 #include "write/security_profile.h"
 #include "write/source_credibility.h"
 #include "write/store_request.h"
@@ -446,6 +448,70 @@ class Vesk {
   Result<std::optional<Record>> set_record_acl(std::string_view record_id, const RecordAclChange& change);
   // The decision for `subject` on the record, or none for an unknown id.
   std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
+
+  // ---- Record edits (vesk_update.cc, vesk_supersede.cc, vesk_record_marks.cc) ----
+
+  // Changes the given fields of a record in place (write/record_update.h)
+  // and returns a copy of it as changed, or none for an unknown id. Checked
+  // before the lookup, each a Runtime error that changes nothing: the source
+  // type's validity, "vesk.audit.v1.* metadata is reserved; use the audit
+  // entity APIs", the reserved consequence tags and keys, a NaN strength
+  // ("strength must not be NaN"; infinities clamp); the new content's claim
+  // certainty is classified then, with no lock held. Under the seam's hold of
+  // the record map: a raised source type fails; a new content is re-encoded
+  // (SDR postings, record SDRs; the stored embedding is computed again once
+  // the lock is released, or removed without an embedding function) and
+  // reclassified, and the confidence follows the content and the source
+  // type; the record is journaled whole (kind 2). Then the structural
+  // relations of its namespace are inferred; their error is returned though
+  // the update stands. The record log is not touched.
+  Result<std::optional<Record>> update(std::string_view record_id, RecordUpdate change);
+  // Stores a new version of a record and closes the old one; returns the new
+  // version's id. Without `effective_at` it runs in the span "supersede" and
+  // the version takes effect now. The new version: the given content, level
+  // and tags (else the old record's; the reserved consequence tags refused
+  // in given tags, guard tags added), the old record's content, source and
+  // semantic types and namespace, the provenance of an agent, valid from the
+  // effective time, caused by the old record, linked to the records sharing
+  // its tags and "causal" 0.7 both ways with the old record. The old record
+  // gets "superseded_by", `superseded_at` and a validity ending no later than
+  // the effective time. Copies of every record that changes are staged under
+  // the record map's write lock and written, after the new version's record
+  // log entry, as one forced record batch; only then does the map change,
+  // so a failed supersession changes nothing. The taxonomy and trust model
+  // are copied before the record map is locked. Relation inference follows;
+  // its failure is ignored. Runtime errors, in order: "effective_at must be
+  // a finite Unix timestamp", the content's size, the reserved tags, "Record
+  // '{id}' not found", "Record '{id}' is already superseded", "effective_at
+  // must be later than the old record's valid_from", "A superseding version
+  // must remain in namespace '{ns}'", the namespace's, the tag count's, the
+  // record log's, "failed to atomically persist superseding version" (the
+  // journal's error its cause).
+  Result<std::string> supersede(std::string_view old_id, std::string new_content, std::optional<Level> level,
+                                std::optional<std::vector<std::string>> tags,
+                                std::optional<std::string> namespace_, std::optional<double> effective_at);
+  Result<Record> supersede_record(std::string_view old_id, std::string new_content, double effective_at,
+                                  std::optional<Level> level, std::optional<std::vector<std::string>> tags,
+                                  std::optional<std::string> namespace_);
+  // The record's "superseded_by" unless empty or "pending"; none otherwise
+  // and for an unknown id.
+  std::optional<std::string> superseded_by(std::string_view record_id) const;
+  // The versions of the record's fact, oldest first: back along caused_by_id
+  // while the parent names the current record as its successor, then
+  // forward along "superseded_by"; each record once. Empty for an unknown id.
+  std::vector<Record> version_chain(std::string_view record_id) const;
+  // Replaces the whole validity window (an absent bound becomes absent) and
+  // journals the record whole; returns a copy. Value errors, nothing
+  // changed: "Record '{id}' not found", the window's messages, the journal's.
+  Result<Record> set_temporal_validity(std::string_view record_id, std::optional<double> valid_from,
+                                       std::optional<double> valid_until);
+  // One verdict on a record (write/record_update.h apply_feedback), in the
+  // span "feedback", journaled whole; false for an unknown id. Runtime error:
+  // the journal's, nothing changed.
+  Result<bool> feedback(std::string_view record_id, bool useful);
+  // (useful, useless, useful - useless as a signed 32-bit number), or none
+  // for an unknown id.
+  std::optional<std::tuple<uint32_t, uint32_t, int32_t>> feedback_stats(std::string_view record_id) const;
 
   // ---- Maintenance (vesk_maintenance.cc, vesk_index_refresh.cc) ----
 

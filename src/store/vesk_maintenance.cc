@@ -74,6 +74,7 @@
 #include "maintenance/layer_stability.h"
 #include "maintenance/phase_clock.h"
 #include "maintenance/trend_snapshot.h"
+#include "store/belief_queries.h"
 #include "store/experience_host.h"
 #include "store/vesk.h"
 
@@ -149,7 +150,7 @@ MaintenanceReport Vesk::run_maintenance() {
   std::string belief_text;
   {
     auto beliefs = layers_.beliefs.write();
-    report.belief = update_beliefs(*beliefs, snapshot, sdrs);
+    report.belief = update_beliefs(*beliefs, snapshot, sdrs, env_);
     belief_text = layer_json(*beliefs);
   }
   (void)save_layer_text(persistence_target_, kBeliefStoreFile, belief_text, env_);
@@ -247,10 +248,11 @@ MaintenanceReport Vesk::run_maintenance() {
   report.timestamp = format_rfc3339_utc(env_.now());
   const uint64_t cumulative_corrections = 0;
 
-  // 24-25. No contradiction cluster is found yet.
+  // 24-25. The reflection looks at the four leading contradiction clusters of
+  //        every namespace, read under a view of their own.
   report.trend_summary =
       append_trend_snapshot(report, cumulative_corrections, maintenance_.trends, persistence_target_, env_);
-  const std::vector<ContradictionCluster> clusters;
+  const std::vector<ContradictionCluster> clusters = vesk::get_contradiction_clusters(*this, std::nullopt, 4);
   report.reflection = append_reflection_summary(report, clusters, records_.records, maintenance_.reflection_summaries,
                                                 persistence_target_, env_);
 

@@ -700,9 +700,8 @@ METHODS = (
 # method of the table is built.
 PENDING = {
     'Write path, record access and ingress trust': (
-        'mark_record_salience', 'delete', 'purge_record', 'update', 'store_image',
-        'store_audio_transcript', 'feedback', 'feedback_stats', 'set_temporal_validity',
-        'supersede', 'superseded_by', 'version_chain', 'import_json', 'process',
+        'mark_record_salience', 'delete', 'purge_record', 'store_image',
+        'store_audio_transcript', 'import_json', 'process',
         'promotion_candidates', 'promote_record', 'promotion_block_reason', 'move_record',
     ),
     'Recall variants and context rendering': (
@@ -714,8 +713,7 @@ PENDING = {
     ),
     'Cognitive layers': (
         'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
-        'get_surfaced_concepts_for_namespace', 'set_embedding_claim_threshold',
-        'get_belief_id_for_record', 'get_surfaced_policy_hints',
+        'get_surfaced_concepts_for_namespace', 'get_surfaced_policy_hints',
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (
@@ -748,7 +746,7 @@ PENDING = {
         'retract_policy_hint_with_reason', 'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
         'get_high_volatility_beliefs', 'get_high_salience_records', 'get_salience_summary',
-        'get_low_stability_beliefs', 'get_belief_instability_summary', 'get_contradiction_clusters',
+        'get_low_stability_beliefs', 'get_belief_instability_summary',
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
         'get_policy_lifecycle_summary', 'get_policy_pressure_report',
     ),
