@@ -675,6 +675,21 @@ class Vesk {
   // JSON objects, in map order, written under the record map's read lock
   // ("[]" for an empty store; a non-finite float is null).
   std::string export_json() const;
+  // The results of recall_structured for the query (top_k 20 when none; the
+  // one namespace when given, all otherwise) as a context fragment
+  // (exchange/context_fragment/context_fragment.h), "shared_from" this
+  // store's directory. The recall's caching and bookkeeping take place.
+  std::string export_context(std::string_view query, std::optional<size_t> top_k = std::nullopt,
+                             std::optional<std::string> namespace_ = std::nullopt);
+  // Stores each record of a context fragment through store_with_channel as
+  // retrieved memory (default namespace, no promotion), then halves the
+  // strength of the record the write returned (the existing one when
+  // duplicate detection matched) through the record-change seam, one
+  // record at a time; both recall caches are cleared at the end. Not
+  // transactional: a failure at one record leaves those before it stored.
+  // The number of fragment records; Runtime errors (the fragment's checks,
+  // the write path's, the journal's).
+  Result<uint64_t> import_context(std::string_view fragment_json);
 
   // ---- Foundations of the reports (vesk_reports.cc) ----
 

@@ -748,8 +748,4 @@ PENDING = {
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
         'get_policy_lifecycle_summary', 'get_policy_pressure_report',
     ),
-    'Context capsules, exchange and portable containers': (
-        'export_context',
-        'import_context',
-    ),
 }

@@ -156,6 +156,8 @@ SAMPLES = {
     "build_context_capsule": lambda d, r: (("memory",), {}),
     "build_compacted_context_capsule": lambda d, r: (("memory",), {}),
     "export_json": lambda d, r: ((), {}),
+    "export_context": lambda d, r: (("memory",), {}),
+    "import_context": lambda d, r: (("{}",), {}),
     "get_correction_log": lambda d, r: ((), {}),
     "get_correction_log_for_target": lambda d, r: (("belief", r), {}),
     "start_retrieval_episode": lambda d, r: (("what happened", [r]), {}),
