@@ -59,6 +59,7 @@
 #include "exchange/capsule/retention_scheduler.h"
 #include "exchange/context_capsule/context_capsule.h"
 #include "index/embedding_fn.h"
+#include "maintenance/insight.h"
 #include "maintenance/maintenance_report.h"
 #include "maintenance/maintenance_trend_summary.h"
 #include "model/config_taxonomy.h"
@@ -613,6 +614,16 @@ class Vesk {
   // Replaces the maintenance configuration with `config`, unchecked; a cycle
   // running meanwhile keeps the copy it took at its start.
   void configure_maintenance(MaintenanceConfig config) { config_.set_maintenance(std::move(config)); }
+
+  // ---- Insights (vesk_insights.cc) ----
+
+  // Runs the insight detectors (maintenance/insight_detectors.h) of
+  // `phase`, 0, 1 or 2, or all three in that order when none, under the
+  // record map's read lock, and hands their list to `use` before the lock is
+  // let go, so a caller can build its own form of it from the same records.
+  // A phase from 3 up is refused once the lock is taken: Value error
+  // "Invalid phase {}. Must be 0, 1, or 2.", `use` not called.
+  Status insights(std::optional<uint8_t> phase, const std::function<void(std::span<const Insight>)>& use) const;
 
   // ---- Audit entities and the audit graph (vesk_audit.cc) ----
   //

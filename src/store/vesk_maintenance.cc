@@ -5,9 +5,10 @@
 //    2. Copies of the maintenance configuration, then of the tag taxonomy.
 //    3. The experience intake, on the queue taken out whole.
 //    4. The cycle number: the background worker state's counter, or 0.
-//  5-7. Under the record map's write lock: the core phases, the index
-//       refresh of the records they removed, and the cycle snapshot of the
-//       records valid now.
+//  5-7. Under the record map's write lock: the core phases (level fix,
+//       decay, epistemic update, reflection, insight count) journalled as
+//       one batch, the index refresh of the records they removed, and the
+//       cycle snapshot of the records valid now.
 //    8. The SDR step (cycle_sdrs.h): the cycle SDR map.
 //    9. The store's embeddings into the belief engine, as a shared view.
 //   10. The co-recall graph decayed and saved; its copy into the causal engine.
@@ -117,11 +118,21 @@ MaintenanceReport Vesk::run_maintenance() {
   // 5-7.
   CycleSnapshot snapshot;
   {
-    auto records = records_.records.write();
-    CorePhasesResult core = maintenance_core_phases(*records, *journal_, cycle);
-    refresh_indexes_after_maintenance(core.removed_ids);
-    snapshot = take_cycle_snapshot(*records, env_.now_seconds());
-    records.unlock();
+    // The core phases are one pass of the record-change seam: their changes
+    // and removals go to the journal as one batch, and a batch that cannot
+    // be written puts every record back and counts nothing.
+    CorePhasesResult core;
+    changes_->apply([&](RecordChanges::Batch& batch) {
+      const Status written = batch.rewrite_all(
+          [&](RecordMap& records) {
+            core = maintenance_core_phases(records, cycle);
+            return core.removed_ids;
+          },
+          /*journal_removals=*/true);
+      if (!written.ok()) core = zero_core_counts(core);
+      refresh_indexes_after_maintenance(core.removed_ids);
+      snapshot = take_cycle_snapshot(batch.map(), env_.now_seconds());
+    });
     report.total_records = core.total_records;
     report.decay = core.decay;
     report.reflect = core.reflect;

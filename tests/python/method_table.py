@@ -715,7 +715,7 @@ PENDING = {
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (
-        'consolidate', 'insights',
+        'consolidate',
     ),
     'Audit graph, consequences and outcome receipts': (
         'capture_consequence', 'get_consequence_unit', 'get_consequence_units',

@@ -140,6 +140,7 @@ SAMPLES = {
     "run_maintenance": lambda d, r: ((), {}),
     "reflect": lambda d, r: ((), {}),
     "decay": lambda d, r: ((), {}),
+    "insights": lambda d, r: ((), {"phase": 1}),
     "decay_by_route_state": lambda d, r: ((), {}),
     "get_maintenance_trend_summary": lambda d, r: ((), {}),
     "start_background": lambda d, r: ((), {}),
