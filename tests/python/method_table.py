@@ -700,7 +700,7 @@ METHODS = (
 # method of the table is built.
 PENDING = {
     'Write path, record access and ingress trust': (
-        'mark_record_salience', 'delete', 'purge_record', 'update', 'store_image',
+        'mark_record_salience', 'update', 'store_image',
         'store_audio_transcript', 'feedback', 'feedback_stats', 'set_temporal_validity',
         'supersede', 'superseded_by', 'version_chain', 'import_json', 'process',
         'promotion_candidates', 'promote_record', 'promotion_block_reason', 'move_record',
