@@ -231,9 +231,14 @@ Status RecordChanges::Batch::remove(std::string_view id, std::optional<AuditActi
   const std::string key(id);
   std::vector<Record> relinked;
   for (const auto& [other_id, other] : map) {
-    if (other_id == id) continue;
+    // Most records hold no link at all: the empty tests spare them a hash
+    // of the id per table.
     const bool caused = other.caused_by_id && *other.caused_by_id == id;
-    if (!caused && !other.connections.contains(id) && !other.connection_types.contains(id)) continue;
+    if (!caused && (other.connections.empty() || !other.connections.contains(key)) &&
+        (other.connection_types.empty() || !other.connection_types.contains(key))) {
+      continue;
+    }
+    if (other_id == id) continue;
     Record next = other;
     next.connections.erase(key);
     next.connection_types.erase(key);
