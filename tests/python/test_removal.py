@@ -178,3 +178,25 @@ def test_strict_delete_purges_a_record_left_in_the_log(tmp_path):
     assert b"still in the log" not in (path / "brain.vesk").read_bytes()
     for lines in audit_lines(path).values():
         assert not any(rid.encode() in line for line in lines)
+
+
+def test_history_purge_in_a_password_store(tmp_path):
+    path = tmp_path / "s"
+    v = Vesk(str(path), "pw")
+    rid = v.store("a sealed record to purge completely")
+    others = [v.store(f"a sealed record to keep {i}") for i in range(3)]
+    v.snapshot("sealed")
+    before = {name: lines for name, lines in audit_lines(path).items()}
+    report = v.purge_record(rid, "history")
+    assert report["snapshots_rewritten"] == 1
+    # The store's own "store" and "delete" entries of the record went.
+    assert report["audit_entries_removed"] == 2
+    after = audit_lines(path)["brain.audit"]
+    assert all(line.startswith(b"AEF1:") for line in after)
+    assert [line for line in before["brain.audit"] if line in after] == after[: len(before["brain.audit"]) - 1]
+    v.close()
+
+    v = Vesk(str(path), "pw")
+    assert v.get(rid) is None
+    assert [v.get(o).content for o in others] == [f"a sealed record to keep {i}" for i in range(3)]
+    v.close()

@@ -40,25 +40,47 @@ std::string store(Vesk& v, std::string content, std::optional<std::string> cause
 // hint that must survive.
 void seed_layers(Vesk& v, const std::string& record, const std::string& other) {
   CognitiveLayers& layers = VeskTestAccess::layers(v);
+  auto belief = [](std::string id, std::string key, std::vector<std::string> hypotheses) {
+    Belief b;
+    b.id = std::move(id);
+    b.key = std::move(key);
+    b.hypothesis_ids = std::move(hypotheses);
+    return b;
+  };
+  auto hypothesis = [](std::string id, std::string belief_id, std::string member) {
+    Hypothesis h;
+    h.id = std::move(id);
+    h.belief_id = std::move(belief_id);
+    h.prototype_record_ids = {std::move(member)};
+    return h;
+  };
   auto beliefs = layers.beliefs.write();
-  beliefs->beliefs["b1"] = Belief{.id = "b1", .key = "k1", .hypothesis_ids = {"h1", "h2", "h3"}};
-  beliefs->hypotheses["h1"] = Hypothesis{.id = "h1", .belief_id = "b1", .prototype_record_ids = {record}};
-  beliefs->hypotheses["h2"] = Hypothesis{.id = "h2", .belief_id = "b1", .prototype_record_ids = {"x1"}};
-  beliefs->hypotheses["h3"] = Hypothesis{.id = "h3", .belief_id = "b1", .prototype_record_ids = {"x2"}};
-  beliefs->beliefs["b2"] = Belief{.id = "b2", .key = "k2", .hypothesis_ids = {"h4"}};
-  beliefs->hypotheses["h4"] = Hypothesis{.id = "h4", .belief_id = "b2", .prototype_record_ids = {other}};
+  beliefs->beliefs["b1"] = belief("b1", "k1", {"h1", "h2", "h3"});
+  beliefs->hypotheses["h1"] = hypothesis("h1", "b1", record);
+  beliefs->hypotheses["h2"] = hypothesis("h2", "b1", "x1");
+  beliefs->hypotheses["h3"] = hypothesis("h3", "b1", "x2");
+  beliefs->beliefs["b2"] = belief("b2", "k2", {"h4"});
+  beliefs->hypotheses["h4"] = hypothesis("h4", "b2", other);
   beliefs->key_index = {{"k1", "b1"}, {"k2", "b2"}};
   beliefs->record_index = {{record, "h1"}, {"x1", "h2"}, {"x2", "h3"}, {other, "h4"}};
   auto concepts = layers.concepts.write();
-  concepts->concepts["c1"] = ConceptCandidate{.id = "c1", .key = "ck1", .belief_ids = {"b1"}};
-  concepts->concepts["c2"] = ConceptCandidate{.id = "c2", .key = "ck2", .record_ids = {other}};
+  ConceptCandidate c1, c2;
+  c1.id = "c1", c1.key = "ck1", c1.belief_ids = {"b1"};
+  c2.id = "c2", c2.key = "ck2", c2.record_ids = {other};
+  concepts->concepts["c1"] = c1;
+  concepts->concepts["c2"] = c2;
   concepts->key_index = {{"ck1", "c1"}, {"ck2", "c2"}};
   auto causal = layers.causal.write();
-  causal->patterns["p1"] = CausalPattern{.id = "p1", .key = "pk1", .effect_belief_ids = {"b1"}};
+  CausalPattern p1;
+  p1.id = "p1", p1.key = "pk1", p1.effect_belief_ids = {"b1"};
+  causal->patterns["p1"] = p1;
   causal->key_index = {{"pk1", "p1"}};
   auto policies = layers.policies.write();
-  policies->hints["ph1"] = PolicyHint{.id = "ph1", .key = "hk1", .trigger_concept_ids = {"c1"}};
-  policies->hints["ph2"] = PolicyHint{.id = "ph2", .key = "hk2", .supporting_record_ids = {other}};
+  PolicyHint ph1, ph2;
+  ph1.id = "ph1", ph1.key = "hk1", ph1.trigger_concept_ids = {"c1"};
+  ph2.id = "ph2", ph2.key = "hk2", ph2.supporting_record_ids = {other};
+  policies->hints["ph1"] = ph1;
+  policies->hints["ph2"] = ph2;
   policies->key_index = {{"hk1", "ph1"}, {"hk2", "ph2"}};
 }
 
@@ -171,6 +193,37 @@ TEST(Delete, CascadeRemovesWhatRestsOnTheRecord) {
   ASSERT_TRUE(quiet.ok() && quiet->has_value());
   EXPECT_EQ(**quiet, LayerRemovalCounts{});
   EXPECT_EQ(std::filesystem::last_write_time(dir.path() / "beliefs.cog"), stamp - std::chrono::hours(1));
+}
+
+TEST(Purge, FailedLogSwapLeavesTheLogWhole) {
+  TempDir dir;
+  FixedEnv clock;
+  testing::FaultEnv env(clock);
+  auto v = open_store(dir.path(), env);
+  const std::string gone = store(*v, "the record to purge from the log");
+  const std::string kept = store(*v, "a record the log keeps");
+  ASSERT_TRUE(v->flush().ok());
+
+  env.fail_rename_from(".purge.tmp");
+  EXPECT_FALSE(v->purge_record(gone, PurgeScope::CurrentStorage).ok());
+  env.clear();
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_EQ(entry.path().string().find(".purge."), std::string::npos) << entry.path();
+  }
+  // The log still works: it is read, appended to and reopened whole.
+  EXPECT_TRUE(VeskTestAccess::storage(*v).read_entry(kept).ok());
+  const std::string later = store(*v, "stored after the failed swap");
+
+  // A failed purge can be repeated.
+  auto report = v->purge_record(gone, PurgeScope::CurrentStorage);
+  ASSERT_TRUE(report.ok()) << report.status().message();
+  EXPECT_FALSE(report->active_record_removed);
+  EXPECT_EQ(report->removed_surfaces, (std::vector<std::string>{"active", "derived", "current_storage"}));
+  ASSERT_TRUE(v->close().ok());
+  auto reopened = open_store(dir.path(), env);
+  EXPECT_FALSE(reopened->storage().offset_of(gone));
+  EXPECT_TRUE(reopened->get(kept));
+  EXPECT_TRUE(reopened->get(later));
 }
 
 }  // namespace
