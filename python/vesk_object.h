@@ -64,6 +64,7 @@ MethodRows outcome_receipt_methods(); // outcome_receipt_methods.cc: capture and
 MethodRows connection_methods();      // connection_methods.cc: connect
 MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, memory intent
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
+MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
 MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
 
 }  // namespace vesk::py
