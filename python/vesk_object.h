@@ -69,5 +69,6 @@ MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cros
 MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
 MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
 MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, contradiction clusters
+MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
 
 }  // namespace vesk::py

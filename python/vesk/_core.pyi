@@ -106,6 +106,19 @@ class _MemoryIntent(TypedDict):
     suggested_routes: list[Literal["timeline", "graph", "documentary"]]
     reason: Literal["empty_query", "self_contained_turn", "conservative_all_routes", "query_signal_routes"]
 
+class _PurgeReport(TypedDict):
+    record_digest: str
+    scope: Literal["active", "derived", "current_storage", "history"]
+    active_record_removed: bool
+    beliefs_removed: int
+    concepts_removed: int
+    causal_patterns_removed: int
+    policy_hints_removed: int
+    topology_removed: bool
+    snapshots_rewritten: int
+    audit_entries_removed: int
+    removed_surfaces: list[str]
+
 class _RecallHitStats(TypedDict):
     recall_total: int
     recall_empty: int
@@ -600,6 +613,8 @@ class Vesk:
         semantic_type: str | None = None,
     ) -> list[Record]: ...
     def suggest_memory_intent(self, query: str) -> _MemoryIntent: ...
+    def delete(self, record_id: str) -> bool: ...
+    def purge_record(self, record_id: str, scope: str) -> _PurgeReport: ...
     def recall_cognitive(
         self, query: str | None = None, limit: int | None = None, namespace: _Namespaces = None
     ) -> list[Record]: ...

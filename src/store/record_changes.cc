@@ -278,6 +278,17 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
 
   VESK_RETURN_IF_ERROR(p.journal.append_cognitive_frame(FrameKind::kRecordRemove, id, false));
 
+  unindex_record(id);
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+void RecordChanges::Batch::unindex_record(std::string_view id) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  const Record* held = map.find_value(id);
+  if (!held) return;
   const Record& r = *held;
   p.records.duplicates.write()->note_remove(r.id, r.content);
   p.records.recall_index.write()->note_remove(r);
@@ -296,7 +307,41 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
   p.indexes.record_sdrs.write()->erase(r.id);
   embeddings_removed_.push_back(r.id);
   map.erase(std::string(id));
+}
 
+// ---- Remove (a delete) -----------------------------------------------------------
+
+Status RecordChanges::Batch::remove(std::string_view id, std::optional<AuditAction> audit) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  if (!map.find_value(id)) return Status::Runtime("Record not found: " + std::string(id));
+
+  // The records that link to it, as they will be, in map order.
+  const std::string key(id);
+  std::vector<Record> relinked;
+  for (const auto& [other_id, other] : map) {
+    // Most records hold no link at all: the empty tests spare them a hash
+    // of the id per table.
+    const bool caused = other.caused_by_id && *other.caused_by_id == id;
+    if (!caused && (other.connections.empty() || !other.connections.contains(key)) &&
+        (other.connection_types.empty() || !other.connection_types.contains(key))) {
+      continue;
+    }
+    if (other_id == id) continue;
+    Record next = other;
+    next.connections.erase(key);
+    next.connection_types.erase(key);
+    if (caused) next.caused_by_id.reset();
+    relinked.push_back(std::move(next));
+  }
+  const std::string removed[] = {std::string(id)};
+  VESK_RETURN_IF_ERROR(p.journal.log_record_mutations(relinked, removed));
+
+  unindex_record(id);
+  for (Record& next : relinked) {
+    if (Record* held = map.find_value(next.id)) reindex_and_replace(*held, std::move(next));
+  }
+  p.storage.remove_entry(id);
   if (audit) audits_.push_back(std::move(*audit));
   changed_ = true;
   return Status::Ok();

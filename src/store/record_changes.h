@@ -196,6 +196,15 @@ class RecordChanges::Batch {
   // removed after the lock is released. Fails, with nothing changed, like
   // replace.
   Status erase(std::string_view id, std::optional<AuditAction> audit = std::nullopt);
+  // A delete: the record leaves the map and every index, and every link
+  // another record holds to it (a connection, its relation type, a causal
+  // parent) is cut. One pass over the map finds those records; their new
+  // forms and the removed id are journaled as one mutation batch (kind 6)
+  // forced to stable storage before anything changes, so a failed write
+  // changes nothing. Then, as for erase, plus the record log forgets the id
+  // in memory (its entry stays in the file); the stored embedding goes
+  // after the lock is released. Fails like replace.
+  Status remove(std::string_view id, std::optional<AuditAction> audit = std::nullopt);
   // Each record of `next`, in order, replaces the held record with its id;
   // the records are journaled whole, as one record batch (kind 4) forced to
   // stable storage before the map changes, so they land together. Fails,
@@ -251,6 +260,9 @@ class RecordChanges::Batch {
   // Takes a held record out of every table and index (not the map, the
   // record log or the stored embedding).
   void unindex(const Record& r);
+  // Steps 2 and 3 of a removal whose frame is written: the record leaves
+  // the tables and the map.
+  void unindex_record(std::string_view id);
   // Step 4, once: releases the lock first.
   void finish();
 

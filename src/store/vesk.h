@@ -94,6 +94,7 @@
 #include "store/search_indexes.h"
 #include "write/claim_certainty.h"
 #include "write/record_update.h"
+#include "write/purge_report.h"
 #include "write/security_profile.h"
 #include "write/source_credibility.h"
 #include "write/store_request.h"
@@ -818,6 +819,31 @@ class Vesk {
   std::optional<ApplicabilityDecision> evaluate_applicability(std::string_view record_id,
                                                               const CurrentState& current_state) const;
 
+  // ---- Removal (vesk_delete.cc, vesk_purge.cc) ----
+
+  // The logical delete: none when the record map does not hold the id
+  // (nothing changes). Otherwise the record leaves memory and every index,
+  // the links other records hold to it are cut, and both are journaled as
+  // one forced mutation batch before anything changes (a failed write leaves
+  // the record whole); then its embedding goes, the cognitive layers lose
+  // what rests on it, and a "delete" audit entry is appended. A failure
+  // after the batch is returned with the record already gone. The record
+  // log keeps its entry until a purge rewrites the log.
+  Result<std::optional<LayerRemovalCounts>> delete_record(std::string_view record_id);
+  // The Python delete: under the balanced profile delete_record (true when
+  // it removed the record); under the strict profile a history purge when
+  // memory or the record log holds the id (its active_record_removed),
+  // else false with nothing changed.
+  Result<bool> delete_for_profile(std::string_view record_id);
+  // Erases the record as far as `scope` reaches (write/purge_scope.h) and
+  // appends a "purge" audit entry naming it only by its digest. Serialised
+  // with other purges and receipt captures by the destructive-mutation
+  // mutex. The embedding, SDR postings and record SDRs under the id are
+  // removed also when the record was not in memory. Any failure ends the
+  // purge with what was done staying done; every step tolerates a record
+  // already gone, so a failed purge can be repeated.
+  Result<PurgeReport> purge_record(std::string_view record_id, PurgeScope scope);
+
   // ---- Copies of the state kept beside the records ----
 
   // What the open found, and the manifest it normalised.
@@ -877,6 +903,13 @@ class Vesk {
   std::string text_recall(bool levels, std::string_view query, std::optional<uint64_t> token_budget,
                           std::optional<float> min_strength, std::optional<bool> expand_connections,
                           std::optional<std::string> session_id, std::optional<std::vector<std::string>> namespaces);
+
+  // Takes everything resting on the record out of the cognitive layers and
+  // rewrites the files of the layers that changed (vesk_delete.cc).
+  Result<LayerRemovalCounts> purge_ids_from_cognitive_layers(std::string_view record_id);
+  // The history scope of a purge (vesk_purge.cc): labelled snapshots, then
+  // the audit files; (snapshots rewritten, audit lines removed).
+  Result<std::pair<uint64_t, uint64_t>> purge_history(std::string_view record_id, std::string_view content);
 
   // Empties the text-recall cache, then the structured-recall cache.
   void clear_recall_caches() { recall_.clear_caches(); }

@@ -700,7 +700,6 @@ METHODS = (
 # method of the table is built.
 PENDING = {
     'Write path, record access and ingress trust': (
-        'delete', 'purge_record',
     ),
     'Recall variants and context rendering': (
         'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',

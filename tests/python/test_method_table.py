@@ -163,6 +163,8 @@ SAMPLES = {
     "get_correction_log_for_target": lambda d, r: (("belief", r), {}),
     "start_retrieval_episode": lambda d, r: (("what happened", [r]), {}),
     "connect": lambda d, r: ((r, r), {}),
+    "delete": lambda d, r: (("no-such-record",), {}),
+    "purge_record": lambda d, r: (("no-such-record", "active"), {}),
     "suggest_memory_intent": lambda d, r: (("latest policy",), {}),
     "recall_cognitive": lambda d, r: (("memory",), {}),
     "recall_core_tier": lambda d, r: ((), {}),
