@@ -18,6 +18,18 @@ constexpr size_t kMaxLimit = 100;
 
 size_t list_limit(std::optional<size_t> limit) { return limit ? std::min(*limit, kMaxLimit) : kDefaultLimit; }
 
+// Sorts the selected beliefs (pointers into the layer, so a selection of
+// thousands costs no copies) and copies the first `keep`.
+template <class Before>
+std::vector<Belief> first_sorted(std::vector<const Belief*>& selected, size_t keep, Before before) {
+  merge_sort(selected, [&](const Belief* a, const Belief* b) { return before(*a, *b); });
+  if (selected.size() > keep) selected.resize(keep);
+  std::vector<Belief> out;
+  out.reserve(selected.size());
+  for (const Belief* b : selected) out.push_back(*b);
+  return out;
+}
+
 }  // namespace
 
 BeliefInstabilitySummary belief_instability_summary(const RecordMap& records, const BeliefEngine& beliefs) {
@@ -57,16 +69,14 @@ std::vector<Belief> high_volatility_beliefs(const BeliefEngine& beliefs, std::op
   // std::clamp keeps a NaN, and no volatility is at least a NaN.
   const float threshold = std::clamp(min_volatility.value_or(kHighVolatility), 0.0f, 1.0f);
   if (keep == 0) return {};
-  std::vector<Belief> out;
+  std::vector<const Belief*> selected;
   for (const auto& [id, b] : beliefs.beliefs)
-    if (b.volatility >= threshold) out.push_back(b);
-  merge_sort(out, [](const Belief& a, const Belief& b) {
+    if (b.volatility >= threshold) selected.push_back(&b);
+  return first_sorted(selected, keep, [](const Belief& a, const Belief& b) {
     if (a.volatility > b.volatility) return true;
     if (b.volatility > a.volatility) return false;
     return a.stability < b.stability;
   });
-  if (out.size() > keep) out.resize(keep);
-  return out;
 }
 
 std::vector<Belief> low_stability_beliefs(const BeliefEngine& beliefs, std::optional<float> max_stability,
@@ -75,16 +85,14 @@ std::vector<Belief> low_stability_beliefs(const BeliefEngine& beliefs, std::opti
   float bound = max_stability.value_or(kLowStability);
   if (std::isnan(bound) || bound < 0.0f) bound = 0.0f;
   if (keep == 0) return {};
-  std::vector<Belief> out;
+  std::vector<const Belief*> selected;
   for (const auto& [id, b] : beliefs.beliefs)
-    if (b.stability <= bound) out.push_back(b);
-  merge_sort(out, [](const Belief& a, const Belief& b) {
+    if (b.stability <= bound) selected.push_back(&b);
+  return first_sorted(selected, keep, [](const Belief& a, const Belief& b) {
     if (a.stability < b.stability) return true;
     if (b.stability < a.stability) return false;
     return a.volatility > b.volatility;
   });
-  if (out.size() > keep) out.resize(keep);
-  return out;
 }
 
 }  // namespace vesk
