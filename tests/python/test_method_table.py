@@ -118,6 +118,8 @@ SAMPLES = {
     "set_trust_config": lambda d, r: ((TrustConfig(),), {}),
     "recall": lambda d, r: (("memory",), {}),
     "recall_structured": lambda d, r: (("memory",), {}),
+    "recall_at": lambda d, r: (("memory", 1.0e12), {}),
+    "recall_as_of": lambda d, r: (("memory", 1.0e12), {}),
     "history": lambda d, r: ((r,), {}),
     "end_session": lambda d, r: (("s1",), {}),
     "recall_hit_stats": lambda d, r: ((), {}),
