@@ -70,6 +70,7 @@
 #include "model/scored_record.h"
 #include "recall/activation.h"
 #include "recall/recall_explanation.h"
+#include "recall/recall_replay_diff.h"
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
 #include "recall/record_search.h"
@@ -387,6 +388,18 @@ class Vesk {
                                               std::optional<bool> expand_connections = std::nullopt,
                                               std::optional<std::string> session_id = std::nullopt,
                                               std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // Explains again the stored baseline of `trace_id` (the newest of that
+  // id) with its stored parameters, appending a baseline of its own, and
+  // compares the new ranking with the stored one. The baseline is copied
+  // under the history's read lock, released before the explanation runs. An
+  // id not in the history is the Key error "Unknown or expired recall
+  // trace: " + the id as passed, and nothing runs.
+  struct RecallReplay {
+    std::string original_trace_id;
+    std::string replay_trace_id;
+    RecallReplayDiff diff;
+  };
+  Result<RecallReplay> replay_recall(std::string_view trace_id);
   // True when a record of the namespaces (none: "default") has valid_from or
   // valid_until set; such recalls empty both caches first and are not served
   // from them.

@@ -120,6 +120,8 @@ SAMPLES = {
     "recall_structured": lambda d, r: (("memory",), {}),
     "recall_at": lambda d, r: (("memory", 1.0e12), {}),
     "recall_as_of": lambda d, r: (("memory", 1.0e12), {}),
+    "explain_recall": lambda d, r: (("memory",), {}),
+    "replay_recall": lambda d, r: (("mem_unknown",), {}),
     "history": lambda d, r: ((r,), {}),
     "end_session": lambda d, r: (("s1",), {}),
     "recall_hit_stats": lambda d, r: ((), {}),
