@@ -71,5 +71,7 @@ MethodRows record_edit_methods();     // record_edit_methods.cc: update, superse
 MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, instability, clusters
 MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
 MethodRows policy_report_methods();   // policy_report_methods.cc: policy pressure and lifecycle
+MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, recall_as_of
+MethodRows explain_recall_methods();  // explain_recall_methods.cc: explain_recall, replay_recall
 
 }  // namespace vesk::py

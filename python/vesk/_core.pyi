@@ -701,6 +701,36 @@ class Vesk:
         session_id: str | None = None,
         namespace: _Namespaces = None,
     ) -> list[_StructuredRecallItem]: ...
+    def recall_at(
+        self,
+        query: str,
+        timestamp: float,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[dict[str, object]]:
+        """Temporal recall: only consider records created at or before `timestamp` (Unix seconds)."""
+    def recall_as_of(
+        self,
+        query: str,
+        timestamp: float,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[dict[str, object]]:
+        """Business-time recall using all information currently known to Vesk."""
+    def explain_recall(
+        self,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        namespace: _Namespaces = None,
+    ) -> dict[str, object]: ...
+    def replay_recall(self, trace_id: str) -> dict[str, object]: ...
     def history(self, record_id: str) -> dict[str, str]:
         """Return access/strength timeline snapshot for a single record."""
     def end_session(self, session_id: str) -> _EndSessionResult: ...

@@ -68,7 +68,9 @@
 #include "model/memory_tier.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/activation.h"
 #include "recall/recall_explanation.h"
+#include "recall/recall_replay_diff.h"
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
 #include "recall/record_search.h"
@@ -389,6 +391,18 @@ class Vesk {
                                               std::optional<bool> expand_connections = std::nullopt,
                                               std::optional<std::string> session_id = std::nullopt,
                                               std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // Explains again the stored baseline of `trace_id` (the newest of that
+  // id) with its stored parameters, appending a baseline of its own, and
+  // compares the new ranking with the stored one. The baseline is copied
+  // under the history's read lock, released before the explanation runs. An
+  // id not in the history is the Key error "Unknown or expired recall
+  // trace: " + the id as passed, and nothing runs.
+  struct RecallReplay {
+    std::string original_trace_id;
+    std::string replay_trace_id;
+    RecallReplayDiff diff;
+  };
+  Result<RecallReplay> replay_recall(std::string_view trace_id);
   // True when a record of the namespaces (none: "default") has valid_from or
   // valid_until set; such recalls empty both caches first and are not served
   // from them.
@@ -403,6 +417,20 @@ class Vesk {
 
   RecallHitStats recall_hit_stats() const;
   void reset_recall_hit_stats();
+
+  // ---- Point-in-time recall (vesk_point_in_time.cc) ----
+
+  // Transaction-time recall: the pipeline for exactly top_k results (no
+  // widening, no cognitive rerank, no cache, no hit counter) over the records
+  // created at or before `timestamp` and valid at it, all namespaces of the
+  // map filtered in place; then the post-recall bookkeeping on the results.
+  // A NaN or infinite timestamp is the Runtime error "timestamp must be a
+  // finite Unix timestamp", raised after the query was embedded and before
+  // anything changes.
+  Result<std::vector<ScoredRecord>> recall_at(const RecallRequest& request, double timestamp);
+  // Business-time recall: the same over every record valid at `timestamp`,
+  // whenever it was created; read-only, no bookkeeping.
+  Result<std::vector<ScoredRecord>> recall_as_of(const RecallRequest& request, double timestamp) const;
 
   // ---- Tier recall (vesk_tier_recall.cc) ----
 
@@ -897,6 +925,12 @@ class Vesk {
 
  private:
   friend struct VeskTestAccess;
+  // The ranking of recall_at (with `transaction_time`) and recall_as_of.
+  Result<std::vector<ScoredRecord>> recall_point_in_time(const RecallRequest& request, double timestamp,
+                                                         bool transaction_time) const;
+  // Where the post-recall bookkeeping acts: this store's records, sessions,
+  // audit graph, pending activations and co-recall weights.
+  RecallActivityTargets recall_activity_targets();
   // The experience intake's access to the parts it changes.
   friend class StoreExperienceHost;
 
