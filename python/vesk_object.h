@@ -70,5 +70,6 @@ MethodRows statistics_methods();  // statistics_methods.cc: statistics, security
 MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
 MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, contradiction clusters
 MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
+MethodRows correction_methods();      // correction_methods.cc: corrections of the cognitive layers
 
 }  // namespace vesk::py
