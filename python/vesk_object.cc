@@ -127,7 +127,7 @@ PyMethodDef* vesk_methods() {
                               tier_recall_methods(), namespace_digest_methods(), statistics_methods(),
                               record_edit_methods(),
                               belief_methods(), record_admin_methods(), search_methods(),
-                              removal_methods(), correction_methods()}) {
+                              removal_methods(), policy_report_methods(), correction_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

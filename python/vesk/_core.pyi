@@ -59,6 +59,22 @@ class _NamespaceDigestEntry(TypedDict):
     correction_density: float | None
     top_concepts: list[_NamespaceTopConcept]
 
+class _BeliefDict(TypedDict):
+    id: str
+    key: str
+    state: str
+    winner_id: str | None
+    hypothesis_ids: list[str]
+    score: float
+    confidence: float
+    support_mass: float
+    conflict_mass: float
+    stability: float
+    volatility: float
+    world_verdict: str
+    should_abstain: bool
+    last_updated: float
+
 class _NamespacePairSimilarity(TypedDict):
     namespace_a: str
     namespace_b: str
@@ -631,6 +647,13 @@ class Vesk:
     def get_contradiction_clusters(
         self, namespace: str | None = None, limit: int | None = None
     ) -> list[ContradictionCluster]: ...
+    def get_belief_instability_summary(self) -> BeliefInstabilitySummary: ...
+    def get_high_volatility_beliefs(
+        self, min_volatility: float | None = None, limit: int | None = None
+    ) -> list[_BeliefDict]: ...
+    def get_low_stability_beliefs(
+        self, max_stability: float | None = None, limit: int | None = None
+    ) -> list[_BeliefDict]: ...
     def set_claim_classifier(self, func: object) -> None:
         """Set a Python callable that classifies each written text."""
     def clear_claim_classifier(self) -> None:
@@ -875,6 +898,16 @@ class Vesk:
     def record_tool_success(self, tool_name: str) -> None: ...
     def is_tool_available(self, tool_name: str) -> bool: ...
     def tool_health(self) -> dict[str, str]: ...
+    def get_salience_summary(self) -> SalienceSummary: ...
+    def get_policy_pressure_report(
+        self, namespace: str | None = None, limit: int | None = None
+    ) -> list[PolicyPressureArea]: ...
+    def get_policy_lifecycle_summary(
+        self, action_limit: int | None = None, domain_limit: int | None = None
+    ) -> PolicyLifecycleSummary: ...
+    def get_high_salience_records(
+        self, min_salience: float | None = None, limit: int | None = None
+    ) -> list[Record]: ...
     def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
     def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
     def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...

@@ -75,9 +75,12 @@
 #include "recall/recall_settings.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/rerank_modes.h"
+#include "reports/belief_instability.h"
 #include "reports/cognitive_read_view.h"
 #include "reports/contradiction_clusters.h"
 #include "reports/namespace_digest.h"
+#include "reports/policy_governance.h"
+#include "reports/salience_summary.h"
 #include "reports/security_report.h"
 #include "reports/store_statistics.h"
 #include "storage/audit_journal.h"
@@ -716,6 +719,13 @@ class Vesk {
   // (reports/correction_log.h); empty without an open journal. Takes none of
   // the store's locks. Never fails.
   std::vector<CorrectionLogEntry> read_correction_log() const;
+  // Advisory pressure by (namespace, domain) and the lifecycle counts of the
+  // policy hints (reports/policy_governance.h), each under one cognitive
+  // read view. Never fail.
+  std::vector<PolicyPressureArea> get_policy_pressure_report(std::optional<std::string_view> namespace_,
+                                                             std::optional<size_t> limit) const;
+  PolicyLifecycleSummary get_policy_lifecycle_summary(std::optional<size_t> action_limit,
+                                                      std::optional<size_t> domain_limit) const;
   // The cross-namespace digest (reports/namespace_digest.h) of the
   // namespaces the filter names (every one without a filter). The correction
   // log is read first, when that dimension is on; then the record map and
@@ -757,8 +767,15 @@ class Vesk {
   // namespace or of all.
   std::vector<ContradictionCluster> get_contradiction_clusters(std::optional<std::string_view> namespace_,
                                                                std::optional<size_t> limit) const;
+  // The instability summary and the most volatile and least stable beliefs
+  // (reports/belief_instability.h), each under one cognitive read view.
+  BeliefInstabilitySummary get_belief_instability_summary() const;
+  std::vector<Belief> get_high_volatility_beliefs(std::optional<float> min_volatility,
+                                                  std::optional<size_t> limit) const;
+  std::vector<Belief> get_low_stability_beliefs(std::optional<float> max_stability,
+                                                std::optional<size_t> limit) const;
 
-  // ---- Store statistics, the security report, the tool breaker (vesk_statistics.cc) ----
+  // ---- Store statistics, salience, the security report, the tool breaker (vesk_statistics.cc) ----
 
   // Counts of the in-memory records: per level with connections, and the
   // tag index's distinct tags (records, then the tag index, read-locked in
@@ -770,6 +787,12 @@ class Vesk {
   // The records scanned under the record map's read lock, released before
   // the classifier slot is read; the other facts are single reads.
   SecurityReport security_report() const;
+  // The salience summary and the most salient records
+  // (reports/salience_summary.h): only the record map's read lock, held
+  // while counting or copying; the list is ordered after it is released.
+  SalienceSummary get_salience_summary() const;
+  std::vector<Record> get_high_salience_records(std::optional<float> min_salience,
+                                                std::optional<size_t> limit) const;
   // The per-tool circuit breaker (reports/circuit_breaker.h), in memory only.
   void record_tool_failure(std::string_view tool_name) { config_.breaker().record_failure(tool_name); }
   void record_tool_success(std::string_view tool_name) { config_.breaker().record_success(tool_name); }

@@ -739,9 +739,6 @@ PENDING = {
         'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
         'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
-        'get_high_volatility_beliefs', 'get_high_salience_records', 'get_salience_summary',
-        'get_low_stability_beliefs', 'get_belief_instability_summary',
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
-        'get_policy_lifecycle_summary', 'get_policy_pressure_report',
     ),
 }
