@@ -73,5 +73,6 @@ MethodRows removal_methods();         // removal_methods.cc: delete, purge_recor
 MethodRows policy_report_methods();   // policy_report_methods.cc: policy pressure and lifecycle
 MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, recall_as_of
 MethodRows explain_recall_methods();  // explain_recall_methods.cc: explain_recall, replay_recall
+MethodRows correction_methods();      // correction_methods.cc: corrections of the cognitive layers
 
 }  // namespace vesk::py

@@ -763,6 +763,22 @@ class Vesk {
   CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
                                               const CrossNamespaceDigestParams& params) const;
 
+  // ---- Corrections of the cognitive layers (vesk_corrections.cc) ----
+
+  // Each holds the one layer's write lock from the lookup through the save of
+  // that layer's file; then clears the text and structured recall caches and
+  // appends a correction entry to the audit journal (a failed append is
+  // dropped). False for an unknown id, nothing touched. A failed save is a
+  // Runtime error with the save's message, and the item is put back as it
+  // was before the lock is released: nothing changed, nothing logged.
+  // Deprecation halves the confidence (floor 0.05), scales the score with
+  // it, and leaves the belief Unresolved with no winner and stability 0.
+  Result<bool> deprecate_belief(std::string_view belief_id, std::string_view reason);
+  // Removes the hint and its key's entry in the key index.
+  Result<bool> retract_policy_hint(std::string_view hint_id, std::string_view reason);
+  // Invalidated, with the reason and the time (again when already so).
+  Result<bool> invalidate_causal_pattern(std::string_view pattern_id, std::string_view reason);
+
   // ---- The belief layer's questions and settings (belief_queries.cc) ----
 
   // Readers take the cognitive read view for the call; the threshold setter

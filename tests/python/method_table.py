@@ -737,10 +737,7 @@ PENDING = {
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',
         'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
-        'deprecate_belief', 'deprecate_belief_with_reason', 'invalidate_causal_pattern',
-        'invalidate_causal_pattern_with_reason', 'retract_causal_pattern',
-        'retract_causal_pattern_with_reason', 'retract_policy_hint',
-        'retract_policy_hint_with_reason', 'get_correction_review_queue', 'get_suggested_corrections',
+        'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
     ),

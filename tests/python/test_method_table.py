@@ -234,6 +234,14 @@ SAMPLES = {
     "record_tool_success": lambda d, r: (("tool",), {}),
     "is_tool_available": lambda d, r: (("tool",), {}),
     "tool_health": lambda d, r: ((), {}),
+    "deprecate_belief": lambda d, r: (("b1",), {}),
+    "deprecate_belief_with_reason": lambda d, r: (("b1", "why"), {}),
+    "retract_policy_hint": lambda d, r: (("h1",), {}),
+    "retract_policy_hint_with_reason": lambda d, r: (("h1", "why"), {}),
+    "invalidate_causal_pattern": lambda d, r: (("p1",), {}),
+    "invalidate_causal_pattern_with_reason": lambda d, r: (("p1", "why"), {}),
+    "retract_causal_pattern": lambda d, r: (("p1",), {}),
+    "retract_causal_pattern_with_reason": lambda d, r: (("p1", "why"), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}
