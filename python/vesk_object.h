@@ -65,5 +65,6 @@ MethodRows connection_methods();      // connection_methods.cc: connect
 MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, memory intent
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
 MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
+MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
 
 }  // namespace vesk::py
