@@ -5,8 +5,8 @@ records of which `units` are consequence units.
 
 Each store is filled with distinct short texts and `units` captured units
 spread among them (20 (situation, action) pairs, mixed polarities, three
-namespaces). Printed per size: the median time of one capture (each stores
-one record, forced to stable storage), and the medians of 50 calls of
+namespaces), the last 200 of them captured once the store is full. Printed
+per size: the median time of those 200 captures, and the medians of 50 calls of
 `consequence_verdict`, of `policy_hint` and of `get_consequence_units()`;
 then each figure at the largest size divided by the one at the smallest.
 Listing and verdicts should cost the units, not the records.
@@ -38,15 +38,21 @@ def measure(n, units, seed=7):
         v = Vesk(os.path.join(tmp, "store"))
         t0 = time.perf_counter()
         every = max(1, n // units)
-        captures = []
+        captured = 0
+
+        def capture():
+            nonlocal captured
+            p = captured % 20
+            captured += 1
+            v.capture_consequence(f"situation {p}", f"action {p}", rng.choice(OUTCOMES), trust=rng.choice([-1, 0, 1]),
+                                  namespace=rng.choice(["default", "ops", "lab"]))
+
         for i in range(n):
             v.store(" ".join(rng.choice(WORDS) for _ in range(8)) + f" note {i}")
-            if i % every == 0 and len(captures) < units:
-                pair = len(captures) % 20
-                captures.append(timed(lambda p=pair: v.capture_consequence(
-                    f"situation {p}", f"action {p}", rng.choice(OUTCOMES), trust=rng.choice([-1, 0, 1]),
-                    namespace=rng.choice(["default", "ops", "lab"]))))
+            if i % every == 0 and captured < units - 200:
+                capture()
         filled = time.perf_counter() - t0
+        captures = [timed(capture) for _ in range(200)]
         pairs = [(f"situation {p}", f"action {p}") for p in range(20)]
         verdict = [timed(lambda s=s, a=a: v.consequence_verdict(s, a)) for s, a in pairs * 3][:50]
         hint = [timed(lambda s=s, a=a: v.policy_hint(s, a)) for s, a in pairs * 3][:50]
