@@ -129,7 +129,8 @@ PyMethodDef* vesk_methods() {
                               belief_methods(), record_admin_methods(), search_methods(),
                               removal_methods(), policy_report_methods(),
                               point_in_time_methods(), explain_recall_methods(),
-                              correction_methods()}) {
+                              correction_methods(),
+                              consequence_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

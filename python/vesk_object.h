@@ -74,5 +74,6 @@ MethodRows policy_report_methods();   // policy_report_methods.cc: policy pressu
 MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, recall_as_of
 MethodRows explain_recall_methods();  // explain_recall_methods.cc: explain_recall, replay_recall
 MethodRows correction_methods();      // correction_methods.cc: corrections of the cognitive layers
+MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
 
 }  // namespace vesk::py

@@ -446,6 +446,39 @@ class _CandidateVerdict(TypedDict):
     record_id: str
     outcome: Literal["helpful", "unhelpful", "inconclusive"]
 
+class _ConsequenceUnitDict(TypedDict):
+    record_id: str
+    situation: str
+    action: str
+    consequence: str
+    trust: int
+    scope: list[str]
+    provenance: list[str]
+    links: dict[str, str]
+    namespace: str
+    captured_at: float
+    polarity: Literal["supports", "refutes", "inconclusive"]
+    readout: str
+
+class _ConsequenceVerdict(TypedDict):
+    verdict: Literal["supports", "refutes", "inconclusive"]
+    supports: int
+    refutes: int
+    inconclusive: int
+    abstain: bool
+
+class _ConsequencePolicyHintDict(TypedDict):
+    situation: str
+    action: str
+    hint: Literal["avoid", "prefer", "verify_first"]
+    reason: str
+    verdict: Literal["supports", "refutes", "inconclusive"]
+    supports: int
+    refutes: int
+    requires_evidence: bool
+    should_block: bool
+    scar: bool
+
 class _OutcomeReceipt(TypedDict):
     schema_version: int
     receipt_id: str
@@ -972,6 +1005,30 @@ class Vesk:
     def evaluate_applicability(
         self, record_id: str, current_state: dict[str, list[str]]
     ) -> _ApplicabilityDecision | None: ...
+    def capture_consequence(
+        self,
+        situation: str,
+        action: str,
+        consequence: str,
+        trust: int = 0,
+        scope: Sequence[str] | None = None,
+        provenance: Sequence[str] | None = None,
+        links: dict[str, str] | None = None,
+        namespace: str | None = None,
+    ) -> _ConsequenceUnitDict: ...
+    def record_world_fact(self, situation: str, action: str, fact: str, namespace: str | None = None) -> str | None:
+        """Close an evidence debt by recording a world fact for a (situation, action)."""
+    def get_consequence_unit(self, record_id: str) -> _ConsequenceUnitDict | None: ...
+    def explain_consequence_unit(self, record_id: str) -> str | None: ...
+    def get_consequence_units(
+        self, query: str | None = None, limit: int | None = None, namespace: str | None = None
+    ) -> list[_ConsequenceUnitDict]: ...
+    def consequence_verdict(self, situation: str, action: str, namespace: str | None = None) -> _ConsequenceVerdict:
+        """Scar-protected verdict for a (situation, action) pair."""
+    def should_abstain_on(self, situation: str, action: str, namespace: str | None = None) -> bool:
+        """True when the agent should abstain on this (situation, action) pair."""
+    def policy_hint(self, situation: str, action: str, namespace: str | None = None) -> _ConsequencePolicyHintDict:
+        """Scar-protected runtime policy hint for a (situation, action) pair."""
 
 def neighbor_mass_role_similarity(neighbors_a: Sequence[int], neighbors_b: Sequence[int]) -> float:
     """Role similarity (normalized neighbor-mass Jaccard overlap, 0..1) of two entities."""

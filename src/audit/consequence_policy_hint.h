@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "audit/consequence_verdict.h"
 
 namespace vesk {
 
@@ -23,5 +26,12 @@ struct ConsequencePolicyHint {
 
   bool operator==(const ConsequencePolicyHint&) const = default;
 };
+
+// The hint for a verdict; `situation` and `action` are kept as given.
+//   refutes       "avoid"         should_block; scar when supports > 0
+//   supports      "prefer"
+//   inconclusive  "verify_first"  requires_evidence
+ConsequencePolicyHint consequence_policy_hint(std::string situation, std::string action,
+                                              const ConsequenceVerdict& verdict);
 
 }  // namespace vesk

@@ -44,6 +44,9 @@
 #include "audit/applicability.h"
 #include "audit/audit_graph.h"
 #include "audit/claim_evidence.h"
+#include "audit/consequence_policy_hint.h"
+#include "audit/consequence_unit.h"
+#include "audit/consequence_verdict.h"
 #include "audit/correction_log_entry.h"
 #include "audit/decision_explanation.h"
 #include "audit/outcome_receipt_validation.h"
@@ -871,6 +874,52 @@ class Vesk {
   Result<std::vector<OutcomeReceipt>> outcome_receipts(std::optional<std::string_view> namespace_,
                                                        std::optional<std::string_view> lineage_id) const;
 
+  // ---- Consequence units, verdicts and hints (vesk_consequences.cc) ----
+
+  // Captures one lived consequence as a unit record (audit/consequence_record.h)
+  // through the store road (TrustedCapture, no deduplication) and returns it
+  // with its record id. Links to records of the store become connections
+  // (weight 0.8, the link's relation type; failures ignored). A unit that is
+  // not inconclusive marks the beliefs its links name, under the belief
+  // lock: a refutation makes a belief Refuted, a support moves EvidenceDebt
+  // to Confirmed; when one changed, beliefs.cog is saved under that lock,
+  // the recall caches are cleared and one correction entry per changed
+  // belief is written after the lock is let go. Runtime errors, in order:
+  // "Consequence situation cannot be empty", "Consequence action cannot be
+  // empty", "Consequence result cannot be empty" (after trimming), the
+  // namespace's (none: "default"), the store road's (nothing stored), the
+  // save's (the unit stays stored, the beliefs changed in memory).
+  Result<ConsequenceUnit> capture_consequence(std::string_view situation, std::string_view action,
+                                              std::string_view consequence, int32_t trust,
+                                              std::optional<std::vector<std::string>> scope,
+                                              std::optional<std::vector<std::string>> provenance,
+                                              std::optional<StringMap> links,
+                                              std::optional<std::string> namespace_);
+  // A world fact ("supports"/"support" or "refutes"/"refute", trimmed, ASCII
+  // case ignored) captured as a unit of trust 1 or -1 with the consequence
+  // "world fact: supports|refutes" and provenance "world:executable_judge";
+  // its record id. Any other fact records nothing and answers none.
+  Result<std::optional<std::string>> record_world_fact(std::string_view situation, std::string_view action,
+                                                       std::string_view fact, std::optional<std::string> namespace_);
+  // The unit held by the record with exactly this id, or none.
+  std::optional<ConsequenceUnit> get_consequence_unit(std::string_view record_id) const;
+  // Units of the namespace (none: all) whose situation, action, consequence,
+  // a scope or a provenance entry contains the query (trimmed, ASCII case
+  // ignored; empty: all), newest captured_at first (ties in map order), at
+  // most `limit` (none: 20; clamped to 1..500).
+  std::vector<ConsequenceUnit> get_consequence_units(std::optional<std::string_view> query,
+                                                     std::optional<uint64_t> limit,
+                                                     std::optional<std::string_view> namespace_) const;
+  // The counts and verdict of the units of the namespace (none: all) whose
+  // situation and action equal the asked ones, each trimmed with ASCII case
+  // ignored.
+  ConsequenceVerdict consequence_verdict(std::string_view situation, std::string_view action,
+                                         std::optional<std::string_view> namespace_) const;
+  // The hint for that verdict, with the caller's situation and action
+  // trimmed.
+  ConsequencePolicyHint policy_hint(std::string_view situation, std::string_view action,
+                                    std::optional<std::string_view> namespace_) const;
+
   // ---- Retrieval episodes and applicability (vesk_evidence.cc) ----
 
   // A new retrieval episode (audit/retrieval_episode.h): routes, then query,
@@ -977,6 +1026,9 @@ class Vesk {
                           std::optional<float> min_strength, std::optional<bool> expand_connections,
                           std::optional<std::string> session_id, std::optional<std::vector<std::string>> namespaces);
 
+  // The records tagged "consequence-unit" (found by the tag index), in map
+  // order; `map` is the caller's read of the record map.
+  std::vector<const Record*> consequence_unit_candidates(const RecordMap& map) const;
   // Takes everything resting on the record out of the cognitive layers and
   // rewrites the files of the layers that changed (vesk_delete.cc).
   Result<LayerRemovalCounts> purge_ids_from_cognitive_layers(std::string_view record_id);

@@ -716,11 +716,6 @@ PENDING = {
     'Maintenance cycle': (
         'consolidate',
     ),
-    'Audit graph, consequences and outcome receipts': (
-        'capture_consequence', 'get_consequence_unit', 'get_consequence_units',
-        'explain_consequence_unit', 'consequence_verdict', 'should_abstain_on', 'policy_hint',
-        'record_world_fact',
-    ),
     'Entity, relation, project and persona memory': (
         'get_structural_relations', 'get_relations', 'get_structural_relations_for_record',
         'get_relations_for_record', 'get_relation_digest', 'get_entity_digest',
