@@ -1,10 +1,12 @@
-// Belief queries and settings, and the contradiction clusters. All keep the
-// interpreter lock: each is a short read or a single assignment.
+// Belief queries and settings, the belief instability reports and the
+// contradiction clusters. All keep the interpreter lock: each is a short read
+// or a single assignment.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "layer_dicts.h"
 #include "value_classes.h"
 #include "vesk_object.h"
 
@@ -42,8 +44,54 @@ constexpr Method kGetContradictionClusters{"Vesk", "get_contradiction_clusters($
 
 }  // namespace
 
+// Selected beliefs, handed to Python as a list of belief dicts.
+struct BeliefDicts {
+  std::vector<Belief> beliefs;
+};
+template <>
+struct ToPy<BeliefDicts> {
+  static PyObject* convert(const BeliefDicts& d) {
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(d.beliefs.size())));
+    if (!list) return nullptr;
+    for (size_t i = 0; i < d.beliefs.size(); ++i) {
+      PyObject* item = belief_dict(d.beliefs[i]);
+      if (!item) return nullptr;
+      PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    return list.release();
+  }
+};
+
+namespace {
+
+BeliefInstabilitySummary get_belief_instability_summary(Vesk& self) { return self.get_belief_instability_summary(); }
+constexpr Method kGetBeliefInstabilitySummary{"Vesk", "get_belief_instability_summary($self)",
+                                              get_belief_instability_summary};
+
+std::optional<size_t> size_limit(std::optional<uint64_t> limit) {
+  if (!limit) return std::nullopt;
+  return static_cast<size_t>(*limit);
+}
+
+BeliefDicts get_high_volatility_beliefs(Vesk& self, std::optional<float> min_volatility,
+                                        std::optional<uint64_t> limit) {
+  return {self.get_high_volatility_beliefs(min_volatility, size_limit(limit))};
+}
+constexpr Method kGetHighVolatilityBeliefs{
+    "Vesk", "get_high_volatility_beliefs($self, min_volatility=None, limit=None)", get_high_volatility_beliefs};
+
+BeliefDicts get_low_stability_beliefs(Vesk& self, std::optional<float> max_stability, std::optional<uint64_t> limit) {
+  return {self.get_low_stability_beliefs(max_stability, size_limit(limit))};
+}
+constexpr Method kGetLowStabilityBeliefs{"Vesk", "get_low_stability_beliefs($self, max_stability=None, limit=None)",
+                                         get_low_stability_beliefs};
+
+}  // namespace
+
 MethodRows belief_methods() {
-  return {bind<kGetBeliefIdForRecord>(), bind<kSetEmbeddingClaimThreshold>(), bind<kGetContradictionClusters>()};
+  return {bind<kGetBeliefIdForRecord>(),          bind<kSetEmbeddingClaimThreshold>(),
+          bind<kGetContradictionClusters>(),      bind<kGetBeliefInstabilitySummary>(),
+          bind<kGetHighVolatilityBeliefs>(),      bind<kGetLowStabilityBeliefs>()};
 }
 
 }  // namespace vesk::py

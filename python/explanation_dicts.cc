@@ -1,5 +1,8 @@
 #include "explanation_dicts.h"
 
+#include <map>
+#include <string>
+
 #include "binding/dict_builder.h"
 #include "explain_values.h"
 #include "report_dicts.h"
@@ -97,6 +100,45 @@ PyObject* score_trace_dict(const ScoreTrace& t) {
       .finish();
 }
 
+// A core mode name ("off", "shadow", ...) as the explanation dict writes it:
+// its first letter upper case ("Off", "Shadow", "Inspect", "Limited").
+std::string mode_title(std::string mode) {
+  if (!mode.empty() && mode[0] >= 'a' && mode[0] <= 'z') mode[0] = static_cast<char>(mode[0] - 'a' + 'A');
+  return mode;
+}
+
+PyObject* rejection_counts_dict(const std::map<std::string, uint64_t>& counts) {
+  DictBuilder d;
+  // std::map orders its keys by bytes, ascending.
+  for (const auto& [reason, n] : counts) d.add(reason.c_str(), n);
+  return d.finish();
+}
+
+PyObject* decision_summary_dict(const DecisionSummary& s) {
+  return DictBuilder()
+      .add("evaluated_candidate_count", s.evaluated_candidate_count)
+      .add("selected_count", s.selected_count)
+      .add("rejected_count", s.rejected_count)
+      .add("reported_rejected_count", s.reported_rejected_count)
+      .add("omitted_rejected_count", s.omitted_rejected_count)
+      .add_with("rejection_counts", [&] { return rejection_counts_dict(s.rejection_counts); })
+      .finish();
+}
+
+PyObject* rejected_candidate_dict(const RejectedCandidate& c) {
+  return DictBuilder()
+      .add("record_id", c.record_id)
+      .add("namespace", c.namespace_)
+      .add("content_preview", c.content_preview)
+      .add("reasons", c.reasons)
+      .add("strength", c.strength)
+      .add("valid_from", c.valid_from)
+      .add("valid_until", c.valid_until)
+      .add_with("belief", [&] { return c.belief ? belief_summary_dict(*c.belief) : Py_NewRef(Py_None); })
+      .add_with("trace", [&] { return score_trace_dict(c.trace); })
+      .finish();
+}
+
 PyObject* explained_item_dict(const ExplainedRecallItem& i) {
   return DictBuilder()
       .add("rank", i.rank)
@@ -119,6 +161,40 @@ PyObject* explained_item_dict(const ExplainedRecallItem& i) {
       .add_with("causal_patterns", [&] { return dict_list(std::span(i.causal_patterns), causal_dict); })
       .add_with("policy_hints", [&] { return dict_list(std::span(i.policy_hints), policy_dict); })
       .add_with("trace", [&] { return score_trace_dict(i.trace); })
+      .finish();
+}
+
+PyObject* recall_explanation_dict(const RecallExplanation& e) {
+  return DictBuilder()
+      .add("trace_id", e.trace_id)
+      .add("evaluated_at", e.evaluated_at)
+      .add("query", e.query)
+      .add("top_k", e.top_k)
+      .add("result_count", e.result_count)
+      .add("latency_ms", e.latency_ms)
+      .add("belief_rerank_mode", mode_title(e.belief_rerank_mode))
+      .add("concept_surface_mode", mode_title(e.concept_surface_mode))
+      .add("causal_rerank_mode", mode_title(e.causal_rerank_mode))
+      .add("policy_rerank_mode", mode_title(e.policy_rerank_mode))
+      .add_with("decision_summary", [&] { return decision_summary_dict(e.decision_summary); })
+      .add_with("items", [&] { return dict_list(std::span(e.items), explained_item_dict); })
+      .add_with("rejected_candidates",
+                [&] { return dict_list(std::span(e.rejected_candidates), rejected_candidate_dict); })
+      .finish();
+}
+
+PyObject* recall_replay_dict(std::string_view original_trace_id, std::string_view replay_trace_id,
+                             const RecallReplayDiff& d) {
+  return DictBuilder()
+      .add("original_trace_id", original_trace_id)
+      .add("replay_trace_id", replay_trace_id)
+      .add("ranking_stable", d.ranking_stable)
+      .add("original_record_ids", d.original_record_ids)
+      .add("replay_record_ids", d.replay_record_ids)
+      .add("added_record_ids", d.added_record_ids)
+      .add("removed_record_ids", d.removed_record_ids)
+      .add("moved_record_ids", d.moved_record_ids)
+      .add("max_score_delta", d.max_score_delta)
       .finish();
 }
 

@@ -41,8 +41,11 @@
 #include <Python.h>
 
 #include <span>
+#include <string_view>
 
 #include "recall/explained_item.h"
+#include "recall/recall_explanation.h"
+#include "recall/recall_replay_diff.h"
 #include "recall/score_trace.h"
 #include "reports/correction_suggestion.h"
 #include "reports/provenance_chain.h"
@@ -51,6 +54,17 @@ namespace vesk::py {
 
 PyObject* score_trace_dict(const ScoreTrace& trace);
 PyObject* explained_item_dict(const ExplainedRecallItem& item);
+// The explained recall: its scalars, the mode names title-cased ("Off",
+// "Shadow", "Inspect", "Limited"), "decision_summary" (its
+// "rejection_counts" in ascending byte order), "items" and
+// "rejected_candidates" (record_id namespace content_preview reasons
+// strength valid_from valid_until belief trace).
+PyObject* recall_explanation_dict(const RecallExplanation& explanation);
+// original_trace_id replay_trace_id ranking_stable original_record_ids
+// replay_record_ids added_record_ids removed_record_ids moved_record_ids
+// max_score_delta.
+PyObject* recall_replay_dict(std::string_view original_trace_id, std::string_view replay_trace_id,
+                             const RecallReplayDiff& diff);
 PyObject* provenance_chain_dict(const ProvenanceChain& chain);
 PyObject* correction_suggestion_list(std::span<const CorrectionSuggestion> suggestions);
 

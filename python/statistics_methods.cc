@@ -1,10 +1,15 @@
-// Store statistics, the security report and the tool circuit breaker. All
-// keep the interpreter lock except security_report, which lets it go while
-// the records are scanned.
+// Store statistics, the salience reports, the security report and the tool
+// circuit breaker. All keep the interpreter lock except security_report,
+// which lets it go while the records are scanned.
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "binding/dict_builder.h"
 #include "binding/gil.h"
+#include "record_class.h"
+#include "value_classes.h"
 #include "vesk_object.h"
 
 namespace vesk::py {
@@ -40,6 +45,18 @@ constexpr Method kTierStats{"Vesk", "tier_stats($self)", tier_stats};
 
 StringKeyMap<uint64_t> namespace_stats(Vesk& self) { return self.namespace_stats(); }
 constexpr Method kNamespaceStats{"Vesk", "namespace_stats($self)", namespace_stats};
+
+SalienceSummary get_salience_summary(Vesk& self) { return self.get_salience_summary(); }
+constexpr Method kGetSalienceSummary{"Vesk", "get_salience_summary($self)", get_salience_summary};
+
+std::vector<Record> get_high_salience_records(Vesk& self, std::optional<float> min_salience,
+                                              std::optional<uint64_t> limit) {
+  std::optional<size_t> n;
+  if (limit) n = static_cast<size_t>(*limit);
+  return self.get_high_salience_records(min_salience, n);
+}
+constexpr Method kGetHighSalienceRecords{
+    "Vesk", "get_high_salience_records($self, min_salience=None, limit=None)", get_high_salience_records};
 
 PyObject* protection_dict(const SecurityProtection& p) {
   return DictBuilder()
@@ -103,7 +120,8 @@ constexpr Method kToolHealth{"Vesk", "tool_health($self)", tool_health};
 MethodRows statistics_methods() {
   return {bind<kStats>(),           bind<kTierStats>(),          bind<kNamespaceStats>(),
           bind<kSecurityReport>(),  bind<kRecordToolFailure>(),  bind<kRecordToolSuccess>(),
-          bind<kIsToolAvailable>(), bind<kToolHealth>()};
+          bind<kIsToolAvailable>(), bind<kToolHealth>(),       bind<kGetSalienceSummary>(),
+          bind<kGetHighSalienceRecords>()};
 }
 
 }  // namespace vesk::py

@@ -127,7 +127,9 @@ PyMethodDef* vesk_methods() {
                               tier_recall_methods(), namespace_digest_methods(), statistics_methods(),
                               record_edit_methods(),
                               belief_methods(), record_admin_methods(), search_methods(),
-                              removal_methods()}) {
+                              removal_methods(), policy_report_methods(),
+                              point_in_time_methods(), explain_recall_methods(),
+                              correction_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

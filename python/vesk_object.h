@@ -66,9 +66,13 @@ MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, me
 MethodRows record_admin_methods();    // record_admin_methods.cc: move, import, media, promotion, salience
 MethodRows search_methods();          // search_methods.cc: search
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
-MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
+MethodRows statistics_methods();  // statistics_methods.cc: statistics, salience, security report, tool breaker
 MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
-MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, contradiction clusters
+MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, instability, clusters
 MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
+MethodRows policy_report_methods();   // policy_report_methods.cc: policy pressure and lifecycle
+MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, recall_as_of
+MethodRows explain_recall_methods();  // explain_recall_methods.cc: explain_recall, replay_recall
+MethodRows correction_methods();      // correction_methods.cc: corrections of the cognitive layers
 
 }  // namespace vesk::py

@@ -59,6 +59,22 @@ class _NamespaceDigestEntry(TypedDict):
     correction_density: float | None
     top_concepts: list[_NamespaceTopConcept]
 
+class _BeliefDict(TypedDict):
+    id: str
+    key: str
+    state: str
+    winner_id: str | None
+    hypothesis_ids: list[str]
+    score: float
+    confidence: float
+    support_mass: float
+    conflict_mass: float
+    stability: float
+    volatility: float
+    world_verdict: str
+    should_abstain: bool
+    last_updated: float
+
 class _NamespacePairSimilarity(TypedDict):
     namespace_a: str
     namespace_b: str
@@ -631,6 +647,13 @@ class Vesk:
     def get_contradiction_clusters(
         self, namespace: str | None = None, limit: int | None = None
     ) -> list[ContradictionCluster]: ...
+    def get_belief_instability_summary(self) -> BeliefInstabilitySummary: ...
+    def get_high_volatility_beliefs(
+        self, min_volatility: float | None = None, limit: int | None = None
+    ) -> list[_BeliefDict]: ...
+    def get_low_stability_beliefs(
+        self, max_stability: float | None = None, limit: int | None = None
+    ) -> list[_BeliefDict]: ...
     def set_claim_classifier(self, func: object) -> None:
         """Set a Python callable that classifies each written text."""
     def clear_claim_classifier(self) -> None:
@@ -678,6 +701,36 @@ class Vesk:
         session_id: str | None = None,
         namespace: _Namespaces = None,
     ) -> list[_StructuredRecallItem]: ...
+    def recall_at(
+        self,
+        query: str,
+        timestamp: float,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[dict[str, object]]:
+        """Temporal recall: only consider records created at or before `timestamp` (Unix seconds)."""
+    def recall_as_of(
+        self,
+        query: str,
+        timestamp: float,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[dict[str, object]]:
+        """Business-time recall using all information currently known to Vesk."""
+    def explain_recall(
+        self,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        namespace: _Namespaces = None,
+    ) -> dict[str, object]: ...
+    def replay_recall(self, trace_id: str) -> dict[str, object]: ...
     def history(self, record_id: str) -> dict[str, str]:
         """Return access/strength timeline snapshot for a single record."""
     def end_session(self, session_id: str) -> _EndSessionResult: ...
@@ -849,6 +902,14 @@ class Vesk:
     def import_context(self, fragment_json: str) -> int: ...
     def get_correction_log(self) -> list[_CorrectionLogEntry]: ...
     def get_correction_log_for_target(self, target_kind: str, target_id: str) -> list[_CorrectionLogEntry]: ...
+    def deprecate_belief(self, belief_id: str) -> bool: ...
+    def deprecate_belief_with_reason(self, belief_id: str, reason: str) -> bool: ...
+    def retract_policy_hint(self, hint_id: str) -> bool: ...
+    def retract_policy_hint_with_reason(self, hint_id: str, reason: str) -> bool: ...
+    def invalidate_causal_pattern(self, pattern_id: str) -> bool: ...
+    def invalidate_causal_pattern_with_reason(self, pattern_id: str, reason: str) -> bool: ...
+    def retract_causal_pattern(self, pattern_id: str) -> bool: ...
+    def retract_causal_pattern_with_reason(self, pattern_id: str, reason: str) -> bool: ...
     def cross_namespace_digest(
         self,
         namespace: str | list[str] | tuple[str, ...] | None = None,
@@ -867,6 +928,16 @@ class Vesk:
     def record_tool_success(self, tool_name: str) -> None: ...
     def is_tool_available(self, tool_name: str) -> bool: ...
     def tool_health(self) -> dict[str, str]: ...
+    def get_salience_summary(self) -> SalienceSummary: ...
+    def get_policy_pressure_report(
+        self, namespace: str | None = None, limit: int | None = None
+    ) -> list[PolicyPressureArea]: ...
+    def get_policy_lifecycle_summary(
+        self, action_limit: int | None = None, domain_limit: int | None = None
+    ) -> PolicyLifecycleSummary: ...
+    def get_high_salience_records(
+        self, min_salience: float | None = None, limit: int | None = None
+    ) -> list[Record]: ...
     def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
     def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
     def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...

@@ -1,7 +1,8 @@
 // RecallCandidates: the records one recall may return, as views over the
 // record map; nothing is copied.
 //
-// The candidates are the records valid at the recall's time. The pipeline
+// The candidates are the records valid at the recall's time (and, for a
+// transaction-time recall, created at or before it). The pipeline
 // reaches them through lookup(), and its collectors and fusion keep those of
 // the recall's namespaces. The embedding ranking has no namespace filter of
 // its own: cut to its first k over the whole store, it would fill up with
@@ -18,6 +19,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,12 +33,14 @@ namespace vesk {
 class RecallCandidates {
  public:
   // `namespaces` as the pipeline sees them: already defaulted to "default".
+  // With `created_by`, a record whose created_at is later than it (or NaN)
+  // is not a candidate either.
   RecallCandidates(const RecordMap& records, const RecallRecordIndex& index, std::span<const std::string> namespaces,
-                   double now);
+                   double now, std::optional<double> created_by = std::nullopt);
   RecallCandidates(const RecallCandidates&) = delete;
   RecallCandidates& operator=(const RecallCandidates&) = delete;
 
-  // The record of an id when it is valid now (any namespace), else null.
+  // The record of an id when it is a candidate (any namespace), else null.
   const RecordLookup& lookup() const { return lookup_; }
 
   // Whether the id names a record valid now in one of the namespaces.
@@ -54,6 +58,7 @@ class RecallCandidates {
   const RecallRecordIndex& index_;
   const std::span<const std::string> namespaces_;
   const double now_;
+  const std::optional<double> created_by_;
   const size_t in_namespaces_;
   const RecordLookup lookup_;
 };

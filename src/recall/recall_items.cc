@@ -38,6 +38,30 @@ JsonObject structured_recall_item(const ScoredRecord& result) {
   return o;
 }
 
+JsonObject point_in_time_recall_item(const ScoredRecord& result, bool with_trust) {
+  const Record& r = result.record;
+  JsonObject o;
+  o.reserve(12);
+  o.append("id", r.id);
+  o.append("content", r.content);
+  o.append("score", static_cast<double>(result.score));
+  o.append("level", level_display_name(r.level));
+  o.append("strength", static_cast<double>(r.strength));
+  JsonValue::Array tags;
+  tags.reserve(r.tags.size());
+  for (const std::string& t : r.tags) tags.emplace_back(t);
+  o.append("tags", std::move(tags));
+  o.append("created_at", r.created_at);
+  o.append("valid_from", optional_time(r.valid_from));
+  o.append("valid_until", optional_time(r.valid_until));
+  o.append("superseded_at", optional_time(r.superseded_at));
+  o.append("source_type", r.source_type);
+  if (with_trust && !r.metadata.empty()) {
+    if (auto it = r.metadata.find("trust_score"); it != r.metadata.end()) o.append("trust", it->second);
+  }
+  return o;
+}
+
 JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results) {
   JsonValue::Array items;
   items.reserve(results.size());

@@ -19,4 +19,10 @@ JsonObject structured_recall_item(const ScoredRecord& result);
 // The items of a whole answer, in its order.
 JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results);
 
+// The point-in-time recall item: "id", "content", "score", "level",
+// "strength", "tags", "created_at", "valid_from", "valid_until",
+// "superseded_at" (null when unset), "source_type"; with `with_trust`, then
+// "trust" with the metadata text "trust_score" when the record has it.
+JsonObject point_in_time_recall_item(const ScoredRecord& result, bool with_trust);
+
 }  // namespace vesk

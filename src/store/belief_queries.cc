@@ -41,4 +41,21 @@ std::vector<ContradictionCluster> Vesk::get_contradiction_clusters(std::optional
   return contradiction_clusters(view.records(), view.beliefs(), namespace_, limit);
 }
 
+BeliefInstabilitySummary Vesk::get_belief_instability_summary() const {
+  const CognitiveReadView view = cognitive_read_view();
+  return belief_instability_summary(view.records(), view.beliefs());
+}
+
+std::vector<Belief> Vesk::get_high_volatility_beliefs(std::optional<float> min_volatility,
+                                                      std::optional<size_t> limit) const {
+  const CognitiveReadView view = cognitive_read_view();
+  return high_volatility_beliefs(view.beliefs(), min_volatility, limit);
+}
+
+std::vector<Belief> Vesk::get_low_stability_beliefs(std::optional<float> max_stability,
+                                                    std::optional<size_t> limit) const {
+  const CognitiveReadView view = cognitive_read_view();
+  return low_stability_beliefs(view.beliefs(), max_stability, limit);
+}
+
 }  // namespace vesk

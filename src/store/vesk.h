@@ -68,16 +68,21 @@
 #include "model/memory_tier.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/activation.h"
 #include "recall/recall_explanation.h"
+#include "recall/recall_replay_diff.h"
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
 #include "recall/record_search.h"
 #include "recall/recall_settings.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/rerank_modes.h"
+#include "reports/belief_instability.h"
 #include "reports/cognitive_read_view.h"
 #include "reports/contradiction_clusters.h"
 #include "reports/namespace_digest.h"
+#include "reports/policy_governance.h"
+#include "reports/salience_summary.h"
 #include "reports/security_report.h"
 #include "reports/store_statistics.h"
 #include "storage/audit_journal.h"
@@ -386,6 +391,18 @@ class Vesk {
                                               std::optional<bool> expand_connections = std::nullopt,
                                               std::optional<std::string> session_id = std::nullopt,
                                               std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // Explains again the stored baseline of `trace_id` (the newest of that
+  // id) with its stored parameters, appending a baseline of its own, and
+  // compares the new ranking with the stored one. The baseline is copied
+  // under the history's read lock, released before the explanation runs. An
+  // id not in the history is the Key error "Unknown or expired recall
+  // trace: " + the id as passed, and nothing runs.
+  struct RecallReplay {
+    std::string original_trace_id;
+    std::string replay_trace_id;
+    RecallReplayDiff diff;
+  };
+  Result<RecallReplay> replay_recall(std::string_view trace_id);
   // True when a record of the namespaces (none: "default") has valid_from or
   // valid_until set; such recalls empty both caches first and are not served
   // from them.
@@ -400,6 +417,20 @@ class Vesk {
 
   RecallHitStats recall_hit_stats() const;
   void reset_recall_hit_stats();
+
+  // ---- Point-in-time recall (vesk_point_in_time.cc) ----
+
+  // Transaction-time recall: the pipeline for exactly top_k results (no
+  // widening, no cognitive rerank, no cache, no hit counter) over the records
+  // created at or before `timestamp` and valid at it, all namespaces of the
+  // map filtered in place; then the post-recall bookkeeping on the results.
+  // A NaN or infinite timestamp is the Runtime error "timestamp must be a
+  // finite Unix timestamp", raised after the query was embedded and before
+  // anything changes.
+  Result<std::vector<ScoredRecord>> recall_at(const RecallRequest& request, double timestamp);
+  // Business-time recall: the same over every record valid at `timestamp`,
+  // whenever it was created; read-only, no bookkeeping.
+  Result<std::vector<ScoredRecord>> recall_as_of(const RecallRequest& request, double timestamp) const;
 
   // ---- Tier recall (vesk_tier_recall.cc) ----
 
@@ -716,6 +747,13 @@ class Vesk {
   // (reports/correction_log.h); empty without an open journal. Takes none of
   // the store's locks. Never fails.
   std::vector<CorrectionLogEntry> read_correction_log() const;
+  // Advisory pressure by (namespace, domain) and the lifecycle counts of the
+  // policy hints (reports/policy_governance.h), each under one cognitive
+  // read view. Never fail.
+  std::vector<PolicyPressureArea> get_policy_pressure_report(std::optional<std::string_view> namespace_,
+                                                             std::optional<size_t> limit) const;
+  PolicyLifecycleSummary get_policy_lifecycle_summary(std::optional<size_t> action_limit,
+                                                      std::optional<size_t> domain_limit) const;
   // The cross-namespace digest (reports/namespace_digest.h) of the
   // namespaces the filter names (every one without a filter). The correction
   // log is read first, when that dimension is on; then the record map and
@@ -724,6 +762,22 @@ class Vesk {
   // Never fails.
   CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
                                               const CrossNamespaceDigestParams& params) const;
+
+  // ---- Corrections of the cognitive layers (vesk_corrections.cc) ----
+
+  // Each holds the one layer's write lock from the lookup through the save of
+  // that layer's file; then clears the text and structured recall caches and
+  // appends a correction entry to the audit journal (a failed append is
+  // dropped). False for an unknown id, nothing touched. A failed save is a
+  // Runtime error with the save's message, and the item is put back as it
+  // was before the lock is released: nothing changed, nothing logged.
+  // Deprecation halves the confidence (floor 0.05), scales the score with
+  // it, and leaves the belief Unresolved with no winner and stability 0.
+  Result<bool> deprecate_belief(std::string_view belief_id, std::string_view reason);
+  // Removes the hint and its key's entry in the key index.
+  Result<bool> retract_policy_hint(std::string_view hint_id, std::string_view reason);
+  // Invalidated, with the reason and the time (again when already so).
+  Result<bool> invalidate_causal_pattern(std::string_view pattern_id, std::string_view reason);
 
   // ---- The belief layer's questions and settings (belief_queries.cc) ----
 
@@ -741,8 +795,15 @@ class Vesk {
   // namespace or of all.
   std::vector<ContradictionCluster> get_contradiction_clusters(std::optional<std::string_view> namespace_,
                                                                std::optional<size_t> limit) const;
+  // The instability summary and the most volatile and least stable beliefs
+  // (reports/belief_instability.h), each under one cognitive read view.
+  BeliefInstabilitySummary get_belief_instability_summary() const;
+  std::vector<Belief> get_high_volatility_beliefs(std::optional<float> min_volatility,
+                                                  std::optional<size_t> limit) const;
+  std::vector<Belief> get_low_stability_beliefs(std::optional<float> max_stability,
+                                                std::optional<size_t> limit) const;
 
-  // ---- Store statistics, the security report, the tool breaker (vesk_statistics.cc) ----
+  // ---- Store statistics, salience, the security report, the tool breaker (vesk_statistics.cc) ----
 
   // Counts of the in-memory records: per level with connections, and the
   // tag index's distinct tags (records, then the tag index, read-locked in
@@ -754,6 +815,12 @@ class Vesk {
   // The records scanned under the record map's read lock, released before
   // the classifier slot is read; the other facts are single reads.
   SecurityReport security_report() const;
+  // The salience summary and the most salient records
+  // (reports/salience_summary.h): only the record map's read lock, held
+  // while counting or copying; the list is ordered after it is released.
+  SalienceSummary get_salience_summary() const;
+  std::vector<Record> get_high_salience_records(std::optional<float> min_salience,
+                                                std::optional<size_t> limit) const;
   // The per-tool circuit breaker (reports/circuit_breaker.h), in memory only.
   void record_tool_failure(std::string_view tool_name) { config_.breaker().record_failure(tool_name); }
   void record_tool_success(std::string_view tool_name) { config_.breaker().record_success(tool_name); }
@@ -874,6 +941,12 @@ class Vesk {
 
  private:
   friend struct VeskTestAccess;
+  // The ranking of recall_at (with `transaction_time`) and recall_as_of.
+  Result<std::vector<ScoredRecord>> recall_point_in_time(const RecallRequest& request, double timestamp,
+                                                         bool transaction_time) const;
+  // Where the post-recall bookkeeping acts: this store's records, sessions,
+  // audit graph, pending activations and co-recall weights.
+  RecallActivityTargets recall_activity_targets();
   // The experience intake's access to the parts it changes.
   friend class StoreExperienceHost;
 

@@ -245,3 +245,30 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
 }
 
 }  // namespace vesk
+
+namespace vesk {
+
+Result<Vesk::RecallReplay> Vesk::replay_recall(std::string_view trace_id) {
+  std::optional<RecallReplayBaseline> baseline;
+  {
+    auto history = recall_.recall_replay.read();
+    for (auto it = history->rbegin(); it != history->rend(); ++it) {
+      if (it->trace_id == trace_id) {
+        baseline = *it;
+        break;
+      }
+    }
+  }
+  if (!baseline) return Status::Key("Unknown or expired recall trace: " + std::string(trace_id));
+  Result<RecallExplanation> replay = explain_recall(baseline->query, baseline->top_k, baseline->min_strength,
+                                                    baseline->expand_connections, baseline->namespaces);
+  if (!replay.ok()) return replay.status();
+  std::vector<std::pair<std::string, float>> replayed;
+  replayed.reserve(replay->items.size());
+  for (const ExplainedRecallItem& item : replay->items) replayed.emplace_back(item.record_id, item.score);
+  return RecallReplay{.original_trace_id = std::string(trace_id),
+                      .replay_trace_id = replay->trace_id,
+                      .diff = diff_recall_rankings(baseline->ranked, replayed)};
+}
+
+}  // namespace vesk

@@ -112,7 +112,15 @@ std::vector<ScoredRecord> Vesk::recall_core(const RecallRequest& request) {
             trace::field("top_k", request.top_k), trace::field("min_strength", request.min_strength));
   std::vector<ScoredRecord> results = recall_ranked(request, env_.now_seconds());
 
-  const RecallActivityTargets targets{
+  const RecallActivityTargets targets = recall_activity_targets();
+  std::optional<std::string_view> session;
+  if (request.session_id) session = *request.session_id;
+  record_recall_activity(targets, results, request.query, session);
+  return results;
+}
+
+RecallActivityTargets Vesk::recall_activity_targets() {
+  return RecallActivityTargets{
       .records_and_sessions =
           [this](const ActivationStep& step) {
             auto records = records_.records.write();
@@ -127,10 +135,6 @@ std::vector<ScoredRecord> Vesk::recall_core(const RecallRequest& request) {
       .plasticity = layers_.plasticity,
       .now = [this] { return env_.now_seconds(); },
   };
-  std::optional<std::string_view> session;
-  if (request.session_id) session = *request.session_id;
-  record_recall_activity(targets, results, request.query, session);
-  return results;
 }
 
 }  // namespace vesk

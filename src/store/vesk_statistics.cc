@@ -1,4 +1,5 @@
-// Store statistics and the security report of the store object.
+// Store statistics, the salience reports and the security report of the
+// store object.
 #include "store/vesk.h"
 
 namespace vesk {
@@ -25,6 +26,18 @@ SecurityReport Vesk::security_report() const {
   facts.claim_classifier = *callbacks_.claim_classifier.read() != nullptr;
   facts.claim_rules = flags_.claim_rules.load();
   return build_security_report(std::move(stats), facts);
+}
+
+SalienceSummary Vesk::get_salience_summary() const { return salience_summary(*records_.records.read()); }
+
+std::vector<Record> Vesk::get_high_salience_records(std::optional<float> min_salience,
+                                                    std::optional<size_t> limit) const {
+  const size_t keep = high_salience_limit(limit);
+  if (keep == 0) return {};
+  const float threshold = high_salience_threshold(min_salience);
+  std::vector<Record> selected = select_salient_records(*records_.records.read(), threshold);
+  rank_salient_records(selected, keep);
+  return selected;
 }
 
 }  // namespace vesk

@@ -703,7 +703,7 @@ PENDING = {
     ),
     'Recall variants and context rendering': (
         'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',
-        'recall_at', 'recall_as_of', 'recall_full', 'explain_recall', 'replay_recall',
+        'recall_full',
         'recall_family_context', 'recall_person_context', 'recall_relation_context',
         'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
         'recall_project_context', 'set_causal_evidence_mode',
@@ -737,14 +737,8 @@ PENDING = {
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',
         'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
-        'deprecate_belief', 'deprecate_belief_with_reason', 'invalidate_causal_pattern',
-        'invalidate_causal_pattern_with_reason', 'retract_causal_pattern',
-        'retract_causal_pattern_with_reason', 'retract_policy_hint',
-        'retract_policy_hint_with_reason', 'get_correction_review_queue', 'get_suggested_corrections',
+        'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
-        'get_high_volatility_beliefs', 'get_high_salience_records', 'get_salience_summary',
-        'get_low_stability_beliefs', 'get_belief_instability_summary',
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
-        'get_policy_lifecycle_summary', 'get_policy_pressure_report',
     ),
 }
