@@ -14,6 +14,7 @@
 //   n-gram -> terms -> tags -> id map -> record SDRs
 //   sessions                     after records (post-recall bookkeeping)
 //   belief -> concept -> causal -> policy layers
+//   previous belief -> concept -> causal -> policy ids   (a cycle's stability step)
 //   cross-connection lines       after records (a cycle's digest phases)
 //   the parts that are only ever taken alone (reports, side files, slots)
 //
@@ -52,6 +53,11 @@ inline constexpr LockRank kConcepts{41, "concept layer"};
 inline constexpr LockRank kCausal{42, "causal layer"};
 inline constexpr LockRank kPolicies{43, "policy layer"};
 inline constexpr LockRank kEpistemic{44, "epistemic runtime"};
+// The previous cycle's layer id sets, taken under the four layers' read locks.
+inline constexpr LockRank kPreviousBeliefIds{45, "previous belief ids"};
+inline constexpr LockRank kPreviousConceptIds{46, "previous concept ids"};
+inline constexpr LockRank kPreviousCausalIds{47, "previous causal ids"};
+inline constexpr LockRank kPreviousPolicyIds{48, "previous policy ids"};
 // Taken alone: any level above every other works; each has its own so that
 // taking two of them at once is reported.
 inline constexpr LockRank kRecallReplay{50, "recall replay"};

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/guarded.h"
+#include "base/string_hash.h"
 #include "cognitive/maintenance_trend_snapshot.h"
 #include "cognitive/persistence_manifest.h"
 #include "cognitive/reflection_summary.h"
@@ -50,6 +51,12 @@ struct MaintenanceState {
   // The container retention scheduler, or null; held while a replaced or
   // stopped one's thread is joined.
   MutexGuarded<std::unique_ptr<RetentionScheduler>> retention_scheduler{lock_order::kRetentionScheduler};
+  // The layers' id sets of the previous cycle (layer_stability.h): empty at
+  // open, replaced by every cycle, never saved.
+  Guarded<StringSet> previous_belief_ids{lock_order::kPreviousBeliefIds};
+  Guarded<StringSet> previous_concept_ids{lock_order::kPreviousConceptIds};
+  Guarded<StringSet> previous_causal_ids{lock_order::kPreviousCausalIds};
+  Guarded<StringSet> previous_policy_ids{lock_order::kPreviousPolicyIds};
 };
 
 }  // namespace vesk

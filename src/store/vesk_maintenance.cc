@@ -229,7 +229,10 @@ MaintenanceReport Vesk::run_maintenance() {
     auto concepts = layers_.concepts.read();
     auto causal = layers_.causal.read();
     auto policies = layers_.policies.read();
-    report.stability = measure_layer_stability(*beliefs, *concepts, *causal, *policies);
+    report.stability = measure_layer_stability(
+        *beliefs, *concepts, *causal, *policies,
+        PreviousLayerIds{maintenance_.previous_belief_ids, maintenance_.previous_concept_ids,
+                         maintenance_.previous_causal_ids, maintenance_.previous_policy_ids});
   }
 
   // 16-17. The state installed now receives the cross-connection lines; one
@@ -252,19 +255,20 @@ MaintenanceReport Vesk::run_maintenance() {
   report.timings = cycle.timings;
   report.hotspots = cycle.hotspots;
 
-  // 22-23. The audit journal holds no correction entries yet.
+  // 22-23.
   report.concept_surface =
-      concept_surface_telemetry(flags_.concept_surface.load(std::memory_order_relaxed), layers_.concepts);
+      concept_surface_telemetry(flags_.concept_surface.load(std::memory_order_relaxed), layers_.concepts,
+                                recall_.concept_surface);
   report.timestamp = format_rfc3339_utc(env_.now());
-  const uint64_t cumulative_corrections = 0;
+  const uint64_t cumulative_corrections = read_correction_log().size();
 
   // 24-25. The reflection looks at the four leading contradiction clusters of
   //        every namespace, read under a view of their own.
   report.trend_summary =
       append_trend_snapshot(report, cumulative_corrections, maintenance_.trends, persistence_target_, env_);
   const std::vector<ContradictionCluster> clusters = get_contradiction_clusters(std::nullopt, 4);
-  report.reflection = append_reflection_summary(report, clusters, records_.records, maintenance_.reflection_summaries,
-                                                persistence_target_, env_);
+  report.reflection = append_reflection_summary(report, clusters, records_.records, cycle.config.task_tag,
+                                                maintenance_.reflection_summaries, persistence_target_, env_);
 
   span.record("total_records", report.total_records);
   span.record("total_ms", report.timings.total_ms);
