@@ -294,8 +294,8 @@ class Vesk {
   // errors, checked in this order: "Cannot link record to itself", "Relation
   // type must not be empty", "Relation weight must not be NaN", "Source
   // record {id} not found", "Target record {id} not found", "Cannot link
-  // records across namespaces: {a} vs {b}", then the journal's error (the
-  // links already set in memory stay).
+  // records across namespaces: {a} vs {b}", then the journal's error (a side
+  // changes in memory only once journaled, so a retry writes the rest).
   Result<RelationEdge> link_records_core(std::string_view source_id, std::string_view target_id,
                                          std::optional<float> weight, std::string_view relation_type,
                                          const EntityAnchorLookup& anchor_of);
