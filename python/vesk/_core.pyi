@@ -29,6 +29,56 @@ class _StructuredRecallItem(TypedDict):
     source: NotRequired[str]
     concepts: NotRequired[list[dict[str, object]]]
 
+class _NamespaceBeliefSummary(TypedDict):
+    resolved: int
+    unresolved: int
+    singleton: int
+    empty: int
+    high_volatility_count: int
+    avg_volatility: float
+
+class _NamespaceTopConcept(TypedDict):
+    concept_id: str
+    key: str
+    confidence: float
+    state: str
+    record_count: int
+    belief_count: int
+
+class _NamespaceDigestEntry(TypedDict):
+    namespace: str
+    record_count: int
+    concept_count: int
+    stable_concept_count: int
+    concept_signatures: list[str]
+    tags: list[str]
+    structural_relation_types: list[str]
+    causal_signatures: list[str]
+    belief_state_summary: _NamespaceBeliefSummary | None
+    correction_count: int | None
+    correction_density: float | None
+    top_concepts: list[_NamespaceTopConcept]
+
+class _NamespacePairSimilarity(TypedDict):
+    namespace_a: str
+    namespace_b: str
+    shared_concept_signatures: list[str]
+    concept_signature_similarity: float
+    shared_tags: list[str]
+    tag_jaccard: float
+    shared_structural_relation_types: list[str]
+    structural_similarity: float
+    shared_causal_signatures: list[str]
+    causal_signature_similarity: float
+
+class _CrossNamespaceDigest(TypedDict):
+    namespace_count: int
+    latency_ms: float
+    compact_summary: bool
+    included_dimensions: list[str]
+    namespaces: list[_NamespaceDigestEntry]
+    pairs: list[_NamespacePairSimilarity]
+
 class _MemoryIntent(TypedDict):
     needs_memory: bool
     suggested_routes: list[Literal["timeline", "graph", "documentary"]]
@@ -661,6 +711,15 @@ class Vesk:
     def export_json(self) -> str: ...
     def get_correction_log(self) -> list[_CorrectionLogEntry]: ...
     def get_correction_log_for_target(self, target_kind: str, target_id: str) -> list[_CorrectionLogEntry]: ...
+    def cross_namespace_digest(
+        self,
+        namespace: str | list[str] | tuple[str, ...] | None = None,
+        top_concepts_limit: int | None = None,
+        min_record_count: int | None = None,
+        pairwise_similarity_threshold: float | None = None,
+        include_dimensions: list[str] | tuple[str, ...] | None = None,
+        compact_summary: bool | None = None,
+    ) -> _CrossNamespaceDigest: ...
     def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
     def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
     def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...

@@ -23,4 +23,12 @@ std::string normalize_padded_words(std::string_view text) {
   return out;
 }
 
+std::string normalize_words(std::string_view text) {
+  std::string padded = normalize_padded_words(text);
+  // The padded form is one space, words joined by single spaces, one space:
+  // only its two ends can be white space.
+  if (padded.size() <= 2) return std::string();
+  return padded.substr(1, padded.size() - 2);
+}
+
 }  // namespace vesk

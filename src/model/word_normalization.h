@@ -1,5 +1,6 @@
 // The padded word form of a text, in which whole-word phrases are found by a
-// plain substring search.
+// plain substring search, and its trimmed form, which names a text's words in
+// signatures and digests.
 #pragma once
 
 #include <string>
@@ -13,5 +14,10 @@ namespace vesk {
 // after the last kept character. A text with no ASCII letter or digit gives a
 // single space. "Data-Base" gives " data base ", "Straße" gives " stra e ".
 std::string normalize_padded_words(std::string_view text);
+
+// The padded form without its framing spaces: the words separated by single
+// spaces, or the empty text. "  Data-Base / 42!  " gives "data base 42",
+// "--" gives "".
+std::string normalize_words(std::string_view text);
 
 }  // namespace vesk

@@ -75,6 +75,7 @@
 #include "recall/epistemic_rerank.h"
 #include "recall/rerank_modes.h"
 #include "reports/cognitive_read_view.h"
+#include "reports/namespace_digest.h"
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
@@ -611,6 +612,14 @@ class Vesk {
   // (reports/correction_log.h); empty without an open journal. Takes none of
   // the store's locks. Never fails.
   std::vector<CorrectionLogEntry> read_correction_log() const;
+  // The cross-namespace digest (reports/namespace_digest.h) of the
+  // namespaces the filter names (every one without a filter). The correction
+  // log is read first, when that dimension is on; then the record map and
+  // the belief, concept and causal layers are read under shared locks taken
+  // once, in lock order, and held until the entries and pairs are built.
+  // Never fails.
+  CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
+                                              const CrossNamespaceDigestParams& params) const;
   // Read-only questions over the graph of every namespace as it stands now
   // (audit/claim_evidence.h, audit/decision_explanation.h): the graph is
   // built under the read lock, which is let go before the question is

@@ -735,7 +735,7 @@ PENDING = {
         'store_project_todo', 'store_project_note', 'store_family_person', 'store_user_profile', 'get_user_profile', 'set_persona', 'get_persona',
     ),
     'Governance, health and explanation reports': (
-        'explain_record', 'provenance_chain', 'explainability_bundle', 'cross_namespace_digest',
+        'explain_record', 'provenance_chain', 'explainability_bundle',
         'stats', 'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
         'deprecate_belief', 'deprecate_belief_with_reason', 'invalidate_causal_pattern',
         'invalidate_causal_pattern_with_reason', 'retract_causal_pattern',

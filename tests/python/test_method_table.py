@@ -181,6 +181,7 @@ SAMPLES = {
     "start_container_retention_scheduler": lambda d, r: ((str(d / "none.vskc"), 1), {"max_generations": 2}),
     "stop_container_retention_scheduler": lambda d, r: ((), {}),
     "container_retention_scheduler_status": lambda d, r: ((), {}),
+    "cross_namespace_digest": lambda d, r: ((), {}),
 }
 # Calls that end the store: looked at on a store of their own.
 ENDING = {"close": lambda d, r: ((), {}), "__exit__": lambda d, r: ((None, None, None), {})}
