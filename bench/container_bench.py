@@ -25,6 +25,16 @@ write before each, then
 - `compact_container` to 10 generations, against the time of reading the
   container's generations alone (planning with a limit that keeps them all):
   the copy should cost in proportion to the kept bytes, not the dropped.
+
+Inspection (`--inspection-generations`, 10,000 by default; `--inspection-only`
+skips everything else): a container of that many generations of 20 segments,
+one changed per generation, built in memory by tests/python/container_files.py
+(the signed one signs with its pure-Python Ed25519, which takes a while), then
+- `list_container_generations`, unsigned (goal: under 200 ms at 10,000) and
+  signed (goal: under 600 ms; one signature check per generation);
+- `verify_container_generation` of the latest generation, whose segments come
+  from many generations, and `diff_container_generations` of the first and the
+  latest.
 """
 
 import argparse
@@ -39,6 +49,8 @@ sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 from store_rate import texts  # noqa: E402
 
 from vesk._core import Vesk  # noqa: E402
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "tests" / "python"))
 
 
 def reset_peak_rss():
@@ -112,13 +124,44 @@ def retention(count):
               f"reused {report['reused_segment_count']}")
 
 
+def inspection(count, segments=20):
+    from container_files import Container  # noqa: E402  (the tests' byte-level builder)
+
+    files = {f"seg/{i:02d}": b"%d" % i * 40 for i in range(segments)}
+    for signed in (False, True):
+        c = Container()
+        t0 = time.perf_counter()
+        for n in range(count):
+            files[f"seg/{n % segments:02d}"] = b"gen %d " % n * 8
+            c.add(files, key=bytes(range(32)) if signed else None)
+        label = "signed" if signed else "unsigned"
+        with tempfile.TemporaryDirectory() as tmp:
+            path = c.write(pathlib.Path(tmp) / "many.ctr")
+            print(f"inspection, {label}: {count} generations of {segments} segments, "
+                  f"{mb(os.path.getsize(path))}, built in {time.perf_counter() - t0:.1f} s")
+            list_s, listed = best_of(5, lambda: Vesk.list_container_generations(path))
+            goal = 600 if signed else 200
+            print(f"  list_container_generations: {list_s * 1e3:.1f} ms for {len(listed)} entries "
+                  f"(goal < {goal} ms at 10,000)")
+            verify_s, _ = best_of(5, lambda: Vesk.verify_container_generation(path, count))
+            print(f"  verify_container_generation (latest): {verify_s * 1e3:.1f} ms")
+            diff_s, diff = best_of(5, lambda: Vesk.diff_container_generations(path, 1, count))
+            print(f"  diff_container_generations 1..{count}: {diff_s * 1e3:.1f} ms, "
+                  f"{len(diff['changed'])} changed")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--records", type=int, default=100_000)
     ap.add_argument("--appends", type=int, default=100)
     ap.add_argument("--retention-generations", type=int, default=1_000)
     ap.add_argument("--retention-only", action="store_true")
+    ap.add_argument("--inspection-generations", type=int, default=10_000)
+    ap.add_argument("--inspection-only", action="store_true")
     args = ap.parse_args()
+    if args.inspection_only:
+        inspection(args.inspection_generations)
+        return
     if args.retention_only:
         retention(args.retention_generations)
         return
@@ -174,6 +217,7 @@ def main():
               f"{mb(start)} -> {mb(os.path.getsize(out))} (+{mb(grown / max(args.appends, 1))} per append)")
         v.close()
     retention(args.retention_generations)
+    inspection(args.inspection_generations)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 // Portable containers: capturing the open store into a container (export and
 // append, signed or not, with retention or not), making signing keys,
-// inspecting, verifying and importing container files, holds, retention and
+// inspecting, listing, comparing, verifying, reading and importing container
+// files and their generations and segments, holds, retention and
 // compaction, authenticity checkpoints, and the store's retention
 // scheduler. The capturing and scheduler methods are bound to the store;
 // the others are static methods that work on paths alone and never touch an
@@ -10,15 +11,20 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "binding/json_result.h"
 #include "exchange/capsule/container_dict.h"
 #include "exchange/capsule/container_file.h"
 #include "exchange/capsule/container_import.h"
+#include "exchange/capsule/container_imports.h"
 #include "exchange/capsule/container_reader.h"
 #include "exchange/capsule/container_verify.h"
+#include "exchange/capsule/generation_diff.h"
 #include "exchange/capsule/generation_holds.h"
+#include "exchange/capsule/generation_listing.h"
 #include "exchange/capsule/retention_dict.h"
+#include "exchange/capsule/segment_access.h"
 #include "exchange/capsule/signature_chain.h"
 #include "exchange/capsule/signing_key.h"
 #include "vesk_object.h"
@@ -45,6 +51,17 @@ struct RequestFields<RetentionPolicy> {
       request_field<&RetentionPolicy::max_age_seconds>("max_age_seconds"),
       request_field<&RetentionPolicy::max_size_bytes>("max_size_bytes"),
   };
+};
+
+// The decoded bytes of one segment, handed to Python as one bytes object.
+struct SegmentBytes {
+  std::string data;
+};
+template <>
+struct ToPy<SegmentBytes> {
+  static PyObject* convert(const SegmentBytes& b) {
+    return PyBytes_FromStringAndSize(b.data.data(), static_cast<Py_ssize_t>(b.data.size()));
+  }
 };
 
 namespace {
@@ -132,6 +149,101 @@ Result<JsonObject> import_container(std::string container_path, std::string targ
   return container_import_report_to_dict(*report);
 }
 constexpr Method kImportContainer{"Vesk", "import_container(container_path, target_path)", import_container};
+
+Result<JsonValue> list_container_generations(std::string container_path) {
+  auto entries = vesk::list_container_generations(container_path, Env::Default());
+  if (!entries.ok()) return entries.status().as(ErrorKind::OS);
+  return JsonValue(container_generations_to_list(*entries));
+}
+constexpr Method kListContainerGenerations{"Vesk", "list_container_generations(container_path)",
+                                           list_container_generations};
+
+Result<JsonObject> inspect_container_generation(std::string container_path, uint64_t generation) {
+  Result<CapsuleToc> toc = select_container_generation(container_path, generation, Env::Default());
+  if (!toc.ok()) return toc.status().as(ErrorKind::OS);
+  return container_manifest_to_dict(*toc);
+}
+constexpr Method kInspectContainerGeneration{"Vesk", "inspect_container_generation(container_path, generation)",
+                                             inspect_container_generation};
+
+Result<JsonObject> verify_container_generation(std::string container_path, uint64_t generation) {
+  Result<CapsuleToc> toc = vesk::verify_container_generation(container_path, generation, Env::Default());
+  if (!toc.ok()) return toc.status().as(ErrorKind::OS);
+  return container_manifest_to_dict(*toc);
+}
+constexpr Method kVerifyContainerGeneration{"Vesk", "verify_container_generation(container_path, generation)",
+                                            verify_container_generation};
+
+Result<JsonObject> diff_container_generations(std::string container_path, uint64_t from_generation,
+                                              uint64_t to_generation) {
+  Result<GenerationDiff> diff =
+      vesk::diff_container_generations(container_path, from_generation, to_generation, Env::Default());
+  if (!diff.ok()) return diff.status().as(ErrorKind::OS);
+  return generation_diff_to_dict(*diff);
+}
+constexpr Method kDiffContainerGenerations{
+    "Vesk", "diff_container_generations(container_path, from_generation, to_generation)",
+    diff_container_generations};
+
+Result<JsonObject> verify_container_segments(std::string container_path, std::vector<std::string> names) {
+  Result<SegmentVerification> checked =
+      vesk::verify_container_segments(container_path, std::move(names), Env::Default());
+  if (!checked.ok()) return checked.status().as(ErrorKind::OS);
+  return segment_verification_to_dict(*checked);
+}
+constexpr Method kVerifyContainerSegments{"Vesk", "verify_container_segments(container_path, names)",
+                                          verify_container_segments};
+
+Result<SegmentBytes> read_segment(const std::string& path, std::optional<uint64_t> generation,
+                                const std::string& name) {
+  Result<std::string> bytes = vesk::read_container_segment(path, generation, name, Env::Default());
+  if (!bytes.ok()) return bytes.status().as(ErrorKind::OS);
+  return SegmentBytes{std::move(bytes).value()};
+}
+
+Result<SegmentBytes> read_container_segment(std::string container_path, std::string name) {
+  return read_segment(container_path, std::nullopt, name);
+}
+constexpr Method kReadContainerSegment{"Vesk", "read_container_segment(container_path, name)",
+                                       read_container_segment};
+
+Result<SegmentBytes> read_container_segment_at_generation(std::string container_path, uint64_t generation,
+                                                        std::string name) {
+  return read_segment(container_path, generation, name);
+}
+constexpr Method kReadContainerSegmentAtGeneration{
+    "Vesk", "read_container_segment_at_generation(container_path, generation, name)",
+    read_container_segment_at_generation};
+
+Result<JsonObject> import_result(Result<ContainerImportReport> report) {
+  if (!report.ok()) return report.status().as(ErrorKind::OS);
+  return container_import_report_to_dict(*report);
+}
+
+Result<JsonObject> import_container_generation(std::string container_path, std::string target_path,
+                                               uint64_t generation) {
+  return import_result(vesk::import_container_generation(container_path, target_path, generation, Env::Default()));
+}
+constexpr Method kImportContainerGeneration{
+    "Vesk", "import_container_generation(container_path, target_path, generation)", import_container_generation};
+
+Result<JsonObject> extract_container_segments(std::string container_path, std::string target_path,
+                                              std::vector<std::string> names) {
+  return import_result(
+      vesk::extract_container_segments(container_path, target_path, std::move(names), Env::Default()));
+}
+constexpr Method kExtractContainerSegments{"Vesk", "extract_container_segments(container_path, target_path, names)",
+                                           extract_container_segments};
+
+Result<JsonObject> import_authenticated_container(std::string container_path, std::string target_path,
+                                                  std::string trusted_public_key, FlagDefaultOn require_all_signed) {
+  return import_result(vesk::import_authenticated_container(container_path, target_path, trusted_public_key,
+                                                            require_all_signed.value, Env::Default()));
+}
+constexpr Method kImportAuthenticatedContainer{
+    "Vesk",
+    "import_authenticated_container(container_path, target_path, trusted_public_key, require_all_signed=True)",
+    import_authenticated_container};
 
 Result<JsonObject> append_with_retention(Vesk& self, const std::string& path, std::optional<std::string_view> key,
                                          const RetentionPolicy& policy) {
@@ -293,6 +405,16 @@ MethodRows container_methods() {
       bind<kStartContainerRetentionScheduler>(),
       bind<kStopContainerRetentionScheduler>(),
       bind<kContainerRetentionSchedulerStatus>(),
+      bind<kListContainerGenerations>(),
+      bind<kInspectContainerGeneration>(),
+      bind<kVerifyContainerGeneration>(),
+      bind<kDiffContainerGenerations>(),
+      bind<kVerifyContainerSegments>(),
+      bind<kReadContainerSegment>(),
+      bind<kReadContainerSegmentAtGeneration>(),
+      bind<kImportContainerGeneration>(),
+      bind<kExtractContainerSegments>(),
+      bind<kImportAuthenticatedContainer>(),
   };
 }
 

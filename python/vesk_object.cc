@@ -124,8 +124,8 @@ PyMethodDef* vesk_methods() {
                               snapshot_methods(), container_methods(),
                               outcome_receipt_methods(), evidence_methods(), credibility_methods(),
                               connection_methods(), capsule_methods(), correction_log_methods(),
-                              tier_recall_methods(), namespace_digest_methods(), relation_methods(),
-                              entity_methods()}) {
+                              tier_recall_methods(), namespace_digest_methods(), statistics_methods(),
+                              relation_methods(), entity_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -64,6 +64,7 @@ MethodRows outcome_receipt_methods(); // outcome_receipt_methods.cc: capture and
 MethodRows connection_methods();      // connection_methods.cc: connect
 MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, memory intent
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
+MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
 MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
 MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
 

@@ -79,6 +79,28 @@ class _CrossNamespaceDigest(TypedDict):
     namespaces: list[_NamespaceDigestEntry]
     pairs: list[_NamespacePairSimilarity]
 
+class _SecurityProtection(TypedDict):
+    name: str
+    state: Literal["on", "off", "partial", "explicit", "not_in_core"]
+    evidence: str
+    detail: str
+
+class _SecurityStats(TypedDict):
+    records: int
+    by_effective_source: dict[str, int]
+    relayed_by_model: int
+    hearsay_or_speculative: int
+    restricted: int
+    untrusted_groups_over_cap: int
+    records_in_groups_over_cap: int
+    outside_channel_first_hand: int
+
+class _SecurityReport(TypedDict):
+    profile: Literal["balanced", "strict"]
+    protections: list[_SecurityProtection]
+    stats: _SecurityStats
+    warnings: list[str]
+
 class _MemoryIntent(TypedDict):
     needs_memory: bool
     suggested_routes: list[Literal["timeline", "graph", "documentary"]]
@@ -138,6 +160,34 @@ class _ContainerImportReport(TypedDict):
     target_path: str
     segment_count: int
     restored_size: int
+
+class _ContainerGenerationEntry(TypedDict):
+    generation: int
+    created_at: int
+    segment_count: int
+    original_size: int
+    stored_size: int
+
+class _ChangedSegment(TypedDict):
+    name: str
+    previous_sha256: str
+    current_sha256: str
+    previous_size: int
+    current_size: int
+
+class _GenerationDiff(TypedDict):
+    from_generation: int
+    to_generation: int
+    added: list[str]
+    removed: list[str]
+    unchanged: list[str]
+    original_size_delta: int
+    changed: list[_ChangedSegment]
+
+class _SegmentVerification(TypedDict):
+    segment_count: int
+    total_size: int
+    segments: list[str]
 
 class _ContainerExportReport(TypedDict):
     output_path: str
@@ -682,6 +732,34 @@ class Vesk:
     ) -> _RetentionSchedulerStatus: ...
     def stop_container_retention_scheduler(self) -> bool: ...
     def container_retention_scheduler_status(self) -> _RetentionSchedulerStatus | None: ...
+    @staticmethod
+    def list_container_generations(container_path: str) -> list[_ContainerGenerationEntry]: ...
+    @staticmethod
+    def inspect_container_generation(container_path: str, generation: int) -> _ContainerManifest: ...
+    @staticmethod
+    def verify_container_generation(container_path: str, generation: int) -> _ContainerManifest: ...
+    @staticmethod
+    def diff_container_generations(
+        container_path: str, from_generation: int, to_generation: int
+    ) -> _GenerationDiff: ...
+    @staticmethod
+    def verify_container_segments(container_path: str, names: Sequence[str]) -> _SegmentVerification: ...
+    @staticmethod
+    def read_container_segment(container_path: str, name: str) -> bytes: ...
+    @staticmethod
+    def read_container_segment_at_generation(container_path: str, generation: int, name: str) -> bytes: ...
+    @staticmethod
+    def import_container_generation(
+        container_path: str, target_path: str, generation: int
+    ) -> _ContainerImportReport: ...
+    @staticmethod
+    def extract_container_segments(
+        container_path: str, target_path: str, names: Sequence[str]
+    ) -> _ContainerImportReport: ...
+    @staticmethod
+    def import_authenticated_container(
+        container_path: str, target_path: str, trusted_public_key: str, require_all_signed: bool = True
+    ) -> _ContainerImportReport: ...
 
     def annotate_audit_entity(
         self, record_or_entity_id: str, kind: str, status: str, canonical_id: str | None = None
@@ -720,6 +798,15 @@ class Vesk:
         include_dimensions: list[str] | tuple[str, ...] | None = None,
         compact_summary: bool | None = None,
     ) -> _CrossNamespaceDigest: ...
+    def stats(self) -> dict[str, int]: ...
+    def tier_stats(self) -> dict[str, int]: ...
+    def namespace_stats(self) -> dict[str, int]: ...
+    def security_report(self) -> _SecurityReport:
+        """Protections, their states and evidence, store statistics and warnings."""
+    def record_tool_failure(self, tool_name: str) -> None: ...
+    def record_tool_success(self, tool_name: str) -> None: ...
+    def is_tool_available(self, tool_name: str) -> bool: ...
+    def tool_health(self) -> dict[str, str]: ...
     def trace_claim_evidence(self, claim_id: str) -> _ClaimEvidenceTrace: ...
     def find_claim_conflicts(self, claim_id: str) -> list[_ContradictionReport]: ...
     def explain_decision(self, decision_id: str) -> _DecisionExplanation: ...

@@ -171,8 +171,31 @@ std::vector<RankedList> choose_fusion_lists(std::string_view fusion_mode, std::v
   return lists;
 }
 
-std::vector<ScoredRecord> rrf_fuse(const RecordLookup& candidates, std::span<const RankedList> lists, size_t k,
-                                   float min_strength, std::span<const std::string> namespaces) {
+// ---- Stages over either result shape ------------------------------------------
+//
+// The stages run on copies of the records (ScoredRecord) when called one by
+// one, and on pointers into the caller's locked records (ScoredRecordRef)
+// inside the whole pipeline, which copies nothing: the fusion and the
+// expansion meet far more records than a recall keeps.
+namespace {
+
+const Record& record_of(const ScoredRecord& r) { return r.record; }
+const Record& record_of(const ScoredRecordRef& r) { return *r.record; }
+
+template <class T>
+T scored(float score, const Record& record);
+template <>
+ScoredRecord scored<ScoredRecord>(float score, const Record& record) {
+  return {score, record};
+}
+template <>
+ScoredRecordRef scored<ScoredRecordRef>(float score, const Record& record) {
+  return {score, &record, std::nullopt};
+}
+
+template <class T>
+std::vector<T> rrf_fuse_as(const RecordLookup& candidates, std::span<const RankedList> lists, size_t k,
+                           float min_strength, std::span<const std::string> namespaces) {
   VESK_SPAN(span, "rrf_fuse", "vesk::recall", trace::Level::Info, trace::field("top_k", k));
   ScoreById fused;
   for (const RankedList& list : lists)
@@ -198,95 +221,134 @@ std::vector<ScoredRecord> rrf_fuse(const RecordLookup& candidates, std::span<con
   const size_t n = std::min(k, entries.size());
   std::partial_sort(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(n), entries.end(), before);
 
-  std::vector<ScoredRecord> results;
+  std::vector<T> results;
   results.reserve(n);
-  for (size_t i = 0; i < n; ++i) results.push_back({entries[i].score, *entries[i].record});
+  for (size_t i = 0; i < n; ++i) results.push_back(scored<T>(entries[i].score, *entries[i].record));
   return results;
 }
 
-void expand_along_connections(std::vector<ScoredRecord>& results, const RecordLookup& candidates,
-                              float min_strength, std::span<const std::string> namespaces) {
+template <class T>
+void expand_along_connections_of(std::vector<T>& results, const RecordLookup& candidates, float min_strength,
+                                 std::span<const std::string> namespaces) {
   StringSet seen;
   std::vector<std::pair<float, std::string>> frontier;
-  for (const ScoredRecord& r : results) {
-    seen.insert(r.record.id);
-    frontier.emplace_back(r.score, r.record.id);
+  for (const T& r : results) {
+    seen.insert(record_of(r).id);
+    frontier.emplace_back(r.score, record_of(r).id);
   }
+  // A target reached in a pass that may be added: its best score, and the
+  // keys of the recall order.
+  struct Reached {
+    float score;
+    uint64_t hash;
+    std::string_view id;
+    const Record* record;
+  };
+  auto before = [](const Reached& a, const Reached& b) {
+    return recall_order_before(a.score, a.hash, a.id, b.score, b.hash, b.id);
+  };
   size_t added = 0;
   for (int pass = 0; pass < 2 && !frontier.empty(); ++pass) {
+    // Every target's best score first; the targets already seen are dropped
+    // after, once per target rather than once per link.
     ScoreById noted;
     for (const auto& [score, id] : frontier) {
       const Record* from = candidates(id);
       if (!from) continue;
       for (const auto& [target, weight] : from->connections) {
-        if (seen.contains(target)) continue;
         const float c = score * weight * 0.6f;
         if (!(c >= 0.05f)) continue;  // too weak (or NaN)
         auto [it, inserted] = noted.try_emplace(target, c);
         if (!inserted && c > it->second) it->second = c;
       }
     }
+    // The first returnable targets in the recall order, as many as may still
+    // be added. Targets are put in score order first; a record is looked up
+    // (returnable? its content hash?) only for the scores that can still
+    // place, one group of equal scores at a time, ties within a group in
+    // content hash, then id, order.
+    std::vector<std::pair<float, std::string_view>> by_score;
+    by_score.reserve(noted.size());
+    for (const auto& [target, score] : noted)
+      if (!seen.contains(target)) by_score.emplace_back(score, target);
+    std::sort(by_score.begin(), by_score.end(),
+              [](const auto& a, const auto& b) { return score_before(a.first, b.first); });
+    std::vector<Reached> group;
     std::vector<std::pair<float, std::string>> next;
-    for (const auto& [target, score] : sorted_pairs(noted, candidates)) {
-      if (added > kMaxConnectionExpansion - 1) break;
-      const Record* r = returnable(candidates, target, min_strength, namespaces);
-      if (!r) continue;
-      results.push_back({score, *r});
-      seen.insert(target);
-      next.emplace_back(score, target);
-      ++added;
+    for (size_t i = 0; i < by_score.size() && added < kMaxConnectionExpansion;) {
+      size_t j = i + 1;
+      while (j < by_score.size() && !score_before(by_score[i].first, by_score[j].first)) ++j;
+      group.clear();
+      for (size_t g = i; g < j; ++g) {
+        const auto& [score, target] = by_score[g];
+        if (const Record* r = returnable(candidates, target, min_strength, namespaces))
+          group.push_back({score, content_hash(r->content), target, r});
+      }
+      std::sort(group.begin(), group.end(), before);
+      for (size_t g = 0; g < group.size() && added < kMaxConnectionExpansion; ++g) {
+        const Reached& e = group[g];
+        results.push_back(scored<T>(e.score, *e.record));
+        next.emplace_back(e.score, std::string(e.id));
+        ++added;
+      }
+      i = j;
     }
+    for (const auto& [score, id] : next) seen.insert(id);
     frontier = std::move(next);
   }
 }
 
-void expand_cause_chains(std::vector<ScoredRecord>& results, const RecordLookup& candidates, float min_strength,
-                         std::span<const std::string> namespaces) {
+template <class T>
+void expand_cause_chains_of(std::vector<T>& results, const RecordLookup& candidates, float min_strength,
+                            std::span<const std::string> namespaces) {
   StringSet seen;
-  for (const ScoredRecord& r : results) seen.insert(r.record.id);
-  std::vector<ScoredRecord> additions;
-  for (const ScoredRecord& result : results) {
-    const Record* current = &result.record;
+  for (const T& r : results) seen.insert(record_of(r).id);
+  std::vector<T> additions;
+  for (const T& result : results) {
+    const Record* current = &record_of(result);
     float decay = 1.0f;  // 0.9 to the power of the chain depth
     for (size_t depth = 0; depth < kMaxCausesPerResult; ++depth) {
       if (!current->caused_by_id || seen.contains(*current->caused_by_id)) break;
       const Record* cause = returnable(candidates, *current->caused_by_id, min_strength, namespaces);
       if (!cause) break;
-      additions.push_back({(result.score * 0.8f) * decay, *cause});
+      additions.push_back(scored<T>((result.score * 0.8f) * decay, *cause));
       seen.insert(cause->id);
       current = cause;
       decay *= 0.9f;
     }
   }
-  for (ScoredRecord& a : additions) results.push_back(std::move(a));
+  for (T& a : additions) results.push_back(std::move(a));
 }
 
-void apply_trust_stage(std::vector<ScoredRecord>& results, const TrustConfig& trust, double now) {
-  for (ScoredRecord& r : results) {
+template <class T>
+void apply_trust_stage_to(std::vector<T>& results, const TrustConfig& trust, double now) {
+  for (T& r : results) {
+    const Record& record = record_of(r);
     r.pre_trust_score = r.score;
-    r.score = r.score * r.record.strength * trust_multiplier(r.record.metadata, trust, r.record.source_type, now);
+    r.score = r.score * record.strength * trust_multiplier(record.metadata, trust, record.source_type, now);
   }
 }
 
-void apply_diversity_penalty(std::vector<ScoredRecord>& results) {
+template <class T>
+void apply_diversity_penalty_to(std::vector<T>& results) {
   StringSet first_hand_keys;
-  for (const ScoredRecord& r : results)
-    if (first_hand(r.record)) first_hand_keys.insert(namespace_tags_key(r.record));
+  for (const T& r : results)
+    if (first_hand(record_of(r))) first_hand_keys.insert(namespace_tags_key(record_of(r)));
   if (first_hand_keys.empty()) return;
 
   // Visit in the recall order of the current scores.
   std::vector<std::pair<uint64_t, size_t>> order(results.size());
-  for (size_t i = 0; i < results.size(); ++i) order[i] = {content_hash(results[i].record.content), i};
+  for (size_t i = 0; i < results.size(); ++i) order[i] = {content_hash(record_of(results[i]).content), i};
   std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-    const ScoredRecord& x = results[a.second];
-    const ScoredRecord& y = results[b.second];
-    return recall_order_before(x.score, a.first, x.record.id, y.score, b.first, y.record.id);
+    const T& x = results[a.second];
+    const T& y = results[b.second];
+    return recall_order_before(x.score, a.first, record_of(x).id, y.score, b.first, record_of(y).id);
   });
   StringKeyMap<size_t> seen_per_key;
   for (const auto& [hash, i] : order) {
-    ScoredRecord& r = results[i];
-    if (!first_hand_keys.contains(namespace_tags_key(r.record))) continue;
-    std::optional<std::string> key = diversity_key(r.record);
+    T& r = results[i];
+    if (!first_hand_keys.contains(namespace_tags_key(record_of(r)))) continue;
+    std::optional<std::string> key = diversity_key(record_of(r));
     if (!key) continue;
     size_t& c = seen_per_key[*key];
     for (size_t halvings = c > 0 ? c - 1 : 0; halvings > 0; --halvings) r.score *= 0.5f;
@@ -294,12 +356,51 @@ void apply_diversity_penalty(std::vector<ScoredRecord>& results) {
   }
 }
 
+// Stable sort of references in the recall order (as sort_scored_records
+// sorts copies), keeping the first k.
+void keep_best_refs(std::vector<ScoredRecordRef>& results, size_t k) {
+  std::vector<std::pair<uint64_t, size_t>> keys(results.size());
+  for (size_t i = 0; i < results.size(); ++i) keys[i] = {content_hash(results[i].record->content), i};
+  std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+    const ScoredRecordRef& x = results[a.second];
+    const ScoredRecordRef& y = results[b.second];
+    return recall_order_before(x.score, a.first, x.record->id, y.score, b.first, y.record->id);
+  });
+  std::vector<ScoredRecordRef> sorted;
+  sorted.reserve(std::min(k, keys.size()));
+  for (size_t i = 0; i < keys.size() && i < k; ++i) sorted.push_back(results[keys[i].second]);
+  results = std::move(sorted);
+}
+
+}  // namespace
+
+std::vector<ScoredRecord> rrf_fuse(const RecordLookup& candidates, std::span<const RankedList> lists, size_t k,
+                                   float min_strength, std::span<const std::string> namespaces) {
+  return rrf_fuse_as<ScoredRecord>(candidates, lists, k, min_strength, namespaces);
+}
+
+void expand_along_connections(std::vector<ScoredRecord>& results, const RecordLookup& candidates,
+                              float min_strength, std::span<const std::string> namespaces) {
+  expand_along_connections_of(results, candidates, min_strength, namespaces);
+}
+
+void expand_cause_chains(std::vector<ScoredRecord>& results, const RecordLookup& candidates, float min_strength,
+                         std::span<const std::string> namespaces) {
+  expand_cause_chains_of(results, candidates, min_strength, namespaces);
+}
+
+void apply_trust_stage(std::vector<ScoredRecord>& results, const TrustConfig& trust, double now) {
+  apply_trust_stage_to(results, trust, now);
+}
+
+void apply_diversity_penalty(std::vector<ScoredRecord>& results) { apply_diversity_penalty_to(results); }
+
 void keep_best(std::vector<ScoredRecord>& results, size_t k) {
   sort_scored_records(results);
   if (results.size() > k) results.resize(k);
 }
 
-std::vector<ScoredRecord> recall_pipeline(const RecallPipelineInput& in, const LexicalCollectors& collectors) {
+std::vector<ScoredRecordRef> recall_pipeline_refs(const RecallPipelineInput& in, const LexicalCollectors& collectors) {
   VESK_SPAN(span, "recall_pipeline", "vesk::recall", trace::Level::Info, trace::field("query", in.query),
             trace::field("top_k", in.top_k), trace::field("min_strength", in.min_strength));
   const std::vector<std::string> namespaces = recall_namespaces(in.namespaces);
@@ -320,14 +421,23 @@ std::vector<ScoredRecord> recall_pipeline(const RecallPipelineInput& in, const L
       choose_fusion_lists(in.trust.fusion_mode, std::move(lexical), in.embedding, in.candidates);
   if (lists.empty()) return {};
 
-  std::vector<ScoredRecord> results = rrf_fuse(in.candidates, lists, k, in.min_strength, namespaces);
+  std::vector<ScoredRecordRef> refs = rrf_fuse_as<ScoredRecordRef>(in.candidates, lists, k, in.min_strength, namespaces);
   if (in.expand_connections) {
-    expand_along_connections(results, in.candidates, in.min_strength, namespaces);
-    expand_cause_chains(results, in.candidates, in.min_strength, namespaces);
+    expand_along_connections_of(refs, in.candidates, in.min_strength, namespaces);
+    expand_cause_chains_of(refs, in.candidates, in.min_strength, namespaces);
   }
-  apply_trust_stage(results, in.trust, in.now);
-  apply_diversity_penalty(results);
-  keep_best(results, k);
+  apply_trust_stage_to(refs, in.trust, in.now);
+  apply_diversity_penalty_to(refs);
+  keep_best_refs(refs, k);
+  return refs;
+}
+
+std::vector<ScoredRecord> recall_pipeline(const RecallPipelineInput& in, const LexicalCollectors& collectors) {
+  std::vector<ScoredRecord> results;
+  for (const ScoredRecordRef& r : recall_pipeline_refs(in, collectors)) {
+    ScoredRecord& out = results.emplace_back(r.score, *r.record);
+    out.pre_trust_score = r.pre_trust_score;
+  }
   return results;
 }
 

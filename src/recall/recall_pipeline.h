@@ -75,6 +75,20 @@ struct RecallPipelineInput {
 // The whole pipeline: at most k results in the recall order.
 std::vector<ScoredRecord> recall_pipeline(const RecallPipelineInput& in, const LexicalCollectors& collectors);
 
+// A pipeline result before its record is copied: a pointer into the records
+// the caller holds locked. A record with its connections and metadata is
+// dozens of allocations to copy, so a caller that cuts the results further
+// copies only those it keeps.
+struct ScoredRecordRef {
+  float score = 0.0f;
+  const Record* record = nullptr;
+  std::optional<float> pre_trust_score;
+};
+
+// The whole pipeline, its results as pointers (valid while the caller holds
+// the records): the same results as recall_pipeline in the same order.
+std::vector<ScoredRecordRef> recall_pipeline_refs(const RecallPipelineInput& in, const LexicalCollectors& collectors);
+
 // ---- Stages, shared with the explained recall and the recall variants -------
 
 // The namespaces a recall sees: the given list, or {"default"}.

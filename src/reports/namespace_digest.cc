@@ -167,7 +167,15 @@ std::vector<NamespaceDigestEntry> build_namespace_digest_entries(const std::vect
   const bool want_causal = lists && params.causal;
 
   // Records: counts, lower-cased tags (not trimmed: "ops " stays), and the
-  // structural relation types exactly as stored.
+  // structural relation types exactly as stored. A store has far fewer
+  // distinct tags than tag assignments, and the full Unicode lower-casing is
+  // the costly step, so each distinct tag is lower-cased once.
+  StringMap lowered_tags;
+  auto lower_tag = [&](const std::string& tag) -> const std::string& {
+    auto it = lowered_tags.find(tag);
+    if (it == lowered_tags.end()) it = lowered_tags.emplace(tag, unicode_lower(tag)).first;
+    return it->second;
+  };
   for (const auto& [id, record] : records) {
     auto it = index.find(std::string_view(record.namespace_));
     if (it == index.end()) continue;
@@ -175,7 +183,8 @@ std::vector<NamespaceDigestEntry> build_namespace_digest_entries(const std::vect
     ++entries[i].record_count;
     if (want_tags) {
       for (const std::string& tag : record.tags) {
-        if (!acc[i].tags.contains(tag)) acc[i].tags.insert(unicode_lower(tag));
+        const std::string& lower = lower_tag(tag);
+        if (!acc[i].tags.contains(lower)) acc[i].tags.insert(lower);
       }
     }
     if (want_structural) {

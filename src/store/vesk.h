@@ -76,6 +76,8 @@
 #include "recall/rerank_modes.h"
 #include "reports/cognitive_read_view.h"
 #include "reports/namespace_digest.h"
+#include "reports/security_report.h"
+#include "reports/store_statistics.h"
 #include "storage/audit_journal.h"
 #include "storage/cognitive_store.h"
 #include "storage/crypto.h"
@@ -620,6 +622,24 @@ class Vesk {
   // Never fails.
   CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
                                               const CrossNamespaceDigestParams& params) const;
+
+  // ---- Store statistics, the security report, the tool breaker (vesk_statistics.cc) ----
+
+  // Counts of the in-memory records: per level with connections, and the
+  // tag index's distinct tags (records, then the tag index, read-locked in
+  // lock order); per tier; per namespace. Each under the record map's read
+  // lock.
+  StoreStats stats() const;
+  TierStats tier_stats() const;
+  StringKeyMap<uint64_t> namespace_stats() const;
+  // The records scanned under the record map's read lock, released before
+  // the classifier slot is read; the other facts are single reads.
+  SecurityReport security_report() const;
+  // The per-tool circuit breaker (reports/circuit_breaker.h), in memory only.
+  void record_tool_failure(std::string_view tool_name) { config_.breaker().record_failure(tool_name); }
+  void record_tool_success(std::string_view tool_name) { config_.breaker().record_success(tool_name); }
+  bool is_tool_available(std::string_view tool_name) { return config_.breaker().is_available(tool_name); }
+  StringMap tool_health() { return config_.breaker().health(); }
   // Read-only questions over the graph of every namespace as it stands now
   // (audit/claim_evidence.h, audit/decision_explanation.h): the graph is
   // built under the read lock, which is let go before the question is

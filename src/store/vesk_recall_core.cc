@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "audit/audit_action.h"
+#include "base/string_hash.h"
 #include "base/trace.h"
 #include "recall/activation.h"
 #include "recall/epistemic_rerank.h"
@@ -70,17 +71,37 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
                                  .trust = trust,
                                  .namespaces = request.namespaces,
                                  .now = now};
-    results = recall_pipeline(in, collectors);
-  }
+    const std::vector<ScoredRecordRef> refs = recall_pipeline_refs(in, collectors);
 
-  auto beliefs = layers_.beliefs.read();
-  auto concepts = layers_.concepts.read();
-  auto causal = layers_.causal.read();
-  auto policies = layers_.policies.read();
-  const RerankContext context = flags_.rerank_context(*beliefs, *concepts, *causal, *policies);
-  epistemic_rerank(results, request.top_k, context);
-  if (context.belief_mode == BeliefRerankMode::Limited) drop_losing_hypotheses(results, *beliefs);
-  if (results.size() > request.top_k) results.resize(request.top_k);
+    // The pipeline ranks twice the results wanted; the rerank and the drop of
+    // losing hypotheses read only each result's id and content, so they run
+    // on copies of those two, and only the records of the results kept are
+    // copied whole. The layers' locks come after the records' (lock_order.h).
+    auto beliefs = layers_.beliefs.read();
+    auto concepts = layers_.concepts.read();
+    auto causal = layers_.causal.read();
+    auto policies = layers_.policies.read();
+    const RerankContext context = flags_.rerank_context(*beliefs, *concepts, *causal, *policies);
+    std::vector<ScoredRecord> ranked;
+    ranked.reserve(refs.size());
+    StringKeyMap<const ScoredRecordRef*> by_id;
+    for (const ScoredRecordRef& r : refs) {
+      ScoredRecord& light = ranked.emplace_back();
+      light.score = r.score;
+      light.record.id = r.record->id;
+      light.record.content = r.record->content;
+      by_id.emplace(r.record->id, &r);
+    }
+    epistemic_rerank(ranked, request.top_k, context);
+    if (context.belief_mode == BeliefRerankMode::Limited) drop_losing_hypotheses(ranked, *beliefs);
+    if (ranked.size() > request.top_k) ranked.resize(request.top_k);
+    results.reserve(ranked.size());
+    for (const ScoredRecord& light : ranked) {
+      const ScoredRecordRef& r = *by_id.find(light.record.id)->second;
+      ScoredRecord& out = results.emplace_back(light.score, *r.record);
+      out.pre_trust_score = r.pre_trust_score;
+    }
+  }
   return results;
 }
 

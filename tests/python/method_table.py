@@ -736,7 +736,7 @@ PENDING = {
     ),
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',
-        'stats', 'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
+        'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
         'deprecate_belief', 'deprecate_belief_with_reason', 'invalidate_causal_pattern',
         'invalidate_causal_pattern_with_reason', 'retract_causal_pattern',
         'retract_causal_pattern_with_reason', 'retract_policy_hint',
@@ -745,17 +745,10 @@ PENDING = {
         'get_high_volatility_beliefs', 'get_high_salience_records', 'get_salience_summary',
         'get_low_stability_beliefs', 'get_belief_instability_summary', 'get_contradiction_clusters',
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
-        'get_policy_lifecycle_summary', 'get_policy_pressure_report', 'record_tool_failure',
-        'record_tool_success', 'is_tool_available', 'tool_health', 'security_report', 'tier_stats',
-        'namespace_stats',
+        'get_policy_lifecycle_summary', 'get_policy_pressure_report',
     ),
     'Context capsules, exchange and portable containers': (
         'export_context',
         'import_context',
-        'list_container_generations', 'inspect_container_generation', 'diff_container_generations',
-        'verify_container_generation',
-        'verify_container_segments', 'read_container_segment',
-        'read_container_segment_at_generation', 'import_authenticated_container',
-        'import_container_generation', 'extract_container_segments',
     ),
 }

@@ -76,3 +76,29 @@ def test_family_and_project_relations(tmp_path):
         assert links(v, profile)[sister] == (0.949999988079071, "family.sister")
         assert links(v, member) == {anchor: (0.9200000166893005, "belongs_to_project")}
         assert links(v, anchor)[member] == (0.9200000166893005, "belongs_to_project")
+
+
+def test_recall_order_is_the_same_on_a_reopened_store(tmp_path):
+    # Dense shared tags give every record many links of equal weight, so the
+    # connection expansion meets many ties; a reopened store, whose maps were
+    # filled in another order, must rank them the same.
+    import shutil
+
+    path, copy = str(tmp_path / "store"), str(tmp_path / "copy")
+    topics = ["alpha", "beta", "gamma", "delta"]
+    queries = ["notes on the alpha rollout", "beta budget review", "gamma and delta plans"]
+    v = Vesk(path)
+    try:
+        for i in range(160):
+            topic = topics[i % 4]
+            v.store(f"note {i} on the {topic} project: rollout, budget and plans step {i % 7}",
+                    tags=[topic, topics[(i // 4) % 4]])
+        v.flush()
+        shutil.copytree(path, copy)
+        running = [[r["id"] for r in v.recall_structured(q, top_k=20)] for q in queries]
+    finally:
+        v.close()
+    with Vesk(copy) as w:
+        reopened = [[r["id"] for r in w.recall_structured(q, top_k=20)] for q in queries]
+    assert all(len(ids) == 20 for ids in running)
+    assert reopened == running

@@ -99,4 +99,61 @@ JsonObject container_authenticity_report_to_dict(const ContainerAuthenticityRepo
   return out;
 }
 
+namespace {
+
+JsonValue::Array names_to_list(const std::vector<std::string>& names) {
+  JsonValue::Array out;
+  out.reserve(names.size());
+  for (const std::string& name : names) out.emplace_back(name);
+  return out;
+}
+
+}  // namespace
+
+JsonValue::Array container_generations_to_list(const std::vector<ContainerGenerationEntry>& entries) {
+  JsonValue::Array out;
+  out.reserve(entries.size());
+  for (const ContainerGenerationEntry& e : entries) {
+    JsonObject o;
+    o.append("generation", e.generation);
+    o.append("created_at", e.created_at);
+    o.append("segment_count", e.segment_count);
+    o.append("original_size", e.original_size);
+    o.append("stored_size", e.stored_size);
+    out.emplace_back(std::move(o));
+  }
+  return out;
+}
+
+JsonObject generation_diff_to_dict(const GenerationDiff& diff) {
+  JsonValue::Array changed;
+  changed.reserve(diff.changed.size());
+  for (const ChangedSegment& c : diff.changed) {
+    JsonObject o;
+    o.append("name", c.name);
+    o.append("previous_sha256", c.previous_sha256);
+    o.append("current_sha256", c.current_sha256);
+    o.append("previous_size", c.previous_size);
+    o.append("current_size", c.current_size);
+    changed.emplace_back(std::move(o));
+  }
+  JsonObject out;
+  out.append("from_generation", diff.from_generation);
+  out.append("to_generation", diff.to_generation);
+  out.append("added", names_to_list(diff.added));
+  out.append("removed", names_to_list(diff.removed));
+  out.append("unchanged", names_to_list(diff.unchanged));
+  out.append("original_size_delta", diff.original_size_delta);
+  out.append("changed", std::move(changed));
+  return out;
+}
+
+JsonObject segment_verification_to_dict(const SegmentVerification& checked) {
+  JsonObject out;
+  out.append("segment_count", checked.segment_count);
+  out.append("total_size", checked.total_size);
+  out.append("segments", names_to_list(checked.segments));
+  return out;
+}
+
 }  // namespace vesk

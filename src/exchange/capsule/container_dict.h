@@ -4,6 +4,9 @@
 
 #include "exchange/capsule/container_import.h"
 #include "exchange/capsule/container_writer.h"
+#include "exchange/capsule/generation_diff.h"
+#include "exchange/capsule/generation_listing.h"
+#include "exchange/capsule/segment_access.h"
 #include "exchange/capsule/signature_chain.h"
 #include "model/capsule_toc.h"
 #include "model/json_value.h"
@@ -35,5 +38,18 @@ JsonObject container_write_report_to_dict(const ContainerWriteReport& report);
 // "all_generations_signed", "chain_start_generation", "detached_prefix",
 // "public_key", "latest_manifest_sha256" (the optional ones null when absent).
 JsonObject container_authenticity_report_to_dict(const ContainerAuthenticityReport& report);
+
+// A listing, one dict per generation: "generation", "created_at",
+// "segment_count", "original_size", "stored_size".
+JsonValue::Array container_generations_to_list(const std::vector<ContainerGenerationEntry>& entries);
+
+// A comparison: "from_generation", "to_generation", "added", "removed",
+// "unchanged" (lists of names), "original_size_delta" (signed), "changed"
+// (each "name", "previous_sha256", "current_sha256", "previous_size",
+// "current_size").
+JsonObject generation_diff_to_dict(const GenerationDiff& diff);
+
+// A check of named segments: "segment_count", "total_size", "segments".
+JsonObject segment_verification_to_dict(const SegmentVerification& checked);
 
 }  // namespace vesk

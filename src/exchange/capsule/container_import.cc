@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -90,9 +91,12 @@ Status write_segment_file(Env& env, const fs::path& temp, const fs::path& destin
 }
 
 // Steps after the staging directory exists; the caller removes it on failure.
-Result<uint64_t> restore_into(Env& env, const fs::path& container_path, const fs::path& staging,
+// `open_container` gives the container to read from, opened once the
+// staging directory exists.
+template <class OpenContainer>
+Result<uint64_t> restore_into(Env& env, OpenContainer open_container, const fs::path& staging,
                               const std::vector<CapsuleSegment>& segments) {
-  Result<ContainerFile> container = ContainerFile::open(container_path, env);
+  Result<ContainerFile*> container = open_container();
   if (!container.ok()) return container.status();
   const fs::path temp_dir = staging / kTempDirName;
   VESK_RETURN_IF_ERROR(container_io_error(env.create_dir(temp_dir)));
@@ -108,7 +112,7 @@ Result<uint64_t> restore_into(Env& env, const fs::path& container_path, const fs
     add_directories(relative, dirs);
     const fs::path destination = staging / relative;
     VESK_RETURN_IF_ERROR(container_io_error(env.create_dirs(destination.parent_path())));
-    Result<std::string> bytes = read_segment_bytes(*container, segment);
+    Result<std::string> bytes = read_segment_bytes(**container, segment);
     if (!bytes.ok()) return bytes.status();
     if (sha256_hex(*bytes) != segment.sha256) return Status::OS("Checksum mismatch for segment " + segment.name);
     VESK_RETURN_IF_ERROR(write_segment_file(env, temp_dir / std::to_string(i), destination, *bytes));
@@ -121,11 +125,9 @@ Result<uint64_t> restore_into(Env& env, const fs::path& container_path, const fs
   return restored_size;
 }
 
-}  // namespace
-
-Result<ContainerImportReport> import_container_segments(const fs::path& container_path, const fs::path& target_path,
-                                                        const std::vector<CapsuleSegment>& segments, Env& env) {
-  VESK_RETURN_IF_ERROR(check_path_argument(container_path));
+template <class OpenContainer>
+Result<ContainerImportReport> import_segments(const fs::path& target_path, const std::vector<CapsuleSegment>& segments,
+                                              Env& env, OpenContainer open_container) {
   VESK_RETURN_IF_ERROR(check_path_argument(target_path));
   const std::string& target = target_path.native();
   if (env.exists(target_path)) {
@@ -141,7 +143,7 @@ Result<ContainerImportReport> import_container_segments(const fs::path& containe
   if (env.exists(staging)) return Status::OS("Import staging path already exists: " + staging.native());
   VESK_RETURN_IF_ERROR(container_io_error(env.create_dir(staging)));
 
-  Result<uint64_t> restored = restore_into(env, container_path, staging, segments);
+  Result<uint64_t> restored = restore_into(env, open_container, staging, segments);
   Status renamed = restored.ok() ? container_io_error(env.rename(staging, target_path)) : restored.status();
   if (!renamed.ok()) {
     remove_tree(env, staging);
@@ -151,6 +153,25 @@ Result<ContainerImportReport> import_container_segments(const fs::path& containe
   // entry is a courtesy whose failure changes nothing about that.
   (void)env.sync_dir(parent);
   return ContainerImportReport{target, static_cast<uint64_t>(segments.size()), *restored};
+}
+
+}  // namespace
+
+Result<ContainerImportReport> import_container_segments(const fs::path& container_path, const fs::path& target_path,
+                                                        const std::vector<CapsuleSegment>& segments, Env& env) {
+  VESK_RETURN_IF_ERROR(check_path_argument(container_path));
+  std::optional<ContainerFile> file;
+  return import_segments(target_path, segments, env, [&]() -> Result<ContainerFile*> {
+    Result<ContainerFile> opened = ContainerFile::open(container_path, env);
+    if (!opened.ok()) return opened.status();
+    file.emplace(std::move(opened).value());
+    return &*file;
+  });
+}
+
+Result<ContainerImportReport> import_container_segments(ContainerFile& container, const fs::path& target_path,
+                                                        const std::vector<CapsuleSegment>& segments, Env& env) {
+  return import_segments(target_path, segments, env, [&]() -> Result<ContainerFile*> { return &container; });
 }
 
 }  // namespace vesk

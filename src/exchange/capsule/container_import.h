@@ -24,6 +24,7 @@
 
 #include "base/env.h"
 #include "base/status.h"
+#include "exchange/capsule/container_file.h"
 #include "model/capsule_toc.h"
 
 namespace vesk {
@@ -41,6 +42,11 @@ struct ContainerImportReport {
 // are created); "Invalid import target name" (the last part is not a normal
 // UTF-8 name); "Import staging path already exists: {staging}".
 Result<ContainerImportReport> import_container_segments(const fs::path& container_path, const fs::path& target_path,
+                                                        const std::vector<CapsuleSegment>& segments, Env& env);
+// The same, reading from a container already open (the TOC the segments
+// came from was read from this file), so that no other file renamed over
+// the container's path in between can be restored in its place.
+Result<ContainerImportReport> import_container_segments(ContainerFile& container, const fs::path& target_path,
                                                         const std::vector<CapsuleSegment>& segments, Env& env);
 
 }  // namespace vesk

@@ -158,17 +158,21 @@ Result<CapsuleToc> open_latest_generation(const fs::path& path, Env& env) {
   return std::move(opened->state.latest);
 }
 
+Result<CapsuleToc> select_generation(const OpenedContainer& opened, uint64_t generation) {
+  if (opened.version == kContainerLayoutV1) {
+    if (generation != 0) return Status::OS("Legacy Vesk containers expose generation 0 only");
+    return opened.state.latest;
+  }
+  for (const CapsuleToc& toc : opened.state.generations) {
+    if (toc.generation == generation) return toc;
+  }
+  return Status::OS("Vesk container generation not found: " + std::to_string(generation));
+}
+
 Result<CapsuleToc> select_container_generation(const fs::path& path, uint64_t generation, Env& env) {
   Result<OpenedContainer> opened = open_container(path, env);
   if (!opened.ok()) return opened.status();
-  if (opened->version == kContainerLayoutV1) {
-    if (generation != 0) return Status::OS("Legacy Vesk containers expose generation 0 only");
-    return std::move(opened->state.latest);
-  }
-  for (CapsuleToc& toc : opened->state.generations) {
-    if (toc.generation == generation) return std::move(toc);
-  }
-  return Status::OS("Vesk container generation not found: " + std::to_string(generation));
+  return select_generation(*opened, generation);
 }
 
 }  // namespace vesk

@@ -76,6 +76,8 @@ Result<ContainerState> load_v2_container_state(const fs::path& path, Env& env);
 Result<OpenedContainer> open_v2_container(const fs::path& path, Env& env);
 // The latest TOC (layout 1: its one TOC).
 Result<CapsuleToc> open_latest_generation(const fs::path& path, Env& env);
+// One generation of a container already read, by the rules below.
+Result<CapsuleToc> select_generation(const OpenedContainer& opened, uint64_t generation);
 // One generation's TOC: layout 1 has only generation 0 ("Legacy Vesk
 // containers expose generation 0 only"); layout 2 "Vesk container generation
 // not found: {}" for a number it has not committed.

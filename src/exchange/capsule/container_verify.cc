@@ -26,17 +26,30 @@ Result<CapsuleToc> verify_latest_generation(const fs::path& path, Env& env) {
   return std::move(opened->state.latest);
 }
 
-Status verify_generation_segments(const fs::path& path, const std::vector<CapsuleToc>& generations, Env& env) {
-  Result<ContainerFile> file = ContainerFile::open(path, env);
-  if (!file.ok()) return file.status();
+Result<CapsuleToc> verify_container_generation(const fs::path& path, uint64_t generation, Env& env) {
+  Result<OpenedContainer> opened = open_container(path, env);
+  if (!opened.ok()) return opened.status();
+  Result<CapsuleToc> toc = select_generation(*opened, generation);
+  if (!toc.ok()) return toc.status();
+  VESK_RETURN_IF_ERROR(verify_generation_segments(opened->file, std::span<const CapsuleToc>(&*toc, 1)));
+  return toc;
+}
+
+Status verify_generation_segments(ContainerFile& file, std::span<const CapsuleToc> generations) {
   std::set<std::tuple<uint64_t, uint64_t, std::string>> checked;
   for (const CapsuleToc& toc : generations) {
     for (const CapsuleSegment& segment : toc.segments) {
       if (!checked.emplace(segment.offset, segment.stored_size, segment.sha256).second) continue;
-      VESK_RETURN_IF_ERROR(verify_segment(*file, segment));
+      VESK_RETURN_IF_ERROR(verify_segment(file, segment));
     }
   }
   return Status::Ok();
+}
+
+Status verify_generation_segments(const fs::path& path, const std::vector<CapsuleToc>& generations, Env& env) {
+  Result<ContainerFile> file = ContainerFile::open(path, env);
+  if (!file.ok()) return file.status();
+  return verify_generation_segments(*file, generations);
 }
 
 }  // namespace vesk

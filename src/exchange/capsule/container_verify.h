@@ -4,6 +4,8 @@
 // "Checksum mismatch for segment {name}".
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "base/env.h"
@@ -20,9 +22,17 @@ Status verify_segment(ContainerFile& file, const CapsuleSegment& segment);
 // its TOC.
 Result<CapsuleToc> verify_latest_generation(const fs::path& path, Env& env);
 
+// Generation `generation` (select_generation's errors, container_reader.h),
+// every segment in TOC order, read from the file its TOC came from; gives
+// its TOC.
+Result<CapsuleToc> verify_container_generation(const fs::path& path, uint64_t generation, Env& env);
+
 // Every segment of the given generations, in order. A stored range already
 // checked (same offset, stored size and digest text) is not read again, so a
 // segment that several generations share is read once.
 Status verify_generation_segments(const fs::path& path, const std::vector<CapsuleToc>& generations, Env& env);
+// The same over a container already open, so that the generations checked
+// and the bytes read come from one file.
+Status verify_generation_segments(ContainerFile& file, std::span<const CapsuleToc> generations);
 
 }  // namespace vesk

@@ -22,12 +22,17 @@ Result<ContainerAuthenticityReport> verify_signature_chain(const fs::path& path,
   }
   Result<ContainerState> state = read_container_generations(*file, *header);
   if (!state.ok()) return state.status();
+  return verify_signature_chain(*state, path, trusted_public_key, require_all_signed);
+}
 
+Result<ContainerAuthenticityReport> verify_signature_chain(const ContainerState& state, const fs::path& path,
+                                                           std::optional<std::string_view> trusted_public_key,
+                                                           bool require_all_signed) {
   std::vector<const CapsuleToc*> signed_tocs;
-  for (const CapsuleToc& toc : state->generations) {
+  for (const CapsuleToc& toc : state.generations) {
     if (toc.authenticity) signed_tocs.push_back(&toc);
   }
-  const uint64_t total = state->generations.size();
+  const uint64_t total = state.generations.size();
   const uint64_t signed_count = signed_tocs.size();
   const uint64_t unsigned_count = total - signed_count;
   if (require_all_signed && unsigned_count > 0) {

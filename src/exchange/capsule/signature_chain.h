@@ -13,6 +13,7 @@
 
 #include "base/env.h"
 #include "base/status.h"
+#include "exchange/capsule/container_state.h"
 
 namespace vesk {
 
@@ -41,5 +42,11 @@ struct ContainerAuthenticityReport {
 Result<ContainerAuthenticityReport> verify_signature_chain(const fs::path& path,
                                                            std::optional<std::string_view> trusted_public_key,
                                                            bool require_all_signed, Env& env);
+
+// The checks after the reading, over the generations of a layout-2
+// container already read; `path` goes into the report.
+Result<ContainerAuthenticityReport> verify_signature_chain(const ContainerState& state, const fs::path& path,
+                                                           std::optional<std::string_view> trusted_public_key,
+                                                           bool require_all_signed);
 
 }  // namespace vesk

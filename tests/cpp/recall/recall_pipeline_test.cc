@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <tuple>
 
 #include "model/record_map.h"
 
@@ -222,6 +224,47 @@ TEST(ConnectionExpansion, TwoHopsAtMostThirtyAndNothingTwice) {
   // The strongest 30 links win, in the recall order.
   EXPECT_EQ(results[1].record.id, "f39");
   EXPECT_EQ(results[30].record.id, "f10");
+}
+
+// A hub with 15 links of weight 0.9 and 30 of weight 0.5, some to records
+// that may not be returned (another namespace, too weak); the links are set
+// in the given order into a map of the given bucket count.
+std::vector<std::string> expand_equal_fan(bool reversed, size_t buckets) {
+  Store s;
+  s.add(rec("hub"));
+  std::vector<std::string> targets;
+  for (int i = 0; i < 45; ++i) {
+    std::string id = std::string("t").append(std::to_string(i));
+    Record r = rec(id, "recorded", {}, i % 9 == 0 ? "work" : "default");
+    if (i % 7 == 0) r.strength = 0.05f;
+    s.add(std::move(r));
+    targets.push_back(id);
+  }
+  if (reversed) std::reverse(targets.begin(), targets.end());
+  s["hub"].connections.rehash(buckets);
+  for (const std::string& id : targets) s["hub"].connections[id] = std::stoi(id.substr(1)) < 15 ? 0.9f : 0.5f;
+  std::vector<ScoredRecord> results = {{1.0f, s["hub"]}};
+  expand_along_connections(results, s.lookup, 0.1f, kDefault);
+  return ids_of(results);
+}
+
+TEST(ConnectionExpansion, EqualLinksAreTakenInTheRecallOrderWhateverTheMapOrder) {
+  // 11 returnable targets score 0.54 and 23 score 0.3: all of the first are
+  // added, then the first 19 of the others; ties go in content hash, then id,
+  // order.
+  std::vector<std::tuple<bool, uint64_t, std::string>> returnable;
+  for (int i = 0; i < 45; ++i) {
+    if (i % 9 == 0 || i % 7 == 0) continue;
+    std::string id = std::string("t").append(std::to_string(i));
+    returnable.emplace_back(i >= 15, content_hash(rec(id).content), id);
+  }
+  std::sort(returnable.begin(), returnable.end());
+  std::vector<std::string> expected = {"hub"};
+  for (size_t i = 0; i < 30; ++i) expected.push_back(std::get<2>(returnable[i]));
+
+  for (auto [reversed, buckets] : {std::pair{false, 0}, {true, 0}, {false, 1000}, {true, 7}}) {
+    EXPECT_EQ(expand_equal_fan(reversed, buckets), expected) << reversed << " " << buckets;
+  }
 }
 
 TEST(CauseChainExpansion, ThreeCausesAtMostWithDecayingScores) {
