@@ -19,7 +19,7 @@ process opens the store and runs:
     .venv/bin/python bench/maintenance.py --sizes 2000    # a smoke run
     .venv/bin/python bench/maintenance.py --out bench/results/maintenance.txt
 
-  passes   the stand-alone passes reflect(), decay() and
+  passes   insights() and the stand-alone passes reflect(), decay() and
            decay_by_route_state(), once each in that order, on the store
            reopened, and on a second store built the same way with one more
            tag carried by every record (the tag-mates of every record are
@@ -32,8 +32,8 @@ snapshot, the refreshes) grow at most 13x from 10k to 100k records; the
 longest store() stall during a cycle stays under 100 ms at 10k and 1 s at
 100k; the second quiet cycle encodes no SDR (sdr_vectors_computed 0) and
 builds the cycle SDR map in under 50 ms at 100k. Each stand-alone pass grows
-at most 13x from 10k to 100k on both stores; at 100k reflect() takes under
-1 s and decay() under 1.5 s.
+at most 13x from 10k to 100k on both stores, and so does insights(); at
+100k reflect() takes under 1 s and decay() under 1.5 s.
 """
 
 from __future__ import annotations
@@ -78,7 +78,7 @@ def status_kb(field: str) -> int:
 
 # ------------------------------------------------------------------ workers
 
-PASSES = ("reflect", "decay", "decay_by_route_state")
+PASSES = ("insights", "reflect", "decay", "decay_by_route_state")
 EVERY_RECORD_TAG = "shared-by-all"
 
 
@@ -192,7 +192,10 @@ def passes(path: str) -> dict:
             t0 = time.perf_counter()
             result = getattr(v, name)()
             out[name + "_ms"] = (time.perf_counter() - t0) * 1000
-            out[name] = dict(result) if isinstance(result, dict) else list(result)
+            if name == "insights":
+                out[name] = len(result)
+            else:
+                out[name] = dict(result) if isinstance(result, dict) else list(result)
     return out
 
 
@@ -237,7 +240,7 @@ def passes_report(results: dict) -> list:
     for n in sizes:
         for key in ("passes", "passes_tagged"):
             p = results[n][key]
-            lines.append(f"  {n} {key}: reflect {p['reflect']}, decay {p['decay']}, "
+            lines.append(f"  {n} {key}: {p['insights']} insights, reflect {p['reflect']}, decay {p['decay']}, "
                          f"decay_by_route_state {p['decay_by_route_state']}")
     if len(sizes) >= 2:
         small, large = sizes[0], sizes[-1]

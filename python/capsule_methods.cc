@@ -1,6 +1,7 @@
-// Context capsules and the whole-store JSON. Every method keeps the
-// interpreter lock for its whole call; a capsule's argument problems are
-// ValueErrors, its dict is built by the core (context_capsule_dict.h).
+// Context capsules, context fragments and the whole-store JSON. Every method
+// keeps the interpreter lock for its whole call; a capsule's argument
+// problems are ValueErrors, its dict is built by the core
+// (context_capsule_dict.h); a fragment's failures are RuntimeErrors.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -54,10 +55,22 @@ constexpr Method kBuildCompactedContextCapsule{
 std::string export_json(Vesk& self) { return self.export_json(); }
 constexpr Method kExportJson{"Vesk", "export_json($self)", export_json};
 
+std::string export_context(Vesk& self, std::string query, std::optional<uint64_t> top_k,
+                           std::optional<std::string> namespace_) {
+  std::optional<size_t> k;
+  if (top_k) k = static_cast<size_t>(*top_k);
+  return self.export_context(query, k, std::move(namespace_));
+}
+constexpr Method kExportContext{"Vesk", "export_context($self, query, top_k=None, namespace=None)", export_context};
+
+Result<uint64_t> import_context(Vesk& self, std::string fragment_json) { return self.import_context(fragment_json); }
+constexpr Method kImportContext{"Vesk", "import_context($self, fragment_json)", import_context};
+
 }  // namespace
 
 MethodRows capsule_methods() {
-  return {bind<kBuildContextCapsule>(), bind<kBuildCompactedContextCapsule>(), bind<kExportJson>()};
+  return {bind<kBuildContextCapsule>(), bind<kBuildCompactedContextCapsule>(), bind<kExportContext>(),
+          bind<kImportContext>(), bind<kExportJson>()};
 }
 
 }  // namespace vesk::py

@@ -5,8 +5,11 @@
 // with the lifecycle methods (vesk_object.cc).
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 
+#include "binding/dict_builder.h"
+#include "binding/errors.h"
 #include "binding/py_ref.h"
 #include "config_classes.h"
 #include "value_classes.h"
@@ -70,11 +73,49 @@ constexpr Method kDecayByRouteState{
     "demoted to cold (trace kept) rather than deleted. Returns (decayed, demoted).",
     decay_by_route_state, Gil::Released};
 
+// The evidence as a dict, its entries in the evidence's own order.
+PyObject* evidence_dict(const Insight& in) {
+  PyRef dict = PyRef::steal(PyDict_New());
+  if (!dict) return nullptr;
+  for (const auto& [key, value] : in.evidence) {
+    PyRef k = PyRef::steal(to_py(key)), v = PyRef::steal(to_py(value));
+    if (!k || !v || PyDict_SetItem(dict.get(), k.get(), v.get()) < 0) return nullptr;
+  }
+  return dict.release();
+}
+
+PyObject* insight_dict(const Insight& in) {
+  return DictBuilder()
+      .add("insight_type", in.insight_type)
+      .add("severity", severity_name(in.severity))
+      .add("phase", phase_name(in.phase))
+      .add("record_ids", in.record_ids)
+      .add("description", in.description)
+      .add_with("evidence", [&] { return evidence_dict(in); })
+      .finish();
+}
+
+// Holds the interpreter lock throughout: the dicts are made under the record
+// map's read lock. A dict or list that cannot be made ends the call with the
+// host's error once the lock is let go; no partial result is returned.
+PyObject* insights(Vesk& self, std::optional<uint8_t> phase) {
+  PyObject* list = nullptr;
+  const Status run = self.insights(
+      phase, [&](std::span<const Insight> found) { list = dict_list(found, insight_dict); });
+  if (!run.ok()) return raise(run);
+  return list;
+}
+constexpr Method kInsights{"Vesk",
+                           "insights($self, phase=None)\n--\n\n"
+                           "Run all insight detectors (phase 0 + 1 + 2) and return list of dicts.",
+                           insights};
+
 }  // namespace
 
 MethodRows maintenance_methods() {
   return {bind<kRunMaintenance>(), bind<kStartBackground>(), bind<kConfigureMaintenance>(),
-          bind<kReflect>(),        bind<kDecay>(),          bind<kDecayByRouteState>()};
+          bind<kReflect>(),        bind<kDecay>(),          bind<kDecayByRouteState>(),
+          bind<kInsights>()};
 }
 
 }  // namespace vesk::py

@@ -125,7 +125,9 @@ PyMethodDef* vesk_methods() {
                               outcome_receipt_methods(), evidence_methods(), credibility_methods(),
                               connection_methods(), capsule_methods(), correction_log_methods(),
                               tier_recall_methods(), namespace_digest_methods(), statistics_methods(),
-                              relation_methods(), entity_methods()}) {
+                              record_edit_methods(),
+                              belief_methods(), record_admin_methods(), search_methods(),
+                              removal_methods(), relation_methods(), entity_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -63,8 +63,13 @@ MethodRows credibility_methods();     // credibility_methods.cc: source credibil
 MethodRows outcome_receipt_methods(); // outcome_receipt_methods.cc: capture and listing of receipts
 MethodRows connection_methods();      // connection_methods.cc: connect
 MethodRows tier_recall_methods();     // tier_recall_methods.cc: tier recall, memory intent
+MethodRows record_admin_methods();    // record_admin_methods.cc: move, import, media, promotion, salience
+MethodRows search_methods();          // search_methods.cc: search
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
 MethodRows statistics_methods();  // statistics_methods.cc: statistics, security report, tool breaker
+MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
+MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, contradiction clusters
+MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
 MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
 MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
 

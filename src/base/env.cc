@@ -60,6 +60,11 @@ Status Env::remove_dir(const fs::path& dir) {
   return Status::Ok();
 }
 
+Status Env::hard_link(const fs::path& from, const fs::path& to) {
+  if (::link(from.c_str(), to.c_str()) != 0) return os_error(errno);
+  return Status::Ok();
+}
+
 UtcInstant Env::now() { return system_utc_now(); }
 
 Status Env::random_bytes(void* dst, size_t n) {

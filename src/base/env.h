@@ -113,6 +113,9 @@ class Env {
   virtual Status create_dir(const fs::path& dir);
   // Removes an empty directory. The default is the POSIX call.
   virtual Status remove_dir(const fs::path& dir);
+  // Gives the file `from` the second name `to` (which must not exist). The
+  // default is the POSIX call.
+  virtual Status hard_link(const fs::path& from, const fs::path& to);
   // Forces a directory's entries (creations, renames) to stable storage.
   virtual Status sync_dir(const fs::path& dir) = 0;
   // Names of the entries of a directory, without "." and "..", in no order.

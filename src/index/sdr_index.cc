@@ -306,6 +306,20 @@ void SdrIndex::remove(std::string_view id) {
   remove_group();
 }
 
+void SdrIndex::clear_positions(std::string_view id, std::span<const uint16_t> positions) {
+  std::unique_lock ids(ids_mu_);
+  auto it = id_map_.find(id);
+  if (it == id_map_.end()) return;
+  const uint32_t d = it->second;
+  ++edits_;
+  std::unique_lock bl(bitmaps_mu_);
+  ++version_;
+  // A record still queued is posted first, so its lists can be asked.
+  post_all_locked();
+  for (uint16_t p : positions)
+    if (present(p)) lists_[p].remove(d, memory_);
+}
+
 Status SdrIndex::save_to(ByteSink& manifest, ByteSink& sdr_idx) const {
   // While the id map is held no insert can queue anything, so the queue
   // posted here stays empty: a saved id always has its postings, and

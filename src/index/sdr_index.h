@@ -71,6 +71,11 @@ class SdrIndex {
   // Removes the record from the maps and from every bitmap; bitmaps left
   // empty stay. An id that is not indexed is left alone.
   void remove(std::string_view id);
+  // Takes an indexed record out of the lists of the given positions only,
+  // keeping its document number: for a writer that knows every position
+  // the record may be posted under (a content replaced in place), where
+  // remove() would ask every list of the index. Other ids are left alone.
+  void clear_positions(std::string_view id, std::span<const uint16_t> positions);
 
   // Writes index_manifest.json and sdr.idx into the index directory, plain
   // also in an encrypted store. Each is written to a temporary file with

@@ -11,13 +11,15 @@
 // holds its engine's write lock and the others' read locks around the call
 // (store/lock_order.h), and saves the layer's file afterwards. None fails.
 //
-// None of the layers is derived yet: each phase leaves its engine as it is
-// and returns an empty report.
+// The belief phase is built (belief_phase.cc); the other three leave their
+// engines as they are and return empty reports.
 #pragma once
 
+#include "base/env.h"
 #include "base/string_hash.h"
 #include "cognitive/belief_layer.h"
 #include "cognitive/causal_layer.h"
+#include "cognitive/claim_clusters.h"
 #include "cognitive/concept_layer.h"
 #include "cognitive/policy_layer.h"
 #include "maintenance/cycle_snapshot.h"
@@ -25,7 +27,14 @@
 
 namespace vesk {
 
-BeliefPhaseReport update_beliefs(BeliefEngine& beliefs, const CycleSnapshot& snapshot, const CycleSdrMap& sdrs);
+// Groups the claim records of the snapshot by claim key, splits each group by
+// similarity (cognitive/claim_clusters.h), finds or creates the belief of each
+// final group of two or more records, splits it into hypotheses
+// (cognitive/belief_hypotheses.h), resolves it, and deletes the beliefs whose
+// keys were not seen. `env` gives the time and new belief ids; `pairs`, when
+// given, receives the work of the similarity split.
+BeliefPhaseReport update_beliefs(BeliefEngine& beliefs, const CycleSnapshot& snapshot, const CycleSdrMap& sdrs,
+                                 Env& env, ClaimPairCounts* pairs = nullptr);
 
 ConceptPhaseReport discover_concepts(ConceptEngine& concepts, const BeliefEngine& beliefs,
                                      const CycleSnapshot& snapshot, const CycleSdrMap& sdrs);

@@ -32,6 +32,7 @@
 #include <string>
 
 #include "audit/audit_action.h"
+#include "audit/audit_entry.h"
 #include "audit/outcome_receipt_set.h"
 #include "base/status.h"
 #include "storage/audit_journal_format.h"
@@ -80,6 +81,20 @@ class AuditJournal {
   // be rewritten, and by whoever rewrites them; taken before the writer
   // mutex.
   std::mutex& rewrite_mutex() { return rewrite_mu_; }
+
+  // Removes from the current file and every "brain.audit.*" file beside it
+  // each line whose entry `names` accepts, and returns how many went. Lines
+  // are read one at a time (a sealed line unsealed first); one that is not
+  // an entry is kept, a sealed one that cannot be unsealed ends the rewrite
+  // with that error. Kept lines keep their bytes. A file that loses a line
+  // is rewritten through "<its path, last extension replaced by
+  // audit.<uuid>.purge.tmp>", forced; the renames start only once every
+  // such file is written (otherwise they are all removed). The rewrite
+  // mutex and the writer mutex are held throughout, so receipt captures and
+  // appends wait for the rewrite rather than being lost or landing in a
+  // file about to be replaced; the writer is always reopened on
+  // "brain.audit" (created when missing) before they go on.
+  Result<uint64_t> remove_entries(const std::function<bool(const AuditEntry&)>& names);
 
   // False once close() ran: appends then write nothing.
   bool enabled() const { return enabled_.load(); }

@@ -340,7 +340,28 @@ Result<std::optional<LogEntry>> VeskStorage::read_entry(std::string_view id) {
     VESK_RETURN_IF_ERROR(writer_->flush_buffer());
     unflushed_appends_ = false;
   }
+  return read_entry_at(offset);
+}
 
+Result<std::optional<LogEntry>> VeskStorage::read_entry(std::string_view id, const WriterLock& held) {
+  assert(held.owns_lock() && held.mutex() == &writer_mu_);
+  uint64_t offset;
+  {
+    std::shared_lock<std::shared_mutex> g(index_mu_);
+    auto it = index_.find(id);
+    if (it == index_.end()) return std::optional<LogEntry>();
+    offset = it->second.offset;
+  }
+  // The writer slot is already held: pending appends are written out here,
+  // not by taking the slot again.
+  if (unflushed_appends_ && writer_) {
+    VESK_RETURN_IF_ERROR(writer_->flush_buffer());
+    unflushed_appends_ = false;
+  }
+  return read_entry_at(offset);
+}
+
+Result<std::optional<LogEntry>> VeskStorage::read_entry_at(uint64_t offset) {
   std::lock_guard<std::mutex> r(reader_mu_);
   if (!reader_) return closed_error();
   char fixed[kEntryFixedSize];
@@ -504,6 +525,20 @@ size_t VeskStorage::id_count() const {
 }
 
 VeskStorage::WriterLock VeskStorage::lock_writer() { return WriterLock(writer_mu_); }
+
+void VeskStorage::close_handles(const WriterLock& held) {
+  assert(held.owns_lock() && held.mutex() == &writer_mu_);
+  {
+    std::lock_guard<std::mutex> r(reader_mu_);
+    reader_.reset();
+  }
+  if (writer_) {
+    (void)writer_->flush_buffer();
+    (void)writer_->file().close();
+    writer_.reset();
+  }
+  unflushed_appends_ = false;
+}
 
 Status VeskStorage::reopen_handles(const WriterLock& held) {
   assert(held.owns_lock() && held.mutex() == &writer_mu_);

@@ -122,6 +122,12 @@ class VeskStorage {
   // reopen_handles(), rebuild_index(), remap_cached_entries() and
   // write_temporal_sidecar().
   WriterLock lock_writer();
+  // read_entry() for the holder of lock_writer(): writes pending appends out
+  // through the held slot instead of waiting for it.
+  Result<std::optional<LogEntry>> read_entry(std::string_view id, const WriterLock& held);
+  // Closes both handles (the writer's buffer written out, errors ignored),
+  // so the log file can be replaced; reopen_handles() opens them again.
+  void close_handles(const WriterLock& held);
   // A fresh log file holding only its header (not forced to stable storage).
   static Status create_log_file(const fs::path& path, Env& env);
   // Reopens both handles on the log path; on failure the old ones stay.
@@ -156,6 +162,8 @@ class VeskStorage {
   bool fresh_log_ = false;  // created by open_locked(): nothing to scan
   std::unique_ptr<File> pending_writer_;  // from open_locked() to finish_open()
   Status flush_locked();
+  // The entry at `offset`, read through the reader handle.
+  Result<std::optional<LogEntry>> read_entry_at(uint64_t offset);
   Status writer_unavailable() const;
 
   const fs::path dir_, log_path_, side_map_path_;

@@ -49,6 +49,16 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
     return journaled;
   }
 
+  index_inserted(n);
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+void RecordChanges::Batch::index_inserted(NewRecord& n) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record& r = n.record;
   p.records.duplicates.write()->note_insert(r);
   p.records.recall_index.write()->note_insert(r);
   p.records.by_metadata(*map_).note_insert(r);
@@ -63,7 +73,47 @@ Status RecordChanges::Batch::insert(NewRecord n, std::optional<AuditAction> audi
   std::string id = r.id;
   map.insert_or_assign(std::move(id), std::move(r));
   apply_back_links(map, n.back_links);
+}
 
+// ---- Insert together -------------------------------------------------------------
+
+Status RecordChanges::Batch::insert_together(NewRecord n, std::vector<Record> changed,
+                                             std::string_view journal_failure, std::optional<AuditAction> audit) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record& r = n.record;
+  if (map.contains(r.id)) return Status::Runtime("Record id already in use: " + r.id);
+  if (!n.back_links.empty()) return Status::Runtime("insert_together takes the linked records whole");
+  std::vector<Record*> held;
+  held.reserve(changed.size());
+  for (const Record& c : changed) {
+    Record* h = map.find_value(c.id);
+    if (!h) return Status::Runtime("Record not found: " + c.id);
+    held.push_back(h);
+  }
+
+  LogEntry entry;
+  entry.id = r.id;
+  entry.tier = std::string(level_dna(r.level));
+  entry.sdr = n.sdr;
+  entry.content = r.content;
+  entry.created_at = r.created_at;
+  entry.strength = r.strength;
+  entry.pin_factor = r.pinned ? 100.0f : 1.0f;
+  if (auto appended = p.storage.append(entry); !appended.ok()) return appended.status();
+
+  // The batch is written from the records in hand, the new one last, so a
+  // replay meets the changed records before the record that links to them.
+  changed.push_back(std::move(r));
+  if (Status journaled = p.journal.log_record_batch(changed); !journaled.ok()) {
+    p.storage.remove_entry(changed.back().id);
+    return Status::Wrap(ErrorKind::Runtime, std::string(journal_failure), std::move(journaled));
+  }
+  n.record = std::move(changed.back());
+  changed.pop_back();
+
+  for (size_t i = 0; i < changed.size(); ++i) reindex_and_replace(*held[i], std::move(changed[i]));
+  index_inserted(n);
   if (audit) audits_.push_back(std::move(*audit));
   changed_ = true;
   return Status::Ok();
@@ -84,6 +134,45 @@ Status RecordChanges::Batch::replace(Record next, std::optional<AuditAction> aud
   reindex_and_replace(*held, std::move(next));
   if (audit) audits_.push_back(std::move(*audit));
   changed_ = true;
+  return Status::Ok();
+}
+
+Status RecordChanges::Batch::replace(Record next, ContentRefresh refresh) {
+  const Parts& p = owner_.parts_;
+  const Record* held = (*map_)->find_value(next.id);
+  if (!held) return Status::Runtime("Record not found: " + next.id);
+  // Every position the held content can be posted under: its SDR in either
+  // range (the range followed the level it had when posted), and the SDR its
+  // record log entry keeps, which an open posts for a record the saved index
+  // lacks. Clearing just these lists costs the same in any size of store,
+  // where a full removal would ask every list of the index.
+  std::vector<uint16_t> posted =
+      encode_sdr(p.indexes.sdr_encoder, held->content, SdrRange::Core, SdrCase::Fold);
+  const Sdr general = encode_sdr(p.indexes.sdr_encoder, held->content, SdrRange::General, SdrCase::Fold);
+  posted.insert(posted.end(), general.begin(), general.end());
+  if (CachedEntryPtr entry = p.storage.cached_entry(next.id)) {
+    const std::vector<uint16_t> logged = entry->sdr().positions();
+    posted.insert(posted.end(), logged.begin(), logged.end());
+  }
+  const std::string id = next.id;
+  VESK_RETURN_IF_ERROR(replace(std::move(next)));
+  // The old postings go first: an insert of an indexed id adds the new
+  // positions to those it has.
+  p.indexes.sdr_index->clear_positions(id, posted);
+  if (refresh.sdr) p.indexes.sdr_index->insert(id, refresh.sdr);
+  {
+    auto sdrs = p.indexes.record_sdrs.write();
+    if (refresh.general_sdr) {
+      sdrs->insert_or_assign(id, std::move(refresh.general_sdr));
+    } else {
+      sdrs->erase(id);
+    }
+  }
+  if (refresh.embed) {
+    embeddings_put_.emplace_back(id, std::move(refresh.embed));
+  } else {
+    embeddings_removed_.push_back(id);
+  }
   return Status::Ok();
 }
 
@@ -189,6 +278,17 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
 
   VESK_RETURN_IF_ERROR(p.journal.append_cognitive_frame(FrameKind::kRecordRemove, id, false));
 
+  unindex_record(id);
+  if (audit) audits_.push_back(std::move(*audit));
+  changed_ = true;
+  return Status::Ok();
+}
+
+void RecordChanges::Batch::unindex_record(std::string_view id) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  const Record* held = map.find_value(id);
+  if (!held) return;
   const Record& r = *held;
   p.records.duplicates.write()->note_remove(r.id, r.content);
   p.records.recall_index.write()->note_remove(r);
@@ -207,10 +307,90 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
   p.indexes.record_sdrs.write()->erase(r.id);
   embeddings_removed_.push_back(r.id);
   map.erase(std::string(id));
+}
 
+// ---- Remove (a delete) -----------------------------------------------------------
+
+Status RecordChanges::Batch::remove(std::string_view id, std::optional<AuditAction> audit) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  if (!map.find_value(id)) return Status::Runtime("Record not found: " + std::string(id));
+
+  // The records that link to it, as they will be, in map order.
+  const std::string key(id);
+  std::vector<Record> relinked;
+  for (const auto& [other_id, other] : map) {
+    // Most records hold no link at all: the empty tests spare them a hash
+    // of the id per table.
+    const bool caused = other.caused_by_id && *other.caused_by_id == id;
+    if (!caused && (other.connections.empty() || !other.connections.contains(key)) &&
+        (other.connection_types.empty() || !other.connection_types.contains(key))) {
+      continue;
+    }
+    if (other_id == id) continue;
+    Record next = other;
+    next.connections.erase(key);
+    next.connection_types.erase(key);
+    if (caused) next.caused_by_id.reset();
+    relinked.push_back(std::move(next));
+  }
+  const std::string removed[] = {std::string(id)};
+  VESK_RETURN_IF_ERROR(p.journal.log_record_mutations(relinked, removed));
+
+  unindex_record(id);
+  for (Record& next : relinked) {
+    if (Record* held = map.find_value(next.id)) reindex_and_replace(*held, std::move(next));
+  }
+  p.storage.remove_entry(id);
   if (audit) audits_.push_back(std::move(*audit));
   changed_ = true;
   return Status::Ok();
+}
+
+// ---- Restore -------------------------------------------------------------------
+
+Status RecordChanges::Batch::restore(NewRecord n) {
+  const Parts& p = owner_.parts_;
+  RecordMap& map = **map_;
+  Record& r = n.record;
+  std::string frame;
+  serialize_record(r, frame);
+  VESK_RETURN_IF_ERROR(p.journal.append_cognitive_frame(FrameKind::kRecordInsert, frame, false));
+
+  if (const Record* held = map.find_value(r.id)) unindex(*held);
+  p.records.duplicates.write()->note_insert(r);
+  p.records.recall_index.write()->note_insert(r);
+  p.records.by_metadata(*map_).note_insert(r);
+  p.records.structural(*map_).note_insert(r);
+  p.indexes.ngram.write()->insert(r.id, r.content);
+  p.indexes.sdr_index->insert(r.id, n.sdr);
+  p.indexes.terms.write()->insert(r.id, r.content, r.namespace_);
+  if (!r.tags.empty()) p.indexes.tags.write()->add(r.id, r.tags);
+  p.records.id_map.write()->insert_or_assign(r.vesk_id.value_or(r.id), r.id);
+  if (n.general_sdr) p.indexes.record_sdrs.write()->insert_or_assign(r.id, std::move(n.general_sdr));
+  std::string id = r.id;
+  map.insert_or_assign(std::move(id), std::move(r));
+  changed_ = true;
+  return Status::Ok();
+}
+
+void RecordChanges::Batch::unindex(const Record& r) {
+  const Parts& p = owner_.parts_;
+  p.records.duplicates.write()->note_remove(r.id, r.content);
+  p.records.recall_index.write()->note_remove(r);
+  p.records.by_metadata(*map_).note_remove(r);
+  p.records.structural(*map_).note_remove(r);
+  p.indexes.ngram.write()->remove(r.id);
+  p.indexes.sdr_index->remove(r.id);
+  p.indexes.terms.write()->remove(r.id);
+  p.indexes.tags.write()->remove(r.id);
+  {
+    auto ids = p.records.id_map.write();
+    const std::string& key = r.vesk_id ? *r.vesk_id : r.id;
+    const std::string* held_id = ids->find(key);
+    if (held_id && *held_id == r.id) ids->erase(key);
+  }
+  p.indexes.record_sdrs.write()->erase(r.id);
 }
 
 // ---- After the lock ------------------------------------------------------------

@@ -25,9 +25,10 @@
 // What a replacement re-indexes follows what changed: content (n-gram,
 // terms, duplicates), namespace (terms), tags (tags), level, namespace and
 // validity (recall index), vesk_id (id map), the indexed metadata values
-// (metadata value index). The SDR postings, the record log
-// entry and the stored embedding describe the content a record was stored
-// with and are left as they are.
+// (metadata value index). The SDR postings, the record SDRs and the stored
+// embedding follow a new content only when the writer hands their
+// ContentRefresh (an update does); the record log entry always describes
+// the content a record was stored with.
 //
 // One change goes through the seam without being journaled: a rollback to a
 // labelled snapshot (restore_all) replaces the records in memory only, so a
@@ -100,6 +101,17 @@ class RecordChanges {
     std::vector<RecordPatch> back_links;
   };
 
+  // What describes a record's new content besides its text, computed by
+  // the writer with no lock held: the SDR in the level's range (replaces
+  // the record's SDR postings), the SDR in the general range (the record
+  // SDRs table), and the embedding call made once the lock is released (a
+  // null call removes the stored vector, which would describe the old text).
+  struct ContentRefresh {
+    SharedSdr sdr;
+    SharedSdr general_sdr;
+    std::function<std::optional<std::vector<float>>()> embed;
+  };
+
   class Batch;
 
   explicit RecordChanges(Parts parts) : parts_(parts) {}
@@ -167,10 +179,32 @@ class RecordChanges::Batch {
   // an id the map does not hold ("Record not found: {id}") and with the
   // journal's error.
   Status replace(Record next, std::optional<AuditAction> audit = std::nullopt);
+  // The same, for a record whose content the writer re-encoded: the SDR
+  // postings, the record SDRs and the stored embedding follow `refresh`.
+  Status replace(Record next, ContentRefresh refresh);
+  // A new record together with changes to records the map holds: the new
+  // record's log entry first, then `changed` in order and the new record last
+  // as one record batch (kind 4) forced to stable storage, then the map and
+  // every table. Nothing changes in memory unless the batch is written; when
+  // it is not, the log entry is taken back and the journal's error is
+  // returned wrapped in `journal_failure`. A held id for the new record, or
+  // an id of `changed` the map does not hold, fails with nothing written.
+  // `n.back_links` must be empty: the other records' halves are in `changed`.
+  Status insert_together(NewRecord n, std::vector<Record> changed, std::string_view journal_failure,
+                         std::optional<AuditAction> audit = std::nullopt);
   // The record leaves the map and every index; its stored embedding is
   // removed after the lock is released. Fails, with nothing changed, like
   // replace.
   Status erase(std::string_view id, std::optional<AuditAction> audit = std::nullopt);
+  // A delete: the record leaves the map and every index, and every link
+  // another record holds to it (a connection, its relation type, a causal
+  // parent) is cut. One pass over the map finds those records; their new
+  // forms and the removed id are journaled as one mutation batch (kind 6)
+  // forced to stable storage before anything changes, so a failed write
+  // changes nothing. Then, as for erase, plus the record log forgets the id
+  // in memory (its entry stays in the file); the stored embedding goes
+  // after the lock is released. Fails like replace.
+  Status remove(std::string_view id, std::optional<AuditAction> audit = std::nullopt);
   // Each record of `next`, in order, replaces the held record with its id;
   // the records are journaled whole, as one record batch (kind 4) forced to
   // stable storage before the map changes, so they land together. Fails,
@@ -186,6 +220,14 @@ class RecordChanges::Batch {
   // for an id the map does not hold ("Record not found: {id}") and with the
   // journal's error. No audit entry is written.
   Status patch(std::vector<Record> next, std::span<const RecordPatch> patches);
+  // A record restored as it was exported (the JSON import): journaled as a
+  // new-record frame (kind 1), not forced, and put in the map under its id,
+  // replacing a record held under it, which first leaves every table and
+  // index. Then the record enters all of them as a new record does (its SDRs
+  // as computed by the caller), but the record log, the stored embedding and
+  // the audit journal are not written. Fails, with nothing changed, with the
+  // journal's error.
+  Status restore(NewRecord r);
   // A maintenance pass over the whole map, with one journal batch and one
   // undo. `pass` changes and removes records of the map in place (it adds
   // none) and returns the ids it took out. Every record it changed (next_changed_record against a copy
@@ -202,6 +244,9 @@ class RecordChanges::Batch {
  private:
   friend class RecordChanges;
   explicit Batch(RecordChanges& owner) : owner_(owner), map_(owner.parts_.records.records.write()) {}
+  // Steps 2 and 3 of an insert whose frames are written: every table, then
+  // the map, then the back links.
+  void index_inserted(NewRecord& n);
   // Steps 2 and 3 of a replacement whose frame is written: the tables
   // follow what changed, then the held record becomes `next`.
   void reindex_and_replace(Record& held, Record next);
@@ -212,6 +257,12 @@ class RecordChanges::Batch {
                       const std::function<Status(const std::vector<Record>&)>& write_frame);
   // The tables of a record that changed from `before` to `next`.
   void reindex(const Record& before, const Record& next);
+  // Takes a held record out of every table and index (not the map, the
+  // record log or the stored embedding).
+  void unindex(const Record& r);
+  // Steps 2 and 3 of a removal whose frame is written: the record leaves
+  // the tables and the map.
+  void unindex_record(std::string_view id);
   // Step 4, once: releases the lock first.
   void finish();
 

@@ -37,6 +37,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -60,6 +61,7 @@
 #include "exchange/capsule/retention_scheduler.h"
 #include "exchange/context_capsule/context_capsule.h"
 #include "index/embedding_fn.h"
+#include "maintenance/insight.h"
 #include "maintenance/maintenance_report.h"
 #include "maintenance/maintenance_trend_summary.h"
 #include "model/config_taxonomy.h"
@@ -71,10 +73,12 @@
 #include "recall/recall_explanation.h"
 #include "recall/recall_request.h"
 #include "recall/recall_sessions.h"
+#include "recall/record_search.h"
 #include "recall/recall_settings.h"
 #include "recall/epistemic_rerank.h"
 #include "recall/rerank_modes.h"
 #include "reports/cognitive_read_view.h"
+#include "reports/contradiction_clusters.h"
 #include "reports/namespace_digest.h"
 #include "reports/security_report.h"
 #include "reports/store_statistics.h"
@@ -91,6 +95,8 @@
 #include "store/runtime_config.h"
 #include "store/search_indexes.h"
 #include "write/claim_certainty.h"
+#include "write/record_update.h"
+#include "write/purge_report.h"
 #include "write/security_profile.h"
 #include "write/source_credibility.h"
 #include "write/store_request.h"
@@ -303,6 +309,52 @@ class Vesk {
                                          std::optional<float> weight, std::string_view relation_type,
                                          const EntityAnchorLookup& anchor_of);
 
+  // ---- Namespace move (vesk_move.cc) ----
+
+  // Moves the record into `new_namespace` and cuts the links that would
+  // cross namespaces: its own to existing records outside the new namespace,
+  // and those that records of its old namespace hold to it. The moved record
+  // and those records are journaled as one forced record batch before the
+  // map changes; a failure changes nothing. A move into the namespace it
+  // already has changes and writes nothing. Returns a copy of the moved
+  // record, or none for an unknown id. Every failure is an OS error: the
+  // namespace's validation message, or the journal's.
+  Result<std::optional<Record>> move_record(std::string_view record_id, std::string_view new_namespace);
+
+  // ---- JSON import (vesk_import.cc) ----
+
+  // Restores the records of a JSON array of records (the form export_json
+  // writes) as they are: no validation beyond the record form, no stamping,
+  // no limits of the store road. Each is journaled as a new-record frame, in
+  // array order, and replaces a record held under its id; every table and
+  // index follows (record_changes.h, restore), the record log does not.
+  // Returns the array's length. A text that does not parse fails with its
+  // message and changes nothing; a journal failure keeps the records before
+  // it. Every failure is a Runtime error.
+  Result<uint64_t> import_json(std::string_view json_text);
+
+  // ---- Promotion and salience (vesk_promotion.cc, write/promotion_rule.h) ----
+
+  // Copies of the Working and Decisions records that may climb, with at
+  // least `min_activations` (none: 5) and `min_strength` (none: 0.7), by
+  // activations then strength, highest first, ties in the map's order.
+  std::vector<Record> promotion_candidates(std::optional<uint64_t> min_activations = std::nullopt,
+                                           std::optional<float> min_strength = std::nullopt) const;
+  // Why the record may not climb, or none (also for an unknown id).
+  std::optional<std::string> promotion_block_reason(std::string_view record_id) const;
+  // Raises the record one level, journaled as a full record (not forced)
+  // before the map changes, and returns the new level; none for an unknown
+  // id or a blocked record. A journal failure is an OS error and changes
+  // nothing. No index, SDR, tag or audit entry changes.
+  Result<std::optional<Level>> promote_record(std::string_view record_id);
+  // Sets the salience (clamped into [0, 1]), "salience_reason" to the trimmed
+  // reason (removed when there is none or it is blank) and
+  // "salience_marked_at" to now with three decimals; journaled as a full
+  // record, not forced. Returns a copy, or none for an unknown id. A NaN
+  // salience and a journal failure are Runtime errors and change nothing.
+  Result<std::optional<Record>> mark_record_salience(std::string_view record_id, double salience,
+                                                     std::optional<std::string_view> reason = std::nullopt);
+
   // ---- Relation edges and entities (vesk_relation_edges.cc, vesk_entities.cc) ----
   //
   // Reads of the typed connections and of the local entities ("entity_id"
@@ -407,6 +459,14 @@ class Vesk {
   std::vector<Record> recall_tier(MemoryTier tier, std::optional<std::string_view> query, size_t limit,
                                   std::optional<std::vector<std::string>> namespaces);
 
+  // ---- Search (vesk_search.cc, recall/record_search.h) ----
+
+  // Copies of at most `limit` (none: 20) records that pass every filter of
+  // the query, highest importance first, ties in the record map's order;
+  // counted in the search counters. The Python search and the system's own
+  // writers that look up their anchor records. Never fails.
+  std::vector<Record> search(const SearchQuery& query);
+
   // ---- Explained recall (vesk_explain.cc, recall/recall_explanation.h) ----
 
   // Why a recall (defaults top_k 20, min_strength 0.1, connections expanded,
@@ -494,6 +554,70 @@ class Vesk {
   // The decision for `subject` on the record, or none for an unknown id.
   std::optional<AccessDecision> check_record_access(std::string_view record_id, const AccessRequest& subject) const;
 
+  // ---- Record edits (vesk_update.cc, vesk_supersede.cc, vesk_record_marks.cc) ----
+
+  // Changes the given fields of a record in place (write/record_update.h)
+  // and returns a copy of it as changed, or none for an unknown id. Checked
+  // before the lookup, each a Runtime error that changes nothing: the source
+  // type's validity, "vesk.audit.v1.* metadata is reserved; use the audit
+  // entity APIs", the reserved consequence tags and keys, a NaN strength
+  // ("strength must not be NaN"; infinities clamp); the new content's claim
+  // certainty is classified then, with no lock held. Under the seam's hold of
+  // the record map: a raised source type fails; a new content is re-encoded
+  // (SDR postings, record SDRs; the stored embedding is computed again once
+  // the lock is released, or removed without an embedding function) and
+  // reclassified, and the confidence follows the content and the source
+  // type; the record is journaled whole (kind 2). Then the structural
+  // relations of its namespace are inferred; their error is returned though
+  // the update stands. The record log is not touched.
+  Result<std::optional<Record>> update(std::string_view record_id, RecordUpdate change);
+  // Stores a new version of a record and closes the old one; returns the new
+  // version's id. Without `effective_at` it runs in the span "supersede" and
+  // the version takes effect now. The new version: the given content, level
+  // and tags (else the old record's; the reserved consequence tags refused
+  // in given tags, guard tags added), the old record's content, source and
+  // semantic types and namespace, the provenance of an agent, valid from the
+  // effective time, caused by the old record, linked to the records sharing
+  // its tags and "causal" 0.7 both ways with the old record. The old record
+  // gets "superseded_by", `superseded_at` and a validity ending no later than
+  // the effective time. Copies of every record that changes are staged under
+  // the record map's write lock and written, after the new version's record
+  // log entry, as one forced record batch; only then does the map change,
+  // so a failed supersession changes nothing. The taxonomy and trust model
+  // are copied before the record map is locked. Relation inference follows;
+  // its failure is ignored. Runtime errors, in order: "effective_at must be
+  // a finite Unix timestamp", the content's size, the reserved tags, "Record
+  // '{id}' not found", "Record '{id}' is already superseded", "effective_at
+  // must be later than the old record's valid_from", "A superseding version
+  // must remain in namespace '{ns}'", the namespace's, the tag count's, the
+  // record log's, "failed to atomically persist superseding version" (the
+  // journal's error its cause).
+  Result<std::string> supersede(std::string_view old_id, std::string new_content, std::optional<Level> level,
+                                std::optional<std::vector<std::string>> tags,
+                                std::optional<std::string> namespace_, std::optional<double> effective_at);
+  Result<Record> supersede_record(std::string_view old_id, std::string new_content, double effective_at,
+                                  std::optional<Level> level, std::optional<std::vector<std::string>> tags,
+                                  std::optional<std::string> namespace_);
+  // The record's "superseded_by" unless empty or "pending"; none otherwise
+  // and for an unknown id.
+  std::optional<std::string> superseded_by(std::string_view record_id) const;
+  // The versions of the record's fact, oldest first: back along caused_by_id
+  // while the parent names the current record as its successor, then
+  // forward along "superseded_by"; each record once. Empty for an unknown id.
+  std::vector<Record> version_chain(std::string_view record_id) const;
+  // Replaces the whole validity window (an absent bound becomes absent) and
+  // journals the record whole; returns a copy. Value errors, nothing
+  // changed: "Record '{id}' not found", the window's messages, the journal's.
+  Result<Record> set_temporal_validity(std::string_view record_id, std::optional<double> valid_from,
+                                       std::optional<double> valid_until);
+  // One verdict on a record (write/record_update.h apply_feedback), in the
+  // span "feedback", journaled whole; false for an unknown id. Runtime error:
+  // the journal's, nothing changed.
+  Result<bool> feedback(std::string_view record_id, bool useful);
+  // (useful, useless, useful - useless as a signed 32-bit number), or none
+  // for an unknown id.
+  std::optional<std::tuple<uint32_t, uint32_t, int32_t>> feedback_stats(std::string_view record_id) const;
+
   // ---- Maintenance (vesk_maintenance.cc, vesk_index_refresh.cc) ----
 
   // Runs one maintenance cycle on the calling thread (the concept and causal
@@ -538,6 +662,16 @@ class Vesk {
   // Replaces the maintenance configuration with `config`, unchecked; a cycle
   // running meanwhile keeps the copy it took at its start.
   void configure_maintenance(MaintenanceConfig config) { config_.set_maintenance(std::move(config)); }
+
+  // ---- Insights (vesk_insights.cc) ----
+
+  // Runs the insight detectors (maintenance/insight_detectors.h) of
+  // `phase`, 0, 1 or 2, or all three in that order when none, under the
+  // record map's read lock, and hands their list to `use` before the lock is
+  // let go, so a caller can build its own form of it from the same records.
+  // A phase from 3 up is refused once the lock is taken: Value error
+  // "Invalid phase {}. Must be 0, 1, or 2.", `use` not called.
+  Status insights(std::optional<uint8_t> phase, const std::function<void(std::span<const Insight>)>& use) const;
 
   // ---- Audit entities and the audit graph (vesk_audit.cc) ----
   //
@@ -600,6 +734,21 @@ class Vesk {
   // JSON objects, in map order, written under the record map's read lock
   // ("[]" for an empty store; a non-finite float is null).
   std::string export_json() const;
+  // The results of recall_structured for the query (top_k 20 when none; the
+  // one namespace when given, all otherwise) as a context fragment
+  // (exchange/context_fragment/context_fragment.h), "shared_from" this
+  // store's directory. The recall's caching and bookkeeping take place.
+  std::string export_context(std::string_view query, std::optional<size_t> top_k = std::nullopt,
+                             std::optional<std::string> namespace_ = std::nullopt);
+  // Stores each record of a context fragment through store_with_channel as
+  // retrieved memory (default namespace, no promotion), then halves the
+  // strength of the record the write returned (the existing one when
+  // duplicate detection matched) through the record-change seam, one
+  // record at a time; both recall caches are cleared at the end. Not
+  // transactional: a failure at one record leaves those before it stored.
+  // The number of fragment records; Runtime errors (the fragment's checks,
+  // the write path's, the journal's).
+  Result<uint64_t> import_context(std::string_view fragment_json);
 
   // ---- Foundations of the reports (vesk_reports.cc) ----
 
@@ -622,6 +771,23 @@ class Vesk {
   // Never fails.
   CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
                                               const CrossNamespaceDigestParams& params) const;
+
+  // ---- The belief layer's questions and settings (belief_queries.cc) ----
+
+  // Readers take the cognitive read view for the call; the threshold setter
+  // takes the belief layer's write lock. None fails.
+  // The id of the belief that holds a record through one of its hypotheses.
+  std::optional<std::string> belief_id_for_record(std::string_view record_id) const;
+  // Copies of the beliefs that pass the state filter (store/belief_queries.h),
+  // in map order.
+  std::vector<Belief> list_beliefs_by_state(std::optional<std::string_view> state = std::nullopt) const;
+  // The cosine threshold of the embedding test of the next belief phases
+  // (none turns the test off), stored as given: no range test.
+  void set_embedding_claim_threshold(std::optional<float> threshold);
+  // Contradiction clusters (reports/contradiction_clusters.h) of one
+  // namespace or of all.
+  std::vector<ContradictionCluster> get_contradiction_clusters(std::optional<std::string_view> namespace_,
+                                                               std::optional<size_t> limit) const;
 
   // ---- Store statistics, the security report, the tool breaker (vesk_statistics.cc) ----
 
@@ -700,6 +866,31 @@ class Vesk {
   std::optional<ApplicabilityDecision> evaluate_applicability(std::string_view record_id,
                                                               const CurrentState& current_state) const;
 
+  // ---- Removal (vesk_delete.cc, vesk_purge.cc) ----
+
+  // The logical delete: none when the record map does not hold the id
+  // (nothing changes). Otherwise the record leaves memory and every index,
+  // the links other records hold to it are cut, and both are journaled as
+  // one forced mutation batch before anything changes (a failed write leaves
+  // the record whole); then its embedding goes, the cognitive layers lose
+  // what rests on it, and a "delete" audit entry is appended. A failure
+  // after the batch is returned with the record already gone. The record
+  // log keeps its entry until a purge rewrites the log.
+  Result<std::optional<LayerRemovalCounts>> delete_record(std::string_view record_id);
+  // The Python delete: under the balanced profile delete_record (true when
+  // it removed the record); under the strict profile a history purge when
+  // memory or the record log holds the id (its active_record_removed),
+  // else false with nothing changed.
+  Result<bool> delete_for_profile(std::string_view record_id);
+  // Erases the record as far as `scope` reaches (write/purge_scope.h) and
+  // appends a "purge" audit entry naming it only by its digest. Serialised
+  // with other purges and receipt captures by the destructive-mutation
+  // mutex. The embedding, SDR postings and record SDRs under the id are
+  // removed also when the record was not in memory. Any failure ends the
+  // purge with what was done staying done; every step tolerates a record
+  // already gone, so a failed purge can be repeated.
+  Result<PurgeReport> purge_record(std::string_view record_id, PurgeScope scope);
+
   // ---- Copies of the state kept beside the records ----
 
   // What the open found, and the manifest it normalised.
@@ -759,6 +950,13 @@ class Vesk {
   std::string text_recall(bool levels, std::string_view query, std::optional<uint64_t> token_budget,
                           std::optional<float> min_strength, std::optional<bool> expand_connections,
                           std::optional<std::string> session_id, std::optional<std::vector<std::string>> namespaces);
+
+  // Takes everything resting on the record out of the cognitive layers and
+  // rewrites the files of the layers that changed (vesk_delete.cc).
+  Result<LayerRemovalCounts> purge_ids_from_cognitive_layers(std::string_view record_id);
+  // The history scope of a purge (vesk_purge.cc): labelled snapshots, then
+  // the audit files; (snapshots rewritten, audit lines removed).
+  Result<std::pair<uint64_t, uint64_t>> purge_history(std::string_view record_id, std::string_view content);
 
   // Empties the text-recall cache, then the structured-recall cache.
   void clear_recall_caches() { recall_.clear_caches(); }

@@ -5,9 +5,10 @@
 //    2. Copies of the maintenance configuration, then of the tag taxonomy.
 //    3. The experience intake, on the queue taken out whole.
 //    4. The cycle number: the background worker state's counter, or 0.
-//  5-7. Under the record map's write lock: the core phases, the index
-//       refresh of the records they removed, and the cycle snapshot of the
-//       records valid now.
+//  5-7. Under the record map's write lock: the core phases (level fix,
+//       decay, epistemic update, reflection, insight count) journalled as
+//       one batch, the index refresh of the records they removed, and the
+//       cycle snapshot of the records valid now.
 //    8. The SDR step (cycle_sdrs.h): the cycle SDR map.
 //    9. The store's embeddings into the belief engine, as a shared view.
 //   10. The co-recall graph decayed and saved; its copy into the causal engine.
@@ -117,11 +118,21 @@ MaintenanceReport Vesk::run_maintenance() {
   // 5-7.
   CycleSnapshot snapshot;
   {
-    auto records = records_.records.write();
-    CorePhasesResult core = maintenance_core_phases(*records, *journal_, cycle);
-    refresh_indexes_after_maintenance(core.removed_ids);
-    snapshot = take_cycle_snapshot(*records, env_.now_seconds());
-    records.unlock();
+    // The core phases are one pass of the record-change seam: their changes
+    // and removals go to the journal as one batch, and a batch that cannot
+    // be written puts every record back and counts nothing.
+    CorePhasesResult core;
+    changes_->apply([&](RecordChanges::Batch& batch) {
+      const Status written = batch.rewrite_all(
+          [&](RecordMap& records) {
+            core = maintenance_core_phases(records, cycle);
+            return core.removed_ids;
+          },
+          /*journal_removals=*/true);
+      if (!written.ok()) core = zero_core_counts(core);
+      refresh_indexes_after_maintenance(core.removed_ids);
+      snapshot = take_cycle_snapshot(batch.map(), env_.now_seconds());
+    });
     report.total_records = core.total_records;
     report.decay = core.decay;
     report.reflect = core.reflect;
@@ -149,7 +160,7 @@ MaintenanceReport Vesk::run_maintenance() {
   std::string belief_text;
   {
     auto beliefs = layers_.beliefs.write();
-    report.belief = update_beliefs(*beliefs, snapshot, sdrs);
+    report.belief = update_beliefs(*beliefs, snapshot, sdrs, env_);
     belief_text = layer_json(*beliefs);
   }
   (void)save_layer_text(persistence_target_, kBeliefStoreFile, belief_text, env_);
@@ -247,10 +258,11 @@ MaintenanceReport Vesk::run_maintenance() {
   report.timestamp = format_rfc3339_utc(env_.now());
   const uint64_t cumulative_corrections = 0;
 
-  // 24-25. No contradiction cluster is found yet.
+  // 24-25. The reflection looks at the four leading contradiction clusters of
+  //        every namespace, read under a view of their own.
   report.trend_summary =
       append_trend_snapshot(report, cumulative_corrections, maintenance_.trends, persistence_target_, env_);
-  const std::vector<ContradictionCluster> clusters;
+  const std::vector<ContradictionCluster> clusters = get_contradiction_clusters(std::nullopt, 4);
   report.reflection = append_reflection_summary(report, clusters, records_.records, maintenance_.reflection_summaries,
                                                 persistence_target_, env_);
 

@@ -700,26 +700,21 @@ METHODS = (
 # method of the table is built.
 PENDING = {
     'Write path, record access and ingress trust': (
-        'mark_record_salience', 'delete', 'purge_record', 'update', 'store_image',
-        'store_audio_transcript', 'feedback', 'feedback_stats', 'set_temporal_validity',
-        'supersede', 'superseded_by', 'version_chain', 'import_json', 'process',
-        'promotion_candidates', 'promote_record', 'promotion_block_reason', 'move_record',
     ),
     'Recall variants and context rendering': (
         'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',
-        'recall_at', 'recall_as_of', 'recall_full', 'search', 'explain_recall', 'replay_recall',
+        'recall_at', 'recall_as_of', 'recall_full', 'explain_recall', 'replay_recall',
         'recall_family_context', 'recall_person_context', 'recall_relation_context',
         'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
         'recall_project_context', 'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
         'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
-        'get_surfaced_concepts_for_namespace', 'set_embedding_claim_threshold',
-        'get_belief_id_for_record', 'get_surfaced_policy_hints',
+        'get_surfaced_concepts_for_namespace', 'get_surfaced_policy_hints',
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (
-        'consolidate', 'insights',
+        'consolidate',
     ),
     'Audit graph, consequences and outcome receipts': (
         'capture_consequence', 'get_consequence_unit', 'get_consequence_units',
@@ -743,12 +738,8 @@ PENDING = {
         'retract_policy_hint_with_reason', 'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
         'get_high_volatility_beliefs', 'get_high_salience_records', 'get_salience_summary',
-        'get_low_stability_beliefs', 'get_belief_instability_summary', 'get_contradiction_clusters',
+        'get_low_stability_beliefs', 'get_belief_instability_summary',
         'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
         'get_policy_lifecycle_summary', 'get_policy_pressure_report',
-    ),
-    'Context capsules, exchange and portable containers': (
-        'export_context',
-        'import_context',
     ),
 }

@@ -201,6 +201,57 @@ TEST(RunMaintenance, CyclesStartedTogetherRunOneAfterTheOther) {
   EXPECT_EQ(cycles, (std::vector<std::string>{"enter", "leave", "enter", "leave"}));
 }
 
+std::map<std::string, Record> records_of(Vesk& v) {
+  std::map<std::string, Record> out;
+  for (const auto& [id, r] : *VeskTestAccess::records(v).records.read()) out.emplace(id, r);
+  return out;
+}
+
+TEST(RunMaintenance, ACoreBatchThatCannotBeWrittenPutsEveryRecordBackAndCountsNothing) {
+  TempDir dir;
+  FaultEnv env;
+  auto v = open_store(dir.path(), env);
+  const std::string weak = store_text(*v, "the old kiln shelf", {"kiln"});
+  const std::string claim = store_text(*v, "the studio is in the north wing", {"kiln"});
+  store_text(*v, "the kiln runs on tuesdays", {"kiln"});
+  {
+    auto records = VeskTestAccess::records(*v).records.write();
+    records->find_value(weak)->strength = 0.055f;
+    records->find_value(claim)->level = Level::Identity;
+  }
+  const std::map<std::string, Record> before = records_of(*v);
+
+  env.fail_sync("brain.cog");
+  MaintenanceReport r = v->run_maintenance();
+  env.clear();
+  EXPECT_TRUE(records_of(*v) == before);
+  EXPECT_EQ(r.total_records, 3u);
+  EXPECT_EQ(r.hotspots.records_before_cycle, 3u);
+  EXPECT_EQ(r.decay, DecayReport{});
+  EXPECT_EQ(r.reflect, ReflectReport{});
+  EXPECT_EQ(r.epistemic, EpistemicPhaseReport{});
+  EXPECT_EQ(r.insights_found, 0u);
+  EXPECT_EQ(v->count(std::nullopt), 3u);
+
+  // On a sound disk the same cycle goes through, and a reopen shows it.
+  r = v->run_maintenance();
+  EXPECT_EQ(r.decay, (DecayReport{.decayed = 3, .archived = 1}));
+  EXPECT_EQ(r.insights_found, 0u);  // two records are no cluster
+  const std::map<std::string, Record> after = records_of(*v);
+  EXPECT_FALSE(after.contains(weak));
+  EXPECT_EQ(after.at(claim).level, Level::Domain);
+  EXPECT_TRUE(v->close().ok());
+  v.reset();
+  v = open_store(dir.path(), env);
+  for (const auto& [id, rec] : records_of(*v)) {
+    ASSERT_TRUE(after.contains(id)) << id;
+    EXPECT_EQ(rec.level, after.at(id).level);
+    EXPECT_EQ(rec.strength, after.at(id).strength);
+    EXPECT_EQ(rec.connections, after.at(id).connections);
+  }
+  EXPECT_EQ(records_of(*v).size(), 2u);
+}
+
 // ---- The index refresh after maintenance ----------------------------------
 
 TEST(IndexRefresh, TakesRemovedRecordsOutOfEveryIndexPastAFailingEmbeddingRemoval) {

@@ -168,5 +168,36 @@ TEST(Spans, ExplainSnapshotAndRollbackEachRunInOneInfoSpan) {
   }
 }
 
+
+// The context fragments each run in one span around their work: the export's
+// around the recall it makes, the import's, without fields, around each
+// record's store.
+TEST(Spans, ContextFragmentsRunInsideTheirOwnSpans) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  StoreRequest r;
+  r.content = "the harbour crane was repaired on tuesday";
+  r.namespace_ = "port";
+  ASSERT_TRUE(store->store(std::move(r)).ok());
+
+  Recording rec;
+  const std::string fragment = store->export_context("harbour crane", 5, "port");
+  std::vector<std::string> enters = rec.recorder->starting("enter ");
+  ASSERT_GE(enters.size(), 2u);
+  EXPECT_EQ(enters[0], "enter export_context vesk::vesk in - query=\"harbour crane\" top_k=5 namespaces=\"[\"port\"]\"");
+  EXPECT_EQ(enters[1].rfind("enter recall_structured vesk::vesk in export_context ", 0), 0u) << enters[1];
+  EXPECT_EQ(rec.recorder->starting("leave export_context").size(), 1u);
+
+  Recording imported;
+  ASSERT_TRUE(store->import_context(fragment).ok());
+  enters = imported.recorder->starting("enter ");
+  ASSERT_GE(enters.size(), 2u);
+  EXPECT_EQ(enters[0], "enter import_context vesk::vesk in -");
+  EXPECT_EQ(enters[1].rfind("enter store_with_channel vesk::vesk in import_context ", 0), 0u) << enters[1];
+  EXPECT_EQ(imported.recorder->levels["import_context"], trace::Level::Info);
+  EXPECT_EQ(imported.recorder->starting("leave import_context").size(), 1u);
+}
+
 }  // namespace
 }  // namespace vesk
