@@ -130,7 +130,8 @@ PyMethodDef* vesk_methods() {
                               removal_methods(), policy_report_methods(),
                               point_in_time_methods(), explain_recall_methods(),
                               correction_methods(),
-                              consequence_methods()}) {
+                              consequence_methods(),
+                              relation_methods(), entity_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -75,5 +75,7 @@ MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, re
 MethodRows explain_recall_methods();  // explain_recall_methods.cc: explain_recall, replay_recall
 MethodRows correction_methods();      // correction_methods.cc: corrections of the cognitive layers
 MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
+MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
+MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
 
 }  // namespace vesk::py

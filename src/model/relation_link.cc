@@ -15,7 +15,7 @@ bool link_relation_edge(Record& record, std::string_view target, std::string_vie
   return record.set_connection(target, weight, relation_type);
 }
 
-bool is_structural_relation(std::string_view relation_type) {
+bool is_structural_relation_type(std::string_view relation_type) {
   return relation_type.starts_with("family.") || relation_type == "belongs_to_project";
 }
 

@@ -22,6 +22,6 @@ bool link_relation_edge(Record& record, std::string_view target, std::string_vie
 
 // Family relations ("family." and whatever follows) and project membership
 // ("belongs_to_project") are the structural relations.
-bool is_structural_relation(std::string_view relation_type);
+bool is_structural_relation_type(std::string_view relation_type);
 
 }  // namespace vesk

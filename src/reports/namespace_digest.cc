@@ -91,10 +91,6 @@ void for_each_colon_prefix(std::string_view text, const NameIndex& index, F&& hi
 
 }  // namespace
 
-bool is_structural_relation_type(std::string_view type) {
-  return type.starts_with("family.") || type == "belongs_to_project";
-}
-
 std::vector<std::string> record_feature_words(const std::vector<std::string>& record_ids, const RecordMap& records) {
   TextSet words;
   for (const std::string& id : record_ids) {

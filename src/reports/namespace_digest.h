@@ -21,6 +21,7 @@
 #include "cognitive/causal_layer.h"
 #include "cognitive/concept_layer.h"
 #include "model/record_map.h"
+#include "model/relation_link.h"
 
 namespace vesk {
 
@@ -91,10 +92,6 @@ struct CrossNamespaceDigest {
   double latency_ms = 0.0;
   bool compact_summary = false;
 };
-
-// A relation type that family or project inference writes: it begins with
-// "family." or equals "belongs_to_project". Case matters.
-bool is_structural_relation_type(std::string_view type);
 
 // Up to four feature words of the listed records: normalize_words of each
 // tag, the content type and the semantic type of every listed record found

@@ -56,6 +56,8 @@
 #include "base/status.h"
 #include "base/string_hash.h"
 #include "cognitive/persistence_target.h"
+#include "entities/entity_graph.h"
+#include "entities/entity_records.h"
 #include "entities/relation_views.h"
 #include "exchange/capsule/container_retention.h"
 #include "exchange/capsule/container_writer.h"
@@ -309,8 +311,8 @@ class Vesk {
   // errors, checked in this order: "Cannot link record to itself", "Relation
   // type must not be empty", "Relation weight must not be NaN", "Source
   // record {id} not found", "Target record {id} not found", "Cannot link
-  // records across namespaces: {a} vs {b}", then the journal's error (the
-  // links already set in memory stay).
+  // records across namespaces: {a} vs {b}", then the journal's error (a side
+  // changes in memory only once journaled, so a retry writes the rest).
   Result<RelationEdge> link_records_core(std::string_view source_id, std::string_view target_id,
                                          std::optional<float> weight, std::string_view relation_type,
                                          const EntityAnchorLookup& anchor_of);
@@ -360,6 +362,51 @@ class Vesk {
   // salience and a journal failure are Runtime errors and change nothing.
   Result<std::optional<Record>> mark_record_salience(std::string_view record_id, double salience,
                                                      std::optional<std::string_view> reason = std::nullopt);
+
+  // ---- Relation edges and entities (vesk_relation_edges.cc, vesk_entities.cc) ----
+  //
+  // Reads of the typed connections and of the local entities ("entity_id"
+  // metadata, entities/entity_records.h). Each read holds the record map's
+  // read lock once, for its whole pass, and changes nothing; none fails.
+
+  // The relation edges of one record (a record id given; none for an unknown
+  // id) or of every record (entities/relation_edges.h); `limit` none: 32.
+  std::vector<RelationEdge> collect_relation_edges(std::optional<std::string_view> record_id,
+                                                   std::optional<size_t> limit, bool structural_only) const;
+  // A record and its edges (one-record scan), or none for an unknown id.
+  std::optional<RelationDigest> get_relation_digest(std::string_view record_id, std::optional<size_t> limit) const;
+  // link_records_core, carrying a strong link between two entities' records
+  // over to the entities' anchors.
+  Result<RelationEdge> link_records(std::string_view source_id, std::string_view target_id,
+                                    std::string_view relation_type, std::optional<float> weight);
+
+  // The records of an entity (copies, in map order, within the namespace of
+  // its first record), or none when no record holds the id.
+  std::optional<EntityRecordGroup> find_entity_records(std::string_view entity_id) const;
+  // A copy of the entity's anchor record, or none.
+  std::optional<Record> sorted_entity_records(std::string_view entity_id) const;
+  // The entity's typed edges to other entities (entities/entity_relations.h);
+  // `limit` none: 32; an unknown entity gives none.
+  std::vector<EntityRelationEdge> get_entity_relations(std::string_view entity_id,
+                                                       std::optional<size_t> limit) const;
+  // The typed link between the anchors of two entities. Runtime errors:
+  // "Cannot link entity to itself" (before anything else), "Source entity
+  // {id} not found", "Target entity {id} not found", then link_records_core's.
+  Result<EntityRelationEdge> link_entities(std::string_view source_entity_id, std::string_view target_entity_id,
+                                           std::string_view relation_type, std::optional<float> weight);
+  // The inspect views of an entity (entities/entity_digest.h); none, or an
+  // empty list, for an entity no record holds. The _for_record forms take
+  // the record's "entity_id" (none without the record or the key).
+  std::optional<EntityDigest> get_entity_digest(std::string_view entity_id) const;
+  std::optional<EntityDigest> get_entity_digest_for_record(std::string_view record_id) const;
+  std::optional<EntityGraphDigest> get_entity_graph_digest(std::string_view entity_id,
+                                                           std::optional<size_t> limit) const;
+  std::optional<EntityGraphDigest> get_entity_graph_digest_for_record(std::string_view record_id,
+                                                                      std::optional<size_t> limit) const;
+  std::vector<EntityGraphDigest> get_entity_graph_neighbors(std::string_view entity_id, std::optional<size_t> top_n,
+                                                            std::optional<float> min_weight,
+                                                            std::optional<std::string_view> relation_type_filter,
+                                                            std::optional<size_t> edge_limit) const;
 
   // ---- Text and structured recall (vesk_recall.cc, vesk_recall_core.cc) ----
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/finite.h"
+#include "entities/entity_records.h"
 #include "model/relation_link.h"
 #include "model/unicode_text.h"
 #include "store/vesk.h"
@@ -31,7 +32,6 @@ constexpr float kTypedLinkWeight = 0.8f;
 // A typed link at least this strong between records of two entities links
 // the entities' anchors too.
 constexpr float kEntityPropagationWeight = 0.8f;
-constexpr std::string_view kEntityIdKey = "entity_id";
 
 }  // namespace
 
@@ -140,7 +140,7 @@ Result<RelationEdge> Vesk::link_records_core(std::string_view source_id, std::st
   edge.relation_type = std::string(relation_type);
   edge.weight = *w;
   edge.namespace_ = std::move(namespace_);
-  edge.structural = is_structural_relation(relation_type);
+  edge.structural = is_structural_relation_type(relation_type);
   return edge;
 }
 

@@ -38,7 +38,7 @@ TEST(RelationLink, StructuralTypes) {
       {"familyx", false},      {"Family.sister", false},   {"belongs_to_project ", false},
       {"mentor_of", false},    {"", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(is_structural_relation(c.type), c.structural) << c.type;
+  for (const auto& c : cases) EXPECT_EQ(is_structural_relation_type(c.type), c.structural) << c.type;
 }
 
 }  // namespace

@@ -160,6 +160,32 @@ TEST(TypedLink, AStrongLinkBetweenEntitiesLinksTheirAnchors) {
   EXPECT_EQ(link_of(*v, anchor2, anchor1), std::pair(0.8f, std::string("mentions")));
 }
 
+// A link the journal refused is not held: the call fails, and the retry
+// writes it (a link left in memory would make the retry a silent no-op).
+TEST(TypedLink, AFailedJournalWriteIsNotReportedByTheRetry) {
+  TempDir dir;
+  FixedEnv clock;
+  FaultEnv env(clock);
+  std::string a, b;
+  {
+    auto v = open_store(dir.path(), env);
+    a = store(*v, "first record");
+    b = store(*v, "second record");
+    env.tear_writes_after("brain.cog", 0);
+    EXPECT_FALSE(v->link_records(a, b, "peer_of", 0.6f).ok());
+    env.clear();
+    EXPECT_FALSE(link_of(*v, a, b));
+    const uint64_t before = journal_size(dir);
+    auto retry = v->link_records(a, b, "peer_of", 0.6f);
+    ASSERT_TRUE(retry.ok()) << retry.status().message();
+    EXPECT_GT(journal_size(dir), before);
+    ASSERT_TRUE(v->close().ok());
+  }
+  auto v = open_store(dir.path(), env);
+  EXPECT_EQ(link_of(*v, a, b), std::pair(0.6f, std::string("peer_of")));
+  EXPECT_EQ(link_of(*v, b, a), std::pair(0.6f, std::string("peer_of")));
+}
+
 TEST(Connect, BothSidesTogetherOrNotAtAll) {
   TempDir dir;
   FixedEnv clock;
