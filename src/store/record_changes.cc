@@ -285,27 +285,11 @@ Status RecordChanges::Batch::erase(std::string_view id, std::optional<AuditActio
 }
 
 void RecordChanges::Batch::unindex_record(std::string_view id) {
-  const Parts& p = owner_.parts_;
   RecordMap& map = **map_;
   const Record* held = map.find_value(id);
   if (!held) return;
-  const Record& r = *held;
-  p.records.duplicates.write()->note_remove(r.id, r.content);
-  p.records.recall_index.write()->note_remove(r);
-  p.records.by_metadata(*map_).note_remove(r);
-  p.records.structural(*map_).note_remove(r);
-  p.indexes.ngram.write()->remove(r.id);
-  p.indexes.sdr_index->remove(r.id);
-  p.indexes.terms.write()->remove(r.id);
-  p.indexes.tags.write()->remove(r.id);
-  {
-    auto ids = p.records.id_map.write();
-    const std::string& key = r.vesk_id ? *r.vesk_id : r.id;
-    const std::string* held_id = ids->find(key);
-    if (held_id && *held_id == r.id) ids->erase(key);
-  }
-  p.indexes.record_sdrs.write()->erase(r.id);
-  embeddings_removed_.push_back(r.id);
+  unindex(*held);
+  embeddings_removed_.push_back(held->id);
   map.erase(std::string(id));
 }
 

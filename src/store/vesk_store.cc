@@ -27,6 +27,7 @@
 #include "audit/audit_action.h"
 #include "base/trace.h"
 #include "model/record_json.h"
+#include "store/store_span_fields.h"
 #include "store/vesk.h"
 #include "write/claim_certainty.h"
 #include "write/claim_rules.h"
@@ -38,34 +39,6 @@
 #include "write/store_links.h"
 
 namespace vesk {
-namespace {
-
-// The first 50 characters (not bytes) of a text.
-std::string text_preview(std::string_view text) {
-  size_t end = 0, chars = 0;
-  while (end < text.size()) {
-    if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80 && chars++ == 50) break;
-    ++end;
-  }
-  return std::string(text.substr(0, end));
-}
-
-// The tags argument as a span field: the list as written, absent when not
-// given.
-trace::Field tags_field(const std::optional<std::vector<std::string>>& tags) {
-  if (!tags) return trace::empty("tags");
-  std::string text = "[";
-  for (size_t i = 0; i < tags->size(); ++i) {
-    if (i) text += ", ";
-    text += '"';
-    text += (*tags)[i];
-    text += '"';
-  }
-  text += ']';
-  return trace::field("tags", text);
-}
-
-}  // namespace
 
 // ---- Hooks of the derivations and links built elsewhere -----------------------
 
