@@ -75,6 +75,25 @@ class _BeliefDict(TypedDict):
     should_abstain: bool
     last_updated: float
 
+class _ContradictionReviewItem(TypedDict):
+    cluster_id: str
+    namespace: str
+    title: str
+    belief_ids: list[str]
+    belief_keys: list[str]
+    record_ids: list[str]
+    shared_tags: list[str]
+    unresolved_belief_count: int
+    high_volatility_belief_count: int
+    dependent_causal_patterns: int
+    dependent_policy_hints: int
+    downstream_impact: int
+    total_conflict_mass: float
+    avg_volatility: float
+    avg_stability: float
+    priority_score: float
+    severity: str
+
 class _NamespacePairSimilarity(TypedDict):
     namespace_a: str
     namespace_b: str
@@ -715,6 +734,10 @@ class Vesk:
     def get_low_stability_beliefs(
         self, max_stability: float | None = None, limit: int | None = None
     ) -> list[_BeliefDict]: ...
+    def get_recently_corrected_beliefs(self, limit: int | None = None) -> list[_BeliefDict]: ...
+    def get_contradiction_review_queue(
+        self, namespace: str | None = None, limit: int | None = None
+    ) -> list[_ContradictionReviewItem]: ...
     def set_claim_classifier(self, func: object) -> None:
         """Set a Python callable that classifies each written text."""
     def clear_claim_classifier(self) -> None:
@@ -996,6 +1019,9 @@ class Vesk:
     def get_policy_lifecycle_summary(
         self, action_limit: int | None = None, domain_limit: int | None = None
     ) -> PolicyLifecycleSummary: ...
+    def get_reflection_summaries(self, limit: int | None = None) -> list[ReflectionSummary]: ...
+    def get_reflection_digest(self, limit: int | None = None) -> ReflectionDigest: ...
+    def get_memory_health_digest(self, limit: int | None = None) -> MemoryHealthDigest: ...
     def get_high_salience_records(
         self, min_salience: float | None = None, limit: int | None = None
     ) -> list[Record]: ...

@@ -84,9 +84,13 @@
 #include "recall/rerank_modes.h"
 #include "reports/belief_instability.h"
 #include "reports/cognitive_read_view.h"
+#include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
+#include "reports/contradiction_review.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
+#include "reports/recently_corrected_beliefs.h"
+#include "reports/reflection_digest.h"
 #include "reports/salience_summary.h"
 #include "reports/security_report.h"
 #include "reports/store_statistics.h"
@@ -804,6 +808,11 @@ class Vesk {
                                                              std::optional<size_t> limit) const;
   PolicyLifecycleSummary get_policy_lifecycle_summary(std::optional<size_t> action_limit,
                                                       std::optional<size_t> domain_limit) const;
+  // The memory health digest (reports/memory_health_digest.h): the reports
+  // above run one after another with one limit (8 when none, at most 20),
+  // each under its own shared locks, none held across two of them; the
+  // correction log is read once. Never fails.
+  MemoryHealthDigest get_memory_health_digest(std::optional<uint64_t> limit) const;
   // The cross-namespace digest (reports/namespace_digest.h) of the
   // namespaces the filter names (every one without a filter). The correction
   // log is read first, when that dimension is on; then the record map and
@@ -845,6 +854,17 @@ class Vesk {
   // namespace or of all.
   std::vector<ContradictionCluster> get_contradiction_clusters(std::optional<std::string_view> namespace_,
                                                                std::optional<size_t> limit) const;
+  // The clusters of one namespace (or of all) ranked for review
+  // (reports/contradiction_review.h): the clusters under one read view, then
+  // the causal and the policy dependents each under a view of their own;
+  // scored with no lock held. Limit 10 when none, at most 50.
+  std::vector<ContradictionReviewItem> get_contradiction_review_queue(std::optional<std::string_view> namespace_,
+                                                                      std::optional<uint64_t> limit) const;
+  // Copies of the beliefs the newest "belief" correction entries touched
+  // (reports/recently_corrected_beliefs.h), under the belief layer's shared
+  // lock held while the correction log is read. Limit 20 when none, at most
+  // 100.
+  std::vector<Belief> get_recently_corrected_beliefs(std::optional<uint64_t> limit) const;
   // The instability summary and the most volatile and least stable beliefs
   // (reports/belief_instability.h), each under one cognitive read view.
   BeliefInstabilitySummary get_belief_instability_summary() const;
@@ -1018,11 +1038,11 @@ class Vesk {
   MaintenanceTrendSummary maintenance_trend_summary() const;
   // The newest reflection summary; none before the first maintenance cycle.
   std::optional<ReflectionSummary> latest_reflection_summary() const;
-  // Copies of the newest reflection summaries, newest first: at most `limit`
-  // (default 8, at most 32; 0 counts as 1).
-  static constexpr uint64_t kDefaultReflectionSummaries = 8;
-  static constexpr uint64_t kMaxReflectionSummaries = 32;
+  // Copies of the newest reflection summaries, newest first: the window of
+  // `limit` (default 8, at most 32; 0 counts as 1; reports/reflection_digest.h).
   std::vector<ReflectionSummary> get_reflection_summaries(std::optional<uint64_t> limit = std::nullopt) const;
+  // The digest of the same window, under the history's read lock only.
+  ReflectionDigest get_reflection_digest(std::optional<uint64_t> limit = std::nullopt) const;
 
   // ---- Read views of the parts (inspection and tests) ----
 

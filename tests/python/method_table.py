@@ -726,9 +726,7 @@ PENDING = {
     ),
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',
-        'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
         'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
-        'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
     ),
 }
