@@ -2,6 +2,7 @@
 #include "reports/contradiction_review.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -83,12 +84,14 @@ float contradiction_priority(const ContradictionCluster& c, uint64_t downstream_
   const float stability = static_cast<float>(c.avg_stability);
   const float volatility = static_cast<float>(c.avg_volatility);
   const float conflict = static_cast<float>(c.total_conflict_mass);
-  const float instability = 4.0f * volatility + std::min(conflict, 2.0f) +
+  // fmin passes over a NaN operand, so a NaN stability or conflict mass
+  // adds nothing beyond its cap, and a NaN sum ranks at the cap.
+  const float instability = 4.0f * volatility + std::fmin(conflict, 2.0f) +
                             0.8f * static_cast<float>(c.unresolved_belief_count) +
                             0.6f * static_cast<float>(c.high_volatility_belief_count);
-  const float score = (1.5f - std::min(stability, 1.5f)) +
+  const float score = (1.5f - std::fmin(stability, 1.5f)) +
                       (0.9f * static_cast<float>(downstream_impact) + instability);
-  return std::min(10.0f, score);
+  return std::fmin(10.0f, score);
 }
 
 std::vector<ContradictionReviewItem> contradiction_review_queue(std::vector<ContradictionCluster> clusters,

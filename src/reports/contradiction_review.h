@@ -11,7 +11,8 @@
 //                    + (0.9 x downstream_impact
 //                       + (4 x avg_volatility + min(total_conflict_mass, 2)
 //                          + 0.8 x unresolved + 0.6 x high_volatility)))
-// in single precision with this grouping; severity "high" from 5.0, "medium"
+// in single precision with this grouping, each min passing over a NaN
+// operand (a NaN volatility thus ranks at the cap); severity "high" from 5.0, "medium"
 // from 2.5, else "low". Items are ordered by priority, downstream impact and
 // unresolved count, all descending, then cluster id in byte order (stable,
 // NaN-safe), and cut to the limit: 10 when none is given, at most 50.

@@ -2,6 +2,7 @@
 #include "reports/memory_health_digest.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <string_view>
 #include <utility>
@@ -56,7 +57,7 @@ std::vector<OperatorReviewIssue> collect_issues(const MemoryHealthPieces& p) {
   }
   for (const ContradictionCluster& c : p.clusters) {
     const float score =
-        static_cast<float>(c.avg_volatility) + std::min(static_cast<float>(c.total_conflict_mass), 1.0f);
+        static_cast<float>(c.avg_volatility) + std::fmin(static_cast<float>(c.total_conflict_mass), 1.0f);
     out.push_back(issue("contradiction_cluster", c.id, c.namespace_,
                         "Contradiction cluster with " + std::to_string(c.belief_ids.size()) + " beliefs", score,
                         severity_of(score, 1.2f, 0.6f)));
