@@ -77,5 +77,6 @@ MethodRows correction_methods();      // correction_methods.cc: corrections of t
 MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
 MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
 MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
+MethodRows family_methods();          // family_methods.cc: family graph, user profile, agent persona
 
 }  // namespace vesk::py
