@@ -9,7 +9,9 @@
 namespace vesk {
 namespace {
 
-bool is_ascii_alnum(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+bool is_ascii_alnum(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
 // The value under `key` when present and not blank.
 const std::string* non_blank(const StringMap& metadata, std::string_view key) {
@@ -70,9 +72,11 @@ FamilyGraphSnapshot family_graph(const RecordMap& map, const Record& anchor) {
                                                  w == anchor.connections.end() ? 0.0 : static_cast<double>(w->second),
                                                  person->tags, person->content});
   }
-  std::sort(graph.members.begin(), graph.members.end(), [](const FamilyRelationMember& a, const FamilyRelationMember& b) {
+  // Byte order on both keys (std::string compares as unsigned char).
+  auto before = [](const FamilyRelationMember& a, const FamilyRelationMember& b) {
     return a.relation_type != b.relation_type ? a.relation_type < b.relation_type : a.record_id < b.record_id;
-  });
+  };
+  std::sort(graph.members.begin(), graph.members.end(), before);
   graph.relation_count = graph.members.size();
   return graph;
 }

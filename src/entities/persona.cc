@@ -51,7 +51,8 @@ std::string render_persona_prompt(const AgentPersona& p) {
   sentences.push_back("You help users with anything they need \u2014 " + p.motivations + ".");
   sentences.push_back("Your scope: " + p.scope + ".");
   sentences.push_back("Speak " + p.tone + ".");
-  if (!p.catchphrases.empty()) sentences.push_back("Signature phrases you may use: " + join(p.catchphrases, ", ") + ".");
+  if (!p.catchphrases.empty())
+    sentences.push_back("Signature phrases you may use: " + join(p.catchphrases, ", ") + ".");
   if (!p.avoid.empty()) sentences.push_back("Avoid: " + join(p.avoid, ", ") + ".");
   std::vector<std::string> style;
   if (p.traits.humor > 0.6f) style.emplace_back("feel free to use light humor");

@@ -54,7 +54,8 @@ Result<std::string> rewrite_record(Vesk& v, const std::string& id, std::string c
 Result<std::string> Vesk::store_user_profile(const StringMap& fields) {
   std::vector<Record> found = search(identity_record_query(kProfileTag));
   if (found.empty()) {
-    Result<Record> stored = store_with_channel(identity_record_request(render_user_profile(fields), kProfileTag, fields));
+    Result<Record> stored =
+        store_with_channel(identity_record_request(render_user_profile(fields), kProfileTag, fields));
     if (!stored.ok()) return stored.status();
     return std::move(stored->id);
   }

@@ -119,3 +119,21 @@ def test_persona_argument_type(store):
         store.set_persona({"name": "x"})
     with pytest.raises(TypeError, match="fields"):
         store.store_user_profile({"name": 1})
+
+
+def test_profile_family_and_persona_survive_a_reopen(tmp_path):
+    from vesk._core import Vesk
+
+    path = str(tmp_path / "s")
+    with Vesk(path) as v:
+        pid = v.store_user_profile({"name": "Ada"})
+        sid = v.store_family_person("family.sister", "my sister Anna", {"name": "Anna"})
+        p = AgentPersona()
+        p.catchphrases = ["Cheers"]
+        rid = v.set_persona(p)
+    with Vesk(path) as v:
+        assert v.get_user_profile()["name"] == "Ada"
+        assert [(m.record_id, m.relation_type) for m in v.get_family_graph().members] == [(sid, "family.sister")]
+        assert v.get_family_graph().profile_record_id == pid
+        assert v.get_persona().catchphrases == ["Cheers"]
+        assert v.set_persona(AgentPersona()) == rid and v.store_user_profile({"city": "Oslo"}) == pid

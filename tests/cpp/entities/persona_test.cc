@@ -28,7 +28,8 @@ TEST(PersonaPrompt, SentencesAndStyleThresholds) {
   for (const Case& c : std::vector<Case>{{0.61f, 0.4f, 0.6f, " Style: feel free to use light humor."},
                                          {0.6f, 0.7f, 0.8f, ""},  // at the thresholds: nothing
                                          {nan, nan, nan, ""},
-                                         {0.4f, 0.75f, 0.9f, " Style: maintain a professional tone; be especially concise."},
+                                         {0.4f, 0.75f, 0.9f,
+                                          " Style: maintain a professional tone; be especially concise."},
                                          {1.0f, 1.0f, 1.0f,
                                           " Style: feel free to use light humor; maintain a professional tone; be "
                                           "especially concise."}}) {
