@@ -78,6 +78,7 @@ MethodRows correction_methods();      // correction_methods.cc: corrections of t
 MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
 MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
 MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
+MethodRows family_methods();          // family_methods.cc: family graph, user profile, agent persona
 MethodRows reflection_methods();      // reflection_methods.cc: reflection summaries and digest
 MethodRows health_digest_methods();   // health_digest_methods.cc: the memory health digest
 MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: the review queue

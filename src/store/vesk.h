@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -58,6 +59,8 @@
 #include "cognitive/persistence_target.h"
 #include "entities/entity_graph.h"
 #include "entities/entity_records.h"
+#include "entities/family_graph.h"
+#include "entities/persona.h"
 #include "entities/relation_views.h"
 #include "exchange/capsule/container_retention.h"
 #include "exchange/capsule/container_writer.h"
@@ -411,6 +414,53 @@ class Vesk {
                                                             std::optional<float> min_weight,
                                                             std::optional<std::string_view> relation_type_filter,
                                                             std::optional<size_t> edge_limit) const;
+
+  // ---- Family, user profile and persona (vesk_family.cc, vesk_profile.cc) ----
+  //
+  // The family reads hold the record map's read lock once and cost the
+  // anchor's connections: the anchor comes from the structural relation
+  // index's profile records, never from a walk of the map. The writers store
+  // and update through the store road and `update`; the profile and the
+  // persona are found by `search` (level Identity, their one tag, limit 1,
+  // namespace "default"), so they count in the search counters.
+
+  // A copy of the first record in map order tagged "user-profile" (of
+  // `namespace_` when given), or none.
+  std::optional<Record> find_family_anchor(std::optional<std::string_view> namespace_) const;
+  // The family graph of the anchor of `namespace_` (none: any namespace), or
+  // none without an anchor.
+  std::optional<FamilyGraphSnapshot> get_family_graph(std::optional<std::string_view> namespace_) const;
+  // The family graph of the namespace of the record; none for an unknown id
+  // or a namespace without an anchor.
+  std::optional<FamilyGraphSnapshot> get_family_graph_for_record(std::string_view record_id) const;
+  // The record as a member of its namespace's family graph, or none.
+  std::optional<PersonDigest> get_person_digest(std::string_view record_id) const;
+  // Stores a person (level Identity, tags ["family"], deduplication off) in
+  // the namespace of the anchor of `namespace_` (none: any namespace), or in
+  // `namespace_` without one, with the metadata of family_person_metadata.
+  // Runtime errors: "Invalid family relation type: {type}" before anything
+  // else, then the store road's.
+  Result<std::string> store_family_person(std::string_view relation_type, std::string content,
+                                          std::optional<StringMap> metadata,
+                                          std::optional<std::string> namespace_);
+
+  // Renders `fields` and stores them as a new pinned Identity profile in
+  // "default", or merges them into the profile's metadata and renders the
+  // merged map again through `update`. Returns the profile's id. Runtime
+  // errors: the store road's or update's, "Profile record disappeared".
+  Result<std::string> store_user_profile(const StringMap& fields);
+  // The profile's whole metadata, ordered by key, or none without a profile.
+  std::optional<std::map<std::string, std::string>> get_user_profile();
+  // Stores the persona's prompt with its JSON ("persona_json") as a new
+  // pinned Identity record tagged "agent-persona" in "default", or replaces
+  // the content and the JSON of the persona record through `update`. Returns
+  // the record's id. Runtime errors: "persona trait {name} must be finite"
+  // (before anything is written), the store road's or update's, "Persona
+  // record disappeared".
+  Result<std::string> set_persona(const AgentPersona& persona);
+  // The persona read back from the persona record, or none without one,
+  // without "persona_json" or with a text that does not read.
+  std::optional<AgentPersona> get_persona();
 
   // ---- Text and structured recall (vesk_recall.cc, vesk_recall_core.cc) ----
 
