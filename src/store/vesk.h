@@ -90,6 +90,9 @@
 #include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
 #include "reports/contradiction_review.h"
+#include "reports/correction_review.h"
+#include "reports/namespace_governance.h"
+#include "reports/provenance_chain.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
 #include "reports/recently_corrected_beliefs.h"
@@ -872,6 +875,35 @@ class Vesk {
   CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
                                               const CrossNamespaceDigestParams& params) const;
 
+  // ---- Correction review, suggestions, governance, record explanations (vesk_governance.cc) ----
+
+  // The review items of the correction log (reports/correction_review.h):
+  // the log is read, then the belief, causal and policy layers each under a
+  // read view of its own, then the record map under its read lock; never
+  // two of these at once. Limit 10 when none, at most 50. Never fails.
+  std::vector<CorrectionReviewItem> get_correction_review_queue(std::optional<uint64_t> limit) const;
+  // The suggested corrections with the scan's latency: the review queue
+  // (three times the limit, at least 8), then the four passes under the
+  // belief, causal and policy read locks, then, with every lock released,
+  // the provenance of each kept suggestion's supporting record. Limit 10
+  // when none, at most 50. Never fails.
+  SuggestedCorrectionsReport get_suggested_corrections(std::optional<uint64_t> limit) const;
+  // One status per namespace of the in-memory records that the filter names
+  // (every one without a filter), in byte order (reports/namespace_governance.h).
+  // The services it draws on run first, each under its own locks; then the
+  // record map is read under its read lock alone. Never fails.
+  std::vector<NamespaceGovernanceStatus> get_namespace_governance_status(
+      const std::optional<std::vector<std::string>>& filter) const;
+  // The explanation of one in-memory record (recall/explained_item.h) as
+  // rank 1 with its strength as score and no trace: the 8 newest reflection
+  // summaries are copied first; then, under the record map's and the four
+  // layers' read locks, the correction log is read and the item built.
+  // None when the record is not in memory.
+  std::optional<ExplainedRecallItem> explain_record(std::string_view record_id) const;
+  // The provenance chain of the record's explanation, its latency measured
+  // around explain_record. None when the record is not in memory.
+  std::optional<ProvenanceChain> provenance_chain(std::string_view record_id) const;
+
   // ---- Corrections of the cognitive layers (vesk_corrections.cc) ----
 
   // Each holds the one layer's write lock from the lookup through the save of
@@ -1117,6 +1149,10 @@ class Vesk {
   friend class StoreExperienceHost;
 
   Vesk(fs::path path, StoreKey key, Env& env);
+
+  // The ranked suggestions of get_suggested_corrections, without their
+  // provenance (the governance status needs only their namespaces).
+  std::vector<CorrectionSuggestion> rank_suggested_corrections(size_t limit) const;
 
   // The store road itself: stores a new record, or touches the exact
   // duplicate of a text record already held, and returns the id the map holds

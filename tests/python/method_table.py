@@ -726,7 +726,5 @@ PENDING = {
     ),
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',
-        'get_correction_review_queue', 'get_suggested_corrections',
-        'get_suggested_corrections_report', 'get_namespace_governance_status',
     ),
 }
