@@ -135,7 +135,7 @@ PyMethodDef* vesk_methods() {
                               family_methods(),
                               reflection_methods(), health_digest_methods(),
                               contradiction_review_methods(),
-                              governance_methods()}) {
+                              governance_methods(), record_explanation_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

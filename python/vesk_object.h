@@ -83,5 +83,7 @@ MethodRows reflection_methods();      // reflection_methods.cc: reflection summa
 MethodRows health_digest_methods();   // health_digest_methods.cc: the memory health digest
 MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: the review queue
 MethodRows governance_methods();  // governance_methods.cc: correction review, suggestions, governance status
+MethodRows record_explanation_methods();  // record_explanation_methods.cc: explain_record, provenance_chain,
+                                          // explainability_bundle
 
 }  // namespace vesk::py

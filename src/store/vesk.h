@@ -91,6 +91,7 @@
 #include "reports/contradiction_clusters.h"
 #include "reports/contradiction_review.h"
 #include "reports/correction_review.h"
+#include "reports/explainability_bundle.h"
 #include "reports/namespace_governance.h"
 #include "reports/provenance_chain.h"
 #include "reports/namespace_digest.h"
@@ -903,6 +904,14 @@ class Vesk {
   // The provenance chain of the record's explanation, its latency measured
   // around explain_record. None when the record is not in memory.
   std::optional<ProvenanceChain> provenance_chain(std::string_view record_id) const;
+  // The explainability bundle (reports/explainability_bundle.h): the
+  // explanation and its chain (latency measured around the explanation, as
+  // provenance_chain measures it), then, one after another and each under
+  // its own locks, the correction log (read once, filtered per target), the
+  // reflection digest and summaries over the 8 newest, the belief
+  // instability summary and the maintenance trend summary. None when the
+  // record is not in memory.
+  std::optional<ExplainabilityBundle> explainability_bundle(std::string_view record_id) const;
 
   // ---- Corrections of the cognitive layers (vesk_corrections.cc) ----
 

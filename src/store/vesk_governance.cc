@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "reports/correction_review.h"
+#include "reports/explainability_bundle.h"
 #include "reports/namespace_governance.h"
 #include "reports/policy_governance.h"
 #include "reports/provenance_chain.h"
@@ -149,6 +150,25 @@ std::optional<ProvenanceChain> Vesk::provenance_chain(std::string_view record_id
   std::optional<ExplainedRecallItem> item = explain_record(record_id);
   if (!item) return std::nullopt;
   return explain_record_text(*item, millis_since(started));
+}
+
+std::optional<ExplainabilityBundle> Vesk::explainability_bundle(std::string_view record_id) const {
+  const auto started = std::chrono::steady_clock::now();
+  std::optional<ExplainedRecallItem> item = explain_record(record_id);
+  if (!item) return std::nullopt;
+  ExplainabilityBundle b;
+  b.record_id = std::string(record_id);
+  b.provenance = explain_record_text(*item, millis_since(started));
+  b.explanation = std::move(*item);
+  // One read of the log serves every lookup: the same entries as one read
+  // per lookup, without reading the journal four or more times.
+  collect_bundle_corrections(read_correction_log(), b);
+  b.reflection_digest = get_reflection_digest(kExplainReflectionSummaries);
+  b.related_reflection_findings = related_reflection_findings(
+      get_reflection_summaries(kExplainReflectionSummaries), b.explanation.record_id, b.explanation.namespace_);
+  b.belief_instability = get_belief_instability_summary();
+  b.maintenance_trends = maintenance_trend_summary();
+  return b;
 }
 
 }  // namespace vesk

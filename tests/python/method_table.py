@@ -724,7 +724,4 @@ PENDING = {
         'add_research_evidence_finding', 'complete_research', 'store_project_task',
         'store_project_todo', 'store_project_note',
     ),
-    'Governance, health and explanation reports': (
-        'explain_record', 'provenance_chain', 'explainability_bundle',
-    ),
 }
