@@ -77,5 +77,7 @@ MethodRows correction_methods();      // correction_methods.cc: corrections of t
 MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
 MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
 MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
+MethodRows research_methods();        // research_methods.cc: research projects and their findings
+MethodRows project_methods();         // project_methods.cc: project notes, tasks, todos and views
 
 }  // namespace vesk::py

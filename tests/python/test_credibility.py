@@ -41,6 +41,11 @@ def test_score_must_be_a_number(store):
     with pytest.raises(TypeError, match=r"^argument 'score': "):
         store.set_credibility_override("x.org", "high")
     assert store.get_credibility("x.org") == 0.5
+    # NaN has no place in [0, 1]: refused, the earlier override kept.
+    store.set_credibility_override("x.org", 0.75)
+    with pytest.raises(ValueError, match=r"^score must not be NaN$"):
+        store.set_credibility_override("x.org", float("nan"))
+    assert store.get_credibility("x.org") == 0.75
 
 
 def test_overrides_are_not_kept_across_a_reopen(tmp_path):
