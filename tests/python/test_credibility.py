@@ -28,6 +28,8 @@ def test_rating_of_a_url(store, url, want):
 def test_override_applies_to_its_exact_host(store):
     assert store.set_credibility_override("Example.ORG", 2.0) is None
     assert store.get_credibility("https://example.org/") == 1.0
+    store.set_credibility_override("Example.COM", 1.5)
+    assert store.get_credibility("https://www.example.com:8080/x") == 1.0
     store.set_credibility_override(HOST, 0.25)
     store.set_credibility_override(HOST, -3)  # replaces, clamped
     assert store.get_credibility(HOST) == 0.0
