@@ -38,6 +38,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -1136,6 +1137,14 @@ class Vesk {
   // The history scope of a purge (vesk_purge.cc): labelled snapshots, then
   // the audit files; (snapshots rewritten, audit lines removed).
   Result<std::pair<uint64_t, uint64_t>> purge_history(std::string_view record_id, std::string_view content);
+
+  // Runs `view(anchor, members)` under the records' read lock on the
+  // project's anchor and members (map order) as held in the map; when no
+  // record anchors the project yet, ensure_project_anchor writes one first
+  // (a research project) or the answer is none (vesk_projects.cc).
+  template <class View>
+  std::invoke_result_t<View, const Record&, std::span<const Record* const>> read_project(std::string_view project_id,
+                                                                                         View&& view);
 
   // Empties the text-recall cache, then the structured-recall cache.
   void clear_recall_caches() { recall_.clear_caches(); }

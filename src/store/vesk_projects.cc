@@ -6,7 +6,9 @@
 // records' read lock is held for one lookup or one read of the members and
 // let go before anything that writes (the anchor of a research project,
 // a member record).
+#include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,64 +74,67 @@ Result<std::string> Vesk::store_project_record(ProjectRecordKind kind, std::stri
   return std::move(stored->id);
 }
 
+template <class View>
+std::invoke_result_t<View, const Record&, std::span<const Record* const>> Vesk::read_project(
+    std::string_view project_id, View&& view) {
+  // One lookup of the index serves both the anchor (the first member tagged
+  // "research-project") and the members.
+  {
+    auto records = records_.records.read();
+    std::vector<const Record*> members = project_members(*records, records_.by_metadata(records), project_id);
+    for (const Record* r : members) {
+      if (std::ranges::find(r->tags, kResearchProjectTag) != r->tags.end()) return view(*r, members);
+    }
+  }
+  Result<Record> anchor = ensure_project_anchor(project_id);
+  if (!anchor.ok()) return std::nullopt;
+  auto records = records_.records.read();
+  std::vector<const Record*> members = project_members(*records, records_.by_metadata(records), project_id);
+  return view(*anchor, members);
+}
+
 namespace {
 
-// The members of a project as held in the map, for one view.
-template <class F>
-auto with_members(const RecordMap& map, const MetadataValueIndex& index, std::string_view project_id, F&& view) {
-  std::vector<const Record*> members = project_members(map, index, project_id);
-  return view(std::span<const Record* const>(members));
+// Today and tomorrow as UTC days; tomorrow is read from the clock a second
+// time, 24 hours on.
+std::pair<int64_t, int64_t> today_and_tomorrow(Env& env) {
+  const int64_t today = utc_day(env.now());
+  UtcInstant later = env.now();
+  later.seconds += 86400;
+  return {today, utc_day(later)};
 }
+
+using Members = std::span<const Record* const>;
 
 }  // namespace
 
 std::optional<ProjectGraphSnapshot> Vesk::get_project_graph(std::string_view project_id) {
-  Result<Record> anchor = ensure_project_anchor(project_id);
-  if (!anchor.ok()) return std::nullopt;
-  auto records = records_.records.read();
-  return with_members(*records, records_.by_metadata(records), project_id,
-                      [&](auto members) { return project_graph(*anchor, members); });
+  return read_project(project_id, [](const Record& anchor, Members members) { return project_graph(anchor, members); });
 }
 
 std::optional<ProjectStatusSnapshot> Vesk::get_project_status(std::string_view project_id) {
-  Result<Record> anchor = ensure_project_anchor(project_id);
-  if (!anchor.ok()) return std::nullopt;
-  auto records = records_.records.read();
-  return with_members(*records, records_.by_metadata(records), project_id,
-                      [&](auto members) { return project_status(*anchor, members); });
+  return read_project(project_id,
+                      [](const Record& anchor, Members members) { return project_status(anchor, members); });
 }
 
 std::optional<ProjectTimelineSnapshot> Vesk::get_project_timeline(std::string_view project_id) {
-  Result<Record> anchor = ensure_project_anchor(project_id);
-  if (!anchor.ok()) return std::nullopt;
-  // Tomorrow is read from the clock a second time, 24 hours on.
-  const int64_t today = utc_day(env_.now());
-  UtcInstant later = env_.now();
-  later.seconds += 86400;
-  const int64_t tomorrow = utc_day(later);
-  auto records = records_.records.read();
-  return with_members(*records, records_.by_metadata(records), project_id,
-                      [&](auto members) { return project_timeline(*anchor, members, today, tomorrow); });
+  const auto [today, tomorrow] = today_and_tomorrow(env_);
+  return read_project(project_id, [&](const Record& anchor, Members members) {
+    return project_timeline(anchor, members, today, tomorrow);
+  });
 }
 
 std::optional<ProjectDigest> Vesk::get_project_digest(std::string_view project_id) {
-  // One anchor resolution and one read of the members serve all three
-  // parts, so they describe the same records.
-  Result<Record> anchor = ensure_project_anchor(project_id);
-  if (!anchor.ok()) return std::nullopt;
-  const int64_t today = utc_day(env_.now());
-  UtcInstant later = env_.now();
-  later.seconds += 86400;
-  const int64_t tomorrow = utc_day(later);
-  auto records = records_.records.read();
-  return with_members(*records, records_.by_metadata(records), project_id,
-                      [&](auto members) -> std::optional<ProjectDigest> {
-                        auto graph = project_graph(*anchor, members);
-                        auto status = project_status(*anchor, members);
-                        auto timeline = project_timeline(*anchor, members, today, tomorrow);
-                        if (!graph || !status || !timeline) return std::nullopt;
-                        return ProjectDigest{std::move(*graph), std::move(*status), std::move(*timeline)};
-                      });
+  // The three parts are built from one read of the project, so they
+  // describe the same records.
+  const auto [today, tomorrow] = today_and_tomorrow(env_);
+  return read_project(project_id, [&](const Record& anchor, Members members) -> std::optional<ProjectDigest> {
+    auto graph = project_graph(anchor, members);
+    auto status = project_status(anchor, members);
+    auto timeline = project_timeline(anchor, members, today, tomorrow);
+    if (!graph || !status || !timeline) return std::nullopt;
+    return ProjectDigest{std::move(*graph), std::move(*status), std::move(*timeline)};
+  });
 }
 
 std::optional<std::string> Vesk::project_of_record(std::string_view record_id) const {
