@@ -717,14 +717,10 @@ PENDING = {
         'consolidate',
     ),
     'Entity, relation, project and persona memory': (
-        'get_family_graph', 'get_family_graph_for_record', 'get_person_digest',
-        'store_family_person', 'store_user_profile', 'get_user_profile', 'set_persona', 'get_persona',
     ),
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',
-        'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
         'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
-        'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
     ),
 }
