@@ -136,13 +136,20 @@ std::vector<NamespaceGovernanceStatus> Vesk::get_namespace_governance_status(
 std::optional<ExplainedRecallItem> Vesk::explain_record(std::string_view record_id) const {
   // Copied under their own lock, which is taken alone.
   const std::vector<ReflectionSummary> reflections = get_reflection_summaries(kExplainReflectionSummaries);
-  const CognitiveReadView view = cognitive_read_view();
-  const Record* record = view.records().find_value(record_id);
-  if (!record) return std::nullopt;
-  const std::vector<CorrectionLogEntry> corrections = read_correction_log();
-  const ExplainLayers layers{view.beliefs(), view.concepts(), view.causal(), view.policies()};
-  return build_explained_item(1, *record, record_lookup(view.records()), layers, record->strength, corrections,
-                              reflections, nullptr);
+  std::vector<ExplainedRecallItem> items;
+  {
+    const CognitiveReadView view = cognitive_read_view();
+    const Record* record = view.records().find_value(record_id);
+    if (!record) return std::nullopt;
+    const ExplainLayers layers{view.beliefs(), view.concepts(), view.causal(), view.policies()};
+    items.push_back(build_explained_item(1, *record, record_lookup(view.records()), layers, record->strength, {},
+                                         reflections, nullptr));
+  }
+  // The log speaks only of linked causal patterns; it is read, when one is
+  // linked, after the locks are released, so that no writer of the records
+  // or layers waits for a walk of the audit journal's file.
+  if (links_causal_patterns(items)) attach_pattern_corrections(items, read_correction_log());
+  return std::move(items.front());
 }
 
 std::optional<ProvenanceChain> Vesk::provenance_chain(std::string_view record_id) const {
