@@ -95,7 +95,6 @@
 #include "reports/contradiction_clusters.h"
 #include "reports/contradiction_review.h"
 #include "reports/correction_review.h"
-#include "reports/explainability_bundle.h"
 #include "reports/namespace_governance.h"
 #include "reports/provenance_chain.h"
 #include "reports/namespace_digest.h"
@@ -111,6 +110,7 @@
 #include "storage/labelled_snapshot.h"
 #include "storage/vesk_storage.h"
 #include "store/cognitive_layers.h"
+#include "store/explainability_bundle.h"
 #include "store/maintenance_state.h"
 #include "store/recall_state.h"
 #include "store/record_changes.h"
@@ -905,7 +905,7 @@ class Vesk {
   // The provenance chain of the record's explanation, its latency measured
   // around explain_record. None when the record is not in memory.
   std::optional<ProvenanceChain> provenance_chain(std::string_view record_id) const;
-  // The explainability bundle (reports/explainability_bundle.h): the
+  // The explainability bundle (store/explainability_bundle.h): the
   // explanation and its chain (latency measured around the explanation, as
   // provenance_chain measures it), then, one after another and each under
   // its own locks, the correction log (read once, filtered per target), the

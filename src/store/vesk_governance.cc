@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "reports/correction_review.h"
-#include "reports/explainability_bundle.h"
+#include "store/explainability_bundle.h"
 #include "reports/namespace_governance.h"
 #include "reports/policy_governance.h"
 #include "reports/provenance_chain.h"

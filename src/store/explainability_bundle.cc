@@ -1,6 +1,6 @@
 // The explainability bundle's own selections: corrections by target and the
 // related reflection findings.
-#include "reports/explainability_bundle.h"
+#include "store/explainability_bundle.h"
 
 #include <algorithm>
 #include <set>
