@@ -23,6 +23,7 @@ ConceptPhaseReport discover_concepts(ConceptEngine& engine, const BeliefEngine& 
   if (seeds.size() < 2) {
     engine.concepts.clear();
     engine.key_index.clear();
+    index_concept_records(engine);
     return report;
   }
 
@@ -89,6 +90,7 @@ ConceptPhaseReport discover_concepts(ConceptEngine& engine, const BeliefEngine& 
 
   engine.concepts = std::move(concepts);
   engine.key_index = std::move(key_index);
+  index_concept_records(engine);
   report.candidates_found = engine.concepts.size();
   if (!engine.concepts.empty()) {
     float sum = 0.0f;
