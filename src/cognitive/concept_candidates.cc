@@ -134,10 +134,9 @@ std::optional<ConceptCandidate> build_concept_candidate(std::span<const ConceptS
   c.abstraction_score = concept_abstraction_score(c.cohesion, c.stability, c.confidence, c.support_mass);
   c.state = concept_state_for(c.abstraction_score);
 
-  Sdr positions;
-  for (const ConceptSeed* m : members) positions.insert(positions.end(), m->centroid.begin(), m->centroid.end());
-  std::sort(positions.begin(), positions.end());
-  positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+  SdrUnion all_positions;
+  for (const ConceptSeed* m : members) all_positions.add(m->centroid);
+  const Sdr positions = all_positions.take();
 
   c.key = c.namespace_;
   c.key += ':';

@@ -1,6 +1,7 @@
 #include "cognitive/concept_seeds.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "base/merge_sort.h"
 #include "cognitive/concept_terms.h"
@@ -35,6 +36,25 @@ void for_each_prototype(const BeliefEngine& beliefs, const Belief& belief, F&& f
 
 }  // namespace
 
+void SdrUnion::add(const Sdr& positions) {
+  if (positions.empty()) return;
+  for (uint16_t p : positions) words_[p >> 6] |= uint64_t{1} << (p & 63);
+  low_ = std::min<size_t>(low_, positions.front() >> 6);  // an Sdr is ascending
+  high_ = std::max<size_t>(high_, (positions.back() >> 6) + 1);
+}
+
+Sdr SdrUnion::take() {
+  Sdr out;
+  for (size_t w = low_; w < high_; ++w) {
+    for (uint64_t bits = words_[w]; bits; bits &= bits - 1)
+      out.push_back(static_cast<uint16_t>((w << 6) | static_cast<size_t>(std::countr_zero(bits))));
+    words_[w] = 0;
+  }
+  low_ = words_.size();
+  high_ = 0;
+  return out;
+}
+
 BeliefKeyParts split_belief_key(std::string_view key) {
   BeliefKeyParts parts;
   const size_t first = key.find(':');
@@ -63,19 +83,18 @@ bool is_concept_seed(const Belief& belief, ConceptSeedMode mode) {
 std::vector<ConceptSeed> choose_concept_seeds(const BeliefEngine& beliefs, ConceptSeedMode mode,
                                               const StringKeyMap<SharedSdr>& sdrs) {
   std::vector<ConceptSeed> seeds;
+  SdrUnion centroid;
   for (const auto& [id, belief] : beliefs.beliefs) {
     if (!is_concept_seed(belief, mode)) continue;
     ConceptSeed& seed = seeds.emplace_back();
     seed.belief = &belief;
     for_each_prototype(beliefs, belief, [&](const std::string& rid) {
       seed.record_ids.push_back(rid);
-      if (auto it = sdrs.find(rid); it != sdrs.end() && it->second)
-        seed.centroid.insert(seed.centroid.end(), it->second->begin(), it->second->end());
+      if (auto it = sdrs.find(rid); it != sdrs.end() && it->second) centroid.add(*it->second);
     });
     std::sort(seed.record_ids.begin(), seed.record_ids.end());
     seed.record_ids.erase(std::unique(seed.record_ids.begin(), seed.record_ids.end()), seed.record_ids.end());
-    std::sort(seed.centroid.begin(), seed.centroid.end());
-    seed.centroid.erase(std::unique(seed.centroid.begin(), seed.centroid.end()), seed.centroid.end());
+    seed.centroid = centroid.take();
   }
   return seeds;
 }

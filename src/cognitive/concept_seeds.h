@@ -6,6 +6,7 @@
 // either possibly followed by "#" and a number.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -22,6 +23,20 @@ namespace vesk {
 
 // The most seeds of one partition that reach clustering.
 inline constexpr size_t MAX_PARTITION_SIZE = 80;
+
+// The ascending union of many SDRs through a map of all 65536 positions: the
+// cost is the positions added plus a scan of the words touched, where
+// sorting the concatenation would cost its length times its logarithm.
+class SdrUnion {
+ public:
+  void add(const Sdr& positions);
+  // The union so far, ascending; the map is left empty for reuse.
+  Sdr take();
+
+ private:
+  std::array<uint64_t, 1024> words_{};
+  size_t low_ = words_.size(), high_ = 0;  // the touched words are [low_, high_)
+};
 
 struct BeliefKeyParts {
   std::string_view namespace_;      // before the first ':', the whole key without one

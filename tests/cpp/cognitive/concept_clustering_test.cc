@@ -56,6 +56,17 @@ TEST(ConceptSeeds, BeliefKeyParts) {
   }
 }
 
+TEST(ConceptSeeds, CentroidsAreAscendingUnionsOfSdrs) {
+  SdrUnion u;
+  u.add({1, 64, 65535});
+  u.add({0, 64, 100});
+  u.add({});
+  EXPECT_EQ(u.take(), (Sdr{0, 1, 64, 100, 65535}));
+  EXPECT_EQ(u.take(), Sdr{});
+  u.add({7});
+  EXPECT_EQ(u.take(), Sdr{7});
+}
+
 TEST(ConceptSeeds, GatesOfTheThreeSeedModes) {
   const struct {
     BeliefState state;
