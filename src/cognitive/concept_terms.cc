@@ -10,7 +10,7 @@
 namespace vesk {
 namespace {
 
-constexpr std::string_view kFeatureStopWords[] = {
+constexpr std::string_view FEATURE_STOP_WORDS[] = {
     "the", "and", "for", "are", "but", "not", "you", "all", "can", "had", "her", "was", "one", "our", "out",
     "has", "his", "how", "its", "may", "new", "now", "old", "see", "way", "who", "did", "get", "let", "say",
     "she", "too", "use", "set", "via", "per",
@@ -23,7 +23,7 @@ constexpr std::string_view kFeatureStopWords[] = {
     "between", "through", "already",
 };
 
-constexpr std::string_view kTermStopWords[] = {
+constexpr std::string_view TERM_STOP_WORDS[] = {
     "the", "and", "for", "are", "but", "not", "you", "all", "can", "had", "her", "was", "one", "our", "out",
     "has", "his", "how", "its", "may", "new", "now", "old", "see", "way", "who", "did", "get", "let", "say",
     "she", "too", "use",
@@ -170,12 +170,12 @@ std::string_view trim_to_alphanumeric(std::string_view piece) {
 }  // namespace
 
 bool is_feature_stop_word(std::string_view token) {
-  static const std::vector<std::string_view> words = sorted_words(kFeatureStopWords);
+  static const std::vector<std::string_view> words = sorted_words(FEATURE_STOP_WORDS);
   return in_sorted(words, token);
 }
 
 bool is_term_stop_word(std::string_view token) {
-  static const std::vector<std::string_view> words = sorted_words(kTermStopWords);
+  static const std::vector<std::string_view> words = sorted_words(TERM_STOP_WORDS);
   return in_sorted(words, token);
 }
 

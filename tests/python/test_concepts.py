@@ -43,6 +43,8 @@ def test_two_stable_beliefs_about_one_subject_become_a_concept(tmp_path):
         assert phase_of(second) == dict(
             seeds=2, partitions=1, partition_sizes=[2], pairs=1, above=1, clusters=[2], multi=1, largest=2,
             candidates=1)
+        telemetry = second.concept_surface
+        assert (telemetry.surfaced_concepts_available, telemetry.surfaced_namespaces) == (1, 1)
         second = second.concept
         assert 0.0 < second.tanimoto_min == second.tanimoto_max == second.tanimoto_avg <= 1.0
         assert second.seeds_capped == 0 and second.centroids_built == 2
