@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "cognitive/claim_clusters.h"
 #include "cognitive/concept_terms.h"
 #include "cognitive/hashed_id.h"
 
@@ -120,13 +119,17 @@ std::optional<ConceptCandidate> build_concept_candidate(std::span<const ConceptS
   c.confidence = confidence / n;
   c.stability = stability / n;
 
+  // Members with a centroid, in cluster order.
+  std::vector<const Sdr*> centroids;
+  for (const ConceptSeed* m : members)
+    if (!m->centroid.empty()) centroids.push_back(&m->centroid);
+  const size_t with_centroid = centroids.size();
+  const CentroidTanimoto tanimoto(std::move(centroids));
   float tanimoto_sum = 0.0f;
   size_t pairs = 0;
-  for (size_t i = 0; i < members.size(); ++i) {
-    if (members[i]->centroid.empty()) continue;
-    for (size_t j = i + 1; j < members.size(); ++j) {
-      if (members[j]->centroid.empty()) continue;
-      tanimoto_sum += claim_tanimoto(members[i]->centroid, members[j]->centroid);
+  for (size_t i = 0; i < with_centroid; ++i) {
+    for (size_t j = i + 1; j < with_centroid; ++j) {
+      tanimoto_sum += tanimoto(i, j);
       ++pairs;
     }
   }

@@ -92,11 +92,22 @@ std::vector<std::vector<size_t>> cluster_concept_seeds(const ConceptEngine& mode
   std::vector<size_t> parent(n);
   for (size_t i = 0; i < n; ++i) parent[i] = i;
 
+  // SdrTanimoto mode compares centroids through one comparer per partition.
+  const bool by_centroid = modes.similarity_mode == ConceptSimilarityMode::SdrTanimoto;
+  std::vector<const Sdr*> centroids;
+  if (by_centroid)
+    for (size_t i : partition) centroids.push_back(&seeds[i].centroid);
+  const CentroidTanimoto tanimoto(by_centroid ? std::move(centroids) : std::vector<const Sdr*>{});
+
   for (size_t i = 0; i < n; ++i) {
     const ConceptSeed& a = seeds[partition[i]];
     for (size_t j = i + 1; j < n; ++j) {
       const ConceptSeed& b = seeds[partition[j]];
-      const std::optional<float> sim = concept_seed_similarity(a, b, modes.similarity_mode);
+      std::optional<float> sim;
+      if (!by_centroid)
+        sim = concept_seed_similarity(a, b, modes.similarity_mode);
+      else if (!a.centroid.empty() && !b.centroid.empty())
+        sim = tanimoto(i, j);
       if (!sim) continue;
       stats.similarities.push_back(*sim);
       const bool similar = *sim >= threshold;  // false for NaN

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "base/merge_sort.h"
+#include "cognitive/claim_clusters.h"
 #include "cognitive/concept_terms.h"
 #include "model/unicode_case.h"
 
@@ -53,6 +55,30 @@ Sdr SdrUnion::take() {
   low_ = words_.size();
   high_ = 0;
   return out;
+}
+
+namespace {
+// Above this many positions a bitmap of 1024 words compares faster than a
+// merge of the two lists.
+constexpr size_t kBitmapCentroid = 1024;
+}  // namespace
+
+CentroidTanimoto::CentroidTanimoto(std::vector<const Sdr*> centroids)
+    : centroids_(std::move(centroids)), bits_(centroids_.size()) {
+  for (size_t i = 0; i < centroids_.size(); ++i) {
+    if (centroids_[i]->size() < kBitmapCentroid) continue;
+    bits_[i].assign(1024, 0);
+    for (uint16_t p : *centroids_[i]) bits_[i][p >> 6] |= uint64_t{1} << (p & 63);
+  }
+}
+
+float CentroidTanimoto::operator()(size_t i, size_t j) const {
+  const Sdr &a = *centroids_[i], &b = *centroids_[j];
+  if (bits_[i].empty() || bits_[j].empty()) return claim_tanimoto(a, b);
+  size_t shared = 0;
+  for (size_t w = 0; w < 1024; ++w) shared += static_cast<size_t>(std::popcount(bits_[i][w] & bits_[j][w]));
+  const size_t denominator = a.size() + b.size() - shared;
+  return denominator == 0 ? 0.0f : static_cast<float>(shared) / static_cast<float>(denominator);
 }
 
 BeliefKeyParts split_belief_key(std::string_view key) {

@@ -38,6 +38,22 @@ class SdrUnion {
   size_t low_ = words_.size(), high_ = 0;  // the touched words are [low_, high_)
 };
 
+// SDR Tanimoto between the centroids of a group of seeds, each pair on
+// demand. Centroids are unions of whole records' SDRs and run to thousands
+// of positions, so the long ones are kept as position bitmaps and compared
+// a word at a time; short ones are merged. The value is the same either
+// way: |a n b| / (|a| + |b| - |a n b|) as a 32-bit float, 0 when a list is
+// empty.
+class CentroidTanimoto {
+ public:
+  explicit CentroidTanimoto(std::vector<const Sdr*> centroids);
+  float operator()(size_t i, size_t j) const;
+
+ private:
+  std::vector<const Sdr*> centroids_;
+  std::vector<std::vector<uint64_t>> bits_;  // empty for a short centroid
+};
+
 struct BeliefKeyParts {
   std::string_view namespace_;      // before the first ':', the whole key without one
   std::string_view semantic_type;   // the last ':' field, cut before its first '#'

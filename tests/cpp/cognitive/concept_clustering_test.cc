@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cognitive/claim_clusters.h"
 #include "cognitive/concept_candidates.h"
 #include "cognitive/concept_clustering.h"
 #include "cognitive/concept_seeds.h"
@@ -65,6 +66,17 @@ TEST(ConceptSeeds, CentroidsAreAscendingUnionsOfSdrs) {
   EXPECT_EQ(u.take(), Sdr{});
   u.add({7});
   EXPECT_EQ(u.take(), Sdr{7});
+}
+
+TEST(ConceptSeeds, CentroidTanimotoAgreesWithTheMergeForLongAndShortLists) {
+  Sdr long_a, long_b, short_c = {3, 6, 9}, empty;
+  for (uint16_t p = 0; p < 6000; p += 3) long_a.push_back(p);
+  for (uint16_t p = 0; p < 9000; p += 4) long_b.push_back(p);
+  const std::vector<const Sdr*> lists = {&long_a, &long_b, &short_c, &empty};
+  const CentroidTanimoto tanimoto(lists);
+  for (size_t i = 0; i < lists.size(); ++i)
+    for (size_t j = 0; j < lists.size(); ++j)
+      EXPECT_EQ(tanimoto(i, j), claim_tanimoto(*lists[i], *lists[j])) << i << "," << j;
 }
 
 TEST(ConceptSeeds, GatesOfTheThreeSeedModes) {
