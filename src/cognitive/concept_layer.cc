@@ -1,5 +1,10 @@
 #include "cognitive/concept_layer.h"
 
+#include <optional>
+#include <utility>
+
+#include "cognitive/concept_surface.h"
+
 namespace vesk {
 
 void index_concept_records(ConceptEngine& engine) {
@@ -12,6 +17,7 @@ void index_concept_records(ConceptEngine& engine) {
       if (stable) it->second = ConceptState::Stable;
     }
   }
+  index.surfaced = surface_concepts(engine.concepts, std::nullopt, std::nullopt);
   index.indexed_concepts = engine.concepts.size();
   index.built = true;
   engine.record_index = std::move(index);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/string_hash.h"
+#include "cognitive/surfaced_concept.h"
 
 namespace vesk {
 
@@ -46,8 +47,12 @@ struct ConceptCandidate {
 // strongest such state (Stable over Candidate). The recall reranking looks
 // records up here instead of walking every candidate on every recall.
 // `indexed_concepts` is the number of candidates it was built from.
+// The index also keeps the layer's surfaced concepts of all namespaces at
+// the default limit (concept_surface.h), which the recall annotation would
+// otherwise compute again on every recall.
 struct ConceptRecordIndex {
   StringKeyMap<ConceptState> strongest_state;
+  std::vector<SurfacedConcept> surfaced;
   size_t indexed_concepts = 0;
   bool built = false;
 };

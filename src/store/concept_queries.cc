@@ -17,7 +17,8 @@ constexpr size_t kConceptsPerRecord = 3;
 // checked once and searched by halves only when it is sorted.
 class SurfacedForRecords {
  public:
-  explicit SurfacedForRecords(std::vector<SurfacedConcept> surfaced) : surfaced_(std::move(surfaced)) {
+  // `surfaced` must outlive this object.
+  explicit SurfacedForRecords(const std::vector<SurfacedConcept>& surfaced) : surfaced_(surfaced) {
     for (const SurfacedConcept& c : surfaced_) sorted_.push_back(std::is_sorted(c.record_ids.begin(), c.record_ids.end()));
   }
 
@@ -34,7 +35,7 @@ class SurfacedForRecords {
   }
 
  private:
-  std::vector<SurfacedConcept> surfaced_;
+  const std::vector<SurfacedConcept>& surfaced_;
   std::vector<bool> sorted_;
 };
 
@@ -62,8 +63,8 @@ std::vector<SurfacedConcept> Vesk::get_surfaced_concepts_for_namespace(std::stri
 std::vector<SurfacedConcept> Vesk::surfaced_concepts_for_results(std::string_view record_id) const {
   const CognitiveReadView view = cognitive_read_view();
   if (view.concept_surface_mode() == 0) return {};
-  std::vector<SurfacedConcept> out =
-      SurfacedForRecords(surface_concepts(view.concepts().concepts, std::nullopt, std::nullopt)).listing(record_id);
+  const std::vector<SurfacedConcept> surfaced = surface_concepts(view.concepts().concepts, std::nullopt, std::nullopt);
+  std::vector<SurfacedConcept> out = SurfacedForRecords(surfaced).listing(record_id);
   view.counters().record_calls_since_last_cycle.fetch_add(1);
   view.counters().concepts_returned_since_last_cycle.fetch_add(out.size());
   view.counters().record_annotations_returned_since_last_cycle.fetch_add(out.size());
@@ -78,7 +79,12 @@ std::vector<std::vector<SurfacedConcept>> Vesk::surfaced_concepts_for_results(
   out.reserve(results.size());
   uint64_t taken = 0;
   if (!results.empty()) {
-    const SurfacedForRecords surfaced(surface_concepts(view.concepts().concepts, std::nullopt, std::nullopt));
+    // The layer's record index keeps the surfaced list; an engine changed
+    // without reindexing is surfaced afresh.
+    const ConceptRecordIndex* index = concept_record_index(view.concepts());
+    std::vector<SurfacedConcept> fresh;
+    if (!index) fresh = surface_concepts(view.concepts().concepts, std::nullopt, std::nullopt);
+    const SurfacedForRecords surfaced(index ? index->surfaced : fresh);
     for (const ScoredRecord& r : results) {
       out.push_back(surfaced.listing(r.record.id));
       taken += out.back().size();
