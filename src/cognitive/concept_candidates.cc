@@ -34,7 +34,8 @@ std::vector<std::string> belief_key_tags(std::span<const std::string_view> keys)
     const std::string_view field = key.substr(first + 1, second - first - 1);
     for (size_t start = 0;;) {
       const size_t comma = field.find(',', start);
-      ++counts[std::string(field.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start))];
+      const size_t length = comma == std::string_view::npos ? std::string_view::npos : comma - start;
+      ++counts[std::string(field.substr(start, length))];
       if (comma == std::string_view::npos) break;
       start = comma + 1;
     }
@@ -74,7 +75,8 @@ std::string concept_sdr_part(const Sdr& positions) {
 std::optional<ConceptCandidate> build_concept_candidate(std::span<const ConceptSeed* const> members,
                                                         const RecordMap& snapshot, double now) {
   ConceptCandidate c;
-  for (const ConceptSeed* m : members) c.record_ids.insert(c.record_ids.end(), m->record_ids.begin(), m->record_ids.end());
+  for (const ConceptSeed* m : members)
+    c.record_ids.insert(c.record_ids.end(), m->record_ids.begin(), m->record_ids.end());
   std::sort(c.record_ids.begin(), c.record_ids.end());
   c.record_ids.erase(std::unique(c.record_ids.begin(), c.record_ids.end()), c.record_ids.end());
   if (c.record_ids.empty() || snapshot.empty()) return std::nullopt;

@@ -37,7 +37,8 @@ ConceptPhaseReport discover_concepts(ConceptEngine& engine, const BeliefEngine& 
     report.avg_centroid_size = centroid_positions / static_cast<float>(report.centroids_built);
 
   StringKeyMap<std::vector<size_t>> partitions;
-  for (size_t i = 0; i < seeds.size(); ++i) partitions[concept_partition_key(seeds[i], engine.partition_mode)].push_back(i);
+  for (size_t i = 0; i < seeds.size(); ++i)
+    partitions[concept_partition_key(seeds[i], engine.partition_mode)].push_back(i);
 
   const bool with_features = engine.similarity_mode == ConceptSimilarityMode::CanonicalFeature;
   for (ConceptSeed& s : seeds) describe_concept_seed(s, snapshot, with_features);

@@ -19,7 +19,8 @@ class SurfacedForRecords {
  public:
   // `surfaced` must outlive this object.
   explicit SurfacedForRecords(const std::vector<SurfacedConcept>& surfaced) : surfaced_(surfaced) {
-    for (const SurfacedConcept& c : surfaced_) sorted_.push_back(std::is_sorted(c.record_ids.begin(), c.record_ids.end()));
+    for (const SurfacedConcept& c : surfaced_)
+      sorted_.push_back(std::is_sorted(c.record_ids.begin(), c.record_ids.end()));
   }
 
   // Up to 3 of the surfaced concepts that list the record, in their order.
