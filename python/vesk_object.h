@@ -77,5 +77,6 @@ MethodRows correction_methods();      // correction_methods.cc: corrections of t
 MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
 MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
 MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
+MethodRows structured_recall_methods();  // structured_recall_methods.cc: full, provenance-ranked, applicability recall
 
 }  // namespace vesk::py

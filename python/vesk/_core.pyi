@@ -29,6 +29,32 @@ class _StructuredRecallItem(TypedDict):
     source: NotRequired[str]
     concepts: NotRequired[list[dict[str, object]]]
 
+class _ProvenanceRankedItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    effective_score: float
+    base_score: float
+    provenance: Literal["lived_consequence", "external_source", "model_generated"]
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    tags: list[str]
+    source_type: str
+
+class _ApplicabilityRecallItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    salience: float
+    tags: list[str]
+    source_type: str
+    namespace: str
+    semantic_type: str
+    metadata: dict[str, str]
+    applicability: _ApplicabilityDecision
+
 class _NamespaceBeliefSummary(TypedDict):
     resolved: int
     unresolved: int
@@ -762,6 +788,32 @@ class Vesk:
         session_id: str | None = None,
         namespace: _Namespaces = None,
     ) -> list[_StructuredRecallItem]: ...
+    def recall_provenance_ranked(
+        self,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[_ProvenanceRankedItem]:
+        """Recall re-ranked by born-from-collision provenance. Same shape as
+        `recall_structured`, plus `base_score` (pre-provenance relevance),
+        `effective_score` (after the provenance multiplier), and `provenance`
+        ("lived_consequence" | "external_source" | "model_generated"). Results
+        are ordered by `effective_score` desc."""
+    def recall_with_applicability(
+        self,
+        query: str,
+        current_state: dict[str, list[str] | tuple[str, ...]],
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[_ApplicabilityRecallItem]:
+        """Recall without changing ranking and annotate each result with
+        applicability details."""
     def recall_at(
         self,
         query: str,

@@ -1,0 +1,103 @@
+// The structured recall family built on recall_structured: provenance-ranked
+// recall and recall with applicability. Each converts its arguments (the
+// namespace last, its refusal unprefixed), runs structured recall and its own
+// annotation without the interpreter lock, then builds the items.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "audit_dicts.h"
+#include "binding/json_result.h"
+#include "binding/py_ref.h"
+#include "recall/applicability_entry.h"
+#include "recall/provenance_rank.h"
+#include "vesk_object.h"
+
+namespace vesk::py {
+
+// The agent's current state as recall with applicability takes it: a dict of
+// str to a list or tuple of str. A refusal is raised with the conversion's
+// own message, not prefixed with the argument's name.
+struct CurrentStateArgument {
+  CurrentState state;
+};
+
+template <>
+struct FromPy<CurrentStateArgument> {
+  static constexpr bool kPrefixed = false;
+  static bool convert(PyObject* o, CurrentStateArgument& out) { return FromPy<CurrentState>::convert(o, out.state); }
+};
+
+namespace {
+
+std::optional<size_t> count_of(std::optional<uint64_t> top_k) {
+  if (!top_k) return std::nullopt;
+  return static_cast<size_t>(*top_k);
+}
+
+// ---- Provenance-ranked recall ---------------------------------------------------------
+
+PyObject* recall_provenance_ranked(Vesk& self, std::string query, std::optional<uint64_t> top_k,
+                                   std::optional<float> min_strength, std::optional<bool> expand_connections,
+                                   std::optional<std::string> session_id, NamespaceFilter namespace_) {
+  JsonValue::Array items = without_gil([&] {
+    std::vector<ProvenanceRankedEntry> ranked = rank_by_provenance(self.recall_structured(
+        query, count_of(top_k), min_strength, expand_connections, std::move(session_id), std::move(namespace_.names)));
+    JsonValue::Array out;
+    out.reserve(ranked.size());
+    for (const ProvenanceRankedEntry& e : ranked) out.emplace_back(provenance_ranked_item(e));
+    return out;
+  });
+  return to_py(items);
+}
+constexpr Method kRecallProvenanceRanked{
+    "Vesk",
+    "recall_provenance_ranked($self, query, top_k=None, min_strength=None, expand_connections=None, "
+    "session_id=None, namespace=None)\n--\n\n"
+    "Recall re-ranked by born-from-collision provenance. Same shape as\n"
+    "`recall_structured`, plus `base_score` (pre-provenance relevance),\n"
+    "`effective_score` (after the provenance multiplier), and `provenance`\n"
+    "(\"lived_consequence\" | \"external_source\" | \"model_generated\"). Results\n"
+    "are ordered by `effective_score` desc.",
+    recall_provenance_ranked};
+
+// ---- Recall with applicability -------------------------------------------------------------
+
+PyObject* recall_with_applicability(Vesk& self, std::string query, CurrentStateArgument current_state,
+                                    std::optional<uint64_t> top_k, std::optional<float> min_strength,
+                                    std::optional<bool> expand_connections, std::optional<std::string> session_id,
+                                    NamespaceFilter namespace_) {
+  std::vector<ApplicabilityEntry> entries = without_gil([&] {
+    return annotate_applicability(self.recall_structured(query, count_of(top_k), min_strength, expand_connections,
+                                                         std::move(session_id), std::move(namespace_.names)),
+                                  current_state.state);
+  });
+  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(entries.size())));
+  if (!list) return nullptr;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    PyObject* item = applicability_item_dict(entries[i]);
+    if (!item) return nullptr;
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+  }
+  return list.release();
+}
+constexpr Method kRecallWithApplicability{
+    "Vesk",
+    "recall_with_applicability($self, query, current_state, top_k=None, min_strength=None, "
+    "expand_connections=None, session_id=None, namespace=None)\n--\n\n"
+    "Recall without changing ranking and annotate each result with\n"
+    "applicability details.",
+    recall_with_applicability};
+
+}  // namespace
+
+MethodRows structured_recall_methods() {
+  return {
+      bind<kRecallProvenanceRanked>(),
+      bind<kRecallWithApplicability>(),
+  };
+}
+
+}  // namespace vesk::py
