@@ -1,7 +1,8 @@
-// The structured recall family built on recall_structured: provenance-ranked
-// recall and recall with applicability. Each converts its arguments (the
-// namespace last, its refusal unprefixed), runs structured recall and its own
-// annotation without the interpreter lock, then builds the items.
+// The structured recall family: full recall, and the two recalls built on
+// recall_structured, provenance-ranked recall and recall with applicability.
+// Each converts its arguments (the namespace last, its refusal unprefixed),
+// runs its recall and its own annotation without the interpreter lock, then
+// builds the items.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "audit_dicts.h"
+#include "recall/full_recall.h"
 #include "binding/json_result.h"
 #include "binding/py_ref.h"
 #include "recall/applicability_entry.h"
@@ -36,6 +38,28 @@ std::optional<size_t> count_of(std::optional<uint64_t> top_k) {
   if (!top_k) return std::nullopt;
   return static_cast<size_t>(*top_k);
 }
+
+// ---- Full recall ----------------------------------------------------------------------
+
+PyObject* recall_full(Vesk& self, std::string query, std::optional<uint64_t> top_k,
+                      std::optional<bool> include_failures, std::optional<float> min_strength,
+                      std::optional<bool> expand_connections, std::optional<std::string> session_id,
+                      NamespaceFilter namespace_) {
+  JsonValue::Array items = without_gil([&] {
+    const std::vector<ScoredRecord> results =
+        self.recall_full(query, count_of(top_k), include_failures, min_strength, expand_connections,
+                         std::move(session_id), std::move(namespace_.names));
+    JsonValue::Array out;
+    out.reserve(results.size());
+    for (const ScoredRecord& r : results) out.emplace_back(full_recall_item(r));
+    return out;
+  });
+  return to_py(items);
+}
+constexpr Method kRecallFull{"Vesk",
+                             "recall_full($self, query, top_k=None, include_failures=None, min_strength=None, "
+                             "expand_connections=None, session_id=None, namespace=None)",
+                             recall_full};
 
 // ---- Provenance-ranked recall ---------------------------------------------------------
 
@@ -95,6 +119,7 @@ constexpr Method kRecallWithApplicability{
 
 MethodRows structured_recall_methods() {
   return {
+      bind<kRecallFull>(),
       bind<kRecallProvenanceRanked>(),
       bind<kRecallWithApplicability>(),
   };

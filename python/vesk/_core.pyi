@@ -29,6 +29,19 @@ class _StructuredRecallItem(TypedDict):
     source: NotRequired[str]
     concepts: NotRequired[list[dict[str, object]]]
 
+class _FullRecallItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    tags: list[str]
+    source_type: str
+    metadata: dict[str, str]
+    trust: NotRequired[str]
+    source: NotRequired[str]
+    concepts: NotRequired[list[dict[str, object]]]
+
 class _ProvenanceRankedItem(TypedDict):
     id: str
     content: str
@@ -788,6 +801,16 @@ class Vesk:
         session_id: str | None = None,
         namespace: _Namespaces = None,
     ) -> list[_StructuredRecallItem]: ...
+    def recall_full(
+        self,
+        query: str,
+        top_k: int | None = None,
+        include_failures: bool | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[_FullRecallItem]: ...
     def recall_provenance_ranked(
         self,
         query: str,

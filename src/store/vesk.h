@@ -441,6 +441,17 @@ class Vesk {
                                               std::optional<bool> expand_connections = std::nullopt,
                                               std::optional<std::string> session_id = std::nullopt,
                                               std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // The recall core's answer (defaults as recall_structured's; no cache, no
+  // hit counters) widened by the eligible records whose content contains the
+  // query and, unless include_failures is false, the failure memories
+  // (recall/full_recall.h), found through the substring and tag indexes;
+  // sorted and cut to top_k + 15. Never fails.
+  std::vector<ScoredRecord> recall_full(std::string_view query, std::optional<size_t> top_k = std::nullopt,
+                                        std::optional<bool> include_failures = std::nullopt,
+                                        std::optional<float> min_strength = std::nullopt,
+                                        std::optional<bool> expand_connections = std::nullopt,
+                                        std::optional<std::string> session_id = std::nullopt,
+                                        std::optional<std::vector<std::string>> namespaces = std::nullopt);
   // Explains again the stored baseline of `trace_id` (the newest of that
   // id) with its stored parameters, appending a baseline of its own, and
   // compares the new ranking with the stored one. The baseline is copied

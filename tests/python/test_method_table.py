@@ -119,6 +119,7 @@ SAMPLES = {
     "recall": lambda d, r: (("memory",), {}),
     "recall_structured": lambda d, r: (("memory",), {}),
     "recall_provenance_ranked": lambda d, r: (("memory",), {}),
+    "recall_full": lambda d, r: (("memory",), {}),
     "recall_with_applicability": lambda d, r: (("memory", {"os": ["linux"]}), {}),
     "recall_at": lambda d, r: (("memory", 1.0e12), {}),
     "recall_as_of": lambda d, r: (("memory", 1.0e12), {}),

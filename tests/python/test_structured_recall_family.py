@@ -85,3 +85,84 @@ def test_applicability_takes_tuples_and_the_empty_state(store):
     assert item["applicability"]["reasons"] == ["missing_current_state"]
     assert store.recall_with_applicability("nothing like it at all", {}, namespace="elsewhere") == []
     assert store.recall_hit_stats()["recall_empty"] == 1
+
+
+# ---- Full recall -------------------------------------------------------------------------
+
+FULL_KEYS = ["id", "content", "score", "level", "strength", "tags", "source_type", "metadata"]
+
+
+def test_full_recall_item_keys_and_no_counting(store):
+    rid = store.store("the lighthouse keeper logs the storms", metadata={"shift": "night"})
+    [item] = store.recall_full("lighthouse keeper")
+    assert list(item) == FULL_KEYS + ["trust", "source"]
+    metadata = store.get(rid).metadata
+    assert item["metadata"] == dict(metadata) and item["metadata"]["shift"] == "night"
+    assert item["trust"] == metadata["trust_score"] and item["source"] == metadata["source"]
+    assert store.recall_hit_stats()["recall_total"] == 0
+    assert store.recall_full("lighthouse", namespace=[]) == []
+    with pytest.raises(TypeError, match=r"^namespace must be a str, list\[str\], or None$"):
+        store.recall_full("lighthouse", namespace=b"default")
+
+
+def test_full_recall_scan_scores_with_no_core_answer(store):
+    failed = store.store("Deploy Friday broke the billing job", tags=["outcome-failure"])
+    plain = store.store("we deploy friday afternoons")
+    word_only = store.store("billing retries were exhausted", tags=["outcome-failure"])
+    store.store("billing retries, but not a failure")
+    short = store.store("a cat sat", tags=["outcome-failure"])
+    items = store.recall_full("DEPLOY FRIDAY billing", top_k=0)
+    assert sorted((i["id"], i["score"]) for i in items) == sorted([(failed, 0.800000011920929),
+                                                                   (word_only, 0.800000011920929)])
+    items = store.recall_full("deploy friday", top_k=0)
+    assert [(i["id"], i["score"]) for i in items] == [(failed, 0.800000011920929), (plain, 0.6000000238418579)]
+    # Failure memories: a significant word (4+ bytes) of the query, unless turned off.
+    ids = [i["id"] for i in store.recall_full("billing outage", top_k=0)]
+    assert ids == [failed, word_only] or ids == [word_only, failed]
+    assert store.recall_full("billing outage", top_k=0, include_failures=False) == []
+    # Words under 4 bytes find no failure memory; the whole query still matches.
+    assert [i["id"] for i in store.recall_full("cat dog", top_k=0)] == []
+    assert [i["id"] for i in store.recall_full("cat sat", top_k=0, include_failures=False)] == [short]
+
+
+def test_full_recall_scan_filters(store):
+    store.store("the orchard ledger, visible")
+    hidden = store.store("the orchard ledger, restricted")
+    store.set_record_acl(hidden, "restricted", read_principals=["alice"])
+    store.store("the orchard ledger, expired", valid_until=1.0)
+    store.store("the orchard ledger, elsewhere", namespace="farm")
+    contents = [i["content"] for i in store.recall_full("orchard ledger", top_k=0)]
+    assert contents == ["the orchard ledger, visible"]
+    assert [i["content"] for i in store.recall_full("orchard ledger", top_k=0, namespace=["farm"])] == [
+        "the orchard ledger, elsewhere"]
+    assert store.recall_full("orchard ledger", top_k=0, min_strength=1.5) == []
+    assert all(i["id"] != hidden for i in store.recall_full("orchard ledger"))
+
+
+def test_full_recall_merges_and_cuts(store):
+    for i in range(50):
+        store.store(f"lantern number {i} hangs by door {i * 7}")
+    core = store.recall_structured("lantern", top_k=20)
+    assert len(core) == 20
+    items = store.recall_full("lantern")
+    assert len(items) == 35
+    scores = [i["score"] for i in items]
+    assert scores == sorted(scores, reverse=True)
+    assert len({i["id"] for i in items}) == 35
+    # A huge top_k takes everything and does not wrap.
+    assert len(store.recall_full("lantern", top_k=2**64 - 1)) == 50
+
+
+def test_full_recall_follows_edits_and_reopen(tmp_path):
+    from vesk._core import Vesk
+
+    path = str(tmp_path / "store")
+    with Vesk(path) as v:
+        rid = v.store("the copper kettle whistles")
+        gone = v.store("the copper kettle is dented")
+        v.update(rid, content="the iron kettle whistles")
+        v.delete(gone)
+        assert [i["content"] for i in v.recall_full("Iron Kettle", top_k=0)] == ["the iron kettle whistles"]
+        assert v.recall_full("copper kettle", top_k=0) == []
+    with Vesk(path) as v:
+        assert [i["id"] for i in v.recall_full("iron kettle", top_k=0)] == [rid]
