@@ -62,11 +62,28 @@ void SubstringIndex::insert_all(std::span<const Entry> entries) {
   std::vector<std::string> texts(entries.size());
   tbb::parallel_for(size_t{0}, entries.size(), [&](size_t i) { texts[i] = to_lower_full(entries[i].text); });
   for (size_t i = 0; i < entries.size(); ++i) {
-    remove(entries[i].id);
     const uint32_t doc = ids_.intern(entries[i].id);
     if (lowered_.size() <= doc) lowered_.resize(doc + 1);
     lowered_[doc] = std::move(texts[i]);
-    post(doc, lowered_[doc]);
+  }
+  // Each share files its trigrams in ascending document number, so every add
+  // goes to the end of a bitmap; adding a document twice changes nothing.
+  constexpr uint32_t kShareBits = 4;
+  std::vector<std::unordered_map<uint32_t, Roaring>> shares(size_t{1} << kShareBits);
+  tbb::parallel_for(size_t{0}, shares.size(), [&](size_t share) {
+    std::unordered_map<uint32_t, Roaring>& mine = shares[share];
+    for (uint32_t doc = 0; doc < ids_.limit(); ++doc) {
+      if (!ids_.in_use(doc)) continue;
+      const std::string& t = lowered_[doc];
+      for (size_t i = 0; i + 2 < t.size(); ++i) {
+        const uint32_t g = uint32_t{static_cast<uint8_t>(t[i])} << 16 | uint32_t{static_cast<uint8_t>(t[i + 1])} << 8 |
+                           uint32_t{static_cast<uint8_t>(t[i + 2])};
+        if (((g * 0x9e3779b1u) >> (32 - kShareBits)) == share) mine[g].add(doc);
+      }
+    }
+  });
+  for (auto& share : shares) {
+    for (auto& [g, set] : share) postings_.emplace(g, std::move(set));
   }
 }
 

@@ -42,8 +42,9 @@ class SubstringIndex {
   void insert(std::string_view id, std::string_view content);
   // An id that is not indexed is left alone.
   void remove(std::string_view id);
-  // Indexes each entry of an empty index (a later entry for an id replaces
-  // an earlier one); the lower-casing runs in parallel.
+  // Fills an empty index with entries of distinct ids. The lower-casing runs
+  // in parallel, and so does the filing: each task files the trigrams of one
+  // share of the trigram space, walking every text in document order.
   struct Entry {
     std::string_view id;
     std::string_view text;

@@ -166,3 +166,9 @@ def test_full_recall_follows_edits_and_reopen(tmp_path):
         assert v.recall_full("copper kettle", top_k=0) == []
     with Vesk(path) as v:
         assert [i["id"] for i in v.recall_full("iron kettle", top_k=0)] == [rid]
+        # A rollback to a labelled snapshot brings the old texts back.
+        v.snapshot("before")
+        v.update(rid, content="the tin kettle whistles")
+        assert v.recall_full("iron kettle", top_k=0) == []
+        v.rollback("before")
+        assert [i["id"] for i in v.recall_full("iron kettle", top_k=0)] == [rid]
