@@ -13,6 +13,7 @@
 #include "recall/full_recall.h"
 #include "binding/json_result.h"
 #include "binding/py_ref.h"
+#include "recall/acl_recall.h"
 #include "recall/applicability_entry.h"
 #include "recall/provenance_rank.h"
 #include "vesk_object.h"
@@ -30,6 +31,17 @@ template <>
 struct FromPy<CurrentStateArgument> {
   static constexpr bool kPrefixed = false;
   static bool convert(PyObject* o, CurrentStateArgument& out) { return FromPy<CurrentState>::convert(o, out.state); }
+};
+
+// The enforcement mode of access-controlled recall: a str when given (None
+// is refused like any other non-str), "enforce" when left out.
+struct EnforcementModeName {
+  std::string text = "enforce";
+};
+
+template <>
+struct FromPy<EnforcementModeName> {
+  static bool convert(PyObject* o, EnforcementModeName& out) { return FromPy<std::string>::convert(o, out.text); }
 };
 
 namespace {
@@ -87,6 +99,38 @@ constexpr Method kRecallProvenanceRanked{
     "are ordered by `effective_score` desc.",
     recall_provenance_ranked};
 
+// ---- Access-controlled structured recall ------------------------------------------------
+
+// The mode is checked after the arguments before it and before the namespace.
+PyObject* recall_structured_acl(Vesk& self, std::string query, EnforcementModeName enforcement_mode,
+                                std::optional<std::string> subject_id, std::optional<std::vector<std::string>> roles,
+                                std::optional<std::vector<std::string>> groups, std::optional<uint64_t> top_k,
+                                std::optional<float> min_strength, std::optional<bool> expand_connections,
+                                std::optional<std::string> session_id, PyObject* namespace_) {
+  std::optional<AclEnforcement> mode = parse_acl_enforcement(enforcement_mode.text);
+  if (!mode) {
+    PyErr_SetString(PyExc_ValueError, std::string(kAclEnforcementError).c_str());
+    return nullptr;
+  }
+  NamespaceFilter filter;
+  if (namespace_ && !FromPy<NamespaceFilter>::convert(namespace_, filter)) return nullptr;
+  AccessRequest subject;
+  subject.subject_id = std::move(subject_id);
+  if (roles) subject.roles.insert(roles->begin(), roles->end());
+  if (groups) subject.groups.insert(groups->begin(), groups->end());
+  JsonObject answer = without_gil([&] {
+    return acl_recall_dict(self.recall_structured_acl(query, *mode, subject, count_of(top_k), min_strength,
+                                                      expand_connections, std::move(session_id),
+                                                      std::move(filter.names)));
+  });
+  return to_py(answer);
+}
+constexpr Method kRecallStructuredAcl{
+    "Vesk",
+    "recall_structured_acl($self, query, enforcement_mode=\"enforce\", subject_id=None, roles=None, groups=None, "
+    "top_k=None, min_strength=None, expand_connections=None, session_id=None, namespace=None)",
+    recall_structured_acl};
+
 // ---- Recall with applicability -------------------------------------------------------------
 
 PyObject* recall_with_applicability(Vesk& self, std::string query, CurrentStateArgument current_state,
@@ -121,6 +165,7 @@ MethodRows structured_recall_methods() {
   return {
       bind<kRecallFull>(),
       bind<kRecallProvenanceRanked>(),
+      bind<kRecallStructuredAcl>(),
       bind<kRecallWithApplicability>(),
   };
 }

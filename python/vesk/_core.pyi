@@ -42,6 +42,27 @@ class _FullRecallItem(TypedDict):
     source: NotRequired[str]
     concepts: NotRequired[list[dict[str, object]]]
 
+class _AclRecallItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    namespace: str
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+
+class _AccessDenial(TypedDict):
+    record_id: str
+    namespace: str
+    allowed: bool
+    reason: str
+    policy_version: str | None
+
+class _AclRecallAnswer(TypedDict):
+    enforcement_mode: Literal["enforce", "audit"]
+    evaluated_count: int
+    denied_count: int
+    results: list[_AclRecallItem]
+    audit_decisions: list[_AccessDenial]
+
 class _ProvenanceRankedItem(TypedDict):
     id: str
     content: str
@@ -811,6 +832,19 @@ class Vesk:
         session_id: str | None = None,
         namespace: _Namespaces = None,
     ) -> list[_FullRecallItem]: ...
+    def recall_structured_acl(
+        self,
+        query: str,
+        enforcement_mode: Literal["enforce", "audit"] = "enforce",
+        subject_id: str | None = None,
+        roles: list[str] | tuple[str, ...] | None = None,
+        groups: list[str] | tuple[str, ...] | None = None,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> _AclRecallAnswer: ...
     def recall_provenance_ranked(
         self,
         query: str,

@@ -120,6 +120,7 @@ SAMPLES = {
     "recall_structured": lambda d, r: (("memory",), {}),
     "recall_provenance_ranked": lambda d, r: (("memory",), {}),
     "recall_full": lambda d, r: (("memory",), {}),
+    "recall_structured_acl": lambda d, r: (("memory", "audit"), {"subject_id": "alice", "roles": ["ops"]}),
     "recall_with_applicability": lambda d, r: (("memory", {"os": ["linux"]}), {}),
     "recall_at": lambda d, r: (("memory", 1.0e12), {}),
     "recall_as_of": lambda d, r: (("memory", 1.0e12), {}),

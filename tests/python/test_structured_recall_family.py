@@ -172,3 +172,67 @@ def test_full_recall_follows_edits_and_reopen(tmp_path):
         assert v.recall_full("iron kettle", top_k=0) == []
         v.rollback("before")
         assert [i["id"] for i in v.recall_full("iron kettle", top_k=0)] == [rid]
+
+
+# ---- Access-controlled structured recall ------------------------------------------------
+
+ACL_KEYS = ["enforcement_mode", "evaluated_count", "denied_count", "results", "audit_decisions"]
+
+
+@pytest.fixture
+def guarded(store):
+    ids = {
+        "open": store.store("the vault code rotates weekly"),
+        "ops": store.store("the vault code for the ops team"),
+        "private": store.store("the vault code kept private"),
+        "expired": store.store("the vault code of last year", valid_until=1.0),
+    }
+    store.set_record_acl(ids["ops"], "restricted", read_roles=["ops"], policy_version="v2")
+    store.set_record_acl(ids["private"], "restricted", read_principals=["bob"])
+    # An unknown visibility value is denied to everyone.
+    store.update(ids["open"], metadata={"acl_visibility": "private"})
+    return store, ids
+
+
+def test_acl_recall_enforce_and_audit(guarded):
+    store, ids = guarded
+    enforced = store.recall_structured_acl("vault code", subject_id="alice", roles=("ops",))
+    assert list(enforced) == ACL_KEYS
+    assert enforced["enforcement_mode"] == "enforce"
+    assert (enforced["evaluated_count"], enforced["denied_count"]) == (3, 2)
+    assert [r["id"] for r in enforced["results"]] == [ids["ops"]]
+    assert list(enforced["results"][0]) == ["id", "content", "score", "namespace", "level"]
+    assert enforced["audit_decisions"] == []
+    # Ordinary recall never returns the restricted record the subject may read.
+    assert ids["ops"] not in [i["id"] for i in store.recall_structured("vault code")]
+
+    audited = store.recall_structured_acl("vault code", "audit", subject_id="alice")
+    assert (audited["evaluated_count"], audited["denied_count"]) == (3, 3)
+    assert {r["id"] for r in audited["results"]} == {ids["open"], ids["ops"], ids["private"]}
+    decisions = {d["record_id"]: d for d in audited["audit_decisions"]}
+    assert decisions[ids["open"]] == {"record_id": ids["open"], "namespace": "default", "allowed": False,
+                                      "reason": "invalid_visibility_deny", "policy_version": None}
+    assert decisions[ids["ops"]]["reason"] == "restricted_no_match"
+    assert decisions[ids["ops"]]["policy_version"] == "v2"
+    assert store.recall_hit_stats()["recall_total"] == 3
+
+
+def test_acl_recall_arguments(guarded):
+    store, _ = guarded
+    for mode in ("Audit", ""):
+        with pytest.raises(ValueError, match="^enforcement_mode must be 'audit' or 'enforce'$"):
+            store.recall_structured_acl("vault", mode, namespace=[1])
+    with pytest.raises(TypeError, match="enforcement_mode"):
+        store.recall_structured_acl("vault", None)
+    with pytest.raises(TypeError, match="roles"):
+        store.recall_structured_acl("vault", roles="ops")
+    with pytest.raises(TypeError, match=r"^namespace must be a str, list\[str\], or None$"):
+        store.recall_structured_acl("vault", namespace=[1])
+    assert store.recall_hit_stats()["recall_total"] == 0
+    empty = store.recall_structured_acl("vault", "audit", namespace=[])
+    assert (empty["evaluated_count"], empty["denied_count"], empty["results"], empty["audit_decisions"]) == (
+        0, 0, [], [])
+    assert store.recall_hit_stats()["recall_empty"] == 1
+    # A weak record is checked and reported but never returned.
+    weak = store.recall_structured_acl("vault code", "audit", min_strength=1.5)
+    assert weak["results"] == [] and weak["denied_count"] == 3
