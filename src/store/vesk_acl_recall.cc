@@ -1,9 +1,11 @@
 // Vesk::recall_structured_acl: structured recall for a named subject
 // (recall/acl_recall.h).
 //
-// The records of the namespaces valid now are listed from the recall index
-// (no walk of the whole map) and each is checked for the subject. The
-// ranking then reads the map through a lookup that hides the records left
+// Only a record holding "acl_visibility" can be denied to anyone, so only
+// those (listed by the metadata value index) are checked for the subject;
+// the others are counted, from the recall index alone when no record of the
+// namespaces has a validity window, else by a walk of the namespaces' ids.
+// No call walks the whole map. The ranking then reads the map through a lookup that hides the records left
 // out (enforce mode) and answers a copy marked "public" for each taking part
 // that an anonymous reader could not read, so the pipeline's anonymous
 // visibility test admits it; every other record is read in place. The map
@@ -51,28 +53,31 @@ AclRecallAnswer Vesk::recall_structured_acl(std::string_view query, AclEnforceme
     auto recall_index = records_.recall_index.read();
     const std::vector<std::string> names = recall_namespaces(request.namespaces);
     const RecallCandidates view(*records, *recall_index, names, now);
+    bool windowed = false;
+    for (const std::string& ns : names) windowed = windowed || recall_index->has_validity_window_in(ns);
+    if (windowed) {
+      view.for_each_in_namespaces([&](std::string_view) { ++answer.evaluated_count; });
+    } else {
+      answer.evaluated_count = recall_index->record_count_in(names);
+    }
     StringSet hidden;
     StringKeyMap<Record> readable;
-    view.for_each_in_namespaces([&](std::string_view id) {
-      const Record* r = records->find_value(id);
-      if (!r) return;
-      ++answer.evaluated_count;
+    for (const Record* r : records_.by_metadata(records).records_with_key(*records, "acl_visibility")) {
+      if (!view.in_namespaces(r->id) || record_is_public(*r)) continue;
       const AccessDecision decision = record_access_allowed(*r, subject);
       if (!decision.allowed) {
         ++answer.denied_count;
         if (mode == AclEnforcement::Enforce) {
-          hidden.emplace(id);
-          return;
+          hidden.insert(r->id);
+          continue;
         }
         answer.audit_decisions.push_back(
             {r->id, r->namespace_, std::string(decision.reason), decision.policy_version});
       }
-      if (!record_is_public(*r)) {
-        Record copy = *r;
-        copy.metadata["acl_visibility"] = "public";
-        readable.emplace(std::string(id), std::move(copy));
-      }
-    });
+      Record copy = *r;
+      copy.metadata["acl_visibility"] = "public";
+      readable.emplace(r->id, std::move(copy));
+    }
     const RecordLookup& in_place = view.lookup();
     const RecordLookup candidates = [&](std::string_view id) -> const Record* {
       if (!hidden.empty() && hidden.contains(id)) return nullptr;

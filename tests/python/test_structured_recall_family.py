@@ -215,6 +215,14 @@ def test_acl_recall_enforce_and_audit(guarded):
     assert decisions[ids["ops"]]["reason"] == "restricted_no_match"
     assert decisions[ids["ops"]]["policy_version"] == "v2"
     assert store.recall_hit_stats()["recall_total"] == 3
+    # A namespace without validity windows is counted without a walk.
+    store.store("the vault code at the farm", namespace="farm")
+    barn = store.store("the vault code of the barn", namespace="farm")
+    store.set_record_acl(barn, "restricted", read_groups=["farmers"])
+    farm = store.recall_structured_acl("vault code", namespace="farm", groups=["farmers"])
+    assert (farm["evaluated_count"], farm["denied_count"], len(farm["results"])) == (2, 0, 2)
+    farm = store.recall_structured_acl("vault code", namespace=["farm", "farm"])
+    assert (farm["evaluated_count"], farm["denied_count"], len(farm["results"])) == (2, 1, 1)
 
 
 def test_acl_recall_arguments(guarded):
