@@ -132,6 +132,9 @@ PyMethodDef* vesk_methods() {
                               correction_methods(),
                               consequence_methods(),
                               relation_methods(), entity_methods(),
+                              family_methods(),
+                              reflection_methods(), health_digest_methods(),
+                              contradiction_review_methods(), research_methods(), project_methods(),
                               structured_recall_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
