@@ -85,5 +85,6 @@ MethodRows health_digest_methods();   // health_digest_methods.cc: the memory he
 MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: the review queue
 MethodRows research_methods();        // research_methods.cc: research projects and their findings
 MethodRows project_methods();         // project_methods.cc: project notes, tasks, todos and views
+MethodRows structured_recall_methods();  // structured_recall_methods.cc: full, provenance-ranked, access-controlled, applicability recall
 
 }  // namespace vesk::py
