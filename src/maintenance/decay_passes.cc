@@ -13,10 +13,12 @@ bool weak(float strength) { return !(strength >= kWeakStrength); }  // NaN is we
 
 void erase_links(Record& r, const StringSet& gone, bool weak_too) {
   std::vector<std::string> drop;
+  const bool any_gone = !gone.empty();
   for (const auto& [target, weight] : r.connections)
-    if ((weak_too && !(weight >= kWeakLink)) || gone.contains(target)) drop.push_back(target);
-  for (const auto& [target, type] : r.connection_types)
-    if (gone.contains(target)) drop.push_back(target);
+    if ((weak_too && !(weight >= kWeakLink)) || (any_gone && gone.contains(target))) drop.push_back(target);
+  if (any_gone)
+    for (const auto& [target, type] : r.connection_types)
+      if (gone.contains(target)) drop.push_back(target);
   for (const std::string& target : drop) {
     r.connections.erase(target);
     r.connection_types.erase(target);
