@@ -223,6 +223,9 @@ class Counter {
     // record after record, as the store holds millions of links.
     out_start_.assign(live_.size() + 1, 0);
     std::vector<Edge> mine;
+    size_t entries = 0;  // at most, a target with both kinds being one edge
+    for (const Live& l : live_) entries += l.record->connections.size() + l.record->connection_types.size();
+    out_.reserve(entries);
     for (uint32_t i = 0; i < live_.size(); ++i) {
       const Record& r = *live_[i].record;
       // Links and types are walked, not looked up in each other: a target
