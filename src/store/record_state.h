@@ -62,6 +62,7 @@ struct RecordState {
 
   // The records the structural relation inference links, by namespace; kept
   // like the metadata value index, under the records' lock.
+  const StructuralRelationIndex& structural(const Guarded<RecordMap>::ReadHandle&) const { return structural_; }
   const StructuralRelationIndex& structural(const Guarded<RecordMap>::WriteHandle&) const { return structural_; }
   StructuralRelationIndex& structural(Guarded<RecordMap>::WriteHandle&) { return structural_; }
   StructuralRelationIndex& structural_unguarded() { return structural_; }

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -58,6 +59,8 @@
 #include "cognitive/persistence_target.h"
 #include "entities/entity_graph.h"
 #include "entities/entity_records.h"
+#include "entities/family_graph.h"
+#include "entities/persona.h"
 #include "entities/relation_views.h"
 #include "exchange/capsule/container_retention.h"
 #include "exchange/capsule/container_writer.h"
@@ -84,9 +87,13 @@
 #include "recall/rerank_modes.h"
 #include "reports/belief_instability.h"
 #include "reports/cognitive_read_view.h"
+#include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
+#include "reports/contradiction_review.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
+#include "reports/recently_corrected_beliefs.h"
+#include "reports/reflection_digest.h"
 #include "reports/salience_summary.h"
 #include "reports/security_report.h"
 #include "reports/store_statistics.h"
@@ -407,6 +414,53 @@ class Vesk {
                                                             std::optional<float> min_weight,
                                                             std::optional<std::string_view> relation_type_filter,
                                                             std::optional<size_t> edge_limit) const;
+
+  // ---- Family, user profile and persona (vesk_family.cc, vesk_profile.cc) ----
+  //
+  // The family reads hold the record map's read lock once and cost the
+  // anchor's connections: the anchor comes from the structural relation
+  // index's profile records, never from a walk of the map. The writers store
+  // and update through the store road and `update`; the profile and the
+  // persona are found by `search` (level Identity, their one tag, limit 1,
+  // namespace "default"), so they count in the search counters.
+
+  // A copy of the first record in map order tagged "user-profile" (of
+  // `namespace_` when given), or none.
+  std::optional<Record> find_family_anchor(std::optional<std::string_view> namespace_) const;
+  // The family graph of the anchor of `namespace_` (none: any namespace), or
+  // none without an anchor.
+  std::optional<FamilyGraphSnapshot> get_family_graph(std::optional<std::string_view> namespace_) const;
+  // The family graph of the namespace of the record; none for an unknown id
+  // or a namespace without an anchor.
+  std::optional<FamilyGraphSnapshot> get_family_graph_for_record(std::string_view record_id) const;
+  // The record as a member of its namespace's family graph, or none.
+  std::optional<PersonDigest> get_person_digest(std::string_view record_id) const;
+  // Stores a person (level Identity, tags ["family"], deduplication off) in
+  // the namespace of the anchor of `namespace_` (none: any namespace), or in
+  // `namespace_` without one, with the metadata of family_person_metadata.
+  // Runtime errors: "Invalid family relation type: {type}" before anything
+  // else, then the store road's.
+  Result<std::string> store_family_person(std::string_view relation_type, std::string content,
+                                          std::optional<StringMap> metadata,
+                                          std::optional<std::string> namespace_);
+
+  // Renders `fields` and stores them as a new pinned Identity profile in
+  // "default", or merges them into the profile's metadata and renders the
+  // merged map again through `update`. Returns the profile's id. Runtime
+  // errors: the store road's or update's, "Profile record disappeared".
+  Result<std::string> store_user_profile(const StringMap& fields);
+  // The profile's whole metadata, ordered by key, or none without a profile.
+  std::optional<std::map<std::string, std::string>> get_user_profile();
+  // Stores the persona's prompt with its JSON ("persona_json") as a new
+  // pinned Identity record tagged "agent-persona" in "default", or replaces
+  // the content and the JSON of the persona record through `update`. Returns
+  // the record's id. Runtime errors: "persona trait {name} must be finite"
+  // (before anything is written), the store road's or update's, "Persona
+  // record disappeared".
+  Result<std::string> set_persona(const AgentPersona& persona);
+  // The persona read back from the persona record, or none without one,
+  // without "persona_json" or with a text that does not read.
+  std::optional<AgentPersona> get_persona();
 
   // ---- Text and structured recall (vesk_recall.cc, vesk_recall_core.cc) ----
 
@@ -804,6 +858,11 @@ class Vesk {
                                                              std::optional<size_t> limit) const;
   PolicyLifecycleSummary get_policy_lifecycle_summary(std::optional<size_t> action_limit,
                                                       std::optional<size_t> domain_limit) const;
+  // The memory health digest (reports/memory_health_digest.h): the reports
+  // above run one after another with one limit (8 when none, at most 20),
+  // each under its own shared locks, none held across two of them; the
+  // correction log is read once. Never fails.
+  MemoryHealthDigest get_memory_health_digest(std::optional<uint64_t> limit) const;
   // The cross-namespace digest (reports/namespace_digest.h) of the
   // namespaces the filter names (every one without a filter). The correction
   // log is read first, when that dimension is on; then the record map and
@@ -845,6 +904,17 @@ class Vesk {
   // namespace or of all.
   std::vector<ContradictionCluster> get_contradiction_clusters(std::optional<std::string_view> namespace_,
                                                                std::optional<size_t> limit) const;
+  // The clusters of one namespace (or of all) ranked for review
+  // (reports/contradiction_review.h): the clusters under one read view, then
+  // the causal and the policy dependents each under a view of their own;
+  // scored with no lock held. Limit 10 when none, at most 50.
+  std::vector<ContradictionReviewItem> get_contradiction_review_queue(std::optional<std::string_view> namespace_,
+                                                                      std::optional<uint64_t> limit) const;
+  // Copies of the beliefs the newest "belief" correction entries touched
+  // (reports/recently_corrected_beliefs.h), under the belief layer's shared
+  // lock held while the correction log is read. Limit 20 when none, at most
+  // 100.
+  std::vector<Belief> get_recently_corrected_beliefs(std::optional<uint64_t> limit) const;
   // The instability summary and the most volatile and least stable beliefs
   // (reports/belief_instability.h), each under one cognitive read view.
   BeliefInstabilitySummary get_belief_instability_summary() const;
@@ -1018,11 +1088,11 @@ class Vesk {
   MaintenanceTrendSummary maintenance_trend_summary() const;
   // The newest reflection summary; none before the first maintenance cycle.
   std::optional<ReflectionSummary> latest_reflection_summary() const;
-  // Copies of the newest reflection summaries, newest first: at most `limit`
-  // (default 8, at most 32; 0 counts as 1).
-  static constexpr uint64_t kDefaultReflectionSummaries = 8;
-  static constexpr uint64_t kMaxReflectionSummaries = 32;
+  // Copies of the newest reflection summaries, newest first: the window of
+  // `limit` (default 8, at most 32; 0 counts as 1; reports/reflection_digest.h).
   std::vector<ReflectionSummary> get_reflection_summaries(std::optional<uint64_t> limit = std::nullopt) const;
+  // The digest of the same window, under the history's read lock only.
+  ReflectionDigest get_reflection_digest(std::optional<uint64_t> limit = std::nullopt) const;
 
   // ---- Read views of the parts (inspection and tests) ----
 

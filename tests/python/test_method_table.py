@@ -16,7 +16,7 @@ from collections import Counter
 import pytest
 
 from method_table import METHODS, PENDING
-from vesk._core import MaintenanceConfig, TagTaxonomy, TrustConfig, Vesk
+from vesk._core import AgentPersona, MaintenanceConfig, TagTaxonomy, TrustConfig, Vesk
 
 ROWS = {sig.split("(", 1)[0]: (sig, kind, lock, errors, doc) for sig, kind, lock, errors, doc in METHODS}
 PENDING_NAMES = [name for names in PENDING.values() for name in names]
@@ -190,6 +190,11 @@ SAMPLES = {
     "get_high_salience_records": lambda d, r: ((), {"min_salience": 0.0, "limit": 3}),
     "get_policy_pressure_report": lambda d, r: ((), {"namespace": "default", "limit": 3}),
     "get_policy_lifecycle_summary": lambda d, r: ((), {"action_limit": 2, "domain_limit": 2}),
+    "get_reflection_summaries": lambda d, r: ((), {"limit": 0}),
+    "get_reflection_digest": lambda d, r: ((), {"limit": 3}),
+    "get_memory_health_digest": lambda d, r: ((), {"limit": 3}),
+    "get_recently_corrected_beliefs": lambda d, r: ((), {"limit": 3}),
+    "get_contradiction_review_queue": lambda d, r: ((), {"namespace": "default", "limit": 3}),
     "get_structural_relations": lambda d, r: ((), {}),
     "get_relations": lambda d, r: ((), {}),
     "get_structural_relations_for_record": lambda d, r: ((r,), {}),
@@ -198,6 +203,14 @@ SAMPLES = {
     "link_records": lambda d, r: ((r, "none_such", "peer_of"), {}),
     "get_entity_digest": lambda d, r: (("e1",), {}),
     "get_entity_digest_for_record": lambda d, r: ((r,), {}),
+    "get_family_graph": lambda d, r: ((), {}),
+    "get_family_graph_for_record": lambda d, r: ((r,), {}),
+    "get_person_digest": lambda d, r: ((r,), {}),
+    "store_family_person": lambda d, r: (("family.sister", "my sister Anna"), {}),
+    "store_user_profile": lambda d, r: (({"name": "Ada"},), {}),
+    "get_user_profile": lambda d, r: ((), {}),
+    "set_persona": lambda d, r: ((AgentPersona(),), {}),
+    "get_persona": lambda d, r: ((), {}),
     "get_entity_graph_digest": lambda d, r: (("e1",), {}),
     "get_entity_graph_digest_for_record": lambda d, r: ((r,), {}),
     "get_entity_graph_neighbors": lambda d, r: (("e1",), {}),
