@@ -457,80 +457,65 @@ Result<RecordMap> CognitiveStore::rewrite_locked(std::optional<std::string_view>
     stored.push_back(std::move(s).value());
   }
 
-  // From here the journal has no writer. When a step below fails, the
-  // writer is opened again on the journal then in place (the old one, or the
-  // new one once renamed), so a failed compaction does not leave the store
-  // refusing every later write.
-  const bool had_writer = writer_ != nullptr;
-  uint64_t reopen_at = 0;
   if (writer_) {
     (void)writer_->flush_buffer();
-    reopen_at = writer_->position();
     (void)writer_->file().close();
     writer_.reset();
   }
   const char flags = static_cast<char>(journal_flags(key_ != nullptr));
 
+  const fs::path journal_temp = dir_ / kJournalTempFileName;
   uint64_t journal_size = 0;
-  const Status written = [&]() -> Status {
-    const fs::path journal_temp = dir_ / kJournalTempFileName;
-    {
-      auto file = env_.open(journal_temp, OpenMode::kWriteTruncate);
-      if (!file.ok()) return file.status();
-      BufferedWriter out(std::move(file).value(), 0, 64 * 1024);
-      std::string chunk(kJournalMagic);
-      chunk.push_back(flags);
+  {
+    auto file = env_.open(journal_temp, OpenMode::kWriteTruncate);
+    if (!file.ok()) return file.status();
+    BufferedWriter out(std::move(file).value(), 0, 64 * 1024);
+    std::string chunk(kJournalMagic);
+    chunk.push_back(flags);
+    VESK_RETURN_IF_ERROR(out.write(chunk));
+    for (const std::string& s : stored) {
+      chunk.clear();
+      append_frame(chunk, static_cast<uint8_t>(FrameKind::kRecordInsert), s);
       VESK_RETURN_IF_ERROR(out.write(chunk));
-      for (const std::string& s : stored) {
-        chunk.clear();
-        append_frame(chunk, static_cast<uint8_t>(FrameKind::kRecordInsert), s);
-        VESK_RETURN_IF_ERROR(out.write(chunk));
-      }
-      VESK_RETURN_IF_ERROR(out.flush_buffer());
-      VESK_RETURN_IF_ERROR(out.file().sync());
-      VESK_RETURN_IF_ERROR(out.file().close());
-      journal_size = out.position();
     }
-
-    if (env_.exists(snapshot_path_)) {
-      VESK_RETURN_IF_ERROR(env_.remove(snapshot_path_));
-      // The old snapshot must be gone for good before the new journal appears:
-      // its covered length means nothing in the rewritten journal.
-      VESK_RETURN_IF_ERROR(env_.sync_dir(dir_));
-    }
-    VESK_RETURN_IF_ERROR(env_.rename(journal_temp, journal_path_));
-    reopen_at = journal_size;
-    fsync_path_full(journal_path_, env_);
-
-    const fs::path snapshot_temp = dir_ / kSnapshotTempFileName;
-    {
-      auto file = env_.open(snapshot_temp, OpenMode::kWriteTruncate);
-      if (!file.ok()) return file.status();
-      BufferedWriter out(std::move(file).value(), 0, kBufferSize);
-      std::string head(kSnapshotMagic);
-      head.push_back(flags);
-      put_le<uint64_t>(&head, journal_size);
-      put_le<uint32_t>(&head, static_cast<uint32_t>(stored.size()));
-      VESK_RETURN_IF_ERROR(out.write(head));
-      std::string len;
-      for (const std::string& s : stored) {
-        len.clear();
-        put_le<uint32_t>(&len, static_cast<uint32_t>(s.size()));
-        VESK_RETURN_IF_ERROR(out.write(len));
-        VESK_RETURN_IF_ERROR(out.write(s));
-      }
-      VESK_RETURN_IF_ERROR(out.flush_buffer());
-      VESK_RETURN_IF_ERROR(out.file().sync());
-      VESK_RETURN_IF_ERROR(out.file().close());
-    }
-    VESK_RETURN_IF_ERROR(env_.rename(snapshot_temp, snapshot_path_));
-    fsync_path_full(snapshot_path_, env_);
-    return Status::Ok();
-  }();
-  if (!written.ok()) {
-    if (had_writer) (void)open_writer_locked(reopen_at);
-    return written;
+    VESK_RETURN_IF_ERROR(out.flush_buffer());
+    VESK_RETURN_IF_ERROR(out.file().sync());
+    VESK_RETURN_IF_ERROR(out.file().close());
+    journal_size = out.position();
   }
+
+  if (env_.exists(snapshot_path_)) {
+    VESK_RETURN_IF_ERROR(env_.remove(snapshot_path_));
+    // The old snapshot must be gone for good before the new journal appears:
+    // its covered length means nothing in the rewritten journal.
+    VESK_RETURN_IF_ERROR(env_.sync_dir(dir_));
+  }
+  VESK_RETURN_IF_ERROR(env_.rename(journal_temp, journal_path_));
+  fsync_path_full(journal_path_, env_);
+
+  const fs::path snapshot_temp = dir_ / kSnapshotTempFileName;
+  {
+    auto file = env_.open(snapshot_temp, OpenMode::kWriteTruncate);
+    if (!file.ok()) return file.status();
+    BufferedWriter out(std::move(file).value(), 0, kBufferSize);
+    std::string head(kSnapshotMagic);
+    head.push_back(flags);
+    put_le<uint64_t>(&head, journal_size);
+    put_le<uint32_t>(&head, static_cast<uint32_t>(stored.size()));
+    VESK_RETURN_IF_ERROR(out.write(head));
+    std::string len;
+    for (const std::string& s : stored) {
+      len.clear();
+      put_le<uint32_t>(&len, static_cast<uint32_t>(s.size()));
+      VESK_RETURN_IF_ERROR(out.write(len));
+      VESK_RETURN_IF_ERROR(out.write(s));
+    }
+    VESK_RETURN_IF_ERROR(out.flush_buffer());
+    VESK_RETURN_IF_ERROR(out.file().sync());
+    VESK_RETURN_IF_ERROR(out.file().close());
+  }
+  VESK_RETURN_IF_ERROR(env_.rename(snapshot_temp, snapshot_path_));
+  fsync_path_full(snapshot_path_, env_);
 
   VESK_RETURN_IF_ERROR(open_writer_locked(journal_size));
   return records;

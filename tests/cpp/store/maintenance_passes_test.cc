@@ -150,30 +150,5 @@ TEST(MaintenancePasses, TheCompactionAfterManyArchivalsKeepsRecordsHeldOnlyInThe
   EXPECT_TRUE(v->get(demoted));
 }
 
-// A compaction that fails before or after the new journal is in place: the
-// decay stays, the call fails, and the store goes on journalling its writes.
-TEST(MaintenancePasses, AFailedCompactionKeepsTheDecayAndTheJournalWriting) {
-  for (const char* failing : {"brain.tmp", "brain.snap.tmp"}) {
-    TempDir dir;
-    FaultEnv env;
-    std::string later;
-    {
-      auto v = open_store(dir.path(), env);
-      for (int i = 0; i < 101; ++i) store_text(*v, "note " + std::to_string(i));
-      for (int i = 0; i < 13; ++i) ASSERT_TRUE(v->decay().ok()) << failing;
-      env.fail_open_for_write(failing);
-      const auto failed = v->decay();
-      env.clear();
-      EXPECT_EQ(failed.status().kind(), ErrorKind::Runtime) << failing;
-      EXPECT_EQ(v->count(), 0u) << failing;
-      later = store_text(*v, "written after the failed compaction");
-      EXPECT_TRUE(v->close().ok()) << failing;
-    }
-    auto v = open_store(dir.path(), env);
-    EXPECT_EQ(v->count(), 1u) << failing;
-    EXPECT_TRUE(v->get(later)) << failing;
-  }
-}
-
 }  // namespace
 }  // namespace vesk
