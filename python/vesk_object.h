@@ -82,5 +82,7 @@ MethodRows family_methods();          // family_methods.cc: family graph, user p
 MethodRows reflection_methods();      // reflection_methods.cc: reflection summaries and digest
 MethodRows health_digest_methods();   // health_digest_methods.cc: the memory health digest
 MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: the review queue
+MethodRows research_methods();        // research_methods.cc: research projects and their findings
+MethodRows project_methods();         // project_methods.cc: project notes, tasks, todos and views
 
 }  // namespace vesk::py

@@ -42,9 +42,9 @@ struct Outcome {
 // What a relation type says of a pair, read once per type entry.
 enum Relation : uint8_t { kNoRelation = 0, kConflictRelation, kSupportRelation, kOtherRelation };
 
-Relation relation_of(const std::string& type) {
+Relation relation_of(std::string_view type) {
   if (type == "coactivation" || type == "associative" || type == "causal") return kSupportRelation;
-  if (type.find("conflict") != std::string::npos || type.find("contradict") != std::string::npos) {
+  if (type.find("conflict") != std::string_view::npos || type.find("contradict") != std::string_view::npos) {
     return kConflictRelation;
   }
   return kOtherRelation;
@@ -234,7 +234,7 @@ class Counter {
       for (const auto& [target, w] : r.connections)
         if (uint32_t t = find(target); t != kNone) mine.push_back({t, w, true, kNoRelation});
       for (const auto& [target, type] : r.connection_types)
-        if (uint32_t t = find(target); t != kNone) mine.push_back({t, 0.0f, false, relation_of(type)});
+        if (uint32_t t = find(target); t != kNone) mine.push_back({t, 0.0f, false, relation_of(type.view())});
       std::sort(mine.begin(), mine.end(), [](const Edge& a, const Edge& b) {
         return a.other != b.other ? a.other < b.other : a.has_weight > b.has_weight;
       });

@@ -39,6 +39,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,9 @@
 #include "entities/entity_records.h"
 #include "entities/family_graph.h"
 #include "entities/persona.h"
+#include "entities/project_digest.h"
+#include "entities/project_records.h"
+#include "entities/research_project.h"
 #include "entities/relation_views.h"
 #include "exchange/capsule/container_retention.h"
 #include "exchange/capsule/container_writer.h"
@@ -118,10 +122,6 @@
 #include "write/text_classifiers.h"
 
 namespace vesk {
-
-// State parts whose subsystems are not built yet; each is the empty state a
-// store opens with.
-struct ResearchProjects {};
 
 // Modes of the recall variants and the write path, set by their setters and
 // read by the operations without any lock: each is one byte, written whole,
@@ -961,8 +961,10 @@ class Vesk {
   float get_credibility(std::string_view url) const;
   // Rates `domain` (lower-cased, nothing else changed) `score` clamped into
   // [0, 1], replacing an earlier override, under the tables' write lock. An
-  // override applies to that exact host only.
-  void set_credibility_override(std::string_view domain, double score);
+  // override applies to that exact host only. A NaN score is a Value error
+  // "score must not be NaN" and changes nothing: clamped, it would rate a
+  // host NaN and every finding of that host with it.
+  Status set_credibility_override(std::string_view domain, double score);
 
   // ---- Outcome receipts (vesk_outcome_receipts.cc) ----
 
@@ -1051,6 +1053,59 @@ class Vesk {
   // `current_state`, evaluated under the read lock; none for an unknown id.
   std::optional<ApplicabilityDecision> evaluate_applicability(std::string_view record_id,
                                                               const CurrentState& current_state) const;
+
+  // ---- Research projects (vesk_research.cc, entities/research_project.h) ----
+  //
+  // The project map lives in memory only. Each operation holds its lock for
+  // the lookup and change alone: credibility is read before the map is
+  // taken, and records are written after it is let go.
+
+  // A new active project of `topic` with its planned queries; a failed
+  // random source is the only error.
+  Result<ResearchProject> start_research(std::string_view topic, std::optional<std::string_view> depth);
+  // Appends a plain finding (credibility of `url`, 0.5 without). Runtime
+  // errors "Project {id} not found", "Project is not active".
+  Status add_research_finding(std::string_view project_id, std::string_view query, std::string_view result,
+                              std::optional<std::string_view> url);
+  // Appends an evidence finding after the checks of
+  // evaluate_evidence_finding, then the project's, and returns it.
+  Result<ResearchFinding> add_research_evidence_finding(std::string_view project_id, std::string_view query,
+                                                        std::string_view result, const EvidenceFindingInput& input);
+  // Marks the project completed (again, if it was), sets its synthesis,
+  // writes its anchor and stores its report; returns the report's id.
+  Result<std::string> complete_research(std::string_view project_id, std::optional<std::string> synthesis);
+  // Updates the project's anchor record (the first tagged "research-project"
+  // with its id, in map order) to the project's content and six metadata
+  // keys, or stores a new one; returns it as written. Takes no project lock.
+  Result<Record> upsert_research_project_anchor(const ResearchProject& project);
+
+  // ---- Projects and their records (vesk_projects.cc, entities/project_records.h) ----
+  //
+  // Anchors and members are found through the metadata value index by
+  // "project_id", so a project costs its own records. The views hold the
+  // records' read lock once for their read of the members; only the first
+  // view or write of a research project without an anchor record writes
+  // one (through upsert_research_project_anchor).
+
+  // The project's anchor record, written from the in-memory research project
+  // when no record holds it yet; Runtime "Project {id} not found" otherwise.
+  Result<Record> ensure_project_anchor(std::string_view project_id);
+  // The anchor and every member (any namespace), as copies. Safe without the
+  // interpreter lock: the scoped recall calls it so.
+  Result<ProjectRecordGroup> find_project_records(std::string_view project_id);
+  // A note, task or todo of the project, stored in the anchor's namespace
+  // with deduplication off; returns its id. `due_date` is for tasks.
+  Result<std::string> store_project_record(ProjectRecordKind kind, std::string_view project_id, std::string content,
+                                           std::optional<StringMap> metadata,
+                                           std::optional<std::string_view> due_date = std::nullopt);
+  // The views (entities/project_views.h); none when the project cannot be
+  // resolved. The _for_record forms take the record's "project_id" (none
+  // without the record or the key).
+  std::optional<ProjectGraphSnapshot> get_project_graph(std::string_view project_id);
+  std::optional<ProjectStatusSnapshot> get_project_status(std::string_view project_id);
+  std::optional<ProjectTimelineSnapshot> get_project_timeline(std::string_view project_id);
+  std::optional<ProjectDigest> get_project_digest(std::string_view project_id);
+  std::optional<std::string> project_of_record(std::string_view record_id) const;
 
   // ---- Removal (vesk_delete.cc, vesk_purge.cc) ----
 
@@ -1152,6 +1207,14 @@ class Vesk {
   // The history scope of a purge (vesk_purge.cc): labelled snapshots, then
   // the audit files; (snapshots rewritten, audit lines removed).
   Result<std::pair<uint64_t, uint64_t>> purge_history(std::string_view record_id, std::string_view content);
+
+  // Runs `view(anchor, members)` under the records' read lock on the
+  // project's anchor and members (map order) as held in the map; when no
+  // record anchors the project yet, ensure_project_anchor writes one first
+  // (a research project) or the answer is none (vesk_projects.cc).
+  template <class View>
+  std::invoke_result_t<View, const Record&, std::span<const Record* const>> read_project(std::string_view project_id,
+                                                                                         View&& view);
 
   // Empties the text-recall cache, then the structured-recall cache.
   void clear_recall_caches() { recall_.clear_caches(); }
