@@ -82,5 +82,6 @@ MethodRows family_methods();          // family_methods.cc: family graph, user p
 MethodRows reflection_methods();      // reflection_methods.cc: reflection summaries and digest
 MethodRows health_digest_methods();   // health_digest_methods.cc: the memory health digest
 MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: the review queue
+MethodRows scoped_recall_methods();   // scoped_recall_methods.cc: entity, family, person, relation context
 
 }  // namespace vesk::py

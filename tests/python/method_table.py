@@ -704,8 +704,6 @@ PENDING = {
     'Recall variants and context rendering': (
         'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',
         'recall_full',
-        'recall_family_context', 'recall_person_context', 'recall_relation_context',
-        'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
         'recall_project_context', 'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
