@@ -63,10 +63,23 @@ int main(int argc, char** argv) {
   part("tag index", [&] { indexes.tags.unguarded() = TagIndex(); });
   part("SDR index", [&] { indexes.sdr_index.reset(); });
   part("record SDRs", [&] { indexes.record_sdrs.unguarded() = RecordSdrMap(); });
+  part("substring index", [&] { indexes.substrings.unguarded() = SubstringIndex(); });
   part("embeddings", [&] { indexes.embeddings.reset(); });
   part("duplicates", [&] { records.duplicates.unguarded() = DuplicateIndex(); });
   part("recall index", [&] { records.recall_index.unguarded() = RecallRecordIndex(); });
   part("id map", [&] { records.id_map.unguarded() = IdMap(); });
+  part("connections", [&] {
+    for (auto& [id, r] : records.records.unguarded()) {
+      WeightMap().swap(r.connections);
+      ConnectionTypeMap().swap(r.connection_types);
+    }
+  });
+  part("metadata and tags", [&] {
+    for (auto& [id, r] : records.records.unguarded()) {
+      StringMap().swap(r.metadata);
+      std::vector<std::string>().swap(r.tags);
+    }
+  });
   part("record map", [&] { records.records.unguarded() = RecordMap(); });
   part("the rest (record log...)", [&] { v.reset(); });
   return 0;

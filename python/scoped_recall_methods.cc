@@ -1,6 +1,6 @@
 // The scoped context recalls: a query over the records of an entity, of an
-// entity and its neighbours, of the family graph, of one person or of one
-// record and its relations. Each runs without the interpreter lock (the
+// entity and its neighbours, of the family graph, of one person, of one
+// record and its relations or of one project. Each runs without the interpreter lock (the
 // embedding function takes it back for its own call) and answers a list of
 // scoped context items.
 #include <cstdint>
@@ -119,11 +119,24 @@ constexpr Method kRecallRelationContext{"Vesk",
                                         "min_strength=None, expand_connections=None, session_id=None, limit=None)",
                                         recall_relation_context, Gil::Released};
 
+Result<JsonValue::Array> recall_project_context(Vesk& self, std::string project_id, std::string query,
+                                                std::optional<uint64_t> top_k, std::optional<float> min_strength,
+                                                std::optional<bool> expand_connections,
+                                                std::optional<std::string> session_id) {
+  const RecallRequest request = scoped_request(query, top_k, min_strength, expand_connections, std::move(session_id));
+  return items_of(self.recall_project_context(project_id, request));
+}
+constexpr Method kRecallProjectContext{"Vesk",
+                                       "recall_project_context($self, project_id, query, top_k=None, "
+                                       "min_strength=None, expand_connections=None, session_id=None)",
+                                       recall_project_context, Gil::Released};
+
 }  // namespace
 
 MethodRows scoped_recall_methods() {
   return {bind<kRecallEntityContext>(),  bind<kRecallEntityContextForRecord>(), bind<kRecallEntityGraphContext>(),
-          bind<kRecallFamilyContext>(),  bind<kRecallPersonContext>(),          bind<kRecallRelationContext>()};
+          bind<kRecallFamilyContext>(),  bind<kRecallPersonContext>(),          bind<kRecallRelationContext>(),
+          bind<kRecallProjectContext>()};
 }
 
 }  // namespace vesk::py

@@ -4,6 +4,7 @@
 
 #include <span>
 
+#include "cognitive/surfaced_concept.h"
 #include "model/json_value.h"
 #include "model/scored_record.h"
 
@@ -30,5 +31,11 @@ JsonObject point_in_time_recall_item(const ScoredRecord& result, bool with_trust
 // in the map's order. The values are those of the result's copy, taken
 // before the recall's own activation.
 JsonObject scoped_context_item(const ScoredRecord& result);
+
+// Adds "concepts" to an item: one surfaced concept entry per concept ("id",
+// "key", "state", "namespace", "semantic_type", "core_terms", "tags",
+// "abstraction_score", "confidence", "cluster_size"), in order; nothing
+// when the list is empty.
+void append_concept_entries(JsonObject& item, std::span<const SurfacedConcept> concepts);
 
 }  // namespace vesk

@@ -39,6 +39,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,9 @@
 #include "entities/entity_records.h"
 #include "entities/family_graph.h"
 #include "entities/persona.h"
+#include "entities/project_digest.h"
+#include "entities/project_records.h"
+#include "entities/research_project.h"
 #include "entities/relation_views.h"
 #include "exchange/capsule/container_retention.h"
 #include "exchange/capsule/container_writer.h"
@@ -76,6 +80,7 @@
 #include "model/memory_tier.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/acl_recall.h"
 #include "recall/activation.h"
 #include "recall/recall_explanation.h"
 #include "recall/recall_replay_diff.h"
@@ -89,6 +94,7 @@
 #include "reports/cognitive_read_view.h"
 #include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
+#include "cognitive/surfaced_concept.h"
 #include "reports/contradiction_review.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
@@ -119,9 +125,7 @@
 
 namespace vesk {
 
-// State parts whose subsystems are not built yet; each is the empty state a
-// store opens with.
-struct ResearchProjects {};
+class RecallCandidates;
 
 // Modes of the recall variants and the write path, set by their setters and
 // read by the operations without any lock: each is one byte, written whole,
@@ -495,6 +499,28 @@ class Vesk {
                                               std::optional<bool> expand_connections = std::nullopt,
                                               std::optional<std::string> session_id = std::nullopt,
                                               std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // The recall core's answer (defaults as recall_structured's; no cache, no
+  // hit counters) widened by the eligible records whose content contains the
+  // query and, unless include_failures is false, the failure memories
+  // (recall/full_recall.h), found through the substring and tag indexes;
+  // sorted and cut to top_k + 15. Never fails.
+  std::vector<ScoredRecord> recall_full(std::string_view query, std::optional<size_t> top_k = std::nullopt,
+                                        std::optional<bool> include_failures = std::nullopt,
+                                        std::optional<float> min_strength = std::nullopt,
+                                        std::optional<bool> expand_connections = std::nullopt,
+                                        std::optional<std::string> session_id = std::nullopt,
+                                        std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // Structured recall on behalf of `subject` (recall/acl_recall.h): every
+  // record of the namespaces valid now is checked, the denied ones left out
+  // of the ranking in enforce mode and reported in audit mode; then the
+  // recall core's ranking (defaults as recall_structured's) over the rest,
+  // the bookkeeping and the hit counters. No cache. Never fails.
+  AclRecallAnswer recall_structured_acl(std::string_view query, AclEnforcement mode, const AccessRequest& subject,
+                                        std::optional<size_t> top_k = std::nullopt,
+                                        std::optional<float> min_strength = std::nullopt,
+                                        std::optional<bool> expand_connections = std::nullopt,
+                                        std::optional<std::string> session_id = std::nullopt,
+                                        std::optional<std::vector<std::string>> namespaces = std::nullopt);
   // Explains again the stored baseline of `trace_id` (the newest of that
   // id) with its stored parameters, appending a baseline of its own, and
   // compares the new ranking with the stored one. The baseline is copied
@@ -581,6 +607,10 @@ class Vesk {
   // relations; "Relation digest not found for {id}" without the record.
   Result<std::vector<ScoredRecord>> recall_relation_context(std::string_view record_id, const RecallRequest& request,
                                                             std::optional<size_t> limit);
+  // The project's anchor and every record whose "project_id" is the id, in
+  // the anchor's namespace; the anchor of an in-memory research project is
+  // stored first (and stays). "Project {id} not found" without an anchor.
+  Result<std::vector<ScoredRecord>> recall_project_context(std::string_view project_id, const RecallRequest& request);
 
   // ---- Search (vesk_search.cc, recall/record_search.h) ----
 
@@ -958,6 +988,25 @@ class Vesk {
   std::vector<Belief> get_low_stability_beliefs(std::optional<float> max_stability,
                                                 std::optional<size_t> limit) const;
 
+  // ---- The concept surface (concept_queries.cc) ----
+
+  // Each takes the cognitive read view for the call and answers nothing
+  // while the concept surface mode is off (no counter moves then). The two
+  // getters run surface_concepts (cognitive/concept_surface.h) with the
+  // limit (none: 10) and count their call and the concepts returned.
+  std::vector<SurfacedConcept> get_surfaced_concepts(std::optional<size_t> limit) const;
+  std::vector<SurfacedConcept> get_surfaced_concepts_for_namespace(std::string_view namespace_,
+                                                                   std::optional<size_t> limit) const;
+  // The surfaced concepts (all namespaces, at most 10) listing the record,
+  // at most 3 in surfacing order; counts one record call and the concepts
+  // taken as returned and as annotations.
+  std::vector<SurfacedConcept> surfaced_concepts_for_results(std::string_view record_id) const;
+  // The same for every result of one answer, surfacing once for all of
+  // them; the counters move as if each record were asked alone. Empty
+  // (not one list per result) while the mode is off.
+  std::vector<std::vector<SurfacedConcept>> surfaced_concepts_for_results(
+      std::span<const ScoredRecord> results) const;
+
   // ---- Store statistics, salience, the security report, the tool breaker (vesk_statistics.cc) ----
 
   // Counts of the in-memory records: per level with connections, and the
@@ -996,8 +1045,10 @@ class Vesk {
   float get_credibility(std::string_view url) const;
   // Rates `domain` (lower-cased, nothing else changed) `score` clamped into
   // [0, 1], replacing an earlier override, under the tables' write lock. An
-  // override applies to that exact host only.
-  void set_credibility_override(std::string_view domain, double score);
+  // override applies to that exact host only. A NaN score is a Value error
+  // "score must not be NaN" and changes nothing: clamped, it would rate a
+  // host NaN and every finding of that host with it.
+  Status set_credibility_override(std::string_view domain, double score);
 
   // ---- Outcome receipts (vesk_outcome_receipts.cc) ----
 
@@ -1087,6 +1138,59 @@ class Vesk {
   std::optional<ApplicabilityDecision> evaluate_applicability(std::string_view record_id,
                                                               const CurrentState& current_state) const;
 
+  // ---- Research projects (vesk_research.cc, entities/research_project.h) ----
+  //
+  // The project map lives in memory only. Each operation holds its lock for
+  // the lookup and change alone: credibility is read before the map is
+  // taken, and records are written after it is let go.
+
+  // A new active project of `topic` with its planned queries; a failed
+  // random source is the only error.
+  Result<ResearchProject> start_research(std::string_view topic, std::optional<std::string_view> depth);
+  // Appends a plain finding (credibility of `url`, 0.5 without). Runtime
+  // errors "Project {id} not found", "Project is not active".
+  Status add_research_finding(std::string_view project_id, std::string_view query, std::string_view result,
+                              std::optional<std::string_view> url);
+  // Appends an evidence finding after the checks of
+  // evaluate_evidence_finding, then the project's, and returns it.
+  Result<ResearchFinding> add_research_evidence_finding(std::string_view project_id, std::string_view query,
+                                                        std::string_view result, const EvidenceFindingInput& input);
+  // Marks the project completed (again, if it was), sets its synthesis,
+  // writes its anchor and stores its report; returns the report's id.
+  Result<std::string> complete_research(std::string_view project_id, std::optional<std::string> synthesis);
+  // Updates the project's anchor record (the first tagged "research-project"
+  // with its id, in map order) to the project's content and six metadata
+  // keys, or stores a new one; returns it as written. Takes no project lock.
+  Result<Record> upsert_research_project_anchor(const ResearchProject& project);
+
+  // ---- Projects and their records (vesk_projects.cc, entities/project_records.h) ----
+  //
+  // Anchors and members are found through the metadata value index by
+  // "project_id", so a project costs its own records. The views hold the
+  // records' read lock once for their read of the members; only the first
+  // view or write of a research project without an anchor record writes
+  // one (through upsert_research_project_anchor).
+
+  // The project's anchor record, written from the in-memory research project
+  // when no record holds it yet; Runtime "Project {id} not found" otherwise.
+  Result<Record> ensure_project_anchor(std::string_view project_id);
+  // The anchor and every member (any namespace), as copies. Safe without the
+  // interpreter lock: the scoped recall calls it so.
+  Result<ProjectRecordGroup> find_project_records(std::string_view project_id);
+  // A note, task or todo of the project, stored in the anchor's namespace
+  // with deduplication off; returns its id. `due_date` is for tasks.
+  Result<std::string> store_project_record(ProjectRecordKind kind, std::string_view project_id, std::string content,
+                                           std::optional<StringMap> metadata,
+                                           std::optional<std::string_view> due_date = std::nullopt);
+  // The views (entities/project_views.h); none when the project cannot be
+  // resolved. The _for_record forms take the record's "project_id" (none
+  // without the record or the key).
+  std::optional<ProjectGraphSnapshot> get_project_graph(std::string_view project_id);
+  std::optional<ProjectStatusSnapshot> get_project_status(std::string_view project_id);
+  std::optional<ProjectTimelineSnapshot> get_project_timeline(std::string_view project_id);
+  std::optional<ProjectDigest> get_project_digest(std::string_view project_id);
+  std::optional<std::string> project_of_record(std::string_view record_id) const;
+
   // ---- Removal (vesk_delete.cc, vesk_purge.cc) ----
 
   // The logical delete: none when the record map does not hold the id
@@ -1142,6 +1246,13 @@ class Vesk {
 
  private:
   friend struct VeskTestAccess;
+  // The pipeline, rerank and truncation of recall_ranked over `candidates`
+  // (a lookup that may differ from the view's own); the caller holds the
+  // records' and the recall index's read locks that the view reads.
+  std::vector<ScoredRecord> rank_candidates(const RecallRequest& request, const RecallCandidates& view,
+                                            const RecordLookup& candidates,
+                                            const std::optional<std::vector<float>>& query_vector,
+                                            const TrustConfig& trust, double now) const;
   // The ranking of recall_at (with `transaction_time`) and recall_as_of.
   Result<std::vector<ScoredRecord>> recall_point_in_time(const RecallRequest& request, double timestamp,
                                                          bool transaction_time) const;
@@ -1156,7 +1267,11 @@ class Vesk {
   };
   using RecallScopeLookup = std::function<Result<RecallScopeSet>(const Guarded<RecordMap>::ReadHandle& records)>;
   // The scoped recall procedure shared by the scoped context recalls.
-  Result<std::vector<ScoredRecord>> recall_scoped(const RecallRequest& request, const RecallScopeLookup& lookup);
+  // `settle`, when given, runs after the embedding and before any lock is
+  // taken (a lookup that may write); its failure ends the call like the
+  // lookup's.
+  Result<std::vector<ScoredRecord>> recall_scoped(const RecallRequest& request, const RecallScopeLookup& lookup,
+                                                  const std::function<Status()>& settle = {});
   // The experience intake's access to the parts it changes.
   friend class StoreExperienceHost;
 
@@ -1196,6 +1311,14 @@ class Vesk {
   // The history scope of a purge (vesk_purge.cc): labelled snapshots, then
   // the audit files; (snapshots rewritten, audit lines removed).
   Result<std::pair<uint64_t, uint64_t>> purge_history(std::string_view record_id, std::string_view content);
+
+  // Runs `view(anchor, members)` under the records' read lock on the
+  // project's anchor and members (map order) as held in the map; when no
+  // record anchors the project yet, ensure_project_anchor writes one first
+  // (a research project) or the answer is none (vesk_projects.cc).
+  template <class View>
+  std::invoke_result_t<View, const Record&, std::span<const Record* const>> read_project(std::string_view project_id,
+                                                                                         View&& view);
 
   // Empties the text-recall cache, then the structured-recall cache.
   void clear_recall_caches() { recall_.clear_caches(); }

@@ -22,6 +22,7 @@
 
 #include "base/trace.h"
 #include "entities/entity_relations.h"
+#include "entities/project_records.h"
 #include "entities/relation_edges.h"
 #include "recall/recall_pipeline.h"
 #include "store/log_sdr_keeper.h"
@@ -29,10 +30,14 @@
 
 namespace vesk {
 
-Result<std::vector<ScoredRecord>> Vesk::recall_scoped(const RecallRequest& request, const RecallScopeLookup& lookup) {
+Result<std::vector<ScoredRecord>> Vesk::recall_scoped(const RecallRequest& request, const RecallScopeLookup& lookup,
+                                                     const std::function<Status()>& settle) {
   std::optional<std::vector<float>> query_vector;
   if (indexes_.embeddings && !indexes_.embeddings->empty()) {
     query_vector = embed_text(callbacks_.embedding_fn, request.query);
+  }
+  if (settle) {
+    if (Status status = settle(); !status.ok()) return status;
   }
 
   const TrustConfig trust = config_.trust();
@@ -202,6 +207,31 @@ Result<std::vector<ScoredRecord>> Vesk::recall_relation_context(std::string_view
     }
     return scope;
   });
+}
+
+Result<std::vector<ScoredRecord>> Vesk::recall_project_context(std::string_view project_id,
+                                                               const RecallRequest& request) {
+  VESK_SPAN(span, "recall_project_context", "vesk::recall", trace::Level::Info, trace::field("query", request.query),
+            trace::field("top_k", request.top_k));
+  std::optional<Record> anchor;
+  // Settling the anchor may store it: done with no lock held, and kept even
+  // when the recall then finds nothing.
+  auto settle = [&]() -> Status {
+    Result<Record> settled = ensure_project_anchor(project_id);
+    if (!settled.ok()) return Status::Runtime("Project " + std::string(project_id) + " not found");
+    anchor = std::move(*settled);
+    return Status();
+  };
+  return recall_scoped(
+      request,
+      [&](const Guarded<RecordMap>::ReadHandle& records) -> Result<RecallScopeSet> {
+        RecallScopeSet scope{.ids = {anchor->id}, .namespace_ = anchor->namespace_};
+        for (const Record* r : project_members(*records, records_.by_metadata(records), project_id)) {
+          scope.ids.insert(r->id);
+        }
+        return scope;
+      },
+      settle);
 }
 
 }  // namespace vesk

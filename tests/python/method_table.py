@@ -535,7 +535,7 @@ METHODS = (
     ('set_persona($self, persona)', 'K', 'held', ('RuntimeError',), None),
     ('get_persona($self)', 'N', 'held', (), None),
     ('get_credibility($self, url)', 'K', 'held', (), None),
-    ('set_credibility_override($self, domain, score)', 'K', 'held', (), None),
+    ('set_credibility_override($self, domain, score)', 'K', 'held', ('ValueError',), None),
     # Governance, health and explanation reports
     ('explain_record($self, record_id)', 'K', 'held', (), None),
     ('provenance_chain($self, record_id)', 'K', 'held', (), None),
@@ -702,25 +702,16 @@ PENDING = {
     'Write path, record access and ingress trust': (
     ),
     'Recall variants and context rendering': (
-        'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',
-        'recall_full',
-        'recall_project_context', 'set_causal_evidence_mode',
+        'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
-        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
-        'get_surfaced_concepts_for_namespace', 'get_surfaced_policy_hints',
+        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_policy_hints',
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (
         'consolidate',
     ),
     'Entity, relation, project and persona memory': (
-        'get_project_graph',
-        'get_project_graph_for_record', 'get_project_status', 'get_project_status_for_record',
-        'get_project_timeline', 'get_project_timeline_for_record', 'get_project_digest',
-        'get_project_digest_for_record', 'start_research', 'add_research_finding',
-        'add_research_evidence_finding', 'complete_research', 'store_project_task',
-        'store_project_todo', 'store_project_note',
     ),
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',

@@ -1,6 +1,6 @@
 """Scoped context recalls: a query over the records of an entity, of an
-entity and its neighbours, of the family graph, of one person and of one
-record with its typed relations."""
+entity and its neighbours, of the family graph, of one person, of one
+record with its typed relations and of one project."""
 
 import json
 import time
@@ -39,6 +39,7 @@ def test_lookup_failures_raise_and_leave_no_trace(store, tmp_path):
         (store.recall_family_context, ("kiln",), "Family graph not found"),
         (store.recall_person_context, (plain, "kiln"), f"Person digest not found for {plain}"),
         (store.recall_relation_context, ("missing", "kiln"), "Relation digest not found for missing"),
+        (store.recall_project_context, ("p9", "kiln"), "Project p9 not found"),
     ]
     before = [(r.id, r.activation_count, r.strength) for r in store.search()]
     for method, args, message in calls:
@@ -130,3 +131,18 @@ def test_relation_context_scope(store):
 
     assert {i["id"] for i in store.recall_relation_context(anchor, "kiln")} == {anchor, linked}
     assert {i["id"] for i in store.recall_relation_context(other, "kiln")} == {other}
+
+
+def test_project_context_settles_the_anchor_and_keeps_its_namespace(store):
+    pid = store.start_research("Glazes", "quick")["id"]
+    before = store.count()
+    # The research project gets its anchor record from the recall itself.
+    store.recall_project_context(pid, "celadon")
+    assert store.count() == before + 1
+    anchor = store.get_project_graph(pid).project_record_id
+    assert store.count() == before + 1
+    note = store.store_project_note(pid, "the celadon glaze note")
+    stray = _put(store, "the celadon glaze in another namespace", metadata={"project_id": pid}, namespace="elsewhere")
+    _put(store, "the celadon glaze of no project")
+    found = {i["id"] for i in store.recall_project_context(pid, "celadon glaze")}
+    assert note in found and stray not in found and found <= {anchor, note}
