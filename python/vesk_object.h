@@ -86,6 +86,7 @@ MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: 
 MethodRows governance_methods();  // governance_methods.cc: correction review, suggestions, governance status
 MethodRows record_explanation_methods();  // record_explanation_methods.cc: explain_record, provenance_chain,
                                           // explainability_bundle
+MethodRows scoped_recall_methods();   // scoped_recall_methods.cc: entity, family, person, relation context
 MethodRows research_methods();        // research_methods.cc: research projects and their findings
 MethodRows project_methods();         // project_methods.cc: project notes, tasks, todos and views
 MethodRows structured_recall_methods();  // structured_recall_methods.cc: full, provenance-ranked, access-controlled, applicability recall

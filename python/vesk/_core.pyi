@@ -201,6 +201,16 @@ class _MemoryIntent(TypedDict):
     suggested_routes: list[Literal["timeline", "graph", "documentary"]]
     reason: Literal["empty_query", "self_contained_turn", "conservative_all_routes", "query_signal_routes"]
 
+class _ScopedContextItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    tags: list[str]
+    source_type: str
+    metadata: dict[str, str]
+
 class _PurgeReport(TypedDict):
     record_digest: str
     scope: Literal["active", "derived", "current_storage", "history"]
@@ -749,6 +759,71 @@ class Vesk:
     def recall_core_tier(
         self, query: str | None = None, limit: int | None = None, namespace: _Namespaces = None
     ) -> list[Record]: ...
+    def recall_entity_context(
+        self,
+        entity_id: str,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+    ) -> list[_ScopedContextItem]: ...
+    def recall_entity_context_for_record(
+        self,
+        record_id: str,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+    ) -> list[_ScopedContextItem]: ...
+    def recall_entity_graph_context(
+        self,
+        entity_id: str,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        limit: int | None = None,
+    ) -> list[_ScopedContextItem]: ...
+    def recall_family_context(
+        self,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: str | None = None,
+    ) -> list[_ScopedContextItem]: ...
+    def recall_person_context(
+        self,
+        record_id: str,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+    ) -> list[_ScopedContextItem]: ...
+    def recall_relation_context(
+        self,
+        record_id: str,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        limit: int | None = None,
+    ) -> list[_ScopedContextItem]: ...
+    def recall_project_context(
+        self,
+        project_id: str,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+    ) -> list[_ScopedContextItem]: ...
     def get_structural_relations(self, limit: int | None = None) -> list[StructuralRelation]: ...
     def get_relations(self, limit: int | None = None) -> list[RelationEdge]: ...
     def get_structural_relations_for_record(

@@ -124,4 +124,13 @@ void record_recall_activity(const RecallActivityTargets& t, std::span<const Scor
   }
 }
 
+void record_scoped_recall_activity(const RecallActivityTargets& t, std::span<const ScoredRecord> results,
+                                   std::string_view query, std::optional<std::string_view> session_id) {
+  t.records_and_sessions([&](const MutableRecordLookup& records, SessionMap& sessions) {
+    apply_recall_activation(results, records, sessions, session_id, t.now);
+  });
+  t.pending.note(results);
+  if (t.audit_retrieve) (void)t.audit_retrieve(unicode_prefix(query, kQueryPreviewChars), results.size());
+}
+
 }  // namespace vesk

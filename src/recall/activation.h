@@ -129,4 +129,11 @@ struct RecallActivityTargets {
 void record_recall_activity(const RecallActivityTargets& targets, std::span<const ScoredRecord> results,
                             std::string_view query, std::optional<std::string_view> session_id);
 
+// The lighter bookkeeping of a scoped recall, which does its own activation:
+// the activation under the records and session locks, then the pending note,
+// then, with both locks released, the audit entry. No co-recall weights.
+// Never fails.
+void record_scoped_recall_activity(const RecallActivityTargets& targets, std::span<const ScoredRecord> results,
+                                   std::string_view query, std::optional<std::string_view> session_id);
+
 }  // namespace vesk

@@ -69,6 +69,27 @@ JsonObject point_in_time_recall_item(const ScoredRecord& result, bool with_trust
   return o;
 }
 
+JsonObject scoped_context_item(const ScoredRecord& result) {
+  const Record& r = result.record;
+  JsonObject o;
+  o.reserve(8);
+  o.append("id", r.id);
+  o.append("content", r.content);
+  o.append("score", static_cast<double>(result.score));
+  o.append("level", level_display_name(r.level));
+  o.append("strength", static_cast<double>(r.strength));
+  JsonValue::Array tags;
+  tags.reserve(r.tags.size());
+  for (const std::string& t : r.tags) tags.emplace_back(t);
+  o.append("tags", std::move(tags));
+  o.append("source_type", r.source_type);
+  JsonObject metadata;
+  metadata.reserve(r.metadata.size());
+  for (const auto& [key, value] : r.metadata) metadata.append(key, value);
+  o.append("metadata", std::move(metadata));
+  return o;
+}
+
 JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results) {
   JsonValue::Array items;
   items.reserve(results.size());

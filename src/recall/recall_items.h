@@ -26,6 +26,12 @@ JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results);
 // "trust" with the metadata text "trust_score" when the record has it.
 JsonObject point_in_time_recall_item(const ScoredRecord& result, bool with_trust);
 
+// The scoped context item: "id", "content", "score", "level" (its display
+// name), "strength", "tags", "source_type", then "metadata" with every entry
+// in the map's order. The values are those of the result's copy, taken
+// before the recall's own activation.
+JsonObject scoped_context_item(const ScoredRecord& result);
+
 // Adds "concepts" to an item: one surfaced concept entry per concept ("id",
 // "key", "state", "namespace", "semantic_type", "core_terms", "tags",
 // "abstraction_score", "confidence", "cluster_size"), in order; nothing

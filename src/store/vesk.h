@@ -577,6 +577,45 @@ class Vesk {
   std::vector<Record> recall_tier(MemoryTier tier, std::optional<std::string_view> query, size_t limit,
                                   std::optional<std::vector<std::string>> namespaces);
 
+  // ---- Scoped context recall (vesk_scoped_recall.cc) ----
+
+  // A recall over the records around one structure instead of the whole
+  // store: embed the query (when a vector is stored), find the scope (a
+  // failed lookup returns its error and changes nothing), run the pipeline
+  // for exactly request.top_k results over the scope's live records in the
+  // scope's one namespace (request.namespaces is ignored) with the embedding
+  // ranking of the whole store, then activate the results, note them pending
+  // and write the Retrieve audit entry. No recall core, caches, rerank,
+  // validity filter, co-recall weights or hit counters. The results hold
+  // copies taken before the activation.
+  //
+  // The records of an entity: "Entity {id} not found" without any.
+  Result<std::vector<ScoredRecord>> recall_entity_context(std::string_view entity_id, const RecallRequest& request);
+  // The entity of a record's "entity_id"; "Record {id} has no entity_id"
+  // (before any embedding) without the record or the key.
+  Result<std::vector<ScoredRecord>> recall_entity_context_for_record(std::string_view record_id,
+                                                                     const RecallRequest& request);
+  // The entity's records and those of the entities its first `limit` (none:
+  // 32) relation edges lead to, in the entity's namespace.
+  Result<std::vector<ScoredRecord>> recall_entity_graph_context(std::string_view entity_id,
+                                                                const RecallRequest& request,
+                                                                std::optional<size_t> limit);
+  // The family anchor of `namespace_` (none: any) and its members; "Family
+  // graph not found" without an anchor.
+  Result<std::vector<ScoredRecord>> recall_family_context(const RecallRequest& request,
+                                                          std::optional<std::string_view> namespace_);
+  // A family member and its profile record; "Person digest not found for
+  // {id}" when the record is no member of its namespace's family graph.
+  Result<std::vector<ScoredRecord>> recall_person_context(std::string_view record_id, const RecallRequest& request);
+  // A record and the other ends of its first `limit` (none: 32) typed
+  // relations; "Relation digest not found for {id}" without the record.
+  Result<std::vector<ScoredRecord>> recall_relation_context(std::string_view record_id, const RecallRequest& request,
+                                                            std::optional<size_t> limit);
+  // The project's anchor and every record whose "project_id" is the id, in
+  // the anchor's namespace; the anchor of an in-memory research project is
+  // stored first (and stays). "Project {id} not found" without an anchor.
+  Result<std::vector<ScoredRecord>> recall_project_context(std::string_view project_id, const RecallRequest& request);
+
   // ---- Search (vesk_search.cc, recall/record_search.h) ----
 
   // Copies of at most `limit` (none: 20) records that pass every filter of
@@ -1262,6 +1301,19 @@ class Vesk {
   // Where the post-recall bookkeeping acts: this store's records, sessions,
   // audit graph, pending activations and co-recall weights.
   RecallActivityTargets recall_activity_targets();
+  // The ids of a scoped recall's records, found under the record map's read
+  // lock, and the one namespace its results may come from.
+  struct RecallScopeSet {
+    StringSet ids;
+    std::string namespace_;
+  };
+  using RecallScopeLookup = std::function<Result<RecallScopeSet>(const Guarded<RecordMap>::ReadHandle& records)>;
+  // The scoped recall procedure shared by the scoped context recalls.
+  // `settle`, when given, runs after the embedding and before any lock is
+  // taken (a lookup that may write); its failure ends the call like the
+  // lookup's.
+  Result<std::vector<ScoredRecord>> recall_scoped(const RecallRequest& request, const RecallScopeLookup& lookup,
+                                                  const std::function<Status()>& settle = {});
   // The experience intake's access to the parts it changes.
   friend class StoreExperienceHost;
 

@@ -702,9 +702,7 @@ PENDING = {
     'Write path, record access and ingress trust': (
     ),
     'Recall variants and context rendering': (
-        'recall_family_context', 'recall_person_context', 'recall_relation_context',
-        'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
-        'recall_project_context', 'set_causal_evidence_mode',
+        'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
         'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_policy_hints',

@@ -51,6 +51,16 @@ def test_listing_at_most_limit_and_counters(store):
     assert store.recall_cognitive(limit=0) == []
     after = _hits(store)
     assert (after[0] - before[0], after[1] - before[1]) == (2, 1)
+    # Ties at two strengths: a shorter listing is always the head of a longer
+    # one, so the selection keeps the order of equal records.
+    for i, r in enumerate(store.recall_cognitive(limit=25)):
+        if i % 3 == 0:
+            store.update(r.id, strength=0.5)
+    full = [r.id for r in store.recall_cognitive(limit=25)]
+    assert [r.importance for r in store.recall_cognitive(limit=25)] == sorted(
+        (r.importance for r in store.recall_cognitive(limit=25)), reverse=True)
+    for limit in (1, 7, 9, 24, 25, 1000):
+        assert [r.id for r in store.recall_cognitive(limit=limit)] == full[:limit]
     with pytest.raises(TypeError, match="namespace must be a str, list\\[str\\], or None"):
         store.recall_cognitive(namespace=3)
     with pytest.raises(OverflowError):
