@@ -135,7 +135,7 @@ PyMethodDef* vesk_methods() {
                               family_methods(),
                               reflection_methods(), health_digest_methods(),
                               contradiction_review_methods(), research_methods(), project_methods(),
-                              structured_recall_methods()}) {
+                              concept_methods(), structured_recall_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -70,6 +70,7 @@ MethodRows statistics_methods();  // statistics_methods.cc: statistics, salience
 MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
 MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, instability, clusters,
                                       // recently corrected beliefs
+MethodRows concept_methods();         // concept_methods.cc: surfaced concepts
 MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
 MethodRows policy_report_methods();   // policy_report_methods.cc: policy pressure and lifecycle
 MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, recall_as_of

@@ -94,6 +94,7 @@
 #include "reports/cognitive_read_view.h"
 #include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
+#include "cognitive/surfaced_concept.h"
 #include "reports/contradiction_review.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
@@ -947,6 +948,25 @@ class Vesk {
                                                   std::optional<size_t> limit) const;
   std::vector<Belief> get_low_stability_beliefs(std::optional<float> max_stability,
                                                 std::optional<size_t> limit) const;
+
+  // ---- The concept surface (concept_queries.cc) ----
+
+  // Each takes the cognitive read view for the call and answers nothing
+  // while the concept surface mode is off (no counter moves then). The two
+  // getters run surface_concepts (cognitive/concept_surface.h) with the
+  // limit (none: 10) and count their call and the concepts returned.
+  std::vector<SurfacedConcept> get_surfaced_concepts(std::optional<size_t> limit) const;
+  std::vector<SurfacedConcept> get_surfaced_concepts_for_namespace(std::string_view namespace_,
+                                                                   std::optional<size_t> limit) const;
+  // The surfaced concepts (all namespaces, at most 10) listing the record,
+  // at most 3 in surfacing order; counts one record call and the concepts
+  // taken as returned and as annotations.
+  std::vector<SurfacedConcept> surfaced_concepts_for_results(std::string_view record_id) const;
+  // The same for every result of one answer, surfacing once for all of
+  // them; the counters move as if each record were asked alone. Empty
+  // (not one list per result) while the mode is off.
+  std::vector<std::vector<SurfacedConcept>> surfaced_concepts_for_results(
+      std::span<const ScoredRecord> results) const;
 
   // ---- Store statistics, salience, the security report, the tool breaker (vesk_statistics.cc) ----
 

@@ -707,8 +707,7 @@ PENDING = {
         'recall_project_context', 'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
-        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
-        'get_surfaced_concepts_for_namespace', 'get_surfaced_policy_hints',
+        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_policy_hints',
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (

@@ -79,6 +79,8 @@ def test_every_static_method_runs_on_the_class(tmp_path):
 # is looked at is only whether another thread ran while it was inside.
 SAMPLES = {
     "count": lambda d, r: ((), {}),
+    "get_surfaced_concepts": lambda d, r: ((), {"limit": 3}),
+    "get_surfaced_concepts_for_namespace": lambda d, r: (("default",), {}),
     "get_taxonomy": lambda d, r: ((), {}),
     "get_maintenance_trend_history": lambda d, r: ((), {}),
     "get_latest_reflection_digest": lambda d, r: ((), {}),
