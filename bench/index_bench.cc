@@ -347,6 +347,25 @@ void BM_SubstringQuery(benchmark::State& state) {
 }
 BENCHMARK(BM_SubstringQuery)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// What the store road adds per record: one insert into an index of 100k
+// texts (then its removal, untimed, so the index keeps its size).
+void BM_SubstringInsert(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<size_t>(state.range(0)));
+  std::vector<SubstringIndex::Entry> entries;
+  for (const auto& [id, r] : c.records) entries.push_back({id, r.content});
+  SubstringIndex index;
+  index.insert_all(entries);
+  size_t i = 0;
+  for (auto _ : state) {
+    const std::string id = "new" + std::to_string(i);
+    index.insert(id, entries[i++ % entries.size()].text);
+    state.PauseTiming();
+    index.remove(id);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_SubstringInsert)->Arg(100000)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace vesk
 

@@ -89,18 +89,28 @@ void SubstringIndex::insert_all(std::span<const Entry> entries) {
 
 std::vector<uint32_t> SubstringIndex::docs_containing(std::string_view lowered_query) const {
   std::vector<uint32_t> docs;
+  visit_containing(lowered_query, [&](uint32_t doc) {
+    docs.push_back(doc);
+    return true;
+  });
+  return docs;
+}
+
+void SubstringIndex::visit_containing(std::string_view lowered_query,
+                                      const std::function<bool(uint32_t doc)>& visit) const {
+  // False once the visitor has had enough.
   auto verified = [&](uint32_t doc) {
-    if (lowered_[doc].find(lowered_query) != std::string::npos) docs.push_back(doc);
+    return lowered_[doc].find(lowered_query) == std::string::npos || visit(doc);
   };
   if (lowered_query.size() < kGram) {
     for (uint32_t doc = 0; doc < ids_.limit(); ++doc)
-      if (ids_.in_use(doc)) verified(doc);
-    return docs;
+      if (ids_.in_use(doc) && !verified(doc)) return;
+    return;
   }
   std::vector<const Roaring*> sets;
   for (uint32_t g : text_trigrams(lowered_query)) {
     auto it = postings_.find(g);
-    if (it == postings_.end()) return docs;  // a trigram no record holds
+    if (it == postings_.end()) return;  // a trigram no record holds
     sets.push_back(&it->second);
   }
   std::sort(sets.begin(), sets.end(),
@@ -108,8 +118,8 @@ std::vector<uint32_t> SubstringIndex::docs_containing(std::string_view lowered_q
   if (sets.size() > kMaxIntersected) sets.resize(kMaxIntersected);
   Roaring candidates = *sets.front();
   for (size_t i = 1; i < sets.size() && !candidates.isEmpty(); ++i) candidates &= *sets[i];
-  for (uint32_t doc : candidates) verified(doc);
-  return docs;
+  for (uint32_t doc : candidates)
+    if (!verified(doc)) return;
 }
 
 size_t SubstringIndex::memory_bytes() const {

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -54,6 +55,9 @@ class SubstringIndex {
   // The documents whose lower-cased content contains `lowered_query` (a text
   // already lower-cased with to_lower_full), in ascending number.
   std::vector<uint32_t> docs_containing(std::string_view lowered_query) const;
+  // The same documents handed to `visit` in ascending number, until it
+  // returns false: a caller that needs the first few stops the search there.
+  void visit_containing(std::string_view lowered_query, const std::function<bool(uint32_t doc)>& visit) const;
   std::optional<uint32_t> doc_of(std::string_view id) const { return ids_.find(id); }
   // Of a document number in use.
   const std::string& id(uint32_t doc) const { return ids_.id(doc); }

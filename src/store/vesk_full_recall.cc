@@ -5,10 +5,10 @@
 // record: the substring index answers which records contain the query (a
 // plain scan of its lower-cased texts only for a query shorter than a
 // trigram), and the tag index lists the "outcome-failure" records, the only
-// ones a failure memory can be. Both kinds are then visited in the substring
-// index's document order, one stable order, and tested in full. At most
-// top_k + 15 records of each added score are copied: the stable sort puts
-// any later one of the same score behind them, past the cut.
+// ones a failure memory can be or that score 0.8. Each kind is taken in the
+// substring index's document order, one stable order; as the stable sort
+// keeps each score's records in that order, at most top_k + 15 of each are
+// needed, and the search for direct matches stops once it has them.
 //
 // Locks: whatever recall_core takes and releases; then the records map, the
 // tag index and the substring index for reading (store/lock_order.h), for
@@ -60,33 +60,43 @@ std::vector<ScoredRecord> Vesk::recall_full(std::string_view query, std::optiona
     const std::string lowered_query = to_lower_full(query);
     const std::vector<std::string_view> words = significant_query_words(lowered_query);
 
-    std::vector<uint32_t> docs = substrings->docs_containing(lowered_query);
-    if (failures && !words.empty()) {
-      const size_t direct = docs.size();
-      tags->visit_ids_with(kFailureTag, [&](std::string_view id) {
-        if (std::optional<uint32_t> doc = substrings->doc_of(id)) docs.push_back(*doc);
-        return true;
-      });
-      std::sort(docs.begin() + static_cast<std::ptrdiff_t>(direct), docs.end());
-      std::inplace_merge(docs.begin(), docs.begin() + static_cast<std::ptrdiff_t>(direct), docs.end());
-      docs.erase(std::unique(docs.begin(), docs.end()), docs.end());
+    const size_t cut = full_recall_cut(k);
+    // Whether a record not in the answer may be added at all.
+    auto eligible = [&](const Record* r) {
+      return r && !answered.contains(r->id) && record_valid_at(*r, now) &&
+             std::find(scan_namespaces.begin(), scan_namespaces.end(), r->namespace_) != scan_namespaces.end() &&
+             record_is_public(*r) && !(r->strength < strength);
+    };
+
+    // Only a record tagged "outcome-failure" can score 0.8, as a direct match
+    // or a failure memory: those few are listed by the tag index and tested
+    // first, in document order.
+    std::vector<uint32_t> tagged;
+    tags->visit_ids_with(kFailureTag, [&](std::string_view id) {
+      if (std::optional<uint32_t> doc = substrings->doc_of(id)) tagged.push_back(*doc);
+      return true;
+    });
+    std::sort(tagged.begin(), tagged.end());
+    size_t failures_taken = 0;
+    for (uint32_t doc : tagged) {
+      if (failures_taken >= cut) break;
+      const Record* r = records->find_value(substrings->id(doc));
+      if (!eligible(r)) continue;
+      if (full_recall_added_score(*r, substrings->lowered(doc), lowered_query, words, failures) == 0.0f) continue;
+      ++failures_taken;
+      merged.emplace_back(kFailureScore, *r);
     }
 
-    const size_t cut = full_recall_cut(k);
-    size_t failures_taken = 0, direct_taken = 0;
-    for (uint32_t doc : docs) {
-      const std::string& id = substrings->id(doc);
-      if (answered.contains(id)) continue;
-      const Record* r = records->find_value(id);
-      if (!r || !record_valid_at(*r, now)) continue;
-      if (std::find(scan_namespaces.begin(), scan_namespaces.end(), r->namespace_) == scan_namespaces.end()) continue;
-      if (!record_is_public(*r) || r->strength < strength) continue;
-      const float score = full_recall_added_score(*r, substrings->lowered(doc), lowered_query, words, failures);
-      if (score == 0.0f) continue;
-      size_t& taken = score == kFailureScore ? failures_taken : direct_taken;
-      if (taken >= cut) continue;
-      ++taken;
-      merged.emplace_back(score, *r);
+    // Every other direct match scores 0.6: the first `cut` eligible ones in
+    // document order are all the sort can keep, so the search stops there.
+    size_t direct_taken = 0;
+    if (cut > 0) {
+      substrings->visit_containing(lowered_query, [&](uint32_t doc) {
+        const Record* r = records->find_value(substrings->id(doc));
+        if (!eligible(r) || has_failure_tag(*r)) return true;
+        merged.emplace_back(kDirectMatchScore, *r);
+        return ++direct_taken < cut;
+      });
     }
   }
   sort_and_cut_full_recall(merged, k);

@@ -38,6 +38,12 @@ TEST(SubstringIndex, FindsExactlyTheContainingTexts) {
       {"a ", {"d"}},
   };
   for (const Case& c : cases) EXPECT_EQ(ids_containing(index, c.query), c.want) << c.query;
+  // A visitor that has had enough stops the search, on either road.
+  for (const char* query : {"", "harbour"}) {
+    size_t visits = 0;
+    index.visit_containing(query, [&](uint32_t) { return ++visits < 1; });
+    EXPECT_EQ(visits, 1u) << query;
+  }
   EXPECT_GT(index.memory_bytes(), 0u);
 }
 
