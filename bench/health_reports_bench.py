@@ -1,8 +1,9 @@
-"""The health reports from Python over a store of 100,000 records, 10,000
-beliefs, 1,000 policy hints, 32 reflection summaries and an audit journal of
-at least 10 MiB.
+"""The health, review, governance and explanation reports from Python over a
+store of 100,000 records in 100 namespaces, 10,000 beliefs, 1,000 policy
+hints, 32 reflection summaries and an audit journal of at least 10 MiB.
 
-    .venv/bin/python bench/health_reports_bench.py [--records 100000] [--beliefs 10000] [--hints 1000] [--repeat 5]
+    .venv/bin/python bench/health_reports_bench.py [--records 100000] [--namespaces 100] [--beliefs 10000]
+                                                   [--hints 1000] [--repeat 5]
 
 The belief and policy layers are written to their files before the store
 opens (random volatility, stability, strength; hints over 50 areas); the
@@ -73,6 +74,7 @@ def fill_audit(path, n_beliefs, rng, size=10 << 20):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--records", type=int, default=100_000)
+    ap.add_argument("--namespaces", type=int, default=100)
     ap.add_argument("--beliefs", type=int, default=10_000)
     ap.add_argument("--hints", type=int, default=1_000)
     ap.add_argument("--repeat", type=int, default=5)
@@ -84,11 +86,11 @@ def main():
         v = Vesk(path)
         t0 = time.perf_counter()
         for i in range(args.records):
-            rid = v.store(f"note {i} about topic {i % 97}")
+            rid = v.store(f"note {i} about topic {i % 97}", namespace=f"ns{i % args.namespaces}")
             if i % 20 == 0:
                 v.mark_record_salience(rid, rng.random())
         corrections = fill_audit(path, args.beliefs, rng)
-        print(f"{args.records} records, {args.beliefs} beliefs, {args.hints} hints, {corrections} correction "
+        print(f"{args.records} records in {args.namespaces} namespaces, {args.beliefs} beliefs, {args.hints} hints, {corrections} correction "
               f"lines (filled in {time.perf_counter() - t0:.1f} s)")
         reports = [
             ("get_belief_instability_summary", v.get_belief_instability_summary),
@@ -104,6 +106,12 @@ def main():
             ("get_recently_corrected_beliefs", v.get_recently_corrected_beliefs),
             ("get_correction_log (for comparison)", v.get_correction_log),
             ("get_memory_health_digest", v.get_memory_health_digest),
+            ("get_correction_review_queue", v.get_correction_review_queue),
+            ("get_suggested_corrections_report", v.get_suggested_corrections_report),
+            ("get_namespace_governance_status", v.get_namespace_governance_status),
+            ("explain_record", lambda: v.explain_record(rid)),
+            ("provenance_chain", lambda: v.provenance_chain(rid)),
+            ("explainability_bundle", lambda: v.explainability_bundle(rid)),
         ]
         for name, call in reports:
             times = []

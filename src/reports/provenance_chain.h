@@ -46,4 +46,34 @@ struct ProvenanceChain {
 //                              answer directly without anthropomorphic language."
 ExplainedRecallItem provenance_chain_details(const ProvenanceChain& chain);
 
+// The chain of an explained item, with `build_latency_ms` as given: the
+// item's record, cause, belief and links copied, and two lists built in one
+// pass, each entry present only when its part is (x2 is a float with two
+// decimals):
+//   steps                              narrative clauses
+//   record {id} in namespace {ns}      Record {id} surfaced in namespace {ns}
+//   caused_by {id} from "{first 80     because it points to source record {id}
+//     characters of the preview}"
+//     (or caused_by {id} without one)
+//   belief {id} is {state} at          it maps to belief {id} ({state},
+//     confidence {x2}                    confidence {x2})
+//   belief {id} carries unresolved     that belief remains epistemically
+//     evidence (volatility {x2},         unstable (volatility {x2}, conflict
+//     conflict {x2}, support {x2})       {x2}, support {x2})
+//   concept {id} ({key}) is {state}    it participates in concepts [{keys}]
+//     at confidence {x2}, each
+//   causal pattern {id} ({key}) is     it appears in causal patterns [{key, or
+//     {state} with strength {x2}         key[invalidated:{reason}]}]
+//     [; invalidated because {reason}]
+//     [; last correction {op} at {time}]
+//   policy hint {id} ({key}) is        it supports policy hints
+//     {state} as {kind} with strength    [{kind}:{key}]
+//     {x2}, each
+//   the salience explanation           the same
+//   related reflection findings [..]   recent reflection findings reference it [..]
+//   the honesty note                   the same
+// Lists in brackets are joined by ", "; the narrative is its clauses joined
+// by "; " with a full stop at the end.
+ProvenanceChain explain_record_text(const ExplainedRecallItem& item, double build_latency_ms);
+
 }  // namespace vesk

@@ -80,6 +80,7 @@
 #include "model/memory_tier.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/acl_recall.h"
 #include "recall/activation.h"
 #include "recall/recall_explanation.h"
 #include "recall/recall_replay_diff.h"
@@ -93,7 +94,11 @@
 #include "reports/cognitive_read_view.h"
 #include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
+#include "cognitive/surfaced_concept.h"
 #include "reports/contradiction_review.h"
+#include "reports/correction_review.h"
+#include "reports/namespace_governance.h"
+#include "reports/provenance_chain.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
 #include "reports/recently_corrected_beliefs.h"
@@ -107,6 +112,7 @@
 #include "storage/labelled_snapshot.h"
 #include "storage/vesk_storage.h"
 #include "store/cognitive_layers.h"
+#include "store/explainability_bundle.h"
 #include "store/maintenance_state.h"
 #include "store/recall_state.h"
 #include "store/record_changes.h"
@@ -122,6 +128,8 @@
 #include "write/text_classifiers.h"
 
 namespace vesk {
+
+class RecallCandidates;
 
 // Modes of the recall variants and the write path, set by their setters and
 // read by the operations without any lock: each is one byte, written whole,
@@ -495,6 +503,28 @@ class Vesk {
                                               std::optional<bool> expand_connections = std::nullopt,
                                               std::optional<std::string> session_id = std::nullopt,
                                               std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // The recall core's answer (defaults as recall_structured's; no cache, no
+  // hit counters) widened by the eligible records whose content contains the
+  // query and, unless include_failures is false, the failure memories
+  // (recall/full_recall.h), found through the substring and tag indexes;
+  // sorted and cut to top_k + 15. Never fails.
+  std::vector<ScoredRecord> recall_full(std::string_view query, std::optional<size_t> top_k = std::nullopt,
+                                        std::optional<bool> include_failures = std::nullopt,
+                                        std::optional<float> min_strength = std::nullopt,
+                                        std::optional<bool> expand_connections = std::nullopt,
+                                        std::optional<std::string> session_id = std::nullopt,
+                                        std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // Structured recall on behalf of `subject` (recall/acl_recall.h): every
+  // record of the namespaces valid now is checked, the denied ones left out
+  // of the ranking in enforce mode and reported in audit mode; then the
+  // recall core's ranking (defaults as recall_structured's) over the rest,
+  // the bookkeeping and the hit counters. No cache. Never fails.
+  AclRecallAnswer recall_structured_acl(std::string_view query, AclEnforcement mode, const AccessRequest& subject,
+                                        std::optional<size_t> top_k = std::nullopt,
+                                        std::optional<float> min_strength = std::nullopt,
+                                        std::optional<bool> expand_connections = std::nullopt,
+                                        std::optional<std::string> session_id = std::nullopt,
+                                        std::optional<std::vector<std::string>> namespaces = std::nullopt);
   // Explains again the stored baseline of `trace_id` (the newest of that
   // id) with its stored parameters, appending a baseline of its own, and
   // compares the new ranking with the stored one. The baseline is copied
@@ -872,6 +902,44 @@ class Vesk {
   CrossNamespaceDigest cross_namespace_digest(const std::optional<std::vector<std::string>>& filter,
                                               const CrossNamespaceDigestParams& params) const;
 
+  // ---- Correction review, suggestions, governance, record explanations (vesk_governance.cc) ----
+
+  // The review items of the correction log (reports/correction_review.h):
+  // the log is read, then the belief, causal and policy layers each under a
+  // read view of its own, then the record map under its read lock; never
+  // two of these at once. Limit 10 when none, at most 50. Never fails.
+  std::vector<CorrectionReviewItem> get_correction_review_queue(std::optional<uint64_t> limit) const;
+  // The suggested corrections with the scan's latency: the review queue
+  // (three times the limit, at least 8), then the four passes under the
+  // belief, causal and policy read locks, then, with every lock released,
+  // the provenance of each kept suggestion's supporting record. Limit 10
+  // when none, at most 50. Never fails.
+  SuggestedCorrectionsReport get_suggested_corrections(std::optional<uint64_t> limit) const;
+  // One status per namespace of the in-memory records that the filter names
+  // (every one without a filter), in byte order (reports/namespace_governance.h).
+  // The services it draws on run first, each under its own locks; then the
+  // record map is read under its read lock alone. Never fails.
+  std::vector<NamespaceGovernanceStatus> get_namespace_governance_status(
+      const std::optional<std::vector<std::string>>& filter) const;
+  // The explanation of one in-memory record (recall/explained_item.h) as
+  // rank 1 with its strength as score and no trace: the 8 newest reflection
+  // summaries are copied first; then the item is built under the record
+  // map's and the four layers' read locks; the correction log is read after
+  // they are released, and only when a causal pattern is linked. None when
+  // the record is not in memory.
+  std::optional<ExplainedRecallItem> explain_record(std::string_view record_id) const;
+  // The provenance chain of the record's explanation, its latency measured
+  // around explain_record. None when the record is not in memory.
+  std::optional<ProvenanceChain> provenance_chain(std::string_view record_id) const;
+  // The explainability bundle (store/explainability_bundle.h): the
+  // explanation and its chain (latency measured around the explanation, as
+  // provenance_chain measures it), then, one after another and each under
+  // its own locks, the correction log (read once, filtered per target), the
+  // reflection digest and summaries over the 8 newest, the belief
+  // instability summary and the maintenance trend summary. None when the
+  // record is not in memory.
+  std::optional<ExplainabilityBundle> explainability_bundle(std::string_view record_id) const;
+
   // ---- Corrections of the cognitive layers (vesk_corrections.cc) ----
 
   // Each holds the one layer's write lock from the lookup through the save of
@@ -922,6 +990,25 @@ class Vesk {
                                                   std::optional<size_t> limit) const;
   std::vector<Belief> get_low_stability_beliefs(std::optional<float> max_stability,
                                                 std::optional<size_t> limit) const;
+
+  // ---- The concept surface (concept_queries.cc) ----
+
+  // Each takes the cognitive read view for the call and answers nothing
+  // while the concept surface mode is off (no counter moves then). The two
+  // getters run surface_concepts (cognitive/concept_surface.h) with the
+  // limit (none: 10) and count their call and the concepts returned.
+  std::vector<SurfacedConcept> get_surfaced_concepts(std::optional<size_t> limit) const;
+  std::vector<SurfacedConcept> get_surfaced_concepts_for_namespace(std::string_view namespace_,
+                                                                   std::optional<size_t> limit) const;
+  // The surfaced concepts (all namespaces, at most 10) listing the record,
+  // at most 3 in surfacing order; counts one record call and the concepts
+  // taken as returned and as annotations.
+  std::vector<SurfacedConcept> surfaced_concepts_for_results(std::string_view record_id) const;
+  // The same for every result of one answer, surfacing once for all of
+  // them; the counters move as if each record were asked alone. Empty
+  // (not one list per result) while the mode is off.
+  std::vector<std::vector<SurfacedConcept>> surfaced_concepts_for_results(
+      std::span<const ScoredRecord> results) const;
 
   // ---- Store statistics, salience, the security report, the tool breaker (vesk_statistics.cc) ----
 
@@ -1162,6 +1249,13 @@ class Vesk {
 
  private:
   friend struct VeskTestAccess;
+  // The pipeline, rerank and truncation of recall_ranked over `candidates`
+  // (a lookup that may differ from the view's own); the caller holds the
+  // records' and the recall index's read locks that the view reads.
+  std::vector<ScoredRecord> rank_candidates(const RecallRequest& request, const RecallCandidates& view,
+                                            const RecordLookup& candidates,
+                                            const std::optional<std::vector<float>>& query_vector,
+                                            const TrustConfig& trust, double now) const;
   // The ranking of recall_at (with `transaction_time`) and recall_as_of.
   Result<std::vector<ScoredRecord>> recall_point_in_time(const RecallRequest& request, double timestamp,
                                                          bool transaction_time) const;
@@ -1172,6 +1266,10 @@ class Vesk {
   friend class StoreExperienceHost;
 
   Vesk(fs::path path, StoreKey key, Env& env);
+
+  // The ranked suggestions of get_suggested_corrections, without their
+  // provenance (the governance status needs only their namespaces).
+  std::vector<CorrectionSuggestion> rank_suggested_corrections(size_t limit) const;
 
   // The store road itself: stores a new record, or touches the exact
   // duplicate of a text record already held, and returns the id the map holds

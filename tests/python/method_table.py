@@ -702,25 +702,17 @@ PENDING = {
     'Write path, record access and ingress trust': (
     ),
     'Recall variants and context rendering': (
-        'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',
-        'recall_full',
         'recall_family_context', 'recall_person_context', 'recall_relation_context',
         'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
         'recall_project_context', 'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
-        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
-        'get_surfaced_concepts_for_namespace', 'get_surfaced_policy_hints',
+        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_policy_hints',
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (
         'consolidate',
     ),
     'Entity, relation, project and persona memory': (
-    ),
-    'Governance, health and explanation reports': (
-        'explain_record', 'provenance_chain', 'explainability_bundle',
-        'get_correction_review_queue', 'get_suggested_corrections',
-        'get_suggested_corrections_report', 'get_namespace_governance_status',
     ),
 }
