@@ -167,6 +167,10 @@ class RecordChanges::Batch {
   const MetadataValueIndex& by_metadata() const { return owner_.parts_.records.by_metadata(*map_); }
   // The records the structural relation inference links.
   const StructuralRelationIndex& structural() const { return owner_.parts_.records.structural(*map_); }
+  // Every structural link of the namespace holds (an inference wrote them).
+  void settle_structural(std::string_view namespace_, std::string_view profile_id) {
+    owner_.parts_.records.structural(*map_).settle(namespace_, profile_id);
+  }
   // The search indexes, for a read under the map's lock (the tag index for
   // the links of a new record).
   const SearchIndexes& indexes() const { return owner_.parts_.indexes; }

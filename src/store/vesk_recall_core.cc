@@ -131,7 +131,14 @@ RecallActivityTargets Vesk::recall_activity_targets() {
           [this](const ActivationStep& step) {
             auto records = records_.records.write();
             auto sessions = recall_.sessions.write();
-            step(mutable_record_lookup(*records), *sessions);
+            // Links change in place: the structural relation index hears of it.
+            step(
+                [&](std::string_view id) -> Record* {
+                  Record* r = records->find_value(id);
+                  if (r) records_.structural(records).note_links_changed(*r);
+                  return r;
+                },
+                *sessions);
           },
       .audit_retrieve = audit_ ? RetrieveAuditHook([this](std::string_view preview, uint64_t count) {
         return audit_->append_audit_entry(AuditAction::Retrieve{std::string(preview), count});

@@ -10,9 +10,12 @@
 // lock (a seam batch) and journals its changed records whole, not forced.
 //
 // Instead of walking the namespace, each phase asks the structural relation
-// index, which names every profile candidate, relative, anchor and member of
-// the namespace: every one of them is visited on every call, so the result
-// is the one the walk would give.
+// index for the pairs whose links may have stopped holding since the
+// namespace was last settled (the pairs of the records written since, or of a
+// profile or anchor that changed; all of them after an open): every other
+// pair held then and still does, so the result, and the order of the records
+// journaled, is the one the walk would give. A store costs the same in any
+// size of namespace.
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,20 +64,23 @@ class ChangedRecords {
 Status Vesk::infer_store_relations(std::string_view namespace_) {
   Status done = changes_->apply([&](RecordChanges::Batch& batch) -> Status {
     ChangedRecords changed;
+    std::string profile_id;
     if (const Record* profile = batch.structural().user_profile(batch.map(), namespace_)) {
-      const std::string profile_id = profile->id;
-      for (const auto& [id, type] : batch.structural().relatives(namespace_)) {
+      profile_id = profile->id;
+      for (const auto& [id, type] : batch.structural().unsettled_relatives(namespace_, profile_id)) {
         if (id == profile_id) continue;
         changed.link(batch.map(), profile_id, id, type, kFamilyLinkWeight);
         changed.link(batch.map(), id, profile_id, type, kFamilyLinkWeight);
       }
       VESK_RETURN_IF_ERROR(changed.write(batch));
     }
-    for (const auto& [member, anchor] : batch.structural().memberships(batch.map(), namespace_)) {
+    for (const auto& [member, anchor] : batch.structural().unsettled_memberships(batch.map(), namespace_)) {
       changed.link(batch.map(), member, anchor, kBelongsToProject, kMembershipLinkWeight);
       changed.link(batch.map(), anchor, member, kBelongsToProject, kMembershipLinkWeight);
     }
-    return changed.write(batch);
+    VESK_RETURN_IF_ERROR(changed.write(batch));
+    batch.settle_structural(namespace_, profile_id);
+    return Status::Ok();
   });
   return done.ok() ? done : done.as(ErrorKind::Runtime);
 }

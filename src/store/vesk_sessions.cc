@@ -17,7 +17,12 @@ std::optional<SessionLinks> Vesk::end_session(std::string_view session_id) {
     if (it == session_map->end()) return std::nullopt;
     const std::vector<std::string> ids(it->second.record_ids.begin(), it->second.record_ids.end());
     session_map->erase(it);
-    links = link_session_records(ids, mutable_record_lookup(*map));
+    // The links change in place: the structural relation index hears of it.
+    links = link_session_records(ids, [&](std::string_view id) -> Record* {
+      Record* r = map->find_value(id);
+      if (r) records_.structural(map).note_links_changed(*r);
+      return r;
+    });
   }
   // The new links live in memory until the records are written again; queue
   // them like recall activations so that the next flush (and close) persists
