@@ -11,6 +11,7 @@
 
 #include "audit_dicts.h"
 #include "recall/full_recall.h"
+#include "recall/recall_items.h"
 #include "binding/json_result.h"
 #include "binding/py_ref.h"
 #include "recall/acl_recall.h"
@@ -61,9 +62,13 @@ PyObject* recall_full(Vesk& self, std::string query, std::optional<uint64_t> top
     const std::vector<ScoredRecord> results =
         self.recall_full(query, count_of(top_k), include_failures, min_strength, expand_connections,
                          std::move(session_id), std::move(namespace_.names));
+    // Items carry the surfaced concepts listing their record, as the
+    // structured recall's do.
+    const std::vector<std::vector<SurfacedConcept>> concepts = self.surfaced_concepts_for_results(results);
     JsonValue::Array out;
     out.reserve(results.size());
     for (const ScoredRecord& r : results) out.emplace_back(full_recall_item(r));
+    for (size_t i = 0; i < concepts.size(); ++i) append_concept_entries(out[i].as_object(), concepts[i]);
     return out;
   });
   return to_py(items);

@@ -165,3 +165,15 @@ def test_recall_items_carry_the_surfaced_concepts_of_their_records(tmp_path):
                 t.record_annotations_returned_since_last_cycle) == (0, 1, 6, 13, 9)
         t = v.run_maintenance().concept_surface
         assert (t.namespace_calls_since_last_cycle, t.record_calls_since_last_cycle) == (0, 0)
+
+
+def test_full_recall_items_carry_the_surfaced_concepts_too(tmp_path):
+    path = tmp_path / "store"
+    with Vesk(str(path)) as v:
+        kiln = v.store("the kiln fires at cone six", tags=["pottery"])
+        other = v.store("the kiln shelf is cracked", tags=["pottery"])
+    write_layer(path, [concept(f"k{i}", "default", 0.9 - i / 100, records=(kiln,)) for i in range(2)])
+    with Vesk(str(path)) as v:
+        full = {i["id"]: i for i in v.recall_full("kiln", top_k=5)}
+        assert [c["id"] for c in full[kiln]["concepts"]] == ["k0", "k1"]
+        assert "concepts" not in full[other]
