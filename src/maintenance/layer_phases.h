@@ -11,8 +11,8 @@
 // holds its engine's write lock and the others' read locks around the call
 // (store/lock_order.h), and saves the layer's file afterwards. None fails.
 //
-// The belief phase is built (belief_phase.cc); the other three leave their
-// engines as they are and return empty reports.
+// The belief and causal phases are built (belief_phase.cc, causal_phase.cc);
+// the other two leave their engines as they are and return empty reports.
 #pragma once
 
 #include "base/env.h"
@@ -39,8 +39,12 @@ BeliefPhaseReport update_beliefs(BeliefEngine& beliefs, const CycleSnapshot& sna
 ConceptPhaseReport discover_concepts(ConceptEngine& concepts, const BeliefEngine& beliefs,
                                      const CycleSnapshot& snapshot, const CycleSdrMap& sdrs);
 
+// Rebuilds the causal patterns from the snapshot's record-level edges, or
+// leaves the engine as it is when the corpus fingerprint has not changed
+// (causal_edges.h, causal_phase.cc). `now` (Unix seconds) stamps the
+// rebuilt patterns.
 CausalPhaseReport discover_causal_patterns(CausalEngine& causal, const BeliefEngine& beliefs,
-                                           const CycleSnapshot& snapshot);
+                                           const CycleSnapshot& snapshot, double now);
 
 PolicyPhaseReport derive_policy_hints(PolicyEngine& policies, const CausalEngine& causal,
                                       const StringKeyMap<ConceptCandidate>& concepts, const BeliefEngine& beliefs,

@@ -706,7 +706,7 @@ PENDING = {
         'recall_full',
         'recall_family_context', 'recall_person_context', 'recall_relation_context',
         'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
-        'recall_project_context', 'set_causal_evidence_mode',
+        'recall_project_context',
     ),
     'Cognitive layers': (
         'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
