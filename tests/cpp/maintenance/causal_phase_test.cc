@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cognitive/causal_pattern_key.h"
+#include "cognitive/causal_record_index.h"
 #include "maintenance/causal_edges.h"
 #include "maintenance/causal_scoring.h"
 #include "maintenance/consequence_tags.h"
@@ -327,6 +328,9 @@ TEST(CausalPhase, OneExplicitEdgeIsStableOnlyWhenExplicitLinksAreTrusted) {
     EXPECT_EQ(k.engine.patterns.size(), 10u);
     EXPECT_EQ(k.engine.key_index.size(), 10u);
     EXPECT_EQ(k.engine.last_edges_found, 10u);
+    const CausalRecordLinks* links = causal_links_for_record(k.engine, "r4");
+    ASSERT_NE(links, nullptr);
+    EXPECT_NE(std::find(links->as_effect.begin(), links->as_effect.end(), p.id), links->as_effect.end());
 
     // A second run over the same records is skipped, whatever the mode now says.
     k.engine.evidence_mode = CausalEvidenceMode::TemporalClusterRecovery;
