@@ -6,12 +6,15 @@
 Each store is filled with distinct short texts, `entities` entities of five
 records each among them (metadata "entity_id"), and twenty typed links from
 each entity's records to records of other entities, made with `link_records`
-at weights below 0.8 so that no anchor link is added. Printed per size: the
+at weights below 0.8 so that no anchor link is added; then a user profile
+and twenty family members (`store_family_person`). Printed per size: the
 median time of `get_entity_relations`, `get_entity_graph_digest`,
 `get_entity_graph_neighbors(top_n=5)` and `get_relations_for_record` over
-`calls` random entities or entity records, and the ratio of each figure at
-the largest size to the smallest. Goals at 100,000 records: under 0.5 ms,
-2 ms and 10 ms for the first three; the last should not grow with the store
+`calls` random entities or entity records, of `get_family_graph()` and of
+`get_person_digest` over random members, and the ratio of each figure at the
+largest size to the smallest. Goals at 100,000 records: under 0.5 ms, 2 ms
+and 10 ms for the first three, under 0.5 ms for the family graph and the
+person digest; `get_relations_for_record` should not grow with the store
 (within 1.3x of the smallest size).
 """
 
@@ -64,7 +67,11 @@ def build(path, size, entities, rng):
                 other = rng.choice(names)
             v.link_records(rng.choice(members[name]), rng.choice(members[other]), f"rel_{j % 4}",
                            rng.uniform(0.1, 0.79))
-    return v, members
+    v.store_user_profile({"name": "Ada", "city": "Oslo"})
+    relations = ("sister", "brother", "mother", "father", "son")
+    family = [v.store_family_person(f"family.{relations[i % 5]}", f"family member {i} of the user")
+              for i in range(20)]
+    return v, members, family
 
 
 def main():
@@ -79,7 +86,7 @@ def main():
         rng = random.Random(7)
         with tempfile.TemporaryDirectory() as d:
             t0 = time.perf_counter()
-            v, members = build(d + "/store", size, args.entities, rng)
+            v, members, family = build(d + "/store", size, args.entities, rng)
             fill_s = time.perf_counter() - t0
             names = [rng.choice(list(members)) for _ in range(args.calls)]
             records = [rng.choice(members[n]) for n in names]
@@ -89,6 +96,9 @@ def main():
                 "get_entity_graph_neighbors(top_n=5)": median_ms(
                     lambda n: v.get_entity_graph_neighbors(n, top_n=5), names),
                 "get_relations_for_record": median_ms(v.get_relations_for_record, records),
+                "get_family_graph()": median_ms(lambda _: v.get_family_graph(), range(args.calls)),
+                "get_person_digest": median_ms(v.get_person_digest,
+                                               [rng.choice(family) for _ in range(args.calls)]),
             }
             v.close()
         figures[size] = row

@@ -67,6 +67,18 @@ int main(int argc, char** argv) {
   part("duplicates", [&] { records.duplicates.unguarded() = DuplicateIndex(); });
   part("recall index", [&] { records.recall_index.unguarded() = RecallRecordIndex(); });
   part("id map", [&] { records.id_map.unguarded() = IdMap(); });
+  part("connections", [&] {
+    for (auto& [id, r] : records.records.unguarded()) {
+      WeightMap().swap(r.connections);
+      ConnectionTypeMap().swap(r.connection_types);
+    }
+  });
+  part("metadata and tags", [&] {
+    for (auto& [id, r] : records.records.unguarded()) {
+      StringMap().swap(r.metadata);
+      std::vector<std::string>().swap(r.tags);
+    }
+  });
   part("record map", [&] { records.records.unguarded() = RecordMap(); });
   part("the rest (record log...)", [&] { v.reset(); });
   return 0;

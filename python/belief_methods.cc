@@ -1,6 +1,6 @@
-// Belief queries and settings, the belief instability reports and the
-// contradiction clusters. All keep the interpreter lock: each is a short read
-// or a single assignment.
+// Belief queries and settings, the belief instability reports, the
+// contradiction clusters and the recently corrected beliefs. All keep the
+// interpreter lock: each is a short read or a single assignment.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -86,12 +86,19 @@ BeliefDicts get_low_stability_beliefs(Vesk& self, std::optional<float> max_stabi
 constexpr Method kGetLowStabilityBeliefs{"Vesk", "get_low_stability_beliefs($self, max_stability=None, limit=None)",
                                          get_low_stability_beliefs};
 
+BeliefDicts get_recently_corrected_beliefs(Vesk& self, std::optional<uint64_t> limit) {
+  return {self.get_recently_corrected_beliefs(limit)};
+}
+constexpr Method kGetRecentlyCorrectedBeliefs{"Vesk", "get_recently_corrected_beliefs($self, limit=None)",
+                                              get_recently_corrected_beliefs};
+
 }  // namespace
 
 MethodRows belief_methods() {
   return {bind<kGetBeliefIdForRecord>(),          bind<kSetEmbeddingClaimThreshold>(),
           bind<kGetContradictionClusters>(),      bind<kGetBeliefInstabilitySummary>(),
-          bind<kGetHighVolatilityBeliefs>(),      bind<kGetLowStabilityBeliefs>()};
+          bind<kGetHighVolatilityBeliefs>(),      bind<kGetLowStabilityBeliefs>(),
+          bind<kGetRecentlyCorrectedBeliefs>()};
 }
 
 }  // namespace vesk::py

@@ -131,7 +131,10 @@ PyMethodDef* vesk_methods() {
                               point_in_time_methods(), explain_recall_methods(),
                               correction_methods(),
                               consequence_methods(),
-                              relation_methods(), entity_methods()}) {
+                              relation_methods(), entity_methods(),
+                              family_methods(),
+                              reflection_methods(), health_digest_methods(),
+                              contradiction_review_methods(), research_methods(), project_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

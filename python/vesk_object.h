@@ -68,7 +68,8 @@ MethodRows search_methods();          // search_methods.cc: search
 MethodRows namespace_digest_methods();  // namespace_digest_methods.cc: the cross-namespace digest
 MethodRows statistics_methods();  // statistics_methods.cc: statistics, salience, security report, tool breaker
 MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
-MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, instability, clusters
+MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, instability, clusters,
+                                      // recently corrected beliefs
 MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
 MethodRows policy_report_methods();   // policy_report_methods.cc: policy pressure and lifecycle
 MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, recall_as_of
@@ -77,5 +78,11 @@ MethodRows correction_methods();      // correction_methods.cc: corrections of t
 MethodRows consequence_methods();  // consequence_methods.cc: consequence units, verdicts, policy hints
 MethodRows relation_methods();        // relation_methods.cc: relation listings and digest, typed link
 MethodRows entity_methods();          // entity_methods.cc: entity edges, links, digests and graph
+MethodRows family_methods();          // family_methods.cc: family graph, user profile, agent persona
+MethodRows reflection_methods();      // reflection_methods.cc: reflection summaries and digest
+MethodRows health_digest_methods();   // health_digest_methods.cc: the memory health digest
+MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: the review queue
+MethodRows research_methods();        // research_methods.cc: research projects and their findings
+MethodRows project_methods();         // project_methods.cc: project notes, tasks, todos and views
 
 }  // namespace vesk::py

@@ -26,6 +26,7 @@
 
 #include "binding/errors.h"
 #include "binding/py_ref.h"
+#include "base/compact_string.h"
 #include "base/status.h"
 
 namespace vesk::py {
@@ -41,6 +42,15 @@ struct ToPy;
 template <>
 struct FromPy<std::string> {
   static bool convert(PyObject* o, std::string& out);
+};
+template <>
+struct FromPy<CompactString> {
+  static bool convert(PyObject* o, CompactString& out) {
+    std::string s;
+    if (!FromPy<std::string>::convert(o, s)) return false;
+    out = s;
+    return true;
+  }
 };
 
 // Flag: a bool, or a numpy boolean through its truth slot.
@@ -280,6 +290,10 @@ struct ToPy<std::string_view> {
 template <>
 struct ToPy<std::string> {
   static PyObject* convert(const std::string& s) { return ToPy<std::string_view>::convert(s); }
+};
+template <>
+struct ToPy<CompactString> {
+  static PyObject* convert(const CompactString& s) { return ToPy<std::string_view>::convert(s.view()); }
 };
 template <>
 struct ToPy<const char*> {

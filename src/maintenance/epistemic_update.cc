@@ -41,10 +41,10 @@ struct Outcome {
 
 // What one neighbour adds. `relation` is null when neither keeps a type.
 Outcome judge(uint32_t shared, bool either_contradiction, bool working_identity, bool same_semantic,
-              const std::string* relation, bool strong) {
+              const CompactString* relation, bool strong) {
   if (shared == 0 && !relation && !strong) return {};
-  const bool relation_conflict = relation && (relation->find("conflict") != std::string::npos ||
-                                              relation->find("contradict") != std::string::npos);
+  const bool relation_conflict = relation && (relation->view().find("conflict") != std::string_view::npos ||
+                                              relation->view().find("contradict") != std::string_view::npos);
   if (relation_conflict || (either_contradiction && shared >= 2) || (shared >= 1 && working_identity)) {
     return {0, 1};
   }
@@ -381,7 +381,7 @@ class Counter {
         support_[i] -= o.support;
         conflict_[i] -= o.conflict;
       }
-      const std::string* relation = mine && mine->type ? mine->type : (theirs ? theirs->type : nullptr);
+      const CompactString* relation = mine && mine->type ? mine->type : (theirs ? theirs->type : nullptr);
       bool strong = false;
       if (linked_by_r) {
         strong = mine->weight >= kStrongLink;
@@ -402,7 +402,7 @@ class Counter {
     uint32_t other = 0;
     float weight = 0.0f;
     bool has_weight = false;
-    const std::string* type = nullptr;
+    const CompactString* type = nullptr;
   };
   std::vector<std::vector<Edge>> out_;
   std::vector<std::vector<Edge>> in_;

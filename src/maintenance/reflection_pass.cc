@@ -71,8 +71,8 @@ PromotionAndArchival promote_and_archive(RecordMap& records, const StringSet& pr
   if (form.drop_links_to_archived && !out.archived.empty()) {
     const StringSet gone(out.archived.begin(), out.archived.end());
     for (auto& [id, r] : records) {
-      std::erase_if(r.connections, [&](const auto& e) { return gone.contains(e.first); });
-      std::erase_if(r.connection_types, [&](const auto& e) { return gone.contains(e.first); });
+      erase_if(r.connections, [&](const auto& e) { return gone.contains(e.first); });
+      erase_if(r.connection_types, [&](const auto& e) { return gone.contains(e.first); });
     }
   }
   return out;

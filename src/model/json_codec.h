@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/compact_string.h"
+#include "model/connection_map.h"
 #include "model/json_reader.h"
 #include "model/json_writer.h"
 #include "base/status.h"
@@ -113,6 +115,17 @@ template <>
 struct JsonCodec<std::string> {
   static bool read(JsonReader& r, std::string& v) { return r.read_string(v); }
   static void write(JsonWriter& w, const std::string& v) { w.string(v); }
+};
+
+template <>
+struct JsonCodec<CompactString> {
+  static bool read(JsonReader& r, CompactString& v) {
+    std::string s;
+    if (!r.read_string(s)) return false;
+    v = s;
+    return true;
+  }
+  static void write(JsonWriter& w, const CompactString& v) { w.string(v.view()); }
 };
 
 template <typename T>
@@ -206,6 +219,20 @@ struct TextKeyMapCodec {
 template <typename V, typename H, typename E, typename A>
 struct JsonCodec<std::unordered_map<std::string, V, H, E, A>>
     : json_detail::TextKeyMapCodec<std::unordered_map<std::string, V, H, E, A>, V> {};
+
+// A record's connections: the capacity left over from reading is given back,
+// since a store holds one such map per record.
+template <typename V>
+struct JsonCodec<ConnectionMap<V>> {
+  static bool read(JsonReader& r, ConnectionMap<V>& m) {
+    const bool ok = json_detail::TextKeyMapCodec<ConnectionMap<V>, V>::read(r, m);
+    m.shrink_to_fit();
+    return ok;
+  }
+  static void write(JsonWriter& w, const ConnectionMap<V>& m) {
+    json_detail::TextKeyMapCodec<ConnectionMap<V>, V>::write(w, m);
+  }
+};
 
 template <typename V, typename C, typename A>
 struct JsonCodec<std::map<std::string, V, C, A>> : json_detail::TextKeyMapCodec<std::map<std::string, V, C, A>, V> {};

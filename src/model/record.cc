@@ -10,23 +10,15 @@ namespace vesk {
 std::optional<std::string> Record::connection_type(std::string_view target) const {
   auto it = connection_types.find(target);
   if (it == connection_types.end()) return std::nullopt;
-  return it->second;
+  return it->second.str();
 }
 
 bool Record::set_connection(std::string_view target, float weight, std::string_view relation_type) {
   // A NaN weight has no JSON form: storing it would make the record unreadable.
   auto w = clamp_unit(weight);
   if (!w) return false;
-  auto it = connections.find(target);
-  if (it == connections.end())
-    connections.emplace(std::string(target), *w);
-  else
-    it->second = *w;
-  auto jt = connection_types.find(target);
-  if (jt == connection_types.end())
-    connection_types.emplace(std::string(target), std::string(relation_type));
-  else
-    jt->second.assign(relation_type);
+  connections.insert_or_assign(target, *w);
+  connection_types.insert_or_assign(target, CompactString(relation_type));
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/connection_map.h"
 #include "model/level.h"
 #include "base/status.h"
 #include "base/string_hash.h"
@@ -20,7 +21,9 @@ namespace vesk {
 class Env;
 
 // Target record id -> connection weight in [0, 1].
-using WeightMap = StringKeyMap<float>;
+using WeightMap = ConnectionMap<float>;
+// Target record id -> relation type.
+using ConnectionTypeMap = ConnectionMap<CompactString>;
 
 struct Record {
   std::string id;
@@ -36,7 +39,7 @@ struct Record {
   std::optional<double> superseded_at;
   std::vector<std::string> tags;
   WeightMap connections;          // target id -> weight in [0, 1]
-  StringMap connection_types;     // target id -> relation type
+  ConnectionTypeMap connection_types;  // target id -> relation type
   std::string content_type = "text";
   StringMap metadata;
   std::optional<std::string> vesk_id;

@@ -18,6 +18,7 @@
 #include "base/guarded.h"
 #include "base/string_hash.h"
 #include "entities/entity_records.h"
+#include "entities/project_records.h"
 #include "model/flat_map.h"
 #include "model/journal_patch.h"
 #include "model/metadata_value_index.h"
@@ -33,12 +34,13 @@ using IdMap = FlatStringMap<std::string>;
 
 // The metadata keys whose records are found by value without a walk of the
 // map (model/metadata_value_index.h): the audit entity id, the local entity
-// id (an entity's records and anchor), and the keys a context capsule reads,
-// so that a capsule reads no metadata of the records that hold none of them.
+// id (an entity's records and anchor), the project id (a project's anchor
+// and members), and the keys a context capsule reads, so that a capsule
+// reads no metadata of the records that hold none of them.
 inline constexpr std::string_view kIndexedMetadataKeys[] = {
     kAuditEntityIdKey,   "acl_visibility", "answer_permission", "admission",
     "verification_status", "superseded_by", "status",           "project_status",
-    kEntityIdKey,
+    kEntityIdKey,        kProjectIdKey,
 };
 
 struct RecordState {
@@ -62,6 +64,7 @@ struct RecordState {
 
   // The records the structural relation inference links, by namespace; kept
   // like the metadata value index, under the records' lock.
+  const StructuralRelationIndex& structural(const Guarded<RecordMap>::ReadHandle&) const { return structural_; }
   const StructuralRelationIndex& structural(const Guarded<RecordMap>::WriteHandle&) const { return structural_; }
   StructuralRelationIndex& structural(Guarded<RecordMap>::WriteHandle&) { return structural_; }
   StructuralRelationIndex& structural_unguarded() { return structural_; }

@@ -1,6 +1,7 @@
 #include "store/vesk.h"
 
 #include <algorithm>
+#include <span>
 #include <utility>
 
 #include "storage/snapshot_files.h"
@@ -56,12 +57,19 @@ MaintenanceTrendSummary Vesk::maintenance_trend_summary() const {
 }
 
 std::vector<ReflectionSummary> Vesk::get_reflection_summaries(std::optional<uint64_t> limit) const {
-  const uint64_t n = std::clamp<uint64_t>(limit.value_or(kDefaultReflectionSummaries), 1, kMaxReflectionSummaries);
+  const uint64_t n = reflection_window_size(limit);
   auto summaries = maintenance_.reflection_summaries.read();
   std::vector<ReflectionSummary> out;
   out.reserve(std::min<uint64_t>(n, summaries->size()));
   for (auto it = summaries->rbegin(); it != summaries->rend() && out.size() < n; ++it) out.push_back(*it);
   return out;
+}
+
+ReflectionDigest Vesk::get_reflection_digest(std::optional<uint64_t> limit) const {
+  auto summaries = maintenance_.reflection_summaries.read();
+  const std::span<const ReflectionSummary> all(*summaries);
+  const size_t n = std::min<uint64_t>(reflection_window_size(limit), all.size());
+  return reflection_digest(all.last(n));
 }
 
 std::optional<ReflectionSummary> Vesk::latest_reflection_summary() const {

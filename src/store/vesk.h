@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,6 +39,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -58,6 +60,11 @@
 #include "cognitive/persistence_target.h"
 #include "entities/entity_graph.h"
 #include "entities/entity_records.h"
+#include "entities/family_graph.h"
+#include "entities/persona.h"
+#include "entities/project_digest.h"
+#include "entities/project_records.h"
+#include "entities/research_project.h"
 #include "entities/relation_views.h"
 #include "exchange/capsule/container_retention.h"
 #include "exchange/capsule/container_writer.h"
@@ -84,9 +91,13 @@
 #include "recall/rerank_modes.h"
 #include "reports/belief_instability.h"
 #include "reports/cognitive_read_view.h"
+#include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
+#include "reports/contradiction_review.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
+#include "reports/recently_corrected_beliefs.h"
+#include "reports/reflection_digest.h"
 #include "reports/salience_summary.h"
 #include "reports/security_report.h"
 #include "reports/store_statistics.h"
@@ -111,10 +122,6 @@
 #include "write/text_classifiers.h"
 
 namespace vesk {
-
-// State parts whose subsystems are not built yet; each is the empty state a
-// store opens with.
-struct ResearchProjects {};
 
 // Modes of the recall variants and the write path, set by their setters and
 // read by the operations without any lock: each is one byte, written whole,
@@ -407,6 +414,53 @@ class Vesk {
                                                             std::optional<float> min_weight,
                                                             std::optional<std::string_view> relation_type_filter,
                                                             std::optional<size_t> edge_limit) const;
+
+  // ---- Family, user profile and persona (vesk_family.cc, vesk_profile.cc) ----
+  //
+  // The family reads hold the record map's read lock once and cost the
+  // anchor's connections: the anchor comes from the structural relation
+  // index's profile records, never from a walk of the map. The writers store
+  // and update through the store road and `update`; the profile and the
+  // persona are found by `search` (level Identity, their one tag, limit 1,
+  // namespace "default"), so they count in the search counters.
+
+  // A copy of the first record in map order tagged "user-profile" (of
+  // `namespace_` when given), or none.
+  std::optional<Record> find_family_anchor(std::optional<std::string_view> namespace_) const;
+  // The family graph of the anchor of `namespace_` (none: any namespace), or
+  // none without an anchor.
+  std::optional<FamilyGraphSnapshot> get_family_graph(std::optional<std::string_view> namespace_) const;
+  // The family graph of the namespace of the record; none for an unknown id
+  // or a namespace without an anchor.
+  std::optional<FamilyGraphSnapshot> get_family_graph_for_record(std::string_view record_id) const;
+  // The record as a member of its namespace's family graph, or none.
+  std::optional<PersonDigest> get_person_digest(std::string_view record_id) const;
+  // Stores a person (level Identity, tags ["family"], deduplication off) in
+  // the namespace of the anchor of `namespace_` (none: any namespace), or in
+  // `namespace_` without one, with the metadata of family_person_metadata.
+  // Runtime errors: "Invalid family relation type: {type}" before anything
+  // else, then the store road's.
+  Result<std::string> store_family_person(std::string_view relation_type, std::string content,
+                                          std::optional<StringMap> metadata,
+                                          std::optional<std::string> namespace_);
+
+  // Renders `fields` and stores them as a new pinned Identity profile in
+  // "default", or merges them into the profile's metadata and renders the
+  // merged map again through `update`. Returns the profile's id. Runtime
+  // errors: the store road's or update's, "Profile record disappeared".
+  Result<std::string> store_user_profile(const StringMap& fields);
+  // The profile's whole metadata, ordered by key, or none without a profile.
+  std::optional<std::map<std::string, std::string>> get_user_profile();
+  // Stores the persona's prompt with its JSON ("persona_json") as a new
+  // pinned Identity record tagged "agent-persona" in "default", or replaces
+  // the content and the JSON of the persona record through `update`. Returns
+  // the record's id. Runtime errors: "persona trait {name} must be finite"
+  // (before anything is written), the store road's or update's, "Persona
+  // record disappeared".
+  Result<std::string> set_persona(const AgentPersona& persona);
+  // The persona read back from the persona record, or none without one,
+  // without "persona_json" or with a text that does not read.
+  std::optional<AgentPersona> get_persona();
 
   // ---- Text and structured recall (vesk_recall.cc, vesk_recall_core.cc) ----
 
@@ -809,6 +863,11 @@ class Vesk {
                                                              std::optional<size_t> limit) const;
   PolicyLifecycleSummary get_policy_lifecycle_summary(std::optional<size_t> action_limit,
                                                       std::optional<size_t> domain_limit) const;
+  // The memory health digest (reports/memory_health_digest.h): the reports
+  // above run one after another with one limit (8 when none, at most 20),
+  // each under its own shared locks, none held across two of them; the
+  // correction log is read once. Never fails.
+  MemoryHealthDigest get_memory_health_digest(std::optional<uint64_t> limit) const;
   // The cross-namespace digest (reports/namespace_digest.h) of the
   // namespaces the filter names (every one without a filter). The correction
   // log is read first, when that dimension is on; then the record map and
@@ -850,6 +909,17 @@ class Vesk {
   // namespace or of all.
   std::vector<ContradictionCluster> get_contradiction_clusters(std::optional<std::string_view> namespace_,
                                                                std::optional<size_t> limit) const;
+  // The clusters of one namespace (or of all) ranked for review
+  // (reports/contradiction_review.h): the clusters under one read view, then
+  // the causal and the policy dependents each under a view of their own;
+  // scored with no lock held. Limit 10 when none, at most 50.
+  std::vector<ContradictionReviewItem> get_contradiction_review_queue(std::optional<std::string_view> namespace_,
+                                                                      std::optional<uint64_t> limit) const;
+  // Copies of the beliefs the newest "belief" correction entries touched
+  // (reports/recently_corrected_beliefs.h), under the belief layer's shared
+  // lock held while the correction log is read. Limit 20 when none, at most
+  // 100.
+  std::vector<Belief> get_recently_corrected_beliefs(std::optional<uint64_t> limit) const;
   // The instability summary and the most volatile and least stable beliefs
   // (reports/belief_instability.h), each under one cognitive read view.
   BeliefInstabilitySummary get_belief_instability_summary() const;
@@ -896,8 +966,10 @@ class Vesk {
   float get_credibility(std::string_view url) const;
   // Rates `domain` (lower-cased, nothing else changed) `score` clamped into
   // [0, 1], replacing an earlier override, under the tables' write lock. An
-  // override applies to that exact host only.
-  void set_credibility_override(std::string_view domain, double score);
+  // override applies to that exact host only. A NaN score is a Value error
+  // "score must not be NaN" and changes nothing: clamped, it would rate a
+  // host NaN and every finding of that host with it.
+  Status set_credibility_override(std::string_view domain, double score);
 
   // ---- Outcome receipts (vesk_outcome_receipts.cc) ----
 
@@ -987,6 +1059,59 @@ class Vesk {
   std::optional<ApplicabilityDecision> evaluate_applicability(std::string_view record_id,
                                                               const CurrentState& current_state) const;
 
+  // ---- Research projects (vesk_research.cc, entities/research_project.h) ----
+  //
+  // The project map lives in memory only. Each operation holds its lock for
+  // the lookup and change alone: credibility is read before the map is
+  // taken, and records are written after it is let go.
+
+  // A new active project of `topic` with its planned queries; a failed
+  // random source is the only error.
+  Result<ResearchProject> start_research(std::string_view topic, std::optional<std::string_view> depth);
+  // Appends a plain finding (credibility of `url`, 0.5 without). Runtime
+  // errors "Project {id} not found", "Project is not active".
+  Status add_research_finding(std::string_view project_id, std::string_view query, std::string_view result,
+                              std::optional<std::string_view> url);
+  // Appends an evidence finding after the checks of
+  // evaluate_evidence_finding, then the project's, and returns it.
+  Result<ResearchFinding> add_research_evidence_finding(std::string_view project_id, std::string_view query,
+                                                        std::string_view result, const EvidenceFindingInput& input);
+  // Marks the project completed (again, if it was), sets its synthesis,
+  // writes its anchor and stores its report; returns the report's id.
+  Result<std::string> complete_research(std::string_view project_id, std::optional<std::string> synthesis);
+  // Updates the project's anchor record (the first tagged "research-project"
+  // with its id, in map order) to the project's content and six metadata
+  // keys, or stores a new one; returns it as written. Takes no project lock.
+  Result<Record> upsert_research_project_anchor(const ResearchProject& project);
+
+  // ---- Projects and their records (vesk_projects.cc, entities/project_records.h) ----
+  //
+  // Anchors and members are found through the metadata value index by
+  // "project_id", so a project costs its own records. The views hold the
+  // records' read lock once for their read of the members; only the first
+  // view or write of a research project without an anchor record writes
+  // one (through upsert_research_project_anchor).
+
+  // The project's anchor record, written from the in-memory research project
+  // when no record holds it yet; Runtime "Project {id} not found" otherwise.
+  Result<Record> ensure_project_anchor(std::string_view project_id);
+  // The anchor and every member (any namespace), as copies. Safe without the
+  // interpreter lock: the scoped recall calls it so.
+  Result<ProjectRecordGroup> find_project_records(std::string_view project_id);
+  // A note, task or todo of the project, stored in the anchor's namespace
+  // with deduplication off; returns its id. `due_date` is for tasks.
+  Result<std::string> store_project_record(ProjectRecordKind kind, std::string_view project_id, std::string content,
+                                           std::optional<StringMap> metadata,
+                                           std::optional<std::string_view> due_date = std::nullopt);
+  // The views (entities/project_views.h); none when the project cannot be
+  // resolved. The _for_record forms take the record's "project_id" (none
+  // without the record or the key).
+  std::optional<ProjectGraphSnapshot> get_project_graph(std::string_view project_id);
+  std::optional<ProjectStatusSnapshot> get_project_status(std::string_view project_id);
+  std::optional<ProjectTimelineSnapshot> get_project_timeline(std::string_view project_id);
+  std::optional<ProjectDigest> get_project_digest(std::string_view project_id);
+  std::optional<std::string> project_of_record(std::string_view record_id) const;
+
   // ---- Removal (vesk_delete.cc, vesk_purge.cc) ----
 
   // The logical delete: none when the record map does not hold the id
@@ -1023,11 +1148,11 @@ class Vesk {
   MaintenanceTrendSummary maintenance_trend_summary() const;
   // The newest reflection summary; none before the first maintenance cycle.
   std::optional<ReflectionSummary> latest_reflection_summary() const;
-  // Copies of the newest reflection summaries, newest first: at most `limit`
-  // (default 8, at most 32; 0 counts as 1).
-  static constexpr uint64_t kDefaultReflectionSummaries = 8;
-  static constexpr uint64_t kMaxReflectionSummaries = 32;
+  // Copies of the newest reflection summaries, newest first: the window of
+  // `limit` (default 8, at most 32; 0 counts as 1; reports/reflection_digest.h).
   std::vector<ReflectionSummary> get_reflection_summaries(std::optional<uint64_t> limit = std::nullopt) const;
+  // The digest of the same window, under the history's read lock only.
+  ReflectionDigest get_reflection_digest(std::optional<uint64_t> limit = std::nullopt) const;
 
   // ---- Read views of the parts (inspection and tests) ----
 
@@ -1087,6 +1212,14 @@ class Vesk {
   // The history scope of a purge (vesk_purge.cc): labelled snapshots, then
   // the audit files; (snapshots rewritten, audit lines removed).
   Result<std::pair<uint64_t, uint64_t>> purge_history(std::string_view record_id, std::string_view content);
+
+  // Runs `view(anchor, members)` under the records' read lock on the
+  // project's anchor and members (map order) as held in the map; when no
+  // record anchors the project yet, ensure_project_anchor writes one first
+  // (a research project) or the answer is none (vesk_projects.cc).
+  template <class View>
+  std::invoke_result_t<View, const Record&, std::span<const Record* const>> read_project(std::string_view project_id,
+                                                                                         View&& view);
 
   // Empties the text-recall cache, then the structured-recall cache.
   void clear_recall_caches() { recall_.clear_caches(); }

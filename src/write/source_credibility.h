@@ -42,8 +42,12 @@ float source_credibility(const CredibilityTables& tables, std::string_view url);
 // full Unicode mapping, nothing trimmed or removed.
 std::string credibility_override_key(std::string_view domain);
 
-// `score` as a 32-bit float clamped into [0, 1]; NaN, which no clamp can
-// place, is the rating of an unknown host (0.5).
+// `score` as a 32-bit float clamped into [0, 1] (infinities to the nearer
+// bound). NaN has no place in the range: the caller refuses it first
+// (kNanCredibilityMessage); given one anyway, this answers the rating of an
+// unknown host (0.5) rather than let NaN into the tables.
 float clamp_credibility(double score);
+
+inline constexpr std::string_view kNanCredibilityMessage = "score must not be NaN";
 
 }  // namespace vesk

@@ -62,6 +62,22 @@ const Record* StructuralRelationIndex::user_profile(const RecordMap& map, std::s
   return first == map.end() ? nullptr : &first->second;
 }
 
+const Record* StructuralRelationIndex::first_user_profile(const RecordMap& map) const {
+  const Record* first = nullptr;
+  size_t first_order = 0;
+  for (const auto& [namespace_, ns] : namespaces_) {
+    if (ns.profiles.empty()) continue;
+    const Record* r = user_profile(map, namespace_);
+    if (!r) continue;
+    const size_t order = map.order(map.find(r->id));
+    if (!first || order < first_order) {
+      first = r;
+      first_order = order;
+    }
+  }
+  return first;
+}
+
 std::vector<std::pair<std::string, std::string>> StructuralRelationIndex::relatives(
     std::string_view namespace_) const {
   std::vector<std::pair<std::string, std::string>> out;

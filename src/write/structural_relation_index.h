@@ -39,6 +39,9 @@ class StructuralRelationIndex {
   // The first record of the namespace in map order tagged "user-profile", or
   // null.
   const Record* user_profile(const RecordMap& map, std::string_view namespace_) const;
+  // The first record of any namespace in map order tagged "user-profile", or
+  // null.
+  const Record* first_user_profile(const RecordMap& map) const;
   // (record id, family relation type) of every record of the namespace with
   // a family relation, in no particular order.
   std::vector<std::pair<std::string, std::string>> relatives(std::string_view namespace_) const;

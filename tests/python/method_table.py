@@ -535,7 +535,7 @@ METHODS = (
     ('set_persona($self, persona)', 'K', 'held', ('RuntimeError',), None),
     ('get_persona($self)', 'N', 'held', (), None),
     ('get_credibility($self, url)', 'K', 'held', (), None),
-    ('set_credibility_override($self, domain, score)', 'K', 'held', (), None),
+    ('set_credibility_override($self, domain, score)', 'K', 'held', ('ValueError',), None),
     # Governance, health and explanation reports
     ('explain_record($self, record_id)', 'K', 'held', (), None),
     ('provenance_chain($self, record_id)', 'K', 'held', (), None),
@@ -717,18 +717,10 @@ PENDING = {
         'consolidate',
     ),
     'Entity, relation, project and persona memory': (
-        'get_family_graph', 'get_family_graph_for_record', 'get_person_digest', 'get_project_graph',
-        'get_project_graph_for_record', 'get_project_status', 'get_project_status_for_record',
-        'get_project_timeline', 'get_project_timeline_for_record', 'get_project_digest',
-        'get_project_digest_for_record', 'start_research', 'add_research_finding',
-        'add_research_evidence_finding', 'complete_research', 'store_project_task',
-        'store_project_todo', 'store_project_note', 'store_family_person', 'store_user_profile', 'get_user_profile', 'set_persona', 'get_persona',
     ),
     'Governance, health and explanation reports': (
         'explain_record', 'provenance_chain', 'explainability_bundle',
-        'get_reflection_summaries', 'get_reflection_digest', 'get_memory_health_digest',
         'get_correction_review_queue', 'get_suggested_corrections',
         'get_suggested_corrections_report', 'get_namespace_governance_status',
-        'get_recently_corrected_beliefs', 'get_contradiction_review_queue',
     ),
 }

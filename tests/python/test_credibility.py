@@ -28,6 +28,8 @@ def test_rating_of_a_url(store, url, want):
 def test_override_applies_to_its_exact_host(store):
     assert store.set_credibility_override("Example.ORG", 2.0) is None
     assert store.get_credibility("https://example.org/") == 1.0
+    store.set_credibility_override("Example.COM", 1.5)
+    assert store.get_credibility("https://www.example.com:8080/x") == 1.0
     store.set_credibility_override(HOST, 0.25)
     store.set_credibility_override(HOST, -3)  # replaces, clamped
     assert store.get_credibility(HOST) == 0.0
@@ -41,6 +43,11 @@ def test_score_must_be_a_number(store):
     with pytest.raises(TypeError, match=r"^argument 'score': "):
         store.set_credibility_override("x.org", "high")
     assert store.get_credibility("x.org") == 0.5
+    # NaN has no place in [0, 1]: refused, the earlier override kept.
+    store.set_credibility_override("x.org", 0.75)
+    with pytest.raises(ValueError, match=r"^score must not be NaN$"):
+        store.set_credibility_override("x.org", float("nan"))
+    assert store.get_credibility("x.org") == 0.75
 
 
 def test_overrides_are_not_kept_across_a_reopen(tmp_path):

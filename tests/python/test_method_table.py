@@ -16,7 +16,7 @@ from collections import Counter
 import pytest
 
 from method_table import METHODS, PENDING
-from vesk._core import MaintenanceConfig, TagTaxonomy, TrustConfig, Vesk
+from vesk._core import AgentPersona, MaintenanceConfig, TagTaxonomy, TrustConfig, Vesk
 
 ROWS = {sig.split("(", 1)[0]: (sig, kind, lock, errors, doc) for sig, kind, lock, errors, doc in METHODS}
 PENDING_NAMES = [name for names in PENDING.values() for name in names]
@@ -191,6 +191,11 @@ SAMPLES = {
     "get_high_salience_records": lambda d, r: ((), {"min_salience": 0.0, "limit": 3}),
     "get_policy_pressure_report": lambda d, r: ((), {"namespace": "default", "limit": 3}),
     "get_policy_lifecycle_summary": lambda d, r: ((), {"action_limit": 2, "domain_limit": 2}),
+    "get_reflection_summaries": lambda d, r: ((), {"limit": 0}),
+    "get_reflection_digest": lambda d, r: ((), {"limit": 3}),
+    "get_memory_health_digest": lambda d, r: ((), {"limit": 3}),
+    "get_recently_corrected_beliefs": lambda d, r: ((), {"limit": 3}),
+    "get_contradiction_review_queue": lambda d, r: ((), {"namespace": "default", "limit": 3}),
     "get_structural_relations": lambda d, r: ((), {}),
     "get_relations": lambda d, r: ((), {}),
     "get_structural_relations_for_record": lambda d, r: ((r,), {}),
@@ -199,11 +204,37 @@ SAMPLES = {
     "link_records": lambda d, r: ((r, "none_such", "peer_of"), {}),
     "get_entity_digest": lambda d, r: (("e1",), {}),
     "get_entity_digest_for_record": lambda d, r: ((r,), {}),
+    "get_family_graph": lambda d, r: ((), {}),
+    "get_family_graph_for_record": lambda d, r: ((r,), {}),
+    "get_person_digest": lambda d, r: ((r,), {}),
+    "store_family_person": lambda d, r: (("family.sister", "my sister Anna"), {}),
+    "store_user_profile": lambda d, r: (({"name": "Ada"},), {}),
+    "get_user_profile": lambda d, r: ((), {}),
+    "set_persona": lambda d, r: ((AgentPersona(),), {}),
+    "get_persona": lambda d, r: ((), {}),
     "get_entity_graph_digest": lambda d, r: (("e1",), {}),
     "get_entity_graph_digest_for_record": lambda d, r: ((r,), {}),
     "get_entity_graph_neighbors": lambda d, r: (("e1",), {}),
     "get_entity_relations": lambda d, r: (("e1",), {}),
     "link_entities": lambda d, r: (("e1", "e2", "peer_of"), {}),
+    "start_research": lambda d, r: (("topic",), {"depth": "quick"}),
+    "add_research_finding": lambda d, r: (("no-project", "q", "r"), {"url": "https://example.org"}),
+    "add_research_evidence_finding": lambda d, r: (
+        ("no-project", "q", "r", "doc", "rev", "https://example.org", b"abcdef", 0, 3),
+        {"verification_status": "verified", "answer_permission": "cite", "page_start": 1, "page_end": 1},
+    ),
+    "complete_research": lambda d, r: (("no-project",), {"synthesis": "s"}),
+    "store_project_note": lambda d, r: (("no-project", "note"), {}),
+    "store_project_task": lambda d, r: (("no-project", "task"), {"due_date": "2030-01-01"}),
+    "store_project_todo": lambda d, r: (("no-project", "todo"), {"metadata": {"priority": "high"}}),
+    "get_project_graph": lambda d, r: (("no-project",), {}),
+    "get_project_graph_for_record": lambda d, r: ((r,), {}),
+    "get_project_status": lambda d, r: (("no-project",), {}),
+    "get_project_status_for_record": lambda d, r: ((r,), {}),
+    "get_project_timeline": lambda d, r: (("no-project",), {}),
+    "get_project_timeline_for_record": lambda d, r: ((r,), {}),
+    "get_project_digest": lambda d, r: (("no-project",), {}),
+    "get_project_digest_for_record": lambda d, r: ((r,), {}),
     "set_outcome_classifier": lambda d, r: ((None,), {}),
     "get_credibility": lambda d, r: (("https://example.org/",), {}),
     "set_credibility_override": lambda d, r: (("example.org", 0.5), {}),

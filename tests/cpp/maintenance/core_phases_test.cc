@@ -107,7 +107,7 @@ TEST_F(CorePhases, DecayArchivesWeakUnprotectedRecordsAndPrunesTheirLinks) {
   const Record& k = *records.find_value("keeper");
   EXPECT_EQ(k.strength, 0.8f);
   EXPECT_EQ(k.connections, (WeightMap{{"closed", 0.0504f * 0.99f}, {"ghost", 0.5f * 0.99f}}));
-  EXPECT_EQ(k.connection_types, (StringMap{{"ghost", "y"}}));
+  EXPECT_EQ(k.connection_types, (ConnectionTypeMap{{"ghost", "y"}}));
 
   // Faded below the floor, the link goes in the next cycle.
   run();
