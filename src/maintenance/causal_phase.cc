@@ -38,19 +38,43 @@ int64_t day_index(double event_time) {
   return static_cast<int64_t>(day);
 }
 
+// Distinct values in first-seen order. Most groups hold one or two values
+// (an orphan pair has one edge), so a set is built only once the list grows
+// past a few entries; until then a scan of the list is cheaper than hashing.
+template <class T>
+class FirstSeen {
+ public:
+  bool add(const T& v) {
+    if (set_.empty()) {
+      if (std::find(list_.begin(), list_.end(), v) != list_.end()) return false;
+      list_.push_back(v);
+      if (list_.size() > kScanLimit) set_.insert(list_.begin(), list_.end());
+      return true;
+    }
+    if (!set_.insert(v).second) return false;
+    list_.push_back(v);
+    return true;
+  }
+  const std::vector<T>& list() const { return list_; }
+  size_t size() const { return list_.size(); }
+
+ private:
+  static constexpr size_t kScanLimit = 16;
+  std::vector<T> list_;
+  std::unordered_set<T> set_;
+};
+
 struct Group {
   std::string cause_prefix;  // "{namespace}:{cause signature}", the key of T and V
   const std::string* namespace_ = nullptr;
   std::optional<std::string> cause_belief;
   std::optional<std::string> effect_belief;
-  std::vector<const Record*> causes;
-  std::vector<const Record*> effects;
-  std::unordered_set<const Record*> seen_causes;
-  std::unordered_set<const Record*> seen_effects;
+  FirstSeen<const Record*> causes;
+  FirstSeen<const Record*> effects;
   uint64_t support = 0;
   uint64_t explicit_support = 0;
   uint64_t temporal_support = 0;
-  std::unordered_set<int64_t> days;
+  FirstSeen<int64_t> days;
 };
 
 struct CauseTotals {
@@ -111,7 +135,7 @@ void score_candidate(CausalPattern& p, const Group& g, uint64_t namespace_size, 
       (static_cast<float>(p.support_count) / static_cast<float>(std::max<size_t>(g.causes.size(), 1))) / base_rate;
   p.transition_lift = std::min(std::min(ratio, 5.0f) / 5.0f, 1.0f);
 
-  float consistency = temporal_consistency(g.causes, g.effects);
+  float consistency = temporal_consistency(g.causes.list(), g.effects.list());
   const uint64_t floor_from = mode == CausalEvidenceMode::ExplicitTrusted ? 1 : 2;
   if (consistency < 0.6f && p.explicit_support_count >= floor_from) consistency = 0.6f;
   p.temporal_consistency = consistency;
@@ -119,14 +143,15 @@ void score_candidate(CausalPattern& p, const Group& g, uint64_t namespace_size, 
   StringSet signatures;
   std::vector<float> strengths;
   strengths.reserve(g.effects.size());
-  for (const Record* e : g.effects) {
-    signatures.insert(effect_record_signature(*e));
+  for (const Record* e : g.effects.list()) {
+    // One effect record is one signature, whatever it reads.
+    if (g.effects.size() > 1) signatures.insert(effect_record_signature(*e));
     const ConsequenceTagCounts counts = count_consequence_tags(*e);
     p.positive_effect_signals += counts.support;
     p.negative_effect_signals += counts.refute;
     strengths.push_back(e->strength);
   }
-  p.effect_record_signature_variants = signatures.size();
+  p.effect_record_signature_variants = g.effects.size() > 1 ? signatures.size() : 1;
   p.outcome_stability = causal_outcome_stability(strengths);
   p.causal_strength = causal_strength(p, mode);
 }
@@ -177,14 +202,14 @@ CausalPhaseReport discover_causal_patterns(CausalEngine& engine, const BeliefEng
       if (settled.contains(edge.cause->id)) g.cause_belief = cause_sig;
       if (settled.contains(edge.effect->id)) g.effect_belief = effect_sig;
     }
-    if (g.seen_causes.insert(edge.cause).second) g.causes.push_back(edge.cause);
-    if (g.seen_effects.insert(edge.effect).second) g.effects.push_back(edge.effect);
+    g.causes.add(edge.cause);
+    g.effects.add(edge.effect);
     ++g.support;
     if (edge.explicit_edge) {
       ++g.explicit_support;
     } else {
       ++g.temporal_support;
-      g.days.insert(day_index(edge.event_time));
+      g.days.add(day_index(edge.event_time));
     }
   }
 
@@ -218,8 +243,8 @@ CausalPhaseReport discover_causal_patterns(CausalEngine& engine, const BeliefEng
     p.namespace_ = *g.namespace_;
     if (g.cause_belief) p.cause_belief_ids.push_back(*g.cause_belief);
     if (g.effect_belief) p.effect_belief_ids.push_back(*g.effect_belief);
-    p.cause_record_ids = ids_of(g.causes);
-    p.effect_record_ids = ids_of(g.effects);
+    p.cause_record_ids = ids_of(g.causes.list());
+    p.effect_record_ids = ids_of(g.effects.list());
     p.support_count = g.support;
     p.explicit_support_count = g.explicit_support;
     p.temporal_support_count = g.temporal_support;
