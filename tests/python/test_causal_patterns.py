@@ -9,7 +9,7 @@ import pathlib
 import pytest
 
 from test_layer_files import causal_store, compact
-from vesk._core import Vesk
+from vesk._core import CausalPhaseReport, Vesk
 
 
 def causal_file(path):
@@ -99,3 +99,38 @@ def test_the_temporal_budget_comes_from_a_stored_file(tmp_path):
     # Each of the four oldest records leaves 4, 3, 2, 1 later records unexamined.
     assert (c.temporal_pairs_skipped_by_budget, c.temporal_edges_found) == (10, 210 - 10)
     assert causal_file(path)["temporal_budget_mode"] == "NearbySuccessors"
+
+
+REPORT_FIELDS = {
+    "skipped": "True if the causal rebuild was skipped (corpus fingerprint unchanged).",
+    "edges_found": "Number of raw record-level causal edges found.",
+    "explicit_edges_found": "Number of explicit record-level causal edges found.",
+    "temporal_edges_found": "Number of temporal record-level causal edges found.",
+    "temporal_namespaces_scanned": "Namespaces scanned for temporal edge extraction.",
+    "temporal_pairs_considered": "Pairwise temporal checks considered.",
+    "temporal_pairs_skipped_by_budget": "Pairwise temporal checks skipped by the budgeting policy.",
+    "temporal_edges_capped": "Temporal edges skipped due to cap pressure.",
+    "temporal_namespaces_hit_cap": "Namespaces that hit the temporal edge cap.",
+    "candidates_found": "Total causal pattern candidates after aggregation.",
+    "patterns_meeting_support_gate": "Patterns that pass the minimum support gate.",
+    "patterns_meeting_repeated_window_gate": "Patterns that pass the repeated-evidence gate.",
+    "patterns_meeting_counterfactual_gate": "Patterns that pass the counterfactual-ratio gate.",
+    "patterns_blocked_by_evidence_gates": "Patterns blocked by evidence gates before state promotion.",
+    "patterns_blocked_by_counterfactual_gate": "Patterns blocked by counterfactual pressure before state promotion.",
+    "stable_count": "Patterns that reached Stable state.",
+    "rejected_count": "Patterns that were Rejected.",
+    "avg_causal_strength": "Average causal_strength across all candidates.",
+}
+
+
+def test_the_report_class_and_its_read_only_attributes(tmp_path):
+    assert CausalPhaseReport.__doc__ == (
+        "Causal phase report \u2014 causal pattern discovery stats from a single maintenance cycle.")
+    for name, doc in REPORT_FIELDS.items():
+        assert getattr(CausalPhaseReport, name).__doc__ == doc, name
+    with Vesk(str(tmp_path / "s")) as v:
+        c = v.run_maintenance().causal
+    assert isinstance(c, CausalPhaseReport)
+    assert (c.skipped, c.edges_found, c.candidates_found, c.avg_causal_strength) == (False, 0, 0, 0.0)
+    with pytest.raises(AttributeError):
+        c.stable_count = 1
