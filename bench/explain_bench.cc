@@ -11,6 +11,9 @@
 //                         replay history saved (a forced file write);
 //                         work_ms is the explanation's own latency_ms, the
 //                         save left out
+//   correction_log        read_correction_log() over the audit journal the
+//                         fill wrote (what an explanation reads only when a
+//                         result names a causal pattern)
 //   snapshot              snapshot(label) of the whole store: the flush,
 //                         the JSON text, the forced atomic write
 //   rollback              rollback(label) to that snapshot: read, parse,
@@ -128,6 +131,14 @@ void BM_Explain(benchmark::State& state) {
   state.counters["rejected"] = rejected / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_Explain)->Name("explain/top_k:20")->Unit(benchmark::kMillisecond);
+
+// What an explanation saves by reading the correction log only when a
+// result names a causal pattern: one walk of the audit journal's file.
+void BM_CorrectionLog(benchmark::State& state) {
+  Fixture& f = fixture();
+  for (auto _ : state) benchmark::DoNotOptimize(f.store->read_correction_log());
+}
+BENCHMARK(BM_CorrectionLog)->Name("correction_log/records:100000")->Unit(benchmark::kMillisecond);
 
 void BM_Snapshot(benchmark::State& state) {
   Fixture& f = fixture();

@@ -122,9 +122,7 @@ ExplainedRecallItem build_explained_item(uint64_t rank, const Record& record, co
     }
     CausalReference ref{p.id, p.key, variant_name(kCausalStateNames, p.state), p.causal_strength,
                         p.invalidation_reason, p.invalidated_at, {}};
-    for (const CorrectionLogEntry& e : corrections) {
-      if (e.target_kind == "causal_pattern" && e.target_id == p.id) ref.corrections.push_back(e);
-    }
+    ref.corrections = pattern_corrections(corrections, p.id);
     item.causal_patterns.push_back(std::move(ref));
   }
   for (const auto& [id, h] : layers.policies.hints) {
@@ -177,6 +175,27 @@ ExplainedRecallItem build_explained_item(uint64_t rank, const Record& record, co
   item.content_preview = std::string(first_chars(record.content, kExplainPreviewChars));
   item.trace = make_score_trace(trace, score);
   return item;
+}
+
+std::vector<CorrectionLogEntry> pattern_corrections(const std::vector<CorrectionLogEntry>& corrections,
+                                                    std::string_view pattern_id) {
+  std::vector<CorrectionLogEntry> out;
+  for (const CorrectionLogEntry& e : corrections) {
+    if (e.target_kind == "causal_pattern" && e.target_id == pattern_id) out.push_back(e);
+  }
+  return out;
+}
+
+bool links_causal_patterns(const std::vector<ExplainedRecallItem>& items) {
+  return std::any_of(items.begin(), items.end(),
+                     [](const ExplainedRecallItem& i) { return !i.causal_patterns.empty(); });
+}
+
+void attach_pattern_corrections(std::vector<ExplainedRecallItem>& items,
+                                const std::vector<CorrectionLogEntry>& corrections) {
+  for (ExplainedRecallItem& item : items) {
+    for (CausalReference& ref : item.causal_patterns) ref.corrections = pattern_corrections(corrections, ref.id);
+  }
 }
 
 std::optional<std::string> caution_note(bool has_policy_hints, bool has_unresolved_evidence) {

@@ -174,6 +174,22 @@ ExplainedRecallItem build_explained_item(uint64_t rank, const Record& record, co
                                          const std::vector<ReflectionSummary>& reflections,
                                          const CandidateTrace* trace);
 
+// The entries of `corrections` whose target kind is "causal_pattern" and
+// whose target id is `pattern_id`, in log order.
+std::vector<CorrectionLogEntry> pattern_corrections(const std::vector<CorrectionLogEntry>& corrections,
+                                                    std::string_view pattern_id);
+
+// Whether any item names a causal pattern: only then does the correction log
+// say anything about the items. Reading the log walks the audit journal's
+// file, so a caller that builds items with an empty log and attaches the
+// real one afterwards, when this is true, gets the same items and reads the
+// file only when it matters.
+bool links_causal_patterns(const std::vector<ExplainedRecallItem>& items);
+// Sets the corrections of every causal reference of the items from
+// `corrections`, as build_explained_item would have set them.
+void attach_pattern_corrections(std::vector<ExplainedRecallItem>& items,
+                                const std::vector<CorrectionLogEntry>& corrections);
+
 std::optional<std::string> caution_note(bool has_policy_hints, bool has_unresolved_evidence);
 // The contradiction phrase when the conflict mass is above 0 or there is
 // unresolved evidence; none otherwise.

@@ -2,7 +2,8 @@
 // candidate, changing nothing but the recall replay history.
 //
 // Locks (store/lock_order.h): the reflection summaries and the trust model
-// are copied first, each alone, as the recall core copies the trust model;
+// are copied first, each alone, as the recall core copies the trust model
+// (the correction log, when a result needs it, after the locked part);
 // then, held together so that both runs, the rerank and the items see one
 // state, the records map, the recall index, the n-gram, term and tag
 // indexes, the id map (the embedding store's lock taken and let go inside
@@ -108,8 +109,10 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
   span.record("min_strength", strength_floor);
   span.record("memory_trace_id", out.trace_id);
 
-  // Copies read under locks of their own, taken alone.
-  const std::vector<CorrectionLogEntry> corrections = read_correction_log();
+  // Copies read under locks of their own, taken alone. The correction log
+  // is read later, and only when a result names a causal pattern: it walks
+  // the audit journal's file, which grows with every call of the store.
+  const std::vector<CorrectionLogEntry> no_corrections;
   const std::vector<ReflectionSummary> reflections = get_reflection_summaries(kExplainReflectionSummaries);
   const TrustConfig trust = config_.trust();
 
@@ -202,7 +205,7 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
     for (size_t i = 0; i < results.size(); ++i) {
       const ScoredRecord& r = results[i];
       auto t = first.traces.find(r.record.id);
-      out.items.push_back(build_explained_item(i + 1, r.record, all_records, layers, r.score, corrections,
+      out.items.push_back(build_explained_item(i + 1, r.record, all_records, layers, r.score, no_corrections,
                                                reflections, t == first.traces.end() ? nullptr : &t->second));
       selected.insert(r.record.id);
       baseline.ranked.emplace_back(r.record.id, r.score);
@@ -217,6 +220,9 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
     out.causal_rerank_mode = lower_mode_name(context.causal_on);
     out.policy_rerank_mode = lower_mode_name(context.policy_on);
   }
+
+  // Read with no store lock held, as the reflection summaries were.
+  if (links_causal_patterns(out.items)) attach_pattern_corrections(out.items, read_correction_log());
 
   out.latency_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
   DecisionSummary& summary = out.decision_summary;

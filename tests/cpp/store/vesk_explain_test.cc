@@ -221,6 +221,33 @@ TEST(ExplainRecall, AnEmbeddingRecallInASmallNamespaceRanksItsOwnRecords) {
   EXPECT_EQ(recalled, small);
 }
 
+// The correction log is read only when a result names a causal pattern, and
+// then lists that pattern's corrections from the audit journal.
+TEST(ExplainRecall, ACausalPatternOfAResultCarriesItsCorrections) {
+  StoreFixture f;
+  const std::string cause = f.add("kettle descaling fixes the whistle");
+  f.add("kettle descaling schedule for the office");
+  VeskTestAccess::layers(*f.store).causal.unguarded().patterns["p"] = {
+      .id = "p", .key = "descale->whistle", .cause_record_ids = {cause}};
+  ASSERT_TRUE(f.store->invalidate_causal_pattern("p", "refuted by a later test").ok());
+
+  RecallExplanation e = f.explain("kettle descaling", 2);
+  ASSERT_EQ(e.items.size(), 2u);
+  for (const ExplainedRecallItem& item : e.items) {
+    if (item.record_id != cause) {
+      EXPECT_TRUE(item.causal_patterns.empty());
+      continue;
+    }
+    ASSERT_EQ(item.causal_patterns.size(), 1u);
+    const CausalReference& p = item.causal_patterns[0];
+    EXPECT_EQ(p.state, "invalidated");
+    ASSERT_EQ(p.corrections.size(), 1u);
+    EXPECT_EQ(p.corrections[0].target_id, "p");
+    EXPECT_EQ(p.corrections[0].operation, "invalidate");
+    EXPECT_EQ(p.corrections[0].reason, "refuted by a later test");
+  }
+}
+
 TEST(ExplainRecall, AFailedSaveIsIgnored) {
   StoreFixture f;
   // The history is saved through this scratch name: a directory there makes
