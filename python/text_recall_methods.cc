@@ -127,6 +127,20 @@ Status set_causal_rerank_mode(Vesk& self, std::string mode) { return self.set_ca
 // set_causal_evidence_mode, as the method table has it.
 constexpr Method kSetCausalRerankMode{"Vesk", "set_causal_rerank_mode($self, mode)", set_causal_rerank_mode};
 
+Status set_causal_evidence_mode(Vesk& self, std::string mode) { return self.set_causal_evidence_mode(mode); }
+constexpr Method kSetCausalEvidenceMode{
+    "Vesk",
+    "set_causal_evidence_mode($self, mode)\n--\n\n"
+    "Set causal pattern recall reranking mode (Python binding).\n"
+    "mode: \"off\" | \"limited\"\n"
+    "Set causal evidence gating mode (Python binding).\n"
+    "mode: \"strict\" | \"temporal_cluster_recovery\" | \"explicit_trusted\"\n"
+    "\n"
+    "\"explicit_trusted\" \u2014 recommended when causality is user-declared via\n"
+    "link_records(). A single explicit link suffices for the repeated-evidence\n"
+    "gate; the effect-variants gate is bypassed for consistent-polarity outcomes.",
+    set_causal_evidence_mode};
+
 Status set_policy_rerank_mode(Vesk& self, std::string mode) { return self.set_policy_rerank_mode(mode); }
 constexpr Method kSetPolicyRerankMode{"Vesk",
                                       "set_policy_rerank_mode($self, mode)\n--\n\n"
@@ -166,6 +180,7 @@ MethodRows text_recall_methods() {
       bind<kSetBeliefRerankMode>(),
       bind<kSetConceptSurfaceMode>(),
       bind<kSetCausalRerankMode>(),
+      bind<kSetCausalEvidenceMode>(),
       bind<kSetPolicyRerankMode>(),
       bind<kSetContextDates>(),
       bind<kSetIdentityBlockEnabled>(),

@@ -55,6 +55,22 @@ struct CausalPattern {
   bool operator==(const CausalPattern&) const = default;
 };
 
+// Which patterns name each record, by role; derived from `patterns` by
+// index_causal_records (cognitive/causal_record_index.h), never persisted.
+// Whoever adds or removes patterns re-indexes before releasing the write
+// lock: the causal phase, the loader and the purge. The index holds patterns
+// of every state, so a correction that only changes a state keeps it valid.
+struct CausalRecordLinks {
+  std::vector<std::string> as_cause;   // pattern ids listing the record as a cause
+  std::vector<std::string> as_effect;  // pattern ids listing the record as an effect
+};
+
+struct CausalRecordIndex {
+  StringKeyMap<CausalRecordLinks> by_record;
+  // Derived state: two engines with equal patterns are equal, indexed or not.
+  bool operator==(const CausalRecordIndex&) const { return true; }
+};
+
 struct CausalEngine {
   StringKeyMap<CausalPattern> patterns;  // id -> pattern
   StringMap key_index;                   // key -> id
@@ -66,6 +82,8 @@ struct CausalEngine {
   uint64_t last_temporal_edges_found = 0;
   // A copy of the co-recall graph for the causal phase; not persisted.
   std::optional<Topology> topology;
+  // Record id -> patterns; not persisted (see CausalRecordIndex).
+  CausalRecordIndex record_patterns;
 
   bool operator==(const CausalEngine&) const = default;
 };

@@ -1,5 +1,6 @@
 #include "cognitive/causal_store_format.h"
 
+#include "cognitive/causal_record_index.h"
 #include "cognitive/layer_file_load.h"
 
 namespace vesk {
@@ -54,6 +55,10 @@ const JsonStruct<CausalEngine>& JsonCodec<CausalEngine>::fields() {
   return s;
 }
 
-Result<CausalEngine> parse_causal_engine(std::string_view payload) { return parse_layer_json<CausalEngine>(payload); }
+Result<CausalEngine> parse_causal_engine(std::string_view payload) {
+  Result<CausalEngine> engine = parse_layer_json<CausalEngine>(payload);
+  if (engine.ok()) index_causal_records(*engine);
+  return engine;
+}
 
 }  // namespace vesk

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cognitive/causal_record_index.h"
+
 namespace vesk {
 
 namespace {
@@ -93,8 +95,10 @@ bool causal_patterns_name(const CausalEngine& engine, std::string_view record_id
 
 std::unordered_set<std::string> remove_causal_patterns(CausalEngine& engine, std::string_view record_id,
                                                        const RemovedLayerIds& removed) {
-  return remove_items(engine.patterns, engine.key_index,
-                      [&](const CausalPattern& p) { return pattern_gone(p, record_id, removed); });
+  std::unordered_set<std::string> gone = remove_items(
+      engine.patterns, engine.key_index, [&](const CausalPattern& p) { return pattern_gone(p, record_id, removed); });
+  index_causal_records(engine);
+  return gone;
 }
 
 bool policy_hints_name(const PolicyEngine& engine, std::string_view record_id, const RemovedLayerIds& removed) {

@@ -11,9 +11,9 @@
 // holds its engine's write lock and the others' read locks around the call
 // (store/lock_order.h), and saves the layer's file afterwards. None fails.
 //
-// The belief and concept phases are built (belief_phase.cc,
-// concept_phase.cc); the other two leave their engines as they are and
-// return empty reports.
+// The belief, concept and causal phases are built (belief_phase.cc,
+// concept_phase.cc, causal_phase.cc); the policy phase leaves its engine as
+// it is and returns an empty report.
 #pragma once
 
 #include "base/env.h"
@@ -43,8 +43,12 @@ BeliefPhaseReport update_beliefs(BeliefEngine& beliefs, const CycleSnapshot& sna
 ConceptPhaseReport discover_concepts(ConceptEngine& concepts, const BeliefEngine& beliefs,
                                      const CycleSnapshot& snapshot, const CycleSdrMap& sdrs, Env& env);
 
+// Rebuilds the causal patterns from the snapshot's record-level edges, or
+// leaves the engine as it is when the corpus fingerprint has not changed
+// (causal_edges.h, causal_phase.cc). `now` (Unix seconds) stamps the
+// rebuilt patterns.
 CausalPhaseReport discover_causal_patterns(CausalEngine& causal, const BeliefEngine& beliefs,
-                                           const CycleSnapshot& snapshot);
+                                           const CycleSnapshot& snapshot, double now);
 
 PolicyPhaseReport derive_policy_hints(PolicyEngine& policies, const CausalEngine& causal,
                                       const StringKeyMap<ConceptCandidate>& concepts, const BeliefEngine& beliefs,

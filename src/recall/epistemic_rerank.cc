@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "cognitive/causal_record_index.h"
+
 namespace vesk {
 namespace {
 
@@ -46,14 +48,32 @@ FactorMap concept_factors(const ConceptEngine& concepts) {
   return factors;
 }
 
-FactorMap causal_factors(const CausalEngine& causal) {
-  FactorMap factors;
-  for (const auto& [id, p] : causal.patterns) {
-    if (p.state != CausalState::Stable) continue;
-    for (const std::string& r : p.effect_record_ids) raise_to(factors, r, 1.03f);
-    for (const std::string& r : p.cause_record_ids) raise_to(factors, r, 1.01f);
+bool any_stable(const CausalEngine& causal, const std::vector<std::string>& pattern_ids) {
+  for (const std::string& id : pattern_ids) {
+    auto it = causal.patterns.find(id);
+    if (it != causal.patterns.end() && it->second.state == CausalState::Stable) return true;
   }
-  return factors;
+  return false;
+}
+
+// The causal pass reads each result's patterns through the layer's record
+// index: the highest role among Stable patterns, effect 1.03 over cause 1.01.
+void causal_pass(std::vector<ScoredRecord>& results, const CausalEngine& causal) {
+  std::vector<float> factors(results.size(), 1.0f);
+  bool covered = false;
+  for (size_t i = 0; i < results.size(); ++i) {
+    const CausalRecordLinks* links = causal_links_for_record(causal, results[i].record.id);
+    if (!links) continue;
+    if (any_stable(causal, links->as_effect)) {
+      factors[i] = 1.03f;
+    } else if (any_stable(causal, links->as_cause)) {
+      factors[i] = 1.01f;
+    } else {
+      continue;
+    }
+    covered = true;
+  }
+  if (covered) rerank_pass(results, factors, 0.03f);
 }
 
 // The factor a hint gives its records, or 0 when it gives none.
@@ -178,7 +198,7 @@ void epistemic_rerank(std::vector<ScoredRecord>& results, size_t top_k, const Re
     else
       map_pass(results, concept_factors(context.concepts), 0.04f);
   }
-  if (context.causal_on) map_pass(results, causal_factors(context.causal), 0.03f);
+  if (context.causal_on) causal_pass(results, context.causal);
   if (context.policy_on) map_pass(results, policy_factors(context.policies), 0.02f);
 }
 

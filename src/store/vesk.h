@@ -679,6 +679,11 @@ class Vesk {
   Status set_concept_surface_mode(std::string_view mode);
   Status set_causal_rerank_mode(std::string_view mode);
   Status set_policy_rerank_mode(std::string_view mode);
+  // The causal engine's evidence mode ("strict", "temporal_cluster_recovery"
+  // or "explicit_trusted"), under the causal write lock. No file is written
+  // (the mode reaches causal.cog with the next save) and no cache cleared;
+  // it acts at the next rebuild of the causal layer.
+  Status set_causal_evidence_mode(std::string_view mode);
   // All four rerank modes Limited, or all four Off; written belief first,
   // then concept surface, causal, policy. No recall cache is cleared.
   void set_full_cognitive_stack(bool enabled);

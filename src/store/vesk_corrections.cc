@@ -96,6 +96,8 @@ Result<bool> Vesk::invalidate_causal_pattern(std::string_view pattern_id, std::s
       p.invalidated_at = old_at;
       return saved.as(ErrorKind::Runtime);
     }
+    // The index lists patterns of every state, so a change of state leaves
+    // it as it is; the rerank reads the state through it.
   }
   clear_recall_caches();
   if (audit_) (void)append_correction_entry(*audit_, "causal_pattern", pattern_id, "invalidate", reason);

@@ -186,7 +186,7 @@ MaintenanceReport Vesk::run_maintenance() {
         {
           auto beliefs = layers_.beliefs.read();
           auto causal = layers_.causal.write();
-          report.causal = discover_causal_patterns(*causal, *beliefs, snapshot);
+          report.causal = discover_causal_patterns(*causal, *beliefs, snapshot, env_.now_seconds());
           text = layer_json(*causal);
         }
         (void)save_layer_text(persistence_target_, kCausalStoreFile, text, env_);

@@ -3,6 +3,7 @@
 // classifiers, the tag taxonomy and the synonyms. None of them is persisted.
 #include <utility>
 
+#include "cognitive/causal_pattern_key.h"
 #include "model/debug_text.h"
 #include "store/vesk.h"
 #include "write/namespace_list.h"
@@ -58,6 +59,13 @@ Status Vesk::set_concept_surface_mode(std::string_view mode) {
 
 Status Vesk::set_causal_rerank_mode(std::string_view mode) {
   return store_mode(flags_.causal_rerank, parse_causal_rerank_mode(mode));
+}
+
+Status Vesk::set_causal_evidence_mode(std::string_view mode) {
+  Result<CausalEvidenceMode> parsed = parse_causal_evidence_mode(mode);
+  if (!parsed.ok()) return parsed.status();
+  layers_.causal.write()->evidence_mode = *parsed;
+  return Status::Ok();
 }
 
 Status Vesk::set_policy_rerank_mode(std::string_view mode) {

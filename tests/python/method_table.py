@@ -702,7 +702,6 @@ PENDING = {
     'Write path, record access and ingress trust': (
     ),
     'Recall variants and context rendering': (
-        'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
         'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_policy_hints',

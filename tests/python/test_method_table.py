@@ -138,6 +138,7 @@ SAMPLES = {
     "set_belief_rerank_mode": lambda d, r: (("limited",), {}),
     "set_concept_surface_mode": lambda d, r: (("inspect",), {}),
     "set_causal_rerank_mode": lambda d, r: (("limited",), {}),
+    "set_causal_evidence_mode": lambda d, r: (("strict",), {}),
     "set_policy_rerank_mode": lambda d, r: (("limited",), {}),
     "set_embedding_fn": lambda d, r: ((None,), {}),
     "set_context_dates": lambda d, r: (("first_hand",), {}),

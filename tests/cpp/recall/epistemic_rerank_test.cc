@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "cognitive/causal_record_index.h"
+
 namespace vesk {
 namespace {
 
@@ -70,6 +72,7 @@ struct Layers {
     p.cause_record_ids = std::move(causes);
     p.effect_record_ids = std::move(effects);
     causal.patterns[id] = p;
+    index_causal_records(causal);
   }
   void hint(const std::string& id, PolicyState state, PolicyActionKind kind, float strength,
             std::vector<std::string> records) {

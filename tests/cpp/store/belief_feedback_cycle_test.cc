@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fixed_env.h"
+#include "maintenance/causal_edges.h"
 #include "storage/test_dir.h"
 #include "store/vesk.h"
 #include "store/vesk_test_access.h"
@@ -27,6 +28,9 @@ TEST(BeliefFeedbackCycle, TheBeliefFileHoldsTheAdjustedBeliefs) {
     p.causal_strength = 0.8f;
     p.cause_belief_ids = {"bel"};
     layers.causal.write()->patterns["pat"] = p;
+    // The store holds no record: with the empty corpus's fingerprint the
+    // causal phase skips its rebuild and the pattern reaches the feedback.
+    layers.causal.write()->last_corpus_fingerprint = causal_corpus_fingerprint(CycleSnapshot{});
 
     MaintenanceReport report = (*v)->run_maintenance();
     EXPECT_EQ(report.feedback.beliefs_touched, 1u);
