@@ -154,10 +154,26 @@ std::vector<CapsuleToc> signed_chain(const ContainerSigningKey& key) {
   return tocs;
 }
 
-Status check_all(const std::vector<CapsuleToc>& tocs) {
+Status check_in_order(const std::vector<CapsuleToc>& tocs) {
   std::optional<SignatureChainState> chain;
   for (size_t i = 0; i < tocs.size(); ++i) VESK_RETURN_IF_ERROR(check_generation_signature(tocs[i], i, chain));
   return Status::Ok();
+}
+
+Status check_batched(const std::vector<CapsuleToc>& tocs) {
+  std::optional<SignatureChainState> chain;
+  SignatureBatch batch;
+  for (size_t i = 0; i < tocs.size(); ++i) VESK_RETURN_IF_ERROR(batch.check(tocs[i], i, chain));
+  return batch.finish();
+}
+
+// Both ways of checking a walk give the same outcome.
+Status check_all(const std::vector<CapsuleToc>& tocs) {
+  Status in_order = check_in_order(tocs);
+  Status batched = check_batched(tocs);
+  EXPECT_EQ(batched.ok(), in_order.ok());
+  EXPECT_EQ(batched.message(), in_order.message());
+  return in_order;
 }
 
 TEST(GenerationSignature, EachCheckHasItsMessage) {
@@ -196,6 +212,17 @@ TEST(GenerationSignature, EachCheckHasItsMessage) {
        }},
       {"Vesk generation 3 signature verification failed",
        [](auto& t) { t[2].authenticity->signature[0] = t[2].authenticity->signature[0] == '0' ? '1' : '0'; }},
+      // A failed signature outranks the failures of its own later checks and of later generations.
+      {"Vesk generation 3 signature verification failed",
+       [&](auto& t) {
+         resign(t[2], std::string(64, 'e'), *key);
+         t[2].authenticity->signature[0] = t[2].authenticity->signature[0] == '0' ? '1' : '0';
+       }},
+      {"Vesk generation 2 signature verification failed",
+       [](auto& t) {
+         t[1].authenticity->signature[0] = t[1].authenticity->signature[0] == '0' ? '1' : '0';
+         t[3].authenticity->algorithm = "x";
+       }},
       {"Vesk generation 3 signature chain predecessor mismatch",
        [&](auto& t) { resign(t[2], std::string(64, 'e'), *key); }},
       {"Vesk generation 3 signature chain predecessor mismatch", [&](auto& t) { resign(t[2], std::nullopt, *key); }},
