@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
   part("tag index", [&] { indexes.tags.unguarded() = TagIndex(); });
   part("SDR index", [&] { indexes.sdr_index.reset(); });
   part("record SDRs", [&] { indexes.record_sdrs.unguarded() = RecordSdrMap(); });
+  part("substring index", [&] { indexes.substrings.unguarded() = SubstringIndex(); });
   part("embeddings", [&] { indexes.embeddings.reset(); });
   part("duplicates", [&] { records.duplicates.unguarded() = DuplicateIndex(); });
   part("recall index", [&] { records.recall_index.unguarded() = RecallRecordIndex(); });

@@ -23,11 +23,16 @@ RecallRequest point_in_time_request(const std::string& query, std::optional<uint
                        .min_strength = min_strength.value_or(0.1f)};
 }
 
-PyObject* items_of(const Result<std::vector<ScoredRecord>>& results, bool with_trust) {
+// `concepts` holds one list per result (recall_at's concept annotation), or
+// nothing.
+PyObject* items_of(const Result<std::vector<ScoredRecord>>& results, bool with_trust,
+                   const std::vector<std::vector<SurfacedConcept>>& concepts = {}) {
   if (!results.ok()) return raise(results.status());
   JsonValue::Array items;
   items.reserve(results->size());
   for (const ScoredRecord& r : *results) items.emplace_back(point_in_time_recall_item(r, with_trust));
+  for (size_t i = 0; i < concepts.size() && i < items.size(); ++i)
+    append_concept_entries(items[i].as_object(), concepts[i]);
   return to_py(items);
 }
 
@@ -39,8 +44,13 @@ PyObject* recall_at(Vesk& self, std::string query, double timestamp, std::option
   RecallRequest request = point_in_time_request(query, top_k, min_strength, expand_connections);
   request.session_id = std::move(session_id);
   request.namespaces = std::move(filter.names);
-  Result<std::vector<ScoredRecord>> results = without_gil([&] { return self.recall_at(request, timestamp); });
-  return items_of(results, true);
+  std::vector<std::vector<SurfacedConcept>> concepts;
+  Result<std::vector<ScoredRecord>> results = without_gil([&] {
+    Result<std::vector<ScoredRecord>> r = self.recall_at(request, timestamp);
+    if (r.ok()) concepts = self.surfaced_concepts_for_results(*r);
+    return r;
+  });
+  return items_of(results, true, concepts);
 }
 constexpr Method kRecallAt{"Vesk",
                            "recall_at($self, query, timestamp, top_k=None, min_strength=None, "

@@ -51,9 +51,16 @@ PyObject* recall_structured(Vesk& self, std::string query, std::optional<uint64_
   if (!convert_namespaces(namespace_, namespaces)) return nullptr;
   std::optional<size_t> k;
   if (top_k) k = static_cast<size_t>(*top_k);
+  // Each item carries the surfaced concepts listing its record while the
+  // concept surface is on; the surface is computed once for the answer.
   JsonValue::Array items = without_gil([&] {
-    return structured_recall_items(self.recall_structured(query, k, min_strength, expand_connections,
-                                                          std::move(session_id), std::move(namespaces)));
+    const std::vector<ScoredRecord> results =
+        self.recall_structured(query, k, min_strength, expand_connections, std::move(session_id),
+                               std::move(namespaces));
+    const std::vector<std::vector<SurfacedConcept>> concepts = self.surfaced_concepts_for_results(results);
+    JsonValue::Array out = structured_recall_items(results);
+    for (size_t i = 0; i < concepts.size(); ++i) append_concept_entries(out[i].as_object(), concepts[i]);
+    return out;
   });
   return to_py(items);
 }

@@ -134,7 +134,8 @@ PyMethodDef* vesk_methods() {
                               relation_methods(), entity_methods(),
                               family_methods(),
                               reflection_methods(), health_digest_methods(),
-                              contradiction_review_methods(), research_methods(), project_methods()}) {
+                              contradiction_review_methods(), research_methods(), project_methods(),
+                              concept_methods(), structured_recall_methods()}) {
       rows.insert(rows.end(), family.begin(), family.end());
     }
     rows.push_back(PyMethodDef{});

@@ -70,6 +70,7 @@ MethodRows statistics_methods();  // statistics_methods.cc: statistics, salience
 MethodRows record_edit_methods();     // record_edit_methods.cc: update, supersede, validity, feedback
 MethodRows belief_methods();          // belief_methods.cc: belief lookup, claim threshold, instability, clusters,
                                       // recently corrected beliefs
+MethodRows concept_methods();         // concept_methods.cc: surfaced concepts
 MethodRows removal_methods();         // removal_methods.cc: delete, purge_record
 MethodRows policy_report_methods();   // policy_report_methods.cc: policy pressure and lifecycle
 MethodRows point_in_time_methods();   // point_in_time_methods.cc: recall_at, recall_as_of
@@ -84,5 +85,6 @@ MethodRows health_digest_methods();   // health_digest_methods.cc: the memory he
 MethodRows contradiction_review_methods();  // contradiction_review_methods.cc: the review queue
 MethodRows research_methods();        // research_methods.cc: research projects and their findings
 MethodRows project_methods();         // project_methods.cc: project notes, tasks, todos and views
+MethodRows structured_recall_methods();  // structured_recall_methods.cc: full, provenance-ranked, access-controlled, applicability recall
 
 }  // namespace vesk::py

@@ -29,6 +29,66 @@ class _StructuredRecallItem(TypedDict):
     source: NotRequired[str]
     concepts: NotRequired[list[dict[str, object]]]
 
+class _FullRecallItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    tags: list[str]
+    source_type: str
+    metadata: dict[str, str]
+    trust: NotRequired[str]
+    source: NotRequired[str]
+    concepts: NotRequired[list[dict[str, object]]]
+
+class _AclRecallItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    namespace: str
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+
+class _AccessDenial(TypedDict):
+    record_id: str
+    namespace: str
+    allowed: bool
+    reason: str
+    policy_version: str | None
+
+class _AclRecallAnswer(TypedDict):
+    enforcement_mode: Literal["enforce", "audit"]
+    evaluated_count: int
+    denied_count: int
+    results: list[_AclRecallItem]
+    audit_decisions: list[_AccessDenial]
+
+class _ProvenanceRankedItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    effective_score: float
+    base_score: float
+    provenance: Literal["lived_consequence", "external_source", "model_generated"]
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    tags: list[str]
+    source_type: str
+
+class _ApplicabilityRecallItem(TypedDict):
+    id: str
+    content: str
+    score: float
+    level: Literal["WORKING", "DECISIONS", "DOMAIN", "IDENTITY"]
+    strength: float
+    salience: float
+    tags: list[str]
+    source_type: str
+    namespace: str
+    semantic_type: str
+    metadata: dict[str, str]
+    applicability: _ApplicabilityDecision
+
 class _NamespaceBeliefSummary(TypedDict):
     resolved: int
     unresolved: int
@@ -771,6 +831,10 @@ class Vesk:
         self, namespace: str | None = None, limit: int | None = None
     ) -> list[ContradictionCluster]: ...
     def get_belief_instability_summary(self) -> BeliefInstabilitySummary: ...
+    def get_surfaced_concepts(self, limit: int | None = None) -> list[SurfacedConcept]: ...
+    def get_surfaced_concepts_for_namespace(
+        self, namespace: str, limit: int | None = None
+    ) -> list[SurfacedConcept]: ...
     def get_high_volatility_beliefs(
         self, min_volatility: float | None = None, limit: int | None = None
     ) -> list[_BeliefDict]: ...
@@ -828,6 +892,55 @@ class Vesk:
         session_id: str | None = None,
         namespace: _Namespaces = None,
     ) -> list[_StructuredRecallItem]: ...
+    def recall_full(
+        self,
+        query: str,
+        top_k: int | None = None,
+        include_failures: bool | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[_FullRecallItem]: ...
+    def recall_structured_acl(
+        self,
+        query: str,
+        enforcement_mode: Literal["enforce", "audit"] = "enforce",
+        subject_id: str | None = None,
+        roles: list[str] | tuple[str, ...] | None = None,
+        groups: list[str] | tuple[str, ...] | None = None,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> _AclRecallAnswer: ...
+    def recall_provenance_ranked(
+        self,
+        query: str,
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[_ProvenanceRankedItem]:
+        """Recall re-ranked by born-from-collision provenance. Same shape as
+        `recall_structured`, plus `base_score` (pre-provenance relevance),
+        `effective_score` (after the provenance multiplier), and `provenance`
+        ("lived_consequence" | "external_source" | "model_generated"). Results
+        are ordered by `effective_score` desc."""
+    def recall_with_applicability(
+        self,
+        query: str,
+        current_state: dict[str, list[str] | tuple[str, ...]],
+        top_k: int | None = None,
+        min_strength: float | None = None,
+        expand_connections: bool | None = None,
+        session_id: str | None = None,
+        namespace: _Namespaces = None,
+    ) -> list[_ApplicabilityRecallItem]:
+        """Recall without changing ranking and annotate each result with
+        applicability details."""
     def recall_at(
         self,
         query: str,

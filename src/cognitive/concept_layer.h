@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/string_hash.h"
+#include "cognitive/surfaced_concept.h"
 
 namespace vesk {
 
@@ -41,6 +42,21 @@ struct ConceptCandidate {
   bool operator==(const ConceptCandidate&) const = default;
 };
 
+// Derived from the candidates and never persisted: every record listed by a
+// Stable candidate, or by a Candidate scoring at least 0.7, with the
+// strongest such state (Stable over Candidate). The recall reranking looks
+// records up here instead of walking every candidate on every recall.
+// `indexed_concepts` is the number of candidates it was built from.
+// The index also keeps the layer's surfaced concepts of all namespaces at
+// the default limit (concept_surface.h), which the recall annotation would
+// otherwise compute again on every recall.
+struct ConceptRecordIndex {
+  StringKeyMap<ConceptState> strongest_state;
+  std::vector<SurfacedConcept> surfaced;
+  size_t indexed_concepts = 0;
+  bool built = false;
+};
+
 struct ConceptEngine {
   StringKeyMap<ConceptCandidate> concepts;  // id -> candidate, all three states
   StringMap key_index;                      // key -> id
@@ -48,8 +64,21 @@ struct ConceptEngine {
   ConceptSimilarityMode similarity_mode = ConceptSimilarityMode::CanonicalFeature;
   ConceptPartitionMode partition_mode = ConceptPartitionMode::Standard;
   ConceptUnionMode union_mode = ConceptUnionMode::Standard;
+  // Rebuilt (index_concept_records) wherever `concepts` is replaced, loaded
+  // or purged; not part of equality.
+  ConceptRecordIndex record_index;
 
-  bool operator==(const ConceptEngine&) const = default;
+  bool operator==(const ConceptEngine& o) const {
+    return concepts == o.concepts && key_index == o.key_index && seed_mode == o.seed_mode &&
+           similarity_mode == o.similarity_mode && partition_mode == o.partition_mode && union_mode == o.union_mode;
+  }
 };
+
+// Rebuilds the engine's record index from its candidates.
+void index_concept_records(ConceptEngine& engine);
+
+// The record index when it matches the candidates, else null (an engine
+// whose candidates were set without reindexing).
+const ConceptRecordIndex* concept_record_index(const ConceptEngine& engine);
 
 }  // namespace vesk

@@ -1,5 +1,7 @@
 #include "maintenance/concept_surface_telemetry.h"
 
+#include "cognitive/concept_surface.h"
+
 namespace vesk {
 
 ConceptSurfaceTelemetry concept_surface_telemetry(ConceptSurfaceMode mode, const Guarded<ConceptEngine>& concepts,
@@ -11,11 +13,12 @@ ConceptSurfaceTelemetry concept_surface_telemetry(ConceptSurfaceMode mode, const
     default: out.mode = "Off"; break;
   }
   if (mode == ConceptSurfaceMode::Inspect || mode == ConceptSurfaceMode::Limited) {
-    // The concept layer surfaces no concept yet: it keeps no surfacing
-    // eligibility, so the surfaced set (at most 10, all namespaces) is empty.
-    [[maybe_unused]] auto layer = concepts.read();
-    out.surfaced_concepts_available = 0;
-    out.surfaced_namespaces = 0;
+    auto layer = concepts.read();
+    const std::vector<SurfacedConcept> surfaced = surface_concepts(layer->concepts, std::nullopt, std::nullopt);
+    StringSet namespaces;
+    for (const SurfacedConcept& c : surfaced) namespaces.insert(c.namespace_);
+    out.surfaced_concepts_available = surfaced.size();
+    out.surfaced_namespaces = namespaces.size();
   }
   out.global_calls_since_last_cycle = counters.global_calls_since_last_cycle.exchange(0);
   out.namespace_calls_since_last_cycle = counters.namespace_calls_since_last_cycle.exchange(0);

@@ -11,12 +11,22 @@ namespace {
 
 bool weak(float strength) { return !(strength >= kWeakStrength); }  // NaN is weak
 
-void erase_links(Record& r, const StringSet& gone, bool weak_too) {
+// Drops the links of `r` to records in `gone` and, with `fade`, the weak
+// ones too while the rest fade: the floor is tested on the weight before
+// this pass's fade, so each link is looked at once.
+void erase_links(Record& r, const StringSet& gone, bool fade) {
   std::vector<std::string> drop;
-  for (const auto& [target, weight] : r.connections)
-    if ((weak_too && !(weight >= kWeakLink)) || gone.contains(target)) drop.push_back(target);
-  for (const auto& [target, type] : r.connection_types)
-    if (gone.contains(target)) drop.push_back(target);
+  const bool any_gone = !gone.empty();
+  for (auto& [target, weight] : r.connections) {
+    if ((fade && !(weight >= kWeakLink)) || (any_gone && gone.contains(target))) {
+      drop.push_back(target);
+    } else if (fade) {
+      weight *= kLinkFade;
+    }
+  }
+  if (any_gone)
+    for (const auto& [target, type] : r.connection_types)
+      if (gone.contains(target)) drop.push_back(target);
   for (const std::string& target : drop) {
     r.connections.erase(target);
     r.connection_types.erase(target);
@@ -46,10 +56,7 @@ DecayPass decay_by_level(RecordMap& records, const StringSet& protected_tags) {
   }
   // Probed once per link: a hash set, not the list.
   const StringSet gone(out.removed.begin(), out.removed.end());
-  for (auto& [id, r] : records) {
-    erase_links(r, gone, /*weak_too=*/true);
-    for (auto& [target, weight] : r.connections) weight *= kLinkFade;
-  }
+  for (auto& [id, r] : records) erase_links(r, gone, /*fade=*/true);
   remove_all(records, out.removed);
   return out;
 }
@@ -63,7 +70,7 @@ DecayPass decay_by_route(RecordMap& records, const StringSet& protected_tags) {
   }
   if (!out.removed.empty()) {
     const StringSet gone(out.removed.begin(), out.removed.end());
-    for (auto& [id, r] : records) erase_links(r, gone, /*weak_too=*/false);
+    for (auto& [id, r] : records) erase_links(r, gone, /*fade=*/false);
   }
   remove_all(records, out.removed);
   return out;

@@ -39,18 +39,25 @@ struct Outcome {
   int64_t conflict = 0;
 };
 
-// What one neighbour adds. `relation` is null when neither keeps a type.
+// What a relation type says of a pair, read once per type entry.
+enum Relation : uint8_t { kNoRelation = 0, kConflictRelation, kSupportRelation, kOtherRelation };
+
+Relation relation_of(std::string_view type) {
+  if (type == "coactivation" || type == "associative" || type == "causal") return kSupportRelation;
+  if (type.find("conflict") != std::string_view::npos || type.find("contradict") != std::string_view::npos) {
+    return kConflictRelation;
+  }
+  return kOtherRelation;
+}
+
+// What one neighbour adds.
 Outcome judge(uint32_t shared, bool either_contradiction, bool working_identity, bool same_semantic,
-              const CompactString* relation, bool strong) {
-  if (shared == 0 && !relation && !strong) return {};
-  const bool relation_conflict = relation && (relation->view().find("conflict") != std::string_view::npos ||
-                                              relation->view().find("contradict") != std::string_view::npos);
-  if (relation_conflict || (either_contradiction && shared >= 2) || (shared >= 1 && working_identity)) {
+              Relation relation, bool strong) {
+  if (shared == 0 && relation == kNoRelation && !strong) return {};
+  if (relation == kConflictRelation || (either_contradiction && shared >= 2) || (shared >= 1 && working_identity)) {
     return {0, 1};
   }
-  const bool relation_support =
-      relation && (*relation == "coactivation" || *relation == "associative" || *relation == "causal");
-  if ((shared >= 1 && same_semantic) || relation_support || shared >= 2) return {1, 0};
+  if ((shared >= 1 && same_semantic) || relation == kSupportRelation || shared >= 2) return {1, 0};
   return {};
 }
 
@@ -139,7 +146,7 @@ uint32_t shared_tags(const std::vector<uint32_t>& a, const std::vector<uint32_t>
 // (nothing links the two either way).
 Outcome judge_tag_mate(const Live& r, const Live& n, uint32_t shared) {
   return judge(shared, r.contradiction || n.contradiction, opposite(r.level) == n.level,
-               r.semantic == n.semantic, nullptr, false);
+               r.semantic == n.semantic, kNoRelation, false);
 }
 
 // A tag subset of one namespace (and, for the per-type table, of one
@@ -212,32 +219,45 @@ class Counter {
       for (uint32_t t : live_[i].tags) by_tag_[t].push_back(i);
     // Each record's links and relation types, by neighbour number, and the
     // same seen from the target: a tag-mate that links to R, or keeps a
-    // relation type for it, is judged one by one.
-    out_.resize(live_.size());
-    in_.resize(live_.size());
+    // relation type for it, is judged one by one. Both kinds are kept flat,
+    // record after record, as the store holds millions of links.
+    out_start_.assign(live_.size() + 1, 0);
+    std::vector<Edge> mine;
+    size_t entries = 0;  // at most, a target with both kinds being one edge
+    for (const Live& l : live_) entries += l.record->connections.size() + l.record->connection_types.size();
+    out_.reserve(entries);
     for (uint32_t i = 0; i < live_.size(); ++i) {
       const Record& r = *live_[i].record;
       // Links and types are walked, not looked up in each other: a target
       // with both has two entries, merged after the sort.
-      std::vector<Edge>& out = out_[i];
+      mine.clear();
       for (const auto& [target, w] : r.connections)
-        if (uint32_t t = find(target); t != kNone) out.push_back({t, w, true, nullptr});
+        if (uint32_t t = find(target); t != kNone) mine.push_back({t, w, true, kNoRelation});
       for (const auto& [target, type] : r.connection_types)
-        if (uint32_t t = find(target); t != kNone) out.push_back({t, 0.0f, false, &type});
-      std::sort(out.begin(), out.end(), [](const Edge& a, const Edge& b) {
+        if (uint32_t t = find(target); t != kNone) mine.push_back({t, 0.0f, false, relation_of(type)});
+      std::sort(mine.begin(), mine.end(), [](const Edge& a, const Edge& b) {
         return a.other != b.other ? a.other < b.other : a.has_weight > b.has_weight;
       });
-      size_t kept = 0;
-      for (size_t k = 0; k < out.size(); ++k) {
-        if (kept > 0 && out[kept - 1].other == out[k].other) {
-          out[kept - 1].type = out[k].type;  // the link's entry takes the type
+      for (const Edge& e : mine) {
+        if (out_.size() > out_start_[i] && out_.back().other == e.other) {
+          out_.back().relation = e.relation;  // the link's entry takes the type
         } else {
-          out[kept++] = out[k];
+          out_.push_back(e);
         }
       }
-      out.resize(kept);
-      for (const Edge& e : out_[i]) in_[e.other].push_back({i, e.weight, e.has_weight, e.type});
+      out_start_[i + 1] = static_cast<uint32_t>(out_.size());
     }
+    // The same edges seen from their targets, by source in record order.
+    in_start_.assign(live_.size() + 1, 0);
+    for (const Edge& e : out_) ++in_start_[e.other + 1];
+    for (size_t i = 0; i < live_.size(); ++i) in_start_[i + 1] += in_start_[i];
+    in_.resize(out_.size());
+    std::vector<uint32_t> fill(in_start_.begin(), in_start_.end() - 1);
+    for (uint32_t i = 0; i < live_.size(); ++i)
+      for (uint32_t k = out_start_[i]; k < out_start_[i + 1]; ++k) {
+        const Edge& e = out_[k];
+        in_[fill[e.other]++] = {i, e.weight, e.has_weight, e.relation};
+      }
   }
 
   std::vector<EpistemicCounts> run() {
@@ -345,7 +365,7 @@ class Counter {
         const int64_t n_other = r.contradiction ? n_total - n_contra : n_total - n_contra - n_same;
         auto add_class = [&](int64_t count, bool contradiction, bool same_semantic) {
           if (count == 0) return;
-          const Outcome o = judge(shared, r.contradiction || contradiction, wi, same_semantic, nullptr, false);
+          const Outcome o = judge(shared, r.contradiction || contradiction, wi, same_semantic, kNoRelation, false);
           support_[i] += o.support * count;
           conflict_[i] += o.conflict * count;
         };
@@ -362,14 +382,16 @@ class Counter {
   // R's entry for N with N's entry for R.
   void judge_linked(uint32_t i) {
     const Live& r = live_[i];
-    const std::vector<Edge>& out = out_[i];
-    const std::vector<Edge>& in = in_[i];
+    const Edge* out = out_.data() + out_start_[i];
+    const Edge* in = in_.data() + in_start_[i];
+    const size_t out_size = out_start_[i + 1] - out_start_[i];
+    const size_t in_size = in_start_[i + 1] - in_start_[i];
     size_t a = 0, b = 0;
-    while (a < out.size() || b < in.size()) {
-      const uint32_t j = b == in.size() || (a < out.size() && out[a].other <= in[b].other) ? out[a].other
-                                                                                             : in[b].other;
-      const Edge* mine = a < out.size() && out[a].other == j ? &out[a++] : nullptr;
-      const Edge* theirs = b < in.size() && in[b].other == j ? &in[b++] : nullptr;
+    while (a < out_size || b < in_size) {
+      const uint32_t j = b == in_size || (a < out_size && out[a].other <= in[b].other) ? out[a].other
+                                                                                       : in[b].other;
+      const Edge* mine = a < out_size && out[a].other == j ? &out[a++] : nullptr;
+      const Edge* theirs = b < in_size && in[b].other == j ? &in[b++] : nullptr;
       const Live& n = live_[j];
       if (n.ns != r.ns) continue;
       const uint32_t shared = shared_tags(r.tags, n.tags);
@@ -381,7 +403,8 @@ class Counter {
         support_[i] -= o.support;
         conflict_[i] -= o.conflict;
       }
-      const CompactString* relation = mine && mine->type ? mine->type : (theirs ? theirs->type : nullptr);
+      const Relation relation =
+          mine && mine->relation != kNoRelation ? mine->relation : (theirs ? theirs->relation : kNoRelation);
       bool strong = false;
       if (linked_by_r) {
         strong = mine->weight >= kStrongLink;
@@ -397,15 +420,19 @@ class Counter {
   IdNumbers index_{0};
   std::vector<std::vector<uint32_t>> by_tag_;
   // A link or relation type between two live records: the other record, the
-  // weight when there is a link, the type when one is kept.
+  // weight when there is a link, what the type says when one is kept.
   struct Edge {
     uint32_t other = 0;
     float weight = 0.0f;
     bool has_weight = false;
-    const CompactString* type = nullptr;
+    Relation relation = kNoRelation;
   };
-  std::vector<std::vector<Edge>> out_;
-  std::vector<std::vector<Edge>> in_;
+  // Record i's edges are out_[out_start_[i]] up to out_[out_start_[i + 1]],
+  // by neighbour number; in_ likewise holds the edges that point at it.
+  std::vector<Edge> out_;
+  std::vector<uint32_t> out_start_;
+  std::vector<Edge> in_;
+  std::vector<uint32_t> in_start_;
   uint32_t contradiction_ = 0;
   std::unordered_map<SubsetKey, AllTypesCell, SubsetKeyHash> all_types_;
   std::unordered_map<SubsetKey, SameTypeCell, SubsetKeyHash> same_type_;

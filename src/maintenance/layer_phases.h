@@ -11,8 +11,9 @@
 // holds its engine's write lock and the others' read locks around the call
 // (store/lock_order.h), and saves the layer's file afterwards. None fails.
 //
-// The belief phase is built (belief_phase.cc); the other three leave their
-// engines as they are and return empty reports.
+// The belief and concept phases are built (belief_phase.cc,
+// concept_phase.cc); the other two leave their engines as they are and
+// return empty reports.
 #pragma once
 
 #include "base/env.h"
@@ -36,8 +37,11 @@ namespace vesk {
 BeliefPhaseReport update_beliefs(BeliefEngine& beliefs, const CycleSnapshot& snapshot, const CycleSdrMap& sdrs,
                                  Env& env, ClaimPairCounts* pairs = nullptr);
 
+// Replaces the concept layer's candidates with those the stable beliefs now
+// support (cognitive/concept_seeds.h, concept_clustering.h,
+// concept_candidates.h); `env` gives the candidates' build time.
 ConceptPhaseReport discover_concepts(ConceptEngine& concepts, const BeliefEngine& beliefs,
-                                     const CycleSnapshot& snapshot, const CycleSdrMap& sdrs);
+                                     const CycleSnapshot& snapshot, const CycleSdrMap& sdrs, Env& env);
 
 CausalPhaseReport discover_causal_patterns(CausalEngine& causal, const BeliefEngine& beliefs,
                                            const CycleSnapshot& snapshot);

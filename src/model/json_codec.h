@@ -207,8 +207,16 @@ struct TextKeyMapCodec {
   static void write(JsonWriter& w, const Map& m) {
     w.begin_object();
     for (const auto& [k, v] : m) {
-      w.key(k);
-      JsonCodec<V>::write(w, v);
+      // Link maps and metadata, most of a record's text, take the writer's
+      // one-append members.
+      if constexpr (std::is_same_v<V, float>) {
+        w.f32_member(k, v);
+      } else if constexpr (std::is_same_v<V, std::string>) {
+        w.string_member(k, v);
+      } else {
+        w.key(k);
+        JsonCodec<V>::write(w, v);
+      }
     }
     w.end_object();
   }

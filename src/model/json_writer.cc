@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "model/json_number.h"
 #include "model/json_scan.h"
@@ -73,6 +74,54 @@ void JsonWriter::key(std::string_view k) {
   else
     out_.push_back(':');
   after_key_ = true;
+}
+
+namespace {
+
+// The longest key or text value the member fast paths take.
+constexpr size_t kShortText = 64;
+
+bool short_plain(std::string_view s) {
+  return s.size() <= kShortText && json_scan_plain(s.data(), 0, s.size()) == s.size();
+}
+
+}  // namespace
+
+char* JsonWriter::member_head(char* p, std::string_view k) {
+  if (nonempty_.back()) *p++ = ',';
+  nonempty_.back() = true;
+  *p++ = '"';
+  std::memcpy(p, k.data(), k.size());
+  p += k.size();
+  *p++ = '"';
+  *p++ = ':';
+  return p;
+}
+
+void JsonWriter::f32_member(std::string_view k, float v) {
+  if (pretty_ || !std::isfinite(v) || !short_plain(k)) {
+    key(k);
+    f32(v);
+    return;
+  }
+  char buf[kShortText + 4 + kJsonF32Room];
+  char* p = write_json_f32(member_head(buf, k), v);
+  out_.append(buf, static_cast<size_t>(p - buf));
+}
+
+void JsonWriter::string_member(std::string_view k, std::string_view v) {
+  if (pretty_ || !short_plain(k) || !short_plain(v)) {
+    key(k);
+    string(v);
+    return;
+  }
+  char buf[2 * kShortText + 6];
+  char* p = member_head(buf, k);
+  *p++ = '"';
+  std::memcpy(p, v.data(), v.size());
+  p += v.size();
+  *p++ = '"';
+  out_.append(buf, static_cast<size_t>(p - buf));
 }
 
 void JsonWriter::open(char c) {

@@ -53,6 +53,12 @@ class JsonWriter {
   // A value that is already JSON text (written verbatim).
   void raw(std::string_view json) { before_value(); out_.append(json); }
 
+  // An object member, the same text as key(k) and then f32(v) or string(v),
+  // appended at once when the texts are short and need no escaping: the
+  // writers of link maps, where a record's text is mostly such members.
+  void f32_member(std::string_view k, float v);
+  void string_member(std::string_view k, std::string_view v);
+
   std::string& buffer() { return out_; }
 
   // Appends s as a quoted, escaped JSON string.
@@ -64,6 +70,8 @@ class JsonWriter {
   void before_value();
   void newline_indent();
   void non_finite();
+  // Writes ',' when due and '"k":' at p; returns the end. k is plain.
+  char* member_head(char* p, std::string_view k);
 
   std::string& out_;
   bool pretty_;

@@ -3,8 +3,11 @@
 // annotation never reorders or drops a result.
 #pragma once
 
+#include <vector>
+
 #include "audit/applicability.h"
 #include "model/record.h"
+#include "model/scored_record.h"
 
 namespace vesk {
 
@@ -15,5 +18,10 @@ struct ApplicabilityEntry {
 
   bool operator==(const ApplicabilityEntry&) const = default;
 };
+
+// Each result with its decision for the current state (evaluate_requirements),
+// in the answer's order, none dropped. Takes the records over.
+std::vector<ApplicabilityEntry> annotate_applicability(std::vector<ScoredRecord> answer,
+                                                       const CurrentState& current_state);
 
 }  // namespace vesk

@@ -98,6 +98,20 @@ void map_pass(std::vector<ScoredRecord>& results, const FactorMap& map, float wi
   if (covered) rerank_pass(results, factors, window);
 }
 
+// The concept pass from the layer's record index: the same factors as
+// concept_factors, looked up per result instead of built per recall.
+void concept_index_pass(std::vector<ScoredRecord>& results, const ConceptRecordIndex& index) {
+  std::vector<float> factors(results.size(), 1.0f);
+  bool covered = false;
+  for (size_t i = 0; i < results.size(); ++i) {
+    auto it = index.strongest_state.find(results[i].record.id);
+    if (it == index.strongest_state.end()) continue;
+    factors[i] = it->second == ConceptState::Stable ? 1.04f : 1.02f;
+    covered = true;
+  }
+  if (covered) rerank_pass(results, factors, 0.04f);
+}
+
 }  // namespace
 
 void rerank_pass(std::vector<ScoredRecord>& results, const std::vector<float>& factors, float window) {
@@ -158,8 +172,12 @@ void epistemic_rerank(std::vector<ScoredRecord>& results, size_t top_k, const Re
     }
     if (covered) rerank_pass(results, factors, 0.05f);
   }
-  if (context.concept_mode == ConceptSurfaceMode::Limited)
-    map_pass(results, concept_factors(context.concepts), 0.04f);
+  if (context.concept_mode == ConceptSurfaceMode::Limited) {
+    if (const ConceptRecordIndex* index = concept_record_index(context.concepts))
+      concept_index_pass(results, *index);
+    else
+      map_pass(results, concept_factors(context.concepts), 0.04f);
+  }
   if (context.causal_on) map_pass(results, causal_factors(context.causal), 0.03f);
   if (context.policy_on) map_pass(results, policy_factors(context.policies), 0.02f);
 }

@@ -10,6 +10,13 @@ namespace {
 
 JsonValue optional_time(const std::optional<double>& t) { return t ? JsonValue(*t) : JsonValue(); }
 
+JsonValue::Array text_list(const std::vector<std::string>& texts) {
+  JsonValue::Array out;
+  out.reserve(texts.size());
+  for (const std::string& t : texts) out.emplace_back(t);
+  return out;
+}
+
 }  // namespace
 
 JsonObject structured_recall_item(const ScoredRecord& result) {
@@ -67,6 +74,28 @@ JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results) 
   items.reserve(results.size());
   for (const ScoredRecord& r : results) items.emplace_back(structured_recall_item(r));
   return items;
+}
+
+void append_concept_entries(JsonObject& item, std::span<const SurfacedConcept> concepts) {
+  if (concepts.empty()) return;
+  JsonValue::Array entries;
+  entries.reserve(concepts.size());
+  for (const SurfacedConcept& c : concepts) {
+    JsonObject e;
+    e.reserve(10);
+    e.append("id", c.id);
+    e.append("key", c.key);
+    e.append("state", c.state);
+    e.append("namespace", c.namespace_);
+    e.append("semantic_type", c.semantic_type);
+    e.append("core_terms", text_list(c.core_terms));
+    e.append("tags", text_list(c.tags));
+    e.append("abstraction_score", c.abstraction_score);
+    e.append("confidence", c.confidence);
+    e.append("cluster_size", c.cluster_size);
+    entries.emplace_back(std::move(e));
+  }
+  item.append("concepts", std::move(entries));
 }
 
 }  // namespace vesk

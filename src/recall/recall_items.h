@@ -4,6 +4,7 @@
 
 #include <span>
 
+#include "cognitive/surfaced_concept.h"
 #include "model/json_value.h"
 #include "model/scored_record.h"
 
@@ -24,5 +25,11 @@ JsonValue::Array structured_recall_items(std::span<const ScoredRecord> results);
 // "superseded_at" (null when unset), "source_type"; with `with_trust`, then
 // "trust" with the metadata text "trust_score" when the record has it.
 JsonObject point_in_time_recall_item(const ScoredRecord& result, bool with_trust);
+
+// Adds "concepts" to an item: one surfaced concept entry per concept ("id",
+// "key", "state", "namespace", "semantic_type", "core_terms", "tags",
+// "abstraction_score", "confidence", "cluster_size"), in order; nothing
+// when the list is empty.
+void append_concept_entries(JsonObject& item, std::span<const SurfacedConcept> concepts);
 
 }  // namespace vesk

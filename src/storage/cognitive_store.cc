@@ -17,11 +17,24 @@ namespace {
 
 Status closed_error() { return Status::Runtime("Cognitive store is closed"); }
 
-// Appends a frame head for `stored` to out, then the stored bytes.
-void append_frame(std::string& out, uint8_t kind, std::string_view stored) {
+// A payload whose sealed form would not fit the frame's 32-bit length.
+Status check_frame_payload(std::string_view payload) {
+  if (payload.size() > std::numeric_limits<uint32_t>::max() - kEncryptionOverhead - kSealMagic.size()) {
+    return Status::Runtime("Cognitive frame payload too large");
+  }
+  return Status::Ok();
+}
+
+// The head of a frame: kind, payload length, payload checksum.
+void append_frame_head(std::string& out, uint8_t kind, std::string_view stored) {
   out.push_back(static_cast<char>(kind));
   put_le<uint32_t>(&out, static_cast<uint32_t>(stored.size()));
   put_le<uint32_t>(&out, crc32_ieee(stored));
+}
+
+// Appends a frame head for `stored` to out, then the stored bytes.
+void append_frame(std::string& out, uint8_t kind, std::string_view stored) {
+  append_frame_head(out, kind, stored);
   out.append(stored);
 }
 
@@ -183,9 +196,7 @@ Result<std::unique_ptr<CognitiveStore>> CognitiveStore::open(const fs::path& dir
 }
 
 Result<std::string> CognitiveStore::stored_form(std::string_view payload) const {
-  if (payload.size() > std::numeric_limits<uint32_t>::max() - kEncryptionOverhead - kSealMagic.size()) {
-    return Status::Runtime("Cognitive frame payload too large");
-  }
+  VESK_RETURN_IF_ERROR(check_frame_payload(payload));
   return seal_payload(key_.get(), payload);
 }
 
@@ -195,18 +206,35 @@ Status CognitiveStore::append_cognitive_frame(FrameKind kind, std::string_view p
 }
 
 Status CognitiveStore::append_cognitive_frames(std::span<const Frame> frames, bool force) {
-  std::string bytes;
+  // A plain payload is written from the caller's bytes: a maintenance batch
+  // can be hundreds of megabytes, and each copy of it costs as much as the
+  // write. Only a sealed payload is a new string.
+  std::vector<std::string> sealed;
+  std::vector<std::string_view> stored;
+  sealed.reserve(frames.size());
+  stored.reserve(frames.size());
   for (const Frame& f : frames) {
-    auto stored = stored_form(f.payload);
-    if (!stored.ok()) return stored.status();
-    bytes.reserve(bytes.size() + kFrameHeadSize + stored->size());
-    append_frame(bytes, static_cast<uint8_t>(f.kind), *stored);
+    if (key_) {
+      auto s = stored_form(f.payload);
+      if (!s.ok()) return s.status();
+      sealed.push_back(std::move(s).value());
+      stored.push_back(sealed.back());
+    } else {
+      VESK_RETURN_IF_ERROR(check_frame_payload(f.payload));
+      stored.push_back(f.payload);
+    }
   }
+  std::string heads;
+  for (size_t i = 0; i < frames.size(); ++i) append_frame_head(heads, static_cast<uint8_t>(frames[i].kind), stored[i]);
 
   std::lock_guard<std::mutex> g(writer_mu_);
   if (!writer_) return closed_error();
   const uint64_t mark = writer_->position();
-  Status st = writer_->write(bytes);
+  Status st = Status::Ok();
+  for (size_t i = 0; i < frames.size() && st.ok(); ++i) {
+    st = writer_->write(std::string_view(heads).substr(i * kFrameHeadSize, kFrameHeadSize));
+    if (st.ok()) st = writer_->write(stored[i]);
+  }
   if (st.ok()) st = writer_->flush_buffer();
   if (st.ok() && force) st = writer_->file().sync();
   if (!st.ok()) {

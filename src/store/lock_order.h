@@ -11,7 +11,7 @@
 //   records                      the record map
 //   duplicates                   only while records is held for writing
 //   recall index                 while records is held, or alone
-//   n-gram -> terms -> tags -> id map -> record SDRs
+//   n-gram -> terms -> tags -> id map -> record SDRs -> substrings
 //   sessions                     after records (post-recall bookkeeping)
 //   belief -> concept -> causal -> policy layers
 //   previous belief -> concept -> causal -> policy ids   (a cycle's stability step)
@@ -47,6 +47,7 @@ inline constexpr LockRank kTerms{24, "term index"};
 inline constexpr LockRank kTags{25, "tag index"};
 inline constexpr LockRank kIdMap{26, "id map"};
 inline constexpr LockRank kRecordSdrs{27, "record SDRs"};
+inline constexpr LockRank kSubstrings{28, "substring index"};
 inline constexpr LockRank kSessions{30, "sessions"};
 inline constexpr LockRank kBeliefs{40, "belief layer"};
 inline constexpr LockRank kConcepts{41, "concept layer"};

@@ -69,6 +69,7 @@ void RecordChanges::Batch::index_inserted(NewRecord& n) {
   if (!r.tags.empty()) p.indexes.tags.write()->add(r.id, r.tags);
   p.records.id_map.write()->insert_or_assign(r.vesk_id.value_or(r.id), r.id);
   if (n.general_sdr) p.indexes.record_sdrs.write()->insert_or_assign(r.id, std::move(n.general_sdr));
+  p.indexes.substrings.write()->insert(r.id, r.content);
   if (n.embed) embeddings_put_.emplace_back(r.id, std::move(n.embed));
   std::string id = r.id;
   map.insert_or_assign(std::move(id), std::move(r));
@@ -235,6 +236,7 @@ void RecordChanges::Batch::reindex(const Record& before, const Record& next) {
     }
     if (next.vesk_id) ids->insert_or_assign(*next.vesk_id, next.id);
   }
+  if (content) p.indexes.substrings.write()->insert(next.id, next.content);
   p.records.by_metadata(*map_).note_replace(before, next);
   p.records.structural(*map_).note_replace(before, next);
 }
@@ -263,6 +265,7 @@ Status RecordChanges::Batch::rewrite_all(const std::function<std::vector<std::st
     p.records.recall_index.write()->note_remove(*was);
     p.records.by_metadata(*map_).note_remove(*was);
     p.records.structural(*map_).note_remove(*was);
+    p.indexes.substrings.write()->remove(was->id);
   }
   changed_ = changed_ || !changed.empty() || !removed.empty();
   return Status::Ok();
@@ -352,6 +355,7 @@ Status RecordChanges::Batch::restore(NewRecord n) {
   if (!r.tags.empty()) p.indexes.tags.write()->add(r.id, r.tags);
   p.records.id_map.write()->insert_or_assign(r.vesk_id.value_or(r.id), r.id);
   if (n.general_sdr) p.indexes.record_sdrs.write()->insert_or_assign(r.id, std::move(n.general_sdr));
+  p.indexes.substrings.write()->insert(r.id, r.content);
   std::string id = r.id;
   map.insert_or_assign(std::move(id), std::move(r));
   changed_ = true;
@@ -375,6 +379,7 @@ void RecordChanges::Batch::unindex(const Record& r) {
     if (held_id && *held_id == r.id) ids->erase(key);
   }
   p.indexes.record_sdrs.write()->erase(r.id);
+  p.indexes.substrings.write()->remove(r.id);
 }
 
 // ---- After the lock ------------------------------------------------------------
@@ -411,6 +416,12 @@ void RecordChanges::load_all(const std::function<void()>& sdr_index_ready) {
         parts_.indexes.ngram.unguarded().insert_all(entries);
       },
       [&] { parts_.indexes.terms.unguarded() = bm25_index_from_records(records); },
+      [&] {
+        std::vector<SubstringIndex::Entry> entries;
+        entries.reserve(records.size());
+        for (const auto& [id, record] : records) entries.push_back({id, record.content});
+        parts_.indexes.substrings.unguarded().insert_all(entries);
+      },
       [&] { parts_.records.recall_index.unguarded() = recall_record_index_from(records); },
       [&] { parts_.records.by_metadata_unguarded().rebuild(records); },
       [&] { parts_.records.structural_unguarded().rebuild(records); },

@@ -12,7 +12,7 @@
 //   2. the record map, and with it the duplicates table, the recall index
 //      and the metadata value index;
 //   3. the search indexes and side tables: n-gram, terms, tags, the SDR index,
-//      the id map and the record SDRs;
+//      the id map, the record SDRs and the substring index;
 //   4. with the record map's lock released: the stored embedding, the audit
 //      entries, then both recall caches cleared.
 //
@@ -23,7 +23,7 @@
 // back the record log entry that a new record wrote in step 1.
 //
 // What a replacement re-indexes follows what changed: content (n-gram,
-// terms, duplicates), namespace (terms), tags (tags), level, namespace and
+// terms, substrings, duplicates), namespace (terms), tags (tags), level, namespace and
 // validity (recall index), vesk_id (id map), the indexed metadata values
 // (metadata value index). The SDR postings, the record SDRs and the stored
 // embedding follow a new content only when the writer hands their

@@ -29,6 +29,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
   }
 
   NgramIndex ngram;
+  SubstringIndex substrings;
   TagIndex tags;
   DuplicateIndex duplicates;
   RecallRecordIndex recall_index;
@@ -40,6 +41,12 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
         texts.reserve(records.size());
         for (const auto& [id, r] : records) texts.push_back({id, r.content});
         ngram.insert_all(texts);
+      },
+      [&] {
+        std::vector<SubstringIndex::Entry> texts;
+        texts.reserve(records.size());
+        for (const auto& [id, r] : records) texts.push_back({id, r.content});
+        substrings.insert_all(texts);
       },
       [&] { recall_index = recall_record_index_from(records); },
       [&] { by_metadata.rebuild(records); },
@@ -58,6 +65,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
     auto grams = parts_.indexes.ngram.write();
     auto tag_index = parts_.indexes.tags.write();
     auto ids = parts_.records.id_map.write();
+    auto substring_index = parts_.indexes.substrings.write();
     // Swapped, so the old tables are freed below with every lock released.
     std::swap(*map, records);
     std::swap(parts_.records.by_metadata(map), by_metadata);
@@ -67,6 +75,7 @@ void RecordChanges::restore_all(std::vector<Record> entries) {
     std::swap(*grams, ngram);
     std::swap(*tag_index, tags);
     std::swap(*ids, id_map);
+    std::swap(*substring_index, substrings);
     parts_.recall.clear_caches();
   }
 }

@@ -80,6 +80,7 @@
 #include "model/memory_tier.h"
 #include "model/record_access.h"
 #include "model/scored_record.h"
+#include "recall/acl_recall.h"
 #include "recall/activation.h"
 #include "recall/recall_explanation.h"
 #include "recall/recall_replay_diff.h"
@@ -93,6 +94,7 @@
 #include "reports/cognitive_read_view.h"
 #include "reports/memory_health_digest.h"
 #include "reports/contradiction_clusters.h"
+#include "cognitive/surfaced_concept.h"
 #include "reports/contradiction_review.h"
 #include "reports/namespace_digest.h"
 #include "reports/policy_governance.h"
@@ -122,6 +124,8 @@
 #include "write/text_classifiers.h"
 
 namespace vesk {
+
+class RecallCandidates;
 
 // Modes of the recall variants and the write path, set by their setters and
 // read by the operations without any lock: each is one byte, written whole,
@@ -495,6 +499,28 @@ class Vesk {
                                               std::optional<bool> expand_connections = std::nullopt,
                                               std::optional<std::string> session_id = std::nullopt,
                                               std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // The recall core's answer (defaults as recall_structured's; no cache, no
+  // hit counters) widened by the eligible records whose content contains the
+  // query and, unless include_failures is false, the failure memories
+  // (recall/full_recall.h), found through the substring and tag indexes;
+  // sorted and cut to top_k + 15. Never fails.
+  std::vector<ScoredRecord> recall_full(std::string_view query, std::optional<size_t> top_k = std::nullopt,
+                                        std::optional<bool> include_failures = std::nullopt,
+                                        std::optional<float> min_strength = std::nullopt,
+                                        std::optional<bool> expand_connections = std::nullopt,
+                                        std::optional<std::string> session_id = std::nullopt,
+                                        std::optional<std::vector<std::string>> namespaces = std::nullopt);
+  // Structured recall on behalf of `subject` (recall/acl_recall.h): every
+  // record of the namespaces valid now is checked, the denied ones left out
+  // of the ranking in enforce mode and reported in audit mode; then the
+  // recall core's ranking (defaults as recall_structured's) over the rest,
+  // the bookkeeping and the hit counters. No cache. Never fails.
+  AclRecallAnswer recall_structured_acl(std::string_view query, AclEnforcement mode, const AccessRequest& subject,
+                                        std::optional<size_t> top_k = std::nullopt,
+                                        std::optional<float> min_strength = std::nullopt,
+                                        std::optional<bool> expand_connections = std::nullopt,
+                                        std::optional<std::string> session_id = std::nullopt,
+                                        std::optional<std::vector<std::string>> namespaces = std::nullopt);
   // Explains again the stored baseline of `trace_id` (the newest of that
   // id) with its stored parameters, appending a baseline of its own, and
   // compares the new ranking with the stored one. The baseline is copied
@@ -923,6 +949,25 @@ class Vesk {
   std::vector<Belief> get_low_stability_beliefs(std::optional<float> max_stability,
                                                 std::optional<size_t> limit) const;
 
+  // ---- The concept surface (concept_queries.cc) ----
+
+  // Each takes the cognitive read view for the call and answers nothing
+  // while the concept surface mode is off (no counter moves then). The two
+  // getters run surface_concepts (cognitive/concept_surface.h) with the
+  // limit (none: 10) and count their call and the concepts returned.
+  std::vector<SurfacedConcept> get_surfaced_concepts(std::optional<size_t> limit) const;
+  std::vector<SurfacedConcept> get_surfaced_concepts_for_namespace(std::string_view namespace_,
+                                                                   std::optional<size_t> limit) const;
+  // The surfaced concepts (all namespaces, at most 10) listing the record,
+  // at most 3 in surfacing order; counts one record call and the concepts
+  // taken as returned and as annotations.
+  std::vector<SurfacedConcept> surfaced_concepts_for_results(std::string_view record_id) const;
+  // The same for every result of one answer, surfacing once for all of
+  // them; the counters move as if each record were asked alone. Empty
+  // (not one list per result) while the mode is off.
+  std::vector<std::vector<SurfacedConcept>> surfaced_concepts_for_results(
+      std::span<const ScoredRecord> results) const;
+
   // ---- Store statistics, salience, the security report, the tool breaker (vesk_statistics.cc) ----
 
   // Counts of the in-memory records: per level with connections, and the
@@ -1162,6 +1207,13 @@ class Vesk {
 
  private:
   friend struct VeskTestAccess;
+  // The pipeline, rerank and truncation of recall_ranked over `candidates`
+  // (a lookup that may differ from the view's own); the caller holds the
+  // records' and the recall index's read locks that the view reads.
+  std::vector<ScoredRecord> rank_candidates(const RecallRequest& request, const RecallCandidates& view,
+                                            const RecordLookup& candidates,
+                                            const std::optional<std::vector<float>>& query_vector,
+                                            const TrustConfig& trust, double now) const;
   // The ranking of recall_at (with `transaction_time`) and recall_as_of.
   Result<std::vector<ScoredRecord>> recall_point_in_time(const RecallRequest& request, double timestamp,
                                                          bool transaction_time) const;

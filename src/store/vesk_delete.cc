@@ -79,6 +79,7 @@ Result<LayerRemovalCounts> Vesk::purge_ids_from_cognitive_layers(std::string_vie
     if (concepts_name(*concepts, record_id, removed)) {
       ConceptEngine next = *concepts;
       removed.concepts = remove_concepts(next, record_id, removed);
+      index_concept_records(next);
       VESK_RETURN_IF_ERROR(save_concept_store(target, next, env_));
       *concepts = std::move(next);
       counts.concepts_removed = removed.concepts.size();

@@ -174,7 +174,7 @@ MaintenanceReport Vesk::run_maintenance() {
         {
           auto beliefs = layers_.beliefs.read();
           auto concepts = layers_.concepts.write();
-          report.concept_ = discover_concepts(*concepts, *beliefs, snapshot, sdrs);
+          report.concept_ = discover_concepts(*concepts, *beliefs, snapshot, sdrs, env_);
           text = layer_json(*concepts);
         }
         (void)save_layer_text(persistence_target_, kConceptStoreFile, text, env_);

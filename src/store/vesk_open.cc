@@ -240,6 +240,7 @@ Result<std::unique_ptr<Vesk>> Vesk::open(const fs::path& path, std::optional<std
   MaintenanceState& side = v->maintenance_;
   layers.beliefs.unguarded() = load_belief_store(target, path / kBeliefStoreFile, events, env);
   layers.concepts.unguarded() = load_concept_store(target, path / kConceptStoreFile, events, env);
+  index_concept_records(layers.concepts.unguarded());
   layers.causal.unguarded() = load_causal_store(target, path / kCausalStoreFile, events, env);
   layers.plasticity.topology = topology_or_default(load_topology(target, env));
   layers.policies.unguarded() = load_policy_store(target, path / kPolicyStoreFile, events, env);

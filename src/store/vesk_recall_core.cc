@@ -25,14 +25,20 @@ std::vector<ScoredRecord> Vesk::recall_ranked(const RecallRequest& request, doub
   }
 
   const TrustConfig trust = config_.trust();
+  auto records = records_.records.read();
+  auto recall_index = records_.recall_index.read();
+  const std::vector<std::string> namespaces = recall_namespaces(request.namespaces);
+  const RecallCandidates view(*records, *recall_index, namespaces, now);
+  return rank_candidates(request, view, view.lookup(), query_vector, trust, now);
+}
+
+std::vector<ScoredRecord> Vesk::rank_candidates(const RecallRequest& request, const RecallCandidates& view,
+                                                const RecordLookup& candidates,
+                                                const std::optional<std::vector<float>>& query_vector,
+                                                const TrustConfig& trust, double now) const {
   const size_t k = recall_candidate_count(request.top_k);
   std::vector<ScoredRecord> results;
   {
-    auto records = records_.records.read();
-    auto recall_index = records_.recall_index.read();
-    const std::vector<std::string> namespaces = recall_namespaces(request.namespaces);
-    const RecallCandidates view(*records, *recall_index, namespaces, now);
-    const RecordLookup& candidates = view.lookup();
     auto ngram = indexes_.ngram.read();
     auto terms = indexes_.terms.read();
     auto tags = indexes_.tags.read();

@@ -702,15 +702,12 @@ PENDING = {
     'Write path, record access and ingress trust': (
     ),
     'Recall variants and context rendering': (
-        'recall_with_applicability', 'recall_structured_acl', 'recall_provenance_ranked',
-        'recall_full',
         'recall_family_context', 'recall_person_context', 'recall_relation_context',
         'recall_entity_context', 'recall_entity_context_for_record', 'recall_entity_graph_context',
         'recall_project_context', 'set_causal_evidence_mode',
     ),
     'Cognitive layers': (
-        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_concepts',
-        'get_surfaced_concepts_for_namespace', 'get_surfaced_policy_hints',
+        'get_suppressed_policy_hints', 'get_rejected_policy_hints', 'get_surfaced_policy_hints',
         'get_surfaced_policy_hints_for_namespace',
     ),
     'Maintenance cycle': (

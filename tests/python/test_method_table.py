@@ -79,6 +79,8 @@ def test_every_static_method_runs_on_the_class(tmp_path):
 # is looked at is only whether another thread ran while it was inside.
 SAMPLES = {
     "count": lambda d, r: ((), {}),
+    "get_surfaced_concepts": lambda d, r: ((), {"limit": 3}),
+    "get_surfaced_concepts_for_namespace": lambda d, r: (("default",), {}),
     "get_taxonomy": lambda d, r: ((), {}),
     "get_maintenance_trend_history": lambda d, r: ((), {}),
     "get_latest_reflection_digest": lambda d, r: ((), {}),
@@ -118,6 +120,10 @@ SAMPLES = {
     "set_trust_config": lambda d, r: ((TrustConfig(),), {}),
     "recall": lambda d, r: (("memory",), {}),
     "recall_structured": lambda d, r: (("memory",), {}),
+    "recall_provenance_ranked": lambda d, r: (("memory",), {}),
+    "recall_full": lambda d, r: (("memory",), {}),
+    "recall_structured_acl": lambda d, r: (("memory", "audit"), {"subject_id": "alice", "roles": ["ops"]}),
+    "recall_with_applicability": lambda d, r: (("memory", {"os": ["linux"]}), {}),
     "recall_at": lambda d, r: (("memory", 1.0e12), {}),
     "recall_as_of": lambda d, r: (("memory", 1.0e12), {}),
     "explain_recall": lambda d, r: (("memory",), {}),

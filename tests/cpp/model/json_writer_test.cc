@@ -145,6 +145,44 @@ TEST(JsonWriter, CompactAndPrettyLayout) {
   EXPECT_EQ(pretty, "{\n  \"a\": [\n    1,\n    -2\n  ],\n  \"e\": {},\n  \"n\": null\n}");
 }
 
+// The one-append members write exactly what key() and a value write, also
+// where they fall back: escapes, long texts, non-finite floats, pretty style.
+TEST(JsonWriter, MembersWriteWhatKeyAndValueWrite) {
+  const std::string long_text(65, 'k');
+  const struct {
+    std::string k;
+    float f;
+    std::string v;
+  } cases[] = {
+      {"83584f2e8955", 0.35000002f, "coactivation"},
+      {"", 0.0f, ""},
+      {"quote\"d", -1.5e-7f, "back\\slash"},
+      {"ctl\x01", 1e30f, "line\nbreak"},
+      {long_text, 0.1f, long_text},
+      {"k", std::nanf(""), "v"},
+      {"k", std::numeric_limits<float>::infinity(), "caf\xc3\xa9"},
+  };
+  for (JsonStyle style : {JsonStyle::Compact, JsonStyle::Pretty}) {
+    for (JsonNonFinite rule : {JsonNonFinite::Null, JsonNonFinite::Zero}) {
+      std::string fast, slow;
+      JsonWriter a(fast, style, rule), b(slow, style, rule);
+      a.begin_object();
+      b.begin_object();
+      for (const auto& c : cases) {
+        a.f32_member(c.k, c.f);
+        a.string_member(c.k, c.v);
+        b.key(c.k);
+        b.f32(c.f);
+        b.key(c.k);
+        b.string(c.v);
+      }
+      a.end_object();
+      b.end_object();
+      EXPECT_EQ(fast, slow);
+    }
+  }
+}
+
 // A non-finite float is null by default and 0.0 when the writer is asked for
 // that; an optional float that is not finite is none under either rule, and
 // the finite values are untouched.

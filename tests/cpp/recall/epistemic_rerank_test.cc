@@ -159,6 +159,12 @@ TEST(EpistemicRerank, ConceptCausalAndPolicyFactors) {
   l.hint("d", PolicyState::Stable, PolicyActionKind::Recommend, 0.9f, {"r5"});
   l.hint("e", PolicyState::Candidate, PolicyActionKind::Prefer, 0.7f, {"r6"});
   const auto before = results(8);
+  // The same concepts through the layer's record index, and an index left
+  // stale by a later change (ignored: the concepts are walked instead).
+  Layers indexed = l;
+  index_concept_records(indexed.concepts);
+  Layers stale = indexed;
+  stale.concept_of("late", ConceptState::Stable, 0.9f, {"r2"});
   struct Case {
     const char* pass;
     RerankContext context;
@@ -166,6 +172,10 @@ TEST(EpistemicRerank, ConceptCausalAndPolicyFactors) {
   } cases[] = {
       {"concept", l.context(BeliefRerankMode::Off, ConceptSurfaceMode::Limited, false, false),
        {{"r0", 1.04f}, {"r1", 1.02f}, {"r2", 1.0f}}},
+      {"indexed concept", indexed.context(BeliefRerankMode::Off, ConceptSurfaceMode::Limited, false, false),
+       {{"r0", 1.04f}, {"r1", 1.02f}, {"r2", 1.0f}}},
+      {"stale index", stale.context(BeliefRerankMode::Off, ConceptSurfaceMode::Limited, false, false),
+       {{"r0", 1.04f}, {"r1", 1.02f}, {"r2", 1.04f}}},
       {"causal", l.context(BeliefRerankMode::Off, ConceptSurfaceMode::Off, true, false),
        {{"r2", 1.03f}, {"r3", 1.01f}, {"r0", 1.0f}}},
       {"policy", l.context(BeliefRerankMode::Off, ConceptSurfaceMode::Off, false, true),

@@ -150,5 +150,28 @@ TEST(MaintenancePasses, TheCompactionAfterManyArchivalsKeepsRecordsHeldOnlyInThe
   EXPECT_TRUE(v->get(demoted));
 }
 
+// A compaction that fails before or after the new journal is in place: the
+// call fails, and the decay with its journalled archivals stays.
+TEST(MaintenancePasses, AFailedCompactionKeepsTheDecay) {
+  for (const char* failing : {"brain.tmp", "brain.snap.tmp"}) {
+    TempDir dir;
+    FaultEnv env;
+    {
+      auto v = open_store(dir.path(), env);
+      for (int i = 0; i < 101; ++i) store_text(*v, "note " + std::to_string(i));
+      store_text(*v, "kept", {}, Level::Identity);
+      for (int i = 0; i < 13; ++i) ASSERT_TRUE(v->decay().ok()) << failing;
+      env.fail_open_for_write(failing);
+      const auto failed = v->decay();
+      env.clear();
+      EXPECT_EQ(failed.status().kind(), ErrorKind::Runtime) << failing;
+      EXPECT_EQ(v->count(), 1u) << failing;
+      (void)v->close();
+    }
+    auto v = open_store(dir.path(), env);
+    EXPECT_EQ(v->count(), 1u) << failing;
+  }
+}
+
 }  // namespace
 }  // namespace vesk

@@ -199,5 +199,27 @@ TEST(Spans, ContextFragmentsRunInsideTheirOwnSpans) {
   EXPECT_EQ(imported.recorder->starting("leave import_context").size(), 1u);
 }
 
+// Full recall runs its core inside its own span, with its seven fields as
+// given (defaults are not filled in).
+TEST(Spans, FullRecallRunsTheCoreInsideItsSpan) {
+  testing::TempDir dir;
+  auto store = open_store(dir);
+  ASSERT_TRUE(store);
+  StoreRequest r;
+  r.content = "the harbour crane was repaired on tuesday";
+  ASSERT_TRUE(store->store(std::move(r)).ok());
+
+  Recording rec;
+  EXPECT_EQ(store->recall_full("harbour crane", 3, false).size(), 1u);
+  std::vector<std::string> enters = rec.recorder->starting("enter ");
+  ASSERT_GE(enters.size(), 2u);
+  EXPECT_EQ(enters[0],
+            "enter recall_full vesk::vesk in - query=\"harbour crane\" min_strength=? expand_connections=? "
+            "session_id=? namespaces=? top_k=3 include_failures=false");
+  EXPECT_EQ(enters[1].rfind("enter recall_core vesk::recall in recall_full ", 0), 0u) << enters[1];
+  EXPECT_EQ(rec.recorder->levels["recall_full"], trace::Level::Info);
+  EXPECT_EQ(rec.recorder->starting("leave recall_full").size(), 1u);
+}
+
 }  // namespace
 }  // namespace vesk
