@@ -246,6 +246,31 @@ TEST(GenerationSignature, EachCheckHasItsMessage) {
   }
 }
 
+// A walk longer than one batch: a bad signature is found and ranked first
+// whether its batch runs part-way through the walk or at its end.
+TEST(GenerationSignature, LongWalksReportTheFirstBadSignature) {
+  auto key = key_of(7);
+  std::vector<CapsuleToc> tocs;
+  std::optional<std::string> predecessor;
+  for (uint64_t g = 1; g <= 1200; ++g) {
+    CapsuleToc toc = toc_numbered(g);
+    sign_generation_manifest(toc, predecessor, *key);
+    predecessor = toc.authenticity->manifest_sha256;
+    tocs.push_back(toc);
+  }
+  ASSERT_TRUE(check_all(tocs).ok());
+  auto spoil = [](CapsuleToc& toc) {
+    char& c = toc.authenticity->signature[0];
+    c = c == '0' ? '1' : '0';
+  };
+  for (const std::vector<size_t>& bad : std::vector<std::vector<size_t>>{{5}, {700, 1100}, {1199}, {300, 1150}}) {
+    std::vector<CapsuleToc> spoiled = tocs;
+    for (size_t i : bad) spoil(spoiled[i]);
+    EXPECT_EQ(check_all(spoiled).message(),
+              "Vesk generation " + std::to_string(bad.front() + 1) + " signature verification failed");
+  }
+}
+
 TEST(GenerationSignature, ASignedContainerTakesOnlyItsOwnKey) {
   auto key = key_of(7);
   auto other = key_of(9);
