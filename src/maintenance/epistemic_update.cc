@@ -234,7 +234,7 @@ class Counter {
       for (const auto& [target, w] : r.connections)
         if (uint32_t t = find(target); t != kNone) mine.push_back({t, w, true, kNoRelation});
       for (const auto& [target, type] : r.connection_types)
-        if (uint32_t t = find(target); t != kNone) mine.push_back({t, 0.0f, false, relation_of(type)});
+        if (uint32_t t = find(target); t != kNone) mine.push_back({t, 0.0f, false, relation_of(type.view())});
       std::sort(mine.begin(), mine.end(), [](const Edge& a, const Edge& b) {
         return a.other != b.other ? a.other < b.other : a.has_weight > b.has_weight;
       });

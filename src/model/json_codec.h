@@ -213,6 +213,8 @@ struct TextKeyMapCodec {
         w.f32_member(k, v);
       } else if constexpr (std::is_same_v<V, std::string>) {
         w.string_member(k, v);
+      } else if constexpr (std::is_same_v<V, CompactString>) {
+        w.string_member(k, v.view());
       } else {
         w.key(k);
         JsonCodec<V>::write(w, v);
