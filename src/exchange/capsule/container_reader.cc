@@ -73,10 +73,11 @@ Result<ContainerState> read_container_generations(ContainerFile& file, const Con
 
   ContainerState state;
   std::optional<SignatureChainState> chain;
+  SignatureBatch signatures;
   uint64_t offset = kContainerHeaderSize;
   while (size - offset >= kGenerationFrameSize) {
     Result<std::string> frame_bytes = file.read(offset, kGenerationFrameSize);
-    if (!frame_bytes.ok()) return frame_bytes.status();
+    if (!frame_bytes.ok()) return signatures.first_error(frame_bytes.status());
     const ContainerGenerationFrame frame = decode_generation_frame(*frame_bytes);
     if (frame.magic != kGenerationMagic || !generation_frame_fields_valid(frame)) break;
     const bool numbered = state.generations.empty()
@@ -92,7 +93,7 @@ Result<ContainerState> read_container_generations(ContainerFile& file, const Con
     }
     const uint64_t toc_start = offset + frame.toc_offset;
     Result<std::string> toc_bytes = file.read(toc_start, frame.toc_length);
-    if (!toc_bytes.ok()) return toc_bytes.status();
+    if (!toc_bytes.ok()) return signatures.first_error(toc_bytes.status());
     if (sha256(*toc_bytes) != frame.toc_sha256) break;
     Result<CapsuleToc> toc = parse_capsule_toc(*toc_bytes);
     if (!toc.ok() || toc->generation != frame.generation || toc->created_at != frame.created_at) break;
@@ -100,10 +101,11 @@ Result<ContainerState> read_container_generations(ContainerFile& file, const Con
     const uint64_t first = state.generations.empty() ? toc->generation : state.generations.front().generation;
     if (!holds_name_known_generations(*toc, first)) break;
 
-    VESK_RETURN_IF_ERROR(check_generation_signature(*toc, state.generations.size(), chain));
+    VESK_RETURN_IF_ERROR(signatures.check(*toc, state.generations.size(), chain));
     state.generations.push_back(std::move(toc).value());
     offset = generation_end;
   }
+  VESK_RETURN_IF_ERROR(signatures.finish());
   if (state.generations.empty()) return Status::OS("Vesk v2 container has no committed generation");
   state.latest = state.generations.back();
   state.committed_end = offset;

@@ -13,9 +13,12 @@
 // does not equal its lower-case form.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/status.h"
 #include "exchange/capsule/container_state.h"
@@ -34,6 +37,9 @@ void sign_generation_manifest(CapsuleToc& toc, const std::optional<std::string>&
 struct SignatureChainState {
   std::string manifest_sha256;
   std::string public_key;
+  // `public_key` decoded; a later generation naming the same text reuses it
+  // instead of decoding and checking the point again.
+  Ed25519PublicKey key{};
 };
 
 // The checks on generation `toc` at `position` (0 for the file's first),
@@ -55,6 +61,34 @@ struct SignatureChainState {
 //      generations that are no longer in the file)
 Status check_generation_signature(const CapsuleToc& toc, size_t position,
                                   std::optional<SignatureChainState>& chain);
+
+// The same checks over the generations of one walk, with the Ed25519 checks
+// (e) put off and run in parallel a batch at a time; the outcome is the one
+// the checks in order would give. A walk calls `check` on each generation in
+// file order; when it stops early with an error of its own it reports
+// `first_error(its error)`, and when it ends normally it reports `finish()`.
+// A generation whose signature fails outranks everything found after it:
+// every reported error is the first one the in-order checks would meet.
+class SignatureBatch {
+ public:
+  // Checks a..g of `toc` except e, whose check is queued; runs the queue
+  // when it is full. An error here is already the first in order.
+  Status check(const CapsuleToc& toc, size_t position, std::optional<SignatureChainState>& chain);
+  // Runs the queued checks; the error of the first generation that fails.
+  Status finish();
+  // The first in-order error of a walk that stopped with `walk_error` at a
+  // generation after the queued ones: a queued failure, else `walk_error`.
+  Status first_error(Status walk_error);
+
+ private:
+  struct Pending {
+    uint64_t generation;
+    std::string manifest;
+    std::array<uint8_t, 64> signature;
+    Ed25519PublicKey key;
+  };
+  std::vector<Pending> pending_;
+};
 
 // Whether a generation may be added to a container whose state was just
 // read, signed with `key` or (null) unsigned:

@@ -154,10 +154,26 @@ std::vector<CapsuleToc> signed_chain(const ContainerSigningKey& key) {
   return tocs;
 }
 
-Status check_all(const std::vector<CapsuleToc>& tocs) {
+Status check_in_order(const std::vector<CapsuleToc>& tocs) {
   std::optional<SignatureChainState> chain;
   for (size_t i = 0; i < tocs.size(); ++i) VESK_RETURN_IF_ERROR(check_generation_signature(tocs[i], i, chain));
   return Status::Ok();
+}
+
+Status check_batched(const std::vector<CapsuleToc>& tocs) {
+  std::optional<SignatureChainState> chain;
+  SignatureBatch batch;
+  for (size_t i = 0; i < tocs.size(); ++i) VESK_RETURN_IF_ERROR(batch.check(tocs[i], i, chain));
+  return batch.finish();
+}
+
+// Both ways of checking a walk give the same outcome.
+Status check_all(const std::vector<CapsuleToc>& tocs) {
+  Status in_order = check_in_order(tocs);
+  Status batched = check_batched(tocs);
+  EXPECT_EQ(batched.ok(), in_order.ok());
+  EXPECT_EQ(batched.message(), in_order.message());
+  return in_order;
 }
 
 TEST(GenerationSignature, EachCheckHasItsMessage) {
@@ -196,6 +212,17 @@ TEST(GenerationSignature, EachCheckHasItsMessage) {
        }},
       {"Vesk generation 3 signature verification failed",
        [](auto& t) { t[2].authenticity->signature[0] = t[2].authenticity->signature[0] == '0' ? '1' : '0'; }},
+      // A failed signature outranks the failures of its own later checks and of later generations.
+      {"Vesk generation 3 signature verification failed",
+       [&](auto& t) {
+         resign(t[2], std::string(64, 'e'), *key);
+         t[2].authenticity->signature[0] = t[2].authenticity->signature[0] == '0' ? '1' : '0';
+       }},
+      {"Vesk generation 2 signature verification failed",
+       [](auto& t) {
+         t[1].authenticity->signature[0] = t[1].authenticity->signature[0] == '0' ? '1' : '0';
+         t[3].authenticity->algorithm = "x";
+       }},
       {"Vesk generation 3 signature chain predecessor mismatch",
        [&](auto& t) { resign(t[2], std::string(64, 'e'), *key); }},
       {"Vesk generation 3 signature chain predecessor mismatch", [&](auto& t) { resign(t[2], std::nullopt, *key); }},
@@ -216,6 +243,31 @@ TEST(GenerationSignature, EachCheckHasItsMessage) {
     } else {
       EXPECT_EQ(s.message().substr(0, c.error.size()), c.error) << s.message();
     }
+  }
+}
+
+// A walk longer than one batch: a bad signature is found and ranked first
+// whether its batch runs part-way through the walk or at its end.
+TEST(GenerationSignature, LongWalksReportTheFirstBadSignature) {
+  auto key = key_of(7);
+  std::vector<CapsuleToc> tocs;
+  std::optional<std::string> predecessor;
+  for (uint64_t g = 1; g <= 1200; ++g) {
+    CapsuleToc toc = toc_numbered(g);
+    sign_generation_manifest(toc, predecessor, *key);
+    predecessor = toc.authenticity->manifest_sha256;
+    tocs.push_back(toc);
+  }
+  ASSERT_TRUE(check_all(tocs).ok());
+  auto spoil = [](CapsuleToc& toc) {
+    char& c = toc.authenticity->signature[0];
+    c = c == '0' ? '1' : '0';
+  };
+  for (const std::vector<size_t>& bad : std::vector<std::vector<size_t>>{{5}, {700, 1100}, {1199}, {300, 1150}}) {
+    std::vector<CapsuleToc> spoiled = tocs;
+    for (size_t i : bad) spoil(spoiled[i]);
+    EXPECT_EQ(check_all(spoiled).message(),
+              "Vesk generation " + std::to_string(bad.front() + 1) + " signature verification failed");
   }
 }
 
