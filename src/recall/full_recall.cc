@@ -6,6 +6,7 @@
 
 #include "model/level.h"
 #include "model/unicode_text.h"
+#include "recall/recall_items.h"
 
 namespace vesk {
 
@@ -58,23 +59,9 @@ void sort_and_cut_full_recall(std::vector<ScoredRecord>& merged, size_t top_k) {
 }
 
 JsonObject full_recall_item(const ScoredRecord& result) {
+  // The scoped item's eight keys, then the trust and source lookups.
   const Record& r = result.record;
-  JsonObject o;
-  o.reserve(10);
-  o.append("id", r.id);
-  o.append("content", r.content);
-  o.append("score", static_cast<double>(result.score));
-  o.append("level", level_display_name(r.level));
-  o.append("strength", static_cast<double>(r.strength));
-  JsonValue::Array tags;
-  tags.reserve(r.tags.size());
-  for (const std::string& t : r.tags) tags.emplace_back(t);
-  o.append("tags", std::move(tags));
-  o.append("source_type", r.source_type);
-  JsonObject metadata;
-  metadata.reserve(r.metadata.size());
-  for (const auto& [k, v] : r.metadata) metadata.append(k, v);
-  o.append("metadata", std::move(metadata));
+  JsonObject o = scoped_context_item(result);
   if (!r.metadata.empty()) {
     if (auto it = r.metadata.find("trust_score"); it != r.metadata.end()) o.append("trust", it->second);
     if (auto it = r.metadata.find("source"); it != r.metadata.end()) o.append("source", it->second);
