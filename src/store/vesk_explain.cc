@@ -27,6 +27,7 @@
 #include "recall/record_validity.h"
 #include "store/recall_embedding_ranking.h"
 #include "store/log_sdr_keeper.h"
+#include "store/lexical_collectors.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -147,21 +148,8 @@ Result<RecallExplanation> Vesk::explain_recall(std::string_view query, std::opti
     const SdrLookup log_sdrs = log_entries.lookup();
     const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* { return id_map->find(key); };
     // The four collectors over one view; the view outlives them.
-    auto collectors_over = [&](const RecordLookup& view) {
-      const RecordLookup* c = &view;
-      return LexicalCollectors{
-          .sdr =
-              [&, c](std::string_view q, std::span<const std::string> ns, size_t count) {
-                return collect_sdr(indexes_.sdr_encoder, *indexes_.sdr_index, log_sdrs, id_lookup, *c, q, count, ns);
-              },
-          .bm25 = [&, c](std::string_view q, std::span<const std::string> ns,
-                         size_t count) { return collect_bm25(*terms, *c, q, count, ns); },
-          .ngram = [&, c](std::string_view q, std::span<const std::string> ns,
-                          size_t count) { return collect_ngram(*ngram, *c, q, count, ns); },
-          .tags = [&, c](std::string_view q, std::span<const std::string> ns,
-                         size_t count) { return collect_tags(*tags, *c, q, count, ns); },
-      };
-    };
+    const LexicalSources sources{indexes_, *ngram, *terms, *tags, log_sdrs, id_lookup};
+    auto collectors_over = [&](const RecordLookup& view) { return lexical_collectors(sources, view); };
 
     // The result list comes from the records valid now; the wider run over
     // the whole namespaces, with k2 >= 1 even for top_k 0, only traces what

@@ -14,6 +14,7 @@
 #include "recall/recall_pipeline.h"
 #include "store/log_sdr_keeper.h"
 #include "store/recall_embedding_ranking.h"
+#include "store/lexical_collectors.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -50,19 +51,8 @@ Result<std::vector<ScoredRecord>> Vesk::recall_point_in_time(const RecallRequest
   LogSdrKeeper log_entries(*storage_);
   const SdrLookup log_sdrs = log_entries.lookup();
   const IdMapLookup id_lookup = [&id_map](std::string_view key) -> const std::string* { return id_map->find(key); };
-  LexicalCollectors collectors{
-      .sdr =
-          [&](std::string_view q, std::span<const std::string> ns, size_t count) {
-            return collect_sdr(indexes_.sdr_encoder, *indexes_.sdr_index, log_sdrs, id_lookup, candidates, q, count,
-                               ns);
-          },
-      .bm25 = [&](std::string_view q, std::span<const std::string> ns,
-                  size_t count) { return collect_bm25(*terms, candidates, q, count, ns); },
-      .ngram = [&](std::string_view q, std::span<const std::string> ns,
-                   size_t count) { return collect_ngram(*ngram, candidates, q, count, ns); },
-      .tags = [&](std::string_view q, std::span<const std::string> ns,
-                  size_t count) { return collect_tags(*tags, candidates, q, count, ns); },
-  };
+  const LexicalCollectors collectors =
+      lexical_collectors({indexes_, *ngram, *terms, *tags, log_sdrs, id_lookup}, candidates);
   // top_k is not capped here, so nothing is reserved by it: the pipeline
   // returns at most as many results as there are candidates.
   const RecallPipelineInput in{.query = request.query,

@@ -13,6 +13,7 @@
 #include "recall/recall_pipeline.h"
 #include "store/recall_embedding_ranking.h"
 #include "store/log_sdr_keeper.h"
+#include "store/lexical_collectors.h"
 #include "store/vesk.h"
 
 namespace vesk {
@@ -55,19 +56,8 @@ std::vector<ScoredRecord> Vesk::rank_candidates(const RecallRequest& request, co
       return id_map->find(key);
     };
 
-    LexicalCollectors collectors{
-        .sdr =
-            [&](std::string_view q, std::span<const std::string> ns, size_t count) {
-              return collect_sdr(indexes_.sdr_encoder, *indexes_.sdr_index, log_sdrs, id_lookup, candidates, q,
-                                 count, ns);
-            },
-        .bm25 = [&](std::string_view q, std::span<const std::string> ns,
-                    size_t count) { return collect_bm25(*terms, candidates, q, count, ns); },
-        .ngram = [&](std::string_view q, std::span<const std::string> ns,
-                     size_t count) { return collect_ngram(*ngram, candidates, q, count, ns); },
-        .tags = [&](std::string_view q, std::span<const std::string> ns,
-                    size_t count) { return collect_tags(*tags, candidates, q, count, ns); },
-    };
+    const LexicalCollectors collectors =
+        lexical_collectors({indexes_, *ngram, *terms, *tags, log_sdrs, id_lookup}, candidates);
     const RecallPipelineInput in{.query = request.query,
                                  .top_k = k,
                                  .expand_connections = request.expand_connections,
