@@ -8,6 +8,7 @@
 #include "base/finite.h"
 #include "model/level.h"
 #include "model/unicode_text.h"
+#include "recall/recall_items.h"
 
 namespace vesk {
 namespace {
@@ -137,10 +138,7 @@ JsonObject provenance_ranked_item(const ProvenanceRankedEntry& entry) {
   o.append("provenance", std::string(provenance_name(entry.provenance)));
   o.append("level", level_display_name(r.level));
   o.append("strength", static_cast<double>(r.strength));
-  JsonValue::Array tags;
-  tags.reserve(r.tags.size());
-  for (const std::string& t : r.tags) tags.emplace_back(t);
-  o.append("tags", std::move(tags));
+  o.append("tags", text_list(r.tags));
   o.append("source_type", r.source_type);
   return o;
 }

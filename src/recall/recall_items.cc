@@ -10,14 +10,14 @@ namespace {
 
 JsonValue optional_time(const std::optional<double>& t) { return t ? JsonValue(*t) : JsonValue(); }
 
+}  // namespace
+
 JsonValue::Array text_list(const std::vector<std::string>& texts) {
   JsonValue::Array out;
   out.reserve(texts.size());
   for (const std::string& t : texts) out.emplace_back(t);
   return out;
 }
-
-}  // namespace
 
 JsonObject structured_recall_item(const ScoredRecord& result) {
   const Record& r = result.record;
@@ -29,10 +29,7 @@ JsonObject structured_recall_item(const ScoredRecord& result) {
   o.append("level", level_display_name(r.level));
   o.append("strength", static_cast<double>(r.strength));
   o.append("salience", static_cast<double>(r.salience));
-  JsonValue::Array tags;
-  tags.reserve(r.tags.size());
-  for (const std::string& t : r.tags) tags.emplace_back(t);
-  o.append("tags", std::move(tags));
+  o.append("tags", text_list(r.tags));
   o.append("source_type", r.source_type);
   o.append("created_at", r.created_at);
   o.append("valid_from", optional_time(r.valid_from));
@@ -54,10 +51,7 @@ JsonObject point_in_time_recall_item(const ScoredRecord& result, bool with_trust
   o.append("score", static_cast<double>(result.score));
   o.append("level", level_display_name(r.level));
   o.append("strength", static_cast<double>(r.strength));
-  JsonValue::Array tags;
-  tags.reserve(r.tags.size());
-  for (const std::string& t : r.tags) tags.emplace_back(t);
-  o.append("tags", std::move(tags));
+  o.append("tags", text_list(r.tags));
   o.append("created_at", r.created_at);
   o.append("valid_from", optional_time(r.valid_from));
   o.append("valid_until", optional_time(r.valid_until));
@@ -78,10 +72,7 @@ JsonObject scoped_context_item(const ScoredRecord& result) {
   o.append("score", static_cast<double>(result.score));
   o.append("level", level_display_name(r.level));
   o.append("strength", static_cast<double>(r.strength));
-  JsonValue::Array tags;
-  tags.reserve(r.tags.size());
-  for (const std::string& t : r.tags) tags.emplace_back(t);
-  o.append("tags", std::move(tags));
+  o.append("tags", text_list(r.tags));
   o.append("source_type", r.source_type);
   JsonObject metadata;
   metadata.reserve(r.metadata.size());

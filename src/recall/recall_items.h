@@ -3,12 +3,17 @@
 #pragma once
 
 #include <span>
+#include <string>
+#include <vector>
 
 #include "cognitive/surfaced_concept.h"
 #include "model/json_value.h"
 #include "model/scored_record.h"
 
 namespace vesk {
+
+// A list of texts (a record's tags and the like) as a JSON array.
+JsonValue::Array text_list(const std::vector<std::string>& texts);
 
 // The structured recall item: "id", "content", "score", "level" (its display
 // name), "strength", "salience", "tags", "source_type", "created_at",
